@@ -1,0 +1,33 @@
+# Small helpers so that every folder declares its targets in a few lines.
+
+# kavrel_add_subdirectories(a b c): adds those of the listed folders that exist, so that
+# a subsystem appears in the build by creating its folder.
+function(kavrel_add_subdirectories)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
+# kavrel_core_library(name SOURCES ... DEPENDS ...): a Qt-free static library whose
+# headers are included as "folder/file.h" from src/.
+function(kavrel_core_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# kavrel_gtest(name SOURCES ... DEPENDS ...): a GoogleTest executable whose cases CTest
+# lists one by one.
+function(kavrel_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
+    PROPERTIES ENVIRONMENT "KAVREL_SIM=$<TARGET_FILE:kavrel-sim>")
+endfunction()

@@ -1,0 +1,52 @@
+#include "cli/cli_context.h"
+
+#include <iostream>
+
+#include "common/win1250.h"
+
+namespace kavrel::cli {
+
+std::string toTerminal(const std::string& cp1250Text) { return cp1250::toUtf8(cp1250Text); }
+
+TerminalObserver::TerminalObserver(std::ostream& err, bool interactive) : err_(err), interactive_(interactive) {}
+
+void TerminalObserver::status(const std::string& text) {
+    // A status that repeats the message just shown is not printed twice.
+    if (!text.empty() && text != lastShown_) err_ << toTerminal(text) << "\n";
+    lastShown_ = text;
+}
+
+void TerminalObserver::appendStatus(const std::string& text) {
+    if (!text.empty()) err_ << toTerminal(text) << "\n";
+}
+
+void TerminalObserver::progress(int position) {
+    if (!interactive_ || position == lastProgress_) return;
+    lastProgress_ = position;
+    err_ << "[" << position << "%]\n";
+}
+
+void TerminalObserver::message(const std::string& text, MessageIcon icon) {
+    if (icon == MessageIcon::Error || icon == MessageIcon::Warning) reportedError_ = true;
+    err_ << toTerminal(text) << "\n";
+    lastShown_ = text;
+}
+
+bool TerminalObserver::askYesNo(const std::string& text) {
+    err_ << toTerminal(text) << " [t/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return !answer.empty() && (answer[0] == 't' || answer[0] == 'T' || answer[0] == 'y' || answer[0] == 'Y');
+}
+
+void CliContext::configure(link::ModuleLink& link) const {
+    link.setTcpMode(connection.tcp);
+    link.setModuleAddress(connection.address);
+    link.setTcpPort(static_cast<std::uint32_t>(connection.tcpPort));
+    if (!connection.devicePath.empty()) {
+        const std::string path = connection.devicePath;
+        link.setDevicePathResolver([path](int) { return path; });
+    }
+}
+
+} // namespace kavrel::cli

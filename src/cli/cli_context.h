@@ -1,0 +1,63 @@
+// What every command of the kavrel tool gets: the link set up from the connection
+// options, an observer that prints, and the output streams.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "common/observer.h"
+#include "link/module_link.h"
+
+namespace kavrel::cli {
+
+enum ExitCode : int { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// Where the module is, from --tcp, --com, --device or the configurator's saved settings.
+struct ConnectionChoice {
+    bool tcp = false;
+    std::string address;   // dotted IPv4
+    int tcpPort = 23;
+    int comPort = 1;
+    std::string devicePath;  // --device: a serial device by path; empty: by COM number
+};
+
+// Prints status and messages for a terminal: messages and errors go to stderr in UTF-8,
+// progress only when stderr is a terminal.
+class TerminalObserver final : public OperationObserver {
+public:
+    explicit TerminalObserver(std::ostream& err, bool interactive);
+    void status(const std::string& text) override;
+    void appendStatus(const std::string& text) override;
+    void progress(int position) override;
+    void message(const std::string& text, MessageIcon icon) override;
+    bool askYesNo(const std::string& text) override;
+
+    // Messages of the last operation that were errors (so the tool can exit 1).
+    bool reportedError() const { return reportedError_; }
+
+private:
+    std::ostream& err_;
+    bool interactive_;
+    bool reportedError_ = false;
+    int lastProgress_ = -1;
+    std::string lastShown_;
+};
+
+struct CliContext {
+    ConnectionChoice connection;
+    std::ostream& out;
+    std::ostream& err;
+    TerminalObserver& observer;
+    SystemClock clock;
+
+    // Sets up a link for the chosen connection.
+    void configure(link::ModuleLink& link) const;
+    int comPort() const { return connection.comPort; }
+};
+
+// Prints a Windows-1250 text to a UTF-8 terminal.
+std::string toTerminal(const std::string& cp1250Text);
+
+} // namespace kavrel::cli

@@ -1,0 +1,28 @@
+#include <cstdio>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "link/handshake.h"
+
+namespace kavrel::cli {
+
+int runVersion(CliContext& context, std::span<const std::string> args) {
+    if (!args.empty()) {
+        context.err << "kavrel version: unexpected argument " << args.front() << "\n";
+        return kExitUsage;
+    }
+    link::ModuleLink moduleLink(link::LinkVariant::configurator());
+    context.configure(moduleLink);
+    if (link::readModuleVersion(moduleLink, context.comPort(), context.observer) != link::kLinkOk) return kExitFailure;
+    const std::string text(moduleLink.versionText());
+    const link::FirmwareVersion version = link::parseVersion(text);
+    char line[96];
+    std::snprintf(line, sizeof line, "versionCode=0x%02X E=%d L=%d variant=%c", version.versionCode,
+                  version.eFlag ? 1 : 0, version.lFlag ? 1 : 0, version.variantLetter ? version.variantLetter : '-');
+    // On serial the text carries the reply's CR and NUL as two trailing spaces.
+    const std::string shown = text.substr(0, text.find_last_not_of(' ') + 1);
+    context.out << toTerminal(shown) << "\n" << line << "\n";
+    return kExitOk;
+}
+
+} // namespace kavrel::cli

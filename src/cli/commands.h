@@ -1,0 +1,24 @@
+// The commands of the kavrel tool, one table row each.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+
+namespace kavrel::cli {
+
+struct Command {
+    const char* name;
+    const char* summary;
+    const char* usage;   // the full --help text of the command
+    int (*run)(CliContext& context, std::span<const std::string> args);
+};
+
+const std::vector<Command>& commands();
+
+// The commands, each in its own file.
+int runVersion(CliContext& context, std::span<const std::string> args);
+
+} // namespace kavrel::cli

@@ -1,0 +1,30 @@
+// The connection settings the configurator and the monitor keep in the user's settings
+// under "Software\Ostrevan\Kavrel": COM port number, serial or TCP, the module's address
+// and TCP port.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/settings_store.h"
+
+namespace kavrel::link {
+
+inline constexpr const char* kConnectionKey = "Software\\Ostrevan\\Kavrel";
+inline constexpr std::size_t kAddressReadBytes = 256;
+
+struct ConnectionSettings {
+    std::uint32_t comPort = 1;
+    bool tcpMode = false;
+    std::string moduleAddress = "192.168.2.1";
+    std::uint32_t tcpPort = 23;
+};
+
+// Reads the four values. A missing key is created and the defaults are used; a single
+// value that cannot be read keeps its default.
+ConnectionSettings loadConnectionSettings(SettingsStore& store);
+
+// Writes the four values; nothing is saved when the key cannot be opened.
+bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings);
+
+} // namespace kavrel::link

@@ -1,0 +1,78 @@
+#include "link/fd_transport.h"
+
+#include <cerrno>
+#include <chrono>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace kavrel::link {
+namespace {
+
+// poll() for one event, restarting after signals with the time that is left.
+int waitFor(int fd, short events, int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, 1, waitMs);
+        if (r >= 0) return r == 0 ? 0 : p.revents;
+        if (errno != EINTR) return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        waitMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+}
+
+} // namespace
+
+FdTransport::~FdTransport() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+ReadOutcome FdTransport::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
+    if (maxBytes == 0) return {ReadStatus::NoData, 0};
+    const int events = waitFor(fd_, POLLIN, waitMs < 0 ? 0 : waitMs);
+    if (events < 0) return {ReadStatus::Error, 0};
+    if (events == 0) return {ReadStatus::NoData, 0};
+    ssize_t n;
+    do {
+        n = isSocket_ ? ::recv(fd_, buffer, maxBytes, MSG_DONTWAIT) : ::read(fd_, buffer, maxBytes);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) return {ReadStatus::Data, static_cast<std::size_t>(n)};
+    if (n == 0) return {isSocket_ ? ReadStatus::Closed : ReadStatus::Error, 0};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReadStatus::NoData, 0};
+    return {ReadStatus::Error, 0};
+}
+
+bool FdTransport::writeAll(const std::uint8_t* data, std::size_t size, int limitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    std::size_t done = 0;
+    while (done < size) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int events = waitFor(fd_, POLLOUT, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (events <= 0 || (events & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        const ssize_t n = isSocket_ ? ::send(fd_, data + done, size - done, MSG_NOSIGNAL)
+                                    : ::write(fd_, data + done, size - done);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void FdTransport::discardInput(std::size_t maxBytes) {
+    if (!isSocket_) {
+        ::tcflush(fd_, TCIFLUSH);
+        return;
+    }
+    std::uint8_t scratch[4096];
+    while (maxBytes > 0) {
+        const std::size_t chunk = maxBytes < sizeof scratch ? maxBytes : sizeof scratch;
+        const ssize_t n = ::recv(fd_, scratch, chunk, MSG_DONTWAIT);
+        if (n <= 0) return;
+        maxBytes -= static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < chunk) return; // one look: nothing more was waiting
+    }
+}
+
+} // namespace kavrel::link

@@ -1,0 +1,27 @@
+// Transport over a POSIX file descriptor (a serial device or a socket), with poll()
+// for every wait so that no call can block past its limit.
+#pragma once
+
+#include "link/transport.h"
+
+namespace kavrel::link {
+
+class FdTransport : public Transport {
+public:
+    explicit FdTransport(int fd, bool isSocket) : fd_(fd), isSocket_(isSocket) {}
+    ~FdTransport() override;
+    FdTransport(const FdTransport&) = delete;
+    FdTransport& operator=(const FdTransport&) = delete;
+
+    ReadOutcome readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) override;
+    bool writeAll(const std::uint8_t* data, std::size_t size, int limitMs) override;
+    void discardInput(std::size_t maxBytes) override;
+
+    int fd() const { return fd_; }
+
+protected:
+    int fd_;
+    bool isSocket_;
+};
+
+} // namespace kavrel::link

@@ -1,0 +1,126 @@
+#include "link/handshake.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/win1250.h"
+
+namespace kavrel::link {
+namespace {
+
+std::string comPortText(int comPort) { return W("Błąd otwarcia portu COM") + std::to_string(comPort) + " !"; }
+
+struct HandshakeTexts {
+    const char* noHaltAnswer;
+    const char* noVersionAnswer;
+    int progressAfterHalt;
+};
+
+HandshakeTexts textsFor(HandshakePurpose purpose) {
+    if (purpose == HandshakePurpose::ReadSettings) return {"Brak odpowiedzi", "Brak odpowiedzi", 10};
+    return {"Brak odpowiedzi z modułu Kavrel", "Brak odpowiedzi (VER)", 1};
+}
+
+void startOperation(OperationObserver& observer) {
+    observer.version("");
+    observer.status("");
+    observer.progress(0);
+}
+
+void fail(OperationObserver& observer, const std::string& box, const std::string& status, MessageIcon icon) {
+    observer.message(box, icon);
+    observer.status(status);
+}
+
+} // namespace
+
+std::string openFailureText(const ModuleLink& link, int comPort) {
+    return link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : comPortText(comPort);
+}
+
+int connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
+                  FirmwareVersion& version) {
+    const HandshakeTexts texts = textsFor(purpose);
+    startOperation(observer);
+    if (const int opened = link.open(comPort); opened != kLinkOk) {
+        const std::string text = openFailureText(link, comPort);
+        fail(observer, text, text, MessageIcon::Warning);
+        return opened;
+    }
+    link.sendCommand("HALT!");
+    link.sendCommand("DEBUG=0");
+    if (const int r = link.sendCommand("HALT!"); r != kLinkOk) {
+        fail(observer, W(texts.noHaltAnswer), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
+        link.close();
+        return r;
+    }
+    observer.progress(texts.progressAfterHalt);
+    if (const int r = link.sendCommand("VER?"); r != kLinkOk) {
+        fail(observer, W(texts.noVersionAnswer), W("Błąd odczytu wersji"), MessageIcon::Warning);
+        link.close();
+        return r;
+    }
+    const std::string text(link.versionText());
+    observer.version(text);
+    version = parseVersion(text);
+    return kLinkOk;
+}
+
+void disconnectModule(ModuleLink& link) { link.close(); }
+
+int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer) {
+    startOperation(observer);
+    if (const int opened = link.open(comPort); opened != kLinkOk) {
+        const std::string text = openFailureText(link, comPort);
+        fail(observer, text, text, MessageIcon::Warning);
+        return opened;
+    }
+    int result = link.sendCommand("HALT!");
+    if (result != kLinkOk) {
+        fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
+    } else {
+        observer.progress(50);
+        result = link.sendCommand("VER?");
+        if (result != kLinkOk) {
+            fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd odczytu wersji"), MessageIcon::Warning);
+        } else {
+            observer.version(std::string(link.versionText()));
+            observer.progress(100);
+            observer.status(W("Wersja modułu odczytana"));
+        }
+    }
+    link.close();
+    return result;
+}
+
+int openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer) {
+    if (const int opened = link.open(comPort); opened != kLinkOk) {
+        observer.message(link.tcpMode() ? W("Błąd połączenia TCP/IP !") : comPortText(comPort), MessageIcon::Error);
+        return opened;
+    }
+    link.sendCommand("DEBUG=0");
+    if (const int r = link.sendCommand("VER?"); r != kLinkOk) {
+        fail(observer, W("Brak odpowiedzi z Kavrel"), W("Brak komunikacji z modułem Kavrel"), MessageIcon::Error);
+        link.close();
+        return r;
+    }
+    observer.version(std::string(link.versionText()));
+    observer.status(W("Wersja: ") + std::string(link.versionText()));
+    return kLinkOk;
+}
+
+int openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer) {
+    if (link.isOpen()) {
+        link.close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (const int opened = link.open(comPort, fastSpeed); opened != kLinkOk) {
+        observer.message(link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : W("Błąd otwarcia portu COM!"),
+                         MessageIcon::Error);
+        return opened;
+    }
+    link.queryFixed("HALT! DEBUG=0", 4);
+    return kLinkOk;
+}
+
+} // namespace kavrel::link

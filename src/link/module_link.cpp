@@ -1,0 +1,305 @@
+#include "link/module_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "link/tcp_client.h"
+
+namespace kavrel::link {
+namespace {
+
+constexpr std::uint8_t kCR = 0x0D;
+constexpr std::size_t kFlushBytes = 4096;        // the one look before a TCP exchange
+constexpr std::size_t kDrainBytes = 65536;       // the logger's drainInput
+constexpr std::uint32_t kTcpSendLimitMs = 5000;  // a blocking send that never completes
+constexpr std::uint32_t kQueryLimitMs = 3000;
+constexpr std::uint32_t kShortQueryLimitMs = 500;
+constexpr std::uint32_t kFixedAreaLimitMs = 1000;
+constexpr std::uint32_t kFixedBufferLimitMs = 300;
+constexpr const char kSpeedSwitch[] = "*S115!";
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool endsWith(const std::uint8_t* data, std::size_t count, std::string_view tail) {
+    return count >= tail.size() && std::memcmp(data + count - tail.size(), tail.data(), tail.size()) == 0;
+}
+
+} // namespace
+
+ModuleLink::ModuleLink(LinkVariant variant) : variant_(variant) {}
+
+ModuleLink::~ModuleLink() = default;
+
+std::size_t ModuleLink::frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const {
+    // A command that would not fit is refused rather than cut: a shortened assignment
+    // would silently change a setting in the module.
+    if (command.size() + 1 > kCommandMax) return 0;
+    std::memcpy(line.data(), command.data(), command.size());
+    line[command.size()] = kCR;
+    return command.size() + 1;
+}
+
+int ModuleLink::open(int comPort, bool fastSpeed) {
+    if (transport_) close();
+    shortReplyMode_ = false;
+    return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
+}
+
+int ModuleLink::openTcp() {
+    connected_ = false;
+    const auto port = static_cast<std::uint16_t>(tcpPort_);
+    const int result = connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_, transport_);
+    connected_ = result == kTcpConnected;
+    return result;
+}
+
+int ModuleLink::openSerial(int comPort, bool fastSpeed) {
+    const std::string path = resolveDevice_ ? resolveDevice_(comPort) : serialDevicePath(comPort);
+    serialSpeed_ = kSlowSpeed;
+    transport_ = openSerialPort(path, kSlowSpeed);
+    if (!transport_) return kLinkFailed;
+    serialOpen_ = true;
+    if (variant_.loggerSerialOpening) {
+        if (fastSpeed) {
+            // The module changes its speed on "*S115!"; it is said twice in case the first
+            // one meets a module still busy with the previous line.
+            std::array<std::uint8_t, kCommandMax + 1> line{};
+            const std::size_t size = frame(kSpeedSwitch, line);
+            for (int i = 0; i < 2; ++i) {
+                writeSerial(line.data(), size);
+                pause(60);
+            }
+            serialSpeed_ = kFastSpeed;
+            setSerialSpeed(*transport_, kFastSpeed);
+        }
+        pause(200);
+        transport_->discardInput(kFlushBytes);
+    }
+    return kLinkOk;
+}
+
+void ModuleLink::close() {
+    const bool wasTcp = tcpMode_ && transport_;
+    transport_.reset();
+    serialOpen_ = false;
+    connected_ = false;
+    if (wasTcp) pause(50);
+}
+
+bool ModuleLink::isOpen() const { return tcpMode_ ? connected_ && transport_ : serialOpen_; }
+
+void ModuleLink::dropConnection() {
+    transport_.reset();
+    connected_ = false;
+}
+
+bool ModuleLink::writeSerial(const std::uint8_t* data, std::size_t size) {
+    const auto& t = variant_.serialTimeouts;
+    const std::uint32_t limit = t.writeMultiplier * static_cast<std::uint32_t>(size) + t.writeConstant;
+    return transport_->writeAll(data, size, static_cast<int>(limit));
+}
+
+std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count) {
+    using Clock = std::chrono::steady_clock;
+    const auto& t = variant_.serialTimeouts;
+    const auto started = Clock::now();
+    const auto total = started + std::chrono::milliseconds(t.readMultiplier * count + t.readConstant);
+    auto gapEnd = total; // the interval counts only once the first byte has arrived
+    std::size_t got = 0;
+    while (got < count) {
+        const auto now = Clock::now();
+        const auto end = std::min(total, gapEnd);
+        if (now >= end) break;
+        const int wait = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count()) + 1;
+        const ReadOutcome r = transport_->readSome(buffer + got, count - got, wait);
+        if (r.status == ReadStatus::Data) {
+            got += r.count;
+            gapEnd = Clock::now() + std::chrono::milliseconds(t.readInterval);
+        } else if (r.status != ReadStatus::NoData) {
+            break; // the device went away: what arrived is all there is
+        }
+    }
+    return got;
+}
+
+bool ModuleLink::sendTcp(const std::uint8_t* data, std::size_t size) {
+    return transport_->writeAll(data, size, static_cast<int>(kTcpSendLimitMs));
+}
+
+void ModuleLink::storeVersionText(const std::uint8_t* from, std::size_t length) {
+    length = std::min(length, kVersionTextSize - 1);
+    for (std::size_t i = 0; i < length; ++i) versionText_[i] = from[i] < 0x20 ? ' ' : static_cast<char>(from[i]);
+    versionText_[length] = '\0';
+}
+
+int ModuleLink::sendCommand(std::string_view command) {
+    if (!transport_) return tcpMode_ ? kLinkSendError : kLinkFailed;
+    return tcpMode_ ? sendCommandTcp(command) : sendCommandSerial(command);
+}
+
+int ModuleLink::sendCommandSerial(std::string_view command) {
+    std::array<std::uint8_t, kCommandMax + 1> line{};
+    const std::size_t size = frame(command, line);
+    if (size == 0 || !writeSerial(line.data(), size)) return kLinkFailed;
+    std::array<std::uint8_t, kSerialReplyMax + 1> reply{};
+    const std::size_t got = readSerial(reply.data(), kSerialReplyMax);
+    if (got == 0) return kLinkNothingReceived;
+    reply[got] = 0;
+    if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != kCR) return kLinkBadReply;
+    // Everything after the "OK" line, its terminating NUL included, becomes the version
+    // text with control bytes shown as spaces; a reply of "OK" CR "V" CR gives "V  ".
+    storeVersionText(reply.data() + 3, got + 1 - 3);
+    return kLinkOk;
+}
+
+int ModuleLink::sendCommandTcp(std::string_view command) {
+    std::array<std::uint8_t, kCommandMax + 1> line{};
+    const std::size_t size = frame(command, line);
+    if (size == 0) return kLinkSendError;
+    const bool isVersionQuery = command.substr(0, 4) == "VER?";
+    if (variant_.flushBeforeSendCommand) transport_->discardInput(kFlushBytes);
+    if (!sendTcp(line.data(), size)) {
+        dropConnection();
+        return kLinkSendError;
+    }
+    timer_.start();
+    const std::uint32_t limit = variant_.sendCommandTcpLimitMs;
+    std::size_t count = 0;
+    std::uint8_t* area = receiveArea_.data();
+    for (;;) {
+        const ReadOutcome r = transport_->readSome(area + count, kReceiveAreaSize - count, timer_.remainingMs(limit));
+        const std::uint32_t elapsed = timer_.elapsedMs();
+        if (r.status == ReadStatus::Closed) {
+            dropConnection();
+            return kLinkNothingReceived;
+        }
+        if (r.status == ReadStatus::Error) {
+            dropConnection();
+            return kLinkReceiveError;
+        }
+        count += r.count;
+        area[count] = 0;
+        if (count >= 3) {
+            if (!isVersionQuery) {
+                if (endsWith(area, count, "OK\r")) return kLinkOk;
+            } else if (area[0] == 'O' && area[1] == 'K' && area[2] == kCR && area[count - 1] == kCR) {
+                const auto* text = area + 3;
+                const auto* cr = static_cast<const std::uint8_t*>(std::memchr(text, kCR, count - 3));
+                storeVersionText(text, cr ? static_cast<std::size_t>(cr - text) : count - 3);
+                return kLinkOk;
+            }
+        }
+        // A full area without the closing "OK" is as good as no answer.
+        if (elapsed >= limit || count == kReceiveAreaSize) return kLinkFailed;
+    }
+}
+
+int ModuleLink::query(std::string_view command) {
+    receivedCount_ = 0;
+    receiveArea_[0] = 0;
+    if (!transport_) return kLinkFailed;
+    return tcpMode_ ? queryTcp(command) : querySerial(command);
+}
+
+int ModuleLink::querySerial(std::string_view command) {
+    std::array<std::uint8_t, kCommandMax + 1> line{};
+    const std::size_t size = frame(command, line);
+    if (size == 0 || !writeSerial(line.data(), size)) return kLinkFailed;
+    receivedCount_ = readSerial(receiveArea_.data(), kReceiveAreaSize);
+    receiveArea_[receivedCount_] = 0;
+    return receivedCount_ == 0 ? kLinkNothingReceived : kLinkOk;
+}
+
+int ModuleLink::queryTcp(std::string_view command) {
+    std::array<std::uint8_t, kCommandMax + 1> line{};
+    const std::size_t size = frame(command, line);
+    if (size == 0) return kLinkFailed;
+    if (!sendTcp(line.data(), size)) {
+        dropConnection();
+        return kLinkFailed;
+    }
+    timer_.start();
+    const std::uint32_t limit = shortReplyMode_ ? kShortQueryLimitMs : kQueryLimitMs;
+    std::size_t count = 0;
+    std::uint8_t* area = receiveArea_.data();
+    for (;;) {
+        const ReadOutcome r = transport_->readSome(area + count, kReceiveAreaSize - count, timer_.remainingMs(limit));
+        const std::uint32_t elapsed = timer_.elapsedMs();
+        if (r.status == ReadStatus::Closed) {
+            dropConnection();
+            return kLinkNothingReceived;
+        }
+        if (r.status == ReadStatus::Error) {
+            dropConnection();
+            return kLinkReceiveError;
+        }
+        count += r.count;
+        if (count >= 4) {
+            if (!shortReplyMode_ && endsWith(area, count, "\rOK\r")) break;
+            if (shortReplyMode_ && area[count - 1] == kCR) break;
+        }
+        // A reply cut off by the limit, or by the size of the area, is returned as received.
+        if (elapsed >= limit || count == kReceiveAreaSize) break;
+    }
+    if (count == 0) return kLinkNothingReceived;
+    receivedCount_ = count;
+    area[count] = 0;
+    return kLinkOk;
+}
+
+std::size_t ModuleLink::queryFixed(std::string_view command, std::size_t expected) {
+    receivedCount_ = 0;
+    receiveArea_[0] = 0;
+    const std::size_t got = queryFixedInto(command, expected, receiveArea_.data(), kReceiveAreaSize,
+                                           kFixedAreaLimitMs, true);
+    receivedCount_ = got;
+    receiveArea_[got] = 0;
+    return got;
+}
+
+std::size_t ModuleLink::queryFixed(std::string_view command, std::size_t expected, std::span<std::uint8_t> destination) {
+    return queryFixedInto(command, expected, destination.data(), destination.size(), kFixedBufferLimitMs, false);
+}
+
+std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
+                                       std::size_t room, std::uint32_t tcpLimitMs, bool intoArea) {
+    if (!transport_) return 0;
+    expected = std::min(expected, room);
+    std::array<std::uint8_t, kCommandMax + 1> line{};
+    const std::size_t size = frame(command, line);
+    if (size == 0) return 0;
+    if (!tcpMode_) {
+        transport_->discardInput(kFlushBytes);
+        if (!writeSerial(line.data(), size)) return 0;
+        return readSerial(destination, expected);
+    }
+    transport_->discardInput(kFlushBytes);
+    if (!sendTcp(line.data(), size)) {
+        dropConnection();
+        return 0;
+    }
+    timer_.start();
+    std::size_t count = 0;
+    // Into the area a receive takes whatever fits, so a reply longer than expected shows
+    // up as such; into a caller's buffer it never takes more than the buffer holds.
+    const std::size_t limitBytes = intoArea ? room : expected;
+    while (count < expected) {
+        const ReadOutcome r = transport_->readSome(destination + count, limitBytes - count, timer_.remainingMs(tcpLimitMs));
+        const std::uint32_t elapsed = timer_.elapsedMs();
+        if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
+            dropConnection();
+            return 0;
+        }
+        count += r.count;
+        if (elapsed >= tcpLimitMs) break;
+    }
+    return count;
+}
+
+void ModuleLink::drainInput() {
+    if (transport_) transport_->discardInput(kDrainBytes);
+}
+
+} // namespace kavrel::link

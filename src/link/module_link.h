@@ -1,0 +1,122 @@
+// The connection to one module: a serial port or a TCP client, the framing of command
+// lines (text + CR) and the exchanges the programs build on.
+//
+// Result codes (0 = success):
+//   open:        1 port not opened / TCP not connected in time, 4 no socket, 5 no non-blocking mode
+//   sendCommand: 1 write failed or (TCP) no "OK" in time, 2 serial reply not starting with "OK" CR,
+//                3 serial: nothing received / TCP: connection closed, 4 TCP receive error, 5 TCP send error
+//   query:       1 write or send failed, 3 nothing received or connection closed, 4 TCP receive error
+// On TCP an exchange ending with 3, 4 or 5 has already closed the socket; a later close()
+// is harmless.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "link/interval_timer.h"
+#include "link/link_variant.h"
+#include "link/serial_port.h"
+#include "link/transport.h"
+
+namespace kavrel::link {
+
+enum LinkResult : int {
+    kLinkOk = 0,
+    kLinkFailed = 1,
+    kLinkBadReply = 2,
+    kLinkNothingReceived = 3,
+    kLinkReceiveError = 4,
+    kLinkSendError = 5,
+};
+
+class ModuleLink {
+public:
+    static constexpr std::size_t kReceiveAreaSize = 4096;
+    static constexpr std::size_t kVersionTextSize = 1024;
+    static constexpr std::size_t kSerialReplyMax = 40;    // one sendCommand read on serial
+    static constexpr std::size_t kCommandMax = 1023;      // a framed command line, CR included, fits 1 KB
+    static constexpr int kSlowSpeed = 9600;
+    static constexpr int kFastSpeed = 115200;
+
+    explicit ModuleLink(LinkVariant variant = LinkVariant::configurator());
+    virtual ~ModuleLink();
+    ModuleLink(const ModuleLink&) = delete;
+    ModuleLink& operator=(const ModuleLink&) = delete;
+
+    // Connection settings, taken in by the next open().
+    void setTcpMode(bool tcp) { tcpMode_ = tcp; }
+    bool tcpMode() const { return tcpMode_; }
+    void setModuleAddress(std::string_view dottedAddress) { moduleAddress_ = dottedAddress.substr(0, kVersionTextSize - 1); }
+    const std::string& moduleAddress() const { return moduleAddress_; }
+    void setTcpPort(std::uint32_t port) { tcpPort_ = port; }
+    std::uint32_t tcpPort() const { return tcpPort_; }
+    void setDevicePathResolver(DevicePathResolver resolver) { resolveDevice_ = std::move(resolver); }
+
+    int open(int comPort, bool fastSpeed = false);
+    void close();
+    bool isOpen() const;
+
+    int sendCommand(std::string_view command);
+    int query(std::string_view command);
+    // Logger: a reply of known length into receiveArea; returns the number of bytes received
+    // (on TCP possibly more than expected, never more than the area holds).
+    std::size_t queryFixed(std::string_view command, std::size_t expected);
+    // Logger: the same into the caller's buffer, never more than the buffer holds.
+    std::size_t queryFixed(std::string_view command, std::size_t expected, std::span<std::uint8_t> destination);
+    void drainInput();
+
+    // Monitor: a query reply ends with its last CR and the wait is 500 ms. Cleared by open().
+    void setShortReplyMode(bool shortReplies) { shortReplyMode_ = shortReplies; }
+    bool shortReplyMode() const { return shortReplyMode_; }
+
+    // The text after the "OK" line of the last "VER?" reply (serial: of the last sendCommand).
+    std::string_view versionText() const { return std::string_view(versionText_.data()); }
+    // The bytes of the last reply, NUL-terminated in the area.
+    std::span<const std::uint8_t> received() const { return {receiveArea_.data(), receivedCount_}; }
+    std::string_view receivedText() const {
+        return {reinterpret_cast<const char*>(receiveArea_.data()), receivedCount_};
+    }
+    std::span<const std::uint8_t, kReceiveAreaSize + 1> receiveArea() const { return receiveArea_; }
+
+    int serialSpeed() const { return serialSpeed_; }
+    const LinkVariant& variant() const { return variant_; }
+    IntervalTimer& timer() { return timer_; }
+
+private:
+    int openSerial(int comPort, bool fastSpeed);
+    int openTcp();
+    void dropConnection();
+    std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
+    bool writeSerial(const std::uint8_t* data, std::size_t size);
+    std::size_t readSerial(std::uint8_t* buffer, std::size_t count);
+    bool sendTcp(const std::uint8_t* data, std::size_t size);
+    int sendCommandSerial(std::string_view command);
+    int sendCommandTcp(std::string_view command);
+    int querySerial(std::string_view command);
+    int queryTcp(std::string_view command);
+    std::size_t queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
+                               std::size_t room, std::uint32_t tcpLimitMs, bool intoArea);
+    void storeVersionText(const std::uint8_t* from, std::size_t length);
+
+    LinkVariant variant_;
+    std::array<char, kVersionTextSize> versionText_{};
+    std::array<std::uint8_t, kReceiveAreaSize + 1> receiveArea_{};
+    std::size_t receivedCount_ = 0;
+    std::string moduleAddress_ = "192.168.2.1";
+    std::uint32_t tcpPort_ = 23;
+    bool tcpMode_ = false;
+    bool shortReplyMode_ = false;
+    bool serialOpen_ = false;
+    bool connected_ = false;
+    int serialSpeed_ = kSlowSpeed;
+    std::unique_ptr<FdTransport> transport_;
+    DevicePathResolver resolveDevice_;
+    IntervalTimer timer_;
+};
+
+} // namespace kavrel::link

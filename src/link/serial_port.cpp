@@ -1,0 +1,77 @@
+#include "link/serial_port.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "common/registry_key.h"
+
+namespace kavrel::link {
+namespace {
+
+speed_t speedConstant(int baud) {
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B9600;
+    }
+}
+
+bool applyLineSettings(int fd, int baud) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) return false;
+    ::cfmakeraw(&tio);                       // binary: no translation of CR, no echo
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;     // 8N1, modem lines ignored (no DSR sensitivity)
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);  // no XON/XOFF in either direction
+    tio.c_cc[VMIN] = 0;                      // reads are paced by poll(), never by the driver
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, speedConstant(baud));
+    ::cfsetospeed(&tio, speedConstant(baud));
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int baud) {
+    const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // Without sharing: a second program on the same port is refused, as it would be on
+    // a COM port. TIOCEXCL also keeps out programs that do not take the lock.
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto port = std::make_unique<FdTransport>(fd, false);
+    // The line settings are written back without checking, as the module does not care
+    // about the details a driver may refuse (a pseudo-terminal ignores the speed).
+    applyLineSettings(fd, baud);
+    // DTR and RTS held inactive: the module's interface does not use them.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &lines);
+    return port;
+}
+
+bool setSerialSpeed(FdTransport& port, int baud) { return applyLineSettings(port.fd(), baud); }
+
+std::string serialDevicePath(int portNumber, const SettingsStore* userSettings) {
+    const std::string name = "COM" + std::to_string(portNumber);
+    if (const char* fromEnvironment = std::getenv(("KAVREL_" + name).c_str()); fromEnvironment && *fromEnvironment)
+        return fromEnvironment;
+    if (userSettings && userSettings->keyExists(kSerialPortsKey)) {
+        if (auto stored = userSettings->read(kSerialPortsKey, name)) {
+            if (const auto* path = std::get_if<std::string>(&*stored); path && !path->empty()) return *path;
+        }
+    }
+    return "/dev/ttyS" + std::to_string(portNumber > 0 ? portNumber - 1 : 0);
+}
+
+} // namespace kavrel::link

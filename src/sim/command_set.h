@@ -1,0 +1,37 @@
+// A group of commands the simulated module understands. The module asks its sets in turn;
+// the first that recognises a line answers it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kavrel::sim {
+
+enum class Framing { Tcp, Serial };
+
+// What the module knows about the connection a line came in on.
+struct Session {
+    Framing framing = Framing::Tcp;
+    int baud = 9600;           // serial line speed the module uses now (changed by "*S115!")
+    long linesReceived = 0;    // lines of this connection so far, this one included
+};
+
+struct Answer {
+    std::string bytes;         // sent back as they are
+    bool silent = false;       // recognised, but the module says nothing
+    bool closeAfter = false;   // the module ends the connection after answering
+
+    static Answer ok() { return {"OK\r", false, false}; }
+    static Answer nothing() { return {"", true, false}; }
+};
+
+class CommandSet {
+public:
+    virtual ~CommandSet() = default;
+    // The answer to one command line (without its CR), or nullopt when the line is not
+    // one of this set's.
+    virtual std::optional<Answer> answer(std::string_view line, Session& session) = 0;
+};
+
+} // namespace kavrel::sim

@@ -1,0 +1,13 @@
+#include "sim/command_sets.h"
+
+#include "sim/handshake_commands.h"
+
+namespace kavrel::sim {
+
+std::vector<std::unique_ptr<CommandSet>> makeCommandSets(const SimOptions& options) {
+    std::vector<std::unique_ptr<CommandSet>> sets;
+    sets.push_back(std::make_unique<HandshakeCommands>(options));
+    return sets;
+}
+
+} // namespace kavrel::sim

@@ -1,0 +1,46 @@
+#include "sim/module.h"
+
+#include "sim/command_sets.h"
+
+namespace kavrel::sim {
+namespace {
+
+bool startsWithAny(std::string_view line, const std::vector<std::string>& prefixes) {
+    for (const auto& prefix : prefixes)
+        if (!prefix.empty() && line.substr(0, prefix.size()) == prefix) return true;
+    return false;
+}
+
+} // namespace
+
+SimModule::SimModule(SimOptions options) : options_(std::move(options)), sets_(makeCommandSets(options_)) {}
+
+SimModule::~SimModule() = default;
+
+void SimModule::setFaults(const LinkFaults& faults) {
+    std::lock_guard lock(mutex_);
+    options_.faults = faults;
+}
+
+LinkFaults SimModule::faults() const {
+    std::lock_guard lock(mutex_);
+    return options_.faults;
+}
+
+Answer SimModule::answer(std::string_view line, Session& session) {
+    std::lock_guard lock(mutex_);
+    ++session.linesReceived;
+    const LinkFaults& faults = options_.faults;
+    if (faults.silent || session.linesReceived <= faults.ignoreFirstLines || startsWithAny(line, faults.silentCommands))
+        return Answer::nothing();
+    for (auto& set : sets_) {
+        if (auto answer = set->answer(line, session)) {
+            if (faults.badSerialStart && session.framing == Framing::Serial && !answer->silent)
+                answer->bytes.insert(0, "\r\n");
+            return *answer;
+        }
+    }
+    return Answer::nothing();
+}
+
+} // namespace kavrel::sim

@@ -1,0 +1,33 @@
+// The simulated module: its command sets and the faults that apply to every answer.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "sim/command_set.h"
+#include "sim/sim_options.h"
+
+namespace kavrel::sim {
+
+class SimModule {
+public:
+    explicit SimModule(SimOptions options);
+    ~SimModule();
+
+    // The answer to one received line. Unknown lines are ignored, as the module does.
+    Answer answer(std::string_view line, Session& session);
+
+    const SimOptions& options() const { return options_; }
+    // Faults can be switched while the module runs (tests); applies from the next line.
+    void setFaults(const LinkFaults& faults);
+    LinkFaults faults() const;
+
+private:
+    SimOptions options_;
+    std::vector<std::unique_ptr<CommandSet>> sets_;
+    mutable std::mutex mutex_;
+};
+
+} // namespace kavrel::sim

@@ -1,0 +1,61 @@
+#include "sim/sim_flags.h"
+
+#include <charconv>
+
+namespace kavrel::sim {
+namespace {
+
+bool toInt(const std::string& text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+std::string number(const std::string& text, int minimum, int& target) {
+    int value = 0;
+    if (!toInt(text, value) || value < minimum) return "expects a whole number of at least " + std::to_string(minimum);
+    target = value;
+    return "";
+}
+
+} // namespace
+
+std::vector<SimFlag> linkFlags() {
+    return {
+        {"--version", "TEXT", "version text answered to VER? (default \"Kavrel V3.6EL\")",
+         [](SimOptions& o, const std::string& v) { o.versionText = v; return std::string(); }},
+        {"--baud", "N", "pace the output at N baud (10 bits a byte)",
+         [](SimOptions& o, const std::string& v) { return number(v, 1, o.baud); }},
+        {"--silent", nullptr, "answer nothing at all",
+         [](SimOptions& o, const std::string&) { o.faults.silent = true; return std::string(); }},
+        {"--silent-on", "CMD", "give no answer to lines starting with CMD (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.faults.silentCommands.push_back(v); return std::string(); }},
+        {"--ignore-first", "N", "give no answer to the first N lines of each connection",
+         [](SimOptions& o, const std::string& v) { return number(v, 0, o.faults.ignoreFirstLines); }},
+        {"--split", "N:MS", "send every answer in pieces of N bytes, MS milliseconds apart",
+         [](SimOptions& o, const std::string& v) {
+             const auto colon = v.find(':');
+             int bytes = 0, delay = 0;
+             if (colon == std::string::npos || !toInt(v.substr(0, colon), bytes) || bytes < 1 ||
+                 !toInt(v.substr(colon + 1), delay) || delay < 0)
+                 return std::string("expects N:MS, e.g. 3:300");
+             o.faults.splitBytes = bytes;
+             o.faults.splitDelayMs = delay;
+             return std::string();
+         }},
+        {"--bad-serial-start", nullptr, "begin serial answers with CR LF instead of \"OK\"",
+         [](SimOptions& o, const std::string&) { o.faults.badSerialStart = true; return std::string(); }},
+        {"--close-mid-reply", "CMD", "TCP: drop the connection halfway through the answer to CMD (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.faults.closeMidReply.push_back(v); return std::string(); }},
+    };
+}
+
+std::vector<SimFlag> allSimFlags() {
+    std::vector<SimFlag> flags;
+    for (auto group : {linkFlags}) {
+        auto more = group();
+        flags.insert(flags.end(), more.begin(), more.end());
+    }
+    return flags;
+}
+
+} // namespace kavrel::sim

@@ -1,0 +1,27 @@
+// What the simulated module is and how it misbehaves. Each group of commands adds its
+// own options here and its own command-line flags in its flag table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kavrel::sim {
+
+// Faults of the text exchange, switched on per test or per run.
+struct LinkFaults {
+    bool silent = false;                       // answers nothing at all
+    std::vector<std::string> silentCommands;   // lines starting with one of these get no answer
+    int ignoreFirstLines = 0;                  // the first N lines of each connection get no answer
+    int splitBytes = 0;                        // when set, replies go out in pieces of this many bytes...
+    int splitDelayMs = 0;                      // ...with this pause between them
+    bool badSerialStart = false;               // serial replies start with CR LF before the "OK"
+    std::vector<std::string> closeMidReply;    // TCP: after half the reply to these, the connection drops
+};
+
+struct SimOptions {
+    std::string versionText = "Kavrel V3.6EL";
+    int baud = 0;          // when set, output is paced at this line rate (8N1: 10 bits a byte)
+    LinkFaults faults;
+};
+
+} // namespace kavrel::sim

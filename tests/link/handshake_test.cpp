@@ -1,0 +1,140 @@
+// The opening handshakes of the three programs and their messages, against the simulator.
+#include <gtest/gtest.h>
+
+#include "link/handshake.h"
+#include "support/recording_observer.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::link;
+using kavrel::testing::RecordingObserver;
+using kavrel::testing::SimFixture;
+using Calls = std::vector<std::string>;
+
+// Links with the monitor's 500 ms answer limit keep the failure cases short; the texts
+// depend on the operation, not on the variant.
+
+TEST(ConnectModule, ReadingOpensWithTheFourLinesAndParsesTheVersion) {
+    SimFixture sim({.versionText = "Kavrel V2.7E"});
+    ModuleLink link;
+    sim.useTcp(link);
+    RecordingObserver observer;
+    FirmwareVersion version;
+    ASSERT_EQ(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 10", "version: Kavrel V2.7E"}));
+    EXPECT_EQ(version, (FirmwareVersion{0x27, true, false, 0}));
+}
+
+TEST(ConnectModule, ModuleIgnoringTheFirstHaltAndDebugStillOpens) {
+    SimFixture sim({.faults = {.ignoreFirstLines = 2}});
+    ModuleLink link(LinkVariant::monitor());
+    sim.useTcp(link);
+    RecordingObserver observer;
+    FirmwareVersion version;
+    EXPECT_EQ(connectModule(link, 1, HandshakePurpose::WriteSettings, observer, version), kLinkOk);
+    EXPECT_EQ(observer.only("progress"), (Calls{"progress: 0", "progress: 1"}));
+    EXPECT_EQ(version.versionCode, 0x36);
+}
+
+TEST(ConnectModule, FailureMessagesByStepAndPurpose) {
+    struct Case {
+        const char* silentOn;
+        HandshakePurpose purpose;
+        const char* box;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"HALT!", HandshakePurpose::ReadSettings, "Brak odpowiedzi", "Błąd nawiązywania połączenia"},
+        {"HALT!", HandshakePurpose::WriteSettings, "Brak odpowiedzi z modułu Kavrel", "Błąd nawiązywania połączenia"},
+        {"VER?", HandshakePurpose::ReadSettings, "Brak odpowiedzi", "Błąd odczytu wersji"},
+        {"VER?", HandshakePurpose::WriteSettings, "Brak odpowiedzi (VER)", "Błąd odczytu wersji"},
+    };
+    for (const auto& c : cases) {
+        SimFixture sim({.faults = {.silentCommands = {c.silentOn}}});
+        ModuleLink link(LinkVariant::monitor());
+    sim.useTcp(link);
+        RecordingObserver observer;
+        FirmwareVersion version{0x25, false, false, 0};
+        EXPECT_NE(connectModule(link, 1, c.purpose, observer, version), kLinkOk);
+        EXPECT_EQ(observer.only("message"), Calls{std::string("message[warning]: ") + c.box}) << c.silentOn;
+        EXPECT_EQ(observer.calls.back(), std::string("status: ") + c.status);
+        EXPECT_FALSE(link.isOpen());
+        EXPECT_EQ(version.versionCode, 0x25);  // no version read: the old one stays
+    }
+}
+
+TEST(ConnectModule, OpenFailureNamesThePortOrTheNetwork) {
+    ModuleLink serial;
+    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    RecordingObserver observer;
+    FirmwareVersion version;
+    EXPECT_NE(connectModule(serial, 7, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "message[warning]: Błąd otwarcia portu COM7 !",
+                                     "status: Błąd otwarcia portu COM7 !"}));
+
+    ModuleLink tcp;
+    tcp.setTcpMode(true);
+    tcp.setModuleAddress("nie-adres");
+    RecordingObserver tcpObserver;
+    EXPECT_NE(connectModule(tcp, 7, HandshakePurpose::WriteSettings, tcpObserver, version), kLinkOk);
+    EXPECT_EQ(tcpObserver.only("message"), Calls{"message[warning]: Brak połączenia przez sieć LAN (TCP/IP)!"});
+}
+
+TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useSerial(link);
+    RecordingObserver observer;
+    EXPECT_EQ(readModuleVersion(link, 2, observer), kLinkOk);
+    EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 50", "version: Kavrel V3.6EL  ",
+                                     "progress: 100", "status: Wersja modułu odczytana"}));
+    EXPECT_FALSE(link.isOpen());
+
+    sim.setFaults({.silentCommands = {"VER?"}});
+    ModuleLink quick(LinkVariant::monitor());
+    sim.useTcp(quick);
+    RecordingObserver failed;
+    EXPECT_NE(readModuleVersion(quick, 2, failed), kLinkOk);
+    EXPECT_EQ(failed.only("message"), Calls{"message[warning]: Brak odpowiedzi z modułu Kavrel"});
+    EXPECT_EQ(failed.calls.back(), "status: Błąd odczytu wersji");
+}
+
+TEST(MonitorOpening, VersionInTheStatusOrTheNoAnswerMessage) {
+    SimFixture sim;
+    ModuleLink link(LinkVariant::monitor());
+    sim.useTcp(link);
+    RecordingObserver observer;
+    ASSERT_EQ(openMonitorLink(link, 1, observer), kLinkOk);
+    EXPECT_EQ(observer.calls.back(), "status: Wersja: Kavrel V3.6EL");
+    link.close();
+
+    sim.setFaults({.silentCommands = {"VER?"}});
+    RecordingObserver failed;
+    EXPECT_NE(openMonitorLink(link, 1, failed), kLinkOk);
+    EXPECT_EQ(failed.calls, (Calls{"message[error]: Brak odpowiedzi z Kavrel", "status: Brak komunikacji z modułem Kavrel"}));
+    EXPECT_FALSE(link.isOpen());
+
+    ModuleLink serial(LinkVariant::monitor());
+    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    RecordingObserver noPort;
+    EXPECT_NE(openMonitorLink(serial, 4, noPort), kLinkOk);
+    EXPECT_EQ(noPort.calls, Calls{"message[error]: Błąd otwarcia portu COM4 !"});
+}
+
+TEST(LoggerOpening, SendsHaltDebugAndReportsAMissingPort) {
+    SimFixture sim;
+    ModuleLink link(LinkVariant::logger());
+    sim.useTcp(link);
+    RecordingObserver observer;
+    ASSERT_EQ(openLoggerLink(link, 1, true, observer), kLinkOk);
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_TRUE(observer.calls.empty());
+    // Opening again closes the link first.
+    ASSERT_EQ(openLoggerLink(link, 1, true, observer), kLinkOk);
+
+    ModuleLink serial(LinkVariant::logger());
+    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    EXPECT_NE(openLoggerLink(serial, 1, false, observer), kLinkOk);
+    EXPECT_EQ(observer.calls, Calls{"message[error]: Błąd otwarcia portu COM!"});
+}

@@ -1,0 +1,160 @@
+// The link's exchanges over real loopback TCP against the simulator.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::link;
+using kavrel::testing::SimFixture;
+
+namespace {
+
+struct Stopwatch {
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    long ms() const {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
+    }
+};
+
+} // namespace
+
+TEST(ModuleLinkTcp, VersionReplyInOnePieceAndInTwo) {
+    SimFixture sim;
+    for (int splitBytes : {0, 8}) {
+        sim.setFaults({.splitBytes = splitBytes, .splitDelayMs = 100});
+        ModuleLink link;
+        sim.useTcp(link);
+        ASSERT_EQ(link.open(1), kLinkOk);
+        EXPECT_TRUE(link.isOpen());
+        EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
+        EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+        EXPECT_EQ(link.versionText(), "Kavrel V3.6EL") << "pieces of " << splitBytes;
+        link.close();
+        EXPECT_FALSE(link.isOpen());
+    }
+}
+
+TEST(ModuleLinkTcp, AFirstPieceOfOnlyOkEndsTheVersionExchangeWithAnEmptyText) {
+    SimFixture sim;
+    sim.setFaults({.splitBytes = 3, .splitDelayMs = 200});
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    EXPECT_EQ(link.versionText(), "");
+}
+
+TEST(ModuleLinkTcp, QueryReplyCutOffByTheLimitIsReturnedAsReceived) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    Stopwatch watch;
+    // The version reply never ends with CR "OK" CR, so the query waits out its 3 s.
+    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_GE(watch.ms(), 2900);
+    EXPECT_EQ(link.receivedText(), "OK\rKavrel V3.6EL\r");
+    EXPECT_EQ(link.receiveArea()[link.receivedText().size()], 0);
+}
+
+TEST(ModuleLinkTcp, ShortReplyModeEndsAtTheLastCrAndSilenceGivesThree) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    link.setShortReplyMode(true);
+    Stopwatch watch;
+    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_LT(watch.ms(), 400);
+    sim.setFaults({.silent = true});
+    EXPECT_EQ(link.query("VER?"), kLinkNothingReceived);
+    EXPECT_TRUE(link.isOpen());  // silence is not a lost connection
+    EXPECT_EQ(link.open(1), kLinkOk);
+    EXPECT_FALSE(link.shortReplyMode());  // every open clears it
+}
+
+TEST(ModuleLinkTcp, WithoutACounterEveryWaitEndsAtItsFirstCheck) {
+    SimFixture sim({.faults = {.silent = true}});
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    link.timer().setCounterAvailable(false);
+    Stopwatch watch;
+    EXPECT_EQ(link.sendCommand("HALT!"), kLinkFailed);
+    EXPECT_EQ(link.query("SET?"), kLinkNothingReceived);
+    EXPECT_LT(watch.ms(), 200);
+}
+
+TEST(ModuleLinkTcp, ModuleClosingTheConnectionGivesThreeAndCloseStillWorks) {
+    SimFixture sim({.faults = {.closeMidReply = {"VER?"}}});
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    EXPECT_EQ(link.sendCommand("VER?"), kLinkNothingReceived);
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_EQ(link.sendCommand("HALT!"), kLinkSendError);  // nothing to send on
+    link.close();
+    link.close();
+    EXPECT_EQ(link.open(1), kLinkOk);  // and the next operation connects anew
+    EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
+}
+
+TEST(ModuleLinkTcp, ConnectionRefusedEndsAfterTheLimit) {
+    // A port that was free a moment ago: nothing listens there.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof where;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&where), &length);
+    ::close(probe);
+
+    ModuleLink link(LinkVariant::logger());
+    link.setTcpMode(true);
+    link.setModuleAddress("127.0.0.1");
+    link.setTcpPort(ntohs(where.sin_port));
+    Stopwatch watch;
+    EXPECT_EQ(link.open(1), kLinkFailed);
+    EXPECT_GE(watch.ms(), 2900);
+    EXPECT_LT(watch.ms(), 4500);
+    EXPECT_FALSE(link.isOpen());
+}
+
+TEST(ModuleLinkTcp, AddressThatIsNotDottedIpv4FailsAtOnce) {
+    ModuleLink link;
+    link.setTcpMode(true);
+    link.setModuleAddress("modul.local");
+    EXPECT_EQ(link.open(1), kLinkFailed);
+}
+
+TEST(ModuleLinkTcp, OverlongCommandIsRefusedNotCut) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    const std::string tooLong(ModuleLink::kCommandMax, 'A');
+    EXPECT_NE(link.sendCommand(tooLong), kLinkOk);
+    EXPECT_NE(link.query(tooLong), kLinkOk);
+}
+
+TEST(ModuleLinkTcp, FixedQueryNeverWritesPastTheCallersBuffer) {
+    SimFixture sim;
+    ModuleLink link(LinkVariant::logger());
+    sim.useTcp(link);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    std::array<std::uint8_t, 8> buffer{};
+    buffer.fill(0xAA);
+    // Ask for more than the buffer holds: at most its size arrives.
+    EXPECT_EQ(link.queryFixed("VER?", 100, std::span(buffer).first(5)), 5u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 5), "OK\rKa");
+    EXPECT_EQ(buffer[5], 0xAA);
+    // Into the area a reply may come out longer than expected.
+    link.drainInput();
+    EXPECT_GE(link.queryFixed("VER?", 3), 3u);
+}

@@ -1,0 +1,48 @@
+// A simulated module in the test's own process, on an OS-assigned loopback port and on a
+// pseudo-terminal, with faults switched on per test.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "link/module_link.h"
+#include "sim/module.h"
+#include "sim/server.h"
+
+namespace kavrel::testing {
+
+class SimFixture {
+public:
+    explicit SimFixture(sim::SimOptions options = {}) : module_(std::move(options)), server_(module_) {
+        port_ = server_.listenTcp("127.0.0.1", 0);
+        ptyPath_ = server_.openPty();
+        server_.start();
+    }
+
+    int port() const { return port_; }
+    const std::string& ptyPath() const { return ptyPath_; }
+    sim::SimModule& module() { return module_; }
+
+    void setFaults(const sim::LinkFaults& faults) { module_.setFaults(faults); }
+
+    // Points a link at the simulator over TCP.
+    void useTcp(link::ModuleLink& link) const {
+        link.setTcpMode(true);
+        link.setModuleAddress("127.0.0.1");
+        link.setTcpPort(static_cast<std::uint32_t>(port_));
+    }
+    // Points a link at the simulator's pseudo-terminal, whatever COM number is opened.
+    void useSerial(link::ModuleLink& link) const {
+        link.setTcpMode(false);
+        const std::string path = ptyPath_;
+        link.setDevicePathResolver([path](int) { return path; });
+    }
+
+private:
+    sim::SimModule module_;
+    sim::SimServer server_;
+    int port_ = -1;
+    std::string ptyPath_;
+};
+
+} // namespace kavrel::testing
