@@ -1,0 +1,121 @@
+#include "common/qt/operation_runner.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QWidget>
+#include <chrono>
+#include <future>
+#include <optional>
+
+#include "common/qt/qt_text.h"
+
+namespace kavrel {
+
+// The observer the operation sees, living on the worker thread: every call is carried over
+// to the window's thread. Calls that need an answer block until the window has it.
+class OperationRunner::Bridge final : public OperationObserver {
+public:
+    Bridge(OperationRunner* runner, std::shared_ptr<std::atomic<bool>> abandoned)
+        : runner_(runner), abandoned_(std::move(abandoned)) {}
+
+    void status(const std::string& text) override { post(&OperationRunner::statusChanged, text); }
+    void appendStatus(const std::string& text) override { post(&OperationRunner::statusAppended, text); }
+    void version(const std::string& text) override { post(&OperationRunner::versionChanged, text); }
+    void progress(int position) override {
+        QMetaObject::invokeMethod(runner_, [r = runner_, position] { emit r->progressChanged(position); },
+                                  Qt::QueuedConnection);
+    }
+    void message(const std::string& text, MessageIcon icon) override {
+        const QString shown = toQString(text);
+        ask<bool>([shown, icon](OperationRunner* r) {
+            r->showMessage_(shown, icon);
+            return true;
+        });
+    }
+    bool askYesNo(const std::string& text) override {
+        const QString shown = toQString(text);
+        return ask<bool>([shown](OperationRunner* r) { return r->askQuestion_(shown); }).value_or(false);
+    }
+
+private:
+    void post(void (OperationRunner::*signal)(const QString&), const std::string& text) {
+        const QString shown = toQString(text);
+        QMetaObject::invokeMethod(runner_, [r = runner_, signal, shown] { emit(r->*signal)(shown); },
+                                  Qt::QueuedConnection);
+    }
+
+    // Runs a call on the window's thread and waits for its result. The wait gives up when
+    // the window goes away, so that a closing window never waits for its own operation.
+    template <typename Result, typename Call>
+    std::optional<Result> ask(Call call) {
+        if (*abandoned_) return std::nullopt;
+        auto promise = std::make_shared<std::promise<Result>>();
+        auto future = promise->get_future();
+        QMetaObject::invokeMethod(runner_, [r = runner_, call, promise] { promise->set_value(call(r)); },
+                                  Qt::QueuedConnection);
+        while (future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            if (*abandoned_) return std::nullopt;
+        return future.get();
+    }
+
+    OperationRunner* runner_;
+    std::shared_ptr<std::atomic<bool>> abandoned_;
+};
+
+namespace {
+
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+OperationRunner::OperationRunner(QWidget* window) : QObject(window), window_(window) {
+    showMessage_ = [this](const QString& text, MessageIcon icon) {
+        QMessageBox box(boxIcon(icon), window_ ? window_->windowTitle() : QString(), text, QMessageBox::Ok, window_);
+        box.exec();
+    };
+    askQuestion_ = [this](const QString& text) {
+        return QMessageBox::question(window_, window_ ? window_->windowTitle() : QString(), text,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+}
+
+OperationRunner::~OperationRunner() {
+    // A window closed during an operation: questions left are answered "no", messages
+    // dropped, and the operation is let run to its end (it closes the link itself).
+    *abandoned_ = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+bool OperationRunner::start(Operation operation) {
+    if (running_.exchange(true)) return false;
+    if (worker_.joinable()) worker_.join();
+    emit started();
+    worker_ = std::thread([this, operation = std::move(operation), abandoned = abandoned_] {
+        Bridge bridge(this, abandoned);
+        operation(bridge);
+        QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void OperationRunner::finish() {
+    if (worker_.joinable()) worker_.join();
+    running_ = false;
+    emit finished();
+}
+
+void OperationRunner::waitForFinished() {
+    while (running_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+} // namespace kavrel

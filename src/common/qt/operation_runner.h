@@ -1,0 +1,62 @@
+// Runs a module operation on a worker thread with the same visible steps as if it ran on
+// the window's thread: status and progress arrive as queued updates in order, a message
+// box or question is shown by the window while the operation waits for its answer, and
+// a second operation cannot start while one runs.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "common/observer.h"
+
+class QWidget;
+
+namespace kavrel {
+
+class OperationRunner : public QObject {
+    Q_OBJECT
+public:
+    using Operation = std::function<void(OperationObserver&)>;
+    using MessageHandler = std::function<void(const QString& text, MessageIcon icon)>;
+    using QuestionHandler = std::function<bool(const QString& text)>;
+
+    // Message boxes get the window as their parent.
+    explicit OperationRunner(QWidget* window);
+    ~OperationRunner() override;
+
+    bool isRunning() const { return running_; }
+    // Starts the operation; false (and nothing happens) when one is still running.
+    bool start(Operation operation);
+    // Serves the window's events until the running operation has ended (tests, closing).
+    void waitForFinished();
+
+    // Replace how messages and questions are shown (tests record them instead).
+    void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
+    void setQuestionHandler(QuestionHandler handler) { askQuestion_ = std::move(handler); }
+
+signals:
+    void started();
+    void statusChanged(const QString& text);
+    void statusAppended(const QString& text);
+    void progressChanged(int position);
+    void versionChanged(const QString& text);
+    void finished();
+
+private:
+    class Bridge;
+
+    void finish();
+
+    QWidget* window_;
+    MessageHandler showMessage_;
+    QuestionHandler askQuestion_;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+} // namespace kavrel
