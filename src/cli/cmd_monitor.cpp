@@ -79,8 +79,11 @@ std::string pollLine(long tick, const MonitorPoller& poller) {
     const MonitorDisplay& shown = poller.display();
     std::string line = "#" + std::to_string(tick) + " " + std::to_string(shown.rowNumber) + "/" +
                        std::to_string(shown.answeredPolls) + " |";
-    if (!poller.lastPollAnswered())
-        return line + W(" brak odpowiedzi") + (shown.statusShown ? " | " + shown.statusText : "");
+    if (!poller.lastPollAnswered()) {
+        // The status changes only when the third failure in a row blanks the readings.
+        const bool blanked = poller.state().failedPolls == kFailuresBeforeBlanking;
+        return line + W(" brak odpowiedzi") + (blanked ? " | " + shown.statusText : "");
+    }
     for (const auto& input : shown.lines) line += " " + (input.value.empty() ? "-" : input.value);
     line += " |";
     for (int i = 0; i < kInputLines; ++i)
@@ -141,20 +144,22 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     const auto previousHandler = std::signal(SIGINT, onInterrupt);
     int exitCode = kExitFailure;
     if (poller.startPolling()) {
+        long answered = poller.lastPollAnswered() ? 1 : 0;
         context.out << toTerminal(poller.display().statusText) << "\n";
         context.out << toTerminal(pollLine(1, poller)) << std::endl;
         for (long tick = 2; !interrupted && (options.count == 0 || tick <= options.count); ++tick) {
             waitForTick(options.intervalMs);
             if (interrupted) break;
             poller.pollTick();
+            answered += poller.lastPollAnswered() ? 1 : 0;
             context.out << toTerminal(pollLine(tick, poller)) << std::endl;
         }
         poller.stopPolling();
         const PollState& state = poller.state();
-        context.err << toTerminal(W("Odpowiedzi: ") + std::to_string(state.answeredPolls) + W(", wiersze zapisu: ") +
+        context.err << toTerminal(W("Odpowiedzi: ") + std::to_string(answered) + W(", wiersze zapisu: ") +
                                   std::to_string(state.rowNumber))
                     << "\n";
-        exitCode = state.answeredPolls > 0 ? kExitOk : kExitFailure;
+        exitCode = answered > 0 ? kExitOk : kExitFailure;
     }
     std::signal(SIGINT, previousHandler);
     return exitCode;

@@ -1,5 +1,6 @@
 #include "sim/monitor_commands.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "sim/sim_flags.h"
@@ -23,10 +24,20 @@ double wave(long poll, double low, double high, long period) {
     return low + (high - low) * rise;
 }
 
+bool toLong(const std::string& text, long& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
+}
+
 } // namespace
+
+bool MonitorCommands::faulty() const {
+    return poll_ >= options_.firstFaultyPoll && (options_.lastFaultyPoll == 0 || poll_ <= options_.lastFaultyPoll);
+}
 
 std::string MonitorCommands::measurementReply() const {
     const long t = poll_;
+    const bool longTexts = faulty() && options_.longTexts;
     const double supply = wave(t, 11.80, 13.60, 24);
     const double room = wave(t, 19.0, 26.0, 36);
     const double humidity = wave(t, 35, 80, 30);
@@ -53,12 +64,12 @@ std::string MonitorCommands::measurementReply() const {
     const int extLowFirst = 0xF0 & ~pattern, extHighFirst = pattern, extLowSecond = 0x80, extHighSecond = 0x80;
 
     std::string reply = "MSR=";
-    for (int i = 0; i < 8; ++i) reply += readings[i] + (options_.longTexts && i == 0 ? kLongTail : "") + " ";
+    for (int i = 0; i < 8; ++i) reply += readings[i] + (longTexts && i == 0 ? kLongTail : "") + " ";
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, "%d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", low, high, alarm, outputs, gsm,
                   network, sms, 0, 0, email, options_.extMode, extLowFirst, extLowSecond, extHighFirst, extHighSecond);
     reply += numbers;
-    if (options_.fewFields) {
+    if (faulty() && options_.fewFields) {
         // Only the eight readings and the first four numbers.
         std::size_t end = 4;
         for (int field = 0; field < 12; ++field) end = reply.find(' ', end) + 1;
@@ -69,7 +80,8 @@ std::string MonitorCommands::measurementReply() const {
 
 std::string MonitorCommands::extendedReply() const {
     const long t = poll_;
-    std::string reply = "MSRX=" + format("%.1f'C", wave(t, 18.0, 23.0, 28)) + (options_.longTexts ? kLongTail : "") +
+    const bool longTexts = faulty() && options_.longTexts;
+    std::string reply = "MSRX=" + format("%.1f'C", wave(t, 18.0, 23.0, 28)) + (longTexts ? kLongTail : "") +
                         " " + format("%.0f%%", wave(t, 40, 70, 18)) + " GND VCC";
     for (int i = 4; i < 16; ++i) reply += " 0";
     return reply + "\r";
@@ -78,7 +90,7 @@ std::string MonitorCommands::extendedReply() const {
 std::optional<Answer> MonitorCommands::answer(std::string_view line, Session&) {
     if (line == "MSR?") {
         ++poll_;
-        if (options_.wrongReply) return Answer{"ERROR\r"};
+        if (faulty() && options_.wrongReply) return Answer{"ERROR\r"};
         return Answer{measurementReply()};
     }
     if (line == "MSRX?") return Answer{extendedReply()};
@@ -99,6 +111,17 @@ std::vector<SimFlag> monitorFlags() {
          [](SimOptions& o, const std::string&) { o.monitor.fewFields = true; return std::string(); }},
         {"--msr-long-texts", nullptr, "readings longer than 15 characters in MSR= and MSRX=",
          [](SimOptions& o, const std::string&) { o.monitor.longTexts = true; return std::string(); }},
+        {"--msr-faulty-polls", "N:M", "the MSR faults apply only to polls N..M (M 0: to the end)",
+         [](SimOptions& o, const std::string& v) {
+             long first = 0, last = 0;
+             const auto colon = v.find(':');
+             if (colon == std::string::npos || !toLong(v.substr(0, colon), first) || first < 1 ||
+                 !toLong(v.substr(colon + 1), last) || last < 0)
+                 return std::string("expects N:M, e.g. 2:14");
+             o.monitor.firstFaultyPoll = first;
+             o.monitor.lastFaultyPoll = last;
+             return std::string();
+         }},
     };
 }
 

@@ -16,6 +16,7 @@ public:
     std::optional<Answer> answer(std::string_view line, Session& session) override;
 
 private:
+    bool faulty() const;
     std::string measurementReply() const;
     std::string extendedReply() const;
 
