@@ -88,6 +88,9 @@ TEST_F(PollerTest, StartHandshakesWritesTheHeaderAndTheFirstRow) {
     EXPECT_EQ(shown.extended[5].value, "HIGH");
     EXPECT_EQ(shown.extended[4].value, "LOW");
     EXPECT_EQ(shown.extended[15].value, "???");
+    // The "MSRX=" reply leaves the extended-line state of the "MSR=" reply as it was.
+    EXPECT_EQ(poller.snapshot().extMode, 1);
+    EXPECT_EQ(poller.snapshot().extHighMask, 0x8020);
 
     const auto lines = logLines();
     ASSERT_EQ(lines.size(), 2u);
@@ -169,6 +172,33 @@ TEST_F(PollerTest, ThreeFailedExchangesBlankTheReadingsAndTheNextReplyRestoresTh
     EXPECT_FALSE(poller.display().extended[0].value.empty());
     EXPECT_EQ(status(), "Wersja: Kavrel V3.6EL");
     EXPECT_TRUE(poller.polling());
+}
+
+TEST_F(PollerTest, AClosedConnectionIsNotReopenedUntilStopAndStart) {
+    start();
+    ASSERT_TRUE(poller.startPolling());
+    sim->setFaults({.closeMidReply = {"MSR?"}});
+    for (int tick = 0; tick < 3; ++tick) poller.pollTick();
+    EXPECT_EQ(poller.state().failedPolls, 3);
+    EXPECT_EQ(status(), "Brak połączenia z Kavrel");
+    sim->setFaults({});
+    poller.pollTick();
+    EXPECT_EQ(poller.state().failedPolls, 4);
+    EXPECT_TRUE(poller.polling());
+
+    poller.stopPolling();
+    ASSERT_TRUE(poller.startPolling());   // a new run numbers its rows from 1 again
+    EXPECT_TRUE(poller.lastPollAnswered());
+    EXPECT_EQ(poller.state().failedPolls, 0);
+    EXPECT_EQ(poller.state().rowNumber, 1);
+    EXPECT_EQ(logLines().size(), 4u);     // two headers, two rows
+}
+
+TEST_F(PollerTest, AnyRecordPeriodFromAFileIsCountedWithoutOverflow) {
+    settings.recordPeriod = INT32_MAX;
+    start();
+    ASSERT_TRUE(poller.startPolling());
+    EXPECT_EQ(poller.state().rowCountdown, std::int64_t{INT32_MAX} * 60 - 5);
 }
 
 TEST_F(PollerTest, WithoutExtendedLinesNothingIsAskedAndTheRowsHave15Columns) {
