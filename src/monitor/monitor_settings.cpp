@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <span>
 #include <vector>
 
 #include "common/bytes.h"
@@ -69,9 +68,13 @@ int loadMonitorSettings(const std::filesystem::path& file, MonitorSettings& sett
     content.reserve(kSettingsFileSize);
     char byte = 0;
     while (content.size() < kSettingsFileSize && in.get(byte)) content.push_back(static_cast<std::uint8_t>(byte));
-    if (content.size() < sizeof kMagic || !std::equal(std::begin(kMagic), std::end(kMagic), content.begin()))
+    return decodeMonitorSettings(content, settings);
+}
+
+int decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
+    if (file.size() < sizeof kMagic || !std::equal(std::begin(kMagic), std::end(kMagic), file.begin()))
         return kSettingsNotMonitorFile;
-    forEachField(settings, FieldReader{content});
+    forEachField(settings, FieldReader{file.first(std::min(file.size(), kSettingsFileSize))});
     return kSettingsLoaded;
 }
 

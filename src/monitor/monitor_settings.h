@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "monitor/measurement.h"
@@ -37,6 +38,10 @@ struct MonitorSettings {
 };
 
 enum SettingsFileResult : int { kSettingsLoaded = 0, kSettingsNotOpened = 1, kSettingsNotMonitorFile = 2 };
+
+// Takes the bytes of a settings file into settings: kSettingsLoaded, or
+// kSettingsNotMonitorFile (settings untouched) when they do not begin with the magic.
+int decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings);
 
 // Reads a settings file into settings. A file shorter than 688 bytes fills only the
 // fields it holds whole and leaves the others as they were; a text that fills its field

@@ -3,6 +3,7 @@
 // lines), shows the answer and writes a log row when one is due, STOP closes the link.
 // The timer itself belongs to the caller (the window's timer, the command-line loop);
 // each tick counts as five seconds of the record period whatever its real length.
+// A poller is used from one thread at a time, and calls its view on that thread.
 #pragma once
 
 #include <cstdint>
