@@ -53,7 +53,8 @@ struct ExtendedReadings {
 bool parseMeasurementReply(std::string_view reply, MeasurementSnapshot& snapshot);
 
 // Decodes a reply to "MSRX?". Returns false when the text does not begin with "MSRX=";
-// texts the reply does not carry become empty.
+// texts the reply does not carry become empty. The extended-line state of the "MSR="
+// reply (mode and masks) is not touched: it stays what the module last reported.
 bool parseExtendedReply(std::string_view reply, ExtendedReadings& readings);
 
 // Replaces "'C" by the degree sign and "C": every occurrence, or only the first.
