@@ -1,12 +1,14 @@
 #include "sim/command_sets.h"
 
 #include "sim/handshake_commands.h"
+#include "sim/monitor_commands.h"
 
 namespace kavrel::sim {
 
 std::vector<std::unique_ptr<CommandSet>> makeCommandSets(const SimOptions& options) {
     std::vector<std::unique_ptr<CommandSet>> sets;
     sets.push_back(std::make_unique<HandshakeCommands>(options));
+    sets.push_back(std::make_unique<MonitorCommands>(options));
     return sets;
 }
 
