@@ -127,14 +127,25 @@ TEST(ReadSettings, AnUnansweredQueryStopsAndKeepsWhatWasRead) {
     }
 }
 
-TEST(ReadSettings, SilentModuleAndSerialLine) {
-    SimWithConfig sim("Kavrel V2.0E", {}, {.silentCommands = {"EAD?"}});
+TEST(ReadSettings, OverTheSerialLine) {
+    SimWithConfig sim("Kavrel V2.0E");
     link::ModuleLink moduleLink;
     sim.fixture.useSerial(moduleLink);
+    RecordingObserver observer;
+    SettingsImage image;
+    ASSERT_EQ(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
+    EXPECT_EQ(image.text(Field::Apn, 0), "internet");
+    EXPECT_EQ(image.text(Field::Ead, 0), "kavrel@example.pl");
+    EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?", "EAD?"}));
+}
+
+TEST(ReadSettings, SilentModuleAnswerTimesOut) {
+    SimWithConfig sim("Kavrel V2.0E", {}, {.silentCommands = {"EAD?"}});
+    link::ModuleLink moduleLink;
+    sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
     EXPECT_NE(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
     EXPECT_EQ(observer.calls.back(), "status: Błąd odczytu treści EAD");
     EXPECT_EQ(image.text(Field::Apn, 0), "internet");
-    EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?"}));
 }
