@@ -2,34 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "config/protocol/read_settings.h"
-#include "sim/module_configuration.h"
+#include "config_sim.h"
 #include "support/recording_observer.h"
-#include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using kavrel::testing::RecordingObserver;
-using kavrel::testing::SimFixture;
 using Calls = std::vector<std::string>;
 
-namespace {
-
-struct SimWithConfig {
-    explicit SimWithConfig(const std::string& versionText, sim::ConfigSimOptions config = {}, sim::LinkFaults faults = {})
-        : module(std::make_shared<sim::ModuleConfiguration>()),
-          fixture(makeOptions(versionText, std::move(config), std::move(faults), module)) {}
-
-    static sim::SimOptions makeOptions(const std::string& versionText, sim::ConfigSimOptions config,
-                                       sim::LinkFaults faults, std::shared_ptr<sim::ModuleConfiguration> module) {
-        config.module = std::move(module);
-        return {.versionText = versionText, .faults = std::move(faults), .config = std::move(config)};
-    }
-
-    std::shared_ptr<sim::ModuleConfiguration> module;
-    SimFixture fixture;
-};
-
-} // namespace
+using kavrel::testing::SimWithConfig;
 
 TEST(ReadSettings, AsksTheQueriesOfEachVersion) {
     struct Case {
