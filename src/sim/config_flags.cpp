@@ -1,4 +1,5 @@
 // The flags of the configuration commands.
+#include <cctype>
 #include <charconv>
 #include <fstream>
 
@@ -25,10 +26,22 @@ std::string shortEcho(SimOptions& o, const std::string& v) {
     return "";
 }
 
-// A text file of key=value lines as the module reports or accepts them.
+bool isSettingsFile(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (auto& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".kvl";
+}
+
+// A settings file (*.kvl), or a text file of key=value lines as the module reports or
+// accepts them.
 std::string seedFile(SimOptions& o, const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "cannot read " + path;
+    if (isSettingsFile(path)) {
+        o.config.seedSettingsFile = path;
+        return "";
+    }
     std::string line;
     while (std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -41,7 +54,7 @@ std::string seedFile(SimOptions& o, const std::string& path) {
 
 std::vector<SimFlag> configFlags() {
     return {
-        {"--config", "FILE", "seed the configuration with the KEY=value lines of FILE",
+        {"--config", "FILE", "seed the configuration from a settings file (.kvl) or KEY=value lines",
          seedFile},
         {"--no-ok", "KEY", "give no answer to assignment lines holding KEY, e.g. SMS3 (repeatable)",
          [](SimOptions& o, const std::string& v) { o.config.noOkKeys.push_back(v); return std::string(); }},

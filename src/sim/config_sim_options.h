@@ -24,6 +24,8 @@ struct ConfigSimOptions {
     // key=value lines that seed the configuration (after the version's defaults), as
     // "--config FILE" gives them.
     std::vector<std::string> seedLines;
+    // A settings file (.kvl) put into the module as a write of it would, after the seed lines.
+    std::string seedSettingsFile;
     // Tests hand in their own configuration to look at what the module received.
     std::shared_ptr<ModuleConfiguration> module;
 };
