@@ -58,6 +58,8 @@ std::vector<SimFlag> configFlags() {
          seedFile},
         {"--no-ok", "KEY", "give no answer to assignment lines holding KEY, e.g. SMS3 (repeatable)",
          [](SimOptions& o, const std::string& v) { o.config.noOkKeys.push_back(v); return std::string(); }},
+        {"--drop", "KEY", "answer OK to assignments of KEY but keep the old value (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.config.droppedKeys.push_back(v); return std::string(); }},
         {"--short-echo", "KEY:N[:LEN]", "report text KEY cut to LEN characters (default one less) for the next N reads",
          shortEcho},
         {"--no-atim", nullptr, "leave ATIM out of the answer to SET?",

@@ -19,6 +19,7 @@ struct ShortEcho {
 
 struct ConfigSimOptions {
     std::vector<std::string> noOkKeys;     // assignment lines holding one of these keys get no answer
+    std::vector<std::string> droppedKeys;  // acknowledged with "OK" but not stored
     std::vector<ShortEcho> shortEchoes;
     bool omitAtim = false;                 // "SET?" leaves ATIM out
     // key=value lines that seed the configuration (after the version's defaults), as

@@ -381,7 +381,9 @@ ModuleConfiguration::Outcome ModuleConfiguration::apply(std::string_view line) {
     for (const auto& a : assignments)
         if (std::find(options_.noOkKeys.begin(), options_.noOkKeys.end(), a.key) != options_.noOkKeys.end())
             return Outcome::Unanswered;
-    for (const auto& a : assignments) store(a);
+    for (const auto& a : assignments)
+        if (std::find(options_.droppedKeys.begin(), options_.droppedKeys.end(), a.key) == options_.droppedKeys.end())
+            store(a);
     return Outcome::Accepted;
 }
 

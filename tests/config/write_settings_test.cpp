@@ -373,4 +373,50 @@ TEST(CommandLines, NumberFormatsAndTexts) {
     s.setByte(Field::Url2Ext, 1, 0xFF);
     EXPECT_EQ(url2Text(s, {0x36, true, false, 0}), "ABCDEFG");
     EXPECT_EQ(url2Text(s, {0x29, true, false, 0}), "ABCDEF");
+    s.setText(Field::Sms, 1, "Alarm\rINIT!");  // must not become a second command line
+    EXPECT_EQ(assignment(s, Field::Sms, 1), "SMS1=Alarm INIT!");
+}
+
+TEST(Verification, ValuesTheModuleDropsFailWithTheirLabels) {
+    struct Case {
+        const char* version;
+        const char* dropped;
+        const char* label;       // "" when the verification passes
+        std::size_t resends;
+    };
+    const Case cases[] = {
+        {"Kavrel V2.8C", "COPS", "", 0},          // no COPS comparison before variant D
+        {"Kavrel V2.8D", "COPS", "(COPS)", 0},
+        {"Kavrel V2.9", "COPS", "(COPS)", 0},
+        {"Kavrel V3.6EL", "WKD2", "(WKD2)", 0},
+        {"Kavrel V2.5", "XCFG3", "(XCFG3)", 3},   // re-sent three times, then given up
+        {"Kavrel V2.6", "SCLB4", "(SCLB4)", 3},
+        {"Kavrel V2.8", "XLO9", "(XLO9)", 0},     // compared, never re-sent
+        {"Kavrel V2.7E", "NUM7", "(NUM7)", 0},
+        {"Kavrel V3.6EL", "ICFG2", "(ICFG2)", 0},
+    };
+    for (const auto& c : cases) {
+        sim::ConfigSimOptions config;
+        config.droppedKeys = {c.dropped};
+        SimWithConfig sim(c.version, config);
+        SettingsImage image = sample();
+        image.setWord(Field::Xlo9, 100);
+        image.setPhoneNumber(7, "+48777");
+        image.setWord(Field::Sclb, 4, 40);
+        WriteRun run;
+        write(sim, image, {.restart = true}, run);
+        const auto resends = std::count_if(run.journal.begin(), run.journal.end(), [&](const std::string& line) {
+            const std::string key = std::string(c.dropped) + "=";
+            return line.rfind(key, 0) == 0 || line.find(" " + key) != std::string::npos;
+        });
+        if (*c.label) {
+            EXPECT_EQ(run.result, kVerificationFailed) << c.version << " " << c.dropped;
+            EXPECT_EQ(run.observer.only("message"), Lines{std::string("message[error]: Błąd weryfikacji ") + c.label})
+                << c.version << " " << c.dropped;
+            EXPECT_EQ(sim.module->restarts(), 0);
+        } else {
+            EXPECT_EQ(run.result, 0) << c.version << " " << c.dropped;
+        }
+        EXPECT_EQ(static_cast<std::size_t>(resends), 1 + c.resends) << c.version << " " << c.dropped;
+    }
 }

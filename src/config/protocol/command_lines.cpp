@@ -1,5 +1,6 @@
 #include "config/protocol/command_lines.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -203,7 +204,13 @@ const std::array kRows = {
 
 std::string valueText(const SettingsImage& image, Field id, int number) {
     switch (fieldInfo(id).kind) {
-    case FieldKind::Text: return image.text(id, number);
+    case FieldKind::Text: {
+        // A CR would end the command line early and let the rest of the text reach the
+        // module as a command of its own; the module cannot hold one anyway.
+        std::string text = image.text(id, number);
+        std::replace(text.begin(), text.end(), '\r', ' ');
+        return text;
+    }
     case FieldKind::SignedWord: return std::to_string(image.signedWord(id, number));
     case FieldKind::Word: return std::to_string(image.word(id, number));
     default: return std::to_string(image.byte(id, number));

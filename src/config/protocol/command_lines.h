@@ -12,7 +12,7 @@
 namespace kavrel::config {
 
 // The value of one element as the module takes it: texts up to their end (all of a full
-// field), bytes and 16-bit words unsigned, SCLA and SCLB signed.
+// field, a CR sent as a blank), bytes and 16-bit words unsigned, SCLA and SCLB signed.
 std::string valueText(const SettingsImage& image, Field id, int number = 0);
 // "KEY=value" for one element: "PIN=1234", "ICFG3=133", "SCLA2=-5", "SMS3=Alarm".
 std::string assignment(const SettingsImage& image, Field id, int number = 0);
