@@ -420,3 +420,26 @@ TEST(Verification, ValuesTheModuleDropsFailWithTheirLabels) {
         EXPECT_EQ(static_cast<std::size_t>(resends), 1 + c.resends) << c.version << " " << c.dropped;
     }
 }
+
+TEST(Verification, AnUnansweredReadBackEndsTheWriteWithItsTexts) {
+    struct Case {
+        const char* query;
+        const char* box;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"SET?", "Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu"},
+        {"SMS?", "Brak odpowiedzi (SMS?)", "Błąd odczytu treści SMS"},
+        {"XCFG?", "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG"},
+        {"ECFG?", "Brak odpowiedzi (ECFG?)", "Błąd odczytu ECFG?"},
+    };
+    for (const auto& c : cases) {
+        SimWithConfig sim("Kavrel V3.6EL", {}, {.closeMidReply = {c.query}});
+        WriteRun run;
+        write(sim, sample(), {.setClock = true}, run);
+        EXPECT_NE(run.result, 0) << c.query;
+        EXPECT_EQ(run.observer.only("message"), Lines{std::string("message[warning]: ") + c.box}) << c.query;
+        EXPECT_EQ(run.observer.calls.back(), std::string("status: ") + c.status) << c.query;
+        EXPECT_TRUE(sim.module->clock().empty()) << c.query;
+    }
+}
