@@ -24,6 +24,7 @@ const std::vector<Command>& commands() {
          "The connection option (or the saved connection) decides the port, not the settings file.\n"
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},
+        {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
     };
     return table;
 }

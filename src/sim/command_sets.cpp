@@ -1,5 +1,6 @@
 #include "sim/command_sets.h"
 
+#include "sim/config_commands.h"
 #include "sim/handshake_commands.h"
 #include "sim/monitor_commands.h"
 
@@ -9,6 +10,7 @@ std::vector<std::unique_ptr<CommandSet>> makeCommandSets(const SimOptions& optio
     std::vector<std::unique_ptr<CommandSet>> sets;
     sets.push_back(std::make_unique<HandshakeCommands>(options));
     sets.push_back(std::make_unique<MonitorCommands>(options));
+    sets.push_back(std::make_unique<ConfigCommands>(options));
     return sets;
 }
 

@@ -20,6 +20,7 @@ struct SimFlag {
 
 std::vector<SimFlag> linkFlags();
 std::vector<SimFlag> monitorFlags();   // measurement replies and their faults
+std::vector<SimFlag> configFlags();
 
 // Every flag of the simulator, all groups together.
 std::vector<SimFlag> allSimFlags();

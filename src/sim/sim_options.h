@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/monitor_options.h"
+#include "sim/config_sim_options.h"
 
 namespace kavrel::sim {
 
@@ -25,6 +26,7 @@ struct SimOptions {
     int baud = 0;          // when set, output is paced at this line rate (8N1: 10 bits a byte)
     LinkFaults faults;
     MonitorSimOptions monitor;
+    ConfigSimOptions config;
 };
 
 } // namespace kavrel::sim
