@@ -31,11 +31,3 @@ TEST(RecordTime, EncodingRoundTripsOverTheWholeRange) {
 TEST(RecordTime, HourIsPaddedWithASpace) {
     EXPECT_EQ(formatRecordTime({2016, 1, 2, 3, 4, 5}), "2016-01-02  3:04:05");
 }
-
-TEST(RecordTime, BlankWhenTheFirstThreeBytesAreAllZeroOrAllErased) {
-    using P = std::array<std::uint8_t, 4>;
-    EXPECT_TRUE(isBlankRecordTime(P{0, 0, 0, 0x3F}));
-    EXPECT_TRUE(isBlankRecordTime(P{0xFF, 0xFF, 0xFF, 0}));
-    EXPECT_FALSE(isBlankRecordTime(P{0, 0, 1, 0}));
-    EXPECT_FALSE(isBlankRecordTime(P{0xFF, 0xFF, 0x00, 0}));
-}

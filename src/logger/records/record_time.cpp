@@ -23,12 +23,6 @@ void encodeRecordTime(const RecordTime& t, std::span<std::uint8_t, 4> b) {
     b[3] = static_cast<std::uint8_t>(((years & 0x10) ? 0x40 : 0) | (t.second & 0x3F));
 }
 
-bool isBlankRecordTime(std::span<const std::uint8_t, 4> b) {
-    const bool zero = b[0] == 0x00 && b[1] == 0x00 && b[2] == 0x00;
-    const bool erased = b[0] == 0xFF && b[1] == 0xFF && b[2] == 0xFF;
-    return zero || erased;
-}
-
 std::string formatRecordTime(const RecordTime& t) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %2d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,

@@ -26,9 +26,6 @@ RecordTime decodeRecordTime(std::span<const std::uint8_t, 4> packed);
 // Fields out of range are cut to their bit widths.
 void encodeRecordTime(const RecordTime& time, std::span<std::uint8_t, 4> packed);
 
-// A time stamp whose b0, b1 and b2 are all 0x00 or all 0xFF: nothing was ever written there.
-bool isBlankRecordTime(std::span<const std::uint8_t, 4> packed);
-
 // "YYYY-MM-DD hh:mm:ss" with the hour padded by a space, as both output files show it.
 std::string formatRecordTime(const RecordTime& time);
 
