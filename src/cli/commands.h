@@ -20,5 +20,6 @@ const std::vector<Command>& commands();
 
 // The commands, each in its own file.
 int runVersion(CliContext& context, std::span<const std::string> args);
+int runLogger(CliContext& context, std::span<const std::string> args);
 
 } // namespace kavrel::cli

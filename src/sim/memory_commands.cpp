@@ -49,6 +49,7 @@ std::optional<Answer> MemoryCommands::answer(std::string_view line, Session& ses
     if (line.substr(0, 5) == "LOGT=") return logging(line);
     int first = 0, count = 0;
     if (!parseRead(line, first, count)) return std::nullopt;
+    if (options_.requestLog) options_.requestLog->emplace_back(line);
     if (count == 0) return status();
     return records(first, count, session);
 }

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kavrel::sim {
@@ -37,6 +39,8 @@ struct MemoryOptions {
     std::vector<int> blankSlots;  // record numbers of erased slots
     std::array<std::uint8_t, 8> lineConfiguration{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0x00, 0x00};
     MemoryFaults faults;
+    // When set, every memory request line ("*RD_...") is added to it (tests read it back).
+    std::shared_ptr<std::vector<std::string>> requestLog;
 };
 
 } // namespace kavrel::sim

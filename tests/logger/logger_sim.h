@@ -9,7 +9,7 @@
 
 namespace kavrel::testing {
 
-sim::SimOptions memoryOf(int records) {
+inline sim::SimOptions memoryOf(int records) {
     sim::SimOptions options;
     options.memory.records = records;
     return options;
