@@ -12,7 +12,7 @@
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/download.h"
 #include "logger/export/export_names.h"
-#include "logger/export/memory_export.h"
+#include "logger/export/export_memory.h"
 #include "logger/protocol/session.h"
 
 namespace kavrel::cli {
@@ -148,40 +148,24 @@ namespace {
 
 // "Odczytaj dane" with the file named on the command line instead of the save dialog.
 int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
-    OperationObserver& observer = session.observer;
-    if (session.status.recordCount() < 1) {
-        observer.message(W("Brak danych do odczytania z modułu"), MessageIcon::Warning);
-        return kExitFailure;
-    }
     const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
-    const std::filesystem::path csv = csvFileName(args.output);
+    ExportRequest request;
+    request.separateComma = args.comma;
+    request.folder = std::filesystem::current_path();
+    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(args.output); };
+    std::filesystem::path exportName;
+    const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
+    if (!exporter) return kExitFailure;
+    const std::filesystem::path csv = csvFileName(exportName);
     const std::filesystem::path html = htmlFileName(csv);
-    MemoryExport exporter(descriptions, false, args.comma);
-    switch (exporter.create(csv, html)) {
-    case MemoryExport::kCsvNotCreated:
-        observer.message(W("Błąd otwarcia pliku CSV do zapisu."), MessageIcon::Warning);
-        return kExitFailure;
-    case MemoryExport::kHtmlNotCreated:
-        observer.message(W("Błąd otwarcia pliku HTML do zapisu."), MessageIcon::Warning);
-        return kExitFailure;
-    default: break;
-    }
-    // The record count and the line configuration as they are now. A failed read has
-    // shown its message and closed the link: there is nothing to download from.
-    if (readStatus(session, kStatusSelectorBeforeDownload) != kStatusOk) {
-        exporter.downloadEnded(DownloadEnd::Failed);
-        return kExitFailure;
-    }
-    const ModuleStatus& status = session.status;
-    exporter.writeHeaders(status.lineConfiguration, status.extendedLines(), status.energyMeter(), context.clock.now());
 
     DownloadState state;
     startDownload(state, false);
     StepResult result = StepResult::Continue;
-    while (result == StepResult::Continue) result = downloadStep(session, state, exporter);
+    while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
     if (result != StepResult::Complete) return kExitFailure;
-    if (exporter.writeFailed()) {
-        observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
+    if (exporter->writeFailed()) {
+        session.observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
         return kExitFailure;
     }
     context.out << csv.string() << "\n" << html.string() << "\n";

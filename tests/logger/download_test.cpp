@@ -118,6 +118,34 @@ TEST(Download, BlankSlotsAreSkippedWithoutReRequests) {
     EXPECT_EQ(state.handledRecords, 10);
 }
 
+class RecordLengths : public ::testing::TestWithParam<int> {};
+
+// Frames shorter and longer than the 39 bytes the decoders read: a short one reaches the
+// sink zero-filled behind its own bytes, a long one cut; nothing is read past a frame.
+TEST_P(RecordLengths, FramesOfAnyUsableLengthAreHandedOnWhole) {
+    const int length = GetParam();
+    Memory m(13);
+    m.options.memory.recordLength = length;
+    LoggerSim t(m.options);
+    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    DownloadState state;
+    RecordingSink sink;
+    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_EQ(sink.records.size(), 13u);
+    const sim::RecordMemory memory(m.options.memory);
+    for (int k = 1; k <= 13; ++k) {
+        const std::string frame = memory.frame(k);
+        RecordBytes expected{};
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(frame.data()), std::min(frame.size(), expected.size()),
+                    expected.begin());
+        EXPECT_EQ(sink.records[static_cast<std::size_t>(k - 1)].bytes, expected) << k;
+        EXPECT_TRUE(sink.records[static_cast<std::size_t>(k - 1)].correct) << k;
+    }
+    EXPECT_EQ(m.requests().front(), "*RD_1,6");
+}
+
+INSTANTIATE_TEST_SUITE_P(ShortestAndLongest, RecordLengths, ::testing::Values(11, 127));
+
 TEST(Download, AMemoryOfFewerRecordsThanTheFirstOffsetSendsNoRequest) {
     // Print mode of a one-record memory: "*RD_2,0" would be a status request.
     Memory m(1);

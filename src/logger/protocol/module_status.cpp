@@ -34,9 +34,8 @@ bool ModuleStatus::recordLengthUsable() const {
 }
 
 std::string ModuleStatus::versionText() const {
-    char text[16];
-    std::snprintf(text, sizeof text, "V%c.%c", versionMajor, versionMinor);
-    return text;
+    // Built by hand: "V%c.%c" through a C string would end at a version byte of 0.
+    return std::string{'V', versionMajor, '.', versionMinor};
 }
 
 std::string ModuleStatus::fillText() const { return std::to_string(fillPercent) + " %"; }
