@@ -137,3 +137,15 @@ TEST(LoadDescriptions, MissingOrForeignFilesGiveTheClearedTable) {
     writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
     EXPECT_EQ(loadLineDescriptions(folder.path, false), LineDescriptions{});  // a data file there: text unread
 }
+
+TEST(LoadDescriptions, TheWrdatSwitchAmongTheFirstTenWords) {
+    using Words = std::vector<std::string>;
+    EXPECT_TRUE(asksToWriteDescriptionData(Words{"/wrdat"}));
+    EXPECT_TRUE(asksToWriteDescriptionData(Words{"a", "x/wrdat2"}));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{}));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{"/WRDAT", "wrdat"}));
+    Words eleven(10, "x");
+    eleven.push_back("/wrdat");
+    EXPECT_FALSE(asksToWriteDescriptionData(eleven));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{std::string(250, 'x') + "/wrdat"}));  // beyond 255 characters
+}

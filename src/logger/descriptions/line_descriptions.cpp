@@ -173,6 +173,15 @@ std::vector<std::uint8_t> descriptionData(const LineDescriptions& table) {
     return data;
 }
 
+bool asksToWriteDescriptionData(std::span<const std::string> words) {
+    constexpr std::size_t kWords = 10;
+    constexpr std::size_t kWordLength = 255;
+    const auto considered = words.subspan(0, std::min(words.size(), kWords));
+    return std::any_of(considered.begin(), considered.end(), [](const std::string& word) {
+        return std::string_view(word).substr(0, kWordLength).find("/wrdat") != std::string_view::npos;
+    });
+}
+
 bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table) {
     const auto data = descriptionData(table);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -62,6 +62,10 @@ std::optional<LineDescriptions> parseDescriptionText(std::string_view text);
 // written file selects the reduced CSV), the 24 entries.
 std::vector<std::uint8_t> descriptionData(const LineDescriptions& table);
 
+// Whether the program's command-line words ask for the data file to be written: one of
+// the first ten words, within its first 255 characters, contains "/wrdat".
+bool asksToWriteDescriptionData(std::span<const std::string> words);
+
 // Writes the data file for a table (created anew); false when it cannot be written.
 bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table);
 

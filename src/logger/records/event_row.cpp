@@ -1,5 +1,6 @@
 #include "logger/records/event_row.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <span>
