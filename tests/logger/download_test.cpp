@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/bytes.h"
 #include "logger/download/download.h"
 #include "logger_sim.h"
 #include "recording_sink.h"
@@ -174,6 +175,10 @@ TEST_F(DownloadTest, ARepeatedBatchIsAskedForAgain) {
     ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_7,6", "*RD_7,6", "*RD_13,6"}));
     expectRecords(sink, m.options.memory, 1, 18);
+    // The repeat is seen although the batch holds extended-line records whose bytes 3..6,
+    // read as a signed number, are below zero.
+    ASSERT_EQ(sink.records[2].kind, 'X');
+    EXPECT_LT(static_cast<std::int32_t>(bytes::get32le(sink.records[2].bytes, 3)), 0);
 }
 
 TEST_F(DownloadTest, ABatchRepeatedSixTimesIsAccepted) {
