@@ -25,6 +25,18 @@ const std::vector<Command>& commands() {
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},
         {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
+        {"logger", "the module's memory: status, download, clear, set-period",
+         "usage: kavrel [CONNECTION] logger ACTION [--fixed-speed]\n"
+         "  status                      the memory state as Kavrel-Logger shows it\n"
+         "  download -o NAME [--comma]  the history into NAME.csv and the event log into name.html;\n"
+         "                              line descriptions from Kavrel-Logger.dat/.cfg in the working\n"
+         "                              folder; --comma keeps commas and decimal points\n"
+         "  clear [--yes]               erase the memory (asks on the terminal unless --yes)\n"
+         "  set-period MINUTES [--clock] set the logging period (0..255), with --clock also the\n"
+         "                              module clock from this computer\n"
+         "Every action connects and reads the status first. --fixed-speed keeps a serial link at\n"
+         "9600 baud instead of switching to 115200.\n",
+         runLogger},
     };
     return table;
 }

@@ -23,5 +23,6 @@ int runVersion(CliContext& context, std::span<const std::string> args);
 int runMonitor(CliContext& context, std::span<const std::string> args);
 int runConfig(CliContext& context, std::span<const std::string> args);
 const char* configUsage();
+int runLogger(CliContext& context, std::span<const std::string> args);
 
 } // namespace kavrel::cli

@@ -32,6 +32,9 @@ public:
     // The answer to one command line (without its CR), or nullopt when the line is not
     // one of this set's.
     virtual std::optional<Answer> answer(std::string_view line, Session& session) = 0;
+    // A line another set answered; a set that keeps the same setting takes it in too (the
+    // logger's "LOGT=" is also the configuration's logging period).
+    virtual void noteAnsweredElsewhere(std::string_view line) { (void)line; }
 };
 
 } // namespace kavrel::sim

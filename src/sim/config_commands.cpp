@@ -36,4 +36,11 @@ std::optional<Answer> ConfigCommands::answer(std::string_view line, Session&) {
     return std::nullopt;
 }
 
+void ConfigCommands::noteAnsweredElsewhere(std::string_view line) {
+    // The logger sets the logging period with "LOGT=n" (followed by the clock): the same
+    // LOGT that "SET?" reports.
+    if (line.substr(0, 5) != "LOGT=") return;
+    config_->apply(line.substr(0, line.find(' ')));
+}
+
 } // namespace kavrel::sim

@@ -14,6 +14,7 @@ class ConfigCommands final : public CommandSet {
 public:
     explicit ConfigCommands(const SimOptions& options);
     std::optional<Answer> answer(std::string_view line, Session& session) override;
+    void noteAnsweredElsewhere(std::string_view line) override;
 
 private:
     std::shared_ptr<ModuleConfiguration> config_;

@@ -35,6 +35,8 @@ Answer SimModule::answer(std::string_view line, Session& session) {
         return Answer::nothing();
     for (auto& set : sets_) {
         if (auto answer = set->answer(line, session)) {
+            for (auto& other : sets_)
+                if (other != set && !answer->silent) other->noteAnsweredElsewhere(line);
             if (faults.badSerialStart && session.framing == Framing::Serial && !answer->silent)
                 answer->bytes.insert(0, "\r\n");
             return *answer;

@@ -188,7 +188,9 @@ bool SimServer::writePaced(int fd, const char* data, std::size_t size, int baud)
     while (done < size) {
         const std::size_t chunk = std::min(slice, size - done);
         if (baud > 0) {
-            const auto due = started + std::chrono::microseconds(static_cast<long long>(done) * 10'000'000 / baud);
+            // A slice is handed over when its last byte would have left the line, not
+            // when its first one starts: the reader never gets a byte before a UART would.
+            const auto due = started + std::chrono::microseconds(static_cast<long long>(done + chunk) * 10'000'000 / baud);
             std::this_thread::sleep_until(due);
         }
         std::size_t written = 0;

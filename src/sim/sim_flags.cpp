@@ -51,7 +51,7 @@ std::vector<SimFlag> linkFlags() {
 
 std::vector<SimFlag> allSimFlags() {
     std::vector<SimFlag> flags;
-    for (auto group : {linkFlags, configFlags, monitorFlags}) {
+    for (auto group : {linkFlags, configFlags, monitorFlags, memoryFlags}) {
         auto more = group();
         flags.insert(flags.end(), more.begin(), more.end());
     }

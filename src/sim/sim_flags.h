@@ -21,6 +21,7 @@ struct SimFlag {
 std::vector<SimFlag> linkFlags();
 std::vector<SimFlag> monitorFlags();   // measurement replies and their faults
 std::vector<SimFlag> configFlags();
+std::vector<SimFlag> memoryFlags();
 
 // Every flag of the simulator, all groups together.
 std::vector<SimFlag> allSimFlags();

@@ -7,6 +7,7 @@
 
 #include "sim/monitor_options.h"
 #include "sim/config_sim_options.h"
+#include "sim/memory_options.h"
 
 namespace kavrel::sim {
 
@@ -27,6 +28,7 @@ struct SimOptions {
     LinkFaults faults;
     MonitorSimOptions monitor;
     ConfigSimOptions config;
+    MemoryOptions memory;
 };
 
 } // namespace kavrel::sim

@@ -1,0 +1,194 @@
+// The memory download end to end against the simulator, and the cost of turning records
+// into the CSV and HTML files.
+//
+//   DownloadPtyPaced/20000   a pseudo-terminal, the simulator pacing its output at 115200
+//                            baud (8N1) once the logger switched the speed; wire_ratio is
+//                            the records per second divided by the line's limit for the
+//                            bytes the protocol must move (requests and replies)
+//   DownloadTcp/20000        loopback TCP, no pacing: what the logger itself costs
+//   ExportPerRecord          decoding and writing one record of a mixed memory
+//   PeakHeap/N               the logger's peak heap during a TCP download with export of N
+//                            records; it must not grow with N
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "heap_meter.h"
+#include "logger/descriptions/line_descriptions.h"
+#include "logger/download/download.h"
+#include "logger/export/memory_export.h"
+#include "logger/protocol/session.h"
+#include "sim/record_memory.h"
+#include "support/sim_fixture.h"
+
+namespace {
+
+using namespace kavrel;
+using namespace kavrel::logger;
+
+constexpr int kLineBaud = 115200;
+constexpr double kBitsPerByte = 10.0;  // start, eight data bits, stop
+constexpr int kFrameSize = 39;
+
+// Says nothing: the benchmark counts records, not messages.
+struct QuietObserver final : OperationObserver {
+    void status(const std::string&) override {}
+    void appendStatus(const std::string&) override {}
+    void progress(int) override {}
+    void message(const std::string&, MessageIcon) override {}
+    bool askYesNo(const std::string&) override { return false; }
+};
+
+struct CountingSink final : RecordSink {
+    void historyRecord(const RecordBytes&, bool) override { ++records; }
+    void eventRecord(const RecordBytes&, bool) override { ++records; }
+    void downloadEnded(DownloadEnd end) override { complete = end == DownloadEnd::Complete; }
+    long records = 0;
+    bool complete = false;
+};
+
+// Request lines (with their CR) and replies of a download of `records` records.
+double protocolBytes(int records) {
+    const int n = std::min(kBatchRecords, records);
+    double bytes = 0;
+    for (int next = 0; next < records; next += n) {
+        char request[48];
+        bytes += std::snprintf(request, sizeof request, "*RD_%d,%d\r", next + 1, n) + static_cast<double>(n) * kFrameSize;
+    }
+    return bytes;
+}
+
+struct Bench {
+    Bench(int records, bool serial, int paceBaud) : sim(options(records, paceBaud)) {
+        if (serial) {
+            sim.useSerial(link);
+        } else {
+            sim.useTcp(link);
+            session.connection.tcp = true;
+            session.connection.address = "127.0.0.1";
+            session.connection.tcpPort = static_cast<std::uint32_t>(sim.port());
+        }
+    }
+    static sim::SimOptions options(int records, int paceBaud) {
+        sim::SimOptions o;
+        o.memory.records = records;
+        o.memory.energyMeter = true;
+        o.baud = paceBaud;
+        return o;
+    }
+    // Seconds the download took, or a negative value when it failed.
+    double download(RecordSink& sink) {
+        if (connectModule(session) != kStatusOk) return -1;
+        DownloadState state;
+        startDownload(state, false);
+        const auto started = std::chrono::steady_clock::now();
+        StepResult r = StepResult::Continue;
+        while (r == StepResult::Continue) r = downloadStep(session, state, sink);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        disconnectModule(session);
+        return r == StepResult::Complete ? seconds : -1;
+    }
+
+    testing::SimFixture sim;
+    link::ModuleLink link{link::LinkVariant::logger()};
+    QuietObserver observer;
+    LoggerSession session{link, observer};
+};
+
+void reportDownload(benchmark::State& state, int records, double seconds, int lineBaud) {
+    state.SetIterationTime(seconds);
+    state.counters["records_per_s"] = records / seconds;
+    if (lineBaud > 0) {
+        const double limit = lineBaud / kBitsPerByte / (protocolBytes(records) / records);
+        const double replyOnlyLimit = lineBaud / kBitsPerByte / kFrameSize;
+        state.counters["wire_limit_records_per_s"] = limit;
+        state.counters["wire_ratio"] = records / seconds / limit;
+        state.counters["reply_only_ratio"] = records / seconds / replyOnlyLimit;
+    }
+}
+
+void DownloadPtyPaced(benchmark::State& state) {
+    const int records = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        Bench bench(records, true, kLineBaud);
+        CountingSink sink;
+        const double seconds = bench.download(sink);
+        if (seconds < 0 || sink.records != records) return state.SkipWithError("download failed");
+        reportDownload(state, records, seconds, kLineBaud);
+    }
+}
+BENCHMARK(DownloadPtyPaced)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void DownloadTcp(benchmark::State& state) {
+    const int records = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        Bench bench(records, false, 0);
+        CountingSink sink;
+        const double seconds = bench.download(sink);
+        if (seconds < 0 || sink.records != records) return state.SkipWithError("download failed");
+        reportDownload(state, records, seconds, 0);
+    }
+}
+BENCHMARK(DownloadTcp)->Arg(20000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+std::vector<RecordBytes> mixedRecords(int count) {
+    sim::MemoryOptions memory;
+    memory.records = count;
+    memory.energyMeter = true;
+    const sim::RecordMemory source(memory);
+    std::vector<RecordBytes> records(static_cast<std::size_t>(count));
+    for (int k = 1; k <= count; ++k) {
+        const std::string frame = source.frame(k);
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(frame.data()), kRecordBytes, records[k - 1].begin());
+    }
+    return records;
+}
+
+void ExportPerRecord(benchmark::State& state) {
+    const auto records = mixedRecords(6000);
+    const LineDescriptions descriptions;
+    const auto folder = std::filesystem::temp_directory_path();
+    const LineConfiguration lines{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0x00, 0x00};
+    for (auto _ : state) {
+        MemoryExport exporter(descriptions, false, false);
+        exporter.create(folder / "kavrel_bench.csv", folder / "kavrel_bench.html");
+        exporter.writeHeaders(lines, true, true, LocalDateTime{});
+        exporter.downloadStarted();
+        for (const auto& r : records) {
+            if (r[2] == 'Z') exporter.eventRecord(r, true);
+            else exporter.historyRecord(r, true);
+        }
+        exporter.downloadEnded(DownloadEnd::Complete);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(records.size()));
+    std::filesystem::remove(folder / "kavrel_bench.csv");
+    std::filesystem::remove(folder / "kavrel_bench.html");
+}
+BENCHMARK(ExportPerRecord)->Unit(benchmark::kMillisecond);
+
+void PeakHeap(benchmark::State& state) {
+    const int records = static_cast<int>(state.range(0));
+    const LineDescriptions descriptions;
+    const auto folder = std::filesystem::temp_directory_path();
+    for (auto _ : state) {
+        Bench bench(records, false, 0);
+        MemoryExport exporter(descriptions, false, false);
+        exporter.create(folder / "kavrel_peak.csv", folder / "kavrel_peak.html");
+        exporter.writeHeaders({0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0, 0}, true, true, LocalDateTime{});
+        bench::startHeapMeter();
+        const double seconds = bench.download(exporter);
+        bench::stopHeapMeter();
+        if (seconds < 0) return state.SkipWithError("download failed");
+        state.SetIterationTime(seconds);
+        state.counters["peak_heap_bytes"] = static_cast<double>(bench::peakHeapBytes());
+    }
+    std::filesystem::remove(folder / "kavrel_peak.csv");
+    std::filesystem::remove(folder / "kavrel_peak.html");
+}
+BENCHMARK(PeakHeap)->Arg(2000)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,177 @@
+// kavrel logger status|download|clear|set-period: what Kavrel-Logger's buttons do, in the
+// same order of commands (connect and read the status, then the action).
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <ostream>
+#include <unistd.h>
+
+#include "cli/commands.h"
+#include "common/win1250.h"
+#include "logger/commands/module_commands.h"
+#include "logger/descriptions/line_descriptions.h"
+#include "logger/download/download.h"
+#include "logger/export/export_names.h"
+#include "logger/export/export_memory.h"
+#include "logger/protocol/session.h"
+
+namespace kavrel::cli {
+namespace {
+
+using namespace kavrel::logger;
+
+// The user's choices of one logger command.
+struct LoggerArgs {
+    std::string action;
+    bool fixedSpeed = false;
+    bool yes = false;
+    bool clock = false;
+    bool comma = false;
+    std::string output;
+    int period = -1;
+};
+
+// An observer that answers the question itself (--yes) and passes everything else on.
+class AnsweringObserver final : public OperationObserver {
+public:
+    AnsweringObserver(OperationObserver& inner, bool answer) : inner_(inner), answer_(answer) {}
+    void status(const std::string& text) override { inner_.status(text); }
+    void appendStatus(const std::string& text) override { inner_.appendStatus(text); }
+    void progress(int position) override { inner_.progress(position); }
+    void message(const std::string& text, MessageIcon icon) override { inner_.message(text, icon); }
+    bool askYesNo(const std::string&) override { return answer_; }
+
+private:
+    OperationObserver& inner_;
+    bool answer_;
+};
+
+int usageError(CliContext& context, const std::string& text) {
+    context.err << "kavrel logger: " << text << "\n";
+    return kExitUsage;
+}
+
+bool parsePeriod(const std::string& text, int& period) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    period = std::stoi(text);
+    return period <= kMaxLoggingPeriod;
+}
+
+// Returns "" when the arguments are good, else what is wrong.
+std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
+    if (args.empty()) return "expects status, download, clear or set-period";
+    parsed.action = args[0];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool download = parsed.action == "download";
+        if (arg == "--fixed-speed") parsed.fixedSpeed = true;
+        else if (arg == "--yes" && parsed.action == "clear") parsed.yes = true;
+        else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
+        else if (arg == "--comma" && download) parsed.comma = true;
+        else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
+        else if (parsed.action == "set-period" && parsed.period < 0 && arg.rfind("-", 0) != 0) {
+            if (!parsePeriod(arg, parsed.period)) return "the logging period is a whole number of minutes 0.." +
+                                                          std::to_string(kMaxLoggingPeriod);
+        } else {
+            return "unexpected argument " + arg;
+        }
+    }
+    if (parsed.action == "download" && parsed.output.empty()) return "download needs -o NAME";
+    if (parsed.action == "set-period" && parsed.period < 0) return "set-period needs MINUTES";
+    if (parsed.action != "status" && parsed.action != "download" && parsed.action != "clear" &&
+        parsed.action != "set-period")
+        return "unknown action " + parsed.action;
+    return "";
+}
+
+void printStatus(CliContext& context, const ModuleStatus& s) {
+    struct Field {
+        const char* label;
+        std::string value;
+    };
+    const Field fields[] = {
+        {"Wersja modułu", s.versionText()},
+        {"Liczba rekordów w pamięci", std::to_string(s.storedRecords)},
+        {"Max. liczba rekordów", std::to_string(s.recordCapacity())},
+        {"Zajętość pamięci", s.fillText()},
+        {"Okres logowania [min]", std::to_string(s.loggingPeriod)},
+        {"Pojemność pamięci [h]", std::to_string(s.memoryHours())},
+        {"Ustawienie zegara", s.clockText()},
+        {"Logowanie włączone", s.loggingEnabled() ? "tak" : "nie"},
+    };
+    for (const Field& field : fields) context.out << field.label << ": " << toTerminal(field.value) << "\n";
+}
+
+int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args);
+
+} // namespace
+
+int runLogger(CliContext& context, std::span<const std::string> args) {
+    LoggerArgs parsed;
+    if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
+    // The question of the clear button needs someone to answer it; refuse before the
+    // module is touched.
+    if (parsed.action == "clear" && !parsed.yes && !::isatty(STDIN_FILENO))
+        return usageError(context, "clear asks for confirmation on a terminal; give --yes to clear without asking");
+
+    link::ModuleLink moduleLink(link::LinkVariant::logger());
+    context.configure(moduleLink);
+    AnsweringObserver answering(context.observer, true);
+    OperationObserver& observer = parsed.yes ? static_cast<OperationObserver&>(answering) : context.observer;
+    LoggerSession session(moduleLink, observer);
+    session.connection.comPort = context.comPort();
+    session.connection.fixedSpeed = parsed.fixedSpeed;
+    session.connection.tcp = context.connection.tcp;
+    session.connection.address = context.connection.address;
+    session.connection.tcpPort = static_cast<std::uint32_t>(context.connection.tcpPort);
+
+    if (connectModule(session) != kStatusOk) return kExitFailure;
+    int exitCode = kExitOk;
+    if (parsed.action == "status") {
+        printStatus(context, session.status);
+    } else if (parsed.action == "clear") {
+        const int result = clearMemory(session);
+        if (result == kCommandDeclined) context.err << "kavrel logger: nothing cleared\n";
+        exitCode = result == kCommandConfirmed && session.connected ? kExitOk : kExitFailure;
+    } else if (parsed.action == "set-period") {
+        const int result = changeLogging(session, parsed.period, parsed.clock, context.clock);
+        exitCode = result == kCommandConfirmed && session.connected ? kExitOk : kExitFailure;
+        if (exitCode == kExitOk) printStatus(context, session.status);
+    } else {
+        exitCode = runDownload(context, session, parsed);
+    }
+    disconnectModule(session);
+    return exitCode;
+}
+
+namespace {
+
+// "Odczytaj dane" with the file named on the command line instead of the save dialog.
+int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
+    const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
+    ExportRequest request;
+    request.separateComma = args.comma;
+    request.folder = std::filesystem::current_path();
+    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(args.output); };
+    std::filesystem::path exportName;
+    const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
+    if (!exporter) return kExitFailure;
+    const std::filesystem::path csv = csvFileName(exportName);
+    const std::filesystem::path html = htmlFileName(csv);
+
+    DownloadState state;
+    startDownload(state, false);
+    StepResult result = StepResult::Continue;
+    while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
+    if (result != StepResult::Complete) return kExitFailure;
+    if (exporter->writeFailed()) {
+        session.observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
+        return kExitFailure;
+    }
+    context.out << csv.string() << "\n" << html.string() << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+} // namespace kavrel::cli

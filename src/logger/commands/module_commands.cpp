@@ -1,0 +1,54 @@
+#include "logger/commands/module_commands.h"
+
+#include <cstdio>
+
+#include "common/win1250.h"
+
+namespace kavrel::logger {
+namespace {
+
+constexpr std::size_t kConfirmationBytes = 3;
+
+bool confirmed(LoggerSession& session, const std::string& command) {
+    const std::size_t got = session.link.queryFixed(command, kConfirmationBytes);
+    const auto reply = session.link.received();
+    return got >= kConfirmationBytes && reply[0] == 'O' && reply[1] == 'K';
+}
+
+} // namespace
+
+int clearMemory(LoggerSession& session) {
+    int result = kCommandDeclined;
+    if (session.observer.askYesNo(W("Czy na pewno chcesz skasować\nzawartość pamięci w module ?"))) {
+        if (confirmed(session, "*CLR=1,0")) {
+            session.observer.message(W("Zawartość pamięci skasowana."), MessageIcon::Information);
+            result = kCommandConfirmed;
+        } else {
+            session.observer.message(W("Brak potwierdzenia."), MessageIcon::Error);
+            result = kCommandNotConfirmed;
+        }
+    }
+    readStatus(session, kStatusSelector);
+    return result;
+}
+
+std::string loggingCommand(int periodMinutes, bool setClock, const LocalDateTime& now) {
+    char command[96];
+    if (setClock)
+        std::snprintf(command, sizeof command, "LOGT=%d TIME=%02d/%02d/%02d,%02d:%02d:%02d", periodMinutes,
+                      now.year % 100, now.month, now.day, now.hour, now.minute, now.second);
+    else
+        std::snprintf(command, sizeof command, "LOGT=%d", periodMinutes);
+    return command;
+}
+
+int changeLogging(LoggerSession& session, int periodMinutes, bool setClock, const Clock& clock) {
+    if (!confirmed(session, loggingCommand(periodMinutes, setClock, clock.now()))) {
+        session.observer.message(W("Brak potwierdzenia!"), MessageIcon::Error);
+        return kCommandNotConfirmed;
+    }
+    readStatus(session, kStatusSelector);
+    return kCommandConfirmed;
+}
+
+} // namespace kavrel::logger

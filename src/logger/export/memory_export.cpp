@@ -1,0 +1,66 @@
+#include "logger/export/memory_export.h"
+
+#include <span>
+
+#include "logger/export/csv_form.h"
+#include "logger/export/html_page.h"
+#include "logger/records/event_row.h"
+#include "logger/records/record_layout.h"
+#include "logger/records/record_time.h"
+
+namespace kavrel::logger {
+namespace {
+
+RecordTime timeOf(const RecordBytes& record) {
+    return decodeRecordTime(std::span(record).subspan<record::kTime, 4>());
+}
+
+} // namespace
+
+MemoryExport::MemoryExport(const LineDescriptions& descriptions, bool printMode, bool separateComma)
+    : descriptions_(descriptions),
+      full_(descriptions.fullExport != 0 && !printMode),
+      semicolon_(semicolonForm(separateComma, printMode)) {}
+
+MemoryExport::CreateResult MemoryExport::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
+    if (!csv_.create(csv)) return kCsvNotCreated;
+    if (!html_.create(html)) {
+        csv_.close();
+        return kHtmlNotCreated;
+    }
+    return kFilesCreated;
+}
+
+void MemoryExport::writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,
+                                const LocalDateTime& generated) {
+    lines_ = lines;
+    history_.emplace(descriptions_, lines_, full_);
+    writeCsv(csvHeader(descriptions_, {lines, extendedLines, energyMeter, full_}));
+    html_.write(htmlHead(generated));
+}
+
+void MemoryExport::downloadStarted() {
+    history_.emplace(descriptions_, lines_, full_);
+}
+
+void MemoryExport::historyRecord(const RecordBytes& record, bool correct) {
+    if (!history_) history_.emplace(descriptions_, lines_, full_);
+    if (record[record::kKind] == record::kMeasurement) writeCsv(history_->measurement(record, timeOf(record), correct));
+    else if (record[record::kKind] == record::kExtended) writeCsv(history_->extended(record));
+}
+
+void MemoryExport::eventRecord(const RecordBytes& record, bool correct) {
+    html_.write(eventRow(record, timeOf(record), correct, lines_));
+}
+
+void MemoryExport::downloadEnded(DownloadEnd end) {
+    csv_.close();
+    if (end == DownloadEnd::Complete) html_.write(kHtmlTail);
+    html_.close();
+}
+
+void MemoryExport::writeCsv(std::string_view text) {
+    csv_.write(semicolon_ ? toSemicolonForm(text) : std::string(text));
+}
+
+} // namespace kavrel::logger

@@ -1,0 +1,58 @@
+// The two files of an export: the history CSV ("P" and "X" records) and the event log
+// HTML ("Z" records). The download hands it the records it accepts, in memory order.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+#include "common/clock.h"
+#include "logger/descriptions/line_descriptions.h"
+#include "logger/download/record_sink.h"
+#include "logger/export/csv_header.h"
+#include "logger/export/text_output.h"
+#include "logger/records/history_line.h"
+
+namespace kavrel::logger {
+
+class MemoryExport final : public RecordSink {
+public:
+    enum CreateResult : int { kFilesCreated = 0, kCsvNotCreated = 1, kHtmlNotCreated = 2 };
+
+    // printMode: the download for printing, always in the semicolon form with the reduced
+    // columns; otherwise separateComma keeps commas and decimal points. The descriptions
+    // are the program's table, which outlives every export.
+    MemoryExport(const LineDescriptions& descriptions, bool printMode, bool separateComma);
+
+    // Creates the CSV file, then the HTML file. When the HTML file cannot be created, the
+    // CSV file stays, empty.
+    CreateResult create(const std::filesystem::path& csv, const std::filesystem::path& html);
+
+    // Writes the CSV heading line and the HTML head; the columns follow the status read
+    // just before the download (lines, extended lines, energy meter).
+    void writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,
+                      const LocalDateTime& generated);
+
+    void downloadStarted() override;
+    void historyRecord(const RecordBytes& record, bool correct) override;
+    void eventRecord(const RecordBytes& record, bool correct) override;
+    void downloadEnded(DownloadEnd end) override;
+
+    // Measurement records written with correctness 0 in this download.
+    int invalidRecords() const { return history_ ? history_->invalidRecords() : 0; }
+    // Whether anything written was lost (the download itself cannot tell).
+    bool writeFailed() const { return csv_.failed() || html_.failed(); }
+    bool full() const { return full_; }
+
+private:
+    void writeCsv(std::string_view text);
+
+    const LineDescriptions& descriptions_;
+    bool full_;
+    bool semicolon_;
+    LineConfiguration lines_{};
+    std::optional<HistoryLineBuilder> history_;
+    TextOutput csv_;
+    TextOutput html_;
+};
+
+} // namespace kavrel::logger

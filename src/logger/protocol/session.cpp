@@ -1,0 +1,101 @@
+#include "logger/protocol/session.h"
+
+#include <array>
+#include <cstdio>
+
+#include "common/win1250.h"
+#include "link/handshake.h"
+
+namespace kavrel::logger {
+namespace {
+
+constexpr int kStatusAttempts = 6;
+constexpr int kShortStatusPauseMs = 100;
+constexpr int kReconnectPauseMs = 100;
+
+void applyConnection(LoggerSession& session) {
+    session.link.setTcpMode(session.connection.tcp);
+    session.link.setModuleAddress(session.connection.address);
+    session.link.setTcpPort(session.connection.tcpPort);
+}
+
+int failStatus(LoggerSession& session, int result, const std::string& text) {
+    session.observer.message(text, MessageIcon::Error);
+    disconnectModule(session);
+    return result;
+}
+
+} // namespace
+
+int connectModule(LoggerSession& session) {
+    if (session.link.isOpen()) {
+        disconnectModule(session);
+        session.sleep(kReconnectPauseMs);
+    }
+    applyConnection(session);
+    if (link::openLoggerLink(session.link, session.connection.comPort, !session.connection.fixedSpeed,
+                             session.observer) != link::kLinkOk)
+        return kStatusNoReply;
+    return readStatus(session, kStatusSelector);
+}
+
+void disconnectModule(LoggerSession& session) {
+    if (session.link.isOpen() && session.link.serialSpeed() > link::ModuleLink::kSlowSpeed) {
+        session.link.queryFixed("*EOT!", 1);
+        session.link.queryFixed("*EOT!", 1);
+    }
+    session.link.close();
+    session.connected = false;
+}
+
+int reopenLink(LoggerSession& session) {
+    session.link.close();
+    return session.link.open(session.connection.comPort, !session.connection.fixedSpeed);
+}
+
+int readStatus(LoggerSession& session, int selector) {
+    link::ModuleLink& link = session.link;
+    link.queryFixed("HALT! DEBUG=0", 4);
+    char request[32];
+    std::snprintf(request, sizeof request, "*RD_%d,0", selector);
+
+    // With no frame checked at all (every attempt short) the reply is a length error.
+    int check = kFrameBadLength;
+    std::array<std::uint8_t, kStatusFrameSize> frame{};
+    for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
+        const std::size_t got = link.queryFixed(request, kStatusFrameSize);
+        if (got == 0) return failStatus(session, kStatusNoReply, W("Brak komunikacji z urządzeniem!"));
+        if (got < kStatusFrameSize) {
+            check = kFrameBadLength;
+            session.sleep(kShortStatusPauseMs);
+            continue;
+        }
+        check = checkFrame(link.received(), kStatusType, kStatusLength, got);
+        if (check == kFrameValid) {
+            std::copy_n(link.received().begin(), kStatusFrameSize, frame.begin());
+            break;
+        }
+    }
+    switch (check) {
+    case kFrameValid: break;
+    case kFrameWrongType: return failStatus(session, kStatusUnrecognised, W("Błąd komunikacji: nierozpoznany format!"));
+    case kFrameBadLength: return failStatus(session, kStatusWrongLength, W("Błąd komunikacji: niewłaściwa długość!"));
+    default: return failStatus(session, kStatusError, W("Błąd przy odczycie statusu!"));
+    }
+
+    const ModuleStatus status = decodeStatus(frame);
+    // A record length the frames could never carry would make every batch fail (or, with
+    // fewer than 11 bytes, hand on records without a time stamp): refuse it here.
+    if (!status.recordLengthUsable()) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s (%u)", W("Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu").c_str(),
+                      unsigned{status.recordLength});
+        return failStatus(session, kStatusWrongLength, text);
+    }
+    session.status = status;
+    session.connected = true;
+    session.observer.version(status.versionText());
+    return kStatusOk;
+}
+
+} // namespace kavrel::logger

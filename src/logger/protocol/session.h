@@ -1,0 +1,69 @@
+// A logger's connection to one module: the link, the connection settings it was opened
+// with, the last status read, and the operations that open, close and refresh it.
+//
+// Every operation reports through the observer and, like the window's buttons, closes the
+// link when the module cannot be understood.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/clock.h"
+#include "common/observer.h"
+#include "link/module_link.h"
+#include "logger/protocol/module_status.h"
+
+namespace kavrel::logger {
+
+struct LoggerConnection {
+    int comPort = 1;
+    bool fixedSpeed = false;   // stay at 9600 baud on a serial link
+    bool tcp = false;
+    std::string address = "192.168.2.1";
+    std::uint32_t tcpPort = 23;
+};
+
+struct LoggerSession {
+    LoggerSession(link::ModuleLink& moduleLink, OperationObserver& operationObserver)
+        : link(moduleLink), observer(operationObserver) {}
+
+    link::ModuleLink& link;
+    OperationObserver& observer;
+    LoggerConnection connection;
+    SleepFunction sleep = sleepMs;
+    // Calendar time in whole seconds (the download's start time and summary).
+    std::function<long long()> seconds;
+
+    ModuleStatus status;           // the status read last
+    bool connected = false;        // "Połączenie nawiązane": a status was read on this link
+};
+
+enum StatusResult : int {
+    kStatusOk = 0,
+    kStatusNoReply = 1,
+    kStatusUnrecognised = 2,
+    kStatusWrongLength = 3,
+    kStatusError = 4,
+};
+
+// Selector of the status request: 3 before a download, 0 everywhere else.
+inline constexpr int kStatusSelector = 0;
+inline constexpr int kStatusSelectorBeforeDownload = 3;
+
+// "Połącz": closes a link left open, opens with the speed switch unless fixedSpeed, says
+// "HALT! DEBUG=0" and reads the status. Returns the status result, or the open failure
+// (as kStatusNoReply) after its message.
+int connectModule(LoggerSession& session);
+
+// "*EOT!" twice when the line was switched to 115200 baud, then close.
+void disconnectModule(LoggerSession& session);
+
+// Reads the status frame into session.status (six attempts); on failure shows the
+// message, disconnects and returns the reason.
+int readStatus(LoggerSession& session, int selector);
+
+// Re-opens the link with the connection's arguments (download's TCP reconnection).
+int reopenLink(LoggerSession& session);
+
+} // namespace kavrel::logger

@@ -1,0 +1,98 @@
+#include "logger/records/history_line.h"
+
+#include <cstdio>
+
+#include "common/bytes.h"
+
+namespace kavrel::logger {
+namespace {
+
+void appendNumber(std::string& line, long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, ",%ld", value);
+    line += text;
+}
+
+// ",1 3 ": the one-based numbers of the set bits, each followed by a space.
+void appendBitNumbers(std::string& line, std::uint8_t bits, int count) {
+    line += ',';
+    for (int i = 0; i < count; ++i)
+        if (bits & (1u << i)) line += std::to_string(i + 1) + ' ';
+}
+
+// The kind of XL n (0-based) from the kinds byte and the energy-meter flag.
+ValueKind extendedKindOf(int n, std::uint8_t kinds, bool energyMeter) {
+    if (energyMeter && n >= 8) {
+        // XL9..XL16: voltage, current, frequency in tenths; powers and energies whole;
+        // the power factor in thousandths.
+        static constexpr ValueKind kMeter[] = {
+            ValueKind::Tenths,    ValueKind::Tenths,    ValueKind::Tenths,  ValueKind::RawNumber,
+            ValueKind::RawNumber, ValueKind::Voltage,   ValueKind::RawNumber, ValueKind::RawNumber,
+        };
+        return kMeter[n - 8];
+    }
+    return extendedLineKind(n < 8 ? kinds & 0x07 : (kinds >> 4) & 0x07);
+}
+
+} // namespace
+
+HistoryLineBuilder::HistoryLineBuilder(const LineDescriptions& descriptions, const LineConfiguration& lines, bool full)
+    : descriptions_(descriptions), lines_(lines), full_(full) {}
+
+std::string HistoryLineBuilder::measurement(const RecordBytes& record, const RecordTime& time, bool correct) {
+    std::string line;
+    if (lineOpen_) line += '\n';
+
+    char start[48];
+    std::snprintf(start, sizeof start, "%d,", static_cast<std::int32_t>(bytes::get32le(record, record::kNumber)));
+    line += start + formatRecordTime(time);
+
+    for (std::size_t i = 0; i < kInputLines; ++i) {
+        const auto& description = descriptions_.input(i);
+        if (description.removed() || (!isLoggedLine(lines_[i]) && !description.hasName())) continue;
+        const ValueKind kind = description.chosenKind().value_or(inputLineKind(lines_[i]));
+        line += valueField(kind, bytes::get16le(record, measurement::kValues + 2 * i));
+    }
+
+    const std::uint8_t gsm = record[measurement::kGsm];
+    const std::uint8_t flags = record[measurement::kFlags];
+    if (full_) {
+        appendBitNumbers(line, record[measurement::kLow], 8);
+        appendBitNumbers(line, record[measurement::kHigh], 8);
+        appendBitNumbers(line, record[measurement::kOutputs], 6);
+    }
+    appendNumber(line, (gsm & 0x80) ? gsm & 0x3F : 0);
+    if (full_) appendNumber(line, (gsm >> 6) & 1);
+    appendNumber(line, bytes::get16le(record, measurement::kSms));
+    if (full_) appendNumber(line, record[measurement::kEmail]);
+    appendNumber(line, flags & measurement::kFlagAlarm);
+    if (full_) {
+        appendNumber(line, (flags & measurement::kFlagGuard) ? 1 : 0);
+        appendNumber(line, flags);
+        appendNumber(line, bytes::get16le(record, measurement::kXlState));
+    }
+    appendNumber(line, correct ? 1 : 0);
+    if (!correct) ++invalidRecords_;
+
+    lastFlags_ = flags;
+    lineOpen_ = true;
+    return line;
+}
+
+std::string HistoryLineBuilder::extended(const RecordBytes& record) {
+    const std::uint8_t kinds = record[extended::kKinds];
+    lineOpen_ = false;
+    if (kinds == extended::kNoValues) return "\n";
+
+    std::string line;
+    const bool energyMeter = (lastFlags_ & measurement::kFlagEnergyMeter) != 0;
+    for (std::size_t n = 0; n < kExtendedLines; ++n) {
+        const auto& description = descriptions_.extended(n);
+        if (description.removed()) continue;
+        const ValueKind kind = description.chosenKind().value_or(extendedKindOf(static_cast<int>(n), kinds, energyMeter));
+        line += valueField(kind, bytes::get16le(record, extended::kValues + 2 * n));
+    }
+    return line + "\n";
+}
+
+} // namespace kavrel::logger

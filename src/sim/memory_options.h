@@ -1,0 +1,46 @@
+// The simulated module's record memory: what it holds and how its memory protocol
+// misbehaves on request.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kavrel::sim {
+
+// A fault that strikes a given batch or record: `target` 0 switches it off; it spoils
+// the first `times` answers concerned, every answer when `times` is negative.
+struct FaultShot {
+    int target = 0;
+    int times = 1;
+};
+
+struct MemoryFaults {
+    FaultShot shortBatch;     // batch k answered with half its bytes
+    FaultShot longBatch;      // batch k answered with extra bytes behind it
+    FaultShot repeatBatch;    // batch k answered with the frames of the batch before it
+    FaultShot crcError;       // record k sent with a wrong CRC
+    FaultShot wrongType;      // record k sent with another type letter than "R"
+    FaultShot badLength;      // record k sent with a length byte of 0x80 or more
+    int dropAtBatch = 0;      // TCP: the connection ends instead of the answer to batch k (once)
+    bool statusSwappedCrc = false;  // the status frame carries its CRC bytes the wrong way round
+    int statusShortBytes = 0;       // the status frame is cut to this many bytes (1..33)
+};
+
+struct MemoryOptions {
+    int records = 0;              // records in memory (record count of a wrapped memory)
+    bool cyclic = false;          // the memory has wrapped: the count is the whole capacity
+    bool extendedLines = true;    // "X" records follow the "P" records
+    bool energyMeter = false;     // the extended lines come from an energy meter
+    int recordLength = 37;        // L of the record frames
+    int loggingPeriod = 15;       // minutes
+    std::vector<int> blankSlots;  // record numbers of erased slots
+    std::array<std::uint8_t, 8> lineConfiguration{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0x00, 0x00};
+    MemoryFaults faults;
+    // When set, every memory request line ("*RD_...") is added to it (tests read it back).
+    std::shared_ptr<std::vector<std::string>> requestLog;
+};
+
+} // namespace kavrel::sim

@@ -1,0 +1,189 @@
+#include "sim/record_memory.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <span>
+
+#include "common/bytes.h"
+#include "logger/protocol/frame.h"
+#include "logger/protocol/module_status.h"
+
+namespace kavrel::sim {
+namespace {
+
+constexpr int kEventEvery = 7;        // one event record before every seventh measurement
+constexpr int kStatusVersion[2] = {'3', '6'};
+constexpr int kGeometryFactor = 16;   // records per block of the simulated memory
+constexpr int kFirstNumber = 1;       // record number of the first record of a fresh memory
+constexpr int kWrappedNumber = 100001;  // ... and of a wrapped one, which lost its oldest records
+
+std::span<std::uint8_t> bytesOf(std::string& s) { return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()}; }
+
+// Packs a date and time the way the module stamps its records.
+void packTime(std::span<std::uint8_t> f, std::size_t at, int year, int month, int day, int hour, int minute, int second) {
+    const int y = year - 2016;
+    f[at] = static_cast<std::uint8_t>(((y & 0x0F) << 4) | (month & 0x0F));
+    f[at + 1] = static_cast<std::uint8_t>(((day >> 2) << 5) | (hour & 0x1F));
+    f[at + 2] = static_cast<std::uint8_t>(((day & 0x03) << 6) | (minute & 0x3F));
+    f[at + 3] = static_cast<std::uint8_t>((second & 0x3F) | (y >= 16 ? 0x40 : 0));
+}
+
+struct EventSample {
+    std::uint8_t code, p1, p2;
+    const char* text;
+};
+
+// Events as the module logs them (texts in its code page are plain ASCII here).
+constexpr EventSample kEvents[] = {
+    {1, 0, 0, "START"},        {12, 1, 0, "GSM OK"},     {3, 2, 0, "L2 < 5.0"},
+    {5, 2, 0, "L2 norm"},      {6, 0, 1, "SMS do 1"},     {4, 1, 0, "L1 > 12 & <x>"},
+    {13, 1, 2, "mail 2"},      {11, 0, 0, "LOGT=15"},     {17, 0, 3, "XL3"},
+    {19, 0, 0, "http"},        {15, 0, 0, "log"},         {21, 0, 0, ""},
+};
+
+} // namespace
+
+RecordMemory::RecordMemory(const MemoryOptions& options) : options_(options) {
+    constexpr int kMostRecords = kGeometryFactor * 65534;
+    count_ = std::clamp(options.records, 0, kMostRecords);
+    // A wrapped memory is full to the last block, so its record count is whole blocks.
+    if (options_.cyclic) count_ = (count_ + kGeometryFactor - 1) / kGeometryFactor * kGeometryFactor;
+    kinds_.reserve(static_cast<std::size_t>(count_));
+    periodOf_.reserve(static_cast<std::size_t>(count_));
+    int period = 0;
+    while (static_cast<int>(kinds_.size()) < count_) {
+        if (period % kEventEvery == 0) {
+            kinds_.push_back('Z');
+            periodOf_.push_back(period);
+        }
+        kinds_.push_back('P');
+        periodOf_.push_back(period);
+        if (options_.extendedLines || options_.energyMeter) {
+            kinds_.push_back('X');
+            periodOf_.push_back(period);
+        }
+        ++period;
+    }
+    kinds_.resize(static_cast<std::size_t>(count_));
+    periodOf_.resize(static_cast<std::size_t>(count_));
+}
+
+std::string RecordMemory::erasedFrame() const {
+    const int length = options_.recordLength;
+    std::string f(static_cast<std::size_t>(length) + 2, '\xFF');
+    f[0] = 'R';
+    f[1] = static_cast<char>(length);
+    if (length >= 2) logger::sealFrame(bytesOf(f));
+    return f;
+}
+
+std::string RecordMemory::frame(int number) const {
+    const bool blank = std::find(options_.blankSlots.begin(), options_.blankSlots.end(), number) != options_.blankSlots.end();
+    if (number < 1 || number > count_ || blank) return erasedFrame();
+    // The contents are laid out in 39 bytes; a module with another record length sends
+    // them cut or padded to its own frame size.
+    std::string f(std::max<std::size_t>(39, static_cast<std::size_t>(options_.recordLength) + 2), '\0');
+    f[0] = 'R';
+    f[1] = static_cast<char>(options_.recordLength);
+    const char kind = kinds_[static_cast<std::size_t>(number - 1)];
+    f[2] = kind;
+    if (kind == 'X') {
+        fillExtended(f, number);
+    } else {
+        bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(number - 1 + (options_.cyclic ? kWrappedNumber : kFirstNumber)));
+        putTime(f, number);
+        if (kind == 'P') fillMeasurement(f, number);
+        else fillEvent(f, number);
+    }
+    f.resize(static_cast<std::size_t>(options_.recordLength) + 2);
+    logger::sealFrame(bytesOf(f));
+    return f;
+}
+
+void RecordMemory::putTime(std::string& f, int number) const {
+    using namespace std::chrono;
+    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    const auto start = sys_days{year{2025} / March / 7};
+    const auto stamp = start + minutes{static_cast<long long>(period) * std::max(1, options_.loggingPeriod)} +
+                       seconds{kinds_[static_cast<std::size_t>(number - 1)] == 'Z' ? 0 : 5};
+    const auto day = floor<days>(stamp);
+    const year_month_day date{day};
+    const hh_mm_ss time{stamp - day};
+    packTime(bytesOf(f), 7, int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
+             int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count()));
+}
+
+void RecordMemory::fillMeasurement(std::string& f, int number) const {
+    auto b = bytesOf(f);
+    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    for (std::size_t line = 0; line < 8; ++line) {
+        const std::uint8_t kind = options_.lineConfiguration[line] & 0x87;
+        int value = 0;
+        if (kind == 0x80 || kind == 0x82 || kind == 0x84 || kind == 0x86) value = -50 + (period * 7 + int(line)) % 400;  // 0.1 °C
+        else if (kind == 0x81 || kind == 0x85) value = 30 + (period * 3) % 60;                                         // % RH
+        else if (kind == 0x04 || kind == 0x05) value = (period / 3) % 2 ? 4000 : 100;                                   // on/off
+        else value = 11000 + (period * 37 + int(line) * 101) % 2500;                                                    // mV
+        bytes::put16le(b, 11 + 2 * line, static_cast<std::uint16_t>(value));
+    }
+    b[27] = period % 11 == 3 ? 0x02 : 0x00;                      // LOW
+    b[28] = period % 13 == 5 ? 0x01 : 0x00;                      // HIGH
+    b[29] = static_cast<std::uint8_t>(period % 64);              // outputs
+    b[30] = static_cast<std::uint8_t>(0x80 | (14 + period % 16)); // GSM level, valid
+    bytes::put16le(b, 31, static_cast<std::uint16_t>(period / 10));
+    b[33] = static_cast<std::uint8_t>((period % 17 == 0 ? 0x01 : 0) | 0x02 | (options_.energyMeter ? 0x10 : 0));
+    b[34] = static_cast<std::uint8_t>(period / 20);
+    bytes::put16le(b, 35, static_cast<std::uint16_t>(options_.extendedLines || options_.energyMeter ? 0x00FF : 0));
+}
+
+void RecordMemory::fillExtended(std::string& f, int number) const {
+    auto b = bytesOf(f);
+    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    b[3] = options_.energyMeter ? 0x11 : 0x21;
+    static constexpr std::uint16_t kMeter[8] = {2301, 152, 5000, 3400, 3500, 97, 1234, 567};
+    for (std::size_t n = 0; n < 16; ++n) {
+        std::uint16_t value = static_cast<std::uint16_t>(200 + (period * 11 + int(n) * 13) % 500);
+        if (options_.energyMeter && n >= 8) value = static_cast<std::uint16_t>(kMeter[n - 8] + (n == 14 ? period : 0));
+        bytes::put16le(b, 4 + 2 * n, value);
+    }
+}
+
+void RecordMemory::fillEvent(std::string& f, int number) const {
+    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    const EventSample& e = kEvents[static_cast<std::size_t>(period / kEventEvery) % std::size(kEvents)];
+    f[11] = static_cast<char>(e.code);
+    f[12] = static_cast<char>(e.p1);
+    f[13] = static_cast<char>(e.p2);
+    f[14] = 0;
+    std::memcpy(f.data() + 15, e.text, std::min<std::size_t>(22, std::strlen(e.text)));
+}
+
+std::string RecordMemory::statusFrame(const LocalDateTime& clock, int loggingPeriod) const {
+    logger::ModuleStatus s;
+    s.versionMajor = static_cast<char>(kStatusVersion[0]);
+    s.versionMinor = static_cast<char>(kStatusVersion[1]);
+    s.recordLength = static_cast<std::uint16_t>(options_.recordLength);
+    // A wrapped memory is exactly full; a fresh one has room for twice what it holds.
+    const int capacity = options_.cyclic ? count_ : std::max(1024, 2 * count_);
+    const int blocks = (capacity + kGeometryFactor - 1) / kGeometryFactor;
+    s.geometryFactor = kGeometryFactor;
+    s.geometryBlocks = static_cast<std::uint16_t>(std::min(65535, blocks + 1));
+    s.storedRecords = options_.cyclic ? count_ / 3 : count_;
+    s.fillPercent = static_cast<std::uint8_t>(options_.cyclic ? 100 : (100LL * count_) / (kGeometryFactor * blocks));
+    s.flags = static_cast<std::uint8_t>(logger::status_flags::kLoggingEnabled |
+                                        (options_.cyclic ? logger::status_flags::kCyclicBuffer : 0) |
+                                        (options_.extendedLines || options_.energyMeter ? logger::status_flags::kExtendedLines : 0) |
+                                        (options_.energyMeter ? logger::status_flags::kEnergyMeter : 0));
+    s.lineConfiguration = options_.lineConfiguration;
+    s.loggingPeriod = static_cast<std::uint16_t>(loggingPeriod);
+    s.second = static_cast<std::uint8_t>(clock.second);
+    s.minute = static_cast<std::uint8_t>(clock.minute);
+    s.hour = static_cast<std::uint8_t>(clock.hour);
+    s.day = static_cast<std::uint8_t>(clock.day);
+    s.month = static_cast<std::uint8_t>(clock.month);
+    s.year = static_cast<std::uint8_t>(clock.year % 100);
+    const auto frame = logger::encodeStatus(s);
+    return std::string(frame.begin(), frame.end());
+}
+
+} // namespace kavrel::sim

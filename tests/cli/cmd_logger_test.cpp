@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "support/sim_fixture.h"
+
+namespace kavrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// kavrel --tcp 127.0.0.1:PORT logger ARGS... against an in-process simulator.
+struct LoggerCli {
+    explicit LoggerCli(sim::SimOptions options) : sim(std::move(options)) {
+        folder = fs::temp_directory_path() / ("kavrel_cli_" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    ~LoggerCli() { fs::remove_all(folder); }
+
+    int run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        TerminalObserver observer(err, false);
+        ConnectionChoice connection;
+        connection.tcp = true;
+        connection.address = "127.0.0.1";
+        connection.tcpPort = sim.port();
+        CliContext context{connection, out, err, observer, {}};
+        return runLogger(context, args);
+    }
+
+    testing::SimFixture sim;
+    fs::path folder;
+    std::ostringstream out, err;
+};
+
+sim::SimOptions memory(int records) {
+    sim::SimOptions options;
+    options.memory.records = records;
+    return options;
+}
+
+TEST(KavrelLogger, DownloadWritesTheCsvAndHtmlNamedByTheExportRules) {
+    LoggerCli cli(memory(30));
+    const fs::path name = cli.folder / "Wyniki.CSV";
+    ASSERT_EQ(cli.run({"download", "-o", name.string()}), kExitOk) << cli.err.str();
+    EXPECT_EQ(cli.out.str(), name.string() + "\n" + (cli.folder / "wyniki.html").string() + "\n");
+    const std::string csv = fileText(name);
+    EXPECT_EQ(csv.substr(0, 12), "Lp;Czas RTC;");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 14);  // the header and 14 measurements
+    const std::string html = fileText(cli.folder / "wyniki.html");
+    EXPECT_TRUE(html.ends_with("</TABLE>\r\n</BODY>\r\n</HTML>\r\n"));
+    EXPECT_NE(cli.err.str().find("Zawartość pamięci odczytana."), std::string::npos);
+    EXPECT_NE(cli.err.str().find("Przesłano 30 rekordów"), std::string::npos);
+}
+
+TEST(KavrelLogger, AFailedDownloadLeavesWhatWasWrittenAndFails) {
+    sim::SimOptions options = memory(30);
+    options.memory.faults.wrongType = {14, -1};
+    LoggerCli cli(options);
+    const fs::path name = cli.folder / "log";
+    EXPECT_EQ(cli.run({"download", "-o", name.string(), "--comma"}), kExitFailure);
+    EXPECT_NE(cli.err.str().find("Błędny format odebranych danych!"), std::string::npos);
+    EXPECT_TRUE(fileText(cli.folder / "log.csv").starts_with("Lp,Czas RTC,"));
+    const std::string html = fileText(cli.folder / "log.html");
+    EXPECT_NE(html.find("START programu"), std::string::npos);
+    EXPECT_EQ(html.find("</HTML>"), std::string::npos);
+}
+
+TEST(KavrelLogger, AnEmptyMemoryHasNothingToDownload) {
+    LoggerCli cli(memory(0));
+    EXPECT_EQ(cli.run({"download", "-o", (cli.folder / "x").string()}), kExitFailure);
+    EXPECT_NE(cli.err.str().find("Brak danych do odczytania z modułu"), std::string::npos);
+    EXPECT_FALSE(fs::exists(cli.folder / "x.csv"));
+}
+
+TEST(KavrelLogger, StatusClearAndSetPeriod) {
+    LoggerCli cli(memory(120));
+    ASSERT_EQ(cli.run({"status"}), kExitOk);
+    EXPECT_NE(cli.out.str().find("Liczba rekordów w pamięci: 120\n"), std::string::npos);
+    EXPECT_NE(cli.out.str().find("Ustawienie zegara: 2025-03-07 14:05:09\n"), std::string::npos);
+
+    ASSERT_EQ(cli.run({"clear", "--yes"}), kExitOk);
+    ASSERT_EQ(cli.run({"set-period", "30"}), kExitOk);
+    EXPECT_NE(cli.out.str().find("Liczba rekordów w pamięci: 0\n"), std::string::npos);
+    EXPECT_NE(cli.out.str().find("Okres logowania [min]: 30\n"), std::string::npos);
+}
+
+TEST(KavrelLogger, RefusesBadArguments) {
+    LoggerCli cli(memory(1));
+    EXPECT_EQ(cli.run({"set-period", "256"}), kExitUsage);
+    EXPECT_EQ(cli.run({"download"}), kExitUsage);
+    EXPECT_EQ(cli.run({"erase"}), kExitUsage);
+    EXPECT_EQ(cli.run({"status", "--clock"}), kExitUsage);
+}
+
+} // namespace
+} // namespace kavrel::cli

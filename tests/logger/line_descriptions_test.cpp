@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "logger/descriptions/line_descriptions.h"
+
+using namespace kavrel::logger;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text file as a user writes it: the magic word, blank lines, two comment lines, entries.
+std::string textFile(const std::vector<std::string>& entries) {
+    std::string text = "Kavrel\r\n\r\n; typ,x,y,nazwa\r\n; L1..L8, XL1..XL16\r\n";
+    for (const auto& e : entries) text += e + "\r\n";
+    return text;
+}
+
+std::vector<std::uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct TempFolder {
+    fs::path path = fs::temp_directory_path() / ("kavrel-desc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    TempFolder() { fs::create_directories(path); }
+    ~TempFolder() { fs::remove_all(path); }
+};
+
+} // namespace
+
+TEST(DescriptionText, EntriesWithNumbersAndNames) {
+    const auto table = parseDescriptionText(textFile({
+        "1,10,20,Zbiornik",
+        "255,0,0,Nieużywana",
+        "2, -3 ,4,Temp, zewnętrzna",        // a comma in the name stays in the name
+        "3,5",                              // fewer than three commas: no name
+        "0,0,0,ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",  // cut to 31 characters
+        "x,1,2,Bez liczb",                  // the numbers stop scanning at the first failure
+    }));
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->loadedFromText);
+    EXPECT_EQ(table->fullExport, 1);
+    EXPECT_EQ(table->lines[0], (LineDescription{1, 10, 20, "Zbiornik"}));
+    EXPECT_EQ(table->lines[1], (LineDescription{255, 0, 0, "Nieużywana"}));
+    EXPECT_EQ(table->lines[2], (LineDescription{2, -3, 0, "Temp, zewnętrzna"}));
+    EXPECT_EQ(table->lines[3], (LineDescription{3, 5, 0, ""}));
+    EXPECT_EQ(table->lines[4].name, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234");
+    EXPECT_EQ(table->lines[5], (LineDescription{0, 0, 0, "Bez liczb"}));
+    EXPECT_EQ(table->lines[23], LineDescription{});  // missing lines stay cleared
+}
+
+TEST(DescriptionText, ACommaBeyondTheFirstHundredCharactersDoesNotStartAName) {
+    const std::string longLine = "1,2" + std::string(100, ' ') + ",Nazwa";
+    const auto table = parseDescriptionText(textFile({longLine, "4,0,0,Drzwi"}));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->lines[0].name, "");
+    EXPECT_EQ(table->lines[1], (LineDescription{4, 0, 0, "Drzwi"}));  // the next entry is not shifted
+}
+
+TEST(DescriptionText, AForeignFirstWordIsIgnored) {
+    EXPECT_FALSE(parseDescriptionText("Kavrel2\r\n"));
+    EXPECT_FALSE(parseDescriptionText(""));
+    EXPECT_TRUE(parseDescriptionText("  \r\n Kavrel"));
+}
+
+TEST(DescriptionData, WrittenBytesAndReadBack) {
+    LineDescriptions table;
+    table.lines[0] = {1, -2, 3, "Zbiornik"};
+    table.lines[23] = {255, 0, 0, std::string(40, 'N')};
+    const auto data = descriptionData(table);
+    ASSERT_EQ(data.size(), kDescriptionDataSize);
+    EXPECT_EQ(std::string(data.begin(), data.begin() + 8), "KVRL-Log");
+    EXPECT_EQ(std::vector<std::uint8_t>(data.begin() + 8, data.begin() + 16), std::vector<std::uint8_t>(8, 0));
+    const std::vector<std::uint8_t> entry0 = {1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 0, 0,
+                                              'Z', 'b', 'i', 'o', 'r', 'n', 'i', 'k', 0};
+    EXPECT_EQ(std::vector<std::uint8_t>(data.begin() + 16, data.begin() + 16 + entry0.size()), entry0);
+    EXPECT_EQ(data[16 + 23 * 48 + 16 + 30], 'N');
+    EXPECT_EQ(data[16 + 23 * 48 + 16 + 31], 0);  // the name stays terminated
+
+    const auto back = parseDescriptionData(data);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->fullExport, 0);
+    EXPECT_EQ(back->lines[0], table.lines[0]);
+    EXPECT_EQ(back->lines[23].name, std::string(31, 'N'));
+}
+
+TEST(DescriptionData, WrongMagicOrShortFile) {
+    auto data = descriptionData({});
+    data[0] = 'k';
+    EXPECT_FALSE(parseDescriptionData(data));
+
+    const std::vector<std::uint8_t> magicOnly = {'K', 'V', 'R', 'L', '-', 'L', 'o', 'g', 0, 0, 0, 0, 0, 0};
+    const auto partial = parseDescriptionData(magicOnly);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->fullExport, 1);  // fewer than four bytes of the flag: kept
+
+    std::vector<std::uint8_t> unterminated(kDescriptionDataSize, 'A');
+    std::copy_n("KVRL-Log", 8, unterminated.begin());
+    EXPECT_EQ(parseDescriptionData(unterminated)->lines[0].name, std::string(31, 'A'));
+}
+
+TEST(LoadDescriptions, WrdatSavesTheTextTableAndTheNextStartReadsItReduced) {
+    TempFolder folder;
+    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Wilgotność"}));
+
+    const auto first = loadLineDescriptions(folder.path, false);
+    EXPECT_EQ(first.lines[0].name, "Wilgotność");
+    EXPECT_EQ(first.fullExport, 1);
+    EXPECT_FALSE(fs::exists(folder.path / kDescriptionDataFile));
+
+    bool failed = true;
+    loadLineDescriptions(folder.path, true, &failed);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(readFile(folder.path / kDescriptionDataFile), descriptionData(first));
+
+    writeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // no longer consulted
+    const auto second = loadLineDescriptions(folder.path, true);
+    EXPECT_EQ(second.lines[0].name, "Wilgotność");
+    EXPECT_EQ(second.fullExport, 0);
+    EXPECT_FALSE(second.loadedFromText);
+}
+
+TEST(LoadDescriptions, MissingOrForeignFilesGiveTheClearedTable) {
+    TempFolder folder;
+    EXPECT_EQ(loadLineDescriptions(folder.path, true), LineDescriptions{});
+    EXPECT_FALSE(fs::exists(folder.path / kDescriptionDataFile));
+
+    writeFile(folder.path / kDescriptionDataFile, "NOT-KVRL and more bytes");
+    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
+    EXPECT_EQ(loadLineDescriptions(folder.path, false), LineDescriptions{});  // a data file there: text unread
+}
+
+TEST(LoadDescriptions, TheWrdatSwitchAmongTheFirstTenWords) {
+    using Words = std::vector<std::string>;
+    EXPECT_TRUE(asksToWriteDescriptionData(Words{"/wrdat"}));
+    EXPECT_TRUE(asksToWriteDescriptionData(Words{"a", "x/wrdat2"}));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{}));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{"/WRDAT", "wrdat"}));
+    Words eleven(10, "x");
+    eleven.push_back("/wrdat");
+    EXPECT_FALSE(asksToWriteDescriptionData(eleven));
+    EXPECT_FALSE(asksToWriteDescriptionData(Words{std::string(250, 'x') + "/wrdat"}));  // beyond 255 characters
+}

@@ -1,0 +1,39 @@
+// A logger session pointed at an in-process simulator, with the pauses of the protocol
+// skipped so that fault tests run quickly.
+#pragma once
+
+#include "link/module_link.h"
+#include "logger/protocol/session.h"
+#include "support/recording_observer.h"
+#include "support/sim_fixture.h"
+
+namespace kavrel::testing {
+
+inline sim::SimOptions memoryOf(int records) {
+    sim::SimOptions options;
+    options.memory.records = records;
+    return options;
+}
+
+struct LoggerSim {
+    explicit LoggerSim(sim::SimOptions options, bool tcp = true) : sim(std::move(options)) {
+        if (tcp) {
+            sim.useTcp(link);
+            session.connection.tcp = true;
+            session.connection.address = "127.0.0.1";
+            session.connection.tcpPort = static_cast<std::uint32_t>(sim.port());
+        } else {
+            sim.useSerial(link);
+        }
+        session.sleep = [](int) {};
+        session.seconds = [this] { return now; };
+    }
+
+    SimFixture sim;
+    link::ModuleLink link{link::LinkVariant::logger()};
+    RecordingObserver observer;
+    logger::LoggerSession session{link, observer};
+    long long now = 1'000'000;
+};
+
+} // namespace kavrel::testing

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/win1250.h"
+#include "logger/export/export_names.h"
+#include "logger/export/memory_export.h"
+#include "logger/record_builder.h"
+
+using namespace kavrel::logger;
+using namespace kavrel::logger::testing;
+using kavrel::W;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Windows line ends for an expected text written with "\n".
+std::string crlf(std::string_view text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+constexpr LineConfiguration kLines = {0x42, 0xC2, 0, 0, 0, 0, 0, 0};  // L1 voltage, L2 temperature
+const kavrel::LocalDateTime kGenerated{2025, 3, 8, 7, 4, 3};
+
+const std::string kHtmlHead = crlf(W(
+    "<HTML><HEAD>\n<TITLE>Log zdarzeń</TITLE>\n"
+    "<META NAME=\"Generator\" CONTENT=\"Kavrel Logger\">\n"
+    "<meta content=\"text/html; charset=Windows-1250\" http-equiv=\"content-type\">\n"
+    "</HEAD>\n\n<BODY>\n"
+    "<FONT SIZE=\"5\" COLOR=\"blue\"><B>Log zdarzeń z Kavrel (wygenerowany: 2025-03-08 7:04:03)</B></FONT><br>\n\n"
+    "<TABLE style=\"text-align: left; font-family: Arial;\" border=\"2\">\n<TR>\n"
+    "<TD><B>Lp </B></TD>\t<TD><B>Czas </B></TD>\t<TD><B>Zdarzenie </B></TD>\t<TD><B>Parametr </B></TD>\t"
+    "<TD><B>Tz </B></TD><TD><B>A1 </B></TD><TD><B>A2</B></TD><TD><B>A3</B></TD><TD><B>Poprawność</B></TD>\n"
+    "</TR>\n"));
+
+struct MemoryExportTest : ::testing::Test {
+    fs::path folder = fs::temp_directory_path() /
+                      ("kavrel-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    LineDescriptions descriptions;
+
+    MemoryExportTest() {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        for (std::size_t n = 2; n < 16; ++n) descriptions.lines[8 + n].kindOverride = kRemovedLine;  // XL1, XL2 only
+    }
+    ~MemoryExportTest() override { fs::remove_all(folder); }
+
+    // Creates the files and writes both heads, as the export does before the download.
+    void begin(MemoryExport& e, bool extendedLines = true) {
+        ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), MemoryExport::kFilesCreated);
+        e.writeHeaders(kLines, extendedLines, false, kGenerated);
+        e.downloadStarted();
+    }
+
+    // A small memory: events, measurements with and without their extended record, a CRC error.
+    void feed(MemoryExport& e) {
+        e.eventRecord(eventRecord({.number = 1, .time = {2025, 3, 7, 9, 0, 0}, .code = 1, .p1 = 1,
+                                   .text = "Restart & <test>"}), true);
+        Measurement p2{.number = 2, .time = {2025, 3, 7, 9, 5, 1}};
+        p2.values[0] = 12345;
+        p2.values[1] = static_cast<std::uint16_t>(-200);
+        p2.low = 0x01, p2.outputs = 0x02, p2.gsm = 0x80 | 15, p2.sms = 3, p2.flags = 0x03, p2.email = 1, p2.xlState = 5;
+        e.historyRecord(measurementRecord(p2), true);
+        std::array<std::uint16_t, 16> xl{};
+        xl[0] = 3300;
+        xl[1] = 50;
+        e.historyRecord(extendedRecord(0x00, xl), true);
+        Measurement p3{.number = 3, .time = {2025, 3, 7, 9, 20, 1}};
+        p3.values[0] = 5000;
+        p3.values[1] = 215;
+        e.historyRecord(measurementRecord(p3), true);
+        e.eventRecord(eventRecord({.number = 4, .time = {2025, 3, 7, 9, 30, 0}, .code = 5, .p1 = 2, .text = "23.5'C"}),
+                      true);
+        e.historyRecord(measurementRecord({.number = 5, .time = {2025, 3, 7, 9, 35, 1}}), false);
+        e.historyRecord(extendedRecord(0x80, {}), false);
+    }
+
+    const std::string kRows = crlf(
+        "<TR>\n<TD>1 </TD><TD>2025-03-07  9:00:00</TD>"
+        "<TD> <FONT COLOR=\"red\"><B>START programu (PWR)</B></FONT> </TD>"
+        "<TD>Restart &amp; &lt;test&gt; </TD><TD>1 </TD><TD>1 </TD><TD>0 </TD><TD>0</TD> <TD> 1 </TD>\n</TR>\n"
+        "<TR>\n<TD>4 </TD><TD>2025-03-07  9:30:00</TD><TD> Normalny poziom (T2) </TD>"
+        "<TD>23.5&deg;C </TD><TD>5 </TD><TD>2 </TD><TD>0 </TD><TD>0</TD> <TD> 1 </TD>\n</TR>\n");
+};
+
+} // namespace
+
+TEST_F(MemoryExportTest, CompleteDownloadInTheSemicolonForm) {
+    MemoryExport e(descriptions, false, false);
+    begin(e);
+    feed(e);
+    e.downloadEnded(DownloadEnd::Complete);
+    EXPECT_EQ(e.invalidRecords(), 1);
+    EXPECT_FALSE(e.writeFailed());
+
+    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+              W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;Stan_XL;"
+                "Poprawność;XL1;XL2\r\n") +
+                  "2;2025-03-07  9:05:01;12,345;-20,0;1 ;;2 ;15;0;3;1;1;1;3;5;1;3,300;0,050\r\n"
+                  "3;2025-03-07  9:20:01;5,000;21,5;;;;0;0;0;0;0;0;0;0;1\r\n"
+                  "5;2025-03-07  9:35:01;0,000;0,0;;;;0;0;0;0;0;0;0;0;0\r\n");
+    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows + "\r\n</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
+}
+
+TEST_F(MemoryExportTest, CommasKeptWhenChosen) {
+    descriptions.fullExport = 0;
+    MemoryExport e(descriptions, false, true);
+    begin(e, false);
+    feed(e);
+    e.downloadEnded(DownloadEnd::Complete);
+    // Reduced columns, no XL headings although extended values arrive.
+    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+              W("Lp,Czas RTC,L1 [V],T2 [°C],GSM,SMS,Alarmowy,Poprawność\r\n") +
+                  "2,2025-03-07  9:05:01,12.345,-20.0,15,3,1,1,3.300,0.050\r\n"
+                  "3,2025-03-07  9:20:01,5.000,21.5,0,0,0,1\r\n"
+                  "5,2025-03-07  9:35:01,0.000,0.0,0,0,0,0\r\n");
+}
+
+TEST_F(MemoryExportTest, PrintModeIsReducedAndSemicolonWhateverTheSettingsSay) {
+    MemoryExport e(descriptions, true, true);
+    EXPECT_FALSE(e.full());
+    begin(e, false);
+    feed(e);
+    e.downloadEnded(DownloadEnd::Complete);
+    const std::string csv = readFile(folder / "Wyniki.CSV");
+    EXPECT_EQ(csv.substr(0, csv.find('\r')), W("Lp;Czas RTC;L1 [V];T2 [°C];GSM;SMS;Alarmowy;Poprawność"));
+    EXPECT_NE(csv.find("\r\n3;2025-03-07  9:20:01;5,000;21,5;0;0;0;1\r\n"), std::string::npos);
+}
+
+TEST_F(MemoryExportTest, FailedDownloadLeavesTheTableOpen) {
+    MemoryExport e(descriptions, false, false);
+    begin(e);
+    feed(e);
+    e.downloadEnded(DownloadEnd::Failed);
+    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows);
+}
+
+TEST_F(MemoryExportTest, EventsOnlyGiveTheHeaderLineAlone) {
+    MemoryExport e(descriptions, false, false);
+    begin(e, false);
+    e.eventRecord(eventRecord({.number = 9, .code = 40}), true);
+    e.downloadEnded(DownloadEnd::Complete);
+    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+              W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;"
+                "Stan_XL;Poprawność\r\n"));
+    EXPECT_NE(readFile(folder / "wyniki.html").find("<TD> Inne zdarzenie (kod 40) </TD>"), std::string::npos);
+}
+
+TEST_F(MemoryExportTest, ALastMeasurementWithoutExtendedRecordLacksItsLineEnd) {
+    MemoryExport e(descriptions, false, false);
+    begin(e, false);
+    e.historyRecord(measurementRecord({.number = 1, .time = {2025, 1, 1, 0, 0, 0}}), true);
+    e.downloadEnded(DownloadEnd::Complete);
+    const std::string csv = readFile(folder / "Wyniki.CSV");
+    EXPECT_EQ(csv.substr(csv.rfind('\n') + 1), "1;2025-01-01  0:00:00;0,000;0,0;;;;0;0;0;0;0;0;0;0;1");
+}
+
+TEST_F(MemoryExportTest, ASecondDownloadStartsWithAClosedLine) {
+    MemoryExport e(descriptions, false, false);
+    begin(e, false);
+    e.historyRecord(measurementRecord({.number = 1}), false);
+    e.downloadStarted();
+    EXPECT_EQ(e.invalidRecords(), 0);
+    e.historyRecord(measurementRecord({.number = 2, .time = {2025, 1, 1, 0, 0, 0}}), true);
+    e.downloadEnded(DownloadEnd::Complete);
+    EXPECT_NE(readFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
+}
+
+TEST_F(MemoryExportTest, FilesThatCannotBeCreated) {
+    MemoryExport e(descriptions, false, false);
+    EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), MemoryExport::kCsvNotCreated);
+    fs::create_directories(folder / "b.html");  // a folder where the HTML file should go
+    EXPECT_EQ(e.create(folder / "b.csv", folder / "b.html"), MemoryExport::kHtmlNotCreated);
+    EXPECT_TRUE(fs::exists(folder / "b.csv"));
+    EXPECT_EQ(fs::file_size(folder / "b.csv"), 0u);
+}
+
+TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
+    const fs::path path = fs::temp_directory_path() / "kavrel-text-output.txt";
+    TextOutput out;
+    ASSERT_TRUE(out.create(path));
+    out.write("a\nb");
+    out.write("\n\nc");
+    EXPECT_TRUE(out.close());
+    EXPECT_EQ(readFile(path), "a\r\nb\r\n\r\nc");
+    fs::remove(path);
+
+    if (!fs::exists("/dev/full")) GTEST_SKIP();
+    ASSERT_TRUE(out.create("/dev/full"));
+    out.write(std::string(100000, 'x'));
+    EXPECT_FALSE(out.close());
+}

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "logger_sim.h"
+
+namespace kavrel::logger {
+namespace {
+
+using testing::LoggerSim;
+using testing::memoryOf;
+
+class ConnectOverBothLinks : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ConnectOverBothLinks, ReadsTheStatusAndLeavesTheLinkOpen) {
+    sim::SimOptions options = memoryOf(100);
+    options.memory.cyclic = true;
+    LoggerSim t(options, GetParam());
+    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    EXPECT_TRUE(t.link.isOpen());
+    EXPECT_TRUE(t.session.connected);
+    EXPECT_EQ(t.session.status.recordLength, 37);
+    EXPECT_EQ(t.session.status.recordCount(), 112);   // whole blocks of a wrapped memory
+    EXPECT_EQ(t.session.status.storedRecords, 37);
+    EXPECT_EQ(t.session.status.clockText(), "2025-03-07 14:05:09");
+    EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{});
+    EXPECT_EQ(t.link.serialSpeed(), GetParam() ? 9600 : 115200);
+
+    disconnectModule(t.session);
+    EXPECT_FALSE(t.link.isOpen());
+    EXPECT_FALSE(t.session.connected);
+}
+
+INSTANTIATE_TEST_SUITE_P(TcpAndSerial, ConnectOverBothLinks, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Tcp" : "Serial"; });
+
+TEST(ReadStatus, FixedSpeedStaysAt9600) {
+    LoggerSim t(memoryOf(5), false);
+    t.session.connection.fixedSpeed = true;
+    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    EXPECT_EQ(t.link.serialSpeed(), 9600);
+}
+
+struct StatusFault {
+    const char* name;
+    void (*apply)(sim::MemoryOptions&);
+    bool tcp;
+    int result;
+    const char* message;
+};
+
+void PrintTo(const StatusFault& fault, std::ostream* os) { *os << fault.name; }
+
+class StatusFaults : public ::testing::TestWithParam<StatusFault> {};
+
+TEST_P(StatusFaults, FailWithTheirMessageAndCloseTheLink) {
+    const StatusFault& fault = GetParam();
+    sim::SimOptions options = memoryOf(10);
+    fault.apply(options.memory);
+    LoggerSim t(options, fault.tcp);
+    EXPECT_EQ(connectModule(t.session), fault.result);
+    EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{fault.message});
+    EXPECT_FALSE(t.link.isOpen());
+    EXPECT_FALSE(t.session.connected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, StatusFaults,
+    ::testing::Values(
+        StatusFault{"SwappedCrc", [](sim::MemoryOptions& m) { m.faults.statusSwappedCrc = true; }, true, kStatusError,
+                    "message[error]: Błąd przy odczycie statusu!"},
+        // Every attempt delivers a few bytes: no frame was ever checked, nothing stale is used.
+        StatusFault{"ShortEveryTime", [](sim::MemoryOptions& m) { m.faults.statusShortBytes = 20; }, false,
+                    kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość!"},
+        StatusFault{"RecordLengthAbove127", [](sim::MemoryOptions& m) { m.recordLength = 200; }, true, kStatusWrongLength,
+                    "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (200)"},
+        StatusFault{"RecordLengthWithoutTime", [](sim::MemoryOptions& m) { m.recordLength = 6; }, true,
+                    kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (6)"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ReadStatus, NoReplyAtAllSaysSoAndCloses) {
+    LoggerSim t(memoryOf(10));
+    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    t.sim.setFaults({.silent = true});
+    EXPECT_EQ(readStatus(t.session, kStatusSelector), kStatusNoReply);
+    EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{"message[error]: Brak komunikacji z urządzeniem!"});
+    EXPECT_FALSE(t.link.isOpen());
+}
+
+} // namespace
+} // namespace kavrel::logger

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <span>
+
+#include "logger/protocol/frame.h"
+#include "sim/record_memory.h"
+#include "sim/sim_flags.h"
+
+namespace kavrel::sim {
+namespace {
+
+std::span<const std::uint8_t> bytesOf(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+std::string apply(SimOptions& options, const std::string& name, const std::string& value) {
+    for (const auto& flag : allSimFlags())
+        if (name == flag.name) return flag.apply(options, value);
+    return "no such flag";
+}
+
+TEST(SimMemoryFlags, FaultShotsTakeOnceATimesOrAlways) {
+    SimOptions o;
+    EXPECT_EQ(apply(o, "--crc-error", "8"), "");
+    EXPECT_EQ(o.memory.faults.crcError.target, 8);
+    EXPECT_EQ(o.memory.faults.crcError.times, 1);
+    EXPECT_EQ(apply(o, "--wrong-type", "3:4"), "");
+    EXPECT_EQ(o.memory.faults.wrongType.times, 4);
+    EXPECT_EQ(apply(o, "--short-batch", "2:always"), "");
+    EXPECT_EQ(o.memory.faults.shortBatch.times, -1);
+    for (const char* bad : {"0", "x", "3:", "3:0", "3:sometimes", "-1"})
+        EXPECT_NE(apply(o, "--repeat-batch", bad), "") << bad;
+    EXPECT_EQ(o.memory.faults.repeatBatch.target, 0);  // a refused value changes nothing
+}
+
+TEST(SimMemoryFlags, LineConfigurationAndRanges) {
+    SimOptions o;
+    EXPECT_EQ(apply(o, "--line-config", "0x40,0xC0,0xC1,3,4,5,0,0x86"), "");
+    EXPECT_EQ(o.memory.lineConfiguration[1], 0xC0);
+    EXPECT_EQ(o.memory.lineConfiguration[7], 0x86);
+    EXPECT_NE(apply(o, "--line-config", "1,2,3"), "");
+    EXPECT_NE(apply(o, "--line-config", "1,2,3,4,5,6,7,256"), "");
+    EXPECT_NE(apply(o, "--status-short", "34"), "");
+    EXPECT_NE(apply(o, "--logging-period", "256"), "");
+    EXPECT_EQ(apply(o, "--records", "20000"), "");
+}
+
+TEST(SimRecordMemory, EveryRecordIsAValidStampedFrameInARealisticMix) {
+    MemoryOptions m;
+    m.records = 300;
+    m.energyMeter = true;
+    const RecordMemory memory(m);
+    std::map<char, int> kinds;
+    for (int k = 1; k <= 300; ++k) {
+        const std::string frame = memory.frame(k);
+        ASSERT_EQ(frame.size(), 39u);
+        EXPECT_EQ(logger::checkFrame(bytesOf(frame), 'R', 37, frame.size()), logger::kFrameValid) << k;
+        EXPECT_FALSE(logger::isBlankSlot(bytesOf(frame))) << k;
+        if (frame[2] != 'X') EXPECT_FALSE(logger::isBlankTime(bytesOf(frame))) << k;
+        ++kinds[frame[2]];
+    }
+    EXPECT_EQ(kinds.size(), 3u);
+    EXPECT_EQ(kinds['P'], kinds['X']);  // every measurement has its extended lines
+    EXPECT_GT(kinds['Z'], 10);
+    // Past the end the memory is erased, and says so in a valid frame.
+    const std::string past = memory.frame(301);
+    EXPECT_TRUE(logger::isBlankSlot(bytesOf(past)));
+    EXPECT_EQ(logger::checkFrame(bytesOf(past), 'R', 37, past.size()), logger::kFrameValid);
+}
+
+TEST(SimRecordMemory, AWrappedMemoryHoldsWholeBlocks) {
+    MemoryOptions m;
+    m.records = 100;
+    m.cyclic = true;
+    const RecordMemory memory(m);
+    EXPECT_EQ(memory.recordCount(), 112);
+}
+
+} // namespace
+} // namespace kavrel::sim
