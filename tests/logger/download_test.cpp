@@ -39,6 +39,21 @@ StepResult runDownload(LoggerSim& t, DownloadState& state, RecordingSink& sink, 
     return StepResult::Continue;
 }
 
+// A logger connected to a simulated memory, with the state and sink of its downloads.
+class DownloadTest : public ::testing::Test {
+protected:
+    ::testing::AssertionResult connect(const Memory& m, bool tcp = true) {
+        t = std::make_unique<LoggerSim>(m.options, tcp);
+        if (connectModule(t->session) == kStatusOk) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no status from the simulator";
+    }
+    StepResult run(bool printMode = false) { return runDownload(*t, state, sink, printMode); }
+
+    std::unique_ptr<LoggerSim> t;
+    DownloadState state;
+    RecordingSink sink;
+};
+
 // The records the download must have handed over: those of the simulated memory, from
 // `first` to `last`, minus the numbers given, each marked correct.
 void expectRecords(const RecordingSink& sink, const sim::MemoryOptions& memory, int first, int last,
@@ -62,63 +77,51 @@ std::vector<std::string> messages(const LoggerSim& t) { return t.observer.only("
 
 const std::string kComplete = "message[information]: Zawartość pamięci odczytana.";
 
-TEST(Download, TenRecordsInTwoBatchesTheSecondReachingPastTheEnd) {
+TEST_F(DownloadTest, TenRecordsInTwoBatchesTheSecondReachingPastTheEnd) {
     Memory m(10);
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_7,6"}));
     expectRecords(sink, m.options.memory, 1, 10);
     EXPECT_EQ(state.handledRecords, 10);
     EXPECT_EQ(sink.ends, std::vector<DownloadEnd>{DownloadEnd::Complete});
-    ASSERT_EQ(messages(t).size(), 2u);
-    EXPECT_EQ(messages(t)[0], kComplete);
-    EXPECT_EQ(messages(t)[1], "message[information]: Transfer zakończony.\nPrzesłano 10 rekordów w czasie 1 s (10.0 rek/s)\n"
+    ASSERT_EQ(messages(*t).size(), 2u);
+    EXPECT_EQ(messages(*t)[0], kComplete);
+    EXPECT_EQ(messages(*t)[1], "message[information]: Transfer zakończony.\nPrzesłano 10 rekordów w czasie 1 s (10.0 rek/s)\n"
                               "Liczba powtórzeń transmisji: 0\nLiczba niepoprawnych rekordów: 0");
-    EXPECT_TRUE(t.link.isOpen());  // a complete download stays connected
+    EXPECT_TRUE(t->link.isOpen());  // a complete download stays connected
 }
 
-TEST(Download, PrintModeStartsAtTheSecondRecordWithoutMessages) {
+TEST_F(DownloadTest, PrintModeStartsAtTheSecondRecordWithoutMessages) {
     Memory m(10);
-    LoggerSim t(m.options, false);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink, true), StepResult::Complete);
+    ASSERT_TRUE(connect(m, false));
+    ASSERT_EQ(run(true), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_2,6", "*RD_8,6"}));
     expectRecords(sink, m.options.memory, 2, 10);
-    EXPECT_EQ(messages(t), std::vector<std::string>{});
+    EXPECT_EQ(messages(*t), std::vector<std::string>{});
 }
 
-TEST(Download, AWrappedMemoryIsReadToItsCapacity) {
+TEST_F(DownloadTest, AWrappedMemoryIsReadToItsCapacity) {
     Memory m(40);
     m.options.memory.cyclic = true;
     m.options.memory.energyMeter = true;
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    EXPECT_EQ(t.session.status.storedRecords, 16);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    EXPECT_EQ(t->session.status.storedRecords, 16);
+    ASSERT_EQ(run(), StepResult::Complete);
     expectRecords(sink, m.options.memory, 1, 48);
 }
 
-TEST(Download, BlankSlotsAreSkippedWithoutReRequests) {
+TEST_F(DownloadTest, BlankSlotsAreSkippedWithoutReRequests) {
     Memory m(12);
     m.options.memory.blankSlots = {3, 12};
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     expectRecords(sink, m.options.memory, 1, 12, {3, 12});
     EXPECT_EQ(state.reRequests, 0);
     EXPECT_EQ(state.handledRecords, 10);
 }
 
-class RecordLengths : public ::testing::TestWithParam<int> {};
+class RecordLengths : public DownloadTest, public ::testing::WithParamInterface<int> {};
 
 // Frames shorter and longer than the 39 bytes the decoders read: a short one reaches the
 // sink zero-filled behind its own bytes, a long one cut; nothing is read past a frame.
@@ -126,11 +129,8 @@ TEST_P(RecordLengths, FramesOfAnyUsableLengthAreHandedOnWhole) {
     const int length = GetParam();
     Memory m(13);
     m.options.memory.recordLength = length;
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     ASSERT_EQ(sink.records.size(), 13u);
     const sim::RecordMemory memory(m.options.memory);
     for (int k = 1; k <= 13; ++k) {
@@ -146,132 +146,103 @@ TEST_P(RecordLengths, FramesOfAnyUsableLengthAreHandedOnWhole) {
 
 INSTANTIATE_TEST_SUITE_P(ShortestAndLongest, RecordLengths, ::testing::Values(11, 127));
 
-TEST(Download, AMemoryOfFewerRecordsThanTheFirstOffsetSendsNoRequest) {
+TEST_F(DownloadTest, AMemoryOfFewerRecordsThanTheFirstOffsetSendsNoRequest) {
     // Print mode of a one-record memory: "*RD_2,0" would be a status request.
     Memory m(1);
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    EXPECT_EQ(runDownload(t, state, sink, true), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    EXPECT_EQ(run(true), StepResult::Complete);
     EXPECT_EQ(m.requests(), std::vector<std::string>{});
     EXPECT_EQ(sink.ends, std::vector<DownloadEnd>{DownloadEnd::Complete});
 }
 
-TEST(Download, ASecondDownloadOfASmallMemoryRepeatsItsFirstBatchSixTimes) {
+TEST_F(DownloadTest, ASecondDownloadOfASmallMemoryRepeatsItsFirstBatchSixTimes) {
     Memory m(5);
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
+    ASSERT_TRUE(connect(m));
     RecordingSink first, second;
-    ASSERT_EQ(runDownload(t, state, first), StepResult::Complete);
+    ASSERT_EQ(runDownload(*t, state, first), StepResult::Complete);
     m.log->clear();
-    ASSERT_EQ(runDownload(t, state, second), StepResult::Complete);
+    ASSERT_EQ(runDownload(*t, state, second), StepResult::Complete);
     // The numbers remembered from the first download match: asked six times, then taken.
     EXPECT_EQ(m.requests(), std::vector<std::string>(6, "*RD_1,5"));
     expectRecords(second, m.options.memory, 1, 5);
 }
 
-TEST(Download, ARepeatedBatchIsAskedForAgain) {
+TEST_F(DownloadTest, ARepeatedBatchIsAskedForAgain) {
     Memory m(18);
     m.options.memory.faults.repeatBatch = {2, 1};
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_7,6", "*RD_7,6", "*RD_13,6"}));
     expectRecords(sink, m.options.memory, 1, 18);
 }
 
-TEST(Download, ABatchRepeatedSixTimesIsAccepted) {
+TEST_F(DownloadTest, ABatchRepeatedSixTimesIsAccepted) {
     Memory m(12);
     m.options.memory.faults.repeatBatch = {2, -1};
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests().size(), 7u);
     ASSERT_EQ(sink.records.size(), 12u);
     // The second batch holds the first batch's records once more.
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(sink.records[i].bytes, sink.records[i + 6].bytes);
 }
 
-TEST(Download, AShortBatchIsAskedForAgain) {
+TEST_F(DownloadTest, AShortBatchIsAskedForAgain) {
     Memory m(12);
     m.options.memory.faults.shortBatch = {1, 1};
-    LoggerSim t(m.options, false);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m, false));
+    ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_1,6", "*RD_7,6"}));
     expectRecords(sink, m.options.memory, 1, 12);
 }
 
-TEST(Download, SixShortBatchesEndTheDownloadAndTheLink) {
+TEST_F(DownloadTest, SixShortBatchesEndTheDownloadAndTheLink) {
     Memory m(12);
     m.options.memory.faults.shortBatch = {2, -1};
-    LoggerSim t(m.options, false);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Failed);
+    ASSERT_TRUE(connect(m, false));
+    ASSERT_EQ(run(), StepResult::Failed);
     EXPECT_EQ(m.requests().size(), 7u);
-    EXPECT_EQ(messages(t), std::vector<std::string>{"message[error]: Błąd odbioru danych z urządzenia!"});
+    EXPECT_EQ(messages(*t), std::vector<std::string>{"message[error]: Błąd odbioru danych z urządzenia!"});
     EXPECT_EQ(sink.ends, std::vector<DownloadEnd>{DownloadEnd::Failed});
     expectRecords(sink, m.options.memory, 1, 6);  // what was written stays written
-    EXPECT_FALSE(t.link.isOpen());
+    EXPECT_FALSE(t->link.isOpen());
 }
 
-TEST(Download, ALongBatchIsDrainedAndAskedForAgain) {
+TEST_F(DownloadTest, ALongBatchIsDrainedAndAskedForAgain) {
     Memory m(12);
     m.options.memory.faults.longBatch = {1, 1};
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_1,6", "*RD_7,6"}));
     expectRecords(sink, m.options.memory, 1, 12);
 }
 
-TEST(Download, SixLongBatchesEndTheDownloadWithAMessage) {
+TEST_F(DownloadTest, SixLongBatchesEndTheDownloadWithAMessage) {
     Memory m(12);
     m.options.memory.faults.longBatch = {1, -1};
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Failed);
-    EXPECT_EQ(messages(t), std::vector<std::string>{"message[error]: Błąd odbioru danych z urządzenia!"});
-    EXPECT_FALSE(t.link.isOpen());
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Failed);
+    EXPECT_EQ(messages(*t), std::vector<std::string>{"message[error]: Błąd odbioru danych z urządzenia!"});
+    EXPECT_FALSE(t->link.isOpen());
 }
 
-TEST(Download, ADroppedConnectionIsMadeAgainAtTheFourthAttempt) {
+TEST_F(DownloadTest, ADroppedConnectionIsMadeAgainAtTheFourthAttempt) {
     Memory m(18);
     m.options.memory.faults.dropAtBatch = 2;
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     // The first "*RD_7,6" met the drop; attempts 1 and 2 had no connection to go out on.
     EXPECT_EQ(m.requests(), (std::vector<std::string>{"*RD_1,6", "*RD_7,6", "*RD_7,6", "*RD_13,6"}));
     expectRecords(sink, m.options.memory, 1, 18);
 }
 
-TEST(Download, AReconnectionThatFailsEndsTheDownload) {
+TEST_F(DownloadTest, AReconnectionThatFailsEndsTheDownload) {
     Memory m(18);
     m.options.memory.faults.dropAtBatch = 2;
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    t.link.setTcpPort(1);  // nobody listens there
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Failed);
-    EXPECT_EQ(messages(t), std::vector<std::string>{"message[error]: Błąd resetowania połączenia przez sieć LAN (TCP/IP)!"});
+    ASSERT_TRUE(connect(m));
+    t->link.setTcpPort(1);  // nobody listens there
+    ASSERT_EQ(run(), StepResult::Failed);
+    EXPECT_EQ(messages(*t), std::vector<std::string>{"message[error]: Błąd resetowania połączenia przez sieć LAN (TCP/IP)!"});
     EXPECT_EQ(sink.ends, std::vector<DownloadEnd>{DownloadEnd::Failed});
 }
 
@@ -287,26 +258,23 @@ struct RecordFault {
 
 void PrintTo(const RecordFault& fault, std::ostream* os) { *os << fault.name; }
 
-class RecordFaults : public ::testing::TestWithParam<RecordFault> {};
+class RecordFaults : public DownloadTest, public ::testing::WithParamInterface<RecordFault> {};
 
 TEST_P(RecordFaults, AreReRequestedAndEndAsTheirKindDemands) {
     const RecordFault& f = GetParam();
     Memory m(12);
     m.options.memory.faults.*f.fault = f.shot;
-    LoggerSim t(m.options, f.tcp);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), f.result);
+    ASSERT_TRUE(connect(m, f.tcp));
+    ASSERT_EQ(run(), f.result);
     EXPECT_EQ(state.reRequests, f.reRequests);
     const auto requests = m.requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), "*RD_8,1"), f.reRequests);
     if (f.result == StepResult::Complete) {
         expectRecords(sink, m.options.memory, 1, 12);
-        EXPECT_EQ(messages(t).front(), kComplete);
+        EXPECT_EQ(messages(*t).front(), kComplete);
     } else {
-        EXPECT_EQ(messages(t), std::vector<std::string>{std::string("message[error]: ") + f.message});
-        EXPECT_FALSE(t.link.isOpen());
+        EXPECT_EQ(messages(*t), std::vector<std::string>{std::string("message[error]: ") + f.message});
+        EXPECT_FALSE(t->link.isOpen());
         expectRecords(sink, m.options.memory, 1, 7);  // those before the bad one stay written
     }
 }
@@ -325,20 +293,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "Niewłaściwa długość danych!"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(Download, ARecordWhoseCrcKeepsFailingIsWrittenAsIncorrect) {
+TEST_F(DownloadTest, ARecordWhoseCrcKeepsFailingIsWrittenAsIncorrect) {
     Memory m(12);
     m.options.memory.faults.crcError = {8, -1};  // a "P" record of the simulated memory
-    LoggerSim t(m.options);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
-    DownloadState state;
-    RecordingSink sink;
-    ASSERT_EQ(runDownload(t, state, sink), StepResult::Complete);
+    ASSERT_TRUE(connect(m));
+    ASSERT_EQ(run(), StepResult::Complete);
     ASSERT_EQ(sink.records.size(), 12u);
     EXPECT_EQ(sink.records[7].kind, 'P');
     EXPECT_FALSE(sink.records[7].correct);
     EXPECT_EQ(state.reRequests, 2);
     EXPECT_EQ(state.invalidRecords, 1);
-    EXPECT_EQ(messages(t).back(), "message[information]: Transfer zakończony.\nPrzesłano 12 rekordów w czasie 1 s (12.0 rek/s)\n"
+    EXPECT_EQ(messages(*t).back(), "message[information]: Transfer zakończony.\nPrzesłano 12 rekordów w czasie 1 s (12.0 rek/s)\n"
                                   "Liczba powtórzeń transmisji: 2\nLiczba niepoprawnych rekordów: 1");
 }
 
