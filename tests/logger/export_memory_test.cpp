@@ -6,6 +6,7 @@
 
 #include "common/win1250.h"
 #include "logger/export/export_memory.h"
+#include "logger/temp_folder.h"
 #include "logger_sim.h"
 
 using namespace kavrel;
@@ -27,18 +28,12 @@ std::string firstLine(const fs::path& path) {
 }
 
 struct ExportMemoryTest : ::testing::Test {
-    fs::path folder = fs::temp_directory_path() /
-                      ("kavrel-exportmemory-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    logger::testing::TempFolder temp;
+    const fs::path& folder = temp.path;
     LineDescriptions descriptions;
     FixedClock clock{{2025, 3, 8, 17, 4, 3}};
     fs::path exportFileName;
     std::vector<fs::path> offered;
-
-    ExportMemoryTest() {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~ExportMemoryTest() override { fs::remove_all(folder); }
 
     ExportRequest request(std::optional<fs::path> chosen) {
         return {.folder = folder, .chooseFile = [this, chosen](const fs::path& last) {

@@ -5,8 +5,10 @@
 #include <iterator>
 
 #include "logger/descriptions/line_descriptions.h"
+#include "logger/temp_folder.h"
 
 using namespace kavrel::logger;
+using kavrel::logger::testing::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,13 +28,6 @@ std::vector<std::uint8_t> readFile(const fs::path& path) {
 void writeFile(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() / ("kavrel-desc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    TempFolder() { fs::create_directories(path); }
-    ~TempFolder() { fs::remove_all(path); }
-};
 
 } // namespace
 

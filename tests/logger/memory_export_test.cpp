@@ -8,6 +8,7 @@
 #include "logger/export/export_names.h"
 #include "logger/export/memory_export.h"
 #include "logger/record_builder.h"
+#include "logger/temp_folder.h"
 
 using namespace kavrel::logger;
 using namespace kavrel::logger::testing;
@@ -43,16 +44,13 @@ const std::string kHtmlHead = crlf(W(
     "</TR>\n"));
 
 struct MemoryExportTest : ::testing::Test {
-    fs::path folder = fs::temp_directory_path() /
-                      ("kavrel-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    TempFolder temp;
+    const fs::path& folder = temp.path;
     LineDescriptions descriptions;
 
     MemoryExportTest() {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         for (std::size_t n = 2; n < 16; ++n) descriptions.lines[8 + n].kindOverride = kRemovedLine;  // XL1, XL2 only
     }
-    ~MemoryExportTest() override { fs::remove_all(folder); }
 
     // Creates the files and writes both heads, as the export does before the download.
     void begin(MemoryExport& e, bool extendedLines = true) {
@@ -185,14 +183,14 @@ TEST_F(MemoryExportTest, FilesThatCannotBeCreated) {
 }
 
 TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
-    const fs::path path = fs::temp_directory_path() / "kavrel-text-output.txt";
+    TempFolder temp;
+    const fs::path path = temp.path / "text-output.txt";
     TextOutput out;
     ASSERT_TRUE(out.create(path));
     out.write("a\nb");
     out.write("\n\nc");
     EXPECT_TRUE(out.close());
     EXPECT_EQ(readFile(path), "a\r\nb\r\n\r\nc");
-    fs::remove(path);
 
     if (!fs::exists("/dev/full")) GTEST_SKIP();
     ASSERT_TRUE(out.create("/dev/full"));

@@ -34,12 +34,13 @@ std::optional<ValueKind> overrideKind(std::int32_t kindOverride) {
     return kByOverride[kindOverride];
 }
 
-std::string valueField(ValueKind kind, std::uint16_t raw) {
+std::string valueField(ValueKind kind, std::uint16_t rawValue) {
+    const unsigned raw = rawValue;
     char text[32];
     switch (kind) {
     case ValueKind::Humidity: std::snprintf(text, sizeof text, ",%u%%", raw); break;
     case ValueKind::Temperature:
-        std::snprintf(text, sizeof text, ",%.1f", static_cast<std::int16_t>(raw) / 10.0);
+        std::snprintf(text, sizeof text, ",%.1f", static_cast<std::int16_t>(rawValue) / 10.0);
         break;
     case ValueKind::AboveLevel: std::snprintf(text, sizeof text, ",%d", raw > 2500 ? 1 : 0); break;
     case ValueKind::BelowLevel: std::snprintf(text, sizeof text, ",%d", raw < 2500 ? 1 : 0); break;
