@@ -1,0 +1,109 @@
+#include "config/model/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+#include "common/win1250.h"
+
+namespace kavrel::config {
+namespace {
+
+// File names are UTF-8 on this platform; the status texts are Windows-1250 (W converts).
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A name in the target's folder that no other save of this process uses; the rename
+// stays within one file system that way.
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return folderOf(path) + "." + baseName(path) + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter++) + ".tmp";
+}
+
+} // namespace
+
+FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return FileResult::OpenFailed;
+    image.clear();
+    auto bytes = image.bytes();
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const std::size_t n = std::fread(bytes.data() + got, 1, bytes.size() - got, file);
+        if (n == 0) break;
+        got += n;
+    }
+    std::fclose(file);
+    return FileResult::Ok;
+}
+
+FileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
+    const std::string temporary = temporaryNameFor(path);
+    // A replaced file keeps its permissions; a new one gets the usual 0666 less the umask.
+    struct stat existing {};
+    const bool replacing = ::stat(path.c_str(), &existing) == 0;
+    if (replacing && !S_ISREG(existing.st_mode)) return FileResult::OpenFailed;
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return FileResult::OpenFailed;
+    if (replacing) (void)::fchmod(fd, existing.st_mode & 07777);
+    const auto bytes = image.bytes();
+    bool written = writeAll(fd, bytes.data(), bytes.size());
+    written = ::fsync(fd) == 0 && written;
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return FileResult::WriteFailed;
+    }
+    return FileResult::Ok;
+}
+
+std::string saveWriteFailedText() { return W("Błąd zapisu pliku, poprzedni plik pozostał bez zmian"); }
+
+FileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = loadSettingsFile(path, image);
+    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(baseName(path))
+                                             : W("Błąd otwarcia pliku do odczytu"));
+    return result;
+}
+
+FileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = saveSettingsFile(path, image);
+    switch (result) {
+    case FileResult::Ok: observer.status(W("Ustawienia zapisane do pliku:\r\n") + W(baseName(path))); break;
+    case FileResult::OpenFailed: observer.status(W("Błąd otwarcia pliku do zapisu")); break;
+    case FileResult::WriteFailed: observer.status(saveWriteFailedText()); break;
+    }
+    return result;
+}
+
+FileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = loadSettingsFile(name, image);
+    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(name)
+                                             : W("Błąd otwarcia pliku:\r\n") + W(name));
+    return result;
+}
+
+} // namespace kavrel::config

@@ -1,0 +1,138 @@
+// Settings files byte for byte, and saves that fail without losing the previous file.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "config/model/settings_file.h"
+#include "support/recording_observer.h"
+
+using namespace kavrel;
+using namespace kavrel::config;
+using kavrel::testing::RecordingObserver;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("kavrel-file-" + std::to_string(::getpid()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::string path(const std::string& name) const { return (folder_ / name).string(); }
+
+    static std::vector<std::uint8_t> contents(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static void writeBytes(const std::string& file, const std::vector<std::uint8_t>& bytes) {
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+    }
+    // A record in which every byte, reserved ones included, has its own value.
+    static SettingsImage patterned() {
+        SettingsImage image;
+        auto bytes = image.bytes();
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        return image;
+    }
+
+    fs::path folder_;
+};
+
+} // namespace
+
+TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
+    const SettingsImage image = patterned();
+    RecordingObserver observer;
+    ASSERT_EQ(saveSettingsToFile(path("moduł.kvl"), image, observer), FileResult::Ok);
+    const auto saved = contents(path("moduł.kvl"));
+    ASSERT_EQ(saved.size(), kSettingsSize);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.bytes().begin()));
+    EXPECT_EQ(fs::directory_iterator(folder_)->path().filename(), "moduł.kvl") << "no temporary file is left";
+
+    SettingsImage loaded;
+    loaded.setText(Field::Pin, "old");
+    ASSERT_EQ(loadSettingsFromFile(path("moduł.kvl"), loaded, observer), FileResult::Ok);
+    EXPECT_EQ(loaded, image);
+    EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Ustawienia zapisane do pliku:\r\nmoduł.kvl",
+                                                        "status: Ustawienia odczytane z pliku:\r\nmoduł.kvl"}));
+}
+
+TEST_F(SettingsFileTest, ShortEmptyAndLongFilesLoad) {
+    std::vector<std::uint8_t> hundred(100, 0x41);
+    writeBytes(path("short.kvl"), hundred);
+    SettingsImage image = patterned();
+    ASSERT_EQ(loadSettingsFile(path("short.kvl"), image), FileResult::Ok);
+    for (std::size_t i = 0; i < kSettingsSize; ++i) ASSERT_EQ(image.bytes()[i], i < 100 ? 0x41 : 0) << i;
+
+    writeBytes(path("empty.kvl"), {});
+    image = patterned();
+    RecordingObserver observer;
+    ASSERT_EQ(loadSettingsFromFile(path("empty.kvl"), image, observer), FileResult::Ok);
+    EXPECT_EQ(image, SettingsImage());
+    EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Ustawienia odczytane z pliku:\r\nempty.kvl"});
+
+    std::vector<std::uint8_t> longer(5000);
+    for (std::size_t i = 0; i < longer.size(); ++i) longer[i] = static_cast<std::uint8_t>(i);
+    writeBytes(path("long.kvl"), longer);
+    ASSERT_EQ(loadSettingsFile(path("long.kvl"), image), FileResult::Ok);
+    EXPECT_TRUE(std::equal(image.bytes().begin(), image.bytes().end(), longer.begin()));
+}
+
+TEST_F(SettingsFileTest, MissingFilesLeaveTheRecordAndSayWhy) {
+    const SettingsImage before = patterned();
+    SettingsImage image = before;
+    RecordingObserver observer;
+    EXPECT_EQ(loadSettingsFromFile(path("none.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadStartupFile("no/such/default.kvl", image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(image, before);
+    writeBytes(path("start.kvl"), {1, 2, 3});
+    EXPECT_EQ(loadStartupFile(path("start.kvl"), image, observer), FileResult::Ok);
+    EXPECT_EQ(observer.calls, (std::vector<std::string>{
+                                  "status: Błąd otwarcia pliku do odczytu",
+                                  "status: Błąd otwarcia pliku:\r\nno/such/default.kvl",
+                                  "status: Ustawienia odczytane z pliku:\r\n" + path("start.kvl"),
+                              }));
+}
+
+TEST_F(SettingsFileTest, SaveThatCannotOpenItsFileSaysSo) {
+    RecordingObserver observer;
+    EXPECT_EQ(saveSettingsToFile(path("no-folder/x.kvl"), patterned(), observer), FileResult::OpenFailed);
+    fs::create_directory(path("folder.kvl"));
+    EXPECT_EQ(saveSettingsToFile(path("folder.kvl"), patterned(), observer), FileResult::OpenFailed);
+    EXPECT_TRUE(fs::is_directory(path("folder.kvl")));
+    EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Błąd otwarcia pliku do zapisu",
+                                                        "status: Błąd otwarcia pliku do zapisu"}));
+}
+
+TEST_F(SettingsFileTest, SaveWhoseWritingFailsKeepsTheOldFile) {
+    const std::vector<std::uint8_t> old(3608, 0x55);
+    writeBytes(path("keep.kvl"), old);
+    // The file-size limit makes the write fail part-way, as a full disk would.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    RecordingObserver observer;
+    const FileResult result = saveSettingsToFile(path("keep.kvl"), patterned(), observer);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(result, FileResult::WriteFailed);
+    EXPECT_EQ(contents(path("keep.kvl")), old);
+    EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Błąd zapisu pliku, poprzedni plik pozostał bez zmian"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "temporary file removed";
+}
