@@ -1,10 +1,13 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "config/ui/dialogs/input_lines_dialog.h"
+
 namespace kavrel::config::ui {
 
 const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
+        {"input-lines", [](const SettingsImage& r) -> QWidget* { return new Clinie_wejsciowe(r); }},
     };
     return gallery;
 }
