@@ -1,6 +1,7 @@
 #include "config/ui/dialog_gallery.h"
 
 #include "config/ui/dialogs/input_lines_dialog.h"
+#include "config/ui/dialogs/output_lines_dialog.h"
 
 namespace kavrel::config::ui {
 
@@ -8,6 +9,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
         {"input-lines", [](const SettingsImage& r) -> QWidget* { return new Clinie_wejsciowe(r); }},
+        {"output-lines", [](const SettingsImage& r) -> QWidget* { return new Clinie_wyjsciowe(r); }},
     };
     return gallery;
 }
