@@ -1,5 +1,6 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "config/ui/dialogs/extended_lines_dialog.h"
 #include "config/ui/dialogs/input_lines_dialog.h"
 #include "config/ui/dialogs/output_lines_dialog.h"
 
@@ -10,6 +11,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
         {"input-lines", [](const SettingsImage& r) -> QWidget* { return new Clinie_wejsciowe(r); }},
         {"output-lines", [](const SettingsImage& r) -> QWidget* { return new Clinie_wyjsciowe(r); }},
+        {"extended-lines", [](const SettingsImage& r) -> QWidget* { return new Cextlines(r); }},
     };
     return gallery;
 }
