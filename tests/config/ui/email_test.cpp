@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "config/ui/dialogs/email_dialog.h"
+#include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
@@ -26,10 +27,7 @@ class EmailTest : public QObject {
     QStringList problems;
 
 private slots:
-    void init() {
-        problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
-    }
+    void init() { recordProblems(problems); }
 
     void opensWithTheRecordsValues() {
         SettingsImage record = sampleRecord();

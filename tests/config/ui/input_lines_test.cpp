@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "config/ui/dialogs/input_lines_dialog.h"
+#include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
@@ -41,10 +42,7 @@ class InputLinesTest : public QObject {
     QStringList problems;
 
 private slots:
-    void init() {
-        problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
-    }
+    void init() { recordProblems(problems); }
 
     void everyLineOffersItsOwnSensorTypes() {
         Clinie_wejsciowe dialog{SettingsImage{}};

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "config/ui/dialogs/internet_dialog.h"
+#include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
@@ -28,10 +29,7 @@ class InternetAccessTest : public QObject {
     QStringList problems;
 
 private slots:
-    void init() {
-        problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
-    }
+    void init() { recordProblems(problems); }
 
     void acceptingUnchangedKeepsTheRecord() {
         const SettingsImage record = sampleRecord();
