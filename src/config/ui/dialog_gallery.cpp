@@ -1,10 +1,15 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "config/ui/dialogs/ccsd.h"
+#include "config/ui/dialogs/custaw_sieciowe.h"
+
 namespace kavrel::config::ui {
 
 const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
+        {"port-csd", [](const SettingsImage& r) -> QWidget* { return new Ccsd(r); }},
+        {"komunikacja-przez-siec", [](const SettingsImage&) -> QWidget* { return new Custaw_sieciowe; }},
     };
     return gallery;
 }
