@@ -1,5 +1,8 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "common/settings_store.h"
+#include "config/ui/main_window.h"
+
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 
@@ -8,6 +11,11 @@ namespace kavrel::config::ui {
 const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
+        {"konfigurator",
+         [](const SettingsImage&) -> QWidget* {
+             static MemoryStore store;  // the screenshot never touches the user's settings
+             return new Ckonfigurator(store, "");
+         }},
         {"port-csd", [](const SettingsImage& r) -> QWidget* { return new Ccsd(r); }},
         {"komunikacja-przez-siec", [](const SettingsImage&) -> QWidget* { return new Custaw_sieciowe; }},
     };
