@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <QTest>
 
-#include "config/ui/dialogs/email_dialog.h"
+#include "config/ui/dialogs/custaw_emaili.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "config/ui/dialogs/extended_lines_dialog.h"
+#include "config/ui/dialogs/cextlines.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;

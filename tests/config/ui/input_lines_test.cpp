@@ -2,7 +2,7 @@
 // family with its threshold display, and the dead-band check.
 #include <QTest>
 
-#include "config/ui/dialogs/input_lines_dialog.h"
+#include "config/ui/dialogs/clinie_wejsciowe.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;

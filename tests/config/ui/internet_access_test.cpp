@@ -2,7 +2,7 @@
 // numbers and the two bits of MCFG2 it shares with other dialogs.
 #include <QTest>
 
-#include "config/ui/dialogs/internet_dialog.h"
+#include "config/ui/dialogs/custaw_internet.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;

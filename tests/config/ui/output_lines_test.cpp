@@ -2,7 +2,7 @@
 // stored, the alarm time check and the one bit of MCFG2 it owns.
 #include <QTest>
 
-#include "config/ui/dialogs/output_lines_dialog.h"
+#include "config/ui/dialogs/clinie_wyjsciowe.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;

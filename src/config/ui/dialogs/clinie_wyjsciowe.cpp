@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/output_lines_dialog.h"
+#include "config/ui/dialogs/clinie_wyjsciowe.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

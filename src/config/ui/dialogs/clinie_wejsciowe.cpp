@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/input_lines_dialog.h"
+#include "config/ui/dialogs/clinie_wejsciowe.h"
 
 #include <QGridLayout>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/internet_dialog.h"
+#include "config/ui/dialogs/custaw_internet.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/extended_lines_dialog.h"
+#include "config/ui/dialogs/cextlines.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

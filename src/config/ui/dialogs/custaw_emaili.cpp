@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/email_dialog.h"
+#include "config/ui/dialogs/custaw_emaili.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
