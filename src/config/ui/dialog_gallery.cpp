@@ -4,12 +4,12 @@
 #include "config/ui/main_window.h"
 
 #include "config/ui/dialogs/ccsd.h"
-#include "config/ui/dialogs/cextlines.h"
-#include "config/ui/dialogs/clinie_wejsciowe.h"
-#include "config/ui/dialogs/clinie_wyjsciowe.h"
-#include "config/ui/dialogs/custaw_emaili.h"
-#include "config/ui/dialogs/custaw_internet.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
+#include "config/ui/dialogs/email_dialog.h"
+#include "config/ui/dialogs/extended_lines_dialog.h"
+#include "config/ui/dialogs/input_lines_dialog.h"
+#include "config/ui/dialogs/internet_dialog.h"
+#include "config/ui/dialogs/output_lines_dialog.h"
 
 namespace kavrel::config::ui {
 

@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <QTest>
 
-#include "config/ui/dialogs/custaw_emaili.h"
+#include "config/ui/dialogs/email_dialog.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
@@ -34,6 +34,7 @@ private slots:
         record.setByte(Field::Seml, 3, 0xC5);
         Custaw_emaili dialog(record);
         QCOMPARE(dialog.hour()->text(), QString("7"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("SLOG"), dialog.hour());
         QCOMPARE(dialog.interval()->checkedId(), 2);
         QCOMPARE(dialog.interval()->checkedButton()->text(), QString("3"));
         for (int bit = 0; bit < 5; ++bit) QCOMPARE(dialog.bitBox(Field::Seml, 3, bit)->isChecked(), bit == 0 || bit == 2);

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "config/ui/dialogs/cextlines.h"
+#include "config/ui/dialogs/extended_lines_dialog.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
@@ -50,6 +50,8 @@ private slots:
         QVERIFY(dialog.bitBox(Field::Sxml, 0, 4)->isChecked());
         QCOMPARE(dialog.text(2)->text(), QString(40, 'z'));
         QCOMPARE(dialog.text(17)->text(), QString("Linia @X17 przekroczona"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("XMS17"), dialog.text(17));
+        QCOMPARE(dialog.findChild<QLineEdit*>("XHI9"), dialog.group(1).upperEdit);
     }
 
     void acceptingUnchangedKeepsTheRecord() {

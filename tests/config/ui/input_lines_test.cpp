@@ -2,7 +2,7 @@
 // family with its threshold display, and the dead-band check.
 #include <QTest>
 
-#include "config/ui/dialogs/clinie_wejsciowe.h"
+#include "config/ui/dialogs/input_lines_dialog.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
@@ -88,6 +88,9 @@ private slots:
         QVERIFY(!dialog.alarmState(5, false)->isChecked());
         QVERIFY(dialog.alarmState(8, true)->isChecked());
         QCOMPARE(dialog.deadBand(2)->text(), QString("255"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("UHI8"), dialog.row(8).upper);
+        QCOMPARE(dialog.findChild<QLineEdit*>("ADEL3"), dialog.row(3).delay);
+        QCOMPARE(dialog.findChild<QLineEdit*>("HIST2"), dialog.deadBand(2));
     }
 
     void acceptingUnchangedKeepsTheRecord() {

@@ -2,7 +2,7 @@
 // numbers and the two bits of MCFG2 it shares with other dialogs.
 #include <QTest>
 
-#include "config/ui/dialogs/custaw_internet.h"
+#include "config/ui/dialogs/internet_dialog.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
@@ -38,6 +38,9 @@ private slots:
         QCOMPARE(dialog.textEdit(Field::Ead, 5)->text(), QString("adres5@example.pl"));
         QCOMPARE(dialog.textEdit(Field::Url0)->text(), QString(64, 'u'));
         QCOMPARE(dialog.uid()->text(), QString("65535"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("EAD5"), dialog.textEdit(Field::Ead, 5));
+        QCOMPARE(dialog.findChild<QLineEdit*>("URL1"), dialog.textEdit(Field::Url1));
+        QCOMPARE(dialog.findChild<QLineEdit*>("THTP"), dialog.period());
         dialog.accept();
         QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
         QVERIFY(dialog.record() == record);

@@ -2,7 +2,7 @@
 // stored, the alarm time check and the one bit of MCFG2 it owns.
 #include <QTest>
 
-#include "config/ui/dialogs/clinie_wyjsciowe.h"
+#include "config/ui/dialogs/output_lines_dialog.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel::config;
@@ -37,6 +37,7 @@ private slots:
         QVERIFY(dialog.output(6).extra->isChecked());
         QVERIFY(!dialog.buzzer()->isChecked());
         QCOMPARE(dialog.alarmTime()->text(), QString("30"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("ATIM"), dialog.alarmTime());
         dialog.accept();
         QVERIFY(dialog.record() == record);  // OCFG7, OCFG8 and MCFG2 included
     }

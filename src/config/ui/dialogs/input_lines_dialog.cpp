@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/clinie_wejsciowe.h"
+#include "config/ui/dialogs/input_lines_dialog.h"
 
 #include <QGridLayout>
 #include <QDialogButtonBox>
@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/qt_text.h"
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -139,9 +140,12 @@ void Clinie_wejsciowe::buildLineRows(QGridLayout* grid) {
         }
         row.lower = new ThresholdEdit(this);
         row.upper = new ThresholdEdit(this);
+        nameAfterField(row.lower, Field::Ulo, line);
+        nameAfterField(row.upper, Field::Uhi, line);
         grid->addWidget(row.lower, r, kLowerColumn + 1);
         grid->addWidget(row.upper, r, kUpperColumn + 1);
         row.delay = new QLineEdit(this);
+        nameAfterField(row.delay, Field::Adel, line);
         row.delay->setAlignment(Qt::AlignRight);
         row.delay->setMaxLength(8);
         row.delay->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000m")) + 16);
@@ -167,6 +171,7 @@ QWidget* Clinie_wejsciowe::buildBottom() {
         deadBandForm->addWidget(
             new QLabel(QStringLiteral("Próg nieczułości L%1...L%2").arg(first).arg(first + 3), bottom), which - 1, 0);
         auto* edit = new NumberEdit(0, 255, bottom);
+        nameAfterField(edit, which == 1 ? Field::Hist1 : Field::Hist2);
         addChecked(edit);
         deadBands_[static_cast<std::size_t>(which - 1)] = edit;
         deadBandForm->addWidget(edit, which - 1, 1);

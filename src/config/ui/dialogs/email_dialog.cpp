@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/custaw_emaili.h"
+#include "config/ui/dialogs/email_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -77,6 +79,7 @@ QWidget* Custaw_emaili::buildLogMailing() {
     auto* hourRow = new QHBoxLayout;
     hourRow->addWidget(new QLabel(QStringLiteral("O której godzinie:"), group));
     hour_ = new NumberEdit(0, 31, group);
+    nameAfterField(hour_, Field::Slog);
     addChecked(hour_);
     hourRow->addWidget(hour_);
     hourRow->addStretch();

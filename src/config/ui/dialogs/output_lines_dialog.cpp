@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/clinie_wyjsciowe.h"
+#include "config/ui/dialogs/output_lines_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -78,6 +80,7 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
     alarmLayout->addWidget(rows_[kOutputs - 1].extra, 0, 0, 1, 3);
     alarmLayout->addWidget(new QLabel(QStringLiteral("Czas sygnalizacji\nalarmu:"), alarmGroup), 1, 0);
     alarmTime_ = new NumberEdit(0, 255, alarmGroup);
+    nameAfterField(alarmTime_, Field::Atim);
     addChecked(alarmTime_);
     alarmLayout->addWidget(alarmTime_, 1, 1);
     alarmLayout->addWidget(new QLabel(QStringLiteral("sek."), alarmGroup), 1, 2);

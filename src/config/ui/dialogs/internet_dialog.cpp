@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/custaw_internet.h"
+#include "config/ui/dialogs/internet_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/qt_text.h"
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -53,6 +54,7 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
     for (std::size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow& row = kTextRows[i];
         auto* edit = new TextEdit(fieldInfo(row.field).size, this);
+        nameAfterField(edit, row.field, row.number);
         edit->setText(toQString(record_.text(row.field, row.number)));
         forms[static_cast<std::size_t>(row.group)]->addRow(QString::fromUtf8(row.label), edit);
         texts_[i] = edit;
@@ -64,9 +66,11 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
 
     QFormLayout* http = forms[kHttpGroup];
     uid_ = new NumberEdit(0, 65535, this);
+    nameAfterField(uid_, Field::Nuid);
     uid_->setNumber(record_.word(Field::Nuid));
     http->addRow(QStringLiteral("UID"), uid_);
     period_ = new NumberEdit(0, 255, this);
+    nameAfterField(period_, Field::Thtp);
     period_->setNumber(record_.byte(Field::Thtp));
     auto* periodRow = new QHBoxLayout;
     periodRow->addWidget(period_);

@@ -1,4 +1,4 @@
-#include "config/ui/dialogs/cextlines.h"
+#include "config/ui/dialogs/extended_lines_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/qt_text.h"
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -96,6 +97,8 @@ int Cextlines::addGroup(QGridLayout* grid, int row, LineGroup& group) {
     typeRow->addSpacing(16);
     group.lowerEdit = new ThresholdEdit(this);
     group.upperEdit = new ThresholdEdit(this);
+    nameAfterField(group.lowerEdit, group.lower);
+    nameAfterField(group.upperEdit, group.upper);
     typeRow->addWidget(new QLabel(QStringLiteral("Próg dolny (HL):"), this));
     typeRow->addWidget(group.lowerEdit);
     typeRow->addSpacing(8);
@@ -126,6 +129,7 @@ int Cextlines::addLine(QGridLayout* grid, int row, int n, const QString& caption
     }
     auto* text = new QLineEdit(this);
     text->setMaxLength(kTextSize);
+    nameAfterField(text, Field::Xms, n);
     text->setMinimumWidth(fontMetrics().horizontalAdvance(QString(kTextSize, QLatin1Char('x'))));
     grid->addWidget(text, row, kTextColumn);
     texts_[static_cast<std::size_t>(n - 1)] = text;
