@@ -56,6 +56,15 @@ private slots:
         QCOMPARE(boxes, 46);
     }
 
+    void keyboardOrderFollowsTheColumns() {
+        Clinie_wejsciowe dialog{SettingsImage{}};
+        QCOMPARE(dialog.box(2, "HL")->nextInFocusChain(), dialog.row(2).lower);
+        QCOMPARE(dialog.row(2).lower->nextInFocusChain(), dialog.box(2, "LH"));
+        QCOMPARE(dialog.row(2).upper->nextInFocusChain(), dialog.box(2, "1"));
+        QCOMPARE(dialog.box(2, "F")->nextInFocusChain(), dialog.row(2).delay);
+        QCOMPARE(dialog.row(2).delay->nextInFocusChain()->nextInFocusChain(), dialog.box(3, "T"));  // past the label
+    }
+
     void opensWithTheRecordsValues() {
         SettingsImage record = sampleRecord();
         record.setByte(Field::Adel, 4, 0xFF);

@@ -137,13 +137,15 @@ void Clinie_wejsciowe::buildLineRows(QGridLayout* grid) {
             auto* box = new QCheckBox(QString::fromLatin1(option.caption), this);
             grid->addWidget(box, r, option.column);
             bitBoxes_.push_back({box, option.field, line, option.bit});
+            // Each threshold follows its direction box, in the grid and in the keyboard order.
+            if (option.column == kLowerColumn || option.column == kUpperColumn) {
+                const bool lower = option.column == kLowerColumn;
+                auto* edit = new ThresholdEdit(this);
+                nameAfterField(edit, lower ? Field::Ulo : Field::Uhi, line);
+                grid->addWidget(edit, r, option.column + 1);
+                (lower ? row.lower : row.upper) = edit;
+            }
         }
-        row.lower = new ThresholdEdit(this);
-        row.upper = new ThresholdEdit(this);
-        nameAfterField(row.lower, Field::Ulo, line);
-        nameAfterField(row.upper, Field::Uhi, line);
-        grid->addWidget(row.lower, r, kLowerColumn + 1);
-        grid->addWidget(row.upper, r, kUpperColumn + 1);
         row.delay = new QLineEdit(this);
         nameAfterField(row.delay, Field::Adel, line);
         row.delay->setAlignment(Qt::AlignRight);
