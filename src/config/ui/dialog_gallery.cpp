@@ -1,10 +1,13 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "config/ui/dialogs/general_settings_dialog.h"
+
 namespace kavrel::config::ui {
 
 const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
+        {"general-settings", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
     };
     return gallery;
 }
