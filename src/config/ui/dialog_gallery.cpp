@@ -1,6 +1,7 @@
 #include "config/ui/dialog_gallery.h"
 
 #include "config/ui/dialogs/general_settings_dialog.h"
+#include "config/ui/dialogs/number_permissions_dialog.h"
 
 namespace kavrel::config::ui {
 
@@ -8,6 +9,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
         {"general-settings", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
+        {"number-permissions", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
     };
     return gallery;
 }
