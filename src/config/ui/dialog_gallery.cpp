@@ -1,7 +1,9 @@
 #include "config/ui/dialog_gallery.h"
 
 #include "config/ui/dialogs/general_settings_dialog.h"
+#include "config/ui/dialogs/notification_texts_dialog.h"
 #include "config/ui/dialogs/number_permissions_dialog.h"
+#include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
 
@@ -10,6 +12,8 @@ const std::vector<GalleryEntry>& dialogGallery() {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
         {"general-settings", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
         {"number-permissions", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
+        {"notification-texts", [](const SettingsImage& r) -> QWidget* { return new Cteksty(r); }},
+        {"variable-codes", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
     };
     return gallery;
 }
