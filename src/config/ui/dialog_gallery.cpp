@@ -3,6 +3,7 @@
 #include "config/ui/dialogs/general_settings_dialog.h"
 #include "config/ui/dialogs/notification_texts_dialog.h"
 #include "config/ui/dialogs/number_permissions_dialog.h"
+#include "config/ui/dialogs/scaling_dialog.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
@@ -14,6 +15,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
         {"number-permissions", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
         {"notification-texts", [](const SettingsImage& r) -> QWidget* { return new Cteksty(r); }},
         {"variable-codes", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
+        {"scaling", [](const SettingsImage& r) -> QWidget* { return new Cskalowanie(r); }},
     };
     return gallery;
 }
