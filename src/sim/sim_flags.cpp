@@ -51,7 +51,7 @@ std::vector<SimFlag> linkFlags() {
 
 std::vector<SimFlag> allSimFlags() {
     std::vector<SimFlag> flags;
-    for (auto group : {linkFlags}) {
+    for (auto group : {linkFlags, configFlags}) {
         auto more = group();
         flags.insert(flags.end(), more.begin(), more.end());
     }

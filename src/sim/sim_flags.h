@@ -19,6 +19,7 @@ struct SimFlag {
 };
 
 std::vector<SimFlag> linkFlags();
+std::vector<SimFlag> configFlags();
 
 // Every flag of the simulator, all groups together.
 std::vector<SimFlag> allSimFlags();

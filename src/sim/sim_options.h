@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/config_sim_options.h"
+
 namespace kavrel::sim {
 
 // Faults of the text exchange, switched on per test or per run.
@@ -22,6 +24,7 @@ struct SimOptions {
     std::string versionText = "Kavrel V3.6EL";
     int baud = 0;          // when set, output is paced at this line rate (8N1: 10 bits a byte)
     LinkFaults faults;
+    ConfigSimOptions config;
 };
 
 } // namespace kavrel::sim

@@ -1,5 +1,10 @@
 #include "config/ui/dialog_gallery.h"
 
+#include "common/settings_store.h"
+#include "config/ui/main_window.h"
+
+#include "config/ui/dialogs/ccsd.h"
+#include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/general_settings_dialog.h"
 #include "config/ui/dialogs/notification_texts_dialog.h"
 #include "config/ui/dialogs/number_permissions_dialog.h"
@@ -11,11 +16,18 @@ namespace kavrel::config::ui {
 const std::vector<GalleryEntry>& dialogGallery() {
     static const std::vector<GalleryEntry> gallery = {
         // One row per dialog: {"file-name", [](const SettingsImage& r) -> QWidget* { return new Cdialog(r); }},
-        {"general-settings", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
-        {"number-permissions", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
-        {"notification-texts", [](const SettingsImage& r) -> QWidget* { return new Cteksty(r); }},
-        {"variable-codes", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
-        {"scaling", [](const SettingsImage& r) -> QWidget* { return new Cskalowanie(r); }},
+        {"konfigurator",
+         [](const SettingsImage&) -> QWidget* {
+             static MemoryStore store;  // the screenshot never touches the user's settings
+             return new Ckonfigurator(store, "");
+         }},
+        {"port-csd", [](const SettingsImage& r) -> QWidget* { return new Ccsd(r); }},
+        {"komunikacja-przez-siec", [](const SettingsImage&) -> QWidget* { return new Custaw_sieciowe; }},
+        {"ustawienia-ogolne", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
+        {"uprawnienia-numerow", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
+        {"teksty-powiadomien", [](const SettingsImage& r) -> QWidget* { return new Cteksty(r); }},
+        {"kody-zmiennych", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
+        {"skalowanie", [](const SettingsImage& r) -> QWidget* { return new Cskalowanie(r); }},
     };
     return gallery;
 }

@@ -26,6 +26,8 @@ QString problemOf(QLineEdit* field) {
 
 void SettingsDialog::setProblemHandler(ProblemHandler handler) { problemHandler() = std::move(handler); }
 
+void SettingsDialog::reportProblem(QWidget* dialog, const QString& message) { problemHandler()(dialog, message); }
+
 SettingsDialog::SettingsDialog(const SettingsImage& record, const QString& title, QWidget* parent)
     : QDialog(parent), record_(record) {
     setWindowTitle(title);
@@ -46,7 +48,7 @@ bool SettingsDialog::checkFields() {
         if (!field->isEnabled() && !field->isVisible()) continue;
         const QString problem = problemOf(field);
         if (problem.isEmpty()) continue;
-        problemHandler()(this, problem);
+        reportProblem(this, problem);
         field->setFocus();
         field->selectAll();
         return false;

@@ -22,6 +22,8 @@ public:
     // How a refused field is reported; a message box by default, tests record it.
     using ProblemHandler = std::function<void(QWidget* dialog, const QString& message)>;
     static void setProblemHandler(ProblemHandler handler);
+    // Reports a refused field the way every dialog of the program does.
+    static void reportProblem(QWidget* dialog, const QString& message);
 
     const SettingsImage& record() const { return record_; }
 

@@ -1,0 +1,17 @@
+// "Odczytaj z modułu": the configurator's read of the whole configuration.
+#pragma once
+
+#include "common/observer.h"
+#include "config/model/settings_image.h"
+#include "link/module_link.h"
+
+namespace kavrel::config {
+
+// Opens the link with the configurator's handshake, asks the queries the firmware
+// version understands ("SET?", "SMS?", then "APN?", "EAD?", "XCFG?", "ECFG?" by version)
+// and parses each reply into the record as it arrives, reporting progress 10..100. A
+// read that stops part-way keeps what was parsed. The link is closed at the end.
+// Returns 0 on success, otherwise the failing step's link result (non-zero).
+int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer);
+
+} // namespace kavrel::config

@@ -1,0 +1,55 @@
+// The flags of the configuration commands.
+#include <charconv>
+#include <fstream>
+
+#include "sim/sim_flags.h"
+
+namespace kavrel::sim {
+namespace {
+
+bool toInt(std::string_view text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size() && !text.empty();
+}
+
+std::string shortEcho(SimOptions& o, const std::string& v) {
+    ShortEcho echo;
+    const auto first = v.find(':');
+    const auto second = first == std::string::npos ? std::string::npos : v.find(':', first + 1);
+    echo.key = v.substr(0, first);
+    const std::string reads = first == std::string::npos ? "" : v.substr(first + 1, second - first - 1);
+    if (echo.key.empty() || !toInt(reads, echo.reads) || echo.reads < 1 ||
+        (second != std::string::npos && (!toInt(v.substr(second + 1), echo.length) || echo.length < 0)))
+        return "expects KEY:READS[:LENGTH], e.g. SMS2:3:14";
+    o.config.shortEchoes.push_back(echo);
+    return "";
+}
+
+// A text file of key=value lines as the module reports or accepts them.
+std::string seedFile(SimOptions& o, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot read " + path;
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        if (!line.empty() && line != "OK") o.config.seedLines.push_back(line);
+    }
+    return "";
+}
+
+} // namespace
+
+std::vector<SimFlag> configFlags() {
+    return {
+        {"--config", "FILE", "seed the configuration with the KEY=value lines of FILE",
+         seedFile},
+        {"--no-ok", "KEY", "give no answer to assignment lines holding KEY, e.g. SMS3 (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.config.noOkKeys.push_back(v); return std::string(); }},
+        {"--short-echo", "KEY:N[:LEN]", "report text KEY cut to LEN characters (default one less) for the next N reads",
+         shortEcho},
+        {"--no-atim", nullptr, "leave ATIM out of the answer to SET?",
+         [](SimOptions& o, const std::string&) { o.config.omitAtim = true; return std::string(); }},
+    };
+}
+
+} // namespace kavrel::sim
