@@ -184,6 +184,29 @@ private slots:
         QVERIFY(std::all_of(pin.begin() + 2, pin.end(), [](std::uint8_t b) { return b == 0; }));
     }
 
+    void erasedModuleMemoryOpensAndAcceptsAsDefinedValues() {
+        SettingsImage erased;
+        std::fill(erased.bytes().begin(), erased.bytes().end(), 0xFF);
+        Custaw_ogolne dialog(erased);
+        QCOMPARE(edit(&dialog, "NUM0")->text(), QString());
+        QCOMPARE(edit(&dialog, "URL2")->text(), QString());
+        QCOMPARE(edit(&dialog, "RPTHR")->text(), QString("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23"));
+        dialog.accept();
+        QVERIFY(problems.isEmpty());
+        const SettingsImage& r = dialog.record();
+        QCOMPARE(r.word(Field::Cops), 0);
+        QCOMPARE(r.byte(Field::Mcfg1), 0x7D);
+        QCOMPARE(r.byte(Field::Mcfg2), 0xFF);
+        QCOMPARE(r.byte(Field::Wkd, 3), 0xFF);
+        QCOMPARE(r.word(Field::Trpt), 0xFFFF);
+        QCOMPARE(r.element(Field::Grdhr)[3], 0);
+        QCOMPARE(r.byte(Field::Url2Ext, 0), 0);
+        QCOMPARE(r.byte(Field::Url2Ext, 1), 0);
+        const auto smsc = r.element(Field::Num, 0);
+        QVERIFY(std::all_of(smsc.begin(), smsc.end(), [](std::uint8_t b) { return b == 0; }));
+        QCOMPARE(r.byte(Field::Sms, 0), 0xFF);  // fields of other dialogs are not touched
+    }
+
     void cancelAfterChangesKeepsTheRecord() {
         SettingsImage record = configuredRecord();
         record.setWord(Field::Cops, 0xFFFF);
