@@ -7,6 +7,7 @@
 #include "config/ui/dialogs/general_settings_dialog.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/dialog_probe.h"
+#include "config/ui/problem_recorder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -46,10 +47,7 @@ class GeneralSettingsDialogTest : public QObject {
     QStringList problems;
 
 private slots:
-    void init() {
-        problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
-    }
+    void init() { recordProblems(problems); }
 
     void acceptingUnchangedKeepsEveryByte() {
         const SettingsImage original = configuredRecord();

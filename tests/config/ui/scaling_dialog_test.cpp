@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "config/ui/dialog_probe.h"
+#include "config/ui/problem_recorder.h"
 #include "config/ui/dialogs/scaling_dialog.h"
 #include "config/ui/kit/field_edits.h"
 
@@ -14,10 +15,7 @@ class ScalingDialogTest : public QObject {
     QStringList problems;
 
 private slots:
-    void init() {
-        problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
-    }
+    void init() { recordProblems(problems); }
 
     void negativeFactorsOpenWithTheirSignAndComeBackUnchanged() {
         SettingsImage record;
