@@ -9,6 +9,7 @@ const std::vector<Command>& commands() {
          "Opens the module, says HALT! and VER?, prints the version text and, on a second line,\n"
          "the version code in hex with the E, L and variant flags.\n",
          runVersion},
+        {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
     };
     return table;
 }

@@ -20,5 +20,7 @@ const std::vector<Command>& commands();
 
 // The commands, each in its own file.
 int runVersion(CliContext& context, std::span<const std::string> args);
+int runConfig(CliContext& context, std::span<const std::string> args);
+const char* configUsage();
 
 } // namespace kavrel::cli

@@ -2,34 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "config/protocol/read_settings.h"
-#include "sim/module_configuration.h"
+#include "config_sim.h"
 #include "support/recording_observer.h"
-#include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using kavrel::testing::RecordingObserver;
-using kavrel::testing::SimFixture;
 using Calls = std::vector<std::string>;
 
-namespace {
-
-struct SimWithConfig {
-    explicit SimWithConfig(const std::string& versionText, sim::ConfigSimOptions config = {}, sim::LinkFaults faults = {})
-        : module(std::make_shared<sim::ModuleConfiguration>()),
-          fixture(makeOptions(versionText, std::move(config), std::move(faults), module)) {}
-
-    static sim::SimOptions makeOptions(const std::string& versionText, sim::ConfigSimOptions config,
-                                       sim::LinkFaults faults, std::shared_ptr<sim::ModuleConfiguration> module) {
-        config.module = std::move(module);
-        return {.versionText = versionText, .faults = std::move(faults), .config = std::move(config)};
-    }
-
-    std::shared_ptr<sim::ModuleConfiguration> module;
-    SimFixture fixture;
-};
-
-} // namespace
+using kavrel::testing::SimWithConfig;
 
 TEST(ReadSettings, AsksTheQueriesOfEachVersion) {
     struct Case {
@@ -127,14 +108,25 @@ TEST(ReadSettings, AnUnansweredQueryStopsAndKeepsWhatWasRead) {
     }
 }
 
-TEST(ReadSettings, SilentModuleAndSerialLine) {
-    SimWithConfig sim("Kavrel V2.0E", {}, {.silentCommands = {"EAD?"}});
+TEST(ReadSettings, OverTheSerialLine) {
+    SimWithConfig sim("Kavrel V2.0E");
     link::ModuleLink moduleLink;
     sim.fixture.useSerial(moduleLink);
+    RecordingObserver observer;
+    SettingsImage image;
+    ASSERT_EQ(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
+    EXPECT_EQ(image.text(Field::Apn, 0), "internet");
+    EXPECT_EQ(image.text(Field::Ead, 0), "kavrel@example.pl");
+    EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?", "EAD?"}));
+}
+
+TEST(ReadSettings, SilentModuleAnswerTimesOut) {
+    SimWithConfig sim("Kavrel V2.0E", {}, {.silentCommands = {"EAD?"}});
+    link::ModuleLink moduleLink;
+    sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
     EXPECT_NE(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
     EXPECT_EQ(observer.calls.back(), "status: Błąd odczytu treści EAD");
     EXPECT_EQ(image.text(Field::Apn, 0), "internet");
-    EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?"}));
 }

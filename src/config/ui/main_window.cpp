@@ -21,6 +21,7 @@
 #include "common/qt/qt_text.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
+#include "config/protocol/write_settings.h"
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
@@ -314,7 +315,18 @@ void Ckonfigurator::readFromModule() {
     });
 }
 
-void Ckonfigurator::sendToModule() {}
+void Ckonfigurator::sendToModule() {
+    const WriteOptions options = writeOptions();
+    ServiceChoice choice;
+    choice.setClock = options.setClock;
+    choice.resetCounters = options.resetCounters;
+    choice.eraseLog = options.eraseEvents;
+    choice.restart = options.restart;
+    startOperation([this, port = comPort_, choice](OperationObserver& observer) {
+        static const SystemClock clock;
+        writeSettings(link_, port, record_, readBack_, choice, observer, WriteContext{clock, sleepMs});
+    });
+}
 
 void Ckonfigurator::loadFromDisk(const QString& path) {
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });

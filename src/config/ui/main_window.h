@@ -9,7 +9,6 @@
 
 #include "common/settings_store.h"
 #include "config/model/settings_image.h"
-#include "link/firmware_version.h"
 #include "link/module_link.h"
 
 class QCheckBox;
@@ -40,7 +39,6 @@ public:
 
     const SettingsImage& record() const { return record_; }
     SettingsImage& record() { return record_; }
-    const link::FirmwareVersion& firmware() const { return firmware_; }
     OperationRunner& runner() { return *runner_; }
     QString statusText() const;
     Custaw_sieciowe& networkDialog() { return *networkDialog_; }
@@ -82,7 +80,7 @@ private:
 
     SettingsStore& settings_;
     SettingsImage record_;
-    link::FirmwareVersion firmware_;
+    SettingsImage readBack_;  // the verification's read-back copy
     link::ModuleLink link_;
     int comPort_ = 1;
     bool connectionSaved_ = false;

@@ -127,6 +127,29 @@ private slots:
         QVERIFY(boxes.isEmpty());
         QVERIFY(window.record() != SettingsImage{});
     }
+
+    void editedSettingsAreSentAndVerified() {
+        kavrel::testing::SimFixture sim;
+        MemoryStore store;
+        useSimulator(store, sim.port());
+        Ckonfigurator window(store, "");
+        QStringList boxes;
+        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        window.readFromModule();
+        window.runner().waitForFinished();
+        window.record().setPhoneNumber(3, "+48600111222");
+        window.record().setWord(Field::Ulo, 2, 1234);
+        window.sendToModule();
+        window.runner().waitForFinished();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
+        QVERIFY2(window.statusText().contains("\nweryfikacja OK"), qPrintable(window.statusText()));
+
+        window.record().clear();
+        window.readFromModule();
+        window.runner().waitForFinished();
+        QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
+        QCOMPARE(window.record().word(Field::Ulo, 2), 1234);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,49 @@
+#include "config/protocol/service_actions.h"
+
+#include <array>
+#include <cstdio>
+
+#include "common/win1250.h"
+
+namespace kavrel::config {
+
+std::string clockLine(const LocalDateTime& now) {
+    char line[48];
+    std::snprintf(line, sizeof line, "TIME=%02d/%02d/%02d,%02d:%02d:%02d", now.year - 2000, now.month, now.day, now.hour,
+                  now.minute, now.second);
+    return line;
+}
+
+int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
+                      OperationObserver& observer, const Clock& clock) {
+    struct Action {
+        bool chosen;
+        bool needsV20;
+        std::string line;
+        const char* box;
+        const char* status;
+        const char* done;
+    };
+    const std::array actions = {
+        Action{choice.resetCounters, true, "RCNT!", "Brak odpowiedzi RCNT", "Błąd kasowania liczników", ",liczniki wyzerowane"},
+        Action{choice.eraseLog, true, "ERS!", "Brak odpowiedzi ERS", "Błąd kasowania logu", ", log skasowany"},
+        Action{choice.setClock, false, choice.setClock ? clockLine(clock.now()) : std::string(), "Brak odpowiedzi",
+               "Błąd ustawiania RTC", ",zegar ustawiony"},
+    };
+    for (const Action& action : actions) {
+        if (!action.chosen || (action.needsV20 && version.versionCode < link::kV20)) continue;
+        if (const int r = link.sendCommand(action.line); r != link::kLinkOk) {
+            observer.message(W(action.box), MessageIcon::Warning);
+            observer.status(W(action.status));
+            return r;
+        }
+        observer.appendStatus(W(action.done));
+    }
+    if (choice.restart) {
+        link.sendCommand("INIT!");  // the module restarts; its answer is not examined
+        observer.appendStatus(W(",\r\nrestart modułu."));
+    }
+    return link::kLinkOk;
+}
+
+} // namespace kavrel::config

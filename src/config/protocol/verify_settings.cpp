@@ -1,0 +1,302 @@
+#include "config/protocol/verify_settings.h"
+
+#include <array>
+#include <vector>
+
+#include "common/win1250.h"
+#include "config/protocol/command_lines.h"
+#include "config/protocol/reply_parser.h"
+#include "config/protocol/write_settings.h"
+
+namespace kavrel::config {
+namespace {
+
+using link::FirmwareVersion;
+
+// 0 when equal; otherwise the 1-based position of the first differing character of a
+// text (the comparison ends with the working text, so a longer read-back text is equal),
+// or 1 for a number.
+int difference(const SettingsImage& working, const SettingsImage& readBack, Field id, int number) {
+    const auto w = working.element(id, number);
+    const auto r = readBack.element(id, number);
+    if (fieldInfo(id).kind != FieldKind::Text) return std::equal(w.begin(), w.end(), r.begin()) ? 0 : 1;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        if (w[i] == 0 || w[i] == 0xFF) return 0;
+        if (w[i] != r[i]) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+// ---- The comparison after "SET?".
+
+using Condition = bool (*)(const FirmwareVersion&);
+bool always(const FirmwareVersion&) { return true; }
+bool from17(const FirmwareVersion& v) { return v.versionCode >= link::kV17; }
+bool from19(const FirmwareVersion& v) { return v.versionCode >= link::kV19; }
+bool from20E(const FirmwareVersion& v) { return v.versionCode >= link::kV20 && v.eFlag; }
+bool from22(const FirmwareVersion& v) { return v.versionCode >= link::kV22; }
+bool from25(const FirmwareVersion& v) { return v.versionCode >= link::kV25; }
+bool from26(const FirmwareVersion& v) { return v.versionCode >= link::kV26; }
+
+struct Comparison {
+    Condition applies;
+    std::array<Field, 3> fields;   // compared in this order for each number
+    int fieldCount;
+    int first;
+    int last;
+    bool groupEndsAtFirstDifference;   // per-line groups: the first differing line ends it
+};
+
+constexpr Field kNone = Field::Pin;
+
+constexpr std::array kSetComparisons = {
+    Comparison{always, {Field::Pin}, 1, 0, 0, false},
+    Comparison{always, {Field::Num}, 1, 0, 5, false},
+    Comparison{always, {Field::Icfg, Field::Ulo, Field::Uhi}, 3, 1, 8, true},
+    Comparison{always, {Field::Ocfg}, 1, 1, 6, true},
+    Comparison{always, {Field::Trpt}, 1, 0, 0, false},
+    Comparison{always, {Field::Scfg}, 1, 0, 0, false},
+    Comparison{always, {Field::Hist1}, 1, 0, 0, false},
+    Comparison{always, {Field::Hist2}, 1, 0, 0, false},
+    Comparison{always, {Field::Rcfg1, Field::Clip1, Field::Ctrl1}, 3, 0, 0, false},
+    Comparison{always, {Field::Csdc, Field::Mcfg1}, 2, 0, 0, false},
+    Comparison{from25, {Field::Mcfg2}, 1, 0, 0, false},
+    Comparison{from17, {Field::Slim}, 1, 0, 0, false},
+    Comparison{from19, {Field::Logt}, 1, 0, 0, false},
+    Comparison{from22, {Field::Adel}, 1, 1, 8, true},
+    Comparison{from20E, {Field::Rcfg2, Field::Slog, Field::Slgt}, 3, 0, 0, false},
+    Comparison{from26, {Field::Atim, Field::Rcfg3, kNone}, 2, 0, 0, false},
+    Comparison{from26, {Field::Clip2, Field::Ctrl2, kNone}, 2, 0, 0, false},
+};
+
+// ---- The blocks of texts and extended values after it.
+
+enum class Mode {
+    Resend,      // sent again, then the block starts over (at most three times)
+    Note,        // sets the flag and the label, the block goes on
+    FailAtOnce,  // sets the flag and the label, and the verification ends
+};
+
+struct Item {
+    Field field;
+    int number;
+    Mode mode;
+    int pauseBefore = 0;
+    int pauseAfter = 0;
+};
+
+struct Block {
+    const char* haltBox;
+    const char* haltStatus;
+    int progressFirst;
+    std::vector<Field> cleared;
+    const char* query;
+    const char* queryBox;
+    const char* queryStatus;
+    std::vector<Item> items;
+};
+
+void addRange(std::vector<Item>& items, Field id, int first, int last, Mode mode, int before, int after) {
+    for (int n = first; n <= last; ++n) items.push_back({id, n, mode, before, after});
+}
+
+std::vector<Block> blocksFor(const SettingsImage& working, const SettingsImage& readBack, const FirmwareVersion& v) {
+    const char* const noHalt = "Błąd nawiązywania połączenia";
+    std::vector<Block> blocks;
+    {
+        Block sms{"Brak odpowiedzi z modułu Kavrel (HALT 3)", noHalt, -1, {Field::Sms}, "SMS?",
+                  "Brak odpowiedzi (SMS?)", "Błąd odczytu treści SMS", {}};
+        addRange(sms.items, Field::Sms, 0, 9, Mode::Resend, 200, 200);
+        blocks.push_back(std::move(sms));
+    }
+    if (v.versionCode >= link::kV20 && v.eFlag) {
+        Block apn{"Brak odpowiedzi z modułu Kavrel (HALT 4)", noHalt, -1, {Field::Apn}, "APN?",
+                  "Brak odpowiedzi (APN?)", "Błąd odczytu treści APN", {}};
+        addRange(apn.items, Field::Apn, 0, 6, Mode::Resend, 200, 200);
+        blocks.push_back(std::move(apn));
+        Block ead{"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, -1, {Field::Ead}, "EAD?",
+                  "Brak odpowiedzi (EAD?)", "Błąd odczytu treści EAD", {}};
+        addRange(ead.items, Field::Ead, 0, 5, Mode::Resend, 200, 200);
+        blocks.push_back(std::move(ead));
+    }
+    if (v.versionCode >= link::kV25 && (working.byte(Field::Mcfg2) & 0x01)) {
+        Block x{"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, 70, {Field::Xms, Field::Xcfg, Field::Sxml}, "XCFG?",
+                "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG", {}};
+        for (int n = 1; n <= 17; ++n) {
+            x.items.push_back({Field::Xms, n, Mode::Resend, 100, 200});
+            x.items.push_back({Field::Xcfg, n, Mode::Resend, 100, 100});
+        }
+        x.items.push_back({Field::Sxml, 0, Mode::Resend, 100, 100});
+        if (v.versionCode >= link::kV28)
+            for (const Field id : {Field::Xtyp1, Field::Xlo1, Field::Xhi1, Field::Xtyp9, Field::Xlo9, Field::Xhi9})
+                x.items.push_back({id, 0, Mode::FailAtOnce});
+        blocks.push_back(std::move(x));
+    }
+    if (v.versionCode >= link::kV26) {
+        Block e{"Brak odpowiedzi z modułu Kavrel (HALT 6)", "Błąd nawiązywania połączenia (6)", 70,
+                {Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Cops}, "ECFG?",
+                "Brak odpowiedzi (ECFG?)", "Błąd odczytu ECFG?", {}};
+        addRange(e.items, Field::NumExt, 6, 10, Mode::Note, 0, 0);
+        if (v.versionCode >= link::kV27) {
+            for (const Field id : {Field::Nuid, Field::Thtp, Field::Tgac, Field::Url2}) e.items.push_back({id, 0, Mode::Note});
+            // The extension characters are compared only behind six matching characters;
+            // whether they match is known once the reply is in, so the items are built per pass.
+            const bool sixMatched = working.text(Field::Url2).size() == 6 && difference(working, readBack, Field::Url2, 0) == 0;
+            if (v.versionCode >= link::kV36 && sixMatched)
+                for (int n = 0; n < 2; ++n)
+                    if (working.byte(Field::Url2Ext, n) != 0) e.items.push_back({Field::Url2Ext, n, Mode::Note});
+            const std::uint8_t thtp = working.byte(Field::Thtp);
+            if (thtp != 0 && thtp != 255)
+                for (const Field id : {Field::Url0, Field::Url1}) e.items.push_back({id, 0, Mode::Note});
+        }
+        for (int n = 1; n <= 8; ++n)
+            for (const Field id : {Field::Ecfg, Field::Scla, Field::Sclb}) e.items.push_back({id, n, Mode::Resend, 100, 100});
+        blocks.push_back(std::move(e));
+    }
+    return blocks;
+}
+
+void clearFields(SettingsImage& image, const std::vector<Field>& fields) {
+    for (const Field id : fields) {
+        const FieldInfo& info = fieldInfo(id);
+        for (int n = info.first; n <= info.last(); ++n) {
+            auto element = image.element(id, n);
+            std::fill(element.begin(), element.end(), std::uint8_t{0});
+        }
+    }
+}
+
+class Verifier {
+public:
+    Verifier(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack, const FirmwareVersion& version,
+             OperationObserver& observer, const SleepFunction& sleep)
+        : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), sleep_(sleep) {}
+
+    VerifyOutcome run() {
+        if (link_.sendCommand("HALT!") != link::kLinkOk)
+            return fail("Brak odpowiedzi z modułu Kavrel (HALT 2)", "Błąd nawiązywania połączenia", link::kLinkFailed);
+        observer_.progress(10);
+        readBack_.setByte(Field::Atim, 0);
+        if (const int r = link_.query("SET?"); r != link::kLinkOk)
+            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", r);
+        parseReply(link_.receivedText(), readBack_, version_);
+        observer_.progress(50);
+        verified_ = true;
+        compareSetReply();
+        if (verified_) {
+            // The blocks are laid out anew for each pass, as the URL2 extensions depend on the reply.
+            const std::size_t blockCount = blocksFor(working_, readBack_, version_).size();
+            for (std::size_t b = 0; b < blockCount; ++b) {
+                bool endVerification = false;
+                if (const int r = runBlock(b, endVerification); r != link::kLinkOk) return {r, label_};
+                if (endVerification) return finish();
+            }
+            extraChecks();
+        }
+        return finish();
+    }
+
+private:
+    void mismatch(const FieldInfo& info, int number, int position) {
+        verified_ = false;
+        label_ = fieldLabel(info, number, position);
+    }
+
+    // Returns whether the element differed.
+    bool compare(Field id, int number) {
+        const int position = difference(working_, readBack_, id, number);
+        if (position) mismatch(fieldInfo(id), number, position);
+        return position != 0;
+    }
+
+    void compareSetReply() {
+        for (const Comparison& c : kSetComparisons) {
+            if (!c.applies(version_)) continue;
+            for (int n = c.first; n <= c.last; ++n) {
+                bool differed = false;
+                for (int f = 0; f < c.fieldCount; ++f) differed = compare(c.fields[static_cast<std::size_t>(f)], n) || differed;
+                if (differed && c.groupEndsAtFirstDifference) break;
+            }
+        }
+    }
+
+    int runBlock(std::size_t index, bool& endVerification) {
+        int retries = 0;
+        for (;;) {
+            const Block block = blocksFor(working_, readBack_, version_)[index];
+            if (block.progressFirst >= 0) observer_.progress(block.progressFirst);
+            if (link_.sendCommand("HALT!") != link::kLinkOk) {
+                fail(block.haltBox, block.haltStatus, link::kLinkFailed);
+                return link::kLinkFailed;
+            }
+            clearFields(readBack_, block.cleared);
+            if (const int r = link_.query(block.query); r != link::kLinkOk) {
+                fail(block.queryBox, block.queryStatus, r);
+                return r;
+            }
+            parseReply(link_.receivedText(), readBack_, version_);
+            observer_.progress(100);
+            verified_ = true;
+            bool again = false;
+            const std::vector<Item> items = blocksFor(working_, readBack_, version_)[index].items;
+            for (const Item& item : items) {
+                const int position = difference(working_, readBack_, item.field, item.number);
+                if (!position) continue;
+                mismatch(fieldInfo(item.field), item.number, position);
+                if (item.mode == Mode::Note) continue;
+                if (item.mode == Mode::FailAtOnce || ++retries >= 4) {
+                    endVerification = true;
+                    return link::kLinkOk;
+                }
+                sleep_(item.pauseBefore);
+                link_.sendCommand(assignment(working_, item.field, item.number));  // its answer is not examined
+                sleep_(item.pauseAfter);
+                again = true;
+                break;
+            }
+            if (!again) return link::kLinkOk;
+        }
+    }
+
+    void extraChecks() {
+        const bool cops = version_.versionCode >= link::kV29 ||
+                          (version_.versionCode == link::kV28 && version_.variantLetter >= 'D' && version_.variantLetter <= 'Z');
+        if (cops) compare(Field::Cops, 0);
+        if (version_.versionCode >= link::kV36)
+            for (int n = 1; n <= 3; ++n) compare(Field::Wkd, n);
+    }
+
+    VerifyOutcome finish() {
+        if (verified_) {
+            observer_.appendStatus(W(",\r\nweryfikacja OK"));
+            return {link::kLinkOk, ""};
+        }
+        observer_.appendStatus(W(",\r\nweryfikacja niepoprawna!"));
+        observer_.message(W("Błąd weryfikacji ") + label_, MessageIcon::Error);
+        return {kVerificationFailed, label_};
+    }
+
+    VerifyOutcome fail(const char* box, const char* status, int result) {
+        observer_.message(W(box), MessageIcon::Warning);
+        observer_.status(W(status));
+        return {result, label_};
+    }
+
+    link::ModuleLink& link_;
+    const SettingsImage& working_;
+    SettingsImage& readBack_;
+    const FirmwareVersion& version_;
+    OperationObserver& observer_;
+    const SleepFunction& sleep_;
+    bool verified_ = false;
+    std::string label_;
+};
+
+} // namespace
+
+VerifyOutcome verifySettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
+                             const FirmwareVersion& version, OperationObserver& observer, const SleepFunction& sleep) {
+    return Verifier(link, working, readBack, version, observer, sleep).run();
+}
+
+} // namespace kavrel::config
