@@ -10,6 +10,11 @@
 #include "config/ui/dialogs/input_lines_dialog.h"
 #include "config/ui/dialogs/internet_dialog.h"
 #include "config/ui/dialogs/output_lines_dialog.h"
+#include "config/ui/dialogs/general_settings_dialog.h"
+#include "config/ui/dialogs/notification_texts_dialog.h"
+#include "config/ui/dialogs/number_permissions_dialog.h"
+#include "config/ui/dialogs/scaling_dialog.h"
+#include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
 
@@ -28,6 +33,11 @@ const std::vector<GalleryEntry>& dialogGallery() {
          }},
         {"port-csd", [](const SettingsImage& r) -> QWidget* { return new Ccsd(r); }},
         {"komunikacja-przez-siec", [](const SettingsImage&) -> QWidget* { return new Custaw_sieciowe; }},
+        {"ustawienia-ogolne", [](const SettingsImage& r) -> QWidget* { return new Custaw_ogolne(r); }},
+        {"uprawnienia-numerow", [](const SettingsImage& r) -> QWidget* { return new Cuprawnienia(r); }},
+        {"teksty-powiadomien", [](const SettingsImage& r) -> QWidget* { return new Cteksty(r); }},
+        {"kody-zmiennych", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
+        {"skalowanie", [](const SettingsImage& r) -> QWidget* { return new Cskalowanie(r); }},
     };
     return gallery;
 }

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/qt_text.h"
+#include "config/ui/dialogs/variable_codes_dialog.h"
 #include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
@@ -69,7 +70,7 @@ Cextlines::Cextlines(const SettingsImage& record, QWidget* parent)
     auto* bottom = new QHBoxLayout;
     auto* codes = new QPushButton(QStringLiteral("Kody..."), this);
     codes->setAutoDefault(false);
-    connect(codes, &QPushButton::clicked, this, &Cextlines::codesRequested);
+    connect(codes, &QPushButton::clicked, this, [this] { Ckody(this).exec(); });
     bottom->addWidget(codes);
     bottom->addStretch();
     bottom->addWidget(makeButtons());

@@ -47,10 +47,6 @@ public:
     QCheckBox* bitBox(Field field, int number, int bit) const;
     QLineEdit* text(int n) const { return texts_[static_cast<std::size_t>(n - 1)]; }
 
-signals:
-    // "Kody...": the owner shows the help on the variable codes of the texts.
-    void codesRequested();
-
 protected:
     void writeBack() override;
 
