@@ -31,3 +31,14 @@ function(kavrel_gtest name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
     PROPERTIES ENVIRONMENT "KAVREL_SIM=$<TARGET_FILE:kavrel-sim>")
 endfunction()
+
+# kavrel_qtest(name SOURCES ... DEPENDS ...): a QtTest executable for windows and dialogs,
+# run by CTest on the offscreen platform.
+function(kavrel_qtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} Qt6::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,19 @@
+// Kavrel-Config: the configurator program.
+#include <QApplication>
+#include <QStringList>
+
+#include "common/qt/qsettings_store.h"
+#include "config/ui/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
+    QApplication::setApplicationName(QStringLiteral("Kavrel"));
+    // The command line is one file name (a settings file opened with the program), which
+    // may hold spaces and double quotes.
+    const QString startupFile = app.arguments().mid(1).join(QLatin1Char(' '));
+    kavrel::QSettingsStore settings;
+    kavrel::config::ui::Ckonfigurator window(settings, startupFile);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,68 @@
+// "Konfiguracja linii wejściowych": sensor type, thresholds, alarm directions, SMS
+// recipients, notification options and alarm delay of the input lines L1..L8, the two dead
+// bands and the alarm-state masks. Owns ICFGn, SCFGn, ECFGn and ALMD, which it rebuilds from
+// zero, and ULOn, UHIn, ADELn, HIST1, HIST2.
+#pragma once
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QCheckBox>
+#include <array>
+#include <vector>
+
+#include "config/model/conversions.h"
+#include "config/ui/kit/bit_boxes.h"
+#include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/kit/threshold_edit.h"
+
+namespace kavrel::config::ui {
+
+class Clinie_wejsciowe : public SettingsDialog {
+    Q_OBJECT
+public:
+    static constexpr int kLines = 8;
+
+    // The sensor types a line may offer, in the order of their columns.
+    struct SensorType {
+        const char* caption;
+        std::uint8_t typeCode;  // SCFGn bits 0..2
+        bool sensorBit;         // ICFGn bit 7
+        LineCategory category;  // how the thresholds read while it is ticked
+        std::uint8_t lines;     // bit n-1 set: line Ln offers this type
+    };
+    static const std::array<SensorType, 7> kSensorTypes;
+
+    // The controls of one line; `sensors` holds the line's type boxes with the index of
+    // their kSensorTypes row as id.
+    struct LineRow {
+        QButtonGroup* sensors = nullptr;
+        ThresholdEdit* lower = nullptr;
+        ThresholdEdit* upper = nullptr;
+        QLineEdit* delay = nullptr;
+        LineCategory category = LineCategory::Voltage;
+    };
+
+    explicit Clinie_wejsciowe(const SettingsImage& record, QWidget* parent = nullptr);
+
+    // For the tests: the box of a sensor type (by caption) or of a bit option of line `line`.
+    QCheckBox* box(int line, const char* caption) const;
+    const LineRow& row(int line) const { return rows_[static_cast<std::size_t>(line - 1)]; }
+    NumberEdit* deadBand(int which) const { return deadBands_[static_cast<std::size_t>(which - 1)]; }
+    QCheckBox* alarmState(int line, bool high) const;
+
+protected:
+    void writeBack() override;
+
+private:
+    void buildLineRows(QGridLayout* grid);
+    QWidget* buildBottom();
+    void fill();
+    void sensorToggled(int line, int type, bool checked);
+
+    std::array<LineRow, kLines> rows_{};
+    std::vector<BitBox> bitBoxes_;  // per-line options and the alarm-state masks
+    std::array<NumberEdit*, 2> deadBands_{};
+};
+
+} // namespace kavrel::config::ui

@@ -1,0 +1,54 @@
+// "Konfiguracja linii wyjściowych": remanence and signalling of the outputs O1..O6, the
+// thermostats L1-O1, L2-O3 and L5-O5, the guard-hours and alarm signalling on O4 and O6, the
+// alarm signalling time and the buzzer. Owns OCFG1..OCFG6 (rebuilt from zero) and ATIM, and
+// bit 6 of MCFG2.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <array>
+
+#include "config/ui/kit/bit_boxes.h"
+#include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/settings_dialog.h"
+
+namespace kavrel::config::ui {
+
+class Clinie_wyjsciowe : public SettingsDialog {
+    Q_OBJECT
+public:
+    static constexpr int kOutputs = 6;
+
+    // One output's boxes; a box its row does not have stays null. On an output with a
+    // thermostat, `exclusive` holds signalling, heating and cooling (ids kSignal..kCooling),
+    // of which at most one may be ticked.
+    enum ExclusiveId { kSignal, kHeating, kCooling };
+    struct OutputRow {
+        QCheckBox* remanence = nullptr;
+        QCheckBox* signal = nullptr;
+        QCheckBox* heating = nullptr;
+        QCheckBox* cooling = nullptr;
+        QCheckBox* extra = nullptr;  // bit 2 on O4 (guard hours) and O6 (alarm state)
+        QButtonGroup* exclusive = nullptr;
+    };
+
+    explicit Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent = nullptr);
+
+    const OutputRow& output(int n) const { return rows_[static_cast<std::size_t>(n - 1)]; }
+    NumberEdit* alarmTime() const { return alarmTime_; }
+    QCheckBox* buzzer() const { return buzzer_; }
+
+protected:
+    void writeBack() override;
+
+private:
+    void fill();
+    std::array<BitBox, 1> buzzerBit() const;
+    static void keepOneTicked(QButtonGroup* group, int id, bool checked);
+
+    std::array<OutputRow, kOutputs> rows_{};
+    NumberEdit* alarmTime_ = nullptr;
+    QCheckBox* buzzer_ = nullptr;
+};
+
+} // namespace kavrel::config::ui

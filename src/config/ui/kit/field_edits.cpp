@@ -1,0 +1,44 @@
+#include "config/ui/kit/field_edits.h"
+
+namespace kavrel::config::ui {
+
+QString integerMessage() { return QStringLiteral("Please enter an integer."); }
+
+QString integerRangeMessage(int minimum, int maximum) {
+    return QStringLiteral("Please enter an integer between %1 and %2.").arg(minimum).arg(maximum);
+}
+
+QString textLengthMessage(int maxCharacters) {
+    return QStringLiteral("Please enter no more than %1 characters.").arg(maxCharacters);
+}
+
+NumberEdit::NumberEdit(int minimum, int maximum, QWidget* parent)
+    : QLineEdit(parent), minimum_(minimum), maximum_(maximum) {
+    setAlignment(Qt::AlignRight);
+    // Room for the longest number the range allows, and not much more.
+    const int digits = static_cast<int>(QString::number(maximum).size()) + (minimum < 0 ? 1 : 0);
+    setMaximumWidth(fontMetrics().horizontalAdvance(QString(digits + 2, QLatin1Char('0'))) + 12);
+}
+
+std::optional<int> NumberEdit::number() const {
+    bool ok = false;
+    const long long value = text().trimmed().toLongLong(&ok);
+    if (!ok || value < minimum_ || value > maximum_) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+QString NumberEdit::problem() const {
+    bool ok = false;
+    const long long value = text().trimmed().toLongLong(&ok);
+    if (!ok) return integerMessage();
+    if (value < minimum_ || value > maximum_) return integerRangeMessage(minimum_, maximum_);
+    return {};
+}
+
+TextEdit::TextEdit(int maxCharacters, QWidget* parent) : QLineEdit(parent) { setMaxLength(maxCharacters); }
+
+QString TextEdit::problem() const {
+    return text().size() > maxLength() ? textLengthMessage(maxLength()) : QString();
+}
+
+} // namespace kavrel::config::ui

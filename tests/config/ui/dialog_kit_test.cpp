@@ -1,0 +1,104 @@
+// The checks every settings dialog makes before anything is written back.
+#include <QTest>
+#include <QDialogButtonBox>
+#include <QVBoxLayout>
+
+#include "config/ui/kit/bit_boxes.h"
+#include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/settings_dialog.h"
+
+using namespace kavrel::config;
+using namespace kavrel::config::ui;
+
+namespace {
+
+class SampleDialog : public SettingsDialog {
+public:
+    explicit SampleDialog(const SettingsImage& record) : SettingsDialog(record, "Próba", nullptr) {
+        auto* layout = new QVBoxLayout(this);
+        slim = new NumberEdit(0, 255, this);
+        pin = new TextEdit(8, this);
+        box = new QCheckBox("MCFG2 bit 4", this);
+        for (QWidget* w : {static_cast<QWidget*>(slim), static_cast<QWidget*>(pin), static_cast<QWidget*>(box)})
+            layout->addWidget(w);
+        layout->addWidget(makeButtons());
+        addChecked(slim);
+        addChecked(pin);
+        slim->setNumber(record.byte(Field::Slim));
+        fillBitBoxes(bits(), record);
+    }
+    std::array<BitBox, 1> bits() const { return {{{box, Field::Mcfg2, 0, 4}}}; }
+    void writeBack() override {
+        record_.setByte(Field::Slim, static_cast<std::uint8_t>(*slim->number()));
+        collectBitBoxes(bits(), record_);
+    }
+    NumberEdit* slim;
+    TextEdit* pin;
+    QCheckBox* box;
+};
+
+} // namespace
+
+class DialogKitTest : public QObject {
+    Q_OBJECT
+    QStringList problems;
+
+private slots:
+    void init() {
+        problems.clear();
+        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+    }
+
+    void refusedNumbersKeepTheDialogOpenAndTheRecordUnchanged() {
+        SettingsImage record;
+        record.setByte(Field::Slim, 7);
+        SampleDialog dialog(record);
+        for (const auto& [typed, message] :
+             std::initializer_list<std::pair<QString, QString>>{{"abc", "Please enter an integer."},
+                                                                {"", "Please enter an integer."},
+                                                                {"256", "Please enter an integer between 0 and 255."},
+                                                                {"-1", "Please enter an integer between 0 and 255."}}) {
+            problems.clear();
+            dialog.slim->setText(typed);
+            dialog.accept();
+            QCOMPARE(problems, QStringList{message});
+            QCOMPARE(dialog.result(), 0);
+            QCOMPARE(dialog.record().byte(Field::Slim), 7);
+        }
+        dialog.slim->setText(" 200 ");
+        dialog.accept();
+        QVERIFY(problems.size() == 4 - 3);  // nothing new
+        QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
+        QCOMPARE(dialog.record().byte(Field::Slim), 200);
+    }
+
+    void textEditsTakeNoMoreThanTheirLimit() {
+        SampleDialog dialog{SettingsImage{}};
+        dialog.pin->setText("123456789");
+        QCOMPARE(dialog.pin->text(), QString("12345678"));
+        QCOMPARE(textLengthMessage(8), QString("Please enter no more than 8 characters."));
+    }
+
+    void bitBoxesChangeOnlyTheirOwnBits() {
+        SettingsImage record;
+        record.setByte(Field::Mcfg2, 0x6D);  // bit 4 clear, others mixed
+        SampleDialog dialog(record);
+        QVERIFY(!dialog.box->isChecked());
+        dialog.box->setChecked(true);
+        dialog.accept();
+        QCOMPARE(dialog.record().byte(Field::Mcfg2), 0x7D);
+    }
+
+    void cancelLeavesTheCallersRecordAlone() {
+        SettingsImage record;
+        record.setByte(Field::Slim, 9);
+        SampleDialog dialog(record);
+        dialog.slim->setText("10");
+        dialog.reject();
+        QCOMPARE(record.byte(Field::Slim), 9);
+        QCOMPARE(dialog.result(), static_cast<int>(QDialog::Rejected));
+    }
+};
+
+QTEST_MAIN(DialogKitTest)
+#include "dialog_kit_test.moc"

@@ -1,0 +1,156 @@
+// The configurator's main window: start-up, connection settings, and module operations
+// against the simulator.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "common/qt/operation_runner.h"
+#include "common/win1250.h"
+#include "config/model/settings_file.h"
+#include "config/ui/dialogs/custaw_sieciowe.h"
+#include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/main_window.h"
+#include "link/connection_settings.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::config;
+using namespace kavrel::config::ui;
+
+namespace {
+
+constexpr const char* kKey = "Software\\Ostrevan\\Kavrel";
+
+QRadioButton* radio(QWidget& window, const QString& text) {
+    for (auto* r : window.findChildren<QRadioButton*>())
+        if (r->text() == text) return r;
+    return nullptr;
+}
+
+QPushButton* button(QWidget& window, const QString& text) {
+    for (auto* b : window.findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+void useSimulator(MemoryStore& store, int port) {
+    store.createKey(kKey);
+    link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)});
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder;
+    QStringList messages;
+
+private slots:
+    void init() {
+        messages.clear();
+        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { messages << m; });
+        QDir::setCurrent(folder.path());
+    }
+
+    void firstStartCreatesTheKeyAndTheEndSavesTheConnection() {
+        MemoryStore store;
+        {
+            Ckonfigurator window(store, "");
+            QVERIFY(store.keyExists(kKey));
+            QVERIFY(radio(window, "COM")->isChecked());
+            QCOMPARE(window.networkDialog().address(), QString("192.168.2.1"));
+            QCOMPARE(window.networkDialog().port(), 23);
+            QCOMPARE(window.statusText(), QString("Błąd otwarcia pliku:\ndefault.kvl"));
+            QVERIFY(!button(window, "CSD")->isEnabled());
+            radio(window, "TCP/IP")->click();
+            window.networkDialog().setConnection("10.0.0.5", 2323);
+            window.show();
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(window.isVisible());  // Escape does not end the program
+            button(window, "Koniec pracy")->click();
+            QVERIFY(!window.isVisible());
+        }
+        const auto saved = link::loadConnectionSettings(store);
+        QVERIFY(saved.tcpMode);
+        QCOMPARE(saved.moduleAddress, std::string("10.0.0.5"));
+        QCOMPARE(saved.tcpPort, 2323u);
+        QCOMPARE(saved.comPort, 1u);
+        Ckonfigurator again(store, "");
+        QVERIFY(radio(again, "TCP/IP")->isChecked());
+    }
+
+    void quotedFileOnTheCommandLineIsLoaded() {
+        SettingsImage sample;
+        sample.setText(Field::Pin, "4321");
+        const QString path = folder.filePath("moj modul.kvl");
+        QVERIFY(saveSettingsFile(path.toStdString(), sample) == FileResult::Ok);
+        MemoryStore store;
+        Ckonfigurator window(store, "\"" + path + "\"");
+        QCOMPARE(window.record().text(Field::Pin), std::string("4321"));
+        QCOMPARE(window.statusText(), "Ustawienia odczytane z pliku:\n" + path);
+    }
+
+    void badPortNumberIsReportedAndThePreviousOneUsed() {
+        MemoryStore store;
+        Ckonfigurator window(store, "");
+        auto* edit = window.findChild<NumberEdit*>("comPort");
+        edit->setText("300");
+        window.runner().setMessageHandler([](const QString&, MessageIcon) {});
+        ::setenv("KAVREL_COM1", "/dev/kavrel-brak", 1);
+        window.readVersion();
+        window.runner().waitForFinished();
+        ::unsetenv("KAVREL_COM1");
+        QCOMPARE(messages, QStringList{"Please enter an integer between 0 and 255."});
+        QCOMPARE(edit->text(), QString("1"));
+        QCOMPARE(window.statusText(), QString("Błąd otwarcia portu COM1 !"));
+    }
+
+    void readsTheModuleWithoutFreezingAndShowsEveryStep() {
+        kavrel::testing::SimFixture sim;
+        MemoryStore store;
+        useSimulator(store, sim.port());
+        Ckonfigurator window(store, "");
+        QStringList boxes;
+        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        window.readVersion();
+        QVERIFY(!button(window, "Odczytaj z modułu")->isEnabled());  // no second operation meanwhile
+        window.runner().waitForFinished();
+        QVERIFY(button(window, "Odczytaj z modułu")->isEnabled());
+        QCOMPARE(window.statusText(), QString("Wersja modułu odczytana"));
+        QVERIFY(boxes.isEmpty());
+
+        window.readFromModule();
+        window.runner().waitForFinished();
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(window.record() != SettingsImage{});
+    }
+
+    void editedSettingsAreSentAndVerified() {
+        kavrel::testing::SimFixture sim;
+        MemoryStore store;
+        useSimulator(store, sim.port());
+        Ckonfigurator window(store, "");
+        QStringList boxes;
+        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        window.readFromModule();
+        window.runner().waitForFinished();
+        window.record().setPhoneNumber(3, "+48600111222");
+        window.record().setWord(Field::Ulo, 2, 1234);
+        window.sendToModule();
+        window.runner().waitForFinished();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
+        QVERIFY2(window.statusText().contains("\nweryfikacja OK"), qPrintable(window.statusText()));
+
+        window.record().clear();
+        window.readFromModule();
+        window.runner().waitForFinished();
+        QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
+        QCOMPARE(window.record().word(Field::Ulo, 2), 1234);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

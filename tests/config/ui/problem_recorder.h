@@ -1,0 +1,17 @@
+// Collects the check messages a settings dialog would show in message boxes, so that a test
+// can assert the exact texts.
+#pragma once
+
+#include <QStringList>
+
+#include "config/ui/kit/settings_dialog.h"
+
+namespace kavrel::config::ui {
+
+// Clears `into` and routes every following check message of any settings dialog there.
+inline void recordProblems(QStringList& into) {
+    into.clear();
+    SettingsDialog::setProblemHandler([&into](QWidget*, const QString& message) { into << message; });
+}
+
+} // namespace kavrel::config::ui
