@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "link/tcp_client.h"
@@ -164,35 +165,42 @@ int ModuleLink::sendCommandTcp(std::string_view command) {
         dropConnection();
         return kLinkSendError;
     }
-    timer_.start();
-    const std::uint32_t limit = variant_.sendCommandTcpLimitMs;
     std::size_t count = 0;
+    const std::uint8_t* area = receiveArea_.data();
+    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count, [&](std::size_t n) {
+        if (n < 3) return false;
+        if (!isVersionQuery) return endsWith(area, n, "OK\r");
+        return area[0] == 'O' && area[1] == 'K' && area[2] == kCR && area[n - 1] == kCR;
+    });
+    if (wait == TcpWait::Closed) return kLinkNothingReceived;
+    if (wait == TcpWait::Failed) return kLinkReceiveError;
+    // No closing "OK" in time, or a full area without one, is as good as no answer.
+    if (wait != TcpWait::Complete) return kLinkFailed;
+    if (isVersionQuery) {
+        const auto* text = area + 3;
+        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(text, kCR, count - 3));
+        storeVersionText(text, cr ? static_cast<std::size_t>(cr - text) : count - 3);
+    }
+    return kLinkOk;
+}
+
+ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& count,
+                                           const std::function<bool(std::size_t)>& complete) {
+    timer_.start();
+    count = 0;
     std::uint8_t* area = receiveArea_.data();
     for (;;) {
-        const ReadOutcome r = transport_->readSome(area + count, kReceiveAreaSize - count, timer_.remainingMs(limit));
+        const ReadOutcome r = transport_->readSome(area + count, kReceiveAreaSize - count, timer_.remainingMs(limitMs));
         const std::uint32_t elapsed = timer_.elapsedMs();
-        if (r.status == ReadStatus::Closed) {
+        if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
             dropConnection();
-            return kLinkNothingReceived;
-        }
-        if (r.status == ReadStatus::Error) {
-            dropConnection();
-            return kLinkReceiveError;
+            return r.status == ReadStatus::Closed ? TcpWait::Closed : TcpWait::Failed;
         }
         count += r.count;
         area[count] = 0;
-        if (count >= 3) {
-            if (!isVersionQuery) {
-                if (endsWith(area, count, "OK\r")) return kLinkOk;
-            } else if (area[0] == 'O' && area[1] == 'K' && area[2] == kCR && area[count - 1] == kCR) {
-                const auto* text = area + 3;
-                const auto* cr = static_cast<const std::uint8_t*>(std::memchr(text, kCR, count - 3));
-                storeVersionText(text, cr ? static_cast<std::size_t>(cr - text) : count - 3);
-                return kLinkOk;
-            }
-        }
-        // A full area without the closing "OK" is as good as no answer.
-        if (elapsed >= limit || count == kReceiveAreaSize) return kLinkFailed;
+        if (complete(count)) return TcpWait::Complete;
+        if (count == kReceiveAreaSize) return TcpWait::AreaFull;
+        if (elapsed >= limitMs) return TcpWait::TimedOut;
     }
 }
 
@@ -220,32 +228,18 @@ int ModuleLink::queryTcp(std::string_view command) {
         dropConnection();
         return kLinkFailed;
     }
-    timer_.start();
-    const std::uint32_t limit = shortReplyMode_ ? kShortQueryLimitMs : kQueryLimitMs;
     std::size_t count = 0;
-    std::uint8_t* area = receiveArea_.data();
-    for (;;) {
-        const ReadOutcome r = transport_->readSome(area + count, kReceiveAreaSize - count, timer_.remainingMs(limit));
-        const std::uint32_t elapsed = timer_.elapsedMs();
-        if (r.status == ReadStatus::Closed) {
-            dropConnection();
-            return kLinkNothingReceived;
-        }
-        if (r.status == ReadStatus::Error) {
-            dropConnection();
-            return kLinkReceiveError;
-        }
-        count += r.count;
-        if (count >= 4) {
-            if (!shortReplyMode_ && endsWith(area, count, "\rOK\r")) break;
-            if (shortReplyMode_ && area[count - 1] == kCR) break;
-        }
-        // A reply cut off by the limit, or by the size of the area, is returned as received.
-        if (elapsed >= limit || count == kReceiveAreaSize) break;
-    }
+    const std::uint8_t* area = receiveArea_.data();
+    const bool shortReplies = shortReplyMode_;
+    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count, [&](std::size_t n) {
+        if (n < 4) return false;
+        return shortReplies ? area[n - 1] == kCR : endsWith(area, n, "\rOK\r");
+    });
+    if (wait == TcpWait::Closed) return kLinkNothingReceived;
+    if (wait == TcpWait::Failed) return kLinkReceiveError;
+    // A reply cut off by the limit, or by the size of the area, is returned as received.
     if (count == 0) return kLinkNothingReceived;
     receivedCount_ = count;
-    area[count] = 0;
     return kLinkOk;
 }
 

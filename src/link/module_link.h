@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -95,6 +96,10 @@ private:
     bool writeSerial(const std::uint8_t* data, std::size_t size);
     std::size_t readSerial(std::uint8_t* buffer, std::size_t count);
     bool sendTcp(const std::uint8_t* data, std::size_t size);
+    enum class TcpWait { Complete, TimedOut, AreaFull, Closed, Failed };
+    // Receives into the area until complete(count) holds, the limit has passed or the area is
+    // full; a closed or failed connection is dropped.
+    TcpWait receiveTcp(std::uint32_t limitMs, std::size_t& count, const std::function<bool(std::size_t)>& complete);
     int sendCommandSerial(std::string_view command);
     int sendCommandTcp(std::string_view command);
     int querySerial(std::string_view command);

@@ -34,17 +34,17 @@ Ccsd::Ccsd(const SettingsImage& record, QWidget* parent)
     const int scfg = record_.byte(Field::Scfg);
     auto* row = new QHBoxLayout;
     for (std::size_t g = 0; g < kGroups.size(); ++g) {
-        const ChoiceGroup& spec = kGroups[g];
-        auto* box = new QGroupBox(QString::fromUtf8(spec.title), this);
+        const ChoiceGroup& group = kGroups[g];
+        auto* box = new QGroupBox(QString::fromUtf8(group.title), this);
         auto* column = new QVBoxLayout(box);
         groups_[g] = new QButtonGroup(this);
-        for (std::size_t c = 0; c < spec.choices.size(); ++c) {
-            auto* radio = new QRadioButton(QString::fromUtf8(spec.choices[c]), box);
+        for (std::size_t c = 0; c < group.choices.size(); ++c) {
+            auto* radio = new QRadioButton(QString::fromUtf8(group.choices[c]), box);
             groups_[g]->addButton(radio, static_cast<int>(c));
             column->addWidget(radio);
         }
         column->addStretch();
-        const int value = std::min((scfg >> spec.shift) & spec.mask, spec.largest);
+        const int value = std::min((scfg >> group.shift) & group.mask, group.largest);
         groups_[g]->button(value)->setChecked(true);
         row->addWidget(box);
     }
