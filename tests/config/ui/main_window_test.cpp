@@ -1,6 +1,8 @@
 // The configurator's main window: start-up, connection settings, and module operations
 // against the simulator.
+#include <QApplication>
 #include <QCheckBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
+#include "config/ui/dialog_probe.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
@@ -137,9 +140,21 @@ private slots:
         window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
         window.readFromModule();
         window.runner().waitForFinished();
-        window.record().setPhoneNumber(3, "+48600111222");
-        window.record().setWord(Field::Ulo, 2, 1234);
-        window.sendToModule();
+        // The technician's edits, made in the dialogs the buttons open.
+        QTimer::singleShot(0, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            test::edit(dialog, "NUM3")->setText("+48600111222");
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        button(window, "Ustawienia ogólne")->click();
+        QTimer::singleShot(0, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            test::edit(dialog, "ULO2")->setText("1234");
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        button(window, "Linie wejściowe L1...L8")->click();
+        QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
+        button(window, "Wyślij do modułu")->click();
         window.runner().waitForFinished();
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
         QVERIFY2(window.statusText().contains("\nweryfikacja OK"), qPrintable(window.statusText()));
