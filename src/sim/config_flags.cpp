@@ -8,19 +8,14 @@
 namespace kavrel::sim {
 namespace {
 
-bool toInt(std::string_view text, int& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} && end == text.data() + text.size() && !text.empty();
-}
-
 std::string shortEcho(SimOptions& o, const std::string& v) {
     ShortEcho echo;
     const auto first = v.find(':');
     const auto second = first == std::string::npos ? std::string::npos : v.find(':', first + 1);
     echo.key = v.substr(0, first);
     const std::string reads = first == std::string::npos ? "" : v.substr(first + 1, second - first - 1);
-    if (echo.key.empty() || !toInt(reads, echo.reads) || echo.reads < 1 ||
-        (second != std::string::npos && (!toInt(v.substr(second + 1), echo.length) || echo.length < 0)))
+    if (echo.key.empty() || !wholeNumber(reads, echo.reads) || echo.reads < 1 ||
+        (second != std::string::npos && (!wholeNumber(v.substr(second + 1), echo.length) || echo.length < 0)))
         return "expects KEY:READS[:LENGTH], e.g. SMS2:3:14";
     o.config.shortEchoes.push_back(echo);
     return "";

@@ -7,11 +7,6 @@
 namespace kavrel::sim {
 namespace {
 
-bool wholeNumber(std::string_view text, int& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} && end == text.data() + text.size();
-}
-
 std::string atLeast(const std::string& text, int minimum, int maximum, int& target) {
     int value = 0;
     if (!wholeNumber(text, value) || value < minimum || value > maximum)

@@ -24,11 +24,6 @@ double wave(long poll, double low, double high, long period) {
     return low + (high - low) * rise;
 }
 
-bool toLong(const std::string& text, long& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
-}
-
 } // namespace
 
 bool MonitorCommands::faulty() const {
@@ -114,9 +109,7 @@ std::vector<SimFlag> monitorFlags() {
         {"--msr-faulty-polls", "N:M", "the MSR faults apply only to polls N..M (M 0: to the end)",
          [](SimOptions& o, const std::string& v) {
              long first = 0, last = 0;
-             const auto colon = v.find(':');
-             if (colon == std::string::npos || !toLong(v.substr(0, colon), first) || first < 1 ||
-                 !toLong(v.substr(colon + 1), last) || last < 0)
+             if (!numberPair(v, first, last) || first < 1 || last < 0)
                  return std::string("expects N:M, e.g. 2:14");
              o.monitor.firstFaultyPoll = first;
              o.monitor.lastFaultyPoll = last;

@@ -1,18 +1,11 @@
 #include "sim/sim_flags.h"
 
-#include <charconv>
-
 namespace kavrel::sim {
 namespace {
 
-bool toInt(const std::string& text, int& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} && end == text.data() + text.size();
-}
-
 std::string number(const std::string& text, int minimum, int& target) {
     int value = 0;
-    if (!toInt(text, value) || value < minimum) return "expects a whole number of at least " + std::to_string(minimum);
+    if (!wholeNumber(text, value) || value < minimum) return "expects a whole number of at least " + std::to_string(minimum);
     target = value;
     return "";
 }
@@ -33,10 +26,8 @@ std::vector<SimFlag> linkFlags() {
          [](SimOptions& o, const std::string& v) { return number(v, 0, o.faults.ignoreFirstLines); }},
         {"--split", "N:MS", "send every answer in pieces of N bytes, MS milliseconds apart",
          [](SimOptions& o, const std::string& v) {
-             const auto colon = v.find(':');
              int bytes = 0, delay = 0;
-             if (colon == std::string::npos || !toInt(v.substr(0, colon), bytes) || bytes < 1 ||
-                 !toInt(v.substr(colon + 1), delay) || delay < 0)
+             if (!numberPair(v, bytes, delay) || bytes < 1 || delay < 0)
                  return std::string("expects N:MS, e.g. 3:300");
              o.faults.splitBytes = bytes;
              o.faults.splitDelayMs = delay;

@@ -57,7 +57,9 @@ TEST(SimRecordMemory, EveryRecordIsAValidStampedFrameInARealisticMix) {
         ASSERT_EQ(frame.size(), 39u);
         EXPECT_EQ(logger::checkFrame(bytesOf(frame), 'R', 37, frame.size()), logger::kFrameValid) << k;
         EXPECT_FALSE(logger::isBlankSlot(bytesOf(frame))) << k;
-        if (frame[2] != 'X') EXPECT_FALSE(logger::isBlankTime(bytesOf(frame))) << k;
+        if (frame[2] != 'X') {
+            EXPECT_FALSE(logger::isBlankTime(bytesOf(frame))) << k;
+        }
         ++kinds[frame[2]];
     }
     EXPECT_EQ(kinds.size(), 3u);
