@@ -39,10 +39,19 @@ QPushButton* button(QWidget& window, const QString& text) {
     return nullptr;
 }
 
-void useSimulator(MemoryStore& store, int port) {
-    store.createKey(kKey);
-    link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)});
-}
+// A configurator set to TCP on an in-process simulator, recording its message boxes.
+struct WindowOnSimulator {
+    WindowOnSimulator() {
+        store.createKey(kKey);
+        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        window = std::make_unique<Ckonfigurator>(store, "");
+        window->runner().setMessageHandler([this](const QString& t, MessageIcon) { boxes << t; });
+    }
+    kavrel::testing::SimFixture sim;
+    MemoryStore store;
+    std::unique_ptr<Ckonfigurator> window;
+    QStringList boxes;
+};
 
 } // namespace
 
@@ -112,12 +121,9 @@ private slots:
     }
 
     void readsTheModuleWithoutFreezingAndShowsEveryStep() {
-        kavrel::testing::SimFixture sim;
-        MemoryStore store;
-        useSimulator(store, sim.port());
-        Ckonfigurator window(store, "");
-        QStringList boxes;
-        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        WindowOnSimulator on;
+        Ckonfigurator& window = *on.window;
+        const QStringList& boxes = on.boxes;
         window.readVersion();
         QVERIFY(!button(window, "Odczytaj z modułu")->isEnabled());  // no second operation meanwhile
         window.runner().waitForFinished();
@@ -132,12 +138,9 @@ private slots:
     }
 
     void editedSettingsAreSentAndVerified() {
-        kavrel::testing::SimFixture sim;
-        MemoryStore store;
-        useSimulator(store, sim.port());
-        Ckonfigurator window(store, "");
-        QStringList boxes;
-        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        WindowOnSimulator on;
+        Ckonfigurator& window = *on.window;
+        const QStringList& boxes = on.boxes;
         window.readFromModule();
         window.runner().waitForFinished();
         // The technician's edits, made in the dialogs the buttons open.
