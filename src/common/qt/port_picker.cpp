@@ -104,11 +104,15 @@ void PortPickerDialog::setDevice(const QString& device) {
 int PortPickerDialog::comNumber() const { return comNumber_; }
 
 void PortPickerDialog::showCurrentDevice() {
-    currentLabel_->setText(QStringLiteral("Port %1").arg(comDeviceText(comNumber_, settings_)));
 #ifdef Q_OS_WIN
+    currentLabel_->setText(QStringLiteral("Wybierz port z listy."));
     setDevice(QStringLiteral("COM%1").arg(comNumber_));
 #else
-    setDevice(toQString(link::serialDevicePath(comNumber_, &settings_)));
+    const QString device = toQString(link::serialDevicePath(comNumber_, &settings_));
+    currentLabel_->setText(QStringLiteral("Port COM%1 otwiera teraz %2. Wybierz urządzenie z listy lub wpisz jego ścieżkę.")
+                               .arg(comNumber_)
+                               .arg(device));
+    setDevice(device);
 #endif
 }
 

@@ -9,6 +9,7 @@
 #include "common/qt/port_picker.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialog_gallery.h"
+#include "config/ui/main_window.h"
 #include "link/port_mapping.h"
 
 using namespace kavrel::config;
@@ -38,6 +39,18 @@ bool savePortPicker(const QString& folder) {
     return dialog.grab().save(path);
 }
 
+// The main window as it starts with no saved connection.
+bool saveMainWindow(const QString& folder) {
+    kavrel::MemoryStore settings;
+    Ckonfigurator window(settings, QStringLiteral("brak-pliku.kvl"));
+    window.adjustSize();
+    window.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/konfigurator.png");
+    QTextStream(stdout) << path << " " << window.width() << "x" << window.height() << "\n";
+    return window.grab().save(path);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -62,5 +75,6 @@ int main(int argc, char** argv) {
         delete window;
     }
     if (savePortPicker(folder)) ++written;
-    return written == static_cast<int>(dialogGallery().size()) + 1 ? 0 : 1;
+    if (saveMainWindow(folder)) ++written;
+    return written == static_cast<int>(dialogGallery().size()) + 2 ? 0 : 1;
 }
