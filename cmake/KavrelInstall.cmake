@@ -27,7 +27,8 @@ function(kavrel_install_program target)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
     endforeach()
   endif()
-  if(ARG_MANUAL AND NOT CMAKE_CROSSCOMPILING)
+  # Instrumented and cross builds are not installed; they skip the pages.
+  if(ARG_MANUAL AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
     set(page ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man

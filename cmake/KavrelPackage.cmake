@@ -10,11 +10,11 @@ set(CPACK_PACKAGE_CONTACT "Ostrevan <kavrel@ostrevan.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PC tools for the Kavrel GSM telemetry and alarm module")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "PC tools for the Kavrel GSM telemetry and alarm module
- Kavrel-Config reads, edits, writes and verifies the configuration of a Kavrel
- module over a serial port or TCP/IP and keeps it in .kvl files. The kavrel
- command-line tool does the same, polls measurements and downloads the module's
- memory from scripts; kavrel-sim is a simulated module for trying them out.")
+# The synopsis is the summary above; these lines are the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kavrel-Config reads, edits, writes and verifies the configuration of a Kavrel
+module over a serial port or TCP/IP and keeps it in .kvl files. The kavrel
+command-line tool does the same, polls measurements and downloads the module's
+memory from scripts; kavrel-sim is a simulated module for trying them out.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

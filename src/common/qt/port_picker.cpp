@@ -80,6 +80,10 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& index) {
         if (index.isValid()) deviceEdit_->setText(model_->entry(index.row()).device);
     });
+    // A click on the row already current (after typing a path) takes its device again.
+    connect(table_, &QTableView::clicked, this,
+            [this](const QModelIndex& index) { deviceEdit_->setText(model_->entry(index.row()).device); });
+    connect(table_, &QTableView::doubleClicked, this, &PortPickerDialog::accept);
     connect(deviceEdit_, &QLineEdit::textChanged, this,
             [this](const QString& text) { chooseButton_->setEnabled(!text.trimmed().isEmpty()); });
     connect(refreshButton, &QPushButton::clicked, this, &PortPickerDialog::refresh);
