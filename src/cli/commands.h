@@ -24,5 +24,7 @@ int runMonitor(CliContext& context, std::span<const std::string> args);
 int runConfig(CliContext& context, std::span<const std::string> args);
 const char* configUsage();
 int runLogger(CliContext& context, std::span<const std::string> args);
+int runPorts(CliContext& context, std::span<const std::string> args);
+const char* portsUsage();
 
 } // namespace kavrel::cli

@@ -21,7 +21,8 @@ void printUsage(std::ostream& out) {
     out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
            "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
            "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
-           "  --com N             serial port COMn (KAVREL_COMn or /dev/ttyS<n-1>)\n"
+           "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
+           "                      it to, or /dev/ttyS<n-1>)\n"
            "  --device PATH       a serial device by its path\n"
            "\nCOMMANDS:\n";
     for (const auto& command : commands()) {

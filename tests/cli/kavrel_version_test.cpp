@@ -1,42 +1,12 @@
 // The kavrel tool as a user runs it: a real process against the in-process simulator.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
-
+#include "cli/run_kavrel.h"
 #include "support/sim_fixture.h"
 
+using kavrel::testing::runKavrel;
 using kavrel::testing::SimFixture;
-
-namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the tool with a fresh settings folder, so that no user's saved connection is read.
-ToolRun runKavrel(const std::string& arguments, const std::string& environment = "") {
-    const std::string errFile = ::testing::TempDir() + "kavrel_err.txt";
-    const std::string command = "XDG_CONFIG_HOME=" + ::testing::TempDir() + "kavrel-config " + environment + " " +
-                                KAVREL_CLI + " " + arguments + " 2>" + errFile;
-    ToolRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 256> chunk{};
-    while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.out.append(chunk.data(), n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (FILE* err = std::fopen(errFile.c_str(), "r")) {
-        while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), err)) run.err.append(chunk.data(), n);
-        std::fclose(err);
-    }
-    return run;
-}
-
-} // namespace
+using kavrel::testing::ToolRun;
 
 TEST(KavrelVersion, PrintsTheTextAndItsFieldsOverTcpAndSerial) {
     SimFixture sim;

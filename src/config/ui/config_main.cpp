@@ -2,11 +2,13 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
 #include "config/ui/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::setUpApplication(app, kavrel::Program::Config);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel"));
     // The command line is one file name (a settings file opened with the program), which

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/operation_runner.h"
+#include "common/qt/port_picker.h"
 #include "common/qt/qt_text.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
@@ -29,6 +30,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
+#include "link/port_mapping.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -84,6 +86,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     : QWidget(parent), settings_(settings), link_(link::LinkVariant::configurator()) {
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
     runner_ = new OperationRunner(this);
+    link_.setDevicePathResolver(link::userDevicePathResolver(settings_));  // COM numbers picked with "..."
     networkDialog_ = new Custaw_sieciowe(this);
 
     auto* menu = new QMenuBar(this);
@@ -227,7 +230,7 @@ QGroupBox* Ckonfigurator::buildPortGroup() {
     comEdit_->setObjectName(QStringLiteral("comPort"));
     auto* networkButton = new QPushButton(QStringLiteral("Ustawienia TCP/IP"), group);
     grid->addWidget(comRadio_, 0, 0);
-    grid->addWidget(comEdit_, 0, 1);
+    grid->addWidget(withPortPicker(comEdit_, settings_), 0, 1);
     grid->addWidget(tcpRadio_, 1, 0);
     grid->addWidget(networkButton, 1, 1);
     connect(comRadio_, &QRadioButton::clicked, this, [this] { selectTcp(false); });

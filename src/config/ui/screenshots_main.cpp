@@ -6,11 +6,52 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "common/qt/port_picker.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialog_gallery.h"
+#include "config/ui/main_window.h"
+#include "link/port_mapping.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+
+namespace {
+
+// The port picker over a sample of what a technician's laptop lists, with COM3 mapped to
+// the first USB adapter.
+bool savePortPicker(const QString& folder) {
+    kavrel::MemoryStore settings;
+    kavrel::link::storeSerialDevicePath(settings, 3, "/dev/ttyUSB0");
+    auto sample = [] {
+        kavrel::SerialPortEntry onboard{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}};
+        kavrel::SerialPortEntry ftdi{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
+                                     QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001};
+        kavrel::SerialPortEntry modem{QStringLiteral("/dev/ttyACM0"), QStringLiteral("USB Serial Port"),
+                                      QStringLiteral("Microchip Technology"), {}, 0x04d8, 0x000a};
+        return QList<kavrel::SerialPortEntry>{onboard, ftdi, modem};
+    };
+    kavrel::PortPickerDialog dialog(3, settings, sample);
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/wybierz-port.png");
+    QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
+    return dialog.grab().save(path);
+}
+
+// The main window as it starts with no saved connection.
+bool saveMainWindow(const QString& folder) {
+    kavrel::MemoryStore settings;
+    Ckonfigurator window(settings, QStringLiteral("brak-pliku.kvl"));
+    window.adjustSize();
+    window.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/konfigurator.png");
+    QTextStream(stdout) << path << " " << window.width() << "x" << window.height() << "\n";
+    return window.grab().save(path);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -33,5 +74,7 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << path << " " << window->width() << "x" << window->height() << "\n";
         delete window;
     }
-    return written == static_cast<int>(dialogGallery().size()) ? 0 : 1;
+    if (savePortPicker(folder)) ++written;
+    if (saveMainWindow(folder)) ++written;
+    return written == static_cast<int>(dialogGallery().size()) + 2 ? 0 : 1;
 }

@@ -1,0 +1,64 @@
+# What `cmake --install` puts under the prefix and what the kavrel-tools Debian package
+# holds: the programs, the command-line tool and the simulator, their manual pages, the
+# desktop entries and icons. Included at the end of the top CMakeLists.txt, when every
+# target is known; a program whose target is not part of this build is left out.
+
+include(GNUInstallDirs)
+
+set(KAVREL_ICON_SIZES 16 24 32 48 64 128 256)
+set(KAVREL_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
+
+# kavrel_install_program(target [DESKTOP name] [MANUAL "summary"]): installs a program;
+# DESKTOP adds resources/desktop/<name>.desktop and the icon <name> in every size;
+# MANUAL generates <target>(1) from the program's --help at build time.
+function(kavrel_install_program target)
+  cmake_parse_arguments(ARG "SUBCOMMANDS" "DESKTOP;MANUAL" "" ${ARGN})
+  if(NOT TARGET ${target})
+    return()
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(ARG_DESKTOP)
+    install(FILES ${KAVREL_RESOURCES}/desktop/${ARG_DESKTOP}.desktop
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${KAVREL_RESOURCES}/icons/${ARG_DESKTOP}.svg
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    foreach(size IN LISTS KAVREL_ICON_SIZES)
+      install(FILES ${KAVREL_RESOURCES}/icons/${size}/${ARG_DESKTOP}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+  endif()
+  # Instrumented and cross builds are not installed; they skip the pages.
+  if(ARG_MANUAL AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
+    set(page ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      # Its own settings folder: the tool's start-up must not touch the builder's settings.
+      COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/man/settings QT_QPA_PLATFORM=offscreen
+              ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DNAME=${target} "-DSUMMARY=${ARG_MANUAL}"
+              -DSUBCOMMANDS=${ARG_SUBCOMMANDS} -DOUTPUT=${page} -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+      DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+      COMMENT "Manual page ${target}(1)" VERBATIM)
+    add_custom_target(${target}-manual ALL DEPENDS ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endfunction()
+
+kavrel_install_program(Kavrel-Config DESKTOP kavrel-config)
+kavrel_install_program(Kavrel-Monitor DESKTOP kavrel-monitor)
+kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger)
+kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module")
+kavrel_install_program(kavrel-sim MANUAL "simulated Kavrel module for demonstrations and tests")
+
+# The package's own documents, where Debian keeps them.
+set(KAVREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kavrel-tools)
+install(FILES ${KAVREL_RESOURCES}/debian/copyright DESTINATION ${KAVREL_DOC_DIR})
+find_program(GZIP gzip)
+if(GZIP)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
+    COMMAND ${GZIP} -9nc ${KAVREL_RESOURCES}/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
+    DEPENDS ${KAVREL_RESOURCES}/debian/changelog)
+  add_custom_target(kavrel-changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${KAVREL_DOC_DIR})
+endif()
+
+include(KavrelPackage)

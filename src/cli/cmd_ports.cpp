@@ -1,0 +1,85 @@
+// kavrel ports: the serial ports of this computer with the COM numbers that open them,
+// and the per-user COM number mapping the programs' port picker changes.
+#include <cstdlib>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "common/qt/qsettings_store.h"
+#include "common/qt/qt_text.h"
+#include "common/qt/serial_port_model.h"
+#include "link/port_mapping.h"
+
+namespace kavrel::cli {
+namespace {
+
+std::string field(const QString& text) { return text.isEmpty() ? std::string("-") : text.toStdString(); }
+
+bool parseComNumber(const std::string& text, int& number) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    number = std::stoi(text);
+    return number >= link::kFirstComNumber && number <= link::kLastComNumber;
+}
+
+int listPorts(CliContext& context, const SettingsStore& settings) {
+    SerialPortModel ports(systemSerialPorts, &settings);
+    for (int row = 0; row < ports.rowCount(); ++row) {
+        const SerialPortEntry& port = ports.entry(row);
+        context.out << field(port.device) << '\t' << field(comNumbersText(ports.comNumbers(row)).remove(QLatin1Char(' ')))
+                    << '\t' << field(port.description) << '\t' << field(port.manufacturer) << '\t'
+                    << field(port.serialNumber) << '\t' << field(port.usbId()) << "\n";
+    }
+    return kExitOk;
+}
+
+int changeMapping(CliContext& context, SettingsStore& settings, int number, const std::string& device) {
+#ifdef _WIN32
+    (void)settings;
+    (void)device;
+    context.err << "kavrel ports: on Windows COM" << number << " is the port COM" << number
+                << " itself; there is nothing to map\n";
+    return kExitUsage;
+#else
+    if (!link::storeSerialDevicePath(settings, number, device)) {
+        context.err << "kavrel ports: the user's settings refused the mapping of COM" << number << "\n";
+        return kExitFailure;
+    }
+    const std::string variable = "KAVREL_COM" + std::to_string(number);
+    if (const char* value = std::getenv(variable.c_str()); value && *value)
+        context.err << "kavrel ports: note: " << variable << "=" << value << " is set and wins over the mapping\n";
+    const std::string opened = link::serialDevicePath(number, &settings);
+    context.out << "COM" << number << '\t' << opened << "\n";
+    return kExitOk;
+#endif
+}
+
+} // namespace
+
+const char* portsUsage() {
+    return "usage: kavrel ports [--map N DEVICE | --unmap N]\n"
+           "Lists the serial ports of this computer, one a line, with tab-separated fields: device,\n"
+           "the COM numbers that open it, description, manufacturer, serial number and USB VID:PID\n"
+           "('-' when unknown). Devices that a COM number is mapped to but that the system does not\n"
+           "list (a simulator's pseudo-terminal, an unplugged adapter) follow the ports found.\n"
+           "  --map N DEVICE   COM N opens DEVICE from now on, in kavrel and in the Kavrel programs\n"
+           "                   (the value COMN under Software\\Ostrevan\\Kavrel\\Porty of the user's\n"
+           "                   settings, as the programs' port picker stores it)\n"
+           "  --unmap N        COM N opens its default device /dev/ttyS<N-1> again\n"
+           "The environment variable KAVREL_COMN wins over a mapping. On Windows COM N is the port\n"
+           "COMN itself and nothing is mapped.\n";
+}
+
+int runPorts(CliContext& context, std::span<const std::string> args) {
+    QSettingsStore settings;
+    if (args.empty()) return listPorts(context, settings);
+    const bool map = args[0] == "--map";
+    const std::size_t expected = map ? 3 : 2;
+    int number = 0;
+    if ((!map && args[0] != "--unmap") || args.size() != expected || !parseComNumber(args[1], number) ||
+        (map && args[2].empty())) {
+        context.err << portsUsage();
+        return kExitUsage;
+    }
+    return changeMapping(context, settings, number, map ? args[2] : std::string());
+}
+
+} // namespace kavrel::cli

@@ -1,0 +1,37 @@
+// The serial ports present on this computer, as the port picker and `kavrel ports` list
+// them, and the COM numbers that already reach each one.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace kavrel {
+
+struct SerialPortEntry {
+    QString device;        // what the link opens: /dev/ttyUSB0, or COM3 on Windows
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    std::optional<quint16> vendorId;
+    std::optional<quint16> productId;
+
+    // "0403:6001" for a USB adapter, "" otherwise.
+    QString usbId() const;
+};
+
+// Where a list comes from: the system in the programs, a fixed list in tests.
+using SerialPortSource = std::function<QList<SerialPortEntry>()>;
+
+// The ports QSerialPortInfo finds, sorted by device.
+QList<SerialPortEntry> systemSerialPorts();
+
+// The COM number a Windows port name stands for ("COM7" gives 7), or nullopt.
+std::optional<int> windowsComNumber(const QString& portName);
+
+// "COM1, COM5" for the numbers given, "" for none.
+QString comNumbersText(const std::vector<int>& numbers);
+
+} // namespace kavrel

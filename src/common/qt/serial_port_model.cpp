@@ -1,0 +1,89 @@
+#include "common/qt/serial_port_model.h"
+
+#include <QFileInfo>
+#include <set>
+
+#include "common/qt/qt_text.h"
+#include "link/port_mapping.h"
+
+namespace kavrel {
+
+QString unlistedDeviceDescription(const QString& device) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return QStringLiteral("(port nieobecny)");
+#else
+    return QFileInfo::exists(device) ? QStringLiteral("(przypisane urządzenie)") : QStringLiteral("(urządzenie nieobecne)");
+#endif
+}
+
+SerialPortModel::SerialPortModel(SerialPortSource source, const SettingsStore* settings, QObject* parent)
+    : QAbstractTableModel(parent), source_(std::move(source)), settings_(settings) {
+    refresh();
+}
+
+void SerialPortModel::refresh() {
+    beginResetModel();
+    rows_.clear();
+#ifdef Q_OS_WIN
+    // COM n is the port COMn itself.
+    for (const SerialPortEntry& port : source_()) {
+        const std::optional<int> number = windowsComNumber(port.device);
+        rows_.append({port, number ? std::vector<int>{*number} : std::vector<int>{}});
+    }
+#else
+    const std::vector<std::string> table = link::comDeviceTable(settings_);
+    for (const SerialPortEntry& port : source_())
+        rows_.append({port, link::comNumbersReaching(fromQString(port.device), table)});
+    // Devices that COM numbers were pointed at by hand or by the environment but that
+    // the system does not list; the default /dev/ttyS paths of unmapped numbers are
+    // left out, as the system lists those that have a port behind them.
+    std::set<std::string> listed;
+    for (const Row& row : rows_) listed.insert(fromQString(row.port.device));
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const int number = static_cast<int>(i) + link::kFirstComNumber;
+        const std::string& device = table[i];
+        if (listed.count(device) || device == link::serialDevicePath(number, nullptr)) continue;
+        listed.insert(device);
+        SerialPortEntry port;
+        port.device = toQString(device);
+        port.description = unlistedDeviceDescription(port.device);
+        rows_.append({port, link::comNumbersReaching(device, table)});
+    }
+#endif
+    endResetModel();
+}
+
+int SerialPortModel::rowOf(const QString& device) const {
+    for (int row = 0; row < rows_.size(); ++row)
+        if (rows_[row].port.device == device) return row;
+    return -1;
+}
+
+int SerialPortModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+
+int SerialPortModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant SerialPortModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    const Row& row = rows_[index.row()];
+    switch (index.column()) {
+    case kDevice: return row.port.device;
+    case kDescription: return row.port.description;
+    case kManufacturer: return row.port.manufacturer;
+    case kSerialNumber: return row.port.serialNumber;
+    case kUsbId: return row.port.usbId();
+    case kComNumbers: return comNumbersText(row.comNumbers);
+    default: return {};
+    }
+}
+
+QVariant SerialPortModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kHeaders[kColumnCount] = {"Urządzenie", "Opis",         "Producent",
+                                                       "Numer seryjny", "USB VID:PID", "Porty COM"};
+    return section >= 0 && section < kColumnCount ? QString::fromUtf8(kHeaders[section]) : QVariant();
+}
+
+} // namespace kavrel

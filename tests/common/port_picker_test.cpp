@@ -1,0 +1,177 @@
+// The port picker over a fixed list of ports, and the start-up helper every program
+// calls: Polish standard dialogs and the programs' icons.
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "common/qt/application_setup.h"
+#include "common/qt/port_picker.h"
+#include "common/qt/serial_port_model.h"
+#include "link/port_mapping.h"
+
+using namespace kavrel;
+
+namespace {
+
+SerialPortEntry usbAdapter(QString device, QString serial) {
+    SerialPortEntry entry;
+    entry.device = std::move(device);
+    entry.description = QStringLiteral("FT232R USB UART");
+    entry.manufacturer = QStringLiteral("FTDI");
+    entry.serialNumber = std::move(serial);
+    entry.vendorId = 0x0403;
+    entry.productId = 0x6001;
+    return entry;
+}
+
+QList<SerialPortEntry> fakePorts() {
+    SerialPortEntry onboard;
+    onboard.device = QStringLiteral("/dev/ttyS0");
+    return {onboard, usbAdapter(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("A50285BI")),
+            usbAdapter(QStringLiteral("/dev/ttyUSB1"), QStringLiteral("A50285BJ"))};
+}
+
+QString cell(const SerialPortModel& model, int row, int column) {
+    return model.data(model.index(row, column)).toString();
+}
+
+// Closes the next message box the code under test opens, and remembers its text.
+void answerNextMessageBox(QString& text) {
+    QTimer::singleShot(0, [&text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            box->accept();
+        }
+    });
+}
+
+} // namespace
+
+class PortPickerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        for (const char* name : {"KAVREL_COM1", "KAVREL_COM3", "KAVREL_COM4"}) ::unsetenv(name);
+    }
+
+    void modelListsPortsWithTheirComNumbersAndMappedDevicesTheSystemMisses() {
+        MemoryStore store;
+        link::storeSerialDevicePath(store, 3, "/dev/ttyUSB1");
+        link::storeSerialDevicePath(store, 4, "/dev/kavrel-odlaczony");
+        SerialPortModel model(fakePorts, &store);
+
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.headerData(SerialPortModel::kUsbId, Qt::Horizontal).toString(), QStringLiteral("USB VID:PID"));
+        QCOMPARE(cell(model, 0, SerialPortModel::kDevice), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(cell(model, 0, SerialPortModel::kComNumbers), QStringLiteral("COM1"));
+        QCOMPARE(cell(model, 0, SerialPortModel::kUsbId), QString());
+        QCOMPARE(cell(model, 2, SerialPortModel::kDescription), QStringLiteral("FT232R USB UART"));
+        QCOMPARE(cell(model, 2, SerialPortModel::kSerialNumber), QStringLiteral("A50285BJ"));
+        QCOMPARE(cell(model, 2, SerialPortModel::kUsbId), QStringLiteral("0403:6001"));
+        QCOMPARE(cell(model, 2, SerialPortModel::kComNumbers), QStringLiteral("COM3"));
+        QCOMPARE(cell(model, 1, SerialPortModel::kComNumbers), QString());
+        QCOMPARE(cell(model, 3, SerialPortModel::kDevice), QStringLiteral("/dev/kavrel-odlaczony"));
+        QCOMPARE(cell(model, 3, SerialPortModel::kDescription), QStringLiteral("(urządzenie nieobecne)"));
+        QCOMPARE(cell(model, 3, SerialPortModel::kComNumbers), QStringLiteral("COM4"));
+
+        // A mapping changed elsewhere shows after a refresh.
+        link::storeSerialDevicePath(store, 1, "/dev/ttyUSB0");
+        model.refresh();
+        QCOMPARE(cell(model, 0, SerialPortModel::kComNumbers), QString());
+        QCOMPARE(cell(model, 1, SerialPortModel::kComNumbers), QStringLiteral("COM1"));
+    }
+
+    void choosingARowStoresTheDeviceForTheNumberShownAndTheLinkOpensIt() {
+        MemoryStore store;
+        PortPickerDialog dialog(4, store, fakePorts);
+        QCOMPARE(dialog.device(), QStringLiteral("/dev/ttyS3"));  // the default, not in the list
+        dialog.table().selectRow(1);
+        QCOMPARE(dialog.device(), QStringLiteral("/dev/ttyUSB0"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.comNumber(), 4);
+        QCOMPARE(link::serialDevicePath(4, &store), std::string("/dev/ttyUSB0"));
+
+        // Opened again, it shows the mapping, and "Przywróć domyślny" forgets it.
+        PortPickerDialog again(4, store, fakePorts);
+        QCOMPARE(again.table().currentIndex().row(), 1);
+        QCOMPARE(again.device(), QStringLiteral("/dev/ttyUSB0"));
+        again.restoreDefault();
+        QCOMPARE(link::serialDevicePath(4, &store), std::string("/dev/ttyS3"));
+        QCOMPARE(again.device(), QStringLiteral("/dev/ttyS3"));
+    }
+
+    void aTypedDeviceIsStoredAndARefusedSaveKeepsTheDialogOpen() {
+        MemoryStore store;
+        PortPickerDialog dialog(2, store, fakePorts);
+        dialog.setDevice(QStringLiteral("/dev/pts/7"));
+        dialog.accept();
+        QCOMPARE(link::serialDevicePath(2, &store), std::string("/dev/pts/7"));
+
+        store.setReadOnly(true);
+        PortPickerDialog refused(2, store, fakePorts);
+        refused.show();
+        refused.setDevice(QStringLiteral("/dev/ttyUSB1"));
+        QString shown;
+        answerNextMessageBox(shown);
+        refused.accept();
+        QCOMPARE(shown, QStringLiteral("Nie można zapisać ustawień portu COM2."));
+        QVERIFY(refused.isVisible());
+        QCOMPARE(link::serialDevicePath(2, &store), std::string("/dev/pts/7"));
+    }
+
+    void fieldWithPickerShowsItsDeviceAndFollowsTheFieldsState() {
+        MemoryStore store;
+        link::storeSerialDevicePath(store, 3, "/dev/ttyUSB1");
+        QWidget window;
+        auto* edit = new QLineEdit(&window);
+        edit->setObjectName(QStringLiteral("comPort"));
+        QWidget* row = withPortPicker(edit, store);
+        auto* button = row->findChild<PortPickerButton*>();
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("..."));
+        QCOMPARE(button->toolTip(), QStringLiteral("Wybierz port..."));
+        edit->setText(QStringLiteral("3"));
+        QCOMPARE(edit->toolTip(), QStringLiteral("COM3: /dev/ttyUSB1"));
+        edit->setText(QStringLiteral("2"));
+        QCOMPARE(edit->toolTip(), QStringLiteral("COM2: /dev/ttyS1"));
+        edit->setEnabled(false);
+        QVERIFY(!button->isEnabled());
+        edit->setEnabled(true);
+        QVERIFY(button->isEnabled());
+
+        // No number in the field: the picker says so instead of opening.
+        edit->setText(QStringLiteral("x"));
+        QString shown;
+        answerNextMessageBox(shown);
+        button->pick();
+        QCOMPARE(shown, QStringLiteral("Najpierw wpisz numer portu COM (1...255)."));
+    }
+
+    void standardDialogsSpeakPolishAndEveryProgramHasItsIcon() {
+        QVERIFY(loadQtTranslations(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Pytanie"), QStringLiteral("Skasować?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Tak"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Nie"));
+
+        QSet<QRgb> colours;  // each program has its own colour
+        for (Program program : {Program::Config, Program::Monitor, Program::Logger}) {
+            const QIcon icon = programIcon(program);
+            QVERIFY(!icon.isNull());
+            QCOMPARE(icon.availableSizes().size(), 7);
+            colours.insert(icon.pixmap(16, 16).toImage().pixel(2, 2));
+        }
+        QCOMPARE(colours.size(), 3);
+    }
+};
+
+QTEST_MAIN(PortPickerTest)
+#include "port_picker_test.moc"
