@@ -523,6 +523,7 @@ QMessageBox* Cmonitor::makeAboutBox() {
     box->setText(QStringLiteral("Kavrel-Monitor wersja 2.9"));
     box->setInformativeText(QStringLiteral("Pomiary modułu Kavrel co 5 s, zapis do pliku CSV."));
     box->setStandardButtons(QMessageBox::Ok);
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
     return box;
 }
 
