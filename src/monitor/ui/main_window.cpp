@@ -377,13 +377,14 @@ void Cmonitor::runStep(Step step) {
     pendingResult_ = result;
     pendingStep_ = step;
     setPollingButtons(polling_, true);
-    runner_->start([session, result, step](OperationObserver& observer) {
+    const bool started = runner_->start([session, result, step](OperationObserver& observer) {
         switch (step) {
         case Step::Start: *result = session->start(observer); break;
         case Step::Tick: *result = session->tick(observer); break;
         case Step::Stop: *result = session->stop(); break;
         }
     });
+    if (!started) pendingResult_.reset();
 }
 
 void Cmonitor::stepFinished() {
