@@ -1,7 +1,9 @@
 // The monitor's window against the simulated module: start-up order, START, polls filling
 // the window and the CSV log, failures, STOP and closing during an exchange, and the
 // settings files. Ticks are run directly; only the silent polls wait for the 500 ms limit.
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -134,6 +136,17 @@ private slots:
         o1->click();
         QCOMPARE(o1->isChecked(), o1State);
 
+        // Extended-line names can change while polling, and the next polls keep them.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>("extName2")->setText("Drzwi hali");
+            dialog->accept();
+        });
+        button(w, "Linie XL1...16")->click();
+        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
+        QCOMPARE(w.settings().extName[1], std::string("Drzwi hali"));
+
         // Rows at the first poll and then every 12 ticks; poll 12 reports GSM signal 99.
         for (int poll = 2; poll <= 13; ++poll) {
             m.tick();
@@ -144,6 +157,7 @@ private slots:
             }
         }
         QCOMPARE(text(w, "rowField") + "/" + text(w, "answeredField"), QString("2/13"));
+        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
         const QStringList log = fileLines("test1.csv");
         QCOMPARE(log.size(), 3);
         QVERIFY(log[0].startsWith("Lp;Czas;Linia L1 [V];Linia L2 ["));
@@ -306,6 +320,26 @@ private slots:
         QCOMPARE(m.boxes, (QStringList{QString::fromUtf8("Niepoprawny format pliku z ustawieniami"),
                                        QString::fromUtf8("Błąd otwarcia pliku do odczytu ustawień"),
                                        QString::fromUtf8("Błąd otwarcia pliku do zapisu ustawień")}));
+
+        // "Ustawienia": what is accepted shows in the window; "Anuluj" changes nothing.
+        auto answerSettings = [](bool accept) {
+            QTimer::singleShot(0, [accept] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->findChild<QLineEdit*>("recordPeriod")->setText("3");
+                dialog->findChild<QCheckBox*>("tcpMode")->setChecked(false);
+                accept ? dialog->accept() : dialog->reject();
+            });
+        };
+        answerSettings(false);
+        button(w, "Ustawienia")->click();
+        QCOMPARE(text(w, "periodField"), QString("5"));
+        QCOMPARE(text(w, "portField"), QString("TCP/IP"));
+        answerSettings(true);
+        button(w, "Ustawienia")->click();
+        QCOMPARE(text(w, "periodField"), QString("3"));
+        QCOMPARE(text(w, "portField"), QString("COM5"));
+        QVERIFY(!w.connection().tcpMode);
 
         MonitorSettings other;
         other.comPort = 12;
