@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <algorithm>
 #include <memory>
 
 #include "common/settings_store.h"
@@ -84,12 +85,14 @@ int main(int argc, char** argv) {
     window.resize(window.sizeHint());
     save(&window, folder, "monitor-idle");
 
-    // Twenty minutes of polls, five seconds apart on the trend's own clock.
+    // Twenty minutes of polls (or as many as the second argument says), five seconds apart
+    // on the trend's own clock.
+    const int minutes = args.size() > 2 ? std::max(1, args[2].toInt()) : 20;
     qint64 time = QDateTime::fromString(QStringLiteral("2024-05-06T09:00:00"), Qt::ISODate).toMSecsSinceEpoch();
     window.setTrendClock([&time] { return time += 5000; });
     window.startPolling();
     window.waitForStep();
-    for (int tick = 1; tick < 12 * 20; ++tick) {
+    for (int tick = 1; tick < 12 * minutes; ++tick) {
         window.pollTick();
         window.waitForStep();
     }

@@ -140,31 +140,31 @@ void TrendChart::clear() {
 }
 
 void TrendChart::redraw() {
-    double low[2] = {HUGE_VAL, HUGE_VAL}, high[2] = {-HUGE_VAL, -HUGE_VAL};
+    const auto low = alarmPoint(kLowColour), high = alarmPoint(kHighColour);
+    double bottom[2] = {HUGE_VAL, HUGE_VAL}, top[2] = {-HUGE_VAL, -HUGE_VAL};
     for (int i = 0; i < kInputLines; ++i) {
         QList<QPointF> points;
-        QList<int> lowPoints, highPoints;
+        QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> alarms;
         points.reserve(static_cast<qsizetype>(buffer_.size()));
         for (std::size_t n = 0; n < buffer_.size(); ++n) {
             const TrendSample& sample = buffer_.at(n);
             if (!sample.value[i]) continue;
             const double value = *sample.value[i];
-            if ((sample.highMask >> i) & 1) highPoints << static_cast<int>(points.size());
-            else if ((sample.lowMask >> i) & 1) lowPoints << static_cast<int>(points.size());
+            const int at = static_cast<int>(points.size());
+            if ((sample.highMask >> i) & 1) alarms.insert(at, high);
+            else if ((sample.lowMask >> i) & 1) alarms.insert(at, low);
             points.append(QPointF(static_cast<double>(sample.msecsSinceEpoch), value));
             if (boxes_[i]->isChecked()) {
-                low[secondAxis_[i]] = std::min(low[secondAxis_[i]], value);
-                high[secondAxis_[i]] = std::max(high[secondAxis_[i]], value);
+                bottom[secondAxis_[i]] = std::min(bottom[secondAxis_[i]], value);
+                top[secondAxis_[i]] = std::max(top[secondAxis_[i]], value);
             }
         }
         QLineSeries* series = series_[i];
         series->replace(points);
-        series->clearPointsConfiguration();
-        for (int at : lowPoints) series->setPointConfiguration(at, alarmPoint(kLowColour));
-        for (int at : highPoints) series->setPointConfiguration(at, alarmPoint(kHighColour));
+        series->setPointsConfiguration(alarms);   // all at once: one update of the chart
     }
-    fitAxis(mainAxis_, low[0], high[0]);
-    fitAxis(secondValueAxis_, low[1], high[1]);
+    fitAxis(mainAxis_, bottom[0], top[0]);
+    fitAxis(secondValueAxis_, bottom[1], top[1]);
 
     // At least a minute of time, the newest reading at the right edge.
     const qint64 now = buffer_.size() ? buffer_.at(buffer_.size() - 1).msecsSinceEpoch : QDateTime::currentMSecsSinceEpoch();
