@@ -19,12 +19,13 @@ QString swapFirstLetter(QString name) {
 } // namespace
 
 bool folderIgnoresCase(const QString& folder) {
-    // Look for the nearest folder on the path whose name has a letter, and ask whether
-    // the same name in another case reaches it too.
+    // Look for the nearest existing folder on the path whose name has a letter, and ask
+    // whether the same name in another case reaches it too. Folders not yet made are
+    // passed over.
     QFileInfo info(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
-    while (info.exists() && !info.isRoot()) {
+    while (!info.isRoot() && info.absolutePath() != info.absoluteFilePath()) {
         const QString swapped = swapFirstLetter(info.fileName());
-        if (!swapped.isEmpty()) {
+        if (info.exists() && !swapped.isEmpty()) {
             const QFileInfo other(info.dir(), swapped);
             std::error_code error;
             return other.exists() && std::filesystem::equivalent(other.absoluteFilePath().toStdU16String(),

@@ -100,6 +100,7 @@ private slots:
         const QString chosen = folder.path() + "/Ustawienia/monitor.cfg";
         // The test folders live on a file system that tells cases apart.
         QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia"));
+        QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia/jeszcze/nie ma"));
         QCOMPARE(settingsFilePath(chosen), chosen);
     }
 
