@@ -1,0 +1,56 @@
+// "Ustawienia programu": the monitor's program settings dialog. It works on copies of the
+// settings and the connection and hands them back only when "Wprowadź" is pressed and
+// every field passes its check.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "link/connection_settings.h"
+#include "monitor/monitor_settings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+
+namespace kavrel::config::ui {
+class NumberEdit;
+class TextEdit;
+}
+
+namespace kavrel::monitor::ui {
+
+class FittingTextEdit;
+
+class CSetupProg : public QDialog {
+    Q_OBJECT
+public:
+    CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent = nullptr);
+
+    const MonitorSettings& settings() const { return settings_; }
+    const link::ConnectionSettings& connection() const { return connection_; }
+
+    // "Otwórz...": the chosen file's name without its folder becomes the results file.
+    void takeChosenFile(const QString& path);
+
+public slots:
+    void accept() override;
+
+private:
+    void chooseResultsFile();
+
+    MonitorSettings settings_;
+    link::ConnectionSettings connection_;
+    config::ui::NumberEdit* comPort_;
+    FittingTextEdit* resultsFile_;
+    config::ui::NumberEdit* recordPeriod_;
+    QCheckBox* tcpMode_;
+    QLineEdit* moduleAddress_;
+    config::ui::NumberEdit* tcpPort_;
+    std::array<config::ui::TextEdit*, kInputLines> lineName_{};
+    std::array<QButtonGroup*, kInputLines> lineType_{};
+    std::array<config::ui::NumberEdit*, kInputLines> barMin_{};
+    std::array<config::ui::NumberEdit*, kInputLines> barMax_{};
+};
+
+} // namespace kavrel::monitor::ui

@@ -1,0 +1,586 @@
+#include "monitor/ui/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+
+#include "common/qt/operation_runner.h"
+#include "common/qt/qt_text.h"
+#include "common/registry_key.h"
+#include "link/serial_port.h"
+#include "monitor/ui/csetupprog.h"
+#include "monitor/ui/custaw_ext.h"
+#include "monitor/ui/poll_session.h"
+#include "monitor/ui/settings_paths.h"
+#include "monitor/ui/trend_chart.h"
+
+namespace kavrel::monitor::ui {
+namespace {
+
+constexpr int kCommandWordsMax = 10;
+constexpr int kCommandWordMax = 255;
+constexpr int kGsmSignalMax = 31;
+constexpr const char* kSettingsFilter = "Pliki konfiguracji (*.CFG)";
+constexpr const char* kSettingsExtension = "cfg";
+// The monitor's own choices beside the shared connection key: whether the trend is shown.
+constexpr const char* kMonitorKey = "Software\\Ostrevan\\Kavrel-Monitor";
+constexpr const char* kTrendValue = "Wykres";
+
+std::filesystem::path filePath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
+
+QLineEdit* readOnlyField(QWidget* parent, int characters, const char* name) {
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::ClickFocus);
+    field->setObjectName(QString::fromLatin1(name));
+    if (characters > 0)
+        field->setFixedWidth(field->fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('0'))) + 14);
+    return field;
+}
+
+// A label that keeps its place in the layout while hidden, so that nothing moves when an
+// alarm comes and goes.
+QLabel* hiddenLabel(const QString& text, QWidget* parent, const char* name) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    QSizePolicy policy = label->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    label->setSizePolicy(policy);
+    label->setVisible(false);
+    return label;
+}
+
+QProgressBar* verticalBar(QWidget* parent, int height) {
+    auto* bar = new QProgressBar(parent);
+    bar->setOrientation(Qt::Vertical);
+    bar->setTextVisible(false);
+    bar->setFixedSize(22, height);
+    return bar;
+}
+
+// A check box that shows a state and cannot be changed by a click: it is set back at once.
+QCheckBox* indicator(const QString& text, QWidget* parent) {
+    auto* box = new QCheckBox(text, parent);
+    QObject::connect(box, &QCheckBox::clicked, box, [box](bool checked) { box->setChecked(!checked); });
+    return box;
+}
+
+} // namespace
+
+Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* parent)
+    : QWidget(parent), store_(store) {
+    setWindowTitle(QStringLiteral("Kavrel-Monitor"));
+    showMessage_ = [this](const QString& text, MessageIcon icon) {
+        const auto boxIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
+                             : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                            : QMessageBox::Information;
+        QMessageBox box(boxIcon, windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    runner_ = new OperationRunner(this);
+    runner_->setMessageHandler([this](const QString& text, MessageIcon icon) { message(text, icon); });
+    connect(runner_, &OperationRunner::finished, this, &Cmonitor::stepFinished);
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(kPollPeriodMs);
+    connect(pollTimer_, &QTimer::timeout, this, &Cmonitor::pollTick);
+
+    auto* menu = new QMenuBar(this);
+    QMenu* view = menu->addMenu(QStringLiteral("&Widok"));
+    trendAction_ = view->addAction(QStringLiteral("&Wykres odczytów"));
+    trendAction_->setCheckable(true);
+    connect(trendAction_, &QAction::toggled, this, &Cmonitor::setTrendShown);
+    QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
+    help->addAction(QStringLiteral("&O programie..."), this, &Cmonitor::showAbout);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(buildInputLines(0));
+    top->addWidget(buildInputLines(4));
+    top->addWidget(buildOutputsAndGsm());
+    top->addWidget(buildCounters(), 1);
+    top->addWidget(buildButtons());
+
+    trendPanel_ = new QGroupBox(QStringLiteral("Wykres odczytów L1...L8"), this);
+    trend_ = new TrendChart(trendPanel_);
+    (new QVBoxLayout(trendPanel_))->addWidget(trend_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu);
+    layout->addLayout(top);
+    layout->addWidget(buildExtendedLines());
+    layout->addWidget(trendPanel_, 1);
+
+    // Start-up: the connection kept by the last run (its port number first), the default
+    // settings file without its port, then the command line's file with its port.
+    connection_ = link::loadConnectionSettings(store_);
+    settings_.comPort = static_cast<std::int32_t>(connection_.comPort);
+    const std::int32_t keptPort = settings_.comPort;
+    loadMonitorSettings(kDefaultSettingsFile, settings_);
+    settings_.comPort = keptPort;
+    QStringList words = arguments.mid(0, kCommandWordsMax);
+    for (QString& word : words) word.truncate(kCommandWordMax);
+    if (!words.isEmpty() && !words[0].isEmpty()) loadMonitorSettings(filePath(words[0]), settings_);
+
+    RegistryKey monitorKey(store_);
+    std::uint32_t trendShown = 1;
+    if (monitorKey.open(kMonitorKey) == kRegistryOk) monitorKey.readNumber(kTrendValue, trendShown);
+    trendAction_->setChecked(trendShown != 0);
+    setTrendShown(trendShown != 0);
+
+    showSettingsInWindow();
+    draw();
+    setPollingButtons(false, false);
+    if (words.size() > 1 && words[1].startsWith(QStringLiteral("/start"))) startPolling();
+}
+
+Cmonitor::~Cmonitor() {
+    // A running step keeps its session alive by itself; only its messages are dropped.
+    closing_ = true;
+}
+
+QWidget* Cmonitor::buildInputLines(int first) {
+    auto* group = new QGroupBox(this);
+    auto* grid = new QGridLayout(group);
+    grid->setVerticalSpacing(4);
+    for (int column = 0; column < 4; ++column) {
+        const int i = first + column;
+        LineWidgets& line = lines_[i];
+        line.name = new QLabel(group);
+        line.name->setAlignment(Qt::AlignCenter);
+        line.bar = verticalBar(group, 130);
+        line.bar->setObjectName(QStringLiteral("bar%1").arg(i + 1));
+        line.value = readOnlyField(group, 7, "");
+        line.value->setObjectName(QStringLiteral("value%1").arg(i + 1));
+        line.value->setAlignment(Qt::AlignCenter);
+        line.alarm = hiddenLabel(QStringLiteral("Alarm"), group, "");
+        line.alarm->setObjectName(QStringLiteral("alarm%1").arg(i + 1));
+        line.alarm->setAlignment(Qt::AlignCenter);
+        line.alarm->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+        grid->addWidget(line.name, 0, column, Qt::AlignHCenter);
+        grid->addWidget(line.bar, 1, column, Qt::AlignHCenter);
+        grid->addWidget(line.value, 2, column, Qt::AlignHCenter);
+        grid->addWidget(line.alarm, 3, column, Qt::AlignHCenter);
+    }
+    return group;
+}
+
+QWidget* Cmonitor::buildOutputsAndGsm() {
+    auto* column = new QWidget(this);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* outputs = new QGroupBox(QStringLiteral("Stan wyjść"), column);
+    auto* grid = new QGridLayout(outputs);
+    for (int i = 0; i < kOutputLines; ++i) {
+        outputs_[i] = indicator(QStringLiteral("O%1").arg(i + 1), outputs);
+        outputs_[i]->setObjectName(QStringLiteral("output%1").arg(i + 1));
+        grid->addWidget(outputs_[i], i % 3, i / 3);
+    }
+    layout->addWidget(outputs);
+
+    auto* gsm = new QGroupBox(QStringLiteral("Sygnał sieci"), column);
+    auto* gsmLayout = new QGridLayout(gsm);
+    gsmBar_ = verticalBar(gsm, 80);
+    gsmBar_->setObjectName(QStringLiteral("gsmBar"));
+    gsmBar_->setRange(0, kGsmSignalMax);
+    gsmNumber_ = readOnlyField(gsm, 3, "gsmNumber");
+    noNetwork_ = hiddenLabel(QStringLiteral("Brak sieci GSM"), gsm, "noNetwork");
+    noNetwork_->setStyleSheet(QStringLiteral("color: #c00000"));
+    gsmLayout->addWidget(gsmBar_, 0, 0, 2, 1);
+    gsmLayout->addWidget(gsmNumber_, 0, 1, Qt::AlignBottom);
+    gsmLayout->addWidget(noNetwork_, 1, 1, Qt::AlignTop);
+    layout->addWidget(gsm);
+    layout->addStretch();
+    return column;
+}
+
+QWidget* Cmonitor::buildCounters() {
+    auto* column = new QWidget(this);
+    auto* grid = new QGridLayout(column);
+    grid->setContentsMargins(0, 0, 0, 0);
+    portField_ = readOnlyField(column, 6, "portField");
+    smsField_ = readOnlyField(column, 6, "smsField");
+    emailField_ = readOnlyField(column, 6, "emailField");
+    rowField_ = readOnlyField(column, 5, "rowField");
+    answeredField_ = readOnlyField(column, 5, "answeredField");
+    periodField_ = readOnlyField(column, 5, "periodField");
+    fileField_ = readOnlyField(column, 0, "fileField");
+    fileField_->setMinimumWidth(170);
+
+    const std::pair<const char*, QLineEdit*> rows[] = {
+        {"Nr portu", portField_}, {"Licznik SMS", smsField_}, {"Licznik e-mail", emailField_}};
+    int row = 0;
+    for (const auto& [caption, field] : rows) {
+        grid->addWidget(new QLabel(QString::fromUtf8(caption), column), row, 0);
+        grid->addWidget(field, row++, 1, 1, 3, Qt::AlignLeft);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Liczba pomiarów"), column), row, 0);
+    auto* counts = new QHBoxLayout;
+    counts->addWidget(rowField_);
+    counts->addWidget(new QLabel(QStringLiteral("/"), column));
+    counts->addWidget(answeredField_);
+    counts->addStretch();
+    grid->addLayout(counts, row++, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Okres zapisu"), column), row, 0);
+    auto* period = new QHBoxLayout;
+    period->addWidget(periodField_);
+    period->addWidget(new QLabel(QStringLiteral("minut"), column));
+    period->addStretch();
+    grid->addLayout(period, row++, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Nazwa pliku"), column), row, 0);
+    grid->addWidget(fileField_, row++, 1, 1, 3);
+
+    alarmState_ = hiddenLabel(QStringLiteral(" Stan alarmowy"), column, "alarmState");
+    alarmState_->setStyleSheet(QStringLiteral("color: white; background: #c00000; font-weight: bold; padding: 2px"));
+    status_ = hiddenLabel(QStringLiteral("Brak połączenia z Kavrel"), column, "status");
+    grid->addWidget(alarmState_, row++, 0, 1, 4, Qt::AlignLeft);
+    grid->addWidget(status_, row++, 0, 1, 4);
+    grid->setRowStretch(row, 1);
+    return column;
+}
+
+QWidget* Cmonitor::buildButtons() {
+    auto* column = new QWidget(this);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const std::pair<const char*, QPushButton**> buttons[] = {
+        {"START", &startButton_},          {"STOP", &stopButton_},          {"Ustawienia", &settingsButton_},
+        {"Linie XL1...16", &extendedButton_}, {"Zapisz CFG", &saveButton_}, {"Odczytaj CFG", &loadButton_},
+    };
+    for (const auto& [caption, button] : buttons) {
+        *button = new QPushButton(QString::fromUtf8(caption), column);
+        layout->addWidget(*button);
+    }
+    layout->insertSpacing(2, 10);
+    layout->addStretch();
+    connect(startButton_, &QPushButton::clicked, this, &Cmonitor::startPolling);
+    connect(stopButton_, &QPushButton::clicked, this, &Cmonitor::stopPolling);
+    connect(settingsButton_, &QPushButton::clicked, this, &Cmonitor::editSettings);
+    connect(extendedButton_, &QPushButton::clicked, this, &Cmonitor::editExtendedNames);
+    connect(saveButton_, &QPushButton::clicked, this, [this] {
+        QFileDialog dialog(this, QString(), QString(), QString::fromLatin1(kSettingsFilter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QString::fromLatin1(kSettingsExtension));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            saveSettingsFile(dialog.selectedFiles().first());
+    });
+    connect(loadButton_, &QPushButton::clicked, this, [this] {
+        QFileDialog dialog(this, QString(), QString(), QString::fromLatin1(kSettingsFilter));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QString::fromLatin1(kSettingsExtension));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            loadSettingsFile(dialog.selectedFiles().first());
+    });
+    return column;
+}
+
+QWidget* Cmonitor::buildExtendedLines() {
+    auto* group = new QGroupBox(QStringLiteral("Linie rozszerzone XL1...XL16"), this);
+    auto* grid = new QGridLayout(group);
+    grid->setHorizontalSpacing(6);
+    constexpr int kPerRow = 4, kColumnsEach = 4;
+    for (int i = 0; i < kExtendedLines; ++i) {
+        const int row = i / kPerRow, at = (i % kPerRow) * kColumnsEach;
+        ExtendedWidgets& line = extended_[i];
+        line.name = new QLabel(group);
+        line.name->setObjectName(QStringLiteral("extName%1").arg(i + 1));
+        line.name->setMinimumWidth(line.name->fontMetrics().horizontalAdvance(QStringLiteral("Linia XL16")) + 4);
+        line.high = indicator(QStringLiteral("H"), group);
+        line.high->setObjectName(QStringLiteral("extHigh%1").arg(i + 1));
+        line.low = indicator(QStringLiteral("L"), group);
+        line.low->setObjectName(QStringLiteral("extLow%1").arg(i + 1));
+        line.value = readOnlyField(group, 7, "");
+        line.value->setObjectName(QStringLiteral("extValue%1").arg(i + 1));
+        grid->addWidget(line.name, row, at);
+        grid->addWidget(line.high, row, at + 1);
+        grid->addWidget(line.low, row, at + 2);
+        grid->addWidget(line.value, row, at + 3);
+        if (i % kPerRow != kPerRow - 1) grid->setColumnMinimumWidth(at + 3, line.value->width() + 12);
+        grid->setColumnStretch(at, 1);   // spare room goes beside the names, not between H and L
+    }
+    return group;
+}
+
+bool Cmonitor::busy() const { return runner_->isRunning(); }
+
+void Cmonitor::waitForStep() {
+    while (runner_->isRunning() || pendingResult_) runner_->waitForFinished();
+}
+
+void Cmonitor::setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
+
+void Cmonitor::message(const QString& text, MessageIcon icon) {
+    if (!closing_) showMessage_(text, icon);
+}
+
+void Cmonitor::setTrendShown(bool shown) {
+    trendPanel_->setVisible(shown);
+    if (trendAction_->isChecked() != shown) trendAction_->setChecked(shown);
+    if (!shown) adjustSize();
+}
+
+// ---- polling ------------------------------------------------------------------------
+
+void Cmonitor::startPolling() {
+    if (busy() || polling_ || closing_) return;
+    // What START shows before it reaches the module: the settings, blank readings and a
+    // count of 0.
+    display_.rowNumber = 0;
+    display_.answeredPolls = 0;
+    showSettings(display_, settings_, connection_.tcpMode);
+    clearReadings(display_);
+    draw();
+    trend_->setLines(settings_);
+    trend_->clear();
+
+    // The worker gets its own copies; the port's device is looked up here, where the
+    // user's settings live.
+    link::ConnectionSettings connection = connection_;
+    connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
+    session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_));
+    stopRequested_ = false;
+    runStep(Step::Start);
+}
+
+void Cmonitor::pollTick() {
+    // A tick that finds the previous exchange still running does nothing.
+    if (busy() || !polling_ || stopRequested_ || closing_) return;
+    runStep(Step::Tick);
+}
+
+void Cmonitor::stopPolling() {
+    if (!polling_ || stopRequested_) return;
+    pollTimer_->stop();
+    stopRequested_ = true;
+    setPollingButtons(true, true);
+    if (!busy()) runStep(Step::Stop);   // else when the running exchange has ended
+}
+
+void Cmonitor::runStep(Step step) {
+    auto session = session_;
+    auto result = std::make_shared<PollResult>();
+    pendingResult_ = result;
+    pendingStep_ = step;
+    setPollingButtons(polling_, true);
+    const bool started = runner_->start([session, result, step](OperationObserver& observer) {
+        switch (step) {
+        case Step::Start: *result = session->start(observer); break;
+        case Step::Tick: *result = session->tick(observer); break;
+        case Step::Stop: *result = session->stop(); break;
+        }
+    });
+    if (!started) pendingResult_.reset();
+}
+
+void Cmonitor::stepFinished() {
+    // The worker has ended: the result is the window's alone now.
+    const std::shared_ptr<PollResult> result = std::exchange(pendingResult_, nullptr);
+    if (!result) return;
+    applyResult(*result, pendingStep_);
+}
+
+void Cmonitor::applyResult(const PollResult& result, Step step) {
+    // Names stay the window's own: the extended-line names may change while polling.
+    MonitorDisplay shown = result.display;
+    for (int i = 0; i < kInputLines; ++i) shown.lines[i].name = display_.lines[i].name;
+    for (int i = 0; i < kExtendedLines; ++i) shown.extended[i].name = display_.extended[i].name;
+    display_ = shown;
+    draw();
+    if (step != Step::Stop && result.answered)
+        trend_->addSample(trendSample(trendClock_ ? trendClock_() : QDateTime::currentMSecsSinceEpoch(), result.snapshot));
+
+    if (!result.polling) {
+        pollTimer_->stop();
+        polling_ = false;
+        stopRequested_ = false;
+        session_.reset();
+    } else if (step == Step::Start) {
+        polling_ = true;
+        if (!stopRequested_ && !closing_) pollTimer_->start();
+    }
+    setPollingButtons(polling_, false);
+    if (polling_ && stopRequested_ && !closing_) runStep(Step::Stop);
+}
+
+void Cmonitor::setPollingButtons(bool polling, bool stepRunning) {
+    const bool idle = !polling && !stepRunning;
+    startButton_->setEnabled(idle);
+    stopButton_->setEnabled(polling && !stopRequested_);
+    settingsButton_->setEnabled(idle);
+    loadButton_->setEnabled(idle);
+}
+
+// ---- drawing ------------------------------------------------------------------------
+
+void Cmonitor::showSettingsInWindow() {
+    showSettings(display_, settings_, connection_.tcpMode);
+    trend_->setLines(settings_);
+}
+
+void Cmonitor::draw() {
+    for (int i = 0; i < kInputLines; ++i) {
+        const InputLineDisplay& shown = display_.lines[i];
+        LineWidgets& line = lines_[i];
+        line.name->setText(toQString(shown.name));
+        line.bar->setRange(shown.barRange.minimum, shown.barRange.maximum);
+        // A reading outside the range shows an empty or a full bar.
+        line.bar->setValue(std::clamp(shown.barPosition, line.bar->minimum(), line.bar->maximum()));
+        line.value->setText(toQString(shown.value));
+        line.alarm->setText(toQString(shown.alarmText));
+        line.alarm->setVisible(shown.alarmShown);
+    }
+    for (int i = 0; i < kOutputLines; ++i) outputs_[i]->setChecked(display_.outputs[i]);
+    alarmState_->setVisible(display_.alarmStateShown);
+    gsmBar_->setValue(display_.gsmBar);
+    gsmNumber_->setText(QString::number(display_.gsmNumber));
+    noNetwork_->setVisible(display_.noNetworkShown);
+    portField_->setText(toQString(display_.portField));
+    smsField_->setText(QString::number(display_.smsCount));
+    emailField_->setText(QString::number(display_.emailCount));
+    rowField_->setText(QString::number(display_.rowNumber));
+    answeredField_->setText(QString::number(display_.answeredPolls));
+    periodField_->setText(QString::number(display_.periodField));
+    fileField_->setText(toQString(display_.fileNameField));
+    status_->setText(toQString(display_.statusText));
+    status_->setVisible(display_.statusShown);
+    for (int i = 0; i < kExtendedLines; ++i) {
+        const ExtendedLineDisplay& shown = display_.extended[i];
+        extended_[i].name->setText(toQString(shown.name));
+        extended_[i].high->setChecked(shown.high);
+        extended_[i].low->setChecked(shown.low);
+        extended_[i].value->setText(toQString(shown.value));
+    }
+}
+
+// ---- settings -----------------------------------------------------------------------
+
+void Cmonitor::editSettings() {
+    if (polling_ || busy()) return;
+    CSetupProg dialog(settings_, connection_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    settings_.comPort = dialog.settings().comPort;
+    settings_.resultsFile = dialog.settings().resultsFile;
+    settings_.recordPeriod = dialog.settings().recordPeriod;
+    settings_.lineName = dialog.settings().lineName;
+    settings_.lineType = dialog.settings().lineType;
+    settings_.barMin = dialog.settings().barMin;
+    settings_.barMax = dialog.settings().barMax;
+    connection_ = dialog.connection();
+    showSettingsInWindow();
+    draw();
+}
+
+void Cmonitor::editExtendedNames() {
+    QStringList names;
+    for (const ExtendedLineDisplay& line : display_.extended) names << toQString(line.name);
+    Custaw_ext dialog(names, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    for (int i = 0; i < kExtendedLines; ++i) {
+        settings_.extName[i] = fromQString(dialog.names().value(i));
+        display_.extended[i].name = settings_.extName[i];
+    }
+    draw();
+}
+
+void Cmonitor::saveSettingsFile(const QString& chosenPath) {
+    if (!saveMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_))
+        message(QStringLiteral("Błąd otwarcia pliku do zapisu ustawień"), MessageIcon::Error);
+}
+
+void Cmonitor::loadSettingsFile(const QString& chosenPath) {
+    if (polling_ || busy()) return;
+    switch (loadMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_)) {
+    case kSettingsNotOpened:
+        message(QStringLiteral("Błąd otwarcia pliku do odczytu ustawień"), MessageIcon::Error);
+        return;
+    case kSettingsNotMonitorFile:
+        message(QStringLiteral("Niepoprawny format pliku z ustawieniami"), MessageIcon::Error);
+        return;
+    default:
+        showSettingsInWindow();
+        draw();
+    }
+}
+
+QMessageBox* Cmonitor::makeAboutBox() {
+    auto* box = new QMessageBox(this);
+    box->setWindowTitle(QStringLiteral("O programie Kavrel-Monitor"));
+    box->setIconPixmap(windowIcon().pixmap(32, 32));
+    box->setText(QStringLiteral("Kavrel-Monitor wersja 2.9"));
+    box->setInformativeText(QStringLiteral("Pomiary modułu Kavrel co 5 s, zapis do pliku CSV."));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
+    return box;
+}
+
+void Cmonitor::showAbout() {
+    std::unique_ptr<QMessageBox> box(makeAboutBox());
+    box->exec();
+}
+
+// ---- shut-down ----------------------------------------------------------------------
+
+void Cmonitor::saveConnection() {
+    if (connectionSaved_) return;
+    connectionSaved_ = true;
+    RegistryKey key(store_);
+    if (key.open(link::kConnectionKey) == kRegistryOk) {
+        key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
+        key.writeNumber("Port_TCP", connection_.tcpPort);
+        key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
+        key.writeString("Adres_IP", connection_.moduleAddress);
+    }
+    RegistryKey monitorKey(store_);
+    if (monitorKey.open(kMonitorKey) != kRegistryOk) {
+        monitorKey.create(kMonitorKey);
+        monitorKey.open(kMonitorKey);
+    }
+    monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
+}
+
+void Cmonitor::closeEvent(QCloseEvent* event) {
+    closing_ = true;
+    pollTimer_->stop();
+    if (busy()) {
+        // The window goes away at once; the exchange under way ends on its own (at the
+        // latest at its time limit) and closes nothing the window still uses.
+        hide();
+        runner_->waitForFinished();
+    }
+    session_.reset();   // no step runs any more: the link is closed here
+    polling_ = false;
+    saveConnection();
+    event->accept();
+}
+
+void Cmonitor::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // As in a dialog: a focused button is pressed, anything else ends the program.
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget()); button && button->isEnabled()) button->click();
+        else close();
+        return;
+    case Qt::Key_Escape:
+        return;   // ignored
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+} // namespace kavrel::monitor::ui

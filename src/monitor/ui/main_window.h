@@ -1,0 +1,152 @@
+// "Kavrel-Monitor": the monitor's one window. It shows the readings of one module, starts
+// and stops polling, and keeps the program's settings and the connection. The exchanges run
+// on a worker thread that owns the link and copies of the settings (a PollSession); every
+// step (START, a tick, STOP) hands its PollResult back when it ends, and a tick that finds
+// the previous step still running does nothing.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "common/observer.h"
+#include "common/settings_store.h"
+#include "link/connection_settings.h"
+#include "monitor/display.h"
+#include "monitor/monitor_settings.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace kavrel {
+class OperationRunner;
+}
+
+namespace kavrel::monitor::ui {
+
+class PollSession;
+struct PollResult;
+class TrendChart;
+
+class Cmonitor : public QWidget {
+    Q_OBJECT
+public:
+    using MessageHandler = std::function<void(const QString& text, MessageIcon icon)>;
+
+    // store: where the connection is kept; arguments: the command line's words after the
+    // program's name (a settings file, then "/start" to poll at once).
+    Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* parent = nullptr);
+    ~Cmonitor() override;
+
+    // The buttons' actions, public for the tests and the pictures.
+    void startPolling();
+    void stopPolling();
+    void pollTick();
+    void editSettings();
+    void editExtendedNames();
+    void saveSettingsFile(const QString& chosenPath);
+    void loadSettingsFile(const QString& chosenPath);
+    void showAbout();
+
+    const MonitorSettings& settings() const { return settings_; }
+    const link::ConnectionSettings& connection() const { return connection_; }
+    const MonitorDisplay& display() const { return display_; }
+    bool polling() const { return polling_; }
+    bool busy() const;
+    // Serves the window's events until the running step has ended and its result is shown.
+    void waitForStep();
+    OperationRunner& runner() { return *runner_; }
+    TrendChart& trend() { return *trend_; }
+    QTimer& pollTimer() { return *pollTimer_; }
+    void setTrendShown(bool shown);
+    // When each answered poll happened, for the trend (the pictures use a clock of their own).
+    void setTrendClock(std::function<qint64()> clock) { trendClock_ = std::move(clock); }
+    // The about box, not yet shown.
+    QMessageBox* makeAboutBox();
+    // Message boxes, also those of the worker (tests record them instead).
+    void setMessageHandler(MessageHandler handler);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    enum class Step { Start, Tick, Stop };
+
+    QWidget* buildInputLines(int first);
+    QWidget* buildOutputsAndGsm();
+    QWidget* buildCounters();
+    QWidget* buildButtons();
+    QWidget* buildExtendedLines();
+    void runStep(Step step);
+    void stepFinished();
+    void applyResult(const PollResult& result, Step step);
+    void setPollingButtons(bool polling, bool stepRunning);
+    void showSettingsInWindow();
+    void draw();
+    void message(const QString& text, MessageIcon icon);
+    void saveConnection();
+
+    SettingsStore& store_;
+    MonitorSettings settings_;
+    link::ConnectionSettings connection_;
+    MonitorDisplay display_;
+    std::shared_ptr<PollSession> session_;        // handed to one step at a time
+    std::shared_ptr<PollResult> pendingResult_;   // written by the running step only
+    Step pendingStep_ = Step::Start;
+    bool polling_ = false;
+    bool stopRequested_ = false;
+    bool closing_ = false;
+    bool connectionSaved_ = false;
+    MessageHandler showMessage_;
+    std::function<qint64()> trendClock_;
+
+    OperationRunner* runner_;
+    QTimer* pollTimer_;
+    TrendChart* trend_;
+    QWidget* trendPanel_;
+    QAction* trendAction_;
+
+    struct LineWidgets {
+        QLabel* name;
+        QProgressBar* bar;
+        QLineEdit* value;
+        QLabel* alarm;
+    };
+    struct ExtendedWidgets {
+        QLabel* name;
+        QCheckBox* high;
+        QCheckBox* low;
+        QLineEdit* value;
+    };
+    std::array<LineWidgets, kInputLines> lines_{};
+    std::array<ExtendedWidgets, kExtendedLines> extended_{};
+    std::array<QCheckBox*, kOutputLines> outputs_{};
+    QLabel* alarmState_;
+    QLabel* status_;
+    QProgressBar* gsmBar_;
+    QLineEdit* gsmNumber_;
+    QLabel* noNetwork_;
+    QLineEdit* portField_;
+    QLineEdit* smsField_;
+    QLineEdit* emailField_;
+    QLineEdit* rowField_;
+    QLineEdit* answeredField_;
+    QLineEdit* periodField_;
+    QLineEdit* fileField_;
+    QPushButton* startButton_;
+    QPushButton* stopButton_;
+    QPushButton* settingsButton_;
+    QPushButton* extendedButton_;
+    QPushButton* saveButton_;
+    QPushButton* loadButton_;
+};
+
+} // namespace kavrel::monitor::ui

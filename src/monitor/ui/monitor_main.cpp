@@ -1,0 +1,22 @@
+// Kavrel-Monitor: the monitor program.
+#include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "common/qt/qsettings_store.h"
+#include "config/ui/kit/settings_dialog.h"
+#include "monitor/ui/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
+    QApplication::setApplicationName(QStringLiteral("Kavrel"));
+    // Fields refused by the settings dialogs are reported under the program's own name.
+    kavrel::config::ui::SettingsDialog::setProblemHandler([](QWidget* dialog, const QString& message) {
+        QMessageBox::warning(dialog, QStringLiteral("Kavrel-Monitor"), message);
+    });
+    kavrel::QSettingsStore settings;
+    kavrel::monitor::ui::Cmonitor window(settings, app.arguments().mid(1));
+    window.show();
+    return app.exec();
+}

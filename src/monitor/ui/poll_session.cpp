@@ -1,0 +1,38 @@
+#include "monitor/ui/poll_session.h"
+
+namespace kavrel::monitor::ui {
+
+PollSession::PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
+                         const std::string& devicePath)
+    : settings_(settings), link_(link::LinkVariant::monitor()), poller_(link_, settings_, view_, clock_) {
+    link_.setTcpMode(connection.tcpMode);
+    link_.setModuleAddress(connection.moduleAddress);
+    link_.setTcpPort(connection.tcpPort);
+    link_.setDevicePathResolver([devicePath](int) { return devicePath; });
+}
+
+PollResult PollSession::start(OperationObserver& observer) {
+    view_.observer = &observer;
+    poller_.startPolling();
+    view_.observer = nullptr;
+    return result();
+}
+
+PollResult PollSession::tick(OperationObserver& observer) {
+    view_.observer = &observer;
+    poller_.pollTick();
+    view_.observer = nullptr;
+    return result();
+}
+
+PollResult PollSession::stop() {
+    if (poller_.polling()) poller_.stopPolling();
+    else link_.close();
+    return result();
+}
+
+PollResult PollSession::result() const {
+    return {poller_.display(), poller_.snapshot(), poller_.state(), poller_.polling(), poller_.lastPollAnswered()};
+}
+
+} // namespace kavrel::monitor::ui

@@ -1,0 +1,62 @@
+// One polling run as the worker thread sees it: the link, copies of the settings and the
+// connection taken at START, and the poller working on them. The window hands the session
+// to one operation at a time (START, a tick, STOP) and gets a PollResult back when the
+// operation has ended; it never reads or changes the session while an operation runs.
+#pragma once
+
+#include <string>
+
+#include "common/clock.h"
+#include "common/observer.h"
+#include "link/connection_settings.h"
+#include "link/module_link.h"
+#include "monitor/poller.h"
+
+namespace kavrel::monitor::ui {
+
+// What one operation leaves for the window: everything it shows, as values.
+struct PollResult {
+    MonitorDisplay display;
+    MeasurementSnapshot snapshot;
+    PollState state;
+    bool polling = false;    // the run goes on (START succeeded and STOP has not been done)
+    bool answered = false;   // the operation's poll was answered with a "MSR=" reply
+};
+
+class PollSession {
+public:
+    // devicePath: the serial device the port number stands for, resolved by the window.
+    PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
+                const std::string& devicePath);
+    PollSession(const PollSession&) = delete;
+    PollSession& operator=(const PollSession&) = delete;
+
+    // The steps of the run; message boxes go through the observer and wait for the user.
+    PollResult start(OperationObserver& observer);
+    PollResult tick(OperationObserver& observer);
+    PollResult stop();
+
+    bool polling() const { return poller_.polling(); }
+
+private:
+    // The poller's view: message boxes to the observer of the running operation; the
+    // display is taken from the poller when the operation ends.
+    class View final : public MonitorView {
+    public:
+        void refresh(const MonitorDisplay&) override {}
+        void message(const std::string& text, MessageIcon icon) override {
+            if (observer) observer->message(text, icon);
+        }
+        OperationObserver* observer = nullptr;
+    };
+
+    PollResult result() const;
+
+    MonitorSettings settings_;
+    link::ModuleLink link_;
+    View view_;
+    SystemClock clock_;
+    MonitorPoller poller_;
+};
+
+} // namespace kavrel::monitor::ui

@@ -1,0 +1,151 @@
+// The monitor's settings dialogs and their checks, the path of a settings file, and the
+// trend's fixed memory.
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QLineSeries>
+#include <QRadioButton>
+#include <QTest>
+
+#include "config/ui/kit/settings_dialog.h"
+#include "monitor/ui/csetupprog.h"
+#include "monitor/ui/custaw_ext.h"
+#include "monitor/ui/settings_paths.h"
+#include "monitor/ui/trend_chart.h"
+
+using namespace kavrel;
+using namespace kavrel::monitor;
+using namespace kavrel::monitor::ui;
+
+namespace {
+
+QLineEdit* field(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QString::fromLatin1(name)); }
+
+} // namespace
+
+class MonitorDialogsTest : public QObject {
+    Q_OBJECT
+    QStringList problems;
+
+    // Types a text into a field and presses "Wprowadź"; the problem shown, or "" when accepted.
+    QString enter(QDialog& dialog, const char* name, const QString& text) {
+        problems.clear();
+        field(dialog, name)->setText(text);
+        dialog.accept();
+        return dialog.result() == QDialog::Accepted ? QString() : problems.value(0, QStringLiteral("?"));
+    }
+
+private slots:
+    void init() {
+        config::ui::SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+    }
+
+    void programSettingsCheckEveryFieldAndHandBackOnlyOnAccept() {
+        MonitorSettings settings;
+        link::ConnectionSettings connection;
+        {
+            CSetupProg dialog(settings, connection);
+            QCOMPARE(dialog.windowTitle(), QString("Ustawienia programu"));
+            QCOMPARE(field(dialog, "resultsFile")->text(), QString("test1.csv"));
+            QCOMPARE(field(dialog, "moduleAddress")->text(), QString("192.168.2.1"));
+            QCOMPARE(enter(dialog, "comPort", "0"), QString("Please enter an integer between 1 and 255."));
+            QCOMPARE(enter(dialog, "comPort", "abc"), QString("Please enter an integer."));
+            QCOMPARE(enter(dialog, "comPort", "255"), QString());
+        }
+        CSetupProg dialog(settings, connection);
+        QCOMPARE(enter(dialog, "recordPeriod", "65536"), QString("Please enter an integer between 1 and 65535."));
+        field(dialog, "recordPeriod")->setText("15");
+        // A results-file name is typed up to 255 characters but the settings keep 63.
+        QCOMPARE(field(dialog, "resultsFile")->maxLength(), 255);
+        QCOMPARE(enter(dialog, "resultsFile", QString(64, 'a')), QString("Please enter no more than 63 characters."));
+        field(dialog, "resultsFile")->setText(QString(63, 'a'));
+        QCOMPARE(field(dialog, "lineName1")->maxLength(), 16);
+        QCOMPARE(enter(dialog, "barMin3", "-"), QString("Please enter an integer."));
+        field(dialog, "barMin3")->setText("-40");
+        field(dialog, "lineName2")->setText(QString::fromUtf8("Kocioł"));
+        dialog.findChild<QRadioButton*>("lineType2_1")->click();
+        // "Otwórz..." keeps the bare name: the log goes to the working folder.
+        dialog.takeChosenFile("/home/serwis/pomiary/hala 2.csv");
+        QCOMPARE(field(dialog, "resultsFile")->text(), QString("hala 2.csv"));
+        field(dialog, "tcpPort")->setText("2323");
+        QCOMPARE(enter(dialog, "resultsFile", QString(63, 'b') ), QString());
+        QCOMPARE(dialog.settings().resultsFile, std::string(63, 'b'));
+        QCOMPARE(dialog.settings().recordPeriod, 15);
+        QCOMPARE(dialog.settings().barMin[2], -40);
+        QCOMPARE(dialog.settings().lineName[1], std::string("Kocio\xB3"));
+        QCOMPARE(dialog.settings().typeOf(1), LineType::Temperature);
+        QCOMPARE(dialog.connection().tcpPort, 2323u);
+    }
+
+    void extendedNamesMustFitTheirField() {
+        QStringList names;
+        for (int i = 1; i <= 16; ++i) names << QString("Linia XL%1").arg(i);
+        Custaw_ext dialog(names);
+        QCOMPARE(dialog.windowTitle(), QString("Ustawienia linii rozszerzonych"));
+        QCOMPARE(field(dialog, "extName16")->text(), QString("Linia XL16"));
+        QCOMPARE(enter(dialog, "extName4", "Czujnik zalania1"), QString("Please enter no more than 15 characters."));
+        QCOMPARE(dialog.names(), names);   // refused: nothing handed back
+        QCOMPARE(enter(dialog, "extName4", "Czujnik zalania"), QString());
+        QCOMPARE(dialog.names().value(3), QString("Czujnik zalania"));
+        QCOMPARE(dialog.names().size(), 16);
+    }
+
+    void settingsPathsKeepTheirCaseWhereCaseMatters() {
+        QCOMPARE(settingsFilePath("/dane/Monitor.cfg", true), QString("/DANE/MONITOR.CFG"));
+        QCOMPARE(settingsFilePath("/dane/Monitor.cfg", false), QString("/dane/Monitor.cfg"));
+        QTemporaryDir folder;
+        QDir(folder.path()).mkdir("Ustawienia");
+        const QString chosen = folder.path() + "/Ustawienia/monitor.cfg";
+        // The test folders live on a file system that tells cases apart.
+        QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia"));
+        QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia/jeszcze/nie ma"));
+        QCOMPARE(settingsFilePath(chosen), chosen);
+    }
+
+    void trendKeepsTheLastHourAtAFixedCost() {
+        TrendBuffer hour;
+        for (int n = 0; n < 10000; ++n) hour.push(TrendSample{n});
+        QCOMPARE(hour.size(), TrendBuffer::kHourOfPolls);
+        QCOMPARE(hour.at(0).msecsSinceEpoch, 10000 - 720);
+        QCOMPARE(hour.at(719).msecsSinceEpoch, 9999);
+
+        // The chart shows what its ring holds, however many polls went by (a short ring here).
+        constexpr std::size_t kRing = 40;
+        TrendChart chart(nullptr, kRing);
+        MonitorSettings settings;
+        settings.lineType[1] = static_cast<int>(LineType::Temperature);
+        settings.lineType[2] = static_cast<int>(LineType::Humidity);
+        chart.setLines(settings);
+        QVERIFY(!chart.onSecondAxis(0));
+        QVERIFY(chart.onSecondAxis(1) && chart.onSecondAxis(2));
+        QCOMPARE(chart.series(1)->name(), QString::fromUtf8("Linia L2 [°C]"));
+
+        MeasurementSnapshot snapshot;
+        snapshot.lineValue = {"12.34V", "-3.5\xB0" "C", "45%", "???", "", "0.5V", "1V", "2V"};
+        const std::size_t polls = 3 * kRing + 7;
+        for (std::size_t n = 0; n < polls; ++n) {
+            snapshot.highMask = n % 2 ? 0x02 : 0;
+            chart.addSample(trendSample(static_cast<std::int64_t>(n) * 5000, snapshot));
+        }
+        QCOMPARE(chart.buffer().size(), kRing);
+        QCOMPARE(chart.buffer().at(0).msecsSinceEpoch, static_cast<std::int64_t>(polls - kRing) * 5000);
+        QCOMPARE(chart.series(0)->count(), static_cast<int>(kRing));
+        QCOMPARE(chart.series(0)->at(kRing - 1).y(), 12.34);
+        QCOMPARE(chart.series(1)->at(0).y(), -3.5);
+        QCOMPARE(chart.series(3)->count(), 0);   // no number in the reading: no point
+        // HIGH readings of L2 are marked, every other one; L1 has none.
+        QCOMPARE(chart.series(1)->pointsConfiguration().size(), static_cast<int>(kRing / 2));
+        QVERIFY(chart.series(0)->pointsConfiguration().isEmpty());
+
+        chart.lineBox(0)->click();
+        QVERIFY(!chart.series(0)->isVisible());
+        QTemporaryDir folder;
+        QVERIFY(chart.savePicture(folder.path() + "/wykres.png"));
+        QVERIFY(QImage(folder.path() + "/wykres.png").width() > 100);
+    }
+};
+
+QTEST_MAIN(MonitorDialogsTest)
+#include "monitor_dialogs_test.moc"

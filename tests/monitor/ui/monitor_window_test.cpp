@@ -1,0 +1,355 @@
+// The monitor's window against the simulated module: start-up order, START, polls filling
+// the window and the CSV log, failures, STOP and closing during an exchange, and the
+// settings files. Ticks are run directly; only the silent polls wait for the 500 ms limit.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "common/registry_key.h"
+#include "link/connection_settings.h"
+#include "monitor/monitor_settings.h"
+#include "monitor/ui/main_window.h"
+#include "monitor/ui/trend_chart.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::monitor;
+using namespace kavrel::monitor::ui;
+
+namespace {
+
+template <class T>
+T* child(QWidget& window, const QString& name) {
+    T* found = window.findChild<T*>(name);
+    if (!found) qFatal("no control %s", qPrintable(name));
+    return found;
+}
+QString text(QWidget& window, const QString& name) { return child<QLineEdit>(window, name)->text(); }
+bool shown(QWidget& window, const QString& name) { return !child<QLabel>(window, name)->isHidden(); }
+QPushButton* button(QWidget& window, const QString& caption) {
+    for (auto* b : window.findChildren<QPushButton*>())
+        if (b->text() == caption) return b;
+    qFatal("no button %s", qPrintable(caption));
+}
+
+QStringList fileLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList lines = QString::fromLatin1(file.readAll()).split("\r\n");
+    lines.removeLast();
+    return lines;
+}
+
+std::uint32_t storedNumber(SettingsStore& store, const char* name) {
+    RegistryKey key(store);
+    std::uint32_t value = 0;
+    key.open(link::kConnectionKey);
+    key.readNumber(name, value);
+    return value;
+}
+
+// A monitor window whose connection points at an in-process simulator over TCP, in a
+// working folder of its own, recording its message boxes.
+struct MonitorOnSimulator {
+    explicit MonitorOnSimulator(const QStringList& arguments = {}, sim::SimOptions options = {}, bool tcp = true)
+        : sim(std::move(options)) {
+        store.createKey(link::kConnectionKey);
+        link::saveConnectionSettings(store, {5, tcp, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        qputenv("KAVREL_COM5", QByteArray::fromStdString(sim.ptyPath()));
+        window = std::make_unique<Cmonitor>(store, arguments);
+        window->setMessageHandler([this](const QString& t, MessageIcon) { boxes << t; });
+    }
+    void start() {
+        button(*window, "START")->click();
+        window->waitForStep();
+    }
+    void tick() {
+        window->pollTick();
+        window->waitForStep();
+    }
+    testing::SimFixture sim;
+    MemoryStore store;
+    std::unique_ptr<Cmonitor> window;
+    QStringList boxes;
+};
+
+} // namespace
+
+class MonitorWindowTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> folder;
+
+private slots:
+    void init() {
+        folder = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(folder->path());
+    }
+
+    void startPollsFillsTheWindowAndWritesRowsOnTime() {
+        MonitorSettings settings;
+        settings.recordPeriod = 1;
+        settings.lineType[1] = static_cast<int>(LineType::Temperature);
+        saveMonitorSettings("MONITOR.CFG", settings);
+        MonitorOnSimulator m({"MONITOR.CFG"});
+        Cmonitor& w = *m.window;
+        QVERIFY(!button(w, "STOP")->isEnabled());
+        QVERIFY(!shown(w, "status") && !shown(w, "alarm1") && !shown(w, "alarmState"));
+        QCOMPARE(child<QLabel>(w, "alarm1")->text(), QString("Alarm"));
+        QCOMPARE(text(w, "portField"), QString("TCP/IP"));
+
+        m.start();
+        QVERIFY(m.boxes.isEmpty());
+        QVERIFY(w.polling() && w.pollTimer().isActive());
+        QCOMPARE(w.pollTimer().interval(), 5000);
+        QVERIFY(button(w, "STOP")->isEnabled());
+        for (const char* off : {"START", "Ustawienia", "Odczytaj CFG"}) QVERIFY(!button(w, off)->isEnabled());
+        for (const char* on : {"Linie XL1...16", "Zapisz CFG"}) QVERIFY(button(w, on)->isEnabled());
+        QVERIFY(shown(w, "status"));
+        QCOMPARE(child<QLabel>(w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
+        // The simulator's first poll: L1 low at 11.95 V, L2 a temperature, XL lines by mode 1.
+        QCOMPARE(text(w, "value1"), QString("11.95V"));
+        QVERIFY(text(w, "value2").endsWith(QString::fromUtf8("°C")));
+        QVERIFY(shown(w, "alarm1") && shown(w, "alarmState"));
+        QCOMPARE(child<QLabel>(w, "alarm1")->text(), QString(" LOW"));
+        QVERIFY(text(w, "extValue1").endsWith(QString::fromUtf8("°C")));
+        QCOMPARE(text(w, "extValue3"), QString("GND"));
+        QCOMPARE(text(w, "extValue5"), QString("LOW"));
+        QCOMPARE(text(w, "extValue6"), QString("HIGH"));
+        QCOMPARE(text(w, "extValue16"), QString("???"));
+        QVERIFY(child<QCheckBox>(w, "extHigh16")->isChecked() && child<QCheckBox>(w, "extLow16")->isChecked());
+        QCOMPARE(text(w, "rowField") + "/" + text(w, "answeredField"), QString("1/1"));
+        QCOMPARE(w.trend().buffer().size(), 1u);
+
+        // An output is an indicator: a click is undone at once.
+        QCheckBox* o1 = child<QCheckBox>(w, "output1");
+        const bool o1State = o1->isChecked();
+        o1->click();
+        QCOMPARE(o1->isChecked(), o1State);
+
+        // Extended-line names can change while polling, and the next polls keep them.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>("extName2")->setText("Drzwi hali");
+            dialog->accept();
+        });
+        button(w, "Linie XL1...16")->click();
+        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
+        QCOMPARE(w.settings().extName[1], std::string("Drzwi hali"));
+
+        // Rows at the first poll and then every 12 ticks; poll 12 reports GSM signal 99.
+        for (int poll = 2; poll <= 13; ++poll) {
+            m.tick();
+            if (poll == 12) {
+                QCOMPARE(text(w, "gsmNumber"), QString("99"));
+                QCOMPARE(child<QProgressBar>(w, "gsmBar")->value(), 0);
+                QVERIFY(shown(w, "noNetwork"));
+            }
+        }
+        QCOMPARE(text(w, "rowField") + "/" + text(w, "answeredField"), QString("2/13"));
+        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
+        const QStringList log = fileLines("test1.csv");
+        QCOMPARE(log.size(), 3);
+        QVERIFY(log[0].startsWith("Lp;Czas;Linia L1 [V];Linia L2 ["));
+        QVERIFY(log[1].startsWith("1 ;") && log[2].startsWith("2 ;"));
+        QCOMPARE(log[1].count(';'), 30);
+
+        button(w, "STOP")->click();
+        w.waitForStep();
+        QVERIFY(!w.polling() && !w.pollTimer().isActive());
+        QVERIFY(button(w, "START")->isEnabled() && !button(w, "STOP")->isEnabled());
+        QVERIFY(button(w, "Ustawienia")->isEnabled() && button(w, "Odczytaj CFG")->isEnabled());
+        QVERIFY(!text(w, "value1").isEmpty());   // the readings stay
+        w.pollTick();
+        QVERIFY(!w.busy());   // no tick after STOP
+    }
+
+    void threeFailedPollsBlankTheWindowAndTheNextReplyRestoresIt() {
+        MonitorOnSimulator m;
+        Cmonitor& w = *m.window;
+        m.start();
+        sim::LinkFaults silent;
+        silent.silentCommands = {"MSR?"};
+        m.sim.setFaults(silent);
+        for (int failed = 1; failed <= 3; ++failed) {
+            QVERIFY(!text(w, "value1").isEmpty());
+            m.tick();
+        }
+        QCOMPARE(child<QLabel>(w, "status")->text(), QString::fromUtf8("Brak połączenia z Kavrel"));
+        QVERIFY(text(w, "value1").isEmpty() && !shown(w, "alarm1") && !shown(w, "alarmState"));
+        QVERIFY(text(w, "extValue1").isEmpty());
+        QCOMPARE(text(w, "answeredField"), QString("1"));
+        m.sim.setFaults({});
+        m.tick();
+        QVERIFY(!text(w, "value1").isEmpty());
+        QCOMPARE(child<QLabel>(w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
+        QCOMPARE(text(w, "answeredField"), QString("2"));
+    }
+
+    void aTickDuringAnExchangeDoesNothingAndStopAndCloseWaitForIt() {
+        sim::SimOptions options;
+        options.faults.silentCommands = {"MSR?"};   // every poll takes its whole 500 ms
+        MonitorOnSimulator m({}, options);
+        Cmonitor& w = *m.window;
+        m.start();
+        QVERIFY(w.polling());
+        w.pollTick();
+        QVERIFY(w.busy());
+        w.pollTick();   // finds the poll running: nothing more is started
+        w.pollTick();
+        button(w, "STOP")->click();   // during the exchange
+        QVERIFY(!button(w, "STOP")->isEnabled() && !button(w, "START")->isEnabled());
+        w.waitForStep();
+        QVERIFY(!w.polling() && button(w, "START")->isEnabled());
+        QCOMPARE(m.sim.module().options().faults.silentCommands.size(), 1u);
+
+        // Closing during an exchange: the window goes, the exchange ends on its own.
+        m.start();
+        w.pollTick();
+        QVERIFY(w.busy());
+        QVERIFY(w.close());
+        QVERIFY(!w.busy());
+        m.window.reset();
+        QCOMPARE(storedNumber(m.store, "Port_TCP"), static_cast<std::uint32_t>(m.sim.port()));
+    }
+
+    void startFailuresLeaveTheMonitorIdle() {
+        // Nothing listens on the port: the connection is refused at once.
+        MonitorOnSimulator refused;
+        refused.window.reset();
+        refused.store.createKey(link::kConnectionKey);
+        link::saveConnectionSettings(refused.store, {5, true, "127.0.0.1", 1});
+        refused.window = std::make_unique<Cmonitor>(refused.store, QStringList{});
+        refused.window->setMessageHandler([&](const QString& t, MessageIcon) { refused.boxes << t; });
+        refused.start();
+        QCOMPARE(refused.boxes, QStringList{QString::fromUtf8("Błąd połączenia TCP/IP !")});
+        QVERIFY(!refused.window->polling() && button(*refused.window, "START")->isEnabled());
+
+        qputenv("KAVREL_COM9", "/nonexistent/ttyKavrel");
+        MonitorSettings settings;
+        settings.comPort = 9;
+        saveMonitorSettings("COM9.CFG", settings);
+        MonitorOnSimulator serial({"COM9.CFG"}, {}, false);
+        serial.start();
+        QCOMPARE(serial.boxes, QStringList{QString::fromUtf8("Błąd otwarcia portu COM9 !")});
+        QVERIFY(!serial.window->polling() && button(*serial.window, "START")->isEnabled());
+
+        // No answer to "VER?".
+        sim::SimOptions mute;
+        mute.faults.silentCommands = {"VER?"};
+        MonitorOnSimulator silent({}, mute);
+        silent.start();
+        QCOMPARE(silent.boxes, QStringList{"Brak odpowiedzi z Kavrel"});
+        QCOMPARE(child<QLabel>(*silent.window, "status")->text(), QString::fromUtf8("Brak komunikacji z modułem Kavrel"));
+        QVERIFY(!silent.window->polling() && button(*silent.window, "START")->isEnabled());
+    }
+
+    void startUpTakesTheKeptPortOverTheDefaultFileAndSlashStartPolls() {
+        MonitorSettings defaults;
+        defaults.comPort = 7;
+        defaults.recordPeriod = 9;
+        saveMonitorSettings(kDefaultSettingsFile, defaults);
+        {
+            MonitorOnSimulator m;   // the kept port is 5
+            QCOMPARE(m.window->settings().comPort, 5);
+            QCOMPARE(m.window->settings().recordPeriod, 9);
+            QVERIFY(!m.window->polling());
+        }
+        {
+            MonitorOnSimulator m({"/start"});   // a file name, not the switch
+            QVERIFY(!m.window->busy() && !m.window->polling());
+        }
+        // The command line's file and its port apply; its port is the simulator's terminal.
+        MonitorSettings file;
+        file.comPort = 5;
+        file.resultsFile = "WYNIKI.CSV";
+        saveMonitorSettings("MONITOR.CFG", file);
+        MonitorOnSimulator m({"MONITOR.CFG", "/start"}, {}, false);
+        m.window->waitForStep();
+        QVERIFY(m.boxes.isEmpty());
+        QVERIFY(m.window->polling());
+        QCOMPARE(text(*m.window, "portField"), QString("COM5"));
+        QCOMPARE(fileLines("WYNIKI.CSV").size(), 2);
+        QVERIFY(!text(*m.window, "value1").isEmpty());
+        // Enter ends the program and keeps the connection; Escape does nothing.
+        m.window->show();
+        QTest::keyClick(m.window.get(), Qt::Key_Escape);
+        QVERIFY(m.window->isVisible());
+        QTest::keyClick(child<QLineEdit>(*m.window, "value1"), Qt::Key_Return);
+        QVERIFY(!m.window->isVisible() && !m.window->polling());
+        QCOMPARE(storedNumber(m.store, "Port_COM"), 5u);
+        QCOMPARE(storedNumber(m.store, "Transmisja_TCP"), 0u);
+    }
+
+    void settingsFilesAreSavedAndLoadedWithTheirMessages() {
+        MonitorOnSimulator m;
+        Cmonitor& w = *m.window;
+        QDir().mkdir("Konfiguracje");
+        w.saveSettingsFile("Konfiguracje/hala.cfg");
+        QVERIFY(QFile::exists("Konfiguracje/hala.cfg"));
+        QVERIFY(!QFile::exists("KONFIGURACJE/HALA.CFG"));
+        QCOMPARE(QFile("Konfiguracje/hala.cfg").size(), 688);
+
+        // The magic alone is a settings file that changes nothing.
+        QFile magic("magia.cfg");
+        QVERIFY(magic.open(QIODevice::WriteOnly));
+        magic.write("KVRLCFG1");
+        magic.close();
+        w.loadSettingsFile("magia.cfg");
+        QVERIFY(m.boxes.isEmpty());
+        QCOMPARE(w.settings().comPort, 5);
+        QCOMPARE(w.settings().resultsFile, std::string("test1.csv"));
+
+        QFile wrong("obcy.cfg");
+        QVERIFY(wrong.open(QIODevice::WriteOnly));
+        wrong.write("KVRLCFG2 and more");
+        wrong.close();
+        w.loadSettingsFile("obcy.cfg");
+        w.loadSettingsFile("brak.cfg");
+        w.saveSettingsFile("brak-folderu/x.cfg");
+        QCOMPARE(m.boxes, (QStringList{QString::fromUtf8("Niepoprawny format pliku z ustawieniami"),
+                                       QString::fromUtf8("Błąd otwarcia pliku do odczytu ustawień"),
+                                       QString::fromUtf8("Błąd otwarcia pliku do zapisu ustawień")}));
+
+        // "Ustawienia": what is accepted shows in the window; "Anuluj" changes nothing.
+        auto answerSettings = [](bool accept) {
+            QTimer::singleShot(0, [accept] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->findChild<QLineEdit*>("recordPeriod")->setText("3");
+                dialog->findChild<QCheckBox*>("tcpMode")->setChecked(false);
+                accept ? dialog->accept() : dialog->reject();
+            });
+        };
+        answerSettings(false);
+        button(w, "Ustawienia")->click();
+        QCOMPARE(text(w, "periodField"), QString("5"));
+        QCOMPARE(text(w, "portField"), QString("TCP/IP"));
+        answerSettings(true);
+        button(w, "Ustawienia")->click();
+        QCOMPARE(text(w, "periodField"), QString("3"));
+        QCOMPARE(text(w, "portField"), QString("COM5"));
+        QVERIFY(!w.connection().tcpMode);
+
+        MonitorSettings other;
+        other.comPort = 12;
+        other.lineName[0] = "Zasilanie";
+        saveMonitorSettings("Konfiguracje/inny.cfg", other);
+        w.loadSettingsFile("Konfiguracje/inny.cfg");
+        QCOMPARE(w.settings().comPort, 12);   // a file loaded by the user brings its port
+        QCOMPARE(w.display().lines[0].name, std::string("Zasilanie"));
+    }
+};
+
+QTEST_MAIN(MonitorWindowTest)
+#include "monitor_window_test.moc"
