@@ -1,5 +1,7 @@
 #include "monitor/ui/csetupprog.h"
 
+#include "common/qt/port_picker.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -35,7 +37,8 @@ QPushButton* addButton(QDialogButtonBox* box, const char* caption, QDialogButton
 
 } // namespace
 
-CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent)
+CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent,
+                       SettingsStore* portMapping)
     : QDialog(parent), settings_(settings), connection_(connection) {
     setWindowTitle(QStringLiteral("Ustawienia programu"));
 
@@ -63,7 +66,10 @@ CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSe
 
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(QStringLiteral("Numer portu COM:"), this), 0, 0);
-    top->addWidget(comPort_, 0, 1, Qt::AlignLeft);
+    if (portMapping)
+        top->addWidget(withPortPicker(comPort_, *portMapping), 0, 1, Qt::AlignLeft);
+    else
+        top->addWidget(comPort_, 0, 1, Qt::AlignLeft);
     top->addWidget(new QLabel(QStringLiteral("Nazwa pliku z wynikami:"), this), 1, 0);
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(resultsFile_, 1);

@@ -13,6 +13,10 @@ class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 
+namespace kavrel {
+class SettingsStore;
+}
+
 namespace kavrel::config::ui {
 class NumberEdit;
 class TextEdit;
@@ -25,7 +29,10 @@ class FittingTextEdit;
 class CSetupProg : public QDialog {
     Q_OBJECT
 public:
-    CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent = nullptr);
+    // portMapping: where a port picked with "..." beside the COM number is stored; without
+    // it the number is a plain field.
+    CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent = nullptr,
+               SettingsStore* portMapping = nullptr);
 
     const MonitorSettings& settings() const { return settings_; }
     const link::ConnectionSettings& connection() const { return connection_; }

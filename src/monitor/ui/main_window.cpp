@@ -471,7 +471,7 @@ void Cmonitor::draw() {
 
 void Cmonitor::editSettings() {
     if (polling_ || busy()) return;
-    CSetupProg dialog(settings_, connection_, this);
+    CSetupProg dialog(settings_, connection_, this, &store_);
     if (dialog.exec() != QDialog::Accepted) return;
     settings_.comPort = dialog.settings().comPort;
     settings_.resultsFile = dialog.settings().resultsFile;

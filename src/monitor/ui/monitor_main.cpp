@@ -3,12 +3,14 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "monitor/ui/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::setUpApplication(app, kavrel::Program::Monitor);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel"));
     // Fields refused by the settings dialogs are reported under the program's own name.
