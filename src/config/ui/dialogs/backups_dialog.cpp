@@ -1,6 +1,7 @@
 #include "config/ui/dialogs/backups_dialog.h"
 
 #include <QDialogButtonBox>
+#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -30,8 +31,13 @@ Ckopie::Ckopie(std::vector<BackupEntry> entries, const QString& folder, QWidget*
         row->setText(2, QString::fromStdString(entry.connection));
         row->setText(3, QString::fromStdString(entry.fileName));
     }
-    for (int column = 0; column < 4; ++column) list_->resizeColumnToContents(column);
-    list_->setMinimumWidth(640);
+    int width = 0;
+    for (int column = 0; column < 4; ++column) {
+        list_->resizeColumnToContents(column);
+        width += list_->columnWidth(column);
+    }
+    // The whole file name in view, up to a width that still fits a laptop's screen.
+    list_->setMinimumWidth(std::clamp(width + 24, 640, 1100));
     if (!entries_.empty()) list_->setCurrentItem(list_->topLevelItem(0));
 
     auto* buttons = new QDialogButtonBox(this);
