@@ -81,7 +81,7 @@ private:
 } // namespace
 
 Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile, QWidget* parent)
-    : QWidget(parent), settings_(settings), link_(link::LinkVariant::configurator()) {
+    : QWidget(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
     runner_ = new OperationRunner(this);
     networkDialog_ = new Custaw_sieciowe(this);
@@ -147,14 +147,11 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     connect(runner_, &OperationRunner::finished, this, [this] { setOperationRunning(false); });
 
     // The connection kept from the last run (created with the defaults on the first).
-    const link::ConnectionSettings connection = link::loadConnectionSettings(settings_);
-    comPort_ = static_cast<int>(connection.comPort);
-    comEdit_->setNumber(comPort_);
-    networkDialog_->setConnection(QString::fromStdString(connection.moduleAddress), static_cast<int>(connection.tcpPort));
-    link_.setModuleAddress(connection.moduleAddress);
-    link_.setTcpPort(connection.tcpPort);
-    (connection.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
-    selectTcp(connection.tcpMode);
+    connection_ = link::loadConnectionSettings(settings_);
+    comEdit_->setNumber(static_cast<int>(connection_.comPort));
+    networkDialog_->setConnection(QString::fromStdString(connection_.moduleAddress), static_cast<int>(connection_.tcpPort));
+    (connection_.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
+    selectTcp(connection_.tcpMode);
 
     // The settings file named on the command line (a file opened with the program), else
     // the default file of the working folder.
@@ -166,7 +163,13 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     loadStartupFile(name.toStdString(), record_, observer);
 }
 
-Ckonfigurator::~Ckonfigurator() = default;
+Ckonfigurator::~Ckonfigurator() {
+    // A running operation works on its own copies, but it reports through the runner and
+    // would hand its results back here: it ends before the window's members go away.
+    const bool running = runner_->isRunning();
+    runner_->abandon();
+    if (running) QApplication::restoreOverrideCursor();
+}
 
 QGroupBox* Ckonfigurator::buildSettingsButtons() {
     auto* group = new QGroupBox(QStringLiteral("Ustawienia modułu"), this);
@@ -249,27 +252,27 @@ void Ckonfigurator::showAbout() {
 }
 
 void Ckonfigurator::selectTcp(bool tcp) {
-    link_.setTcpMode(tcp);
+    connection_.tcpMode = tcp;
     networkDialog_->setNetworkChosen(tcp);
     if (tcp) {
-        link_.setModuleAddress(networkDialog_->address().toStdString());
-        link_.setTcpPort(static_cast<std::uint32_t>(networkDialog_->port()));
+        connection_.moduleAddress = networkDialog_->address().toStdString();
+        connection_.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
     }
 }
 
 void Ckonfigurator::editNetworkSettings() {
     networkDialog_->exec();
-    link_.setModuleAddress(networkDialog_->address().toStdString());
-    link_.setTcpPort(static_cast<std::uint32_t>(networkDialog_->port()));
+    connection_.moduleAddress = networkDialog_->address().toStdString();
+    connection_.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
 }
 
 void Ckonfigurator::takeControlValues() {
     // A port number that does not pass is reported, and the previous one is used.
     if (const QString problem = comEdit_->problem(); !problem.isEmpty()) {
         SettingsDialog::reportProblem(this, problem);
-        comEdit_->setNumber(comPort_);
+        comEdit_->setNumber(static_cast<int>(connection_.comPort));
     } else {
-        comPort_ = *comEdit_->number();
+        connection_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
     }
 }
 
@@ -278,6 +281,7 @@ Ckonfigurator::WriteOptions Ckonfigurator::writeOptions() const {
 }
 
 void Ckonfigurator::openDialog(int index) {
+    if (runner_->isRunning()) return;  // the record is about to be replaced by the operation
     const char* name = kSettingsButtons[index].dialog;
     for (const GalleryEntry& entry : dialogGallery()) {
         if (std::string_view(entry.name) != name) continue;
@@ -296,46 +300,74 @@ void Ckonfigurator::setOperationRunning(bool running) {
     else QApplication::restoreOverrideCursor();
 }
 
-void Ckonfigurator::startOperation(std::function<void(OperationObserver&)> operation) {
+// The one place an operation is built: the controls' values are taken first (a port
+// number typed just before the click counts), then everything the operation needs is
+// copied, and the worker gets a link of its own.
+void Ckonfigurator::startOperation(ModuleWork work) {
     if (runner_->isRunning()) return;
     takeControlValues();
+    const WriteOptions options = writeOptions();
+    auto copies = std::make_shared<OperationCopies>();
+    copies->connection = connection_;
+    copies->record = record_;
+    copies->readBack = readBack_;
+    copies->choice.setClock = options.setClock;
+    copies->choice.resetCounters = options.resetCounters;
+    copies->choice.eraseLog = options.eraseEvents;
+    copies->choice.restart = options.restart;
     setOperationRunning(true);
-    runner_->start(std::move(operation));
+    runner_->startWithResult([this, copies, work = std::move(work)](OperationObserver& observer) {
+        link::ModuleLink link(link::LinkVariant::configurator());
+        link.setTcpMode(copies->connection.tcpMode);
+        link.setModuleAddress(copies->connection.moduleAddress);
+        link.setTcpPort(copies->connection.tcpPort);
+        OperationResults results = work(link, *copies, observer);
+        return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
+    });
+}
+
+// The one place results come back, on the window's thread, when the operation has ended.
+void Ckonfigurator::takeResults(OperationResults results) {
+    if (results.record) record_ = *results.record;
+    if (results.readBack) readBack_ = *results.readBack;
 }
 
 void Ckonfigurator::readVersion() {
-    startOperation([this, port = comPort_](OperationObserver& observer) {
-        link::readModuleVersion(link_, port, observer);
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
+        return OperationResults{};
     });
 }
 
 void Ckonfigurator::readFromModule() {
-    startOperation([this, port = comPort_](OperationObserver& observer) {
-        readSettings(link_, port, record_, observer);
+    // A read that stops part-way keeps what it parsed, so the record comes back either way.
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        return OperationResults{.record = copies.record};
     });
 }
 
 void Ckonfigurator::sendToModule() {
-    const WriteOptions options = writeOptions();
-    ServiceChoice choice;
-    choice.setClock = options.setClock;
-    choice.resetCounters = options.resetCounters;
-    choice.eraseLog = options.eraseEvents;
-    choice.restart = options.restart;
-    startOperation([this, port = comPort_, choice](OperationObserver& observer) {
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         static const SystemClock clock;
-        writeSettings(link_, port, record_, readBack_, choice, observer, WriteContext{clock, sleepMs});
+        writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                      copies.choice, observer, WriteContext{clock, sleepMs});
+        return OperationResults{.readBack = copies.readBack};
     });
 }
 
-void Ckonfigurator::loadFromDisk(const QString& path) {
+bool Ckonfigurator::loadFromDisk(const QString& path) {
+    if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     loadSettingsFromFile(path.toStdString(), record_, observer);
+    return true;
 }
 
-void Ckonfigurator::saveToDisk(const QString& path) {
+bool Ckonfigurator::saveToDisk(const QString& path) {
+    if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     saveSettingsToFile(path.toStdString(), record_, observer);
+    return true;
 }
 
 QString Ckonfigurator::statusText() const { return status_->toPlainText(); }
@@ -351,8 +383,8 @@ void Ckonfigurator::saveConnection() {
     connectionSaved_ = true;
     takeControlValues();
     link::ConnectionSettings connection;
-    connection.comPort = static_cast<std::uint32_t>(comPort_);
-    connection.tcpMode = link_.tcpMode();
+    connection.comPort = connection_.comPort;
+    connection.tcpMode = connection_.tcpMode;
     connection.moduleAddress = networkDialog_->address().toStdString();
     connection.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
     link::saveConnectionSettings(settings_, connection);

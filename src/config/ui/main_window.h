@@ -1,14 +1,22 @@
-// "Konfigurator Kavrel": the configurator's one window. It owns the settings record, the
-// connection settings and the link, starts every module operation (on a worker thread,
-// with the window's controls for starting another one disabled until it ends), loads and
-// saves settings files, and opens the settings dialogs.
+// "Konfigurator Kavrel": the configurator's one window. It owns the settings record and
+// the connection settings, starts every module operation (on a worker thread, with the
+// window's controls for starting another one disabled until it ends), loads and saves
+// settings files, and opens the settings dialogs.
+//
+// A module operation never shares the window's state: it is built from copies of the
+// window's values (startOperation), owns its own link while it runs, and its results are
+// taken back by the window in the one call that ends it (takeResults).
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/settings_store.h"
 #include "config/model/settings_image.h"
+#include "config/protocol/service_actions.h"
+#include "link/connection_settings.h"
 #include "link/module_link.h"
 
 class QCheckBox;
@@ -43,12 +51,13 @@ public:
     QString statusText() const;
     Custaw_sieciowe& networkDialog() { return *networkDialog_; }
 
-    // The buttons' actions, public for the tests.
+    // The buttons' actions, public for the tests. Loading and saving are refused (false)
+    // while a module operation runs: its results replace the record when it ends.
     void readVersion();
     void readFromModule();
     void sendToModule();
-    void loadFromDisk(const QString& path);
-    void saveToDisk(const QString& path);
+    bool loadFromDisk(const QString& path);
+    bool saveToDisk(const QString& path);
     void finishWork();
 
     // The operation options of the check boxes.
@@ -63,6 +72,22 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+    // What a module operation starts from: copies of the window's values, taken after the
+    // controls' values have been taken in. The operation may change its copies freely.
+    struct OperationCopies {
+        link::ConnectionSettings connection;
+        SettingsImage record;
+        SettingsImage readBack;   // the verification's read-back copy, kept between writes
+        ServiceChoice choice;     // the write's options from the check boxes
+    };
+    // What an operation hands back; what it leaves empty the window keeps as it is.
+    struct OperationResults {
+        std::optional<SettingsImage> record;
+        std::optional<SettingsImage> readBack;
+    };
+    // The steps of one operation, run on the worker with a link of its own.
+    using ModuleWork = std::function<OperationResults(link::ModuleLink&, OperationCopies&, OperationObserver&)>;
+
 private:
     QGroupBox* buildSettingsButtons();
     QGroupBox* buildOperations();
@@ -73,7 +98,8 @@ private:
     void editNetworkSettings();
     void openDialog(int index);
     void setOperationRunning(bool running);
-    void startOperation(std::function<void(OperationObserver&)> operation);
+    void startOperation(ModuleWork work);
+    void takeResults(OperationResults results);
     void setStatus(const QString& text);
     void appendStatus(const QString& text);
     void saveConnection();
@@ -81,8 +107,7 @@ private:
     SettingsStore& settings_;
     SettingsImage record_;
     SettingsImage readBack_;  // the verification's read-back copy
-    link::ModuleLink link_;
-    int comPort_ = 1;
+    link::ConnectionSettings connection_;  // what the next operation's link opens
     bool connectionSaved_ = false;
 
     OperationRunner* runner_;
