@@ -38,6 +38,10 @@ public:
         return ask<bool>([shown](OperationRunner* r) { return r->askQuestion_(shown); }).value_or(false);
     }
 
+    bool askOnWindow(std::function<bool()> call) {
+        return ask<bool>([call = std::move(call)](OperationRunner*) { return call(); }).value_or(false);
+    }
+
 private:
     void post(void (OperationRunner::*signal)(const QString&), const std::string& text) {
         const QString shown = toQString(text);
@@ -123,6 +127,11 @@ void OperationRunner::finish(const Handback& handback) {
     running_ = false;
     if (handback && !*abandoned_) handback();
     emit finished();
+}
+
+bool OperationRunner::askOnWindow(std::function<bool()> ask) {
+    Bridge bridge(this, abandoned_);
+    return bridge.askOnWindow(std::move(ask));
 }
 
 void OperationRunner::waitForFinished() {

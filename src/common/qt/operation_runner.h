@@ -44,6 +44,9 @@ public:
     // messages and its handback are dropped, and this returns once its thread has ended.
     // Serves no events, so it is safe in a destructor.
     void abandon();
+    // From the operation's thread: runs `ask` on the window's thread (a dialog of the
+    // window) and waits for its answer, as questions are; false when the window goes away.
+    bool askOnWindow(std::function<bool()> ask);
 
     // Replace how messages and questions are shown (tests record them instead).
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,11 +20,18 @@
 
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
+#include "common/registry_key.h"
+#include "common/win1250.h"
+#include "config/model/backup_store.h"
+#include "config/model/settings_compare.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
+#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_settings.h"
 #include "config/ui/dialog_gallery.h"
+#include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
+#include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
@@ -54,6 +62,13 @@ constexpr SettingsButton kSettingsButtons[] = {
 };
 
 constexpr int kCommandLineNameMax = 1023;
+
+// The user's choice of "Pokaż zmiany przed wysłaniem", beside the connection settings.
+constexpr const char* kShowChangesValue = "Pokaz_zmiany";
+
+QString openSettingsFileName(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kSettingsFileFilter));
+}
 
 // The status box shows the operation's CR LF line ends as plain new lines.
 QString shown(const QString& status) { return QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
@@ -99,6 +114,10 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     restartBox_ = new QCheckBox(QStringLiteral("Restart modułu po wysłaniu ustawień"), this);
     clockBox_->setChecked(true);
     restartBox_->setChecked(true);
+    showChangesBox_ = new QCheckBox(QStringLiteral("Pokaż zmiany przed wysłaniem"), this);
+    showChangesBox_->setObjectName(QStringLiteral("showChanges"));
+    showChangesBox_->setToolTip(QStringLiteral("Przed wysłaniem odczytuje ustawienia modułu, pokazuje zmieniane pola\n"
+                                               "i zapisuje poprzednie ustawienia w kopii zapasowej."));
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -115,7 +134,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     versionRow->addWidget(versionLabel);
     versionRow->addWidget(versionEdit_, 1);
     options->addLayout(versionRow);
-    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_}) options->addWidget(box);
+    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_, showChangesBox_}) options->addWidget(box);
     options->addStretch();
 
     auto* top = new QHBoxLayout;
@@ -152,6 +171,13 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     networkDialog_->setConnection(QString::fromStdString(connection_.moduleAddress), static_cast<int>(connection_.tcpPort));
     (connection_.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
     selectTcp(connection_.tcpMode);
+    {
+        RegistryKey key(settings_);
+        std::uint32_t showChanges = 1;  // on unless the user turned it off
+        if (key.open(link::kConnectionKey) == kRegistryOk) key.readNumber(kShowChangesValue, showChanges);
+        showChangesBox_->setChecked(showChanges != 0);
+    }
+    connect(showChangesBox_, &QCheckBox::toggled, this, &Ckonfigurator::rememberShowChanges);
 
     // The settings file named on the command line (a file opened with the program), else
     // the default file of the working folder.
@@ -195,8 +221,7 @@ QGroupBox* Ckonfigurator::buildOperations() {
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"Odczytaj z dysku",
          [this] {
-             const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                               QString::fromLatin1(kSettingsFileFilter));
+             const QString path = openSettingsFileName(this);
              if (!path.isEmpty()) loadFromDisk(path);
          }},
         {"Zapisz na dysk",
@@ -207,6 +232,12 @@ QGroupBox* Ckonfigurator::buildOperations() {
              if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
                  saveToDisk(dialog.selectedFiles().first());
          }},
+        {"Porównaj z plikiem...",
+         [this] {
+             const QString path = openSettingsFileName(this);
+             if (!path.isEmpty()) compareWithFile(path);
+         }},
+        {"Kopie zapasowe...", [this] { showBackups(); }},
         {"Wersja modułu", [this] { readVersion(); }},
         {"Odczytaj z modułu", [this] { readFromModule(); }},
         {"Wyślij do modułu", [this] { sendToModule(); }},
@@ -348,6 +379,28 @@ void Ckonfigurator::readFromModule() {
 }
 
 void Ckonfigurator::sendToModule() {
+    if (showChangesBox_->isChecked()) {
+        // The module is read first; the window shows the changes while the operation waits,
+        // and what the module held is kept in the backup folder before anything is sent.
+        startOperation([this, folder = backupFolder()](link::ModuleLink& link, OperationCopies& copies,
+                                                      OperationObserver& observer) {
+            static const SystemClock clock;
+            WriteReview review;
+            review.backupFolder = folder;
+            review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
+                                              copies.connection.moduleAddress,
+                                              static_cast<int>(copies.connection.tcpPort));
+            OperationRunner* runner = runner_;
+            review.confirm = [this, runner](const ModuleReview& module) {
+                return runner->askOnWindow([this, changes = module.changes] { return confirmChanges(changes); });
+            };
+            ReviewedWriteOutcome outcome;
+            writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                                  copies.choice, observer, WriteContext{clock, sleepMs}, review, outcome);
+            return OperationResults{.readBack = copies.readBack};
+        });
+        return;
+    }
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         static const SystemClock clock;
         writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
@@ -368,6 +421,33 @@ bool Ckonfigurator::saveToDisk(const QString& path) {
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     saveSettingsToFile(path.toStdString(), record_, observer);
     return true;
+}
+
+bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
+    Czmiany dialog(changes, Czmiany::Purpose::BeforeWrite, this);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void Ckonfigurator::compareWithFile(const QString& path) {
+    SettingsImage file;
+    if (loadSettingsFile(path.toStdString(), file) != FileResult::Ok) {
+        QMessageBox::warning(this, windowTitle(), toQString(W("Błąd otwarcia pliku do odczytu")));
+        return;
+    }
+    Czmiany dialog(compareSettings(record_, file, CompareMode::Values), Czmiany::Purpose::CompareFile, this,
+                   QFileInfo(path).fileName());
+    dialog.exec();
+}
+
+void Ckonfigurator::showBackups() {
+    const std::string folder = backupFolder();
+    Ckopie dialog(listBackups(folder), QString::fromStdString(folder), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenPath().isEmpty()) loadFromDisk(dialog.chosenPath());
+}
+
+void Ckonfigurator::rememberShowChanges(bool on) {
+    RegistryKey key(settings_);
+    if (key.open(link::kConnectionKey) == kRegistryOk) key.writeNumber(kShowChangesValue, on ? 1 : 0);
 }
 
 QString Ckonfigurator::statusText() const { return status_->toPlainText(); }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "common/settings_store.h"
 #include "config/model/settings_image.h"
@@ -30,6 +31,10 @@ class QRadioButton;
 namespace kavrel {
 class OperationObserver;
 class OperationRunner;
+}
+
+namespace kavrel::config {
+struct FieldChange;
 }
 
 namespace kavrel::config::ui {
@@ -59,6 +64,11 @@ public:
     bool loadFromDisk(const QString& path);
     bool saveToDisk(const QString& path);
     void finishWork();
+    // "Porównaj z plikiem...": the fields in which the window's settings and the file differ.
+    void compareWithFile(const QString& path);
+    // "Kopie zapasowe...": the backups of replaced module settings; the one chosen is loaded
+    // as "Odczytaj z dysku" loads a file.
+    void showBackups();
 
     // The operation options of the check boxes.
     struct WriteOptions {
@@ -103,6 +113,9 @@ private:
     void setStatus(const QString& text);
     void appendStatus(const QString& text);
     void saveConnection();
+    void rememberShowChanges(bool on);
+    // Shown while a write waits: the changes it would make; true sends.
+    bool confirmChanges(const std::vector<FieldChange>& changes);
 
     SettingsStore& settings_;
     SettingsImage record_;
@@ -120,6 +133,7 @@ private:
     QCheckBox* countersBox_;
     QCheckBox* eventsBox_;
     QCheckBox* restartBox_;
+    QCheckBox* showChangesBox_;  // "Pokaż zmiany przed wysłaniem": read, show and back up first
     QProgressBar* progress_;
     QPlainTextEdit* status_;
     QList<QWidget*> busyDisabled_;  // controls that would start another operation
