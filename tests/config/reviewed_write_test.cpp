@@ -79,7 +79,7 @@ TEST(ReviewedWrite, ShowsTheChangedFieldsAndCancelSendsOnlyQueries) {
     EXPECT_EQ(run.outcome.changes[0].caption, "Ustawienia ogólne: PIN");
     EXPECT_EQ(run.outcome.changes[0].before, "\"1234\"");
     EXPECT_EQ(run.outcome.changes[0].after, "\"4321\"");
-    EXPECT_EQ(run.outcome.changes[1].caption, "Linie wejściowe L1...L8: Linia L2: HL, LH, SMS na numery 1...5, czujnik");
+    EXPECT_EQ(run.outcome.changes[1].caption, "Linie wejściowe L1...L8: Linia L2, HL, LH, SMS na numery 1...5, czujnik");
     EXPECT_TRUE(onlyQueries(sim.module->journal())) << sim.module->journal().size();
     EXPECT_EQ(sim.module->value("PIN"), "1234");
     EXPECT_EQ(run.observer.calls.back(), "status: Wysyłanie ustawień anulowane");

@@ -32,9 +32,9 @@ constexpr std::array<Caption, 60> kCaptions = {{
     {kGeneral, "Raport okresowy wysyłany co (minut)"},            // TRPT
     {kInputs, "Linia L%d, próg dolny"},                           // ULO
     {kInputs, "Linia L%d, próg górny"},                           // UHI
-    {kInputs, "Linia L%d: HL, LH, SMS na numery 1...5, czujnik"}, // ICFG
+    {kInputs, "Linia L%d, HL, LH, SMS na numery 1...5, czujnik"}, // ICFG
     {kOutputs, "Wyjście O%d"},                                    // OCFG
-    {kInputs, "Linia L%d: typ czujnika, R, N, C, F"},             // SCFGn
+    {kInputs, "Linia L%d, typ czujnika, R, N, C, F"},             // SCFGn
     {kCsd, "Port szeregowy (interfejs, prędkość, znak, parzystość, bity STOP)"},  // SCFG
     {kTexts, "Treść SMS%d"},                                      // SMS
     {kInputs, "Próg nieczułości L1...L4 (mV)"},                   // HIST1
@@ -45,30 +45,30 @@ constexpr std::array<Caption, 60> kCaptions = {{
     {kPermissions, "Połączenie CSD z numerów 1...5, DOWOLNY"},    // CSDC
     {kGeneral, "Opcje raportów, limitu SMS, LCD i godzin czuwania"},  // MCFG1
     {kGeneral, "Raport o godzinach"},                             // RPTHR
-    {kInputs, "Warunek stanu alarmowego: Stan %s"},               // ALMD (value 1 L, value 2 H)
+    {kInputs, "Warunek stanu alarmowego"},               // ALMD (value 1 L, value 2 H)
     {kGeneral, "Ograniczenie liczby wysł. SMS, max. SMS na dobę"},  // SLIM
     {kGeneral, "Okres logowania pomiarów (minut)"},               // LOGT
     {kGeneral, "Godziny czuwania"},                               // GRDHR
-    {kEmail, "Powiadomienia e-mail: Linia L%d"},                  // SEML
+    {kEmail, "Powiadomienia e-mail, Linia L%d"},                  // SEML
     {kInternet, "APN%d"},                                         // APN (captions below)
     {kNone, "Bajty zarezerwowane"},                               // reserved 2014
     {kInternet, "EAD%d"},                                         // EAD (captions below)
-    {kEmail, "Przesyłanie logu: godzina i co ile dni"},           // SLOG
+    {kEmail, "Przesyłanie logu, godzina i co ile dni"},           // SLOG
     {kEmail, "Przesyłanie logu na adresy e-mail i opcje"},        // SLGT
-    {kEmail, "Powiadomienia e-mail: Raport"},                     // RCFG(2)
+    {kEmail, "Powiadomienia e-mail, Raport"},                     // RCFG(2)
     {kInputs, "Linia L%d, czas opóźnienia alarmu"},               // ADEL
     {kGeneral, "Opcje C1, logowania, Internetu, wyjść i linii XL"},  // MCFG2
-    {kExtended, "Linia XL%d: SMS na numery, e-mail, opcje"},      // XCFG (XCFG17 below)
+    {kExtended, "Linia XL%d, SMS na numery, e-mail, opcje"},      // XCFG (XCFG17 below)
     {kExtended, "Linia XL%d, treść powiadomienia"},               // XMS (XMS17 below)
     {kExtended, "Wysyłanie e-mail na adresy"},                    // SXML
     {kGeneral, "Numer %d"},                                       // NUM6..NUM10
-    {kOutputs, "Stan alarmowy na O6: czas sygnalizacji alarmu (sek.)"},  // ATIM
+    {kOutputs, "Stan alarmowy na O6, czas sygnalizacji alarmu (sek.)"},  // ATIM
     {kInputs, "Linia L%d, SMS na numery 6...10"},                 // ECFG
     {kNone, "Bajt zarezerwowany"},                                // reserved 3229
     {kScaling, "Linia L%d, A"},                                   // SCLA
     {kScaling, "Linia L%d, B"},                                   // SCLB
     {kNone, "Bajty zarezerwowane"},                               // reserved 3262
-    {kGeneral, "Dni tygodnia %s"},                                // WKD (below)
+    {kGeneral, "Dni tygodnia"},                                   // WKD (below)
     {kGeneral, "Kod sprawdzania stanu konta, znak %d"},           // URL2E (7th, 8th)
     {kInternet, "UID"},                                           // NUID
     {kInternet, "Okres transmisji (x 5 min.)"},                   // THTP
@@ -108,10 +108,10 @@ std::string captionText(const FieldInfo& info, int number) {
     const Caption& caption = kCaptions[static_cast<std::size_t>(info.id)];
     switch (info.id) {
     case Field::Num: return number == 0 ? "SMSC" : withNumber(caption.text, number);
-    case Field::Almd: return number == 1 ? "Warunek stanu alarmowego: Stan L (niski)" : "Warunek stanu alarmowego: Stan H (wysoki)";
+    case Field::Almd: return number == 1 ? "Warunek stanu alarmowego, Stan L (niski)" : "Warunek stanu alarmowego, Stan H (wysoki)";
     case Field::Apn: return kApnCaptions[number];
     case Field::Ead: return number == 0 ? "Adres nadawcy" : "E-mail " + std::to_string(number);
-    case Field::Xcfg: return number == 17 ? "Kontrola komunikacji: SMS na numery, opcje" : withNumber(caption.text, number);
+    case Field::Xcfg: return number == 17 ? "Kontrola komunikacji, SMS na numery, opcje" : withNumber(caption.text, number);
     case Field::Xms: return number == 17 ? "Kontrola komunikacji, treść powiadomienia" : withNumber(caption.text, number);
     case Field::Wkd: return std::string("Dni tygodnia ") + kWeekdayCaptions[number];
     case Field::Url2Ext: return withNumber(caption.text, number + 7);
