@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
 #include <fstream>
 #include <iterator>
 
@@ -79,6 +80,9 @@ TEST(ReviewedWrite, ShowsTheChangedFieldsAndCancelSendsOnlyQueries) {
     EXPECT_EQ(run.outcome.changes[0].caption, "Ustawienia ogólne: PIN");
     EXPECT_EQ(run.outcome.changes[0].before, "\"1234\"");
     EXPECT_EQ(run.outcome.changes[0].after, "\"4321\"");
+    const int icfg2 = working.byte(Field::Icfg, 2);
+    EXPECT_EQ(run.outcome.changes[1].after, std::to_string(icfg2) + " [" + std::bitset<8>(icfg2).to_string() + "]")
+        << "option bytes show their bits";
     EXPECT_EQ(run.outcome.changes[1].caption, "Linie wejściowe L1...L8: Linia L2, HL, LH, SMS na numery 1...5, czujnik");
     EXPECT_TRUE(onlyQueries(sim.module->journal())) << sim.module->journal().size();
     EXPECT_EQ(sim.module->value("PIN"), "1234");

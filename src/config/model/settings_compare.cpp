@@ -21,6 +21,29 @@ std::span<const std::uint8_t> significant(const SettingsImage& image, const Fiel
     return bytes;
 }
 
+// Bytes whose bits are separate options (lines, numbers, switches): a changed option is
+// easier to see in the bits than in the decimal value.
+bool holdsBits(Field id) {
+    switch (id) {
+    case Field::Icfg: case Field::Ocfg: case Field::Scfgn: case Field::Scfg: case Field::Rcfg1: case Field::Clip1:
+    case Field::Ctrl1: case Field::Csdc: case Field::Mcfg1: case Field::Almd: case Field::Seml: case Field::Slgt:
+    case Field::Rcfg2: case Field::Mcfg2: case Field::Xcfg: case Field::Sxml: case Field::Ecfg: case Field::Rcfg3:
+    case Field::Clip2: case Field::Ctrl2: return true;
+    default: return false;
+    }
+}
+
+std::string shownValue(const SettingsImage& image, const FieldInfo& info, int number, CompareMode mode) {
+    std::string text = elementValueText(image, info, number);
+    if (mode == CompareMode::Values && holdsBits(info.id)) {
+        const std::uint8_t value = image.byte(info.id, number);
+        text += " [";
+        for (int bit = 7; bit >= 0; --bit) text += (value >> bit) & 1 ? '1' : '0';
+        text += "]";
+    }
+    return text;
+}
+
 } // namespace
 
 std::vector<FieldChange> compareSettings(const SettingsImage& before, const SettingsImage& after, CompareMode mode,
@@ -40,8 +63,8 @@ std::vector<FieldChange> compareSettings(const SettingsImage& before, const Sett
             change.key = fieldName(info, number);
             change.label = fieldLabel(info, number, static_cast<int>(differing - left.begin()) + 1);
             change.caption = fieldCaption(info, number);
-            change.before = elementValueText(before, info, number);
-            change.after = elementValueText(after, info, number);
+            change.before = shownValue(before, info, number, mode);
+            change.after = shownValue(after, info, number, mode);
             changes.push_back(std::move(change));
         }
     }

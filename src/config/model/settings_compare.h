@@ -17,8 +17,8 @@ struct FieldChange {
     std::string key;      // "ICFG3", "RCFG(2)"
     std::string label;    // verification label, with the first differing position for texts; "" = none
     std::string caption;  // UTF-8, as the settings windows show the field
-    std::string before;   // UTF-8 value texts, as "kavrel config dump" shows them
-    std::string after;
+    std::string before;   // UTF-8 value texts, as "kavrel config dump" shows them; in the
+    std::string after;    // Values mode option bytes also as bits 7..0: "133 [10000101]"
 };
 
 enum class CompareMode {
