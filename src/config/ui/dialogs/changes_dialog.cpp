@@ -1,6 +1,7 @@
 #include "config/ui/dialogs/changes_dialog.h"
 
 #include <QDialogButtonBox>
+#include <algorithm>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -59,7 +60,9 @@ Czmiany::Czmiany(const std::vector<FieldChange>& changes, Purpose purpose, QWidg
     // tool tip shows them whole.
     for (int column = kBefore; column <= kAfter; ++column)
         list_->setColumnWidth(column, std::min(list_->columnWidth(column), 260));
-    list_->setMinimumWidth(760);
+    int width = 0;
+    for (int column = kCaption; column <= kAfter; ++column) width += list_->columnWidth(column);
+    list_->setMinimumWidth(std::clamp(width + 24, 640, 1100));
     list_->setVisible(!changes.empty());
 
     auto* buttons = new QDialogButtonBox(this);
