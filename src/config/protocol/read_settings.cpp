@@ -29,23 +29,12 @@ struct ReadStep {
 };
 
 constexpr std::array kReadSteps = {
-    ReadStep{always, false, 30, "SET?",
-             fieldSet({Field::Pin, Field::Num, Field::Trpt, Field::Scfg, Field::Hist1, Field::Hist2, Field::Rcfg1,
-                       Field::Clip1, Field::Ctrl1, Field::Csdc, Field::Mcfg1, Field::Mcfg2, Field::Slim, Field::Icfg,
-                       Field::Ulo, Field::Uhi, Field::Ocfg, Field::Logt, Field::Adel, Field::Slog, Field::Slgt,
-                       Field::Atim}),
-             "Brak odpowiedzi", "Błąd odczytu ustawień modułu", -1},
-    ReadStep{always, false, 50, "SMS?", fieldSet({Field::Sms}), "Brak odpowiedzi", "Błąd odczytu treści SMS", -1},
-    ReadStep{hasMail, true, 60, "APN?", fieldSet({Field::Apn}), "Brak odpowiedzi", "Błąd odczytu treści APN", 70},
-    ReadStep{hasMailAddresses, false, -1, "EAD?", fieldSet({Field::Ead}), "Brak odpowiedzi", "Błąd odczytu treści EAD", -1},
-    ReadStep{hasExtendedLines, true, 80, "XCFG?",
-             fieldSet({Field::Xcfg, Field::Xms, Field::Sxml, Field::Xtyp1, Field::Xlo1, Field::Xhi1, Field::Xtyp9,
-                       Field::Xlo9, Field::Xhi9}),
-             "Brak odpowiedzi", "Błąd odczytu XCFG", -1},
-    ReadStep{hasExtraNumbers, false, 90, "ECFG?",
-             fieldSet({Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Thtp, Field::Nuid, Field::Tgac,
-                       Field::Url0, Field::Url1, Field::Url2, Field::Cops, Field::Wkd}),
-             "Brak odpowiedzi na ECFG", "Błąd odczytu ECFG", -1},
+    ReadStep{always, false, 30, "SET?", kSetReplyKeys, "Brak odpowiedzi", "Błąd odczytu ustawień modułu", -1},
+    ReadStep{always, false, 50, "SMS?", kSmsReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści SMS", -1},
+    ReadStep{hasMail, true, 60, "APN?", kApnReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści APN", 70},
+    ReadStep{hasMailAddresses, false, -1, "EAD?", kEadReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści EAD", -1},
+    ReadStep{hasExtendedLines, true, 80, "XCFG?", kXcfgReplyKeys, "Brak odpowiedzi", "Błąd odczytu XCFG", -1},
+    ReadStep{hasExtraNumbers, false, 90, "ECFG?", kEcfgReplyKeys, "Brak odpowiedzi na ECFG", "Błąd odczytu ECFG", -1},
 };
 
 } // namespace
