@@ -2,6 +2,7 @@
 // service actions, read again, and the files compared field by field.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +99,52 @@ TEST(ConfigCommand, DumpDiffAndBadInput) {
     EXPECT_EQ(tool.run(sim.fixture, {"read"}), 2);
     EXPECT_EQ(tool.run(sim.fixture, {"frobnicate"}), 2);
     EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
+    fs::remove_all(folder);
+}
+
+// A folder or a FIFO given as a settings file is refused before anything reaches the
+// module; read as an all-zero record and written, it would wipe the module.
+TEST(ConfigCommand, FoldersAndFifosAreNoSettingsFiles) {
+    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-odd-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "dir.kvl");
+    ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
+    ASSERT_EQ(saveSettingsFile((folder / "good.kvl").string(), SettingsImage{}), FileResult::Ok);
+    SimWithConfig sim("Kavrel V3.6EL");
+    Tool tool;
+    for (const char* odd : {"dir.kvl", "fifo.kvl"}) {
+        const std::string path = (folder / odd).string(), good = (folder / "good.kvl").string();
+        EXPECT_EQ(tool.run(sim.fixture, {"write", path}), 1) << odd;
+        EXPECT_NE(tool.err.str().find("Błąd otwarcia pliku do odczytu"), std::string::npos) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"dump", path}), 1) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"diff", good, path}), 2) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", good, "--base", path}), 1) << odd;
+    }
+    EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
+    fs::remove_all(folder);
+}
+
+// A peer that answers the handshake and then noise: the read fails with the step's
+// message, and the file it would have replaced stays as it was.
+TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
+    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-noise-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string file = (folder / "module.kvl").string();
+    SettingsImage old;
+    old.setText(Field::Pin, "4321");
+    const std::pair<const char*, const char*> cases[] = {{"SET?", "Błąd odczytu ustawień modułu"},
+                                                         {"ECFG?", "Błąd odczytu ECFG"}};
+    for (const auto& [query, status] : cases) {
+        ASSERT_EQ(saveSettingsFile(file, old), FileResult::Ok);
+        sim::ConfigSimOptions config;
+        config.junkQueries = {query};
+        SimWithConfig sim("Kavrel V3.6EL", config);
+        Tool tool;
+        EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", file}), 1) << query;
+        EXPECT_NE(tool.err.str().find(status), std::string::npos) << query << tool.err.str();
+        SettingsImage kept;
+        ASSERT_EQ(loadSettingsFile(file, kept), FileResult::Ok);
+        EXPECT_EQ(kept, old) << query;
+    }
     fs::remove_all(folder);
 }
 

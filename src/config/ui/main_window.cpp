@@ -221,11 +221,13 @@ QGroupBox* Ckonfigurator::buildOperations() {
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"Odczytaj z dysku",
          [this] {
+             beginFileOperation();
              const QString path = openSettingsFileName(this);
              if (!path.isEmpty()) loadFromDisk(path);
          }},
         {"Zapisz na dysk",
          [this] {
+             beginFileOperation();
              QFileDialog dialog(this, QString(), QString(), QString::fromLatin1(kSettingsFileFilter));
              dialog.setAcceptMode(QFileDialog::AcceptSave);
              dialog.setDefaultSuffix(QString::fromLatin1(kSettingsFileExtension));
@@ -407,6 +409,13 @@ void Ckonfigurator::sendToModule() {
                       copies.choice, observer, WriteContext{clock, sleepMs});
         return OperationResults{.readBack = copies.readBack};
     });
+}
+
+// Loading and saving start as every operation does: the controls' values are taken and
+// the status is cleared, also when the file dialog is then cancelled.
+void Ckonfigurator::beginFileOperation() {
+    takeControlValues();
+    setStatus(QString());
 }
 
 bool Ckonfigurator::loadFromDisk(const QString& path) {

@@ -104,6 +104,7 @@ private:
     QGroupBox* buildPortGroup();
     void showAbout();
     void takeControlValues();
+    void beginFileOperation();
     void selectTcp(bool tcp);
     void editNetworkSettings();
     void openDialog(int index);

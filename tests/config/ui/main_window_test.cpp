@@ -2,6 +2,7 @@
 // against the simulator.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -153,6 +154,31 @@ private slots:
         QVERIFY(!QFile::exists(folder.filePath("nowy.kvl")));
         on.window.reset();
         QVERIFY(on.boxes.isEmpty());
+    }
+
+    // As every operation, loading and saving begin by clearing the status text; a
+    // cancelled file dialog leaves it cleared.
+    void cancelledFileDialogsClearTheStatus() {
+        MemoryStore store;
+        Ckonfigurator window(store, "");
+        for (const char* caption : {"Odczytaj z dysku", "Zapisz na dysk"}) {
+            window.loadFromDisk(folder.filePath("brak.kvl"));
+            QCOMPARE(window.statusText(), QString("Błąd otwarcia pliku do odczytu"));
+            bool cancelled = false;
+            auto* poll = new QTimer(&window);
+            connect(poll, &QTimer::timeout, [&] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    dialog->reject();
+                    cancelled = true;
+                    poll->stop();
+                }
+            });
+            poll->start(10);
+            button(window, caption)->click();
+            QVERIFY(cancelled);
+            QCOMPARE(window.statusText(), QString());
+            delete poll;
+        }
     }
 
     void readsTheModuleWithoutFreezingAndShowsEveryStep() {
