@@ -1,12 +1,15 @@
-// kavrel config read|write|dump|diff: what Kavrel-Config does with a module and with
-// settings files, for scripts.
+// kavrel config read|write|dump|diff|backups: what Kavrel-Config does with a module and
+// with settings files, for scripts.
+#include <filesystem>
 #include <ostream>
 
 #include "cli/commands.h"
 #include "common/win1250.h"
+#include "config/model/backup_store.h"
 #include "config/model/settings_dump.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
+#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_settings.h"
 
 namespace kavrel::cli {
@@ -44,14 +47,35 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     return config::saveSettingsToFile(output, image, context.observer) == config::FileResult::Ok ? kExitOk : kExitFailure;
 }
 
+// The changes a write would make, one line each: "KEY (caption): module -> file".
+void printChanges(CliContext& context, const std::vector<config::FieldChange>& changes) {
+    if (changes.empty()) {
+        context.out << "Brak zmian w ustawieniach modułu.\n";
+        return;
+    }
+    context.out << "Zmiany w ustawieniach modułu: " << changes.size() << "\n";
+    for (const auto& change : changes)
+        context.out << change.key << " (" << change.caption << "): " << change.before << " -> " << change.after << "\n";
+}
+
+// The backup's connection word: the device's name for --device, else COM n or the address.
+std::string connectionWord(const ConnectionChoice& connection) {
+    if (!connection.tcp && !connection.devicePath.empty())
+        return std::filesystem::path(connection.devicePath).filename().string();
+    return config::connectionTag(connection.tcp, connection.comPort, connection.address, connection.tcpPort);
+}
+
 int runWrite(CliContext& context, std::span<const std::string> args) {
     std::string input;
     config::ServiceChoice choice;
+    bool showDiff = false, dryRun = false;
     for (const auto& arg : args) {
         if (arg == "--rtc") choice.setClock = true;
         else if (arg == "--restart") choice.restart = true;
         else if (arg == "--reset-counters") choice.resetCounters = true;
         else if (arg == "--erase-log") choice.eraseLog = true;
+        else if (arg == "--show-diff") showDiff = true;
+        else if (arg == "--dry-run") dryRun = true;
         else if (input.empty() && arg.rfind("--", 0) != 0) input = arg;
         else return usage(context, "write: unexpected " + arg);
     }
@@ -61,9 +85,40 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
     config::SettingsImage readBack;
-    const int result = config::writeSettings(moduleLink, context.comPort(), image, readBack, choice, context.observer,
-                                             {context.clock, sleepMs});
+    const config::WriteContext writeContext{context.clock, sleepMs};
+    if (!showDiff && !dryRun) {
+        const int result =
+            config::writeSettings(moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext);
+        return result == link::kLinkOk ? kExitOk : kExitFailure;
+    }
+    config::WriteReview review;
+    review.confirm = [&](const config::ModuleReview& module) {
+        printChanges(context, module.changes);
+        context.out.flush();
+        return !dryRun;
+    };
+    if (!dryRun) {
+        review.backupFolder = config::backupFolder();
+        review.connection = connectionWord(context.connection);
+    }
+    config::ReviewedWriteOutcome outcome;
+    const int result = config::writeSettingsReviewed(moduleLink, context.comPort(), image, readBack, choice,
+                                                     context.observer, writeContext, review, outcome);
+    if (!outcome.backupPath.empty()) context.err << "Kopia zapasowa: " << outcome.backupPath << "\n";
+    if (dryRun && result == config::kWriteCancelled) return kExitOk;
     return result == link::kLinkOk ? kExitOk : kExitFailure;
+}
+
+// The backups of replaced module settings, newest first.
+int runBackups(CliContext& context, std::span<const std::string> args) {
+    if (!args.empty()) return usage(context, "backups: unexpected " + args[0]);
+    const std::string folder = config::backupFolder();
+    const auto entries = config::listBackups(folder);
+    if (entries.empty()) context.err << "Brak kopii zapasowych w " << folder << "\n";
+    for (const auto& entry : entries)
+        context.out << config::backupTimeText(entry.time) << "  " << entry.version << "  " << entry.connection << "  "
+                    << entry.path << "\n";
+    return kExitOk;
 }
 
 int runDump(CliContext& context, std::span<const std::string> args) {
@@ -89,25 +144,33 @@ int runDiff(CliContext& context, std::span<const std::string> args) {
 const char* configUsage() {
     return "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
+           "                                         [--show-diff | --dry-run]\n"
            "       kavrel config dump FILE.kvl\n"
            "       kavrel config diff A.kvl B.kvl\n"
+           "       kavrel config backups\n"
            "read   reads the module's configuration into FILE.kvl; the record starts from the --base\n"
            "       file (else from zeros) and is overlaid by what the module reports.\n"
            "write  sends FILE.kvl, reads it back to verify it, then runs the chosen service actions;\n"
-           "       exits 0 only when all of that succeeded.\n"
+           "       exits 0 only when all of that succeeded. --show-diff reads the module first, prints\n"
+           "       the fields the write changes (KEY (caption): module -> file), keeps the module's\n"
+           "       settings as a backup and then writes; --dry-run stops after the list and sends\n"
+           "       nothing but the read's queries. A backup that cannot be saved stops the write.\n"
            "dump   prints every field of FILE.kvl, one KEY = value line each (texts as UTF-8).\n"
            "diff   prints the fields in which A and B differ with their verification labels;\n"
            "       exits 0 when they are the same, 1 when they differ.\n"
+           "backups lists the backups of replaced module settings, newest first: time, version,\n"
+           "       connection, file (folder: $KAVREL_BACKUP_DIR, else ~/.local/share/Ostrevan/Kavrel/kopie).\n"
            "Status texts and progress go to stderr.\n";
 }
 
 int runConfig(CliContext& context, std::span<const std::string> args) {
-    if (args.empty()) return usage(context, "which one: read, write, dump or diff?");
+    if (args.empty()) return usage(context, "which one: read, write, dump, diff or backups?");
     struct Sub {
         const char* name;
         int (*run)(CliContext&, std::span<const std::string>);
     };
-    static const Sub subs[] = {{"read", runRead}, {"write", runWrite}, {"dump", runDump}, {"diff", runDiff}};
+    static const Sub subs[] = {{"read", runRead}, {"write", runWrite}, {"dump", runDump}, {"diff", runDiff},
+                                 {"backups", runBackups}};
     for (const auto& sub : subs)
         if (args[0] == sub.name) return sub.run(context, args.subspan(1));
     return usage(context, "unknown subcommand " + args[0]);

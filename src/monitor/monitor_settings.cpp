@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/regular_file.h"
 
 namespace kavrel::monitor {
 namespace {
@@ -62,13 +63,11 @@ LineType MonitorSettings::typeOf(int line) const {
 }
 
 int loadMonitorSettings(const std::filesystem::path& file, MonitorSettings& settings) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return kSettingsNotOpened;
-    std::vector<std::uint8_t> content;
-    content.reserve(kSettingsFileSize);
-    char byte = 0;
-    while (content.size() < kSettingsFileSize && in.get(byte)) content.push_back(static_cast<std::uint8_t>(byte));
-    return decodeMonitorSettings(content, settings);
+    // A folder, a FIFO or a device is no settings file, and a failed read is no short one.
+    std::string content;
+    if (readRegularFile(file, kSettingsFileSize, content) != FileRead::Ok) return kSettingsNotOpened;
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(content.data());
+    return decodeMonitorSettings(std::span(begin, content.size()), settings);
 }
 
 int decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
@@ -82,6 +81,7 @@ bool saveMonitorSettings(const std::filesystem::path& file, const MonitorSetting
     std::array<std::uint8_t, kSettingsFileSize> content{};
     std::copy(std::begin(kMagic), std::end(kMagic), content.begin());
     forEachField(settings, FieldWriter{content});
+    if (!mayWriteRegularFile(file)) return false;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));

@@ -22,11 +22,20 @@ ConfigSimOptions withSettingsFile(const SimOptions& options) {
 } // namespace
 
 ConfigCommands::ConfigCommands(const SimOptions& options)
-    : config_(options.config.module ? options.config.module : std::make_shared<ModuleConfiguration>()) {
+    : config_(options.config.module ? options.config.module : std::make_shared<ModuleConfiguration>()),
+      junkQueries_(options.config.junkQueries) {
     config_->reset(options.versionText, withSettingsFile(options));
 }
 
 std::optional<Answer> ConfigCommands::answer(std::string_view line, Session&) {
+    for (const auto& query : junkQueries_) {
+        if (line != query) continue;
+        // What a device that is not a module might say: lines of noise, NUL bytes, an "OK".
+        std::string noise;
+        for (int n = 0; n < 100; ++n) noise += "Lorem ipsum " + std::to_string(n) + " dolor sit amet\r";
+        noise += std::string(16, '\0');
+        return Answer{noise + "OK\r"};
+    }
     if (auto reply = config_->reply(line)) return Answer{*reply};
     switch (config_->apply(line)) {
     case ModuleConfiguration::Outcome::Accepted: return Answer::ok();

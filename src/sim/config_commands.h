@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "sim/command_set.h"
 #include "sim/module_configuration.h"
@@ -18,6 +20,7 @@ public:
 
 private:
     std::shared_ptr<ModuleConfiguration> config_;
+    std::vector<std::string> junkQueries_;
 };
 
 } // namespace kavrel::sim

@@ -1,8 +1,9 @@
 // The flags of the configuration commands.
 #include <cctype>
 #include <charconv>
-#include <fstream>
+#include <sstream>
 
+#include "common/regular_file.h"
 #include "sim/sim_flags.h"
 
 namespace kavrel::sim {
@@ -28,15 +29,24 @@ bool isSettingsFile(const std::string& path) {
     return extension == ".kvl";
 }
 
+// Far more than any configuration's key=value lines; a larger file is not one.
+constexpr std::size_t kSeedFileMax = 1024 * 1024;
+
 // A settings file (*.kvl), or a text file of key=value lines as the module reports or
 // accepts them.
 std::string seedFile(SimOptions& o, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot read " + path;
+    std::string content;
+    switch (readRegularFile(path, kSeedFileMax + 1, content)) {
+    case FileRead::Ok: break;
+    case FileRead::NotRegular: return path + " is not a regular file";
+    default: return "cannot read " + path;
+    }
     if (isSettingsFile(path)) {
         o.config.seedSettingsFile = path;
         return "";
     }
+    if (content.size() > kSeedFileMax) return path + " is larger than " + std::to_string(kSeedFileMax) + " bytes";
+    std::istringstream in(content);
     std::string line;
     while (std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -57,6 +67,8 @@ std::vector<SimFlag> configFlags() {
          [](SimOptions& o, const std::string& v) { o.config.droppedKeys.push_back(v); return std::string(); }},
         {"--short-echo", "KEY:N[:LEN]", "report text KEY cut to LEN characters (default one less) for the next N reads",
          shortEcho},
+        {"--junk", "QUERY", "answer QUERY (e.g. SET?) with lines that hold no key, then OK (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.config.junkQueries.push_back(v); return std::string(); }},
         {"--no-atim", nullptr, "leave ATIM out of the answer to SET?",
          [](SimOptions& o, const std::string&) { o.config.omitAtim = true; return std::string(); }},
     };

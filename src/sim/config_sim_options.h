@@ -22,6 +22,7 @@ struct ConfigSimOptions {
     std::vector<std::string> droppedKeys;  // acknowledged with "OK" but not stored
     std::vector<ShortEcho> shortEchoes;
     bool omitAtim = false;                 // "SET?" leaves ATIM out
+    std::vector<std::string> junkQueries;  // these queries ("SET?") are answered by lines without a key, then "OK"
     // key=value lines that seed the configuration (after the version's defaults), as
     // "--config FILE" gives them.
     std::vector<std::string> seedLines;

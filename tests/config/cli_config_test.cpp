@@ -2,13 +2,19 @@
 // service actions, read again, and the files compared field by field.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "common/win1250.h"
+#include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
 #include "config_sim.h"
 
@@ -93,5 +99,113 @@ TEST(ConfigCommand, DumpDiffAndBadInput) {
     EXPECT_EQ(tool.run(sim.fixture, {"read"}), 2);
     EXPECT_EQ(tool.run(sim.fixture, {"frobnicate"}), 2);
     EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
+    fs::remove_all(folder);
+}
+
+// A folder or a FIFO given as a settings file is refused before anything reaches the
+// module; read as an all-zero record and written, it would wipe the module.
+TEST(ConfigCommand, FoldersAndFifosAreNoSettingsFiles) {
+    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-odd-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "dir.kvl");
+    ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
+    ASSERT_EQ(saveSettingsFile((folder / "good.kvl").string(), SettingsImage{}), FileResult::Ok);
+    SimWithConfig sim("Kavrel V3.6EL");
+    Tool tool;
+    for (const char* odd : {"dir.kvl", "fifo.kvl"}) {
+        const std::string path = (folder / odd).string(), good = (folder / "good.kvl").string();
+        EXPECT_EQ(tool.run(sim.fixture, {"write", path}), 1) << odd;
+        EXPECT_NE(tool.err.str().find("Błąd otwarcia pliku do odczytu"), std::string::npos) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"dump", path}), 1) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"diff", good, path}), 2) << odd;
+        EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", good, "--base", path}), 1) << odd;
+    }
+    EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
+    fs::remove_all(folder);
+}
+
+// A peer that answers the handshake and then noise: the read fails with the step's
+// message, and the file it would have replaced stays as it was.
+TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
+    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-noise-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string file = (folder / "module.kvl").string();
+    SettingsImage old;
+    old.setText(Field::Pin, "4321");
+    const std::pair<const char*, const char*> cases[] = {{"SET?", "Błąd odczytu ustawień modułu"},
+                                                         {"ECFG?", "Błąd odczytu ECFG"}};
+    for (const auto& [query, status] : cases) {
+        ASSERT_EQ(saveSettingsFile(file, old), FileResult::Ok);
+        sim::ConfigSimOptions config;
+        config.junkQueries = {query};
+        SimWithConfig sim("Kavrel V3.6EL", config);
+        Tool tool;
+        EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", file}), 1) << query;
+        EXPECT_NE(tool.err.str().find(status), std::string::npos) << query << tool.err.str();
+        SettingsImage kept;
+        ASSERT_EQ(loadSettingsFile(file, kept), FileResult::Ok);
+        EXPECT_EQ(kept, old) << query;
+    }
+    fs::remove_all(folder);
+}
+
+namespace {
+
+std::string fileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool onlyQueries(const std::vector<std::string>& journal) {
+    return std::all_of(journal.begin(), journal.end(), [](const std::string& line) { return line.ends_with('?'); });
+}
+
+} // namespace
+
+TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
+    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-backup-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path backups = folder / "kopie";
+    ::setenv(kBackupFolderVariable, backups.c_str(), 1);
+    SimWithConfig sim("Kavrel V3.6EL");
+    Tool tool;
+    const std::string before = (folder / "before.kvl").string(), edited = (folder / "edited.kvl").string();
+    ASSERT_EQ(tool.run(sim.fixture, {"read", "-o", before}), 0) << tool.err.str();
+    SettingsImage image;
+    ASSERT_EQ(loadSettingsFile(before, image), FileResult::Ok);
+    image.setText(Field::Pin, "4321");
+    image.setByte(Field::Hist2, static_cast<std::uint8_t>(image.byte(Field::Hist2) + 7));
+    ASSERT_EQ(saveSettingsFile(edited, image), FileResult::Ok);
+    const std::string hist2Before = std::to_string(image.byte(Field::Hist2) - 7);
+    const std::string hist2After = std::to_string(image.byte(Field::Hist2));
+
+    sim.module->clearJournal();
+    EXPECT_EQ(tool.run(sim.fixture, {"write", edited, "--dry-run"}), 0) << tool.err.str();
+    EXPECT_EQ(tool.out.str(), "Zmiany w ustawieniach modułu: 2\n"
+                              "PIN (Ustawienia ogólne: PIN): \"1234\" -> \"4321\"\n"
+                              "HIST2 (Linie wejściowe L1...L8: Próg nieczułości L5...L8 (mV)): " +
+                                  hist2Before + " -> " + hist2After + "\n");
+    EXPECT_TRUE(onlyQueries(sim.module->journal()));
+    EXPECT_FALSE(fs::exists(backups)) << "a dry run keeps no backup";
+
+    EXPECT_EQ(tool.run(sim.fixture, {"write", edited, "--show-diff"}), 0) << tool.err.str();
+    EXPECT_EQ(sim.module->value("PIN"), "4321");
+    const auto stored = listBackups(backups.string());
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(fileBytes(stored[0].path), fileBytes(before)) << "the backup is what config read gave";
+    EXPECT_NE(tool.err.str().find("Kopia zapasowa: " + stored[0].path), std::string::npos);
+
+    EXPECT_EQ(tool.run(sim.fixture, {"backups"}), 0);
+    EXPECT_EQ(tool.out.str(), backupTimeText(stored[0].time) + "  Kavrel V3.6EL  127.0.0.1_" +
+                                  std::to_string(sim.fixture.port()) + "  " + stored[0].path + "\n");
+
+    // A backup folder that cannot be made stops the write before anything is sent.
+    ::setenv(kBackupFolderVariable, (fs::path(before) / "kopie").c_str(), 1);
+    sim.module->clearJournal();
+    EXPECT_EQ(tool.run(sim.fixture, {"write", before, "--show-diff"}), 1);
+    EXPECT_NE(tool.err.str().find("Nie udało się zapisać kopii zapasowej"), std::string::npos) << tool.err.str();
+    EXPECT_TRUE(onlyQueries(sim.module->journal()));
+    EXPECT_EQ(sim.module->value("PIN"), "4321");
+    ::unsetenv(kBackupFolderVariable);
     fs::remove_all(folder);
 }

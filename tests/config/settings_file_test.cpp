@@ -106,6 +106,35 @@ TEST_F(SettingsFileTest, MissingFilesLeaveTheRecordAndSayWhy) {
                               }));
 }
 
+// A folder or a FIFO named like a settings file is no record: read as zeros and written
+// to a module it would wipe it, and opening a FIFO would wait for a writer for ever.
+TEST_F(SettingsFileTest, FoldersAndFifosAreRefusedAndTheRecordKept) {
+    fs::create_directory(path("folder.kvl"));
+    ASSERT_EQ(::mkfifo(path("fifo.kvl").c_str(), 0600), 0);
+    const SettingsImage before = patterned();
+    SettingsImage image = before;
+    RecordingObserver observer;
+    EXPECT_EQ(loadSettingsFromFile(path("folder.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadSettingsFromFile(path("fifo.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadStartupFile(path("fifo.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(image, before);
+    EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Błąd otwarcia pliku do odczytu",
+                                                        "status: Błąd otwarcia pliku do odczytu",
+                                                        "status: Błąd otwarcia pliku:\r\n" + path("fifo.kvl")}));
+}
+
+// A legal name close to the file system's 255-byte limit leaves no room for a temporary
+// name built from it.
+TEST_F(SettingsFileTest, ANameNearTheLengthLimitIsSaved) {
+    const std::string name = std::string(246, 'k') + ".kvl";
+    RecordingObserver observer;
+    ASSERT_EQ(saveSettingsToFile(path(name), patterned(), observer), FileResult::Ok);
+    SettingsImage loaded;
+    ASSERT_EQ(loadSettingsFile(path(name), loaded), FileResult::Ok);
+    EXPECT_EQ(loaded, patterned());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "no temporary left";
+}
+
 TEST_F(SettingsFileTest, SaveThatCannotOpenItsFileSaysSo) {
     RecordingObserver observer;
     EXPECT_EQ(saveSettingsToFile(path("no-folder/x.kvl"), patterned(), observer), FileResult::OpenFailed);

@@ -443,3 +443,19 @@ TEST(Verification, AnUnansweredReadBackEndsTheWriteWithItsTexts) {
         EXPECT_TRUE(sim.module->clock().empty()) << c.query;
     }
 }
+
+// The window keeps the read-back copy between writes. A module whose answer to "SET?" holds
+// no settings must not let the previous write's copy pass as its own read-back.
+TEST(Verification, AReadBackOfNoiseIsNoAnswer) {
+    sim::ConfigSimOptions config;
+    config.junkQueries = {"SET?"};
+    SimWithConfig sim("Kavrel V3.6EL", config);
+    const SettingsImage image = sample();
+    SettingsImage readBack = image;  // what an earlier verified write left
+    link::ModuleLink moduleLink;
+    sim.fixture.useTcp(moduleLink);
+    RecordingObserver observer;
+    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock, [](int) {}}), 0);
+    EXPECT_EQ(observer.only("message"), Lines{"message[warning]: Brak odpowiedzi z modułu Kavrel (SET?)"});
+    EXPECT_EQ(observer.only("status").back(), "status: Błąd odczytu ustawień modułu");
+}

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -131,6 +132,23 @@ TEST(LoadDescriptions, MissingOrForeignFilesGiveTheClearedTable) {
     writeFile(folder.path / kDescriptionDataFile, "NOT-KVRL and more bytes");
     writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
     EXPECT_EQ(loadLineDescriptions(folder.path, false), LineDescriptions{});  // a data file there: text unread
+}
+
+// A folder or a FIFO in a description file's place is no file: the next one is used, and
+// nothing waits for a FIFO's writer or reader.
+TEST(LoadDescriptions, FoldersAndFifosCountAsMissing) {
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder.path / kDescriptionDataFile).c_str(), 0600), 0);
+    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
+    bool failed = false;
+    EXPECT_EQ(loadLineDescriptions(folder.path, true, &failed).lines[0].name, "Zbiornik");
+    EXPECT_TRUE(failed) << "the data file's place is taken";
+
+    fs::remove(folder.path / kDescriptionDataFile);
+    fs::remove(folder.path / kDescriptionTextFile);
+    fs::create_directory(folder.path / kDescriptionDataFile);
+    ASSERT_EQ(::mkfifo((folder.path / kDescriptionTextFile).c_str(), 0600), 0);
+    EXPECT_EQ(loadLineDescriptions(folder.path, false), LineDescriptions{});
 }
 
 TEST(LoadDescriptions, TheWrdatSwitchAmongTheFirstTenWords) {

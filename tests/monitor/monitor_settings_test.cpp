@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -83,6 +84,19 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesARoundTrip) {
     MonitorSettings loaded;
     ASSERT_EQ(loadMonitorSettings(file, loaded), kSettingsLoaded);
     EXPECT_TRUE(same(loaded, saved));
+}
+
+// A folder or a FIFO is no settings file: refused at once (a FIFO would block a reader),
+// and a save over a FIFO is refused too instead of waiting for a reader.
+TEST_F(SettingsFileTest, FoldersAndFifosAreRefused) {
+    MonitorSettings settings = changedSettings();
+    std::filesystem::create_directory(file);
+    EXPECT_EQ(loadMonitorSettings(file, settings), kSettingsNotOpened);
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(loadMonitorSettings(file, settings), kSettingsNotOpened);
+    EXPECT_FALSE(saveMonitorSettings(file, settings));
+    EXPECT_TRUE(same(settings, changedSettings()));
 }
 
 TEST_F(SettingsFileTest, MissingFileAndForeignMagicLeaveTheSettingsAlone) {

@@ -1,7 +1,13 @@
 // The simulated module as a whole: its command sets share what a real module keeps once.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "sim/module.h"
+#include "sim/sim_flags.h"
 
 using namespace kavrel::sim;
 
@@ -23,4 +29,28 @@ TEST(SimModule, UnknownLinesAreIgnoredAndFaultsApplyToEveryAnswer) {
     Session serial{.framing = Framing::Serial};
     module.setFaults({.badSerialStart = true});
     EXPECT_EQ(module.answer("HALT!", serial).bytes, "\r\nOK\r");
+}
+
+// --config takes a file of key=value lines; a huge file or a FIFO is refused instead of
+// being read without end.
+TEST(SimModule, ConfigFlagRefusesHugeAndOddFiles) {
+    const auto folder = std::filesystem::temp_directory_path() / ("kavrel-sim-config-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::string applyError;
+    const auto apply = [&](const std::filesystem::path& file) {
+        SimOptions options;
+        for (const auto& flag : configFlags())
+            if (std::string_view(flag.name) == "--config") applyError = flag.apply(options, file.string());
+        return options;
+    };
+    std::ofstream(folder / "lines.txt") << "PIN=4321\r\nOK\r\n";
+    EXPECT_EQ(apply(folder / "lines.txt").config.seedLines, std::vector<std::string>{"PIN=4321"});
+    EXPECT_EQ(applyError, "");
+    std::filesystem::resize_file(folder / "lines.txt", 2 * 1024 * 1024);
+    EXPECT_TRUE(apply(folder / "lines.txt").config.seedLines.empty());
+    EXPECT_NE(applyError, "");
+    ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
+    EXPECT_TRUE(apply(folder / "fifo.kvl").config.seedSettingsFile.empty());
+    EXPECT_NE(applyError, "");
+    std::filesystem::remove_all(folder);
 }

@@ -38,6 +38,10 @@ public:
         return ask<bool>([shown](OperationRunner* r) { return r->askQuestion_(shown); }).value_or(false);
     }
 
+    bool askOnWindow(std::function<bool()> call) {
+        return ask<bool>([call = std::move(call)](OperationRunner*) { return call(); }).value_or(false);
+    }
+
 private:
     void post(void (OperationRunner::*signal)(const QString&), const std::string& text) {
         const QString shown = toQString(text);
@@ -89,29 +93,45 @@ OperationRunner::OperationRunner(QWidget* window) : QObject(window), window_(win
     };
 }
 
-OperationRunner::~OperationRunner() {
-    // A window closed during an operation: questions left are answered "no", messages
-    // dropped, and the operation is let run to its end (it closes the link itself).
+OperationRunner::~OperationRunner() { abandon(); }
+
+void OperationRunner::abandon() {
+    // The operation is let run to its end (it closes its link itself); what it would still
+    // show or hand back is dropped with this object's pending calls.
     *abandoned_ = true;
     if (worker_.joinable()) worker_.join();
 }
 
 bool OperationRunner::start(Operation operation) {
-    if (running_.exchange(true)) return false;
+    return startWithResult(OwningOperation([operation = std::move(operation)](OperationObserver& observer) {
+        operation(observer);
+        return Handback();
+    }));
+}
+
+bool OperationRunner::startWithResult(OwningOperation operation) {
+    if (*abandoned_ || running_.exchange(true)) return false;
     if (worker_.joinable()) worker_.join();
     emit started();
     worker_ = std::thread([this, operation = std::move(operation), abandoned = abandoned_] {
         Bridge bridge(this, abandoned);
-        operation(bridge);
-        QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+        Handback handback = operation(bridge);
+        QMetaObject::invokeMethod(this, [this, handback = std::move(handback)] { finish(handback); },
+                                  Qt::QueuedConnection);
     });
     return true;
 }
 
-void OperationRunner::finish() {
+void OperationRunner::finish(const Handback& handback) {
     if (worker_.joinable()) worker_.join();
     running_ = false;
+    if (handback && !*abandoned_) handback();
     emit finished();
+}
+
+bool OperationRunner::askOnWindow(std::function<bool()> ask) {
+    Bridge bridge(this, abandoned_);
+    return bridge.askOnWindow(std::move(ask));
 }
 
 void OperationRunner::waitForFinished() {

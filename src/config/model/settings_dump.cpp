@@ -5,6 +5,7 @@
 
 #include "common/win1250.h"
 #include "config/model/conversions.h"
+#include "config/model/settings_compare.h"
 
 namespace kavrel::config {
 namespace {
@@ -92,16 +93,9 @@ std::vector<std::string> dumpLines(const SettingsImage& image) {
 
 std::vector<std::string> diffLines(const SettingsImage& a, const SettingsImage& b) {
     std::vector<std::string> lines;
-    forEachElement([&](const FieldInfo& info, int number) {
-        const auto left = a.element(info.id, number);
-        const auto right = b.element(info.id, number);
-        if (std::equal(left.begin(), left.end(), right.begin(), right.end())) return;
-        const auto differing = std::mismatch(left.begin(), left.end(), right.begin()).first;
-        std::string label = fieldLabel(info, number, static_cast<int>(differing - left.begin()) + 1);
-        if (label.empty()) label = "-";
-        lines.push_back(fieldName(info, number) + " " + label + ": " + elementValueText(a, info, number) + " -> " +
-                        elementValueText(b, info, number));
-    });
+    for (const FieldChange& change : compareSettings(a, b, CompareMode::Bytes))
+        lines.push_back(change.key + " " + (change.label.empty() ? "-" : change.label) + ": " + change.before + " -> " +
+                        change.after);
     return lines;
 }
 

@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 
+#include "common/regular_file.h"
 #include "common/win1250.h"
 
 namespace kavrel::config {
@@ -36,27 +37,22 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 // A name in the target's folder that no other save of this process uses; the rename
-// stays within one file system that way.
+// stays within one file system that way. It is short whatever the target's name, so a
+// target name near the file system's limit still has a temporary beside it.
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    return folderOf(path) + "." + baseName(path) + "." + std::to_string(::getpid()) + "." +
-           std::to_string(counter++) + ".tmp";
+    return folderOf(path) + ".kvl-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
 }
 
 } // namespace
 
 FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return FileResult::OpenFailed;
+    // Only a regular file that reads without error replaces the record: a folder read as
+    // zeros, written to a module, would wipe it.
+    std::string content;
+    if (readRegularFile(path, image.bytes().size(), content) != FileRead::Ok) return FileResult::OpenFailed;
     image.clear();
-    auto bytes = image.bytes();
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const std::size_t n = std::fread(bytes.data() + got, 1, bytes.size() - got, file);
-        if (n == 0) break;
-        got += n;
-    }
-    std::fclose(file);
+    std::copy(content.begin(), content.end(), image.bytes().begin());
     return FileResult::Ok;
 }
 

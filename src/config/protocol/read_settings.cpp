@@ -22,18 +22,19 @@ struct ReadStep {
     bool haltFirst;        // "HALT!" before the query, its answer not examined
     int progressBefore;    // -1: none
     const char* query;
+    FieldSet keys;         // what the reply is for: without one of them it counts as unanswered
     const char* noAnswerBox;
     const char* noAnswerStatus;
     int progressAfter;     // -1: none
 };
 
 constexpr std::array kReadSteps = {
-    ReadStep{always, false, 30, "SET?", "Brak odpowiedzi", "Błąd odczytu ustawień modułu", -1},
-    ReadStep{always, false, 50, "SMS?", "Brak odpowiedzi", "Błąd odczytu treści SMS", -1},
-    ReadStep{hasMail, true, 60, "APN?", "Brak odpowiedzi", "Błąd odczytu treści APN", 70},
-    ReadStep{hasMailAddresses, false, -1, "EAD?", "Brak odpowiedzi", "Błąd odczytu treści EAD", -1},
-    ReadStep{hasExtendedLines, true, 80, "XCFG?", "Brak odpowiedzi", "Błąd odczytu XCFG", -1},
-    ReadStep{hasExtraNumbers, false, 90, "ECFG?", "Brak odpowiedzi na ECFG", "Błąd odczytu ECFG", -1},
+    ReadStep{always, false, 30, "SET?", kSetReplyKeys, "Brak odpowiedzi", "Błąd odczytu ustawień modułu", -1},
+    ReadStep{always, false, 50, "SMS?", kSmsReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści SMS", -1},
+    ReadStep{hasMail, true, 60, "APN?", kApnReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści APN", 70},
+    ReadStep{hasMailAddresses, false, -1, "EAD?", kEadReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści EAD", -1},
+    ReadStep{hasExtendedLines, true, 80, "XCFG?", kXcfgReplyKeys, "Brak odpowiedzi", "Błąd odczytu XCFG", -1},
+    ReadStep{hasExtraNumbers, false, 90, "ECFG?", kEcfgReplyKeys, "Brak odpowiedzi na ECFG", "Błąd odczytu ECFG", -1},
 };
 
 } // namespace
@@ -47,13 +48,20 @@ int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, Oper
         if (!step.applies(version)) continue;
         if (step.haltFirst) link.sendCommand("HALT!");
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
-        if (const int r = link.query(step.query); r != link::kLinkOk) {
+        // A reply that names none of the query's keys (noise, a foreign device) is no answer:
+        // taken as one, it would report a record of zeros as the module's settings.
+        int r = link.query(step.query);
+        if (r == link::kLinkOk) {
+            SettingsImage parsed = image;
+            if ((parseReply(link.receivedText(), parsed, version) & step.keys) != 0) image = parsed;
+            else r = kNoSettingsInReply;
+        }
+        if (r != link::kLinkOk) {
             observer.message(W(step.noAnswerBox), MessageIcon::Warning);
             observer.status(W(step.noAnswerStatus));
             link::disconnectModule(link);
             return r;
         }
-        parseReply(link.receivedText(), image, version);
         if (step.progressAfter >= 0) observer.progress(step.progressAfter);
     }
     observer.progress(100);

@@ -11,7 +11,10 @@ namespace kavrel::config {
 // version understands ("SET?", "SMS?", then "APN?", "EAD?", "XCFG?", "ECFG?" by version)
 // and parses each reply into the record as it arrives, reporting progress 10..100. A
 // read that stops part-way keeps what was parsed. The link is closed at the end.
-// Returns 0 on success, otherwise the failing step's link result (non-zero).
+// A reply that holds none of its query's keys counts as unanswered. Returns 0 on success,
+// otherwise the failing step's link result or kNoSettingsInReply.
+inline constexpr int kNoSettingsInReply = 17;
+
 int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer);
 
 } // namespace kavrel::config

@@ -204,7 +204,7 @@ void readUrl2(const Cursor& c, std::size_t at, SettingsImage& image) {
 // Tries one key at position i; returns where scanning goes on, or 0 when the key does
 // not stand there.
 std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, SettingsImage& image,
-                   const link::FirmwareVersion& version) {
+                   const link::FirmwareVersion& version, FieldSet& found) {
     const std::string_view name = key.key;
     if (!c.startsWith(i, name)) return 0;
     const FieldInfo& info = fieldInfo(key.field);
@@ -230,6 +230,7 @@ std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, Settings
     }
     default: break;
     }
+    found |= fieldSet({key.field});
     switch (key.form) {
     case Form::Text:
     case Form::DigitText:
@@ -253,16 +254,18 @@ std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, Settings
 
 } // namespace
 
-void parseReply(std::string_view reply, SettingsImage& target, const link::FirmwareVersion& version) {
+FieldSet parseReply(std::string_view reply, SettingsImage& target, const link::FirmwareVersion& version) {
     if (const auto nul = reply.find('\0'); nul != std::string_view::npos) reply = reply.substr(0, nul);
     const Cursor cursor(reply);
+    FieldSet found = 0;
     std::size_t i = 0;
     while (i < cursor.size()) {
         std::size_t next = 0;
         for (const ReplyKey& key : kReplyKeys)
-            if ((next = tryKey(cursor, i, key, target, version)) != 0) break;
+            if ((next = tryKey(cursor, i, key, target, version, found)) != 0) break;
         i = next > i ? next : i + 1;
     }
+    return found;
 }
 
 } // namespace kavrel::config

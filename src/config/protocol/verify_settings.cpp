@@ -5,6 +5,7 @@
 
 #include "common/win1250.h"
 #include "config/protocol/command_lines.h"
+#include "config/protocol/read_settings.h"
 #include "config/protocol/reply_parser.h"
 #include "config/protocol/write_settings.h"
 
@@ -177,9 +178,15 @@ public:
             return fail("Brak odpowiedzi z modułu Kavrel (HALT 2)", "Błąd nawiązywania połączenia", link::kLinkFailed);
         observer_.progress(10);
         readBack_.setByte(Field::Atim, 0);
-        if (const int r = link_.query("SET?"); r != link::kLinkOk)
+        // The read-back copy may still hold an earlier write's values: a reply without one
+        // of the keys asked for must not leave them to be compared as if the module had sent them.
+        const int r = link_.query("SET?");
+        if (r != link::kLinkOk)
             return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", r);
-        parseReply(link_.receivedText(), readBack_, version_);
+        SettingsImage parsed = readBack_;
+        if ((parseReply(link_.receivedText(), parsed, version_) & kSetReplyKeys) == 0)
+            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", kNoSettingsInReply);
+        readBack_ = parsed;
         observer_.progress(50);
         verified_ = true;
         compareSetReply();

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,11 +21,18 @@
 #include "common/qt/operation_runner.h"
 #include "common/qt/port_picker.h"
 #include "common/qt/qt_text.h"
+#include "common/registry_key.h"
+#include "common/win1250.h"
+#include "config/model/backup_store.h"
+#include "config/model/settings_compare.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
+#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_settings.h"
 #include "config/ui/dialog_gallery.h"
+#include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
+#include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
@@ -57,6 +65,13 @@ constexpr SettingsButton kSettingsButtons[] = {
 
 constexpr int kCommandLineNameMax = 1023;
 
+// The user's choice of "Pokaż zmiany przed wysłaniem", beside the connection settings.
+constexpr const char* kShowChangesValue = "Pokaz_zmiany";
+
+QString openSettingsFileName(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kSettingsFileFilter));
+}
+
 // The status box shows the operation's CR LF line ends as plain new lines.
 QString shown(const QString& status) { return QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
@@ -83,7 +98,7 @@ private:
 } // namespace
 
 Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile, QWidget* parent)
-    : QWidget(parent), settings_(settings), link_(link::LinkVariant::configurator()) {
+    : QWidget(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
     runner_ = new OperationRunner(this);
     link_.setDevicePathResolver(link::userDevicePathResolver(settings_));  // COM numbers picked with "..."
@@ -102,6 +117,10 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     restartBox_ = new QCheckBox(QStringLiteral("Restart modułu po wysłaniu ustawień"), this);
     clockBox_->setChecked(true);
     restartBox_->setChecked(true);
+    showChangesBox_ = new QCheckBox(QStringLiteral("Pokaż zmiany przed wysłaniem"), this);
+    showChangesBox_->setObjectName(QStringLiteral("showChanges"));
+    showChangesBox_->setToolTip(QStringLiteral("Przed wysłaniem odczytuje ustawienia modułu, pokazuje zmieniane pola\n"
+                                               "i zapisuje poprzednie ustawienia w kopii zapasowej."));
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -118,7 +137,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     versionRow->addWidget(versionLabel);
     versionRow->addWidget(versionEdit_, 1);
     options->addLayout(versionRow);
-    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_}) options->addWidget(box);
+    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_, showChangesBox_}) options->addWidget(box);
     options->addStretch();
 
     auto* top = new QHBoxLayout;
@@ -150,14 +169,18 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     connect(runner_, &OperationRunner::finished, this, [this] { setOperationRunning(false); });
 
     // The connection kept from the last run (created with the defaults on the first).
-    const link::ConnectionSettings connection = link::loadConnectionSettings(settings_);
-    comPort_ = static_cast<int>(connection.comPort);
-    comEdit_->setNumber(comPort_);
-    networkDialog_->setConnection(QString::fromStdString(connection.moduleAddress), static_cast<int>(connection.tcpPort));
-    link_.setModuleAddress(connection.moduleAddress);
-    link_.setTcpPort(connection.tcpPort);
-    (connection.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
-    selectTcp(connection.tcpMode);
+    connection_ = link::loadConnectionSettings(settings_);
+    comEdit_->setNumber(static_cast<int>(connection_.comPort));
+    networkDialog_->setConnection(QString::fromStdString(connection_.moduleAddress), static_cast<int>(connection_.tcpPort));
+    (connection_.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
+    selectTcp(connection_.tcpMode);
+    {
+        RegistryKey key(settings_);
+        std::uint32_t showChanges = 1;  // on unless the user turned it off
+        if (key.open(link::kConnectionKey) == kRegistryOk) key.readNumber(kShowChangesValue, showChanges);
+        showChangesBox_->setChecked(showChanges != 0);
+    }
+    connect(showChangesBox_, &QCheckBox::toggled, this, &Ckonfigurator::rememberShowChanges);
 
     // The settings file named on the command line (a file opened with the program), else
     // the default file of the working folder.
@@ -169,7 +192,13 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     loadStartupFile(name.toStdString(), record_, observer);
 }
 
-Ckonfigurator::~Ckonfigurator() = default;
+Ckonfigurator::~Ckonfigurator() {
+    // A running operation works on its own copies, but it reports through the runner and
+    // would hand its results back here: it ends before the window's members go away.
+    const bool running = runner_->isRunning();
+    runner_->abandon();
+    if (running) QApplication::restoreOverrideCursor();
+}
 
 QGroupBox* Ckonfigurator::buildSettingsButtons() {
     auto* group = new QGroupBox(QStringLiteral("Ustawienia modułu"), this);
@@ -195,18 +224,25 @@ QGroupBox* Ckonfigurator::buildOperations() {
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"Odczytaj z dysku",
          [this] {
-             const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                               QString::fromLatin1(kSettingsFileFilter));
+             beginFileOperation();
+             const QString path = openSettingsFileName(this);
              if (!path.isEmpty()) loadFromDisk(path);
          }},
         {"Zapisz na dysk",
          [this] {
+             beginFileOperation();
              QFileDialog dialog(this, QString(), QString(), QString::fromLatin1(kSettingsFileFilter));
              dialog.setAcceptMode(QFileDialog::AcceptSave);
              dialog.setDefaultSuffix(QString::fromLatin1(kSettingsFileExtension));
              if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
                  saveToDisk(dialog.selectedFiles().first());
          }},
+        {"Porównaj z plikiem...",
+         [this] {
+             const QString path = openSettingsFileName(this);
+             if (!path.isEmpty()) compareWithFile(path);
+         }},
+        {"Kopie zapasowe...", [this] { showBackups(); }},
         {"Wersja modułu", [this] { readVersion(); }},
         {"Odczytaj z modułu", [this] { readFromModule(); }},
         {"Wyślij do modułu", [this] { sendToModule(); }},
@@ -252,27 +288,27 @@ void Ckonfigurator::showAbout() {
 }
 
 void Ckonfigurator::selectTcp(bool tcp) {
-    link_.setTcpMode(tcp);
+    connection_.tcpMode = tcp;
     networkDialog_->setNetworkChosen(tcp);
     if (tcp) {
-        link_.setModuleAddress(networkDialog_->address().toStdString());
-        link_.setTcpPort(static_cast<std::uint32_t>(networkDialog_->port()));
+        connection_.moduleAddress = networkDialog_->address().toStdString();
+        connection_.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
     }
 }
 
 void Ckonfigurator::editNetworkSettings() {
     networkDialog_->exec();
-    link_.setModuleAddress(networkDialog_->address().toStdString());
-    link_.setTcpPort(static_cast<std::uint32_t>(networkDialog_->port()));
+    connection_.moduleAddress = networkDialog_->address().toStdString();
+    connection_.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
 }
 
 void Ckonfigurator::takeControlValues() {
     // A port number that does not pass is reported, and the previous one is used.
     if (const QString problem = comEdit_->problem(); !problem.isEmpty()) {
         SettingsDialog::reportProblem(this, problem);
-        comEdit_->setNumber(comPort_);
+        comEdit_->setNumber(static_cast<int>(connection_.comPort));
     } else {
-        comPort_ = *comEdit_->number();
+        connection_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
     }
 }
 
@@ -281,6 +317,7 @@ Ckonfigurator::WriteOptions Ckonfigurator::writeOptions() const {
 }
 
 void Ckonfigurator::openDialog(int index) {
+    if (runner_->isRunning()) return;  // the record is about to be replaced by the operation
     const char* name = kSettingsButtons[index].dialog;
     for (const GalleryEntry& entry : dialogGallery()) {
         if (std::string_view(entry.name) != name) continue;
@@ -299,46 +336,130 @@ void Ckonfigurator::setOperationRunning(bool running) {
     else QApplication::restoreOverrideCursor();
 }
 
-void Ckonfigurator::startOperation(std::function<void(OperationObserver&)> operation) {
+// The one place an operation is built: the controls' values are taken first (a port
+// number typed just before the click counts), then everything the operation needs is
+// copied, and the worker gets a link of its own.
+void Ckonfigurator::startOperation(ModuleWork work) {
     if (runner_->isRunning()) return;
     takeControlValues();
+    const WriteOptions options = writeOptions();
+    auto copies = std::make_shared<OperationCopies>();
+    copies->connection = connection_;
+    copies->record = record_;
+    copies->readBack = readBack_;
+    copies->choice.setClock = options.setClock;
+    copies->choice.resetCounters = options.resetCounters;
+    copies->choice.eraseLog = options.eraseEvents;
+    copies->choice.restart = options.restart;
     setOperationRunning(true);
-    runner_->start(std::move(operation));
+    runner_->startWithResult([this, copies, work = std::move(work)](OperationObserver& observer) {
+        link::ModuleLink link(link::LinkVariant::configurator());
+        link.setTcpMode(copies->connection.tcpMode);
+        link.setModuleAddress(copies->connection.moduleAddress);
+        link.setTcpPort(copies->connection.tcpPort);
+        OperationResults results = work(link, *copies, observer);
+        return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
+    });
+}
+
+// The one place results come back, on the window's thread, when the operation has ended.
+void Ckonfigurator::takeResults(OperationResults results) {
+    if (results.record) record_ = *results.record;
+    if (results.readBack) readBack_ = *results.readBack;
 }
 
 void Ckonfigurator::readVersion() {
-    startOperation([this, port = comPort_](OperationObserver& observer) {
-        link::readModuleVersion(link_, port, observer);
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
+        return OperationResults{};
     });
 }
 
 void Ckonfigurator::readFromModule() {
-    startOperation([this, port = comPort_](OperationObserver& observer) {
-        readSettings(link_, port, record_, observer);
+    // A read that stops part-way keeps what it parsed, so the record comes back either way.
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        return OperationResults{.record = copies.record};
     });
 }
 
 void Ckonfigurator::sendToModule() {
-    const WriteOptions options = writeOptions();
-    ServiceChoice choice;
-    choice.setClock = options.setClock;
-    choice.resetCounters = options.resetCounters;
-    choice.eraseLog = options.eraseEvents;
-    choice.restart = options.restart;
-    startOperation([this, port = comPort_, choice](OperationObserver& observer) {
+    if (showChangesBox_->isChecked()) {
+        // The module is read first; the window shows the changes while the operation waits,
+        // and what the module held is kept in the backup folder before anything is sent.
+        startOperation([this, folder = backupFolder()](link::ModuleLink& link, OperationCopies& copies,
+                                                      OperationObserver& observer) {
+            static const SystemClock clock;
+            WriteReview review;
+            review.backupFolder = folder;
+            review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
+                                              copies.connection.moduleAddress,
+                                              static_cast<int>(copies.connection.tcpPort));
+            OperationRunner* runner = runner_;
+            review.confirm = [this, runner](const ModuleReview& module) {
+                return runner->askOnWindow([this, changes = module.changes] { return confirmChanges(changes); });
+            };
+            ReviewedWriteOutcome outcome;
+            writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                                  copies.choice, observer, WriteContext{clock, sleepMs}, review, outcome);
+            return OperationResults{.readBack = copies.readBack};
+        });
+        return;
+    }
+    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         static const SystemClock clock;
-        writeSettings(link_, port, record_, readBack_, choice, observer, WriteContext{clock, sleepMs});
+        writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                      copies.choice, observer, WriteContext{clock, sleepMs});
+        return OperationResults{.readBack = copies.readBack};
     });
 }
 
-void Ckonfigurator::loadFromDisk(const QString& path) {
-    StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    loadSettingsFromFile(path.toStdString(), record_, observer);
+// Loading and saving start as every operation does: the controls' values are taken and
+// the status is cleared, also when the file dialog is then cancelled.
+void Ckonfigurator::beginFileOperation() {
+    takeControlValues();
+    setStatus(QString());
 }
 
-void Ckonfigurator::saveToDisk(const QString& path) {
+bool Ckonfigurator::loadFromDisk(const QString& path) {
+    if (runner_->isRunning()) return false;
+    StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
+    loadSettingsFromFile(path.toStdString(), record_, observer);
+    return true;
+}
+
+bool Ckonfigurator::saveToDisk(const QString& path) {
+    if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     saveSettingsToFile(path.toStdString(), record_, observer);
+    return true;
+}
+
+bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
+    Czmiany dialog(changes, Czmiany::Purpose::BeforeWrite, this);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void Ckonfigurator::compareWithFile(const QString& path) {
+    SettingsImage file;
+    if (loadSettingsFile(path.toStdString(), file) != FileResult::Ok) {
+        QMessageBox::warning(this, windowTitle(), toQString(W("Błąd otwarcia pliku do odczytu")));
+        return;
+    }
+    Czmiany dialog(compareSettings(record_, file, CompareMode::Values), Czmiany::Purpose::CompareFile, this,
+                   QFileInfo(path).fileName());
+    dialog.exec();
+}
+
+void Ckonfigurator::showBackups() {
+    const std::string folder = backupFolder();
+    Ckopie dialog(listBackups(folder), QString::fromStdString(folder), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenPath().isEmpty()) loadFromDisk(dialog.chosenPath());
+}
+
+void Ckonfigurator::rememberShowChanges(bool on) {
+    RegistryKey key(settings_);
+    if (key.open(link::kConnectionKey) == kRegistryOk) key.writeNumber(kShowChangesValue, on ? 1 : 0);
 }
 
 QString Ckonfigurator::statusText() const { return status_->toPlainText(); }
@@ -354,8 +475,8 @@ void Ckonfigurator::saveConnection() {
     connectionSaved_ = true;
     takeControlValues();
     link::ConnectionSettings connection;
-    connection.comPort = static_cast<std::uint32_t>(comPort_);
-    connection.tcpMode = link_.tcpMode();
+    connection.comPort = connection_.comPort;
+    connection.tcpMode = connection_.tcpMode;
     connection.moduleAddress = networkDialog_->address().toStdString();
     connection.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
     link::saveConnectionSettings(settings_, connection);

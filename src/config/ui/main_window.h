@@ -1,14 +1,23 @@
-// "Konfigurator Kavrel": the configurator's one window. It owns the settings record, the
-// connection settings and the link, starts every module operation (on a worker thread,
-// with the window's controls for starting another one disabled until it ends), loads and
-// saves settings files, and opens the settings dialogs.
+// "Konfigurator Kavrel": the configurator's one window. It owns the settings record and
+// the connection settings, starts every module operation (on a worker thread, with the
+// window's controls for starting another one disabled until it ends), loads and saves
+// settings files, and opens the settings dialogs.
+//
+// A module operation never shares the window's state: it is built from copies of the
+// window's values (startOperation), owns its own link while it runs, and its results are
+// taken back by the window in the one call that ends it (takeResults).
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "common/settings_store.h"
 #include "config/model/settings_image.h"
+#include "config/protocol/service_actions.h"
+#include "link/connection_settings.h"
 #include "link/module_link.h"
 
 class QCheckBox;
@@ -22,6 +31,10 @@ class QRadioButton;
 namespace kavrel {
 class OperationObserver;
 class OperationRunner;
+}
+
+namespace kavrel::config {
+struct FieldChange;
 }
 
 namespace kavrel::config::ui {
@@ -43,13 +56,19 @@ public:
     QString statusText() const;
     Custaw_sieciowe& networkDialog() { return *networkDialog_; }
 
-    // The buttons' actions, public for the tests.
+    // The buttons' actions, public for the tests. Loading and saving are refused (false)
+    // while a module operation runs: its results replace the record when it ends.
     void readVersion();
     void readFromModule();
     void sendToModule();
-    void loadFromDisk(const QString& path);
-    void saveToDisk(const QString& path);
+    bool loadFromDisk(const QString& path);
+    bool saveToDisk(const QString& path);
     void finishWork();
+    // "Porównaj z plikiem...": the fields in which the window's settings and the file differ.
+    void compareWithFile(const QString& path);
+    // "Kopie zapasowe...": the backups of replaced module settings; the one chosen is loaded
+    // as "Odczytaj z dysku" loads a file.
+    void showBackups();
 
     // The operation options of the check boxes.
     struct WriteOptions {
@@ -63,26 +82,46 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+    // What a module operation starts from: copies of the window's values, taken after the
+    // controls' values have been taken in. The operation may change its copies freely.
+    struct OperationCopies {
+        link::ConnectionSettings connection;
+        SettingsImage record;
+        SettingsImage readBack;   // the verification's read-back copy, kept between writes
+        ServiceChoice choice;     // the write's options from the check boxes
+    };
+    // What an operation hands back; what it leaves empty the window keeps as it is.
+    struct OperationResults {
+        std::optional<SettingsImage> record;
+        std::optional<SettingsImage> readBack;
+    };
+    // The steps of one operation, run on the worker with a link of its own.
+    using ModuleWork = std::function<OperationResults(link::ModuleLink&, OperationCopies&, OperationObserver&)>;
+
 private:
     QGroupBox* buildSettingsButtons();
     QGroupBox* buildOperations();
     QGroupBox* buildPortGroup();
     void showAbout();
     void takeControlValues();
+    void beginFileOperation();
     void selectTcp(bool tcp);
     void editNetworkSettings();
     void openDialog(int index);
     void setOperationRunning(bool running);
-    void startOperation(std::function<void(OperationObserver&)> operation);
+    void startOperation(ModuleWork work);
+    void takeResults(OperationResults results);
     void setStatus(const QString& text);
     void appendStatus(const QString& text);
     void saveConnection();
+    void rememberShowChanges(bool on);
+    // Shown while a write waits: the changes it would make; true sends.
+    bool confirmChanges(const std::vector<FieldChange>& changes);
 
     SettingsStore& settings_;
     SettingsImage record_;
     SettingsImage readBack_;  // the verification's read-back copy
-    link::ModuleLink link_;
-    int comPort_ = 1;
+    link::ConnectionSettings connection_;  // what the next operation's link opens
     bool connectionSaved_ = false;
 
     OperationRunner* runner_;
@@ -95,6 +134,7 @@ private:
     QCheckBox* countersBox_;
     QCheckBox* eventsBox_;
     QCheckBox* restartBox_;
+    QCheckBox* showChangesBox_;  // "Pokaż zmiany przed wysłaniem": read, show and back up first
     QProgressBar* progress_;
     QPlainTextEdit* status_;
     QList<QWidget*> busyDisabled_;  // controls that would start another operation

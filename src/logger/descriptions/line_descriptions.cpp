@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "common/bytes.h"
+#include "common/regular_file.h"
 
 namespace kavrel::logger {
 namespace {
@@ -114,12 +115,12 @@ LineDescription entryFromLine(std::string_view line) {
     return d;
 }
 
-// The start of a file, at most limit bytes: what the loaders look at is far shorter, and
-// a stray huge file must not be read whole.
-std::string readStart(std::ifstream& file, std::size_t limit) {
-    std::string bytes(limit, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(limit));
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+// The start of a regular file, at most limit bytes: what the loaders look at is far
+// shorter, and a stray huge file must not be read whole. A folder, a FIFO, a device or a
+// failed read counts as no file.
+std::optional<std::string> readStart(const std::filesystem::path& file, std::size_t limit) {
+    std::string bytes;
+    if (readRegularFile(file, limit, bytes) != FileRead::Ok) return std::nullopt;
     return bytes;
 }
 
@@ -184,6 +185,7 @@ bool asksToWriteDescriptionData(std::span<const std::string> words) {
 
 bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table) {
     const auto data = descriptionData(table);
+    if (!mayWriteRegularFile(file)) return false;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     out.close();
@@ -191,15 +193,14 @@ bool writeDescriptionData(const std::filesystem::path& file, const LineDescripti
 }
 
 LineDescriptions loadLineDescriptions(const std::filesystem::path& folder, bool writeData, bool* dataWriteFailed) {
-    if (std::ifstream data(folder / kDescriptionDataFile, std::ios::binary); data) {
-        const std::string bytes = readStart(data, kDescriptionDataSize);
-        const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.data());
-        return parseDescriptionData(std::span(begin, bytes.size())).value_or(LineDescriptions{});
+    if (const auto bytes = readStart(folder / kDescriptionDataFile, kDescriptionDataSize)) {
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes->data());
+        return parseDescriptionData(std::span(begin, bytes->size())).value_or(LineDescriptions{});
     }
 
     LineDescriptions table;
-    if (std::ifstream text(folder / kDescriptionTextFile, std::ios::binary); text)
-        table = parseDescriptionText(readStart(text, kTextReadLimit)).value_or(LineDescriptions{});
+    if (const auto text = readStart(folder / kDescriptionTextFile, kTextReadLimit))
+        table = parseDescriptionText(*text).value_or(LineDescriptions{});
 
     if (writeData && table.loadedFromText) {
         const bool written = writeDescriptionData(folder / kDescriptionDataFile, table);

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QVBoxLayout>
 
+#include "config/ui/dialog_gallery.h"
 #include "config/ui/kit/bit_boxes.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
@@ -47,6 +48,28 @@ private slots:
     void init() {
         problems.clear();
         SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+    }
+
+    // Every text field full and every hour mask set: each dialog shows its texts from
+    // their beginning, not scrolled to their end.
+    void longTextsAreShownFromTheirBeginning() {
+        SettingsImage record;
+        for (const FieldInfo& info : fieldTable()) {
+            if (info.kind != FieldKind::Text && info.kind != FieldKind::HourMask) continue;
+            for (int n = info.first; n <= info.last(); ++n) {
+                auto element = record.element(info.id, n);
+                const std::size_t length = info.kind == FieldKind::HourMask ? 3 : element.size();
+                std::fill_n(element.begin(), length, info.kind == FieldKind::HourMask ? 0xFF : '8');
+            }
+        }
+        for (const GalleryEntry& entry : dialogGallery()) {
+            std::unique_ptr<QWidget> dialog(entry.make(record));
+            if (!qobject_cast<SettingsDialog*>(dialog.get())) continue;  // the main window, the code list
+            dialog->show();
+            for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+                QVERIFY2(edit->cursorPosition() == 0,
+                         qPrintable(QString("%1: %2").arg(entry.name, edit->objectName())));
+        }
     }
 
     void refusedNumbersKeepTheDialogOpenAndTheRecordUnchanged() {

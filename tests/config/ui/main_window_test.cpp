@@ -2,7 +2,9 @@
 // against the simulator.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -41,7 +43,7 @@ QPushButton* button(QWidget& window, const QString& text) {
 
 // A configurator set to TCP on an in-process simulator, recording its message boxes.
 struct WindowOnSimulator {
-    WindowOnSimulator() {
+    explicit WindowOnSimulator(sim::LinkFaults faults = {}) : sim(sim::SimOptions{.faults = std::move(faults)}) {
         store.createKey(kKey);
         link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
         window = std::make_unique<Ckonfigurator>(store, "");
@@ -120,6 +122,65 @@ private slots:
         QCOMPARE(window.statusText(), QString("Błąd otwarcia portu COM1 !"));
     }
 
+    void thePortTypedJustBeforeAnOperationIsTheOneOpened() {
+        MemoryStore store;
+        Ckonfigurator window(store, "");
+        window.runner().setMessageHandler([](const QString&, MessageIcon) {});
+        ::setenv("KAVREL_COM1", "/dev/kavrel-brak1", 1);
+        ::setenv("KAVREL_COM2", "/dev/kavrel-brak2", 1);
+        window.findChild<NumberEdit*>("comPort")->setText("2");
+        window.readVersion();
+        window.runner().waitForFinished();
+        ::unsetenv("KAVREL_COM1");
+        ::unsetenv("KAVREL_COM2");
+        QCOMPARE(window.statusText(), QString("Błąd otwarcia portu COM2 !"));
+    }
+
+    // A read works on its own copy of the record and its own link: the window's record
+    // changes only when the read ends, files are refused meanwhile, and the window can be
+    // destroyed while the module keeps silent (the operation ends before the window's
+    // members go away).
+    void aReadOwnsItsCopiesAndTheWindowMayGoAwayDuringIt() {
+        sim::LinkFaults silentAfterSet;
+        silentAfterSet.silentCommands = {"SMS?"};
+        WindowOnSimulator on(silentAfterSet);
+        const SettingsImage before = on.window->record();
+        on.window->readFromModule();
+        auto* progress = on.window->findChild<QProgressBar*>();
+        QTRY_VERIFY(progress->value() >= 50);  // "SET?" answered and parsed
+        QVERIFY(on.window->record() == before);
+        QVERIFY(!on.window->loadFromDisk(folder.filePath("brak.kvl")));
+        QVERIFY(!on.window->saveToDisk(folder.filePath("nowy.kvl")));
+        QVERIFY(!QFile::exists(folder.filePath("nowy.kvl")));
+        on.window.reset();
+        QVERIFY(on.boxes.isEmpty());
+    }
+
+    // As every operation, loading and saving begin by clearing the status text; a
+    // cancelled file dialog leaves it cleared.
+    void cancelledFileDialogsClearTheStatus() {
+        MemoryStore store;
+        Ckonfigurator window(store, "");
+        for (const char* caption : {"Odczytaj z dysku", "Zapisz na dysk"}) {
+            window.loadFromDisk(folder.filePath("brak.kvl"));
+            QCOMPARE(window.statusText(), QString("Błąd otwarcia pliku do odczytu"));
+            bool cancelled = false;
+            auto* poll = new QTimer(&window);
+            connect(poll, &QTimer::timeout, [&] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    dialog->reject();
+                    cancelled = true;
+                    poll->stop();
+                }
+            });
+            poll->start(10);
+            button(window, caption)->click();
+            QVERIFY(cancelled);
+            QCOMPARE(window.statusText(), QString());
+            delete poll;
+        }
+    }
+
     void readsTheModuleWithoutFreezingAndShowsEveryStep() {
         WindowOnSimulator on;
         Ckonfigurator& window = *on.window;
@@ -157,6 +218,7 @@ private slots:
         });
         button(window, "Linie wejściowe L1...L8")->click();
         QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
+        window.findChild<QCheckBox*>("showChanges")->setChecked(false);  // written straight away, as the spec's window does
         button(window, "Wyślij do modułu")->click();
         window.runner().waitForFinished();
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));

@@ -33,6 +33,11 @@ SettingsDialog::SettingsDialog(const SettingsImage& record, const QString& title
     setWindowTitle(title);
 }
 
+void SettingsDialog::showEvent(QShowEvent* event) {
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->setCursorPosition(0);
+    QDialog::showEvent(event);
+}
+
 QDialogButtonBox* SettingsDialog::makeButtons() {
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* accept = buttons->addButton(QStringLiteral("Wprowadź"), QDialogButtonBox::AcceptRole);

@@ -37,6 +37,10 @@ public slots:
 protected:
     SettingsDialog(const SettingsImage& record, const QString& title, QWidget* parent);
 
+    // Every edit shows its text from the beginning (a filled edit has its cursor, and its
+    // view, at the end: a long phone number, APN or address would show only its tail).
+    void showEvent(QShowEvent* event) override;
+
     // Builds "Wprowadź" (the default button) and "Anuluj".
     QDialogButtonBox* makeButtons();
     // Fields are checked in the order they are added here.

@@ -1,0 +1,149 @@
+#include "config/model/backup_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <tuple>
+
+#include "common/win1250.h"
+#include "config/model/settings_file.h"
+
+namespace kavrel::config {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// Characters no file system of the supported platforms takes in a name, and controls.
+bool unsafeInName(unsigned char c) {
+    return c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string safeForName(const std::string& utf8) {
+    std::string out;
+    for (const char c : utf8) out += unsafeInName(static_cast<unsigned char>(c)) ? '_' : c;
+    // Leading and trailing blanks and dots make names that some systems refuse or hide.
+    const auto first = out.find_first_not_of(" .");
+    const auto last = out.find_last_not_of(" .");
+    return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
+}
+
+std::string stamp(const LocalDateTime& t, const char* format) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
+// "2026-12-08" and "14.05.09" as written by backupFileName.
+bool parseStamp(const std::string& date, const std::string& time, LocalDateTime& out) {
+    char tail = 0;
+    if (date.size() != 10 || time.size() != 8) return false;
+    if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &out.year, &out.month, &out.day, &tail) != 3) return false;
+    if (std::sscanf(time.c_str(), "%2d.%2d.%2d%c", &out.hour, &out.minute, &out.second, &tail) != 3) return false;
+    return out.month >= 1 && out.month <= 12 && out.day >= 1 && out.day <= 31 && out.hour <= 23 && out.minute <= 59 &&
+           out.second <= 60;
+}
+
+// "<version> <connection> <date> <time>[ (n)].kvl", read from the right: the version may
+// hold blanks, the other parts do not.
+bool parseName(const std::string& name, BackupEntry& entry) {
+    const std::string suffix = std::string(".") + kSettingsFileExtension;
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+    std::string stem = name.substr(0, name.size() - suffix.size());
+    if (stem.size() > 4 && stem.back() == ')') {
+        const auto open = stem.rfind(" (");
+        if (open != std::string::npos) {
+            entry.copy = std::atoi(stem.c_str() + open + 2);
+            stem.erase(open);
+        }
+    }
+    std::vector<std::string> words;
+    std::size_t end = stem.size();
+    for (int i = 0; i < 3; ++i) {
+        const auto blank = stem.rfind(' ', end - 1);
+        if (blank == std::string::npos || blank == 0) return false;
+        words.push_back(stem.substr(blank + 1, end - blank - 1));
+        end = blank;
+    }
+    if (!parseStamp(words[1], words[0], entry.time)) return false;
+    entry.connection = words[2];
+    entry.version = stem.substr(0, end);
+    return !entry.version.empty();
+}
+
+} // namespace
+
+std::string backupFolder() {
+    if (std::string folder = environment(kBackupFolderVariable); !folder.empty()) return folder;
+#if defined(_WIN32)
+    std::string base = environment("APPDATA");
+    if (base.empty()) base = environment("USERPROFILE") + "\\AppData\\Roaming";
+    return base + "\\Ostrevan\\Kavrel\\kopie";
+#elif defined(__APPLE__)
+    return environment("HOME") + "/Library/Application Support/Ostrevan/Kavrel/kopie";
+#else
+    std::string base = environment("XDG_DATA_HOME");
+    if (base.empty() || base[0] != '/') base = environment("HOME") + "/.local/share";
+    return base + "/Ostrevan/Kavrel/kopie";
+#endif
+}
+
+std::string connectionTag(bool tcp, int comPort, const std::string& address, int tcpPort) {
+    if (!tcp) return "COM" + std::to_string(comPort);
+    std::string tag = safeForName(address);
+    std::replace(tag.begin(), tag.end(), ' ', '_');
+    if (tag.empty()) tag = "TCP";
+    return tag + "_" + std::to_string(tcpPort);
+}
+
+std::string backupFileName(const std::string& versionText, const std::string& connection, const LocalDateTime& time) {
+    std::string version = safeForName(cp1250::toUtf8(versionText));
+    if (version.empty()) version = "Kavrel";
+    return version + " " + connection + " " + stamp(time, "%04d-%02d-%02d %02d.%02d.%02d") + "." +
+           kSettingsFileExtension;
+}
+
+BackupResult saveBackup(const std::string& folder, const SettingsImage& image, const std::string& versionText,
+                        const std::string& connection, const LocalDateTime& time) {
+    const std::string name = backupFileName(versionText, connection, time);
+    BackupResult result;
+    result.path = (fs::path(folder) / name).string();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return result;
+    const std::string stem = name.substr(0, name.size() - 1 - std::string(kSettingsFileExtension).size());
+    for (int copy = 2; fs::exists(result.path, error) && copy < 1000; ++copy)
+        result.path = (fs::path(folder) / (stem + " (" + std::to_string(copy) + ")." + kSettingsFileExtension)).string();
+    result.saved = saveSettingsFile(result.path, image) == FileResult::Ok;
+    return result;
+}
+
+std::vector<BackupEntry> listBackups(const std::string& folder) {
+    std::vector<BackupEntry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error)) continue;
+        BackupEntry entry;
+        entry.fileName = it->path().filename().string();
+        entry.path = it->path().string();
+        if (parseName(entry.fileName, entry)) entries.push_back(std::move(entry));
+    }
+    const auto key = [](const BackupEntry& e) {
+        return std::tie(e.time.year, e.time.month, e.time.day, e.time.hour, e.time.minute, e.time.second, e.copy);
+    };
+    std::sort(entries.begin(), entries.end(), [&](const BackupEntry& a, const BackupEntry& b) {
+        if (key(a) != key(b)) return key(a) > key(b);
+        return a.fileName > b.fileName;
+    });
+    return entries;
+}
+
+std::string backupTimeText(const LocalDateTime& time) { return stamp(time, "%04d-%02d-%02d %02d:%02d:%02d"); }
+
+} // namespace kavrel::config

@@ -1,0 +1,176 @@
+// "Wyślij do modułu" as a technician uses it with "Pokaż zmiany przed wysłaniem" on: the
+// module is read, the changes are shown with their captions, the old settings are kept
+// as a backup, and "Kopie zapasowe..." brings them back.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <functional>
+
+#include "common/qt/operation_runner.h"
+#include "config/model/backup_store.h"
+#include "config/model/settings_file.h"
+#include "config/ui/dialog_probe.h"
+#include "config/ui/dialogs/backups_dialog.h"
+#include "config/ui/dialogs/changes_dialog.h"
+#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/main_window.h"
+#include "link/connection_settings.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::config;
+using namespace kavrel::config::ui;
+
+namespace {
+
+QPushButton* button(QWidget& window, const QString& text) { return test::captioned<QPushButton>(&window, text); }
+
+// Runs `answer` on the next modal dialog of type Dialog as soon as it is shown.
+template <typename Dialog>
+void whenShown(std::function<void(Dialog*)> answer) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        timer->stop();
+        timer->deleteLater();
+        answer(dialog);
+    });
+    timer->start(10);
+}
+
+QStringList rows(const Czmiany* dialog) {
+    QStringList out;
+    for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
+        out << row->text(0) + " | " + row->text(1);
+    }
+    return out;
+}
+
+// The dialogs a button opens, edited as a user would.
+void editInDialog(Ckonfigurator& window, const QString& buttonCaption, const QString& field, const QString& value) {
+    QTimer::singleShot(0, [field, value] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        test::edit(dialog, field)->setText(value);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    button(window, buttonCaption)->click();
+}
+
+} // namespace
+
+class WriteReviewTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder;
+    QString backups;
+
+private slots:
+    void init() {
+        backups = folder.filePath("kopie");
+        QDir(backups).removeRecursively();
+        ::setenv(kBackupFolderVariable, backups.toLocal8Bit().constData(), 1);
+        QDir::setCurrent(folder.path());
+    }
+
+    void changesAreShownTheOldSettingsKeptAndRestoredFromTheBackup() {
+        kavrel::testing::SimFixture sim;
+        MemoryStore store;
+        store.createKey(link::kConnectionKey);
+        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        Ckonfigurator window(store, "");
+        QStringList boxes;
+        window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+        QVERIFY(window.findChild<QCheckBox*>("showChanges")->isChecked());  // on by default
+
+        window.readFromModule();
+        window.runner().waitForFinished();
+        const SettingsImage before = window.record();
+        const std::string oldNumber = before.phoneNumber(3);
+        editInDialog(window, "Ustawienia ogólne", "NUM3", "+48600111222");
+        editInDialog(window, "Linie wejściowe L1...L8", "ULO2", "1234");
+
+        QStringList shown;
+        whenShown<Czmiany>([&](Czmiany* dialog) {
+            shown = rows(dialog);
+            dialog->sendButton()->click();
+        });
+        button(window, "Wyślij do modułu")->click();
+        window.runner().waitForFinished();
+        QCOMPARE(shown, (QStringList{"Ustawienia ogólne: Numer 3 | NUM3", "Linie wejściowe L1...L8: Linia L2, próg dolny | ULO2"}));
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
+        QVERIFY2(window.statusText().contains("\nweryfikacja OK"), qPrintable(window.statusText()));
+
+        const auto kept = listBackups(backups.toStdString());
+        QCOMPARE(kept.size(), std::size_t{1});
+        SettingsImage backup;
+        QVERIFY(loadSettingsFile(kept[0].path, backup) == FileResult::Ok);
+        QVERIFY(backup == before);
+        QCOMPARE(QFile(QString::fromStdString(kept[0].path)).size(), qint64(kSettingsSize));
+
+        // A write cancelled at the list sends nothing and keeps no backup.
+        whenShown<Czmiany>([](Czmiany* dialog) { test::captioned<QPushButton>(dialog, "Anuluj")->click(); });
+        window.sendToModule();
+        window.runner().waitForFinished();
+        QCOMPARE(window.statusText(), QString("Wysyłanie ustawień anulowane"));
+        QCOMPARE(listBackups(backups.toStdString()).size(), std::size_t{1});
+
+        // The backup opened into the window and sent brings the module back.
+        whenShown<Ckopie>([](Ckopie* dialog) { dialog->openButton()->click(); });
+        button(window, "Kopie zapasowe...")->click();
+        QVERIFY(window.record() == before);
+        whenShown<Czmiany>([&](Czmiany* dialog) {
+            shown = rows(dialog);
+            dialog->sendButton()->click();
+        });
+        window.sendToModule();
+        window.runner().waitForFinished();
+        QCOMPARE(shown.size(), 2);
+        window.record().clear();
+        window.readFromModule();
+        window.runner().waitForFinished();
+        QCOMPARE(window.record().phoneNumber(3), oldNumber);
+        QCOMPARE(window.record().word(Field::Ulo, 2), before.word(Field::Ulo, 2));
+
+        // The choice is the user's and stays so.
+        window.findChild<QCheckBox*>("showChanges")->setChecked(false);
+        Ckonfigurator again(store, "");
+        QVERIFY(!again.findChild<QCheckBox*>("showChanges")->isChecked());
+    }
+
+    void nothingToChangeIsSaidAndNotSentByEnter() {
+        Czmiany dialog({}, Czmiany::Purpose::BeforeWrite);
+        QVERIFY(dialog.summary()->text().startsWith("Ustawienia w module są takie same jak w oknie"));
+        QVERIFY(!dialog.sendButton()->isDefault());
+        QVERIFY(test::captioned<QPushButton>(&dialog, "Anuluj")->isDefault());
+    }
+
+    void comparingWithAFileListsTheDifferingFields() {
+        MemoryStore store;
+        Ckonfigurator window(store, "");
+        SettingsImage file = window.record();
+        file.setText(Field::Apn, 0, "internet");
+        const QString path = folder.filePath("inny.kvl");
+        QVERIFY(saveSettingsFile(path.toStdString(), file) == FileResult::Ok);
+        QStringList shown;
+        whenShown<Czmiany>([&](Czmiany* dialog) {
+            shown = rows(dialog);
+            shown << dialog->summary()->text();
+            dialog->reject();
+        });
+        window.compareWithFile(path);
+        QCOMPARE(shown, (QStringList{"Dostęp do Internetu: Nazwa APN | APN0",
+                                     "Ustawienia w oknie i w pliku inny.kvl różnią się w: 1 pole"}));
+    }
+};
+
+QTEST_MAIN(WriteReviewTest)
+#include "write_review_test.moc"
