@@ -38,7 +38,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
-#include "link/port_mapping.h"
+#include "link/serial_port.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -101,7 +101,6 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     : QWidget(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
     runner_ = new OperationRunner(this);
-    link_.setDevicePathResolver(link::userDevicePathResolver(settings_));  // COM numbers picked with "..."
     networkDialog_ = new Custaw_sieciowe(this);
 
     auto* menu = new QMenuBar(this);
@@ -345,6 +344,9 @@ void Ckonfigurator::startOperation(ModuleWork work) {
     const WriteOptions options = writeOptions();
     auto copies = std::make_shared<OperationCopies>();
     copies->connection = connection_;
+    // The port mapping ("..." beside the COM number) is read here, so the worker never
+    // touches the window's settings store.
+    copies->devicePath = link::serialDevicePath(static_cast<int>(connection_.comPort), &settings_);
     copies->record = record_;
     copies->readBack = readBack_;
     copies->choice.setClock = options.setClock;
@@ -357,6 +359,7 @@ void Ckonfigurator::startOperation(ModuleWork work) {
         link.setTcpMode(copies->connection.tcpMode);
         link.setModuleAddress(copies->connection.moduleAddress);
         link.setTcpPort(copies->connection.tcpPort);
+        link.setDevicePathResolver([path = copies->devicePath](int) { return path; });
         OperationResults results = work(link, *copies, observer);
         return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
     });

@@ -86,6 +86,7 @@ protected:
     // controls' values have been taken in. The operation may change its copies freely.
     struct OperationCopies {
         link::ConnectionSettings connection;
+        std::string devicePath;   // the serial device the COM number stands for, looked up by the window
         SettingsImage record;
         SettingsImage readBack;   // the verification's read-back copy, kept between writes
         ServiceChoice choice;     // the write's options from the check boxes
