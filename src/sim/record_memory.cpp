@@ -12,7 +12,7 @@
 namespace kavrel::sim {
 namespace {
 
-constexpr int kEventEvery = 3;        // one event record before every third measurement
+constexpr int kEventEvery = 7;        // one event record before every seventh measurement
 constexpr int kStatusVersion[2] = {'3', '6'};
 constexpr int kGeometryFactor = 16;   // records per block of the simulated memory
 constexpr int kFirstNumber = 1;       // record number of the first record of a fresh memory
@@ -55,11 +55,13 @@ constexpr int kKindsSpan = 4;         // periods logged with one kinds byte
 constexpr int kEmptyExtendedEvery = 9;
 
 // A raw value that suits an extended line of the given kind (bits 0 to 2 of its nibble).
-std::uint16_t extendedValue(int kind, int period, int n) {
+// Under the first kinds byte the values run as they always have, also where they read
+// as more than 100 %, so that the memory's first records stay as they were.
+std::uint16_t extendedValue(std::uint8_t kinds, int kind, int period, int n) {
+    if (kinds == kExtendedKinds[0]) return static_cast<std::uint16_t>(200 + (period * 11 + n * 13) % 500);
     switch (kind) {
     case 1: return static_cast<std::uint16_t>(30 + (period * 3 + n) % 60);                     // % RH
     case 2: return static_cast<std::uint16_t>(-50 + (period * 7 + n * 13) % 400);              // 0.1 'C, signed
-    case 3: return static_cast<std::uint16_t>(period * 5 + n);                                 // a count
     case 4:
     case 5: return (period / 3 + n) % 2 ? 4000 : 100;                                          // on/off
     default: return static_cast<std::uint16_t>(3000 + (period * 37 + n * 101) % 2000);         // mV
@@ -177,7 +179,7 @@ void RecordMemory::fillExtended(std::string& f, int number) const {
                                     static_cast<std::uint16_t>(1234 + period / 4), static_cast<std::uint16_t>((period * 250) % 1000)};
     for (int n = 0; n < 16; ++n) {
         const int kind = n < 8 ? (kinds & 0x07) : ((kinds >> 4) & 0x07);
-        const std::uint16_t value = options_.energyMeter && n >= 8 ? meter[n - 8] : extendedValue(kind, period, n);
+        const std::uint16_t value = options_.energyMeter && n >= 8 ? meter[n - 8] : extendedValue(kinds, kind, period, n);
         bytes::put16le(b, 4 + 2 * static_cast<std::size_t>(n), value);
     }
 }
