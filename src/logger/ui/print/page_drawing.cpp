@@ -1,6 +1,7 @@
 #include "logger/ui/print/page_drawing.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -105,6 +106,19 @@ bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& t
         drawPage(painter, table, title, page, pages);
     }
     return true;
+}
+
+QImage pageImage(const PrintTable& table, const QString& title, int page, int dotsPerInch) {
+    const double dotsPerMm = dotsPerInch / 25.4;
+    QImage image(qRound(210 * dotsPerMm), qRound(297 * dotsPerMm), QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(dotsPerMm * 1000));
+    image.setDotsPerMeterY(qRound(dotsPerMm * 1000));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    drawPage(painter, table, title, page, pageCount(table.lines.size()));
+    return image;
 }
 
 bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to) {
