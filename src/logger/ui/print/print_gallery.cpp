@@ -2,7 +2,9 @@
 //   logger-print-gallery FOLDER HISTORY.csv PRINTFILE.csv
 // renders the period dialog, the first and the last printed page, the print preview and
 // the history chart into FOLDER (offscreen, no display needed).
+#include <QAbstractSeries>
 #include <QApplication>
+#include <QChart>
 #include <QDir>
 #include <QImage>
 #include <QPrinter>
@@ -56,14 +58,18 @@ int main(int argc, char** argv) {
     }
     const QString title = toQString(printTitle(printReadTime(moment), kAllData));
     const int pages = pageCount(table.lines.size());
-    ok &= ui::pageImage(table, title, 1, 100).save(path("logger-print-page-1.png"), "PNG");
-    ok &= ui::pageImage(table, title, pages, 100).save(path("logger-print-page-last.png"), "PNG");
+    ok &= ui::pageImage(table, title, 1, 200).save(path("logger-print-page-1.png"), "PNG");
+    ok &= ui::pageImage(table, title, pages, 200).save(path("logger-print-page-last.png"), "PNG");
 
     QPrinter printer(QPrinter::HighResolution);
     ui::HistoryPrintPreview preview(printer, table, title, folder.absolutePath().toStdString());
     ok &= saveWidget(preview, path("logger-print-preview.png"));
 
     ui::HistoryChartDialog chart(QString::fromLocal8Bit(argv[2]));
+    // The raw counter of L4 runs in the thousands; the picture shows the other lines.
+    const auto series = chart.chart()->series();
+    for (int i = 0; i < series.size(); ++i)
+        if (series[i]->name().startsWith(QStringLiteral("U4"))) chart.setLineShown(i, false);
     ok &= saveWidget(chart, path("logger-history-chart.png"));
     return ok ? 0 : 1;
 }
