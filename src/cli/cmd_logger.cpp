@@ -1,5 +1,5 @@
-// kavrel logger status|download|clear|set-period: what Kavrel-Logger's buttons do, in the
-// same order of commands (connect and read the status, then the action).
+// kavrel logger status|download|print|clear|set-period: what Kavrel-Logger's buttons do, in
+// the same order of commands (connect and read the status, then the action).
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -7,13 +7,17 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
+#include "common/qt/qt_text.h"
 #include "common/win1250.h"
 #include "logger/commands/module_commands.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/download.h"
 #include "logger/export/export_names.h"
 #include "logger/export/export_memory.h"
+#include "logger/print/print_period.h"
+#include "logger/print/print_table.h"
 #include "logger/protocol/session.h"
+#include "logger/ui/print/page_drawing.h"
 
 namespace kavrel::cli {
 namespace {
@@ -29,6 +33,8 @@ struct LoggerArgs {
     bool comma = false;
     std::string output;
     int period = -1;
+    int printPeriod = kDefaultPeriod;
+    std::string pdf;
 };
 
 // An observer that answers the question itself (--yes) and passes everything else on.
@@ -59,7 +65,7 @@ bool parsePeriod(const std::string& text, int& period) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
-    if (args.empty()) return "expects status, download, clear or set-period";
+    if (args.empty()) return "expects status, download, print, clear or set-period";
     parsed.action = args[0];
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -69,6 +75,13 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
+        else if (arg == "--pdf" && parsed.action == "print" && i + 1 < args.size()) parsed.pdf = args[++i];
+        else if (arg == "--period" && parsed.action == "print" && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (value.size() != 1 || value[0] < '0' || value[0] >= '0' + kPeriodCount)
+                return "the print period is 0 (day), 1 (week), 2 (month), 3 (quarter), 4 (year) or 5 (all)";
+            parsed.printPeriod = value[0] - '0';
+        }
         else if (parsed.action == "set-period" && parsed.period < 0 && arg.rfind("-", 0) != 0) {
             if (!parsePeriod(arg, parsed.period)) return "the logging period is a whole number of minutes 0.." +
                                                           std::to_string(kMaxLoggingPeriod);
@@ -78,7 +91,8 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
     }
     if (parsed.action == "download" && parsed.output.empty()) return "download needs -o NAME";
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period needs MINUTES";
-    if (parsed.action != "status" && parsed.action != "download" && parsed.action != "clear" &&
+    if (parsed.action == "print" && parsed.pdf.empty()) return "print needs --pdf FILE";
+    if (parsed.action != "status" && parsed.action != "download" && parsed.action != "print" && parsed.action != "clear" &&
         parsed.action != "set-period")
         return "unknown action " + parsed.action;
     return "";
@@ -103,6 +117,7 @@ void printStatus(CliContext& context, const ModuleStatus& s) {
 }
 
 int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args);
+int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args);
 
 } // namespace
 
@@ -137,6 +152,8 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
         const int result = changeLogging(session, parsed.period, parsed.clock, context.clock);
         exitCode = result == kCommandConfirmed && session.connected ? kExitOk : kExitFailure;
         if (exitCode == kExitOk) printStatus(context, session.status);
+    } else if (parsed.action == "print") {
+        exitCode = runPrint(context, session, parsed);
     } else {
         exitCode = runDownload(context, session, parsed);
     }
@@ -169,6 +186,44 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
         return kExitFailure;
     }
     context.out << csv.string() << "\n" << html.string() << "\n";
+    return kExitOk;
+}
+
+// "Wydruk" with the pages written into a PDF file instead of the printer: the download
+// for printing into the temporary file, the lines of the period, the same pages.
+int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
+    if (session.status.recordCount() <= 9) {
+        session.observer.message(W("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
+        return kExitFailure;
+    }
+    const std::filesystem::path folder = std::filesystem::current_path();
+    const LineDescriptions descriptions = loadLineDescriptions(folder, false);
+    ExportRequest request;
+    request.printMode = true;
+    request.folder = folder;
+    std::filesystem::path exportName;
+    const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
+    if (!exporter) return kExitFailure;
+    DownloadState state;
+    startDownload(state, true);
+    StepResult result = StepResult::Continue;
+    while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
+    if (result != StepResult::Complete) return kExitFailure;
+
+    const LocalDateTime now = context.clock.now();
+    PrintTable table;
+    const PrintReadResult read = readPrintTable(folder / kPrintFileName, args.printPeriod, now, table);
+    if (read != PrintReadResult::Ok) {
+        session.observer.message(printReadMessage(read), MessageIcon::None);
+        return kExitFailure;
+    }
+    const int pages = pageCount(table.lines.size());
+    const QString title = toQString(printTitle(printReadTime(now), args.printPeriod));
+    if (!ui::writePdf(QString::fromStdString(args.pdf), table, title, 1, pages)) {
+        context.err << "kavrel logger: cannot write " << args.pdf << "\n";
+        return kExitFailure;
+    }
+    context.out << args.pdf << "\n";
     return kExitOk;
 }
 

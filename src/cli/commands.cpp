@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+
 namespace kavrel::cli {
 
 const std::vector<Command>& commands() {
@@ -25,12 +27,15 @@ const std::vector<Command>& commands() {
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},
         {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
-        {"logger", "the module's memory: status, download, clear, set-period",
+        {"logger", "the module's memory: status, download, print, clear, set-period",
          "usage: kavrel [CONNECTION] logger ACTION [--fixed-speed]\n"
          "  status                      the memory state as Kavrel-Logger shows it\n"
          "  download -o NAME [--comma]  the history into NAME.csv and the event log into name.html;\n"
          "                              line descriptions from Kavrel-Logger.dat/.cfg in the working\n"
          "                              folder; --comma keeps commas and decimal points\n"
+         "  print --pdf FILE [--period P] the history of a recent period as Kavrel-Logger prints it,\n"
+         "                              into a PDF file; P: 0 day, 1 week, 2 month (default),\n"
+         "                              3 quarter, 4 year, 5 the whole memory\n"
          "  clear [--yes]               erase the memory (asks on the terminal unless --yes)\n"
          "  set-period MINUTES [--clock] set the logging period (0..255), with --clock also the\n"
          "                              module clock from this computer\n"
@@ -39,6 +44,11 @@ const std::vector<Command>& commands() {
          runLogger},
     };
     return table;
+}
+
+bool drawsPages(std::span<const std::string> args) {
+    const auto logger = std::find(args.begin(), args.end(), "logger");
+    return logger != args.end() && logger + 1 != args.end() && logger[1] == "print";
 }
 
 } // namespace kavrel::cli

@@ -18,6 +18,10 @@ struct Command {
 
 const std::vector<Command>& commands();
 
+// Whether the command line asks for pages to be drawn (kavrel logger print), which needs
+// a QGuiApplication (on the offscreen platform) instead of a QCoreApplication.
+bool drawsPages(std::span<const std::string> args);
+
 // The commands, each in its own file.
 int runVersion(CliContext& context, std::span<const std::string> args);
 int runMonitor(CliContext& context, std::span<const std::string> args);

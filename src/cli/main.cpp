@@ -1,7 +1,9 @@
 // kavrel: the command-line tool for the Kavrel module.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <netdb.h>
 #include <arpa/inet.h>
 #include <unistd.h>
@@ -54,8 +56,17 @@ bool parsePositive(const std::string& text, int maximum, int& value) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv); // for QSettings: the configurator's saved connection
     std::vector<std::string> args(argv + 1, argv + argc);
+    // QSettings (the configurator's saved connection) needs an application; drawing pages
+    // for a PDF needs fonts, which a GUI application on the offscreen platform provides
+    // without a display.
+    std::unique_ptr<QCoreApplication> application;
+    if (drawsPages(args)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
 
     ConnectionChoice connection;
     bool chosen = false;

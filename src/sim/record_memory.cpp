@@ -34,13 +34,39 @@ struct EventSample {
     const char* text;
 };
 
-// Events as the module logs them (texts in its code page are plain ASCII here).
+// Events as the module logs them, one of every kind the module knows (codes 0 to 21),
+// with parameters that give each kind a telling text; the module writes degrees as 'C.
 constexpr EventSample kEvents[] = {
-    {1, 0, 0, "START"},        {12, 1, 0, "GSM OK"},     {3, 2, 0, "L2 < 5.0"},
-    {5, 2, 0, "L2 norm"},      {6, 0, 1, "SMS do 1"},     {4, 1, 0, "L1 > 12 & <x>"},
-    {13, 1, 2, "mail 2"},      {11, 0, 0, "LOGT=15"},     {17, 0, 3, "XL3"},
-    {19, 0, 0, "http"},        {15, 0, 0, "log"},         {21, 0, 0, ""},
+    {1, 1, 0, "START"},            {12, 1, 0, "GSM OK"},           {2, 1, 0, "GSM init"},
+    {3, 2, 0, "T2 < 5.0'C"},       {6, 0, 1, "SMS do 1"},          {4, 2, 0, "T2 > 25.5'C"},
+    {5, 2, 0, "T2 21.0'C"},        {13, 0, 5, "mail 1 3"},         {7, 1, 0, "SET?"},
+    {8, 2, 0, "CLIP"},             {9, 0, 0, "LAN"},               {11, 1, 2, "czas letni"},
+    {17, 1, 0, "XL OK"},           {19, 0, 0x31, "http"},          {20, 0x23, 1, "XL3 22.5'C"},
+    {15, 2, 0, "log"},             {14, 1, 0, "RCNT!"},            {16, 0, 0, "cam1"},
+    {18, 0, 0, ""},                {21, 7, 0, "CSQ=0"},            {10, 4, 0x21, "GPRS"},
+    {0, 0, 0, ""},
 };
+
+// The kinds byte of the extended-line records: the module's extended lines change their
+// kinds when it is configured anew, and now and then a record holds no values (0x80).
+constexpr std::uint8_t kNoExtendedValues = 0x80;
+constexpr std::uint8_t kExtendedKinds[] = {0x21, 0x21, 0x43, 0x05};
+constexpr int kKindsSpan = 4;         // periods logged with one kinds byte
+constexpr int kEmptyExtendedEvery = 9;
+
+// A raw value that suits an extended line of the given kind (bits 0 to 2 of its nibble).
+// Under the first kinds byte the values run as they always have, also where they read
+// as more than 100 %, so that the memory's first records stay as they were.
+std::uint16_t extendedValue(std::uint8_t kinds, int kind, int period, int n) {
+    if (kinds == kExtendedKinds[0]) return static_cast<std::uint16_t>(200 + (period * 11 + n * 13) % 500);
+    switch (kind) {
+    case 1: return static_cast<std::uint16_t>(30 + (period * 3 + n) % 60);                     // % RH
+    case 2: return static_cast<std::uint16_t>(-50 + (period * 7 + n * 13) % 400);              // 0.1 'C, signed
+    case 4:
+    case 5: return (period / 3 + n) % 2 ? 4000 : 100;                                          // on/off
+    default: return static_cast<std::uint16_t>(3000 + (period * 37 + n * 101) % 2000);         // mV
+    }
+}
 
 } // namespace
 
@@ -139,12 +165,22 @@ void RecordMemory::fillMeasurement(std::string& f, int number) const {
 void RecordMemory::fillExtended(std::string& f, int number) const {
     auto b = bytesOf(f);
     const int period = periodOf_[static_cast<std::size_t>(number - 1)];
-    b[3] = options_.energyMeter ? 0x11 : 0x21;
-    static constexpr std::uint16_t kMeter[8] = {2301, 152, 5000, 3400, 3500, 97, 1234, 567};
-    for (std::size_t n = 0; n < 16; ++n) {
-        std::uint16_t value = static_cast<std::uint16_t>(200 + (period * 11 + int(n) * 13) % 500);
-        if (options_.energyMeter && n >= 8) value = static_cast<std::uint16_t>(kMeter[n - 8] + (n == 14 ? period : 0));
-        bytes::put16le(b, 4 + 2 * n, value);
+    if (period % kEmptyExtendedEvery == kEmptyExtendedEvery - 1) {
+        b[3] = kNoExtendedValues;
+        return;
+    }
+    const std::uint8_t kinds = options_.energyMeter ? 0x11 : kExtendedKinds[(period / kKindsSpan) % std::size(kExtendedKinds)];
+    b[3] = kinds;
+    // The energy meter: voltage, current and frequency in tenths, active and apparent
+    // power, power factor in thousandths, energy in kWh and Wh.
+    const std::uint16_t meter[8] = {static_cast<std::uint16_t>(2290 + period % 25), static_cast<std::uint16_t>(120 + period % 40),
+                                    static_cast<std::uint16_t>(499 + period % 3), static_cast<std::uint16_t>(2800 + period % 700),
+                                    static_cast<std::uint16_t>(3000 + period % 800), static_cast<std::uint16_t>(900 + period % 95),
+                                    static_cast<std::uint16_t>(1234 + period / 4), static_cast<std::uint16_t>((period * 250) % 1000)};
+    for (int n = 0; n < 16; ++n) {
+        const int kind = n < 8 ? (kinds & 0x07) : ((kinds >> 4) & 0x07);
+        const std::uint16_t value = options_.energyMeter && n >= 8 ? meter[n - 8] : extendedValue(kinds, kind, period, n);
+        bytes::put16le(b, 4 + 2 * static_cast<std::size_t>(n), value);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <span>
 
 #include "logger/protocol/frame.h"
@@ -69,6 +70,41 @@ TEST(SimRecordMemory, EveryRecordIsAValidStampedFrameInARealisticMix) {
     const std::string past = memory.frame(301);
     EXPECT_TRUE(logger::isBlankSlot(bytesOf(past)));
     EXPECT_EQ(logger::checkFrame(bytesOf(past), 'R', 37, past.size()), logger::kFrameValid);
+}
+
+TEST(SimRecordMemory, HoldsEveryEventKindDegreeTextsAndEveryExtendedKind) {
+    MemoryOptions m;
+    m.records = 400;
+    const RecordMemory memory(m);
+    std::set<int> events, groupKinds;
+    bool degrees = false;
+    for (int k = 1; k <= memory.recordCount(); ++k) {
+        const std::string f = memory.frame(k);
+        if (f[2] == 'Z') {
+            events.insert(static_cast<std::uint8_t>(f[11]));
+            degrees = degrees || std::string(f.data() + 15, 22).find("'C") != std::string::npos;
+        } else if (f[2] == 'X') {
+            const auto kinds = static_cast<std::uint8_t>(f[3]);
+            if (kinds == 0x80) groupKinds.insert(0x80);
+            else groupKinds.insert({kinds & 0x07, (kinds >> 4) & 0x07});
+        }
+    }
+    EXPECT_EQ(events.size(), 22u);
+    EXPECT_EQ(*events.rbegin(), 21);
+    EXPECT_TRUE(degrees);
+    for (int kind : {0x80, 0, 1, 2, 3, 4, 5}) EXPECT_TRUE(groupKinds.count(kind)) << kind;
+
+    // The energy meter's values change from one record to the next.
+    m.energyMeter = true;
+    const RecordMemory meter(m);
+    std::set<std::uint16_t> voltages;
+    for (int k = 1; k <= 60; ++k) {
+        const std::string f = meter.frame(k);
+        if (f[2] == 'X' && static_cast<std::uint8_t>(f[3]) != 0x80)
+            voltages.insert(static_cast<std::uint16_t>(static_cast<std::uint8_t>(f[20]) | static_cast<std::uint8_t>(f[21]) << 8));
+    }
+    EXPECT_GT(voltages.size(), 5u);
+    EXPECT_GE(*voltages.begin(), 2200);
 }
 
 TEST(SimRecordMemory, AWrappedMemoryHoldsWholeBlocks) {

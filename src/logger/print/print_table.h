@@ -1,0 +1,56 @@
+// What a printout holds: the print file read back, the lines of the chosen period kept,
+// and the layout numbers of its pages (page count, title, column positions).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/clock.h"
+
+namespace kavrel::logger {
+
+inline constexpr int kRowsPerPage = 48;
+
+// The heading line of the print file and the data lines kept for the printout, as read
+// (Windows-1250, semicolon form, without their line ends).
+struct PrintTable {
+    std::string heading;
+    std::vector<std::string> lines;
+};
+
+enum class PrintReadResult {
+    Ok,          // at least one line kept
+    CannotOpen,  // "Błąd otwarcia pliku z historią pomiarów!"
+    NoData,      // "Brak danych do wydruku"
+};
+
+// Reads the print file: the first line is the heading, every following line is kept when
+// it lies in the period counted back from `today`. Lines are read whole, however long.
+PrintReadResult readPrintTable(const std::filesystem::path& file, int period, const LocalDateTime& today,
+                               PrintTable& table);
+
+// The message of a failed read (Windows-1250), "" for Ok.
+std::string printReadMessage(PrintReadResult result);
+
+// Pages of 48 data lines each, the last one possibly shorter.
+int pageCount(std::size_t keptLines);
+
+// "2025-3-07 9:05:01" style: the moment the printout was read, "%d-%02d-%02d %d:%02d:%02d".
+std::string printReadTime(const LocalDateTime& moment);
+
+// "Historia wyników pomiarów (odczytano: <time>, wybrany zakres danych: <period>)".
+std::string printTitle(const std::string& readTime, int period);
+
+// The fields of a row, split at ";".
+std::vector<std::string> splitFields(std::string_view row);
+
+// Column positions in millimetres from the left margin, one per field of the heading and
+// as many as `fields` when a row has more fields than the heading: 0, 8 and 36 for the
+// first three, then each column 1.5 mm per character of the heading before it plus 3 mm
+// further on. Columns past the heading follow 15 mm apart.
+std::vector<int> columnPositions(std::string_view heading, std::size_t fields = 0);
+
+} // namespace kavrel::logger

@@ -1,0 +1,122 @@
+#include "logger/ui/print/page_drawing.h"
+
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPen>
+
+#include <algorithm>
+
+#include "common/qt/qt_text.h"
+
+namespace kavrel::logger::ui {
+namespace {
+
+// Millimetres on the device the painter draws on.
+struct PageGeometry {
+    explicit PageGeometry(const QPaintDevice& device)
+        : dotsPerMmX(device.widthMM() > 0 ? double(device.width()) / device.widthMM() : 1.0),
+          dotsPerMmY(device.heightMM() > 0 ? double(device.height()) / device.heightMM() : 1.0),
+          width(device.width()) {}
+    double x(double mm) const { return mm * dotsPerMmX; }
+    double y(double mm) const { return mm * dotsPerMmY; }
+
+    double dotsPerMmX;
+    double dotsPerMmY;
+    double width;   // W, in dots
+};
+
+QFont pageFont(const QString& family, bool bold, double heightMm, const PageGeometry& g) {
+    QFont font(family);
+    font.setPixelSize(std::max(1, qRound(g.y(heightMm))));
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+// A horizontal rule across the page, 10 mm from either side.
+void rule(QPainter& painter, const PageGeometry& g, double yMm) {
+    painter.drawLine(QPointF(g.x(10), g.y(yMm)), QPointF(g.width - g.x(10), g.y(yMm)));
+}
+
+// Text left-aligned in a box from (x, y) to the right edge of the page.
+void textAt(QPainter& painter, const PageGeometry& g, double xDots, double yMm, const QString& text, int flags = 0) {
+    if (xDots >= g.width) return;
+    const QRectF box(xDots, g.y(yMm), g.width - xDots, g.y(10));
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | flags, text);
+}
+
+} // namespace
+
+QString printJobName() { return QStringLiteral("Rejestr wyników pomiarów"); }
+
+void drawPage(QPainter& painter, const PrintTable& table, const QString& title, int page, int pages) {
+    const PageGeometry g(*painter.device());
+    const QFont titleFont = pageFont(QStringLiteral("Times New Roman"), true, 4, g);
+    const double tableHeight = g.dotsPerMmY < 7.3 ? 4 : 3;
+    const QFont normalFont = pageFont(QStringLiteral("Arial"), false, tableHeight, g);
+    const QFont boldFont = pageFont(QStringLiteral("Arial"), true, tableHeight, g);
+    painter.save();
+    painter.setPen(QPen(Qt::black, std::max(1.0, g.y(0.25))));
+
+    painter.setFont(titleFont);
+    rule(painter, g, 15);
+    textAt(painter, g, g.x(10), 9, title, Qt::TextExpandTabs);
+    rule(painter, g, 263);
+    textAt(painter, g, g.width / 2 - g.x(12), 269, QStringLiteral("Strona %1 z %2 ").arg(page).arg(pages));
+
+    painter.setFont(normalFont);
+    textAt(painter, g, g.width / 2 - g.x(30), 264, QStringLiteral("*** Odczytano programem Kavrel-Logger ***"));
+
+    const std::size_t first = static_cast<std::size_t>(std::max(0, page - 1)) * kRowsPerPage;
+    int rows = 0;   // rows drawn, the heading included
+    for (int r = 0; r <= kRowsPerPage; ++r) {
+        const std::string* row = &table.heading;
+        if (r > 0) {
+            const std::size_t index = first + static_cast<std::size_t>(r - 1);
+            if (index >= table.lines.size()) break;
+            row = &table.lines[index];
+        }
+        painter.setFont(r == 0 ? boldFont : normalFont);
+        if (r == 0) rule(painter, g, 21);
+        const std::vector<std::string> fields = splitFields(*row);
+        const std::vector<int> columns = columnPositions(table.heading, fields.size());
+        for (std::size_t n = 0; n < fields.size(); ++n)
+            textAt(painter, g, g.x(10 + columns[n]), 17 + 5.0 * r, toQString(fields[n]));
+        rows = r + 1;
+    }
+    if (rows - 1 < kRowsPerPage) {
+        painter.setFont(titleFont);
+        rule(painter, g, 16 + 5.0 * rows);
+        textAt(painter, g, g.width / 2 - g.x(12), 18 + 5.0 * rows, QStringLiteral("*** KONIEC ***"));
+    }
+    painter.restore();
+}
+
+bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& table, const QString& title,
+               int from, int to) {
+    const int pages = pageCount(table.lines.size());
+    from = std::clamp(from, 1, std::max(1, pages));
+    to = std::clamp(to, from, std::max(1, pages));
+    for (int page = from; page <= to; ++page) {
+        if (page > from && !device.newPage()) return false;
+        drawPage(painter, table, title, page, pages);
+    }
+    return true;
+}
+
+bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to) {
+    QPdfWriter writer(path);
+    writer.setResolution(600);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setTitle(printJobName());
+    writer.setCreator(QStringLiteral("Kavrel-Logger"));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    const bool drawn = drawPages(painter, writer, table, title, from, to);
+    return painter.end() && drawn;
+}
+
+} // namespace kavrel::logger::ui

@@ -1,0 +1,31 @@
+// The pages of a history printout, drawn on any paint device: a printer, the print
+// preview, a PDF file. Lengths are millimetres, turned into dots by the device's own
+// resolution, from the top left corner of its printable area.
+#pragma once
+
+#include <QString>
+
+#include "logger/print/print_table.h"
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace kavrel::logger::ui {
+
+// The print job's name.
+QString printJobName();
+
+// One page (1-based) of `pages`: the title under a rule, the heading row and up to 48
+// data rows, the page number and the program's line at the foot, and "*** KONIEC ***"
+// under the last row when the data end on this page.
+void drawPage(QPainter& painter, const PrintTable& table, const QString& title, int page, int pages);
+
+// Pages from..to (clamped to 1..pageCount) on a device the painter is active on, a new
+// page between them. False when the device failed to start a page.
+bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& table, const QString& title,
+               int from, int to);
+
+// Pages from..to into an A4 PDF file. False when the file cannot be written.
+bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to);
+
+} // namespace kavrel::logger::ui
