@@ -27,6 +27,8 @@
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/field_problem.h"
+#include "logger/ui/print/history_chart_dialog.h"
+#include "logger/ui/print/period_dialog.h"
 
 namespace kavrel::logger::ui {
 namespace {
@@ -78,6 +80,8 @@ Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, Q
     runner_ = new OperationRunner(this);
     tcpDialog_ = new Custaw_tcpip(this);
     loggingDialog_ = new Custaw_logowania(this);
+    periodDialog_ = new Czakres(this);
+    print_ = [](QWidget* parent, const PrintRequest& request) { printHistory(parent, request); };
     showMessage_ = [this](const QString& text, MessageIcon icon) {
         QMessageBox box(boxIcon(icon), windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
@@ -180,9 +184,17 @@ void Crejestrator::buildControls() {
         operations->addWidget(button);
         moduleButtons_.append(button);
     }
+    chartButton_ = new QPushButton(QStringLiteral("Wykres"), this);
+    chartButton_->setToolTip(QStringLiteral("Wykres historii pomiarów z ostatnio zapisanego pliku CSV"));
+    connect(chartButton_, &QPushButton::clicked, this, &Crejestrator::showChart);
+    operations->addWidget(chartButton_);
     operations->addStretch();
     commaBox_ = new QCheckBox(QStringLiteral("Rozdzielaj przecinkami"), this);
     operations->addWidget(commaBox_);
+    // The preview before the print dialog can be switched off, for printing as before.
+    previewBox_ = new QCheckBox(QStringLiteral("Podgląd przed wydrukiem"), this);
+    previewBox_->setChecked(true);
+    operations->addWidget(previewBox_);
 
     // The download's progress, shown while it runs.
     progress_ = new QProgressBar(this);
@@ -260,6 +272,7 @@ void Crejestrator::updateControls() {
     comEdit_->setEnabled(!busy && !tcp);
     fixedSpeedBox_->setEnabled(!busy && !tcp && !shown_.serialLinkOpen);
     tcpSettingsButton_->setEnabled(!busy && tcp);
+    chartButton_->setEnabled(!busy && !lastCsv_.empty());
     connectedLabel_->setVisible(shown_.connected);
     progress_->setVisible(downloading_);
     recordsRead_->setVisible(downloading_);
@@ -351,6 +364,9 @@ void Crejestrator::startPrint() {
         message(QStringLiteral("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
         return;
     }
+    const int chosen = periodDialog_->choose(period_);
+    if (chosen < 0) return;
+    period_ = chosen;
     DownloadOrder order;
     order.printMode = true;
     download(order);
@@ -387,14 +403,22 @@ void Crejestrator::showProgress(int read, int total) {
 void Crejestrator::downloadEnded(const DownloadReport& report, bool printMode) {
     downloading_ = false;
     exportFileName_ = report.exportFileName;
+    const bool complete = report.outcome == DownloadOutcome::Complete;
+    if (complete && !printMode) lastCsv_ = report.csvFile;
     updateControls();
-    if (report.outcome != DownloadOutcome::Complete) return;
-    if (!printMode) {
-        lastCsv_ = report.csvFile;
-        return;
-    }
-    message(QStringLiteral("Dane do wydruku odczytane do pliku %1.").arg(QString::fromStdString(report.csvFile.string())),
-            MessageIcon::Information);
+    if (!complete || !printMode) return;
+    PrintRequest request;
+    request.folder = report.csvFile.parent_path();
+    request.period = period_;
+    request.now = clock_->now();
+    request.preview = previewBox_->isChecked();
+    print_(this, request);
+}
+
+void Crejestrator::showChart() {
+    if (lastCsv_.empty()) return;
+    HistoryChartDialog chart(QString::fromStdString(lastCsv_.string()), this);
+    chart.exec();
 }
 
 void Crejestrator::clearMemory() {

@@ -19,7 +19,9 @@
 #include "common/qt/operation_runner.h"
 #include "common/settings_store.h"
 #include "logger/settings/logger_settings.h"
+#include "logger/print/print_period.h"
 #include "logger/ui/logger_device.h"
+#include "logger/ui/print/print_history.h"
 
 class QCheckBox;
 class QLabel;
@@ -36,6 +38,7 @@ namespace kavrel::logger::ui {
 
 class Custaw_logowania;
 class Custaw_tcpip;
+class Czakres;
 
 class Crejestrator : public QWidget {
     Q_OBJECT
@@ -48,6 +51,7 @@ public:
     OperationRunner& runner() { return *runner_; }
     Custaw_tcpip& tcpDialog() { return *tcpDialog_; }
     Custaw_logowania& loggingDialog() { return *loggingDialog_; }
+    Czakres& periodDialog() { return *periodDialog_; }
     const LoggerSettings& settings() const { return settings_; }
     bool isDownloading() const { return downloading_; }
 
@@ -56,6 +60,10 @@ public:
     void setQuestionHandler(OperationRunner::QuestionHandler handler);
     using FileChooser = std::function<QString(const QString& lastName)>;
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // What prints the history once the download for printing is complete: printHistory
+    // by default (preview, print dialog, printer); tests look at the request instead.
+    using PrintHandler = std::function<void(QWidget* parent, const PrintRequest& request)>;
+    void setPrintHandler(PrintHandler handler) { print_ = std::move(handler); }
     // The PC's clock by default; the clock command and the HTML's time are taken from it.
     void setClock(const Clock& clock) { clock_ = &clock; }
 
@@ -66,6 +74,8 @@ public:
     void startPrint();
     void clearMemory();
     void changeLogging();
+    // "Wykres": the history chart of the CSV file written last.
+    void showChart();
     void finishWork();
     void showAbout();
     // The about box "O programie", not yet shown.
@@ -102,6 +112,8 @@ private:
     std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
     std::filesystem::path exportFileName_;
     std::filesystem::path lastCsv_;
+    int period_ = kDefaultPeriod;  // the choice of "Wybierz zakres danych", kept while the program runs
+    PrintHandler print_;
     bool downloading_ = false;
     bool ended_ = false;
     std::optional<Ending> pendingEnding_;
@@ -111,6 +123,7 @@ private:
     OperationRunner* runner_;
     Custaw_tcpip* tcpDialog_;
     Custaw_logowania* loggingDialog_;
+    Czakres* periodDialog_;
     config::ui::NumberEdit* comEdit_;
     QCheckBox* fixedSpeedBox_;
     QCheckBox* tcpBox_;
@@ -119,6 +132,8 @@ private:
     QLabel* connectedLabel_;
     QCheckBox* loggingBox_;
     QCheckBox* commaBox_;
+    QCheckBox* previewBox_;
+    QPushButton* chartButton_;
     QProgressBar* progress_;
     QLineEdit* recordsRead_;
     QList<QPushButton*> moduleButtons_;  // enabled by a status read: status, data, print, clear, settings

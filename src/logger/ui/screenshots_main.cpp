@@ -1,10 +1,14 @@
 // Renders the logger's window and dialogs to PNG files in a folder: the window connected
-// to an in-process simulated module after a download, the TCP/IP and logging dialogs and
-// the about box.
+// to an in-process simulated module during and after a download, the TCP/IP, logging and
+// period dialogs, the about box, a page of the print preview and the history chart.
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPrintPreviewDialog>
+#include <QRadioButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -13,6 +17,8 @@
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/main_window.h"
+#include "logger/ui/print/history_chart_dialog.h"
+#include "logger/ui/print/period_dialog.h"
 #include "sim/module.h"
 #include "sim/server.h"
 
@@ -22,13 +28,18 @@ using namespace kavrel::logger::ui;
 
 namespace {
 
+bool grabTo(QWidget* widget, const QString& folder, const char* name) {
+    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
+    const bool saved = widget->grab().save(path);
+    QTextStream(stdout) << path << " " << widget->width() << "x" << widget->height() << "\n";
+    return saved;
+}
+
 bool save(QWidget* widget, const QString& folder, const char* name) {
     widget->adjustSize();
     widget->show();
     QApplication::processEvents();
-    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
-    const bool saved = widget->grab().save(path);
-    QTextStream(stdout) << path << " " << widget->width() << "x" << widget->height() << "\n";
+    const bool saved = grabTo(widget, folder, name);
     widget->hide();
     return saved;
 }
@@ -72,10 +83,19 @@ int main(int argc, char** argv) {
     window.show();
     window.connectModule();
     settle(window);
+    // Half way through the download, with its progress shown.
+    int failed = 0;
+    bool midway = false;
+    QObject::connect(window.findChild<QLineEdit*>(QStringLiteral("recordsRead")), &QLineEdit::textChanged, &window,
+                     [&](const QString& read) {
+                         if (midway || read.toInt() < options.memory.records / 2) return;
+                         midway = true;
+                         failed += !grabTo(&window, folder, "logger-okno-odczyt");
+                     });
     window.exportData();
     settle(window);
+    failed += !midway;
 
-    int failed = 0;
     failed += !save(&window, folder, "logger-okno");
     window.loggingDialog().setPeriod(15);
     QDialog* dialogs[] = {&window.tcpDialog(), &window.loggingDialog()};
@@ -83,6 +103,37 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2; ++i) failed += !save(dialogs[i], folder, names[i]);
     std::unique_ptr<QMessageBox> about(window.makeAboutBox());
     failed += !save(about.get(), folder, "logger-o-programie");
+
+    // The history chart of the file just written.
+    HistoryChartDialog chart(work.filePath(QStringLiteral("wyniki.csv")), &window);
+    chart.show();
+    QApplication::processEvents();
+    failed += !grabTo(&chart, folder, "logger-wykres");
+    chart.hide();
+
+    // "Wydruk": the period dialog, then the first page of the whole memory in the preview.
+    QTimer::singleShot(0, &window, [&] {
+        Czakres& dialog = window.periodDialog();
+        dialog.findChild<QRadioButton*>(QStringLiteral("period5"))->setChecked(true);
+        failed += !grabTo(&dialog, folder, "logger-zakres-danych");
+        dialog.accept();
+    });
+    // The program's own preview, caught once it is up and closed again (printing nothing).
+    bool previewed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &window, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!preview) return;
+        watch.stop();
+        preview->resize(1000, 1000);
+        QApplication::processEvents();
+        previewed = grabTo(preview, folder, "logger-podglad-wydruku");
+        preview->reject();
+    });
+    watch.start(50);
+    window.startPrint();
+    settle(window);
+    failed += !previewed;
     window.runner().waitForFinished();
     return failed == 0 ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/field_problem.h"
 #include "logger/ui/main_window.h"
+#include "logger/ui/print/period_dialog.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
@@ -196,6 +198,7 @@ private slots:
         QStringList counts;
         connect(window.findChild<QLineEdit*>("recordsRead"), &QLineEdit::textChanged, this,
                 [&](const QString& text) { counts << text; });
+        QVERIFY(!captioned(window, "Wykres")->isEnabled());
         QString offered = "-";
         window.setFileChooser([&](const QString& last) {
             offered = last;
@@ -213,6 +216,7 @@ private slots:
         QCOMPARE(on.boxes[0], QString("Zawartość pamięci odczytana."));
         QVERIFY(on.boxes[1].startsWith("Transfer zakończony.\nPrzesłano 40 rekordów"));
         QVERIFY(QFile::exists(folder.filePath("wyniki.csv")) && QFile::exists(folder.filePath("wyniki.html")));
+        QVERIFY(captioned(window, "Wykres")->isEnabled());  // the chart of the file just written
 
         // The next save dialog offers the name chosen last.
         window.setFileChooser([&](const QString& last) {
@@ -273,6 +277,53 @@ private slots:
         QVERIFY(!window.isVisible());
         QCOMPARE(storedNumber(on.store, "ComPORT"), 9u);
         QCOMPARE(storedNumber(on.store, "Connect_TCPIP"), 1u);
+    }
+
+    void printingChecksAsksForThePeriodAndPrintsWhatWasDownloaded() {
+        LoggerOnSimulator on(true, 40);
+        Crejestrator& window = *on.window;
+        window.startPrint();  // not connected yet
+        QCOMPARE(on.boxes, QStringList{"Brak połączenia!"});
+        QVERIFY(on.connect());
+        std::optional<PrintRequest> printed;
+        window.setPrintHandler([&](QWidget*, const PrintRequest& request) { printed = request; });
+
+        // The dialog opens on the last month; the choice is kept for the next print.
+        int offered = -1;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = static_cast<Czakres*>(QApplication::activeModalWidget());
+            offered = dialog->period();
+            dialog->findChild<QRadioButton*>("period4")->setChecked(true);
+            dialog->accept();
+        });
+        on.received();
+        captioned(window, "Wydruk")->click();
+        settle(window);
+        QCOMPARE(offered, 2);
+        QVERIFY(printed.has_value());
+        QCOMPARE(printed->period, 4);
+        QCOMPARE(QString::fromStdString(printed->folder.string()), QDir::currentPath());
+        QCOMPARE(printed->now.day, 7);
+        QVERIFY(QFile::exists("kavrellogger_tmp.csv"));
+        const std::vector<std::string> lines = on.received();
+        QVERIFY(std::find(lines.begin(), lines.end(), "*RD_2,6") != lines.end());  // from the second record on
+        QVERIFY(moduleButtonsEnabled(window));
+
+        printed.reset();
+        QTimer::singleShot(0, [&] {
+            auto* dialog = static_cast<Czakres*>(QApplication::activeModalWidget());
+            offered = dialog->period();
+            dialog->reject();
+        });
+        captioned(window, "Wydruk")->click();
+        settle(window);
+        QCOMPARE(offered, 4);
+        QVERIFY(!printed && on.received().empty());
+
+        LoggerOnSimulator few(true, 9);
+        QVERIFY(few.connect());
+        captioned(*few.window, "Wydruk")->click();
+        QCOMPARE(few.boxes, QStringList{"Brak wystarczającej ilości danych do odczytania"});
     }
 
     void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {
