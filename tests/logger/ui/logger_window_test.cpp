@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -182,6 +183,20 @@ private slots:
         settle(again);
         const LoggerSettings expected{7, 9600, false, true, "10.1.2.3", 2323, false};
         QCOMPARE(loadLoggerSettings(store), expected);
+    }
+
+    void wrdatSavesTheTextDescriptionsAsTheDataFile() {
+        QFile text("Kavrel-Logger.cfg");
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Kavrel\r\n");
+        text.close();
+        MemoryStore store;
+        { Crejestrator window(store, false); }
+        QVERIFY(!QFile::exists("Kavrel-Logger.dat"));
+        { Crejestrator window(store, true); }
+        QCOMPARE(QFileInfo("Kavrel-Logger.dat").size(), qint64(kDescriptionDataSize));
+        QFile::remove("Kavrel-Logger.dat");
+        QFile::remove("Kavrel-Logger.cfg");
     }
 
     void serialConnectionDownloadsWithProgressAndEndsAt9600() {
