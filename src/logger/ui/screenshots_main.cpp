@@ -1,14 +1,12 @@
 // Renders the logger's window and dialogs to PNG files in a folder: the window connected
-// to an in-process simulated module during and after a download, the TCP/IP, logging and
-// period dialogs, the about box, a page of the print preview and the history chart.
+// to an in-process simulated module during and after a download, the TCP/IP and logging
+// dialogs and the about box. (The printing's and the chart's pictures come from
+// logger-print-gallery.)
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QPrintPreviewDialog>
-#include <QRadioButton>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -17,8 +15,6 @@
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/main_window.h"
-#include "logger/ui/print/history_chart_dialog.h"
-#include "logger/ui/print/period_dialog.h"
 #include "sim/module.h"
 #include "sim/server.h"
 
@@ -104,36 +100,6 @@ int main(int argc, char** argv) {
     std::unique_ptr<QMessageBox> about(window.makeAboutBox());
     failed += !save(about.get(), folder, "logger-o-programie");
 
-    // The history chart of the file just written.
-    HistoryChartDialog chart(work.filePath(QStringLiteral("wyniki.csv")), &window);
-    chart.show();
-    QApplication::processEvents();
-    failed += !grabTo(&chart, folder, "logger-wykres");
-    chart.hide();
-
-    // "Wydruk": the period dialog, then the first page of the whole memory in the preview.
-    QTimer::singleShot(0, &window, [&] {
-        Czakres& dialog = window.periodDialog();
-        dialog.findChild<QRadioButton*>(QStringLiteral("period5"))->setChecked(true);
-        failed += !grabTo(&dialog, folder, "logger-zakres-danych");
-        dialog.accept();
-    });
-    // The program's own preview, caught once it is up and closed again (printing nothing).
-    bool previewed = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &window, [&] {
-        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
-        if (!preview) return;
-        watch.stop();
-        preview->resize(1000, 1000);
-        QApplication::processEvents();
-        previewed = grabTo(preview, folder, "logger-podglad-wydruku");
-        preview->reject();
-    });
-    watch.start(50);
-    window.startPrint();
-    settle(window);
-    failed += !previewed;
     window.runner().waitForFinished();
     return failed == 0 ? 0 : 1;
 }
