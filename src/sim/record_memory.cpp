@@ -50,15 +50,12 @@ constexpr EventSample kEvents[] = {
 // The kinds byte of the extended-line records: the module's extended lines change their
 // kinds when it is configured anew, and now and then a record holds no values (0x80).
 constexpr std::uint8_t kNoExtendedValues = 0x80;
-constexpr std::uint8_t kExtendedKinds[] = {0x21, 0x21, 0x43, 0x05};
+constexpr std::uint8_t kExtendedKinds[] = {0x12, 0x12, 0x43, 0x05};
 constexpr int kKindsSpan = 4;         // periods logged with one kinds byte
 constexpr int kEmptyExtendedEvery = 9;
 
 // A raw value that suits an extended line of the given kind (bits 0 to 2 of its nibble).
-// Under the first kinds byte the values run as they always have, also where they read
-// as more than 100 %, so that the memory's first records stay as they were.
-std::uint16_t extendedValue(std::uint8_t kinds, int kind, int period, int n) {
-    if (kinds == kExtendedKinds[0]) return static_cast<std::uint16_t>(200 + (period * 11 + n * 13) % 500);
+std::uint16_t extendedValue(int kind, int period, int n) {
     switch (kind) {
     case 1: return static_cast<std::uint16_t>(30 + (period * 3 + n) % 60);                     // % RH
     case 2: return static_cast<std::uint16_t>(-50 + (period * 7 + n * 13) % 400);              // 0.1 'C, signed
@@ -179,7 +176,7 @@ void RecordMemory::fillExtended(std::string& f, int number) const {
                                     static_cast<std::uint16_t>(1234 + period / 4), static_cast<std::uint16_t>((period * 250) % 1000)};
     for (int n = 0; n < 16; ++n) {
         const int kind = n < 8 ? (kinds & 0x07) : ((kinds >> 4) & 0x07);
-        const std::uint16_t value = options_.energyMeter && n >= 8 ? meter[n - 8] : extendedValue(kinds, kind, period, n);
+        const std::uint16_t value = options_.energyMeter && n >= 8 ? meter[n - 8] : extendedValue(kind, period, n);
         bytes::put16le(b, 4 + 2 * static_cast<std::size_t>(n), value);
     }
 }

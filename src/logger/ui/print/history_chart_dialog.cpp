@@ -8,7 +8,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLegendMarker>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPixmap>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
@@ -42,7 +44,7 @@ qint64 msecsOf(const LocalDateTime& t) {
 } // namespace
 
 HistoryChartDialog::HistoryChartDialog(const QString& csvPath, QWidget* parent)
-    : QDialog(parent), view_(new QChartView(this)), note_(new QLabel(this)) {
+    : QDialog(parent), view_(new QChartView(this)), lines_(new QListWidget(this)), note_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Wykres"));
     resize(960, 600);
     view_->setRenderHint(QPainter::Antialiasing);
@@ -59,8 +61,20 @@ HistoryChartDialog::HistoryChartDialog(const QString& csvPath, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     note_->setText(QStringLiteral("Zaznacz obszar myszą, aby go powiększyć; prawy przycisk pomniejsza."));
+    lines_->setObjectName(QStringLiteral("lines"));
+    lines_->setMaximumWidth(180);
+    connect(lines_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const int index = lines_->row(item);
+        const QList<QAbstractSeries*> series = view_->chart()->series();
+        if (index < 0 || index >= series.size()) return;
+        series[index]->setVisible(item->checkState() == Qt::Checked);
+        fitValueAxis();
+    });
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(view_, 1);
+    auto* chartRow = new QHBoxLayout;
+    chartRow->addWidget(view_, 1);
+    chartRow->addWidget(lines_);
+    layout->addLayout(chartRow, 1);
     layout->addWidget(note_);
     layout->addWidget(buttons);
     load(csvPath);
@@ -89,9 +103,9 @@ void HistoryChartDialog::load(const QString& csvPath) {
     std::vector<qint64> times;
     times.reserve(data.times.size());
     for (const LocalDateTime& t : data.times) times.push_back(msecsOf(t));
-    double low = 0, high = 0;
-    bool any = false;
     for (const HistorySeries& source : data.series) {
+        double low = 0, high = 0;
+        bool any = false;
         auto* series = new QLineSeries(chart);
         series->setName(toQString(source.name));
         QList<QPointF> points;
@@ -107,21 +121,39 @@ void HistoryChartDialog::load(const QString& csvPath) {
         chart->addSeries(series);
         series->attachAxis(timeAxis);
         series->attachAxis(valueAxis);
+        if (any) ranges_.emplace_back(low, high);
+        else ranges_.emplace_back(1.0, 0.0);   // no value: no say in the axis
+        QPixmap swatch(12, 12);
+        swatch.fill(series->color());
+        auto* item = new QListWidgetItem(QIcon(swatch), series->name(), lines_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
     }
+    valueAxis_ = valueAxis;
     const auto [first, last] = std::minmax_element(times.begin(), times.end());
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(*first), QDateTime::fromMSecsSinceEpoch(std::max(*last, *first + 60000)));
-    const double margin = std::max(1.0, (high - low) * 0.05);
-    valueAxis->setRange(std::floor(low - margin), std::ceil(high + margin));
-    for (QLegendMarker* marker : chart->legend()->markers()) {
-        connect(marker, &QLegendMarker::clicked, this, [marker] {
-            QAbstractSeries* series = marker->series();
-            series->setVisible(!series->isVisible());
-            marker->setVisible(true);
-            marker->setLabelBrush(series->isVisible() ? QBrush(Qt::black) : QBrush(Qt::gray));
-        });
-    }
-    chart->legend()->setAlignment(Qt::AlignRight);
+    fitValueAxis();
+    chart->legend()->hide();
     hasData_ = true;
+}
+
+void HistoryChartDialog::setLineShown(int index, bool shown) {
+    if (QListWidgetItem* item = lines_->item(index)) item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+}
+
+void HistoryChartDialog::fitValueAxis() {
+    if (!valueAxis_) return;
+    const QList<QAbstractSeries*> series = view_->chart()->series();
+    double low = 0, high = 0;
+    bool any = false;
+    for (qsizetype i = 0; i < series.size() && i < qsizetype(ranges_.size()); ++i) {
+        if (!series[i]->isVisible() || ranges_[i].first > ranges_[i].second) continue;
+        low = any ? std::min(low, ranges_[i].first) : ranges_[i].first;
+        high = any ? std::max(high, ranges_[i].second) : ranges_[i].second;
+        any = true;
+    }
+    const double margin = std::max(1.0, (high - low) * 0.05);
+    valueAxis_->setRange(std::floor(low - margin), std::ceil(high + margin));
 }
 
 bool HistoryChartDialog::savePng(const QString& path) const {

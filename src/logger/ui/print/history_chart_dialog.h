@@ -1,14 +1,20 @@
 // "Wykres": the measurement lines of a history CSV over time, one series per line named
-// as in the file's heading. Dragging a rectangle zooms in, the right button zooms out,
-// a legend entry hides or shows its line; the chart can be saved as a PNG picture.
+// as in the file's heading. Dragging a rectangle zooms in, the right button zooms out;
+// the list beside the chart shows or hides each line (the value axis follows the lines
+// shown); the chart can be saved as a PNG picture.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 class QChart;
 class QChartView;
 class QLabel;
+class QListWidget;
+class QValueAxis;
 
 namespace kavrel::logger::ui {
 
@@ -21,15 +27,22 @@ public:
     bool hasData() const { return hasData_; }
     QChart* chart() const;
 
+    // Shows or hides line `index` (in the order of the file's columns).
+    void setLineShown(int index, bool shown);
+
     // The chart as shown, into a PNG file; false when it cannot be written.
     bool savePng(const QString& path) const;
 
 private:
     void load(const QString& csvPath);
     void askAndSave();
+    void fitValueAxis();
 
     QChartView* view_;
+    QListWidget* lines_;
     QLabel* note_;
+    QValueAxis* valueAxis_ = nullptr;
+    std::vector<std::pair<double, double>> ranges_;   // lowest and highest value of each line
     bool hasData_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "logger/ui/print/page_drawing.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -29,10 +31,14 @@ struct PageGeometry {
     double width;   // W, in dots
 };
 
-QFont pageFont(const QString& family, bool bold, double heightMm, const PageGeometry& g) {
+// A font whose character cell (ascent and descent) is heightMm high on the device.
+QFont pageFont(QPaintDevice& device, const QString& family, bool bold, double heightMm, const PageGeometry& g) {
     QFont font(family);
-    font.setPixelSize(std::max(1, qRound(g.y(heightMm))));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    const double cell = g.y(heightMm);
+    font.setPixelSize(std::max(1, qRound(cell)));
+    const double measured = QFontMetricsF(font, &device).height();
+    if (measured > 0) font.setPixelSize(std::max(1, qRound(cell * cell / measured)));
     return font;
 }
 
@@ -54,10 +60,11 @@ QString printJobName() { return QStringLiteral("Rejestr wyników pomiarów"); }
 
 void drawPage(QPainter& painter, const PrintTable& table, const QString& title, int page, int pages) {
     const PageGeometry g(*painter.device());
-    const QFont titleFont = pageFont(QStringLiteral("Times New Roman"), true, 4, g);
+    QPaintDevice& device = *painter.device();
+    const QFont titleFont = pageFont(device, QStringLiteral("Times New Roman"), true, 4, g);
     const double tableHeight = g.dotsPerMmY < 7.3 ? 4 : 3;
-    const QFont normalFont = pageFont(QStringLiteral("Arial"), false, tableHeight, g);
-    const QFont boldFont = pageFont(QStringLiteral("Arial"), true, tableHeight, g);
+    const QFont normalFont = pageFont(device, QStringLiteral("Arial"), false, tableHeight, g);
+    const QFont boldFont = pageFont(device, QStringLiteral("Arial"), true, tableHeight, g);
     painter.save();
     painter.setPen(QPen(Qt::black, std::max(1.0, g.y(0.25))));
 
@@ -105,6 +112,19 @@ bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& t
         drawPage(painter, table, title, page, pages);
     }
     return true;
+}
+
+QImage pageImage(const PrintTable& table, const QString& title, int page, int dotsPerInch) {
+    const double dotsPerMm = dotsPerInch / 25.4;
+    QImage image(qRound(210 * dotsPerMm), qRound(297 * dotsPerMm), QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(dotsPerMm * 1000));
+    image.setDotsPerMeterY(qRound(dotsPerMm * 1000));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    drawPage(painter, table, title, page, pageCount(table.lines.size()));
+    return image;
 }
 
 bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to) {

@@ -7,6 +7,7 @@
 
 #include "logger/print/print_table.h"
 
+class QImage;
 class QPainter;
 class QPagedPaintDevice;
 
@@ -24,6 +25,9 @@ void drawPage(QPainter& painter, const PrintTable& table, const QString& title, 
 // page between them. False when the device failed to start a page.
 bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& table, const QString& title,
                int from, int to);
+
+// One page on a white A4 sheet of `dotsPerInch` (pictures of the printout).
+QImage pageImage(const PrintTable& table, const QString& title, int page, int dotsPerInch);
 
 // Pages from..to into an A4 PDF file. False when the file cannot be written.
 bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to);

@@ -1,18 +1,15 @@
 #include "logger/ui/print/print_history.h"
 
-#include <QAction>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QToolBar>
 
 #include "common/qt/qt_text.h"
 #include "logger/export/export_names.h"
 #include "logger/print/print_table.h"
 #include "logger/ui/print/page_drawing.h"
+#include "logger/ui/print/print_preview.h"
 
 namespace kavrel::logger::ui {
 namespace {
@@ -22,44 +19,6 @@ const QString kCaption = QStringLiteral("Kavrel-Logger");
 void plainMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, parent);
     box.exec();
-}
-
-// Asks for a file and writes the whole printout into it as PDF.
-void savePdf(QWidget* parent, const PrintTable& table, const QString& title, const std::filesystem::path& folder) {
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Zapisz jako PDF"),
-                                                QString::fromStdString((folder / "wydruk.pdf").string()),
-                                                QStringLiteral("Dokumenty PDF (*.pdf)"));
-    if (path.isEmpty()) return;
-    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    if (!writePdf(path, table, title, 1, pageCount(table.lines.size())))
-        QMessageBox::warning(parent, kCaption, QStringLiteral("Błąd zapisu pliku PDF: %1").arg(path));
-}
-
-// The pages as they will be printed. "Drukuj…" goes on to the print dialog, "Zapisz jako
-// PDF…" keeps them in a file; closing the preview prints nothing. The preview's own print
-// and page set-up buttons are replaced by these, so that the page range is chosen once,
-// in the print dialog that follows.
-bool showPreview(QWidget* parent, QPrinter& printer, const PrintTable& table, const QString& title,
-                 const std::filesystem::path& folder) {
-    QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(QStringLiteral("Podgląd wydruku"));
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter* device) {
-        QPainter painter(device);
-        drawPages(painter, *device, table, title, 1, pageCount(table.lines.size()));
-    });
-    for (QAction* action : preview.findChildren<QAction*>()) {
-        const QString name = action->objectName();
-        if (name == QLatin1String("printAction") || name == QLatin1String("pageSetupAction")) action->setVisible(false);
-    }
-    if (auto* toolbar = preview.findChild<QToolBar*>()) {
-        toolbar->addSeparator();
-        QAction* print = toolbar->addAction(QStringLiteral("Drukuj…"), &preview, &QDialog::accept);
-        print->setObjectName(QStringLiteral("kavrelPrint"));
-        QAction* pdf = toolbar->addAction(QStringLiteral("Zapisz jako PDF…"), &preview,
-                                          [&] { savePdf(&preview, table, title, folder); });
-        pdf->setObjectName(QStringLiteral("kavrelSavePdf"));
-    }
-    return preview.exec() == QDialog::Accepted;
 }
 
 } // namespace
@@ -76,7 +35,10 @@ void printHistory(QWidget* parent, const PrintRequest& request) {
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(printJobName());
-    if (request.preview && !showPreview(parent, printer, table, title, request.folder)) return;
+    if (request.preview) {
+        HistoryPrintPreview preview(printer, table, title, request.folder, parent);
+        if (preview.exec() != QDialog::Accepted) return;
+    }
 
     QPrintDialog dialog(&printer, parent);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
