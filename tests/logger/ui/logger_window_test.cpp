@@ -185,6 +185,20 @@ private slots:
         QCOMPARE(loadLoggerSettings(store), expected);
     }
 
+    // Speed has no field and Port_TCP only the TCP/IP dialog's: a stored value outside
+    // their ranges must not block every button with a message the user cannot act on.
+    void damagedHiddenValuesFallBackToTheirDefaults() {
+        MemoryStore store;
+        store.createKey(kLoggerSettingsKey);
+        store.write(kLoggerSettingsKey, "Speed", std::uint32_t{5});
+        store.write(kLoggerSettingsKey, "Port_TCP", std::uint32_t{70000});
+        store.write(kLoggerSettingsKey, "ComPORT", std::uint32_t{3});
+        Crejestrator window(store, false);
+        QCOMPARE(window.settings().speed, 9600u);
+        QCOMPARE(window.tcpDialog().port(), 23);
+        QCOMPARE(field(window, "ComPORT"), QString("3"));
+    }
+
     void wrdatSavesTheTextDescriptionsAsTheDataFile() {
         QFile text("Kavrel-Logger.cfg");
         QVERIFY(text.open(QIODevice::WriteOnly));
