@@ -6,6 +6,8 @@
 #include <ostream>
 #include <unistd.h>
 
+#include <QGuiApplication>
+
 #include "cli/commands.h"
 #include "common/qt/qt_text.h"
 #include "common/win1250.h"
@@ -192,6 +194,11 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
 // "Wydruk" with the pages written into a PDF file instead of the printer: the download
 // for printing into the temporary file, the lines of the period, the same pages.
 int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
+    // Pages are drawn with fonts, which only a GUI application (offscreen) provides.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        context.err << "kavrel logger: print needs the tool's own start (a GUI application on the offscreen platform)\n";
+        return kExitFailure;
+    }
     if (session.status.recordCount() <= 9) {
         session.observer.message(W("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
         return kExitFailure;

@@ -48,6 +48,8 @@ std::vector<SimFlag> memoryFlags() {
         switchFlag("--cyclic", "the memory has wrapped: a download reads its whole capacity", &MemoryOptions::cyclic, true),
         switchFlag("--energy-meter", "the extended lines come from an energy meter", &MemoryOptions::energyMeter, true),
         switchFlag("--no-extended", "no extended lines (no \"X\" records)", &MemoryOptions::extendedLines, false),
+        switchFlag("--until-now", "date the records so that the last ones were logged just now (recent periods to print)",
+                   &MemoryOptions::untilNow, true),
         {"--record-length", "L", "length byte of the record frames (default 37)",
          [](SimOptions& o, const std::string& v) { return atLeast(v, 2, 65535, o.memory.recordLength); }},
         {"--logging-period", "MIN", "logging period in minutes (default 15)",

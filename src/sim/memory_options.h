@@ -38,6 +38,7 @@ struct MemoryOptions {
     int recordLength = 37;        // L of the record frames
     int loggingPeriod = 15;       // minutes
     std::vector<int> blankSlots;  // record numbers of erased slots
+    bool untilNow = false;        // the last records were logged just now (else from 7 March 2025 on)
     std::array<std::uint8_t, 8> lineConfiguration{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0x00, 0x00};
     MemoryFaults faults;
     // When set, every memory request line ("*RD_...") is added to it (tests read it back).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstring>
 #include <span>
 
@@ -90,6 +91,20 @@ RecordMemory::RecordMemory(const MemoryOptions& options) : options_(options) {
     }
     kinds_.resize(static_cast<std::size_t>(count_));
     periodOf_.resize(static_cast<std::size_t>(count_));
+
+    using namespace std::chrono;
+    firstStamp_ = duration_cast<seconds>(sys_days{year{2025} / March / 7}.time_since_epoch()).count();
+    if (options_.untilNow) {
+        // The last period ends at the PC's local time of now.
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        ::localtime_r(&now, &local);
+        const auto today = sys_days{year{local.tm_year + 1900} / month{unsigned(local.tm_mon + 1)} / day{unsigned(local.tm_mday)}};
+        const long long nowStamp = duration_cast<seconds>(today.time_since_epoch()).count() + local.tm_hour * 3600LL +
+                                   local.tm_min * 60LL + local.tm_sec;
+        const long long lastPeriod = periodOf_.empty() ? 0 : periodOf_.back();
+        firstStamp_ = nowStamp - 60LL * lastPeriod * std::max(1, options_.loggingPeriod) - 5;
+    }
 }
 
 std::string RecordMemory::erasedFrame() const {
@@ -127,7 +142,7 @@ std::string RecordMemory::frame(int number) const {
 void RecordMemory::putTime(std::string& f, int number) const {
     using namespace std::chrono;
     const int period = periodOf_[static_cast<std::size_t>(number - 1)];
-    const auto start = sys_days{year{2025} / March / 7};
+    const auto start = sys_seconds{seconds{firstStamp_}};
     const auto stamp = start + minutes{static_cast<long long>(period) * std::max(1, options_.loggingPeriod)} +
                        seconds{kinds_[static_cast<std::size_t>(number - 1)] == 'Z' ? 0 : 5};
     const auto day = floor<days>(stamp);

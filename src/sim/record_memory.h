@@ -36,6 +36,7 @@ private:
     int count_ = 0;
     std::vector<char> kinds_;          // kind letter of each record
     std::vector<int> periodOf_;        // the logging period a record belongs to
+    long long firstStamp_ = 0;         // seconds since 1970 (local time read as UTC) of period 0
 };
 
 } // namespace kavrel::sim

@@ -150,6 +150,16 @@ TEST_F(KavrelPrint, PagesHoldTheTitleTheRowsAndTheFootWhereTheyBelong) {
     EXPECT_NE(find(all, 2, "2"), nullptr);
 }
 
+TEST_F(KavrelPrint, AMemoryLoggedUntilNowPrintsItsLastDay) {
+    kavrel::sim::SimOptions options;
+    options.memory.records = 40;
+    options.memory.untilNow = true;
+    SimFixture sim(options);
+    const PrintRun run = print(sim, "--period 0 --pdf dzien.pdf");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GT(fs::file_size(folder / "dzien.pdf"), 1000u);
+}
+
 TEST_F(KavrelPrint, SaysWhyNothingWasPrinted) {
     kavrel::sim::SimOptions few;
     few.memory.records = 9;
