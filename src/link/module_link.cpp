@@ -45,6 +45,9 @@ std::size_t ModuleLink::frame(std::string_view command, std::array<std::uint8_t,
 int ModuleLink::open(int comPort, bool fastSpeed) {
     if (transport_) close();
     shortReplyMode_ = false;
+    // Every connection starts at the module's normal speed: a TCP link opened after a
+    // serial one at 115200 must not be taken for a switched serial line.
+    serialSpeed_ = kSlowSpeed;
     return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
 }
 

@@ -58,7 +58,8 @@ Answer MemoryCommands::status() {
     std::string frame = memory_.statusFrame(clock_, loggingPeriod_);
     const MemoryFaults& f = options_.faults;
     if (f.statusSwappedCrc) std::swap(frame[32], frame[33]);
-    if (f.statusShortBytes > 0 && static_cast<std::size_t>(f.statusShortBytes) < frame.size())
+    if (f.statusShortBytes > 0 && static_cast<std::size_t>(f.statusShortBytes) < frame.size() &&
+        ++statusAnswers_ > f.statusShortAfter)
         frame.resize(static_cast<std::size_t>(f.statusShortBytes));
     return bytesAnswer(frame);
 }

@@ -30,6 +30,7 @@ private:
     std::string previousBatch_;
     // How often each fault has struck so far.
     int shortUsed_ = 0, longUsed_ = 0, repeatUsed_ = 0, crcUsed_ = 0, typeUsed_ = 0, lengthUsed_ = 0, dropUsed_ = 0;
+    int statusAnswers_ = 0;  // status answers sent while a short-status fault is on
 };
 
 } // namespace kavrel::sim

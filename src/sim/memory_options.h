@@ -27,6 +27,7 @@ struct MemoryFaults {
     int dropAtBatch = 0;      // TCP: the connection ends instead of the answer to batch k (once)
     bool statusSwappedCrc = false;  // the status frame carries its CRC bytes the wrong way round
     int statusShortBytes = 0;       // the status frame is cut to this many bytes (1..33)
+    int statusShortAfter = 0;       // ...only from the status answer after this many on
 };
 
 struct MemoryOptions {

@@ -30,6 +30,7 @@ LinkFaults SimModule::faults() const {
 Answer SimModule::answer(std::string_view line, Session& session) {
     std::lock_guard lock(mutex_);
     ++session.linesReceived;
+    if (options_.lineLog) options_.lineLog->emplace_back(line);
     const LinkFaults& faults = options_.faults;
     if (faults.silent || session.linesReceived <= faults.ignoreFirstLines || startsWithAny(line, faults.silentCommands))
         return Answer::nothing();

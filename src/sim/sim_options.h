@@ -2,6 +2,7 @@
 // own options here and its own command-line flags in its flag table.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct SimOptions {
     MonitorSimOptions monitor;
     ConfigSimOptions config;
     MemoryOptions memory;
+    // When set, every line the module receives is added to it, in order (tests read it back).
+    std::shared_ptr<std::vector<std::string>> lineLog;
 };
 
 } // namespace kavrel::sim

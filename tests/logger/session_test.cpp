@@ -70,11 +70,38 @@ INSTANTIATE_TEST_SUITE_P(
         // Every attempt delivers a few bytes: no frame was ever checked, nothing stale is used.
         StatusFault{"ShortEveryTime", [](sim::MemoryOptions& m) { m.faults.statusShortBytes = 20; }, false,
                     kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość!"},
+        // Whole frames with a bad CRC, then only short replies: the short ones are waited
+        // out, so the CRC failure checked last decides the message.
+        StatusFault{"CrcFailuresThenShort",
+                    [](sim::MemoryOptions& m) {
+                        m.faults.statusSwappedCrc = true;
+                        m.faults.statusShortBytes = 20;
+                        m.faults.statusShortAfter = 2;
+                    },
+                    false, kStatusError, "message[error]: Błąd przy odczycie statusu!"},
         StatusFault{"RecordLengthAbove127", [](sim::MemoryOptions& m) { m.recordLength = 200; }, true, kStatusWrongLength,
                     "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (200)"},
         StatusFault{"RecordLengthWithoutTime", [](sim::MemoryOptions& m) { m.recordLength = 6; }, true,
                     kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (6)"}),
     [](const auto& info) { return info.param.name; });
+
+// A TCP connection made after a serial one at 115200 starts at the normal speed: its end
+// says nothing the module would wait for.
+TEST(Disconnect, TcpAfterAFastSerialLinkSendsNoEot) {
+    sim::SimOptions options = memoryOf(5);
+    options.lineLog = std::make_shared<std::vector<std::string>>();
+    LoggerSim t(options, false);
+    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(t.link.serialSpeed(), 115200);
+    t.session.connection.tcp = true;
+    t.session.connection.address = "127.0.0.1";
+    t.session.connection.tcpPort = static_cast<std::uint32_t>(t.sim.port());
+    ASSERT_EQ(connectModule(t.session), kStatusOk);  // ends the serial link with its two "*EOT!"
+    EXPECT_EQ(t.link.serialSpeed(), 9600);
+    options.lineLog->clear();
+    disconnectModule(t.session);
+    EXPECT_EQ(*options.lineLog, std::vector<std::string>{});
+}
 
 TEST(ReadStatus, NoReplyAtAllSaysSoAndCloses) {
     LoggerSim t(memoryOf(10));

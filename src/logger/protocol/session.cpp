@@ -59,14 +59,15 @@ int readStatus(LoggerSession& session, int selector) {
     char request[32];
     std::snprintf(request, sizeof request, "*RD_%d,0", selector);
 
-    // With no frame checked at all (every attempt short) the reply is a length error.
+    // The message follows the last frame that was checked: a short reply is only waited
+    // out, so it leaves an earlier CRC or format failure standing. With no frame checked
+    // at all (every attempt short) the reply is a length error.
     int check = kFrameBadLength;
     std::array<std::uint8_t, kStatusFrameSize> frame{};
     for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
         const std::size_t got = link.queryFixed(request, kStatusFrameSize);
         if (got == 0) return failStatus(session, kStatusNoReply, W("Brak komunikacji z urządzeniem!"));
         if (got < kStatusFrameSize) {
-            check = kFrameBadLength;
             session.sleep(kShortStatusPauseMs);
             continue;
         }

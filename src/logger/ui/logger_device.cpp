@@ -1,0 +1,107 @@
+#include "logger/ui/logger_device.h"
+
+#include <algorithm>
+
+#include "common/win1250.h"
+#include "logger/commands/module_commands.h"
+#include "logger/export/export_memory.h"
+#include "logger/export/export_names.h"
+
+namespace kavrel::logger::ui {
+
+// Points the session at an operation's observer for the operation's length.
+struct LoggerDevice::Using {
+    Using(LoggerDevice& device, OperationObserver& observer) : forwarder(device.forwarder_) {
+        forwarder.target = &observer;
+    }
+    ~Using() { forwarder.target = nullptr; }
+    Forwarder& forwarder;
+};
+
+LoggerDevice::LoggerDevice(LineDescriptions descriptions) : descriptions_(std::move(descriptions)) {}
+
+DeviceSnapshot LoggerDevice::snapshot() const {
+    DeviceSnapshot shown;
+    shown.status = session_.status;
+    shown.connected = session_.connected && link_.isOpen();
+    shown.linkOpen = link_.isOpen();
+    shown.serialLinkOpen = link_.isOpen() && !link_.tcpMode();
+    return shown;
+}
+
+void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath) {
+    Using using_(*this, observer);
+    session_.connection = connection;
+    link_.setDevicePathResolver([devicePath](int) { return devicePath; });
+    connectModule(session_);
+}
+
+void LoggerDevice::readStatus(OperationObserver& observer) {
+    Using using_(*this, observer);
+    if (!link_.isOpen()) {
+        observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
+        return;
+    }
+    logger::readStatus(session_, kStatusSelector);
+}
+
+DownloadReport LoggerDevice::download(OperationObserver& observer, const DownloadOrder& order,
+                                      const BatchProgress& progress, const std::atomic<bool>& cancel) {
+    Using using_(*this, observer);
+    DownloadReport report;
+    report.exportFileName = order.exportFileName;
+
+    ExportRequest request;
+    request.printMode = order.printMode;
+    request.separateComma = order.separateComma;
+    request.folder = order.folder;
+    request.chooseFile = [&order](const std::filesystem::path&) { return std::optional(order.chosenFile); };
+    const FixedClock clock(order.now);
+    const std::unique_ptr<MemoryExport> files =
+        exportMemory(session_, request, descriptions_, clock, report.exportFileName);
+    if (!files) return report;
+
+    const int total = session_.status.recordCount();
+    progress(0, total);
+    startDownload(download_, order.printMode);
+    StepResult step = StepResult::Continue;
+    while (step == StepResult::Continue) {
+        if (cancel) {
+            // The window is closing: the files keep what was read, the HTML without its end.
+            files->downloadEnded(DownloadEnd::Failed);
+            report.outcome = DownloadOutcome::Cancelled;
+            return report;
+        }
+        step = downloadStep(session_, download_, *files);
+        progress(std::min(download_.nextIndex, total), total);
+    }
+    if (step == StepResult::Failed) {
+        report.outcome = DownloadOutcome::Failed;
+        return report;
+    }
+    report.outcome = DownloadOutcome::Complete;
+    report.csvFile = csvFileName(report.exportFileName);
+    if (files->writeFailed())
+        observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
+    return report;
+}
+
+void LoggerDevice::clearMemory(OperationObserver& observer) {
+    Using using_(*this, observer);
+    logger::clearMemory(session_);
+}
+
+void LoggerDevice::changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now) {
+    Using using_(*this, observer);
+    logger::changeLogging(session_, periodMinutes, setClock, FixedClock(now));
+}
+
+void LoggerDevice::end(Ending ending) {
+    const bool due = ending == Ending::CloseBox ? link_.isOpen()
+                                                : link_.isOpen() && link_.serialSpeed() > link::ModuleLink::kSlowSpeed;
+    if (!due) return;
+    link_.queryFixed("*EOT!", 1);
+    link_.queryFixed("*EOT!", 1);
+}
+
+} // namespace kavrel::logger::ui

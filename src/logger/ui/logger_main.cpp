@@ -1,0 +1,22 @@
+// Kavrel-Logger: the logger program.
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "common/qt/qsettings_store.h"
+#include "logger/descriptions/line_descriptions.h"
+#include "logger/ui/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
+    QApplication::setApplicationName(QStringLiteral("Kavrel-Logger"));
+    // "/wrdat" among the words of the command line saves the line descriptions read from
+    // the text file as the data file.
+    std::vector<std::string> words;
+    for (const QString& word : app.arguments().mid(1)) words.push_back(word.toStdString());
+    kavrel::QSettingsStore settings;
+    kavrel::logger::ui::Crejestrator window(settings, kavrel::logger::asksToWriteDescriptionData(words));
+    window.show();
+    return app.exec();
+}

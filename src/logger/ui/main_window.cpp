@@ -1,0 +1,489 @@
+#include "logger/ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+#include "common/qt/qt_text.h"
+#include "config/ui/kit/field_edits.h"
+#include "link/serial_port.h"
+#include "logger/ui/custaw_logowania.h"
+#include "logger/ui/custaw_tcpip.h"
+#include "logger/ui/field_problem.h"
+#include "logger/ui/print/history_chart_dialog.h"
+#include "logger/ui/print/period_dialog.h"
+
+namespace kavrel::logger::ui {
+namespace {
+
+const SystemClock kPcClock;
+
+// The read-only fields of the memory state, in the window's order.
+struct StatusField {
+    const char* label;
+    const char* name;
+    std::string (*text)(const ModuleStatus&);
+};
+
+const StatusField kStatusFields[] = {
+    {"Wersja modułu", "version", [](const ModuleStatus& s) { return s.versionText(); }},
+    {"Liczba rekordów\nw pamięci", "storedRecords", [](const ModuleStatus& s) { return std::to_string(s.storedRecords); }},
+    {"Max. liczba rekordów", "capacity", [](const ModuleStatus& s) { return std::to_string(s.recordCapacity()); }},
+    {"Zajętość pamięci", "fill", [](const ModuleStatus& s) { return s.fillText(); }},
+    {"Okres logowania [min]", "loggingPeriod", [](const ModuleStatus& s) { return std::to_string(s.loggingPeriod); }},
+    {"Pojemność pamięci [h]", "memoryHours", [](const ModuleStatus& s) { return std::to_string(s.memoryHours()); }},
+    {"Ustawienie zegara", "clock", [](const ModuleStatus& s) { return s.clockText(); }},
+};
+
+QString defaultFileChoice(QWidget* parent, const QString& lastName) {
+    QFileDialog dialog(parent, QString(), lastName, QStringLiteral("Arkusze CSV (*.CSV)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (!lastName.isEmpty()) dialog.selectFile(lastName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, QWidget* parent)
+    : QWidget(parent), store_(settings), clock_(&kPcClock) {
+    setWindowTitle(QStringLiteral("Kavrel-Logger"));
+    runner_ = new OperationRunner(this);
+    tcpDialog_ = new Custaw_tcpip(this);
+    loggingDialog_ = new Custaw_logowania(this);
+    periodDialog_ = new Czakres(this);
+    print_ = [](QWidget* parent, const PrintRequest& request) { printHistory(parent, request); };
+    showMessage_ = [this](const QString& text, MessageIcon icon) {
+        QMessageBox box(boxIcon(icon), windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    chooseFile_ = [this](const QString& lastName) { return defaultFileChoice(this, lastName); };
+    buildControls();
+    connect(runner_, &OperationRunner::finished, this, &Crejestrator::operationFinished);
+
+    settings_ = loadLoggerSettings(store_);
+    showSettings();
+
+    // The line names and kinds of the export, from the working folder; "/wrdat" saves a
+    // table read from the text file as the data file.
+    bool dataWriteFailed = false;
+    device_ = std::make_shared<LoggerDevice>(
+        loadLineDescriptions(std::filesystem::current_path(), writeDescriptionData, &dataWriteFailed));
+    if (dataWriteFailed)
+        QTimer::singleShot(0, this, [this] {
+            message(QStringLiteral("Błąd zapisu pliku %1!").arg(QString::fromLatin1(kDescriptionDataFile)),
+                    MessageIcon::Error);
+        });
+    updateControls();
+}
+
+Crejestrator::~Crejestrator() {
+    // A worker still running is told to stop after its batch; deleting the runner waits
+    // for it (its questions are answered "no", its messages dropped), before anything it
+    // could report to is gone.
+    *cancel_ = true;
+    delete runner_;
+}
+
+void Crejestrator::buildControls() {
+    auto* menu = new QMenuBar(this);
+    QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
+    help->addAction(QStringLiteral("&O programie..."), this, &Crejestrator::showAbout);
+
+    // The connection.
+    auto* connection = new QGroupBox(QStringLiteral("Połączenie"), this);
+    comEdit_ = new config::ui::NumberEdit(kMinComPort, kMaxComPort, connection);
+    comEdit_->setObjectName(QStringLiteral("ComPORT"));
+    fixedSpeedBox_ = new QCheckBox(QStringLiteral("Stała prędkość transmisji (9600 bps)"), connection);
+    tcpBox_ = new QCheckBox(QStringLiteral("Transmisja przez TCP/IP"), connection);
+    tcpSettingsButton_ = new QPushButton(QStringLiteral("Ustawienia TCP/IP"), connection);
+    connectButton_ = new QPushButton(QStringLiteral("Połącz"), connection);
+    connectedLabel_ = new QLabel(QStringLiteral("Połączenie nawiązane"), connection);
+    connectedLabel_->setStyleSheet(QStringLiteral("color: #007000; font-weight: bold;"));
+    connectedLabel_->setSizePolicy([&] {
+        QSizePolicy policy = connectedLabel_->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        return policy;
+    }());
+    auto* grid = new QGridLayout(connection);
+    auto* comRow = new QHBoxLayout;
+    comRow->addWidget(new QLabel(QStringLiteral("Port COM"), connection));
+    comRow->addWidget(comEdit_);
+    comRow->addSpacing(12);
+    comRow->addWidget(fixedSpeedBox_);
+    comRow->addStretch();
+    grid->addLayout(comRow, 0, 0, 1, 2);
+    grid->addWidget(tcpBox_, 1, 0);
+    grid->addWidget(tcpSettingsButton_, 1, 1);
+    grid->addWidget(connectButton_, 2, 0);
+    grid->addWidget(connectedLabel_, 2, 1);
+    connect(tcpBox_, &QCheckBox::clicked, this, &Crejestrator::selectTcp);
+    connect(tcpSettingsButton_, &QPushButton::clicked, this, [this] {
+        tcpDialog_->exec();
+        settings_.address = fromQString(tcpDialog_->address());
+        settings_.tcpPort = static_cast<std::uint32_t>(tcpDialog_->port());
+    });
+    connect(connectButton_, &QPushButton::clicked, this, &Crejestrator::connectModule);
+
+    // The memory state, as the module reported it last.
+    auto* memory = new QGroupBox(QStringLiteral("Stan pamięci modułu"), this);
+    auto* form = new QFormLayout(memory);
+    for (const StatusField& field : kStatusFields) {
+        auto* edit = new QLineEdit(memory);
+        edit->setObjectName(QString::fromLatin1(field.name));
+        edit->setReadOnly(true);
+        edit->setMinimumWidth(150);
+        form->addRow(QString::fromUtf8(field.label), edit);
+        statusFields_.append(edit);
+    }
+    loggingBox_ = new QCheckBox(QStringLiteral("Logowanie włączone"), memory);
+    // It only shows the module's state: a click puts that state back.
+    connect(loggingBox_, &QCheckBox::clicked, this,
+            [this] { loggingBox_->setChecked(shown_.connected && shown_.status.loggingEnabled()); });
+    form->addRow(loggingBox_);
+
+    // The operations.
+    auto* operations = new QVBoxLayout;
+    const std::pair<const char*, void (Crejestrator::*)()> actions[] = {
+        {"Odczytaj status", &Crejestrator::readStatus},   {"Odczytaj dane", &Crejestrator::exportData},
+        {"Wydruk", &Crejestrator::startPrint},            {"Skasuj pamięć", &Crejestrator::clearMemory},
+        {"Zmień ustawienia", &Crejestrator::changeLogging},
+    };
+    for (const auto& [caption, action] : actions) {
+        auto* button = new QPushButton(QString::fromUtf8(caption), this);
+        connect(button, &QPushButton::clicked, this, action);
+        operations->addWidget(button);
+        moduleButtons_.append(button);
+    }
+    chartButton_ = new QPushButton(QStringLiteral("Wykres"), this);
+    chartButton_->setToolTip(QStringLiteral("Wykres historii pomiarów z ostatnio zapisanego pliku CSV"));
+    connect(chartButton_, &QPushButton::clicked, this, &Crejestrator::showChart);
+    operations->addWidget(chartButton_);
+    operations->addStretch();
+    commaBox_ = new QCheckBox(QStringLiteral("Rozdzielaj przecinkami"), this);
+    operations->addWidget(commaBox_);
+    // The preview before the print dialog can be switched off, for printing as before.
+    previewBox_ = new QCheckBox(QStringLiteral("Podgląd przed wydrukiem"), this);
+    previewBox_->setChecked(true);
+    operations->addWidget(previewBox_);
+
+    // The download's progress, shown while it runs.
+    progress_ = new QProgressBar(this);
+    progress_->setTextVisible(false);
+    recordsRead_ = new QLineEdit(this);
+    recordsRead_->setObjectName(QStringLiteral("recordsRead"));
+    recordsRead_->setReadOnly(true);
+    recordsRead_->setAlignment(Qt::AlignRight);
+    recordsRead_->setMaximumWidth(90);
+    for (QWidget* widget : {static_cast<QWidget*>(progress_), static_cast<QWidget*>(recordsRead_)}) {
+        QSizePolicy policy = widget->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        widget->setSizePolicy(policy);
+    }
+    auto* endButton = new QPushButton(QStringLiteral("Koniec pracy"), this);
+    connect(endButton, &QPushButton::clicked, this, &Crejestrator::finishWork);
+
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(memory, 1);
+    middle->addLayout(operations);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(progress_, 1);
+    bottom->addWidget(recordsRead_);
+    bottom->addSpacing(12);
+    bottom->addWidget(endButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu);
+    layout->addWidget(connection);
+    layout->addLayout(middle, 1);
+    layout->addLayout(bottom);
+}
+
+void Crejestrator::setMessageHandler(OperationRunner::MessageHandler handler) {
+    showMessage_ = handler;
+    runner_->setMessageHandler(std::move(handler));
+}
+
+void Crejestrator::setQuestionHandler(OperationRunner::QuestionHandler handler) {
+    runner_->setQuestionHandler(std::move(handler));
+}
+
+void Crejestrator::message(const QString& text, MessageIcon icon) { showMessage_(text, icon); }
+
+void Crejestrator::showSettings() {
+    comEdit_->setNumber(settings_.comPort);
+    fixedSpeedBox_->setChecked(settings_.fixedSpeed);
+    tcpBox_->setChecked(settings_.tcp);
+    commaBox_->setChecked(settings_.separateComma);
+    tcpDialog_->setConnection(toQString(settings_.address), static_cast<int>(settings_.tcpPort));
+}
+
+void Crejestrator::selectTcp() {
+    settings_.tcp = tcpBox_->isChecked();
+    updateControls();
+}
+
+bool Crejestrator::takeControlValues() {
+    if (!acceptNumber(this, comEdit_)) return false;
+    settings_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
+    settings_.fixedSpeed = fixedSpeedBox_->isChecked();
+    settings_.tcp = tcpBox_->isChecked();
+    settings_.separateComma = commaBox_->isChecked();
+    settings_.address = fromQString(tcpDialog_->address());
+    settings_.tcpPort = static_cast<std::uint32_t>(tcpDialog_->port());
+    return true;
+}
+
+void Crejestrator::updateControls() {
+    const bool busy = runner_->isRunning() || !device_;
+    const bool tcp = tcpBox_->isChecked();
+    connectButton_->setEnabled(!busy);
+    for (QPushButton* button : moduleButtons_) button->setEnabled(!busy && shown_.connected);
+    tcpBox_->setEnabled(!busy);
+    comEdit_->setEnabled(!busy && !tcp);
+    fixedSpeedBox_->setEnabled(!busy && !tcp && !shown_.serialLinkOpen);
+    tcpSettingsButton_->setEnabled(!busy && tcp);
+    chartButton_->setEnabled(!busy && !lastCsv_.empty());
+    connectedLabel_->setVisible(shown_.connected);
+    progress_->setVisible(downloading_);
+    recordsRead_->setVisible(downloading_);
+}
+
+void Crejestrator::showDevice(const DeviceSnapshot& snapshot) {
+    shown_ = snapshot;
+    if (snapshot.connected) {
+        for (int i = 0; i < statusFields_.size(); ++i)
+            statusFields_[i]->setText(toQString(kStatusFields[i].text(snapshot.status)));
+        loggingBox_->setChecked(snapshot.status.loggingEnabled());
+    }
+    updateControls();
+}
+
+bool Crejestrator::startOperation(DeviceOperation operation) {
+    if (runner_->isRunning() || !device_) return false;
+    std::shared_ptr<LoggerDevice> device = std::move(device_);
+    const bool started = runner_->start([this, device, operation](OperationObserver& observer) {
+        std::function<void()> afterwards = operation(*device, observer);
+        const DeviceSnapshot snapshot = device->snapshot();
+        // One queued call hands the device back with what the operation found.
+        QMetaObject::invokeMethod(
+            this,
+            [this, device, snapshot, afterwards] {
+                device_ = device;
+                afterOperation_ = afterwards;
+                showDevice(snapshot);
+            },
+            Qt::QueuedConnection);
+    });
+    updateControls();
+    return started;
+}
+
+void Crejestrator::operationFinished() {
+    updateControls();
+    if (std::function<void()> afterwards = std::exchange(afterOperation_, nullptr)) afterwards();
+    if (pendingEnding_ && !runner_->isRunning()) requestEnding(*std::exchange(pendingEnding_, std::nullopt));
+}
+
+void Crejestrator::connectModule() {
+    if (!takeControlValues()) return;
+    LoggerConnection connection;
+    connection.comPort = static_cast<int>(settings_.comPort);
+    connection.fixedSpeed = settings_.fixedSpeed;
+    connection.tcp = settings_.tcp;
+    connection.address = settings_.address;
+    connection.tcpPort = settings_.tcpPort;
+    const std::string devicePath = link::serialDevicePath(connection.comPort, &store_);
+    startOperation([connection, devicePath](LoggerDevice& device, OperationObserver& observer) {
+        device.connect(observer, connection, devicePath);
+        return std::function<void()>();
+    });
+}
+
+void Crejestrator::readStatus() {
+    if (!takeControlValues()) return;
+    startOperation([](LoggerDevice& device, OperationObserver& observer) {
+        device.readStatus(observer);
+        return std::function<void()>();
+    });
+}
+
+void Crejestrator::exportData() {
+    if (!takeControlValues()) return;
+    if (!shown_.linkOpen) {
+        message(QStringLiteral("Brak połączenia z modułem!"), MessageIcon::Warning);
+        return;
+    }
+    if (shown_.status.recordCount() < 1) {
+        message(QStringLiteral("Brak danych do odczytania z modułu"), MessageIcon::Warning);
+        return;
+    }
+    const QString chosen = chooseFile_(QString::fromStdString(exportFileName_.string()));
+    if (chosen.isEmpty()) return;
+    DownloadOrder order;
+    order.chosenFile = std::filesystem::path(chosen.toStdString());
+    download(order);
+}
+
+void Crejestrator::startPrint() {
+    if (!takeControlValues()) return;
+    if (!shown_.linkOpen) {
+        message(QStringLiteral("Brak połączenia!"), MessageIcon::Warning);
+        return;
+    }
+    if (shown_.status.recordCount() <= 9) {
+        message(QStringLiteral("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
+        return;
+    }
+    const int chosen = periodDialog_->choose(period_);
+    if (chosen < 0) return;
+    period_ = chosen;
+    DownloadOrder order;
+    order.printMode = true;
+    download(order);
+}
+
+void Crejestrator::download(DownloadOrder order) {
+    order.separateComma = settings_.separateComma;
+    order.folder = std::filesystem::path(QDir::currentPath().toStdString());
+    order.exportFileName = exportFileName_;
+    order.now = clock_->now();
+    *cancel_ = false;
+    const bool printMode = order.printMode;
+    auto cancel = cancel_;
+    // Each batch's count reaches the window as a queued update; the window drops those
+    // that arrive after it has gone.
+    const BatchProgress progress = [this](int read, int total) {
+        QMetaObject::invokeMethod(this, [this, read, total] { showProgress(read, total); }, Qt::QueuedConnection);
+    };
+    downloading_ = startOperation([this, order, progress, cancel, printMode](LoggerDevice& device,
+                                                                            OperationObserver& observer) {
+        const DownloadReport report = device.download(observer, order, progress, *cancel);
+        return std::function<void()>([this, report, printMode] { downloadEnded(report, printMode); });
+    });
+    showProgress(0, 0);
+    updateControls();
+}
+
+void Crejestrator::showProgress(int read, int total) {
+    progress_->setRange(0, std::max(total, 1));
+    progress_->setValue(read);
+    recordsRead_->setText(QString::number(read));
+}
+
+void Crejestrator::downloadEnded(const DownloadReport& report, bool printMode) {
+    downloading_ = false;
+    exportFileName_ = report.exportFileName;
+    const bool complete = report.outcome == DownloadOutcome::Complete;
+    if (complete && !printMode) lastCsv_ = report.csvFile;
+    updateControls();
+    if (!complete || !printMode) return;
+    PrintRequest request;
+    request.folder = report.csvFile.parent_path();
+    request.period = period_;
+    request.now = clock_->now();
+    request.preview = previewBox_->isChecked();
+    print_(this, request);
+}
+
+void Crejestrator::showChart() {
+    if (lastCsv_.empty()) return;
+    HistoryChartDialog chart(QString::fromStdString(lastCsv_.string()), this);
+    chart.exec();
+}
+
+void Crejestrator::clearMemory() {
+    if (!takeControlValues()) return;
+    startOperation([](LoggerDevice& device, OperationObserver& observer) {
+        device.clearMemory(observer);
+        return std::function<void()>();
+    });
+}
+
+void Crejestrator::changeLogging() {
+    if (!takeControlValues()) return;
+    loggingDialog_->setPeriod(shown_.status.loggingPeriod);
+    if (loggingDialog_->exec() != QDialog::Accepted) return;
+    const int period = loggingDialog_->period();
+    const bool setClock = loggingDialog_->setClock();
+    const LocalDateTime now = clock_->now();
+    startOperation([period, setClock, now](LoggerDevice& device, OperationObserver& observer) {
+        device.changeLogging(observer, period, setClock, now);
+        return std::function<void()>();
+    });
+}
+
+QMessageBox* Crejestrator::makeAboutBox() {
+    auto* box = new QMessageBox(this);
+    box->setWindowTitle(QStringLiteral("O programie"));
+    box->setIcon(QMessageBox::Information);
+    box->setText(QStringLiteral("Kavrel-Logger, wersja 3.5E"));
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
+void Crejestrator::showAbout() {
+    std::unique_ptr<QMessageBox> box(makeAboutBox());
+    box->exec();
+}
+
+void Crejestrator::finishWork() { requestEnding(Ending::Finish); }
+
+void Crejestrator::closeEvent(QCloseEvent* event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    requestEnding(Ending::CloseBox);
+}
+
+void Crejestrator::requestEnding(Ending ending) {
+    if (ended_ || !takeControlValues()) return;
+    if (runner_->isRunning()) {
+        // A download stops after its batch; the ending follows when the worker is back.
+        pendingEnding_ = ending;
+        *cancel_ = true;
+        return;
+    }
+    startOperation([this, ending](LoggerDevice& device, OperationObserver&) {
+        device.end(ending);
+        return std::function<void()>([this, ending] {
+            saveLoggerSettings(store_, settings_,
+                               ending == Ending::Finish ? SettingsScope::All : SettingsScope::PortAndSpeed);
+            ended_ = true;
+            close();
+        });
+    });
+}
+
+} // namespace kavrel::logger::ui

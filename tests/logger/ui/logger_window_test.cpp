@@ -1,0 +1,391 @@
+// The logger's window against the simulated module: settings at the first start and at
+// both ways of ending, connecting over a pseudo-terminal and TCP, the download with its
+// progress, the module commands, and closing while a download runs.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+
+#include "common/settings_store.h"
+#include "config/ui/kit/field_edits.h"
+#include "link/serial_port.h"
+#include "logger/settings/logger_settings.h"
+#include "logger/ui/custaw_logowania.h"
+#include "logger/ui/custaw_tcpip.h"
+#include "logger/ui/field_problem.h"
+#include "logger/ui/main_window.h"
+#include "logger/ui/print/period_dialog.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::logger;
+using namespace kavrel::logger::ui;
+
+namespace {
+
+template <typename Control = QPushButton>
+Control* captioned(QWidget& window, const QString& caption) {
+    for (Control* control : window.findChildren<Control*>())
+        if (control->text() == caption) return control;
+    qFatal("no control captioned %s", qPrintable(caption));
+    return nullptr;
+}
+
+QString field(QWidget& window, const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
+
+std::optional<StoreValue> stored(const MemoryStore& store, const char* name) { return store.read(kLoggerSettingsKey, name); }
+
+std::uint32_t storedNumber(const MemoryStore& store, const char* name) {
+    const auto value = stored(store, name);
+    return value ? std::get<std::uint32_t>(*value) : 0xFFFFFFFFu;
+}
+
+const QStringList kModuleButtons = {"Odczytaj status", "Odczytaj dane", "Wydruk", "Skasuj pamięć", "Zmień ustawienia"};
+
+bool moduleButtonsEnabled(QWidget& window) {
+    return std::all_of(kModuleButtons.begin(), kModuleButtons.end(),
+                       [&](const QString& b) { return captioned(window, b)->isEnabled(); });
+}
+bool moduleButtonsDisabled(QWidget& window) {
+    return std::none_of(kModuleButtons.begin(), kModuleButtons.end(),
+                        [&](const QString& b) { return captioned(window, b)->isEnabled(); });
+}
+
+// Lets every operation end, also one an ending starts after a download it stopped.
+void settle(Crejestrator& window) {
+    do {
+        window.runner().waitForFinished();
+        QCoreApplication::processEvents();
+    } while (window.runner().isRunning());
+}
+
+// A logger window whose settings lead to an in-process simulator, over TCP or over the
+// simulator's pseudo-terminal as COM1. Message boxes, questions and the save dialog are
+// recorded or answered by the test.
+struct LoggerOnSimulator {
+    explicit LoggerOnSimulator(bool tcp, int records = 40, bool fixedSpeed = false) : sim(options(records)) {
+        store.createKey(kLoggerSettingsKey);
+        LoggerSettings settings;
+        settings.tcp = tcp;
+        settings.fixedSpeed = fixedSpeed;
+        settings.address = "127.0.0.1";
+        settings.tcpPort = static_cast<std::uint32_t>(sim.port());
+        saveLoggerSettings(store, settings, SettingsScope::All);
+        store.createKey(link::kSerialPortsKey);
+        store.write(link::kSerialPortsKey, "COM1", sim.ptyPath());
+        window = std::make_unique<Crejestrator>(store, false);
+        window->setMessageHandler([this](const QString& text, MessageIcon) { boxes << text; });
+        window->setQuestionHandler([this](const QString& text) {
+            questions << text;
+            return answer;
+        });
+        window->setClock(clock);
+        window->show();
+    }
+    sim::SimOptions options(int records) {
+        sim::SimOptions o;
+        o.memory.records = records;
+        o.lineLog = lines;
+        return o;
+    }
+    // The lines the module received since the last call.
+    std::vector<std::string> received() { return std::exchange(*lines, {}); }
+    bool connect() {
+        window->connectModule();
+        settle(*window);
+        return !captioned<QLabel>(*window, "Połączenie nawiązane")->isHidden();
+    }
+
+    std::shared_ptr<std::vector<std::string>> lines = std::make_shared<std::vector<std::string>>();
+    kavrel::testing::SimFixture sim;
+    MemoryStore store;
+    FixedClock clock{{2025, 3, 7, 14, 5, 9, 5}};
+    std::unique_ptr<Crejestrator> window;
+    QStringList boxes;
+    QStringList questions;
+    bool answer = false;
+};
+
+const std::vector<std::string> kTwoEots = {"*EOT!", "*EOT!"};
+
+} // namespace
+
+class LoggerWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder;
+    QStringList problems;
+
+private slots:
+    void init() {
+        problems.clear();
+        setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        QDir::setCurrent(folder.path());
+    }
+
+    void firstStartCreatesTheSettingsAndTheCloseBoxKeepsOnlyPortAndSpeed() {
+        MemoryStore store;
+        Crejestrator window(store, false);
+        window.show();
+        const char* const firstStart[] = {"ComPORT", "Speed", "Connect_9600", "Connect_TCPIP", "Separate_Comma"};
+        const std::uint32_t defaults[] = {1, 9600, 0, 0, 0};
+        for (int i = 0; i < 5; ++i) QCOMPARE(storedNumber(store, firstStart[i]), defaults[i]);
+        QVERIFY(!stored(store, "Adres_IP") && !stored(store, "Port_TCP"));
+        QCOMPARE(field(window, "ComPORT"), QString("1"));
+        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isChecked());
+        QVERIFY(!captioned(window, "Ustawienia TCP/IP")->isEnabled());
+        QVERIFY(moduleButtonsDisabled(window));
+        QVERIFY(captioned<QLabel>(window, "Połączenie nawiązane")->isHidden());
+
+        // TCP swaps which connection controls act.
+        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
+        QVERIFY(captioned(window, "Ustawienia TCP/IP")->isEnabled());
+        QVERIFY(!window.findChild<QLineEdit*>("ComPORT")->isEnabled());
+        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
+        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
+
+        // A port outside 1..255 is refused and nothing runs, the closing included.
+        window.findChild<QLineEdit*>("ComPORT")->setText("300");
+        captioned(window, "Połącz")->click();
+        QVERIFY(!window.runner().isRunning());
+        window.close();
+        settle(window);
+        QVERIFY(window.isVisible());
+        QCOMPARE(problems, QStringList(2, "Please enter an integer between 1 and 255."));
+
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(window.isVisible());  // Escape ends nothing
+
+        window.findChild<QLineEdit*>("ComPORT")->setText("7");
+        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
+        captioned<QCheckBox>(window, "Rozdzielaj przecinkami")->click();
+        window.close();
+        settle(window);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(storedNumber(store, "ComPORT"), 7u);
+        QCOMPARE(storedNumber(store, "Connect_TCPIP"), 0u);
+        QCOMPARE(storedNumber(store, "Separate_Comma"), 0u);
+
+        // "Koniec pracy" writes all seven, and the next start reads them back.
+        Crejestrator again(store, false);
+        QCOMPARE(field(again, "ComPORT"), QString("7"));
+        captioned<QCheckBox>(again, "Transmisja przez TCP/IP")->click();
+        again.tcpDialog().setConnection("10.1.2.3", 2323);
+        captioned(again, "Koniec pracy")->click();
+        settle(again);
+        const LoggerSettings expected{7, 9600, false, true, "10.1.2.3", 2323, false};
+        QCOMPARE(loadLoggerSettings(store), expected);
+    }
+
+    // Speed has no field and Port_TCP only the TCP/IP dialog's: a stored value outside
+    // their ranges must not block every button with a message the user cannot act on.
+    void damagedHiddenValuesFallBackToTheirDefaults() {
+        MemoryStore store;
+        store.createKey(kLoggerSettingsKey);
+        store.write(kLoggerSettingsKey, "Speed", std::uint32_t{5});
+        store.write(kLoggerSettingsKey, "Port_TCP", std::uint32_t{70000});
+        store.write(kLoggerSettingsKey, "ComPORT", std::uint32_t{3});
+        Crejestrator window(store, false);
+        QCOMPARE(window.settings().speed, 9600u);
+        QCOMPARE(window.tcpDialog().port(), 23);
+        QCOMPARE(field(window, "ComPORT"), QString("3"));
+    }
+
+    void wrdatSavesTheTextDescriptionsAsTheDataFile() {
+        QFile text("Kavrel-Logger.cfg");
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Kavrel\r\n");
+        text.close();
+        MemoryStore store;
+        { Crejestrator window(store, false); }
+        QVERIFY(!QFile::exists("Kavrel-Logger.dat"));
+        { Crejestrator window(store, true); }
+        QCOMPARE(QFileInfo("Kavrel-Logger.dat").size(), qint64(kDescriptionDataSize));
+        QFile::remove("Kavrel-Logger.dat");
+        QFile::remove("Kavrel-Logger.cfg");
+    }
+
+    void serialConnectionDownloadsWithProgressAndEndsAt9600() {
+        LoggerOnSimulator on(false, 40);
+        Crejestrator& window = *on.window;
+        QVERIFY(on.connect());
+        QCOMPARE(on.received().front(), std::string("*S115!"));
+        QCOMPARE(field(window, "version"), QString("V3.6"));
+        QCOMPARE(field(window, "storedRecords"), QString("40"));
+        QCOMPARE(field(window, "clock"), QString("2025-03-07 14:05:09"));
+        QVERIFY(moduleButtonsEnabled(window));
+        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
+
+        QStringList counts;
+        connect(window.findChild<QLineEdit*>("recordsRead"), &QLineEdit::textChanged, this,
+                [&](const QString& text) { counts << text; });
+        QVERIFY(!captioned(window, "Wykres")->isEnabled());
+        QString offered = "-";
+        window.setFileChooser([&](const QString& last) {
+            offered = last;
+            return folder.filePath("wyniki");
+        });
+        captioned(window, "Odczytaj dane")->click();
+        QVERIFY(window.isDownloading());
+        QVERIFY(moduleButtonsDisabled(window) && !captioned(window, "Połącz")->isEnabled());
+        settle(window);
+        QCOMPARE(offered, QString());
+        QVERIFY(!window.isDownloading() && moduleButtonsEnabled(window));
+        // One update per batch of six, the last one cut to the record count.
+        QCOMPARE(counts, (QStringList{"0", "6", "12", "18", "24", "30", "36", "40"}));
+        QCOMPARE(on.boxes.size(), 2);
+        QCOMPARE(on.boxes[0], QString("Zawartość pamięci odczytana."));
+        QVERIFY(on.boxes[1].startsWith("Transfer zakończony.\nPrzesłano 40 rekordów"));
+        QVERIFY(QFile::exists(folder.filePath("wyniki.csv")) && QFile::exists(folder.filePath("wyniki.html")));
+        QVERIFY(captioned(window, "Wykres")->isEnabled());  // the chart of the file just written
+
+        // The next save dialog offers the name chosen last.
+        window.setFileChooser([&](const QString& last) {
+            offered = last;
+            return QString();
+        });
+        captioned(window, "Odczytaj dane")->click();
+        QCOMPARE(offered, folder.filePath("wyniki"));
+
+        on.received();
+        captioned(window, "Koniec pracy")->click();
+        settle(window);
+        QCOMPARE(on.received(), kTwoEots);
+        QVERIFY(!window.isVisible());
+    }
+
+    void commandsOverTcpAndTheCloseBoxSaysEotOnAnOpenLink() {
+        LoggerOnSimulator on(true, 25);
+        Crejestrator& window = *on.window;
+        QVERIFY(on.connect());
+        on.received();
+
+        // "Skasuj pamięć" answered No sends nothing but still reads the status.
+        captioned(window, "Skasuj pamięć")->click();
+        settle(window);
+        QCOMPARE(on.questions, QStringList{"Czy na pewno chcesz skasować\nzawartość pamięci w module ?"});
+        QCOMPARE(on.received(), (std::vector<std::string>{"HALT! DEBUG=0", "*RD_0,0"}));
+        QCOMPARE(field(window, "storedRecords"), QString("25"));
+
+        // "Zmień ustawienia": the dialog shows the module's period; the clock is the PC's.
+        QString shownPeriod;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* period = dialog->findChild<QLineEdit*>("LOGT");
+            shownPeriod = period->text();
+            period->setText("30");
+            captioned<QCheckBox>(*dialog, "Ustaw zegar według komputera PC")->setChecked(true);
+            captioned(*dialog, "Wprowadź")->click();
+        });
+        captioned(window, "Zmień ustawienia")->click();
+        settle(window);
+        QCOMPARE(shownPeriod, QString("15"));
+        QCOMPARE(on.received().front(), std::string("LOGT=30 TIME=25/03/07,14:05:09"));
+        QCOMPARE(field(window, "loggingPeriod"), QString("30"));
+        QVERIFY(on.boxes.isEmpty());
+
+        on.answer = true;
+        captioned(window, "Skasuj pamięć")->click();
+        settle(window);
+        QCOMPARE(on.boxes, QStringList{"Zawartość pamięci skasowana."});
+        QCOMPARE(field(window, "storedRecords"), QString("0"));
+
+        on.received();
+        window.findChild<QLineEdit*>("ComPORT")->setText("9");
+        window.close();
+        settle(window);
+        QCOMPARE(on.received(), kTwoEots);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(storedNumber(on.store, "ComPORT"), 9u);
+        QCOMPARE(storedNumber(on.store, "Connect_TCPIP"), 1u);
+    }
+
+    void printingChecksAsksForThePeriodAndPrintsWhatWasDownloaded() {
+        LoggerOnSimulator on(true, 40);
+        Crejestrator& window = *on.window;
+        window.startPrint();  // not connected yet
+        QCOMPARE(on.boxes, QStringList{"Brak połączenia!"});
+        QVERIFY(on.connect());
+        std::optional<PrintRequest> printed;
+        window.setPrintHandler([&](QWidget*, const PrintRequest& request) { printed = request; });
+
+        // The dialog opens on the last month; the choice is kept for the next print.
+        int offered = -1;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = static_cast<Czakres*>(QApplication::activeModalWidget());
+            offered = dialog->period();
+            dialog->findChild<QRadioButton*>("period4")->setChecked(true);
+            dialog->accept();
+        });
+        on.received();
+        captioned(window, "Wydruk")->click();
+        settle(window);
+        QCOMPARE(offered, 2);
+        QVERIFY(printed.has_value());
+        QCOMPARE(printed->period, 4);
+        QCOMPARE(QString::fromStdString(printed->folder.string()), QDir::currentPath());
+        QCOMPARE(printed->now.day, 7);
+        QVERIFY(QFile::exists("kavrellogger_tmp.csv"));
+        const std::vector<std::string> lines = on.received();
+        QVERIFY(std::find(lines.begin(), lines.end(), "*RD_2,6") != lines.end());  // from the second record on
+        QVERIFY(moduleButtonsEnabled(window));
+
+        printed.reset();
+        QTimer::singleShot(0, [&] {
+            auto* dialog = static_cast<Czakres*>(QApplication::activeModalWidget());
+            offered = dialog->period();
+            dialog->reject();
+        });
+        captioned(window, "Wydruk")->click();
+        settle(window);
+        QCOMPARE(offered, 4);
+        QVERIFY(!printed && on.received().empty());
+
+        LoggerOnSimulator few(true, 9);
+        QVERIFY(few.connect());
+        captioned(*few.window, "Wydruk")->click();
+        QCOMPARE(few.boxes, QStringList{"Brak wystarczającej ilości danych do odczytania"});
+    }
+
+    void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {
+        for (const bool closeBox : {false, true}) {
+            LoggerOnSimulator on(false, 12, true);
+            QVERIFY(on.connect());
+            QVERIFY(on.received().front() != "*S115!");
+            if (closeBox) on.window->close();
+            else on.window->finishWork();
+            settle(*on.window);
+            QCOMPARE(on.received(), closeBox ? kTwoEots : std::vector<std::string>{});
+        }
+    }
+
+    void closingDuringADownloadWaitsForTheWorkerWithoutFreezing() {
+        LoggerOnSimulator on(true, 3000);
+        Crejestrator& window = *on.window;
+        QVERIFY(on.connect());
+        window.setFileChooser([&](const QString&) { return folder.filePath("duzo.csv"); });
+        captioned(window, "Odczytaj dane")->click();
+        window.close();
+        QVERIFY(window.isVisible());  // the close waits for the worker, which stops after its batch
+        settle(window);
+        QVERIFY(!window.isVisible());
+        QVERIFY(on.boxes.isEmpty());
+        const std::vector<std::string> lines = on.received();
+        QVERIFY(lines.size() >= 2);
+        QCOMPARE(std::vector<std::string>(lines.end() - 2, lines.end()), kTwoEots);
+        QFile html(folder.filePath("duzo.html"));
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QVERIFY(!html.readAll().contains("</HTML>"));  // stopped early: the page is not closed
+    }
+};
+
+QTEST_MAIN(LoggerWindowTest)
+#include "logger_window_test.moc"
