@@ -10,7 +10,7 @@
 #include "cli/commands.h"
 #include "common/qt/qsettings_store.h"
 #include "link/connection_settings.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 
 namespace {
 
