@@ -1,5 +1,7 @@
 #include "link/module_link.h"
 
+#include "link/reply_frames.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -22,10 +24,6 @@ constexpr const char kSpeedSwitch[] = "*S115!";
 constexpr std::size_t kSerialQueueBytes = 1024;
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool endsWith(const std::uint8_t* data, std::size_t count, std::string_view tail) {
-    return count >= tail.size() && std::memcmp(data + count - tail.size(), tail.data(), tail.size()) == 0;
-}
 
 } // namespace
 
@@ -155,20 +153,16 @@ int ModuleLink::sendCommandTcp(std::string_view command) {
     }
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
-    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count, [&](std::size_t n) {
-        if (n < 3) return false;
-        if (!isVersionQuery) return endsWith(area, n, "OK\r");
-        return area[0] == 'O' && area[1] == 'K' && area[2] == kCR && area[n - 1] == kCR;
-    });
+    // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
+    // complete only with the CR that ends the version text, not at its "OK" line.
+    const ReplyFrame replyFrame = isVersionQuery ? ReplyFrame::Version : ReplyFrame::Command;
+    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count,
+                                    [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return kLinkNothingReceived;
     if (wait == TcpWait::Failed) return kLinkReceiveError;
     // No closing "OK" in time, or a full area without one, is as good as no answer.
     if (wait != TcpWait::Complete) return kLinkFailed;
-    if (isVersionQuery) {
-        const auto* text = area + 3;
-        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(text, kCR, count - 3));
-        storeVersionText(text, cr ? static_cast<std::size_t>(cr - text) : count - 3);
-    }
+    if (isVersionQuery) storeVersionText(area + 3, versionTextEnd(area, count) - 3);
     return kLinkOk;
 }
 
@@ -219,10 +213,9 @@ int ModuleLink::queryTcp(std::string_view command) {
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
     const bool shortReplies = shortReplyMode_;
-    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count, [&](std::size_t n) {
-        if (n < 4) return false;
-        return shortReplies ? area[n - 1] == kCR : endsWith(area, n, "\rOK\r");
-    });
+    const ReplyFrame replyFrame = shortReplies ? ReplyFrame::ShortQuery : ReplyFrame::Query;
+    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count,
+                                    [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return kLinkNothingReceived;
     if (wait == TcpWait::Failed) return kLinkReceiveError;
     // A reply cut off by the limit, or by the size of the area, is returned as received.
