@@ -23,6 +23,8 @@ void printUsage(std::ostream& out) {
            "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
            "  --com N             serial port COMn (KAVREL_COMn or /dev/ttyS<n-1>)\n"
            "  --device PATH       a serial device by its path\n"
+           "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
+           "                      (for a converter or module that misbehaves with the fast mode)\n"
            "\nCOMMANDS:\n";
     for (const auto& command : commands()) {
         std::string name = command.name;
@@ -67,6 +69,10 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         if (arg.rfind("--", 0) != 0) break;
+        if (arg == "--gap-timing") {
+            connection.gapTiming = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             std::cerr << "kavrel: " << arg << " needs a value\n";
             return kExitUsage;
@@ -114,6 +120,7 @@ int main(int argc, char** argv) {
         connection.tcpPort = static_cast<int>(saved.tcpPort);
         connection.comPort = static_cast<int>(saved.comPort);
     }
+    if (link::loadSerialTiming(userSettings) == link::SerialTiming::Gap) connection.gapTiming = true;
     if (!connection.tcp && connection.devicePath.empty())
         connection.devicePath = link::serialDevicePath(connection.comPort, &userSettings);
 

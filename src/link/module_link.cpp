@@ -105,10 +105,15 @@ bool ModuleLink::writeSerial(const std::uint8_t* data, std::size_t size) {
     return transport_->writeAll(data, size, static_cast<int>(limit));
 }
 
-std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count) {
+std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame) {
     const auto& t = variant_.serialTimeouts;
     const TimedReadLimits limits{t.readInterval, t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant};
-    return transport_->readTimed(buffer, count, limits);
+    if (serialTiming_ == SerialTiming::Gap) frame = ReplyFrame::None;
+    return readSerialReply(*transport_, buffer, count, limits, frame, settleTimeMs(serialSpeed_));
+}
+
+void ModuleLink::dropStaleSerialInput() {
+    if (serialTiming_ == SerialTiming::Fast) transport_->discardInput(kFlushBytes);
 }
 
 bool ModuleLink::sendTcp(const std::uint8_t* data, std::size_t size) {
@@ -129,9 +134,12 @@ int ModuleLink::sendCommand(std::string_view command) {
 int ModuleLink::sendCommandSerial(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0 || !writeSerial(line.data(), size)) return kLinkFailed;
+    if (size == 0) return kLinkFailed;
+    dropStaleSerialInput();
+    if (!writeSerial(line.data(), size)) return kLinkFailed;
     std::array<std::uint8_t, kSerialReplyMax + 1> reply{};
-    const std::size_t got = readSerial(reply.data(), kSerialReplyMax);
+    const ReplyFrame replyFrame = command.substr(0, 4) == "VER?" ? ReplyFrame::Version : ReplyFrame::Command;
+    const std::size_t got = readSerial(reply.data(), kSerialReplyMax, replyFrame);
     if (got == 0) return kLinkNothingReceived;
     reply[got] = 0;
     if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != kCR) return kLinkBadReply;
@@ -196,8 +204,11 @@ int ModuleLink::query(std::string_view command) {
 int ModuleLink::querySerial(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0 || !writeSerial(line.data(), size)) return kLinkFailed;
-    receivedCount_ = readSerial(receiveArea_.data(), kReceiveAreaSize);
+    if (size == 0) return kLinkFailed;
+    dropStaleSerialInput();
+    if (!writeSerial(line.data(), size)) return kLinkFailed;
+    receivedCount_ = readSerial(receiveArea_.data(), kReceiveAreaSize,
+                                shortReplyMode_ ? ReplyFrame::ShortQuery : ReplyFrame::Query);
     receiveArea_[receivedCount_] = 0;
     return receivedCount_ == 0 ? kLinkNothingReceived : kLinkOk;
 }
@@ -248,7 +259,8 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
     if (!tcpMode_) {
         transport_->discardInput(kFlushBytes);
         if (!writeSerial(line.data(), size)) return 0;
-        return readSerial(destination, expected);
+        // A fixed-length reply ends at its count; no frame applies.
+        return readSerial(destination, expected, ReplyFrame::None);
     }
     transport_->discardInput(kFlushBytes);
     if (!sendTcp(line.data(), size)) {

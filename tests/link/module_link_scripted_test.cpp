@@ -46,6 +46,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         ModuleLink logger(LinkVariant::logger());
         auto loggerScript = scriptLink(logger);
         loggerScript->timeoutsRefused = refused;
+        loggerScript->replies["HALT! DEBUG=0"] = {"OK\r\n"};
         RecordingObserver loggerObserver;
         ASSERT_EQ(openLoggerLink(logger, 1, false, loggerObserver), kLinkOk);
         EXPECT_TRUE(loggerObserver.calls.empty());

@@ -153,6 +153,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     networkDialog_->setConnection(QString::fromStdString(connection.moduleAddress), static_cast<int>(connection.tcpPort));
     link_.setModuleAddress(connection.moduleAddress);
     link_.setTcpPort(connection.tcpPort);
+    link_.setSerialTiming(link::loadSerialTiming(settings_));
     (connection.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
     selectTcp(connection.tcpMode);
 
