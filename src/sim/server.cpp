@@ -160,6 +160,11 @@ bool SimServer::serve(int fd, Connection& connection) {
         }
         const std::string line = std::move(connection.pending);
         connection.pending.clear();
+        // A paced line is paced both ways: the module answers once the line, CR included,
+        // would have come in over the wire (a pseudo-terminal hands it over at once).
+        if (connection.isPty && module_.options().baud > 0 && connection.session.baud > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(line.size() + 1) * 10'000'000 /
+                                                                  connection.session.baud));
         const Answer answer = module_.answer(line, connection.session);
         if (!sendAnswer(fd, connection, line, answer)) return false;
     }
