@@ -75,7 +75,7 @@ struct QuietObserver final : OperationObserver {
 };
 
 // Every text field filled to its last byte (texts without spaces, as the module's lines
-// separate assignments by spaces), every number non-zero.
+// separate assignments by spaces), and every optional block switched on.
 config::SettingsImage fullConfiguration() {
     using namespace config;
     SettingsImage image;
@@ -91,6 +91,9 @@ config::SettingsImage fullConfiguration() {
             }
         }
     }
+    // Extended lines and HTTP reports switched on, so that their blocks are written too.
+    image.setByte(Field::Mcfg2, 0x01);
+    image.setByte(Field::Thtp, 12);
     return image;
 }
 
