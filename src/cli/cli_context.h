@@ -21,6 +21,7 @@ struct ConnectionChoice {
     int tcpPort = 23;
     int comPort = 1;
     std::string devicePath;  // --device: a serial device by path; empty: by COM number
+    bool gapTiming = false;  // --gap-timing: serial replies end only at the 500 ms pause
 };
 
 // Prints status and messages for a terminal: messages and errors go to stderr in UTF-8,

@@ -12,7 +12,7 @@
 #include "cli/commands.h"
 #include "common/qt/qsettings_store.h"
 #include "link/connection_settings.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 
 namespace {
 
@@ -26,6 +26,8 @@ void printUsage(std::ostream& out) {
            "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
            "                      it to, or /dev/ttyS<n-1>)\n"
            "  --device PATH       a serial device by its path\n"
+           "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
+           "                      (for a converter or module that misbehaves with the fast mode)\n"
            "\nCOMMANDS:\n";
     for (const auto& command : commands()) {
         std::string name = command.name;
@@ -79,6 +81,10 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         if (arg.rfind("--", 0) != 0) break;
+        if (arg == "--gap-timing") {
+            connection.gapTiming = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             std::cerr << "kavrel: " << arg << " needs a value\n";
             return kExitUsage;
@@ -126,6 +132,7 @@ int main(int argc, char** argv) {
         connection.tcpPort = static_cast<int>(saved.tcpPort);
         connection.comPort = static_cast<int>(saved.comPort);
     }
+    if (link::loadSerialTiming(userSettings) == link::SerialTiming::Gap) connection.gapTiming = true;
     if (!connection.tcp && connection.devicePath.empty())
         connection.devicePath = link::serialDevicePath(connection.comPort, &userSettings);
 

@@ -1,6 +1,7 @@
 #include "link/connection_settings.h"
 
 #include "common/registry_key.h"
+#include "link/serial_device.h"
 
 namespace kavrel::link {
 
@@ -18,6 +19,13 @@ ConnectionSettings loadConnectionSettings(SettingsStore& store) {
     if (key.readString("Adres_IP", address, kAddressReadBytes) == kRegistryOk) settings.moduleAddress = address;
     if (key.readNumber("Port_TCP", number) == kRegistryOk) settings.tcpPort = number;
     return settings;
+}
+
+SerialTiming loadSerialTiming(SettingsStore& store) {
+    RegistryKey key(store);
+    std::uint32_t gap = 0;
+    if (key.open(kSerialPortsKey) != kRegistryOk || key.readNumber(kGapTimingValue, gap) != kRegistryOk) return SerialTiming::Fast;
+    return gap != 0 ? SerialTiming::Gap : SerialTiming::Fast;
 }
 
 bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/settings_store.h"
+#include "link/serial_reader.h"
 
 namespace kavrel::link {
 
@@ -23,6 +24,11 @@ struct ConnectionSettings {
 // Reads the four values. A missing key is created and the defaults are used; a single
 // value that cannot be read keeps its default.
 ConnectionSettings loadConnectionSettings(SettingsStore& store);
+
+// The serial timing the user chose: the number value "TrybZgodny" under
+// "Software\Ostrevan\Kavrel\Porty", non-zero for the gap timing; fast when missing.
+inline constexpr const char* kGapTimingValue = "TrybZgodny";
+SerialTiming loadSerialTiming(SettingsStore& store);
 
 // Writes the four values; nothing is saved when the key cannot be opened.
 bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings);

@@ -21,7 +21,8 @@
 
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
+#include "link/serial_reader.h"
 #include "link/transport.h"
 
 namespace kavrel::link {
@@ -57,10 +58,16 @@ public:
     void setTcpPort(std::uint32_t port) { tcpPort_ = port; }
     std::uint32_t tcpPort() const { return tcpPort_; }
     void setDevicePathResolver(DevicePathResolver resolver) { resolveDevice_ = std::move(resolver); }
+    // Where open() gets its serial port and TCP connection from (the platform's by default;
+    // tests put a scripted double here).
+    void setTransportFactory(std::shared_ptr<TransportFactory> transports) { transports_ = std::move(transports); }
 
     int open(int comPort, bool fastSpeed = false);
     void close();
     bool isOpen() const;
+    // The last serial open succeeded but the driver kept its previous time-outs; the
+    // configurator and the monitor tell the user and go on.
+    bool timeoutsRefused() const { return timeoutsRefused_; }
 
     int sendCommand(std::string_view command);
     int query(std::string_view command);
@@ -70,6 +77,11 @@ public:
     // Logger: the same into the caller's buffer, never more than the buffer holds.
     std::size_t queryFixed(std::string_view command, std::size_t expected, std::span<std::uint8_t> destination);
     void drainInput();
+
+    // Serial replies end at their frame plus a settle time (fast, the default) or only at
+    // the 500 ms pause (gap, for a converter or module that misbehaves with the fast mode).
+    void setSerialTiming(SerialTiming timing) { serialTiming_ = timing; }
+    SerialTiming serialTiming() const { return serialTiming_; }
 
     // Monitor: a query reply ends with its last CR and the wait is 500 ms. Cleared by open().
     void setShortReplyMode(bool shortReplies) { shortReplyMode_ = shortReplies; }
@@ -94,7 +106,9 @@ private:
     void dropConnection();
     std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
     bool writeSerial(const std::uint8_t* data, std::size_t size);
-    std::size_t readSerial(std::uint8_t* buffer, std::size_t count);
+    std::size_t readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame);
+    // Fast timing: input left over from an earlier reply is thrown away before a command.
+    void dropStaleSerialInput();
     bool sendTcp(const std::uint8_t* data, std::size_t size);
     enum class TcpWait { Complete, TimedOut, AreaFull, Closed, Failed };
     // Receives into the area until complete(count) holds, the limit has passed or the area is
@@ -118,8 +132,11 @@ private:
     bool shortReplyMode_ = false;
     bool serialOpen_ = false;
     bool connected_ = false;
+    bool timeoutsRefused_ = false;
+    SerialTiming serialTiming_ = SerialTiming::Fast;
     int serialSpeed_ = kSlowSpeed;
-    std::unique_ptr<FdTransport> transport_;
+    std::shared_ptr<TransportFactory> transports_;
+    std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;
     IntervalTimer timer_;
 };

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/settings_store.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 
 namespace kavrel::link {
 

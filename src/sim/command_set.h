@@ -15,6 +15,7 @@ struct Session {
     Framing framing = Framing::Tcp;
     int baud = 9600;           // serial line speed the module uses now (changed by "*S115!")
     long linesReceived = 0;    // lines of this connection so far, this one included
+    long okAnswers = 0;        // answers ending in "OK" CR sent on this connection
 };
 
 struct Answer {

@@ -17,6 +17,9 @@ namespace kavrel::sim {
 namespace {
 
 constexpr int kWriteStallLimitMs = 3000; // a reader that takes nothing for this long is given up
+constexpr int kTrailingDelayMs = 3;      // trailing bytes come this long after the "OK" line
+
+bool endsWithOk(const std::string& bytes) { return bytes.size() >= 3 && bytes.compare(bytes.size() - 3, 3, "OK\r") == 0; }
 
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
 
@@ -89,6 +92,7 @@ std::string SimServer::openPty() {
     ptySlaveKeepalive_ = slave;
     Connection connection;
     connection.session.framing = Framing::Serial;
+    if (module_.options().baud > 0) connection.session.baud = module_.options().baud;
     connection.isPty = true;
     connections_[master] = connection;
     return path;
@@ -156,6 +160,11 @@ bool SimServer::serve(int fd, Connection& connection) {
         }
         const std::string line = std::move(connection.pending);
         connection.pending.clear();
+        // A paced line is paced both ways: the module answers once the line, CR included,
+        // would have come in over the wire (a pseudo-terminal hands it over at once).
+        if (connection.isPty && module_.options().baud > 0 && connection.session.baud > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(line.size() + 1) * 10'000'000 /
+                                                                  connection.session.baud));
         const Answer answer = module_.answer(line, connection.session);
         if (!sendAnswer(fd, connection, line, answer)) return false;
     }
@@ -165,7 +174,8 @@ bool SimServer::serve(int fd, Connection& connection) {
 bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& line, const Answer& answer) {
     if (answer.silent || answer.bytes.empty()) return !answer.closeAfter;
     const LinkFaults faults = module_.faults();
-    const int baud = module_.options().baud > 0 ? connection.session.baud : 0;
+    // Only the serial line is paced: a TCP peer gets its bytes as fast as loopback takes them.
+    const int baud = connection.isPty && module_.options().baud > 0 ? connection.session.baud : 0;
     std::size_t size = answer.bytes.size();
     const bool dropMidway = !connection.isPty && startsWithAny(line, faults.closeMidReply);
     if (dropMidway) size /= 2;
@@ -176,6 +186,11 @@ bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& li
         if (!writePaced(fd, answer.bytes.data() + sent, std::min(piece, size - sent), baud)) return connection.isPty;
     }
     if (dropMidway || answer.closeAfter) return connection.isPty;
+    if (!faults.trailingAfterOk.empty() && endsWithOk(answer.bytes) && connection.session.okAnswers++ % 2 == 0) {
+        sleepMs(kTrailingDelayMs);
+        const std::string& tail = faults.trailingAfterOk;
+        if (!writePaced(fd, tail.data(), tail.size(), baud)) return connection.isPty;
+    }
     return true;
 }
 

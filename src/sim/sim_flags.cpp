@@ -16,7 +16,7 @@ std::vector<SimFlag> linkFlags() {
     return {
         {"--version", "TEXT", "version text answered to VER? (default \"Kavrel V3.6EL\")",
          [](SimOptions& o, const std::string& v) { o.versionText = v; return std::string(); }},
-        {"--baud", "N", "pace the output at N baud (10 bits a byte)",
+        {"--baud", "N", "pace the pseudo-terminal's output at N baud (10 bits a byte)",
          [](SimOptions& o, const std::string& v) { return number(v, 1, o.baud); }},
         {"--silent", nullptr, "answer nothing at all",
          [](SimOptions& o, const std::string&) { o.faults.silent = true; return std::string(); }},
@@ -37,6 +37,12 @@ std::vector<SimFlag> linkFlags() {
          [](SimOptions& o, const std::string&) { o.faults.badSerialStart = true; return std::string(); }},
         {"--close-mid-reply", "CMD", "TCP: drop the connection halfway through the answer to CMD (repeatable)",
          [](SimOptions& o, const std::string& v) { o.faults.closeMidReply.push_back(v); return std::string(); }},
+        {"--trailing", "crlf|lf", "send CR LF or LF a few ms after every other answer ending in \"OK\" CR",
+         [](SimOptions& o, const std::string& v) {
+             if (v != "crlf" && v != "lf") return std::string("expects crlf or lf");
+             o.faults.trailingAfterOk = v == "crlf" ? "\r\n" : "\n";
+             return std::string();
+         }},
     };
 }
 

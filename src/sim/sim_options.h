@@ -21,11 +21,13 @@ struct LinkFaults {
     int splitDelayMs = 0;                      // ...with this pause between them
     bool badSerialStart = false;               // serial replies start with CR LF before the "OK"
     std::vector<std::string> closeMidReply;    // TCP: after half the reply to these, the connection drops
+    std::string trailingAfterOk;               // sent a few ms after every other answer ending in "OK" CR
 };
 
 struct SimOptions {
     std::string versionText = "Kavrel V3.6EL";
-    int baud = 0;          // when set, output is paced at this line rate (8N1: 10 bits a byte)
+    int baud = 0;          // when set, the pseudo-terminal's output is paced at this line rate (8N1: 10 bits
+                           // a byte) until "*S115!" switches it to 115200
     LinkFaults faults;
     MonitorSimOptions monitor;
     ConfigSimOptions config;

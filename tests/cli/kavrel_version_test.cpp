@@ -14,9 +14,17 @@ TEST(KavrelVersion, PrintsTheTextAndItsFieldsOverTcpAndSerial) {
     EXPECT_EQ(tcp.exitCode, 0) << tcp.err;
     EXPECT_EQ(tcp.out, "Kavrel V3.6EL\nversionCode=0x36 E=1 L=1 variant=-\n");
 
-    const ToolRun serial = runKavrel("--com 4 version", "KAVREL_COM4=" + sim.ptyPath());
-    EXPECT_EQ(serial.exitCode, 0) << serial.err;
-    EXPECT_EQ(serial.out, tcp.out);
+    for (const char* timing : {"", "--gap-timing "}) {
+        const ToolRun serial = runKavrel(std::string(timing) + "--com 4 version", "KAVREL_COM4=" + sim.ptyPath());
+        EXPECT_EQ(serial.exitCode, 0) << timing << serial.err;
+        EXPECT_EQ(serial.out, tcp.out) << timing;
+    }
+
+    // A converter that cuts the reply into small TCP segments.
+    sim.setFaults({.splitBytes = 3, .splitDelayMs = 5});
+    const ToolRun pieces = runKavrel("--tcp 127.0.0.1:" + std::to_string(sim.port()) + " version");
+    EXPECT_EQ(pieces.exitCode, 0) << pieces.err;
+    EXPECT_EQ(pieces.out, tcp.out);
 }
 
 TEST(KavrelVersion, FailuresSayWhatHappenedInPolish) {

@@ -109,15 +109,17 @@ TEST(ReadSettings, AnUnansweredQueryStopsAndKeepsWhatWasRead) {
 }
 
 TEST(ReadSettings, OverTheSerialLine) {
-    SimWithConfig sim("Kavrel V2.0E");
-    link::ModuleLink moduleLink;
-    sim.fixture.useSerial(moduleLink);
-    RecordingObserver observer;
-    SettingsImage image;
-    ASSERT_EQ(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
-    EXPECT_EQ(image.text(Field::Apn, 0), "internet");
-    EXPECT_EQ(image.text(Field::Ead, 0), "kavrel@example.pl");
-    EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?", "EAD?"}));
+    for (const auto timing : kavrel::testing::kBothSerialTimings) {
+        SimWithConfig sim("Kavrel V2.0E");
+        link::ModuleLink moduleLink;
+        sim.fixture.useSerial(moduleLink, timing);
+        RecordingObserver observer;
+        SettingsImage image;
+        ASSERT_EQ(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
+        EXPECT_EQ(image.text(Field::Apn, 0), "internet");
+        EXPECT_EQ(image.text(Field::Ead, 0), "kavrel@example.pl");
+        EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?", "EAD?"})) << kavrel::testing::timingName(timing);
+    }
 }
 
 TEST(ReadSettings, SilentModuleAnswerTimesOut) {

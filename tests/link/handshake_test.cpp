@@ -83,13 +83,16 @@ TEST(ConnectModule, OpenFailureNamesThePortOrTheNetwork) {
 
 TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
     SimFixture sim;
-    ModuleLink link;
-    sim.useSerial(link);
-    RecordingObserver observer;
-    EXPECT_EQ(readModuleVersion(link, 2, observer), kLinkOk);
-    EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 50", "version: Kavrel V3.6EL  ",
-                                     "progress: 100", "status: Wersja modułu odczytana"}));
-    EXPECT_FALSE(link.isOpen());
+    for (const auto timing : kavrel::testing::kBothSerialTimings) {
+        ModuleLink link;
+        sim.useSerial(link, timing);
+        RecordingObserver observer;
+        EXPECT_EQ(readModuleVersion(link, 2, observer), kLinkOk);
+        EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 50", "version: Kavrel V3.6EL  ",
+                                         "progress: 100", "status: Wersja modułu odczytana"}))
+            << kavrel::testing::timingName(timing);
+        EXPECT_FALSE(link.isOpen());
+    }
 
     sim.setFaults({.silentCommands = {"VER?"}});
     ModuleLink quick(LinkVariant::monitor());

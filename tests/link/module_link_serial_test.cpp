@@ -4,16 +4,24 @@
 #include <cstdlib>
 
 #include "common/settings_store.h"
+#include "link/connection_settings.h"
+#include "link/handshake.h"
+#include "support/recording_observer.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::link;
 using kavrel::testing::SimFixture;
 
-TEST(ModuleLinkSerial, VersionAndCommandsOverThePseudoTerminal) {
+class SerialExchange : public ::testing::TestWithParam<SerialTiming> {};
+
+INSTANTIATE_TEST_SUITE_P(BothTimings, SerialExchange, ::testing::ValuesIn(kavrel::testing::kBothSerialTimings),
+                         [](const auto& info) { return std::string(kavrel::testing::timingName(info.param)); });
+
+TEST_P(SerialExchange, VersionAndCommandsOverThePseudoTerminal) {
     SimFixture sim({.versionText = "V"});
     ModuleLink link;
-    sim.useSerial(link);
+    sim.useSerial(link, GetParam());
     ASSERT_EQ(link.open(1), kLinkOk);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
@@ -26,19 +34,68 @@ TEST(ModuleLinkSerial, VersionAndCommandsOverThePseudoTerminal) {
     EXPECT_FALSE(link.isOpen());
 }
 
-TEST(ModuleLinkSerial, ReplyNotBeginningWithOkIsRefusedEvenWithOkLater) {
+TEST_P(SerialExchange, ReplyNotBeginningWithOkIsRefusedEvenWithOkLater) {
     SimFixture sim({.faults = {.badSerialStart = true}});
     ModuleLink link;
-    sim.useSerial(link);
+    sim.useSerial(link, GetParam());
     ASSERT_EQ(link.open(1), kLinkOk);
     EXPECT_EQ(link.sendCommand("HALT!"), kLinkBadReply);
+    link.close();
+    kavrel::testing::RecordingObserver observer;
+    FirmwareVersion version;
+    EXPECT_NE(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    EXPECT_EQ(observer.only("message"), std::vector<std::string>{"message[warning]: Brak odpowiedzi"});
+    EXPECT_EQ(observer.calls.back(), "status: Błąd nawiązywania połączenia");
 }
 
-TEST(ModuleLinkSerial, ThePortIsNotShared) {
+TEST_P(SerialExchange, RepliesInPiecesWithShortPausesAreNeverCutEarly) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useSerial(link, GetParam());
+    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.query("APN?"), kLinkOk);
+    const std::string whole(link.receivedText());
+    sim.setFaults({.splitBytes = 3, .splitDelayMs = 30});
+    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    EXPECT_EQ(link.versionText(), "Kavrel V3.6EL  ");
+    EXPECT_EQ(link.query("APN?"), kLinkOk);
+    EXPECT_EQ(link.receivedText(), whole);
+}
+
+TEST_P(SerialExchange, TrailingLineEndsAfterOkDoNotDisturbTheNextExchange) {
+    for (const char* trailing : {"\r\n", "\n"}) {
+        SimFixture sim({.faults = {.trailingAfterOk = trailing}});
+        ModuleLink link;
+        sim.useSerial(link, GetParam());
+        ASSERT_EQ(link.open(1), kLinkOk);
+        // Each exchange of the gap timing waits out the pause: one round is enough there.
+        const int rounds = GetParam() == SerialTiming::Fast ? 3 : 1;
+        for (int i = 0; i < rounds; ++i) {
+            EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
+            EXPECT_EQ(link.sendCommand("DEBUG=0"), kLinkOk);
+            ASSERT_EQ(link.query("APN?"), kLinkOk);
+            EXPECT_EQ(link.receivedText().substr(0, 4), "APN0") << link.receivedText();
+            EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+            EXPECT_EQ(link.versionText().substr(0, 13), "Kavrel V3.6EL");
+        }
+    }
+}
+
+TEST(ModuleLinkSerial, AReplyWithoutAFrameStillEndsAtThePause) {
+    SimFixture sim;
+    ModuleLink link;
+    sim.useSerial(link, SerialTiming::Fast);
+    ASSERT_EQ(link.open(1), kLinkOk);
+    // The version reply never ends with CR "OK" CR: as a query it ends at the pause, whole.
+    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_EQ(link.receivedText(), "OK\rKavrel V3.6EL\r");
+}
+
+TEST_P(SerialExchange, ThePortIsNotShared) {
     SimFixture sim;
     ModuleLink first, second;
-    sim.useSerial(first);
-    sim.useSerial(second);
+    sim.useSerial(first, GetParam());
+    sim.useSerial(second, GetParam());
     ASSERT_EQ(first.open(1), kLinkOk);
     EXPECT_EQ(second.open(1), kLinkFailed);
     first.close();
@@ -57,16 +114,24 @@ TEST(ModuleLinkSerial, PortNumbersMapToDevicePaths) {
     EXPECT_EQ(serialDevicePath(7, &settings), "/dev/pts/99");
     ::unsetenv("KAVREL_COM7");
 
+    // The gap timing is the user's choice under the same key; fast without it.
+    MemoryStore empty;
+    EXPECT_EQ(loadSerialTiming(empty), SerialTiming::Fast);
+    settings.write(kSerialPortsKey, kGapTimingValue, std::uint32_t{1});
+    EXPECT_EQ(loadSerialTiming(settings), SerialTiming::Gap);
+    settings.write(kSerialPortsKey, kGapTimingValue, std::uint32_t{0});
+    EXPECT_EQ(loadSerialTiming(settings), SerialTiming::Fast);
+
     ModuleLink link;  // a missing device is result 1 and leaves the link closed
     link.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
     EXPECT_EQ(link.open(3), kLinkFailed);
     EXPECT_FALSE(link.isOpen());
 }
 
-TEST(ModuleLinkSerial, LoggerOpeningSwitchesToFastSpeed) {
+TEST_P(SerialExchange, LoggerOpeningSwitchesToFastSpeed) {
     SimFixture sim;
     ModuleLink link(LinkVariant::logger());
-    sim.useSerial(link);
+    sim.useSerial(link, GetParam());
     ASSERT_EQ(link.open(1, true), kLinkOk);
     EXPECT_EQ(link.serialSpeed(), 115200);
     EXPECT_EQ(link.queryFixed("HALT! DEBUG=0", 3), 3u);

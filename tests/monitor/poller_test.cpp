@@ -37,9 +37,10 @@ public:
 // A simulated module, a monitor link to it and a poller writing its log to a temporary file.
 class PollerTest : public ::testing::Test {
 protected:
-    void start(sim::SimOptions options = {}, bool serial = false) {
+    void start(sim::SimOptions options = {}, bool serial = false,
+               link::SerialTiming timing = link::SerialTiming::Fast) {
         sim = std::make_unique<SimFixture>(std::move(options));
-        if (serial) sim->useSerial(link);
+        if (serial) sim->useSerial(link, timing);
         else sim->useTcp(link);
         poller.setLogFile(logFile);
     }
@@ -261,11 +262,13 @@ TEST_F(PollerTest, AnUnwritableLogIsReportedAndPollingGoesOn) {
 }
 
 TEST_F(PollerTest, PollsOverASerialLine) {
-    start({}, true);
-    ASSERT_TRUE(poller.startPolling());
-    EXPECT_TRUE(poller.lastPollAnswered());
-    EXPECT_EQ(poller.display().portField, "COM1");
-    EXPECT_EQ(poller.display().lines[0].value, "11.95V");
-    EXPECT_EQ(poller.display().extended[2].value, "GND");
-    poller.stopPolling();
+    for (const auto timing : kavrel::testing::kBothSerialTimings) {
+        start({}, true, timing);
+        ASSERT_TRUE(poller.startPolling()) << kavrel::testing::timingName(timing);
+        EXPECT_TRUE(poller.lastPollAnswered());
+        EXPECT_EQ(poller.display().portField, "COM1");
+        EXPECT_EQ(poller.display().lines[0].value, "11.95V");
+        EXPECT_EQ(poller.display().extended[2].value, "GND");
+        poller.stopPolling();
+    }
 }

@@ -11,6 +11,11 @@
 
 namespace kavrel::testing {
 
+// Every serial test runs in both timings: replies ended at their frame, and at the pause.
+inline constexpr link::SerialTiming kBothSerialTimings[] = {link::SerialTiming::Fast, link::SerialTiming::Gap};
+
+inline const char* timingName(link::SerialTiming timing) { return timing == link::SerialTiming::Fast ? "fast" : "gap"; }
+
 class SimFixture {
 public:
     explicit SimFixture(sim::SimOptions options = {}) : module_(std::move(options)), server_(module_) {
@@ -32,8 +37,9 @@ public:
         link.setTcpPort(static_cast<std::uint32_t>(port_));
     }
     // Points a link at the simulator's pseudo-terminal, whatever COM number is opened.
-    void useSerial(link::ModuleLink& link) const {
+    void useSerial(link::ModuleLink& link, link::SerialTiming timing = link::SerialTiming::Fast) const {
         link.setTcpMode(false);
+        link.setSerialTiming(timing);
         const std::string path = ptyPath_;
         link.setDevicePathResolver([path](int) { return path; });
     }

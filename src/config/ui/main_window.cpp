@@ -38,7 +38,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -347,6 +347,7 @@ void Ckonfigurator::startOperation(ModuleWork work) {
     // The port mapping ("..." beside the COM number) is read here, so the worker never
     // touches the window's settings store.
     copies->devicePath = link::serialDevicePath(static_cast<int>(connection_.comPort), &settings_);
+    copies->serialTiming = link::loadSerialTiming(settings_);
     copies->record = record_;
     copies->readBack = readBack_;
     copies->choice.setClock = options.setClock;
@@ -360,6 +361,7 @@ void Ckonfigurator::startOperation(ModuleWork work) {
         link.setModuleAddress(copies->connection.moduleAddress);
         link.setTcpPort(copies->connection.tcpPort);
         link.setDevicePathResolver([path = copies->devicePath](int) { return path; });
+        link.setSerialTiming(copies->serialTiming);
         OperationResults results = work(link, *copies, observer);
         return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
     });

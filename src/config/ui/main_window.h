@@ -87,6 +87,7 @@ protected:
     struct OperationCopies {
         link::ConnectionSettings connection;
         std::string devicePath;   // the serial device the COM number stands for, looked up by the window
+        link::SerialTiming serialTiming = link::SerialTiming::Fast;
         SettingsImage record;
         SettingsImage readBack;   // the verification's read-back copy, kept between writes
         ServiceChoice choice;     // the write's options from the check boxes

@@ -23,7 +23,7 @@
 
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_edits.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/field_problem.h"

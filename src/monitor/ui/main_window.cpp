@@ -23,7 +23,7 @@
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
 #include "monitor/ui/poll_session.h"
@@ -352,7 +352,8 @@ void Cmonitor::startPolling() {
     // user's settings live.
     link::ConnectionSettings connection = connection_;
     connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
-    session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_));
+    session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
+                                             link::loadSerialTiming(store_));
     stopRequested_ = false;
     runStep(Step::Start);
 }

@@ -25,9 +25,10 @@ struct PollResult {
 
 class PollSession {
 public:
-    // devicePath: the serial device the port number stands for, resolved by the window.
+    // devicePath: the serial device the port number stands for, and timing: how serial
+    // replies end, both read from the user's settings by the window.
     PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
-                const std::string& devicePath);
+                const std::string& devicePath, link::SerialTiming timing = link::SerialTiming::Fast);
     PollSession(const PollSession&) = delete;
     PollSession& operator=(const PollSession&) = delete;
 

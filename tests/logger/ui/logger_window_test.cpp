@@ -17,7 +17,7 @@
 
 #include "common/settings_store.h"
 #include "config/ui/kit/field_edits.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
