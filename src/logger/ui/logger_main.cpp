@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/ui/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::setUpApplication(app, kavrel::Program::Logger);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel-Logger"));
     // "/wrdat" among the words of the command line saves the line descriptions read from

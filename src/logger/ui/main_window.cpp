@@ -23,6 +23,7 @@
 
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_edits.h"
+#include "common/qt/port_picker.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
@@ -137,7 +138,7 @@ void Crejestrator::buildControls() {
     auto* grid = new QGridLayout(connection);
     auto* comRow = new QHBoxLayout;
     comRow->addWidget(new QLabel(QStringLiteral("Port COM"), connection));
-    comRow->addWidget(comEdit_);
+    comRow->addWidget(withPortPicker(comEdit_, store_));
     comRow->addSpacing(12);
     comRow->addWidget(fixedSpeedBox_);
     comRow->addStretch();
@@ -445,7 +446,7 @@ void Crejestrator::changeLogging() {
 QMessageBox* Crejestrator::makeAboutBox() {
     auto* box = new QMessageBox(this);
     box->setWindowTitle(QStringLiteral("O programie"));
-    box->setIcon(QMessageBox::Information);
+    box->setIconPixmap(windowIcon().pixmap(32, 32));
     box->setText(QStringLiteral("Kavrel-Logger, wersja 3.5E"));
     box->setStandardButtons(QMessageBox::Ok);
     return box;
