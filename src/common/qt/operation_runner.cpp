@@ -67,9 +67,7 @@ private:
     std::shared_ptr<std::atomic<bool>> abandoned_;
 };
 
-namespace {
-
-QMessageBox::Icon boxIcon(MessageIcon icon) {
+QMessageBox::Icon messageBoxIcon(MessageIcon icon) {
     switch (icon) {
     case MessageIcon::Information: return QMessageBox::Information;
     case MessageIcon::Warning: return QMessageBox::Warning;
@@ -80,11 +78,9 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-} // namespace
-
 OperationRunner::OperationRunner(QWidget* window) : QObject(window), window_(window) {
     showMessage_ = [this](const QString& text, MessageIcon icon) {
-        QMessageBox box(boxIcon(icon), window_ ? window_->windowTitle() : QString(), text, QMessageBox::Ok, window_);
+        QMessageBox box(messageBoxIcon(icon), window_ ? window_->windowTitle() : QString(), text, QMessageBox::Ok, window_);
         box.exec();
     };
     askQuestion_ = [this](const QString& text) {

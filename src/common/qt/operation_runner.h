@@ -5,6 +5,7 @@
 // takes copies when it starts and hands its results back in the call that ends it.
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -17,6 +18,9 @@
 class QWidget;
 
 namespace kavrel {
+
+// The message box icon that shows an operation's message icon.
+QMessageBox::Icon messageBoxIcon(MessageIcon icon);
 
 class OperationRunner : public QObject {
     Q_OBJECT

@@ -62,17 +62,6 @@ QString defaultFileChoice(QWidget* parent, const QString& lastName) {
     return dialog.selectedFiles().first();
 }
 
-QMessageBox::Icon boxIcon(MessageIcon icon) {
-    switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Warning: return QMessageBox::Warning;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::None: break;
-    }
-    return QMessageBox::NoIcon;
-}
-
 } // namespace
 
 Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, QWidget* parent)
@@ -84,7 +73,7 @@ Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, Q
     periodDialog_ = new Czakres(this);
     print_ = [](QWidget* parent, const PrintRequest& request) { printHistory(parent, request); };
     showMessage_ = [this](const QString& text, MessageIcon icon) {
-        QMessageBox box(boxIcon(icon), windowTitle(), text, QMessageBox::Ok, this);
+        QMessageBox box(messageBoxIcon(icon), windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
     };
     chooseFile_ = [this](const QString& lastName) { return defaultFileChoice(this, lastName); };
