@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <iostream>
 #include <ostream>
-#include <unistd.h>
 
 #include "cli/commands.h"
+#include "common/file_names.h"
 #include "common/win1250.h"
 #include "logger/commands/module_commands.h"
 #include "logger/descriptions/line_descriptions.h"
@@ -111,7 +111,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
     // The question of the clear button needs someone to answer it; refuse before the
     // module is touched.
-    if (parsed.action == "clear" && !parsed.yes && !::isatty(STDIN_FILENO))
+    if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
         return usageError(context, "clear asks for confirmation on a terminal; give --yes to clear without asking");
 
     link::ModuleLink moduleLink(link::LinkVariant::logger());
@@ -152,7 +152,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     ExportRequest request;
     request.separateComma = args.comma;
     request.folder = std::filesystem::current_path();
-    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(args.output); };
+    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;
     const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;

@@ -1,14 +1,23 @@
 // kavrel: the command-line tool for the Kavrel module.
-#include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
-#include <netdb.h>
-#include <arpa/inet.h>
-#include <unistd.h>
 #include <vector>
 
-#include "cli/commands.h"
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "common/win32/console.h"
+#include "common/win32/registry_store.h"
+#else
+#include <QCoreApplication>
+#include <arpa/inet.h>
+#include <netdb.h>
+
 #include "common/qt/qsettings_store.h"
+#endif
+
+#include "cli/commands.h"
 #include "link/connection_settings.h"
 #include "link/serial_port.h"
 
@@ -21,7 +30,11 @@ void printUsage(std::ostream& out) {
     out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
            "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
            "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
+#ifdef _WIN32
+           "  --com N             serial port COMn\n"
+#else
            "  --com N             serial port COMn (KAVREL_COMn or /dev/ttyS<n-1>)\n"
+#endif
            "  --device PATH       a serial device by its path\n"
            "\nCOMMANDS:\n";
     for (const auto& command : commands()) {
@@ -33,6 +46,14 @@ void printUsage(std::ostream& out) {
 
 // HOST may be a name; the link takes dotted IPv4.
 bool resolveHost(const std::string& host, std::string& dotted) {
+#ifdef _WIN32
+    // The resolver needs Winsock started; the link starts its own for each connection.
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    struct Cleanup {
+        ~Cleanup() { ::WSACleanup(); }
+    } cleanup;
+#endif
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -54,8 +75,17 @@ bool parsePositive(const std::string& text, int maximum, int& value) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    win32::useUtf8Console();
+    const std::vector<std::string> args = win32::utf8Arguments();
+    RegistryStore userSettings;   // HKEY_CURRENT_USER, shared with the windows
+#else
     QCoreApplication application(argc, argv); // for QSettings: the configurator's saved connection
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    QSettingsStore userSettings;
+#endif
 
     ConnectionChoice connection;
     bool chosen = false;
@@ -106,7 +136,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    QSettingsStore userSettings;
     if (!chosen) {
         const link::ConnectionSettings saved = link::loadConnectionSettings(userSettings);
         connection.tcp = saved.tcpMode;
@@ -125,7 +154,7 @@ int main(int argc, char** argv) {
             std::cout << command.usage;
             return kExitOk;
         }
-        TerminalObserver observer(std::cerr, ::isatty(STDERR_FILENO) != 0);
+        TerminalObserver observer(std::cerr, isTerminal(stderr));
         CliContext context{connection, std::cout, std::cerr, observer, {}};
         return command.run(context, rest);
     }
