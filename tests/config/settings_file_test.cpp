@@ -73,7 +73,7 @@ TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
     const auto saved = contents(path("moduł.kvl"));
     ASSERT_EQ(saved.size(), kSettingsSize);
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.bytes().begin()));
-    EXPECT_EQ(fs::directory_iterator(folder_)->path().filename(), "moduł.kvl") << "no temporary file is left";
+    EXPECT_EQ(pathToUtf8(fs::directory_iterator(folder_)->path().filename()), "moduł.kvl") << "no temporary file is left";
 
     SettingsImage loaded;
     loaded.setText(Field::Pin, "old");
