@@ -70,6 +70,14 @@ missing_port() {
 }
 check "a missing COM port exits 1 with the Polish message" missing_port
 
+refused_timeouts() {
+  # The null device opens like a port but refuses the time-outs: the message comes, the
+  # exchange goes on (and finds no module there).
+  kavrel --device '\\.\NUL' version > /dev/null 2> t.err
+  [ $? -eq 1 ] && grep -q 'Błąd wpisu timeouts !' t.err && grep -q 'Brak odpowiedzi' t.err
+}
+check "time-outs refused: the message, then the exchange goes on" refused_timeouts
+
 usage() { kavrel --com x version > /dev/null 2>&1; [ $? -eq 2 ]; }
 check "a usage error exits 2" usage
 
