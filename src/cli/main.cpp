@@ -19,7 +19,7 @@
 
 #include "cli/commands.h"
 #include "link/connection_settings.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 
 namespace {
 

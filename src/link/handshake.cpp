@@ -32,6 +32,14 @@ void fail(OperationObserver& observer, const std::string& box, const std::string
     observer.status(status);
 }
 
+// Opens the link for the configurator or the monitor. Time-outs refused by the serial
+// driver are reported and the port is used as the driver left it.
+int openReporting(ModuleLink& link, int comPort, OperationObserver& observer) {
+    const int opened = link.open(comPort);
+    if (opened == kLinkOk && link.timeoutsRefused()) observer.message(W("Błąd wpisu timeouts !"), MessageIcon::None);
+    return opened;
+}
+
 } // namespace
 
 std::string openFailureText(const ModuleLink& link, int comPort) {
@@ -42,7 +50,7 @@ int connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, Opera
                   FirmwareVersion& version) {
     const HandshakeTexts texts = textsFor(purpose);
     startOperation(observer);
-    if (const int opened = link.open(comPort); opened != kLinkOk) {
+    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
         const std::string text = openFailureText(link, comPort);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
@@ -70,7 +78,7 @@ void disconnectModule(ModuleLink& link) { link.close(); }
 
 int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer) {
     startOperation(observer);
-    if (const int opened = link.open(comPort); opened != kLinkOk) {
+    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
         const std::string text = openFailureText(link, comPort);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
@@ -94,7 +102,7 @@ int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer
 }
 
 int openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer) {
-    if (const int opened = link.open(comPort); opened != kLinkOk) {
+    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
         observer.message(link.tcpMode() ? W("Błąd połączenia TCP/IP !") : comPortText(comPort), MessageIcon::Error);
         return opened;
     }

@@ -1,12 +1,13 @@
 #include "link/module_link.h"
 
+#include "link/reply_frames.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>
 
-#include "link/tcp_client.h"
 
 namespace kavrel::link {
 namespace {
@@ -20,16 +21,13 @@ constexpr std::uint32_t kShortQueryLimitMs = 500;
 constexpr std::uint32_t kFixedAreaLimitMs = 1000;
 constexpr std::uint32_t kFixedBufferLimitMs = 300;
 constexpr const char kSpeedSwitch[] = "*S115!";
+constexpr std::size_t kSerialQueueBytes = 1024;
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool endsWith(const std::uint8_t* data, std::size_t count, std::string_view tail) {
-    return count >= tail.size() && std::memcmp(data + count - tail.size(), tail.data(), tail.size()) == 0;
-}
-
 } // namespace
 
-ModuleLink::ModuleLink(LinkVariant variant) : variant_(variant) {}
+ModuleLink::ModuleLink(LinkVariant variant) : variant_(variant), transports_(platformTransports()) {}
 
 ModuleLink::~ModuleLink() = default;
 
@@ -51,16 +49,21 @@ int ModuleLink::open(int comPort, bool fastSpeed) {
 int ModuleLink::openTcp() {
     connected_ = false;
     const auto port = static_cast<std::uint16_t>(tcpPort_);
-    const int result = connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_, transport_);
-    connected_ = result == kTcpConnected;
-    return result;
+    TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_);
+    if (opened.result == kTcpConnected && !opened.connection) opened.result = kTcpNotConnected;
+    if (opened.result == kTcpConnected) transport_ = std::move(opened.connection);
+    connected_ = opened.result == kTcpConnected;
+    return opened.result;
 }
 
 int ModuleLink::openSerial(int comPort, bool fastSpeed) {
     const std::string path = resolveDevice_ ? resolveDevice_(comPort) : serialDevicePath(comPort);
     serialSpeed_ = kSlowSpeed;
-    transport_ = openSerialPort(path, kSlowSpeed);
-    if (!transport_) return kLinkFailed;
+    timeoutsRefused_ = false;
+    SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
+    if (!opened.port) return kLinkFailed;
+    transport_ = std::move(opened.port);
+    timeoutsRefused_ = opened.timeoutsRefused;
     serialOpen_ = true;
     if (variant_.loggerSerialOpening) {
         if (fastSpeed) {
@@ -73,7 +76,7 @@ int ModuleLink::openSerial(int comPort, bool fastSpeed) {
                 pause(60);
             }
             serialSpeed_ = kFastSpeed;
-            setSerialSpeed(*transport_, kFastSpeed);
+            transport_->setSpeed(kFastSpeed);
         }
         pause(200);
         transport_->discardInput(kFlushBytes);
@@ -103,26 +106,9 @@ bool ModuleLink::writeSerial(const std::uint8_t* data, std::size_t size) {
 }
 
 std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count) {
-    using Clock = std::chrono::steady_clock;
     const auto& t = variant_.serialTimeouts;
-    const auto started = Clock::now();
-    const auto total = started + std::chrono::milliseconds(t.readMultiplier * count + t.readConstant);
-    auto gapEnd = total; // the interval counts only once the first byte has arrived
-    std::size_t got = 0;
-    while (got < count) {
-        const auto now = Clock::now();
-        const auto end = std::min(total, gapEnd);
-        if (now >= end) break;
-        const int wait = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count()) + 1;
-        const ReadOutcome r = transport_->readSome(buffer + got, count - got, wait);
-        if (r.status == ReadStatus::Data) {
-            got += r.count;
-            gapEnd = Clock::now() + std::chrono::milliseconds(t.readInterval);
-        } else if (r.status != ReadStatus::NoData) {
-            break; // the device went away: what arrived is all there is
-        }
-    }
-    return got;
+    const TimedReadLimits limits{t.readInterval, t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant};
+    return transport_->readTimed(buffer, count, limits);
 }
 
 bool ModuleLink::sendTcp(const std::uint8_t* data, std::size_t size) {
@@ -167,20 +153,16 @@ int ModuleLink::sendCommandTcp(std::string_view command) {
     }
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
-    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count, [&](std::size_t n) {
-        if (n < 3) return false;
-        if (!isVersionQuery) return endsWith(area, n, "OK\r");
-        return area[0] == 'O' && area[1] == 'K' && area[2] == kCR && area[n - 1] == kCR;
-    });
+    // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
+    // complete only with the CR that ends the version text, not at its "OK" line.
+    const ReplyFrame replyFrame = isVersionQuery ? ReplyFrame::Version : ReplyFrame::Command;
+    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count,
+                                    [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return kLinkNothingReceived;
     if (wait == TcpWait::Failed) return kLinkReceiveError;
     // No closing "OK" in time, or a full area without one, is as good as no answer.
     if (wait != TcpWait::Complete) return kLinkFailed;
-    if (isVersionQuery) {
-        const auto* text = area + 3;
-        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(text, kCR, count - 3));
-        storeVersionText(text, cr ? static_cast<std::size_t>(cr - text) : count - 3);
-    }
+    if (isVersionQuery) storeVersionText(area + 3, versionTextEnd(area, count) - 3);
     return kLinkOk;
 }
 
@@ -231,10 +213,9 @@ int ModuleLink::queryTcp(std::string_view command) {
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
     const bool shortReplies = shortReplyMode_;
-    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count, [&](std::size_t n) {
-        if (n < 4) return false;
-        return shortReplies ? area[n - 1] == kCR : endsWith(area, n, "\rOK\r");
-    });
+    const ReplyFrame replyFrame = shortReplies ? ReplyFrame::ShortQuery : ReplyFrame::Query;
+    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count,
+                                    [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return kLinkNothingReceived;
     if (wait == TcpWait::Failed) return kLinkReceiveError;
     // A reply cut off by the limit, or by the size of the area, is returned as received.

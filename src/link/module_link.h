@@ -21,7 +21,7 @@
 
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
-#include "link/serial_port.h"
+#include "link/serial_device.h"
 #include "link/transport.h"
 
 namespace kavrel::link {
@@ -57,10 +57,16 @@ public:
     void setTcpPort(std::uint32_t port) { tcpPort_ = port; }
     std::uint32_t tcpPort() const { return tcpPort_; }
     void setDevicePathResolver(DevicePathResolver resolver) { resolveDevice_ = std::move(resolver); }
+    // Where open() gets its serial port and TCP connection from (the platform's by default;
+    // tests put a scripted double here).
+    void setTransportFactory(std::shared_ptr<TransportFactory> transports) { transports_ = std::move(transports); }
 
     int open(int comPort, bool fastSpeed = false);
     void close();
     bool isOpen() const;
+    // The last serial open succeeded but the driver kept its previous time-outs; the
+    // configurator and the monitor tell the user and go on.
+    bool timeoutsRefused() const { return timeoutsRefused_; }
 
     int sendCommand(std::string_view command);
     int query(std::string_view command);
@@ -118,8 +124,10 @@ private:
     bool shortReplyMode_ = false;
     bool serialOpen_ = false;
     bool connected_ = false;
+    bool timeoutsRefused_ = false;
     int serialSpeed_ = kSlowSpeed;
-    std::unique_ptr<FdTransport> transport_;
+    std::shared_ptr<TransportFactory> transports_;
+    std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;
     IntervalTimer timer_;
 };

@@ -1,9 +1,16 @@
-// The byte pipe under the module link: a serial port or a TCP connection. The link's
-// exchange logic (framing, time limits, result codes) sits above this and is written once.
+// The byte pipe under the module link: a serial port or a TCP connection, and the factory
+// that opens them on this platform. The link's exchange logic (framing, frame-aware reads,
+// time limits, result codes) sits above this and is written once; posix/ and win32/ hold
+// the implementations.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/interval_timer.h"
+#include "link/link_variant.h"
 
 namespace kavrel::link {
 
@@ -19,17 +26,73 @@ struct ReadOutcome {
     std::size_t count = 0;
 };
 
+// The end rules of the protocol's serial read: it ends when count bytes have arrived,
+// intervalMs after the last byte once one has arrived, or totalMs after it began.
+struct TimedReadLimits {
+    std::uint32_t intervalMs;
+    std::uint32_t totalMs;
+};
+
 class Transport {
 public:
+    // Closing is destruction: the port or socket is released here.
     virtual ~Transport() = default;
 
     // Waits at most waitMs (0: only looks) for input and reads at most maxBytes of it.
     virtual ReadOutcome readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) = 0;
+    // The serial read of the original timing. The default is built on readSome; a platform
+    // whose driver applies these limits itself may hand them to it.
+    virtual std::size_t readTimed(std::uint8_t* buffer, std::size_t count, const TimedReadLimits& limits);
     // Writes every byte, giving up after limitMs; false when not all could be written.
     virtual bool writeAll(const std::uint8_t* data, std::size_t size, int limitMs) = 0;
     // Throws away input that is waiting: one look of at most maxBytes on a socket,
     // the whole input queue on a serial port.
     virtual void discardInput(std::size_t maxBytes) = 0;
+    // Serial: changes the line speed, same framing. False when refused or not a serial port.
+    virtual bool setSpeed(int baud) {
+        (void)baud;
+        return false;
+    }
 };
+
+// What a serial open is asked for: the device (a path, or "\\.\COMn"), the line speed
+// (8N1, no flow control), the driver's time-outs and queue sizes where the platform has them.
+struct SerialRequest {
+    std::string device;
+    int baud = 9600;
+    SerialTimeouts timeouts{};
+    std::size_t queueBytes = 1024;
+};
+
+struct SerialOpenResult {
+    std::unique_ptr<Transport> port;   // nullptr: missing, in use, or not a serial device
+    bool timeoutsRefused = false;      // open, but the driver kept its previous time-outs
+};
+
+// Result codes of a TCP open, shared by every platform.
+enum TcpConnectResult : int {
+    kTcpConnected = 0,
+    kTcpNotConnected = 1,    // nothing answered within the limit, or the address is not dotted IPv4
+    kTcpNoSocketLibrary = 3, // the socket library could not be started (Winsock)
+    kTcpNoSocket = 4,
+    kTcpNoNonBlocking = 5,
+};
+
+struct TcpOpenResult {
+    int result = kTcpNotConnected;
+    std::unique_ptr<Transport> connection;   // set only with kTcpConnected
+};
+
+class TransportFactory {
+public:
+    virtual ~TransportFactory() = default;
+    virtual SerialOpenResult openSerial(const SerialRequest& request) = 0;
+    // Connects to address:port within limitMs measured on timer (the timer is started here).
+    virtual TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
+                                     IntervalTimer& timer) = 0;
+};
+
+// The transports of the platform the program was built for.
+std::shared_ptr<TransportFactory> platformTransports();
 
 } // namespace kavrel::link

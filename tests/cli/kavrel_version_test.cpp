@@ -47,6 +47,12 @@ TEST(KavrelVersion, PrintsTheTextAndItsFieldsOverTcpAndSerial) {
     const ToolRun serial = runKavrel("--com 4 version", "KAVREL_COM4=" + sim.ptyPath());
     EXPECT_EQ(serial.exitCode, 0) << serial.err;
     EXPECT_EQ(serial.out, tcp.out);
+
+    // A converter that cuts the reply into small TCP segments.
+    sim.setFaults({.splitBytes = 3, .splitDelayMs = 5});
+    const ToolRun pieces = runKavrel("--tcp 127.0.0.1:" + std::to_string(sim.port()) + " version");
+    EXPECT_EQ(pieces.exitCode, 0) << pieces.err;
+    EXPECT_EQ(pieces.out, tcp.out);
 }
 
 TEST(KavrelVersion, FailuresSayWhatHappenedInPolish) {

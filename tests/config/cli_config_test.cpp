@@ -74,6 +74,26 @@ TEST(ConfigCommand, ReadEditWriteAndReadBackForEachVersion) {
     fs::remove_all(folder);
 }
 
+TEST(ConfigCommand, WriteThroughAVersionReplyInPiecesSendsEveryLine) {
+    const fs::path file = fs::temp_directory_path() / ("kavrel-cli-split-" + std::to_string(::getpid()) + ".kvl");
+    SettingsImage image;
+    image.setText(Field::Pin, "1234");
+    image.setText(Field::Url0, "srv.example.pl");
+    ASSERT_EQ(saveSettingsFile(file.string(), image), FileResult::Ok);
+    std::vector<std::string> journals[2];
+    for (const int pieces : {0, 3}) {
+        SimWithConfig sim("Kavrel V3.6EL", {}, {.splitBytes = pieces, .splitDelayMs = 5});
+        Tool tool;
+        EXPECT_EQ(tool.run(sim.fixture, {"write", file.string()}), 0) << pieces << tool.err.str();
+        EXPECT_NE(tool.err.str().find("weryfikacja OK"), std::string::npos) << pieces;
+        journals[pieces ? 1 : 0] = sim.module->journal();
+    }
+    // The lines of the later versions (APN, e-mail, extended lines, time settings) too.
+    EXPECT_EQ(journals[1], journals[0]);
+    EXPECT_GT(journals[0].size(), 40u);
+    fs::remove(file);
+}
+
 TEST(ConfigCommand, DumpDiffAndBadInput) {
     const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-dump-" + std::to_string(::getpid()));
     fs::create_directories(folder);

@@ -39,14 +39,16 @@ TEST(ModuleLinkTcp, VersionReplyInOnePieceAndInTwo) {
     }
 }
 
-TEST(ModuleLinkTcp, AFirstPieceOfOnlyOkEndsTheVersionExchangeWithAnEmptyText) {
+TEST(ModuleLinkTcp, VersionReplyInSmallPiecesIsCollectedToTheEndOfItsText) {
     SimFixture sim;
-    sim.setFaults({.splitBytes = 3, .splitDelayMs = 200});
+    // The first piece is the "OK" line alone: the exchange goes on to the text's CR.
+    sim.setFaults({.splitBytes = 3, .splitDelayMs = 5});
     ModuleLink link;
     sim.useTcp(link);
     ASSERT_EQ(link.open(1), kLinkOk);
     EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
-    EXPECT_EQ(link.versionText(), "");
+    EXPECT_EQ(link.versionText(), "Kavrel V3.6EL");
+    EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);  // and nothing of it is left for the next exchange
 }
 
 TEST(ModuleLinkTcp, QueryReplyCutOffByTheLimitIsReturnedAsReceived) {

@@ -1,4 +1,6 @@
-#include "link/fd_transport.h"
+#include "link/posix/fd_transport.h"
+
+#include "link/posix/serial_port.h"
 
 #include <cerrno>
 #include <chrono>
@@ -7,7 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace kavrel::link {
+namespace kavrel::link::posix {
 namespace {
 
 // poll() for one event, restarting after signals with the time that is left.
@@ -75,4 +77,6 @@ void FdTransport::discardInput(std::size_t maxBytes) {
     }
 }
 
-} // namespace kavrel::link
+bool FdTransport::setSpeed(int baud) { return !isSocket_ && setSerialSpeed(fd_, baud); }
+
+} // namespace kavrel::link::posix

@@ -1,15 +1,12 @@
-#include "link/serial_port.h"
+#include "link/posix/serial_port.h"
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include "common/registry_key.h"
-
-namespace kavrel::link {
+namespace kavrel::link::posix {
 namespace {
 
 speed_t speedConstant(int baud) {
@@ -60,18 +57,6 @@ std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int b
     return port;
 }
 
-bool setSerialSpeed(FdTransport& port, int baud) { return applyLineSettings(port.fd(), baud); }
+bool setSerialSpeed(int fd, int baud) { return applyLineSettings(fd, baud); }
 
-std::string serialDevicePath(int portNumber, const SettingsStore* userSettings) {
-    const std::string name = "COM" + std::to_string(portNumber);
-    if (const char* fromEnvironment = std::getenv(("KAVREL_" + name).c_str()); fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
-    if (userSettings && userSettings->keyExists(kSerialPortsKey)) {
-        if (auto stored = userSettings->read(kSerialPortsKey, name)) {
-            if (const auto* path = std::get_if<std::string>(&*stored); path && !path->empty()) return *path;
-        }
-    }
-    return "/dev/ttyS" + std::to_string(portNumber > 0 ? portNumber - 1 : 0);
-}
-
-} // namespace kavrel::link
+} // namespace kavrel::link::posix

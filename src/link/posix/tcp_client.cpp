@@ -1,4 +1,4 @@
-#include "link/tcp_client.h"
+#include "link/posix/tcp_client.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -10,7 +10,9 @@
 #include <thread>
 #include <unistd.h>
 
-namespace kavrel::link {
+#include "link/posix/fd_transport.h"
+
+namespace kavrel::link::posix {
 namespace {
 
 constexpr int kWritableWaitMs = 1000;   // each wait for the connection lasts at most 1 s
@@ -18,21 +20,20 @@ constexpr int kRetryPauseMs = 100;      // pause before trying a refused connect
 
 } // namespace
 
-int connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs, IntervalTimer& timer,
-               std::unique_ptr<FdTransport>& connection) {
-    connection.reset();
+TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
+                         IntervalTimer& timer) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return kTcpNotConnected;
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {kTcpNotConnected, nullptr};
 
     timer.start();
     for (;;) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-        if (fd < 0) return kTcpNoSocket;
+        if (fd < 0) return {kTcpNoSocket, nullptr};
         auto socket = std::make_unique<FdTransport>(fd, true);
         const int flags = ::fcntl(fd, F_GETFL, 0);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return kTcpNoNonBlocking;
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return {kTcpNoNonBlocking, nullptr};
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // command lines go out at once
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
@@ -48,19 +49,18 @@ int connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32
                 socklen_t length = sizeof error;
                 ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
                 if (error == 0) {
-                    connection = std::move(socket);
-                    return kTcpConnected;
+                    return {kTcpConnected, std::move(socket)};
                 }
                 refused = true;
             } else if (ready < 0 && errno != EINTR) {
                 refused = true;
             }
-            if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) return kTcpNotConnected;
+            if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
         }
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs) return kTcpNotConnected;
+        if (timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
     }
 }
 
-} // namespace kavrel::link
+} // namespace kavrel::link::posix

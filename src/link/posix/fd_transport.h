@@ -4,7 +4,7 @@
 
 #include "link/transport.h"
 
-namespace kavrel::link {
+namespace kavrel::link::posix {
 
 class FdTransport : public Transport {
 public:
@@ -16,12 +16,13 @@ public:
     ReadOutcome readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) override;
     bool writeAll(const std::uint8_t* data, std::size_t size, int limitMs) override;
     void discardInput(std::size_t maxBytes) override;
+    bool setSpeed(int baud) override;
 
     int fd() const { return fd_; }
 
-protected:
+private:
     int fd_;
     bool isSocket_;
 };
 
-} // namespace kavrel::link
+} // namespace kavrel::link::posix

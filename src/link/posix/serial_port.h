@@ -1,0 +1,19 @@
+// Opening a serial device with termios: the module's line settings on a POSIX port.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "link/posix/fd_transport.h"
+
+namespace kavrel::link::posix {
+
+// Opens the device for exclusive reading and writing and sets 8 data bits, no parity,
+// one stop bit, no flow control, raw bytes, at the given speed. nullptr when the device
+// is missing, in use or not a terminal.
+std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int baud);
+
+// Changes the line speed of an open port (same framing); false when refused.
+bool setSerialSpeed(int fd, int baud);
+
+} // namespace kavrel::link::posix

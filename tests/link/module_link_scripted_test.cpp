@@ -1,0 +1,91 @@
+// The link's use of its transports, through the scripted double: what open asks the
+// platform for, what it reports, and replies given byte for byte.
+#include <gtest/gtest.h>
+
+#include "link/handshake.h"
+#include "support/recording_observer.h"
+#include "support/scripted_transport.h"
+
+using namespace kavrel;
+using namespace kavrel::link;
+using kavrel::testing::RecordingObserver;
+using kavrel::testing::scriptLink;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+void answerHandshake(kavrel::testing::TransportScript& script, const std::string& version) {
+    script.replies["HALT!"] = {"OK\r"};
+    script.replies["DEBUG=0"] = {"OK\r"};
+    script.replies["VER?"] = {"OK\r" + version + "\r"};
+}
+
+} // namespace
+
+TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOnly) {
+    for (const bool refused : {false, true}) {
+        ModuleLink link;
+        auto script = scriptLink(link);
+        script->timeoutsRefused = refused;
+        answerHandshake(*script, "Kavrel V2.7E");
+        RecordingObserver observer;
+        FirmwareVersion version;
+        ASSERT_EQ(connectModule(link, 12, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+        EXPECT_EQ(observer.only("message"), refused ? Calls{"message[none]: Błąd wpisu timeouts !"} : Calls{});
+        EXPECT_EQ(version.versionCode, 0x27);  // and the port is used as it is
+        EXPECT_EQ(script->opened, Calls{"serial COM12 9600"});
+
+        ModuleLink monitor(LinkVariant::monitor());
+        auto monitorScript = scriptLink(monitor);
+        monitorScript->timeoutsRefused = refused;
+        answerHandshake(*monitorScript, "Kavrel V3.6EL");
+        RecordingObserver monitorObserver;
+        ASSERT_EQ(openMonitorLink(monitor, 1, monitorObserver), kLinkOk);
+        EXPECT_EQ(monitorObserver.only("message").size(), refused ? 1u : 0u);
+
+        ModuleLink logger(LinkVariant::logger());
+        auto loggerScript = scriptLink(logger);
+        loggerScript->timeoutsRefused = refused;
+        RecordingObserver loggerObserver;
+        ASSERT_EQ(openLoggerLink(logger, 1, false, loggerObserver), kLinkOk);
+        EXPECT_TRUE(loggerObserver.calls.empty());
+    }
+}
+
+TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransport) {
+    ModuleLink link(LinkVariant::logger());
+    auto script = scriptLink(link);
+    script->input = {"stale"};
+    ASSERT_EQ(link.open(3, true), kLinkOk);
+    EXPECT_EQ(script->written, (Calls{"*S115!\r", "*S115!\r"}));
+    EXPECT_EQ(script->speeds, std::vector<int>{115200});
+    EXPECT_EQ(link.serialSpeed(), 115200);
+    EXPECT_TRUE(script->input.empty());  // the settle ends with the input discarded
+    link.close();
+    EXPECT_EQ(script->closes, 1);
+}
+
+TEST(ModuleLinkScripted, TcpOpenResultsOfThePlatformPassThrough) {
+    for (const int result : {kTcpNotConnected, kTcpNoSocketLibrary, kTcpNoSocket, kTcpNoNonBlocking}) {
+        ModuleLink link;
+        auto script = scriptLink(link);
+        script->tcpResult = result;
+        link.setTcpMode(true);
+        link.setModuleAddress("10.0.0.5");
+        link.setTcpPort(2101);
+        EXPECT_EQ(link.open(1), result);
+        EXPECT_FALSE(link.isOpen());
+        EXPECT_EQ(script->opened, Calls{"tcp 10.0.0.5:2101"});
+    }
+}
+
+TEST(ModuleLinkScripted, SerialReplyBytesAsGiven) {
+    ModuleLink link;
+    auto script = scriptLink(link);
+    script->replies["VER?"] = {"OK\rV\r"};
+    script->replies["HALT!"] = {"\r\nOK\r"};
+    ASSERT_EQ(link.open(1), kLinkOk);
+    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    EXPECT_EQ(link.versionText(), "V  ");   // CR and NUL shown as spaces
+    EXPECT_EQ(link.sendCommand("HALT!"), kLinkBadReply);
+}
