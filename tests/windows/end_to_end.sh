@@ -36,7 +36,8 @@ tcp=$(sed -n 's/^tcp=//p' sim.out)
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com12"
 
-version_com7() { kavrel --com 7 version > v.txt 2> v.err && grep -q '^Kavrel V3.6EL$' v.txt && grep -q 'versionCode=0x36 E=1 L=1' v.txt; }
+# Console output has Windows line ends: "Kavrel V3.6EL" CR LF.
+version_com7() { kavrel --com 7 version > v.txt 2> v.err && grep -q $'^Kavrel V3.6EL\r$' v.txt && grep -q 'versionCode=0x36 E=1 L=1' v.txt; }
 check "version over COM7" version_com7
 
 version_com12() { kavrel --com 12 version > v12.txt 2>&1 && grep -q 'V3.6EL' v12.txt; }
