@@ -1,12 +1,25 @@
 #include "cli/cli_context.h"
 
 #include <iostream>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "common/win1250.h"
 
 namespace kavrel::cli {
 
 std::string toTerminal(const std::string& cp1250Text) { return cp1250::toUtf8(cp1250Text); }
+
+bool isTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return ::_isatty(::_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
 
 TerminalObserver::TerminalObserver(std::ostream& err, bool interactive) : err_(err), interactive_(interactive) {}
 

@@ -2,6 +2,7 @@
 // options, an observer that prints, and the output streams.
 #pragma once
 
+#include <cstdio>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -60,5 +61,8 @@ struct CliContext {
 
 // Prints a Windows-1250 text to a UTF-8 terminal.
 std::string toTerminal(const std::string& cp1250Text);
+
+// Whether the stream is an interactive terminal (a console on Windows).
+bool isTerminal(std::FILE* stream);
 
 } // namespace kavrel::cli

@@ -4,12 +4,16 @@
 #include <filesystem>
 #include <iostream>
 #include <ostream>
-#include <unistd.h>
 
+#ifdef KAVREL_CLI_PAGES
 #include <QGuiApplication>
 
-#include "cli/commands.h"
 #include "common/qt/qt_text.h"
+#include "logger/ui/print/page_drawing.h"
+#endif
+
+#include "cli/commands.h"
+#include "common/file_names.h"
 #include "common/win1250.h"
 #include "logger/commands/module_commands.h"
 #include "logger/descriptions/line_descriptions.h"
@@ -19,7 +23,6 @@
 #include "logger/print/print_period.h"
 #include "logger/print/print_table.h"
 #include "logger/protocol/session.h"
-#include "logger/ui/print/page_drawing.h"
 
 namespace kavrel::cli {
 namespace {
@@ -128,7 +131,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
     // The question of the clear button needs someone to answer it; refuse before the
     // module is touched.
-    if (parsed.action == "clear" && !parsed.yes && !::isatty(STDIN_FILENO))
+    if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
         return usageError(context, "clear asks for confirmation on a terminal; give --yes to clear without asking");
 
     link::ModuleLink moduleLink(link::LinkVariant::logger());
@@ -171,7 +174,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     ExportRequest request;
     request.separateComma = args.comma;
     request.folder = std::filesystem::current_path();
-    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(args.output); };
+    request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;
     const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;
@@ -194,6 +197,12 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
 // "Wydruk" with the pages written into a PDF file instead of the printer: the download
 // for printing into the temporary file, the lines of the period, the same pages.
 int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
+#ifndef KAVREL_CLI_PAGES
+    (void)session;
+    (void)args;
+    context.err << "kavrel logger: print is not part of this build (it draws pages with Qt)\n";
+    return kExitFailure;
+#else
     // Pages are drawn with fonts, which only a GUI application (offscreen) provides.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         context.err << "kavrel logger: print needs the tool's own start (a GUI application on the offscreen platform)\n";
@@ -232,6 +241,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     }
     context.out << args.pdf << "\n";
     return kExitOk;
+#endif
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "common/file_names.h"
 #include "common/win1250.h"
 #include "monitor/poller.h"
 
@@ -120,7 +121,7 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
 
     MonitorSettings settings;
     if (options.settingsFile) {
-        const int loaded = loadMonitorSettings(*options.settingsFile, settings);
+        const int loaded = loadMonitorSettings(pathFromUtf8(*options.settingsFile), settings);
         if (loaded != kSettingsLoaded) {
             context.observer.message(loaded == kSettingsNotOpened ? W("Błąd otwarcia pliku do odczytu ustawień")
                                                                   : W("Niepoprawny format pliku z ustawieniami"),
@@ -138,7 +139,7 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     context.configure(moduleLink);
     TerminalMonitorView view(context.observer);
     MonitorPoller poller(moduleLink, settings, view, context.clock);
-    if (options.csvFile) poller.setLogFile(std::filesystem::path(*options.csvFile));
+    if (options.csvFile) poller.setLogFile(pathFromUtf8(*options.csvFile));
 
     interrupted = false;
     const auto previousHandler = std::signal(SIGINT, onInterrupt);

@@ -42,7 +42,9 @@ const std::vector<Command>& commands() {
          "Every action connects and reads the status first. --fixed-speed keeps a serial link at\n"
          "9600 baud instead of switching to 115200.\n",
          runLogger},
+#ifdef KAVREL_CLI_PORTS
         {"ports", "list the serial ports and map COM numbers to devices", portsUsage(), runPorts},
+#endif
     };
     return table;
 }

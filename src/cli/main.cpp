@@ -1,16 +1,25 @@
 // kavrel: the command-line tool for the Kavrel module.
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <netdb.h>
-#include <arpa/inet.h>
-#include <unistd.h>
 #include <vector>
 
-#include "cli/commands.h"
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "common/win32/console.h"
+#include "common/win32/registry_store.h"
+#else
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <arpa/inet.h>
+#include <netdb.h>
+
 #include "common/qt/qsettings_store.h"
+#endif
+
+#include "cli/commands.h"
 #include "link/connection_settings.h"
 #include "link/serial_device.h"
 
@@ -23,8 +32,12 @@ void printUsage(std::ostream& out) {
     out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
            "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
            "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
+#ifdef _WIN32
+           "  --com N             serial port COMn\n"
+#else
            "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
            "                      it to, or /dev/ttyS<n-1>)\n"
+#endif
            "  --device PATH       a serial device by its path\n"
            "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
            "                      (for a converter or module that misbehaves with the fast mode)\n"
@@ -38,6 +51,14 @@ void printUsage(std::ostream& out) {
 
 // HOST may be a name; the link takes dotted IPv4.
 bool resolveHost(const std::string& host, std::string& dotted) {
+#ifdef _WIN32
+    // The resolver needs Winsock started; the link starts its own for each connection.
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    struct Cleanup {
+        ~Cleanup() { ::WSACleanup(); }
+    } cleanup;
+#endif
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -59,7 +80,14 @@ bool parsePositive(const std::string& text, int maximum, int& value) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    win32::useUtf8Console();
+    const std::vector<std::string> args = win32::utf8Arguments();
+    RegistryStore userSettings;   // HKEY_CURRENT_USER, shared with the windows
+#else
+    const std::vector<std::string> args(argv + 1, argv + argc);
     // QSettings (the configurator's saved connection) needs an application; drawing pages
     // for a PDF needs fonts, which a GUI application on the offscreen platform provides
     // without a display.
@@ -70,6 +98,8 @@ int main(int argc, char** argv) {
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
+    QSettingsStore userSettings;
+#endif
 
     ConnectionChoice connection;
     bool chosen = false;
@@ -124,7 +154,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    QSettingsStore userSettings;
     if (!chosen) {
         const link::ConnectionSettings saved = link::loadConnectionSettings(userSettings);
         connection.tcp = saved.tcpMode;
@@ -144,7 +173,7 @@ int main(int argc, char** argv) {
             std::cout << command.usage;
             return kExitOk;
         }
-        TerminalObserver observer(std::cerr, ::isatty(STDERR_FILENO) != 0);
+        TerminalObserver observer(std::cerr, isTerminal(stderr));
         CliContext context{connection, std::cout, std::cerr, observer, {}};
         return command.run(context, rest);
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/file_names.h"
 #include "common/win1250.h"
 
 namespace kavrel::monitor {
@@ -88,7 +89,7 @@ bool appendLogRow(const std::filesystem::path& file, int rowNumber, const LocalD
 }
 
 std::filesystem::path logFilePath(const MonitorSettings& settings) {
-    return std::filesystem::path(cp1250::toUtf8(settings.resultsFile));
+    return pathFromUtf8(cp1250::toUtf8(settings.resultsFile));
 }
 
 } // namespace kavrel::monitor

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include "common/win1250.h"
 
@@ -7,7 +11,16 @@ using namespace kavrel;
 
 namespace {
 
-// Converts one byte with the C library's own Windows-1250 table, an independent source.
+// Converts one byte with the system's own Windows-1250 table, an independent source.
+#ifdef _WIN32
+std::u32string iconvDecode(unsigned char byte) {
+    const char in[1] = {static_cast<char>(byte)};
+    wchar_t out[2] = {};
+    const int n = ::MultiByteToWideChar(1250, MB_ERR_INVALID_CHARS, in, 1, out, 2);
+    if (n != 1) return U"";
+    return std::u32string(1, static_cast<char32_t>(out[0]));
+}
+#else
 std::u32string iconvDecode(unsigned char byte) {
     iconv_t cd = iconv_open("UTF-32LE", "CP1250");
     if (cd == reinterpret_cast<iconv_t>(-1)) return U"!";
@@ -21,6 +34,7 @@ std::u32string iconvDecode(unsigned char byte) {
     if (r == static_cast<size_t>(-1)) return U"";
     return std::u32string(out, (sizeof out - outLeft) / sizeof(char32_t));
 }
+#endif
 
 } // namespace
 

@@ -1,15 +1,20 @@
 // Settings files byte for byte, and saves that fail without losing the previous file.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "common/file_names.h"
 #include "config/model/settings_file.h"
 #include "support/recording_observer.h"
 
@@ -20,23 +25,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
+int processId() {
+#ifdef _WIN32
+    return ::_getpid();
+#else
+    return ::getpid();
+#endif
+}
+
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("kavrel-file-" + std::to_string(::getpid()) + "-" +
+        folder_ = fs::temp_directory_path() / ("kavrel-file-" + std::to_string(processId()) + "-" +
                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
     void TearDown() override { fs::remove_all(folder_); }
-    std::string path(const std::string& name) const { return (folder_ / name).string(); }
+    // File names are UTF-8 texts, as the programs hold them, on every platform.
+    std::string path(const std::string& name) const { return pathToUtf8(folder_ / pathFromUtf8(name)); }
 
     static std::vector<std::uint8_t> contents(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(pathFromUtf8(file), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     static void writeBytes(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+        std::ofstream(pathFromUtf8(file), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                     static_cast<std::streamsize>(bytes.size()));
     }
     // A record in which every byte, reserved ones included, has its own value.
@@ -59,7 +73,7 @@ TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
     const auto saved = contents(path("moduł.kvl"));
     ASSERT_EQ(saved.size(), kSettingsSize);
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.bytes().begin()));
-    EXPECT_EQ(fs::directory_iterator(folder_)->path().filename(), "moduł.kvl") << "no temporary file is left";
+    EXPECT_EQ(pathToUtf8(fs::directory_iterator(folder_)->path().filename()), "moduł.kvl") << "no temporary file is left";
 
     SettingsImage loaded;
     loaded.setText(Field::Pin, "old");
@@ -145,6 +159,7 @@ TEST_F(SettingsFileTest, SaveThatCannotOpenItsFileSaysSo) {
                                                         "status: Błąd otwarcia pliku do zapisu"}));
 }
 
+#ifndef _WIN32 // the file-size limit is POSIX's
 TEST_F(SettingsFileTest, SaveWhoseWritingFailsKeepsTheOldFile) {
     const std::vector<std::uint8_t> old(3608, 0x55);
     writeBytes(path("keep.kvl"), old);
@@ -165,3 +180,4 @@ TEST_F(SettingsFileTest, SaveWhoseWritingFailsKeepsTheOldFile) {
     EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Błąd zapisu pliku, poprzedni plik pozostał bez zmian"});
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "temporary file removed";
 }
+#endif

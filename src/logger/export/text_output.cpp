@@ -1,11 +1,13 @@
 #include "logger/export/text_output.h"
 
+#include "common/file_names.h"
+
 namespace kavrel::logger {
 
 bool TextOutput::create(const std::filesystem::path& path) {
     close();
     failed_ = false;
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = openFile(path, "wb");
     return file_ != nullptr;
 }
 

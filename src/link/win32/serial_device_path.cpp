@@ -1,0 +1,10 @@
+#include "link/serial_device.h"
+
+namespace kavrel::link {
+
+// "\\.\COMn" for every n: the plain "COMn" names only reach COM1 to COM9.
+std::string serialDevicePath(int portNumber, const SettingsStore*) {
+    return "\\\\.\\COM" + std::to_string(portNumber);
+}
+
+} // namespace kavrel::link

@@ -1,0 +1,148 @@
+#include "link/win32/tcp_client.h"
+
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <thread>
+
+namespace kavrel::link::win32 {
+namespace {
+
+constexpr int kWritableWaitMs = 1000;   // each wait for the connection lasts at most 1 s
+constexpr int kRetryPauseMs = 100;      // pause before trying a refused connection again
+constexpr int kWouldBlock = WSAEWOULDBLOCK; // 10035: the operation is under way
+
+// Waits at most waitMs for the socket to become readable (or writable); > 0 when it did.
+int waitFor(SOCKET socket, bool forWriting, int waitMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval limit{waitMs / 1000, (waitMs % 1000) * 1000};
+    return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+}
+
+bool setNonBlocking(SOCKET socket, bool on) {
+    u_long argument = on ? 1 : 0;
+    return ::ioctlsocket(socket, FIONBIO, &argument) == 0;
+}
+
+// One start of Winsock, released when the owner goes unless handed on.
+class WinsockStart {
+public:
+    WinsockStart() {
+        WSADATA data;
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockStart() {
+        if (started_) ::WSACleanup();
+    }
+    WinsockStart(const WinsockStart&) = delete;
+    WinsockStart& operator=(const WinsockStart&) = delete;
+    bool started() const { return started_; }
+    void handOn() { started_ = false; }
+
+private:
+    bool started_ = false;
+};
+
+} // namespace
+
+TcpConnection::~TcpConnection() {
+    ::closesocket(socket_);
+    ::WSACleanup();
+}
+
+ReadOutcome TcpConnection::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
+    if (maxBytes == 0) return {ReadStatus::NoData, 0};
+    const int ready = waitFor(socket_, false, waitMs < 0 ? 0 : waitMs);
+    if (ready == SOCKET_ERROR) return {ReadStatus::Error, 0};
+    if (ready == 0) return {ReadStatus::NoData, 0};
+    const int size = maxBytes < 0x7fffffff ? static_cast<int>(maxBytes) : 0x7fffffff;
+    const int n = ::recv(socket_, reinterpret_cast<char*>(buffer), size, 0);
+    if (n > 0) return {ReadStatus::Data, static_cast<std::size_t>(n)};
+    if (n == 0) return {ReadStatus::Closed, 0};
+    return {::WSAGetLastError() == kWouldBlock ? ReadStatus::NoData : ReadStatus::Error, 0};
+}
+
+bool TcpConnection::writeAll(const std::uint8_t* data, std::size_t size, int limitMs) {
+    // The socket stays non-blocking; each part waits for room, so no send outlasts the limit.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (size > 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (waitFor(socket_, true, left > 0 ? static_cast<int>(left) : 0) <= 0) return false;
+        const int chunk = size < 0x7fffffff ? static_cast<int>(size) : 0x7fffffff;
+        const int n = ::send(socket_, reinterpret_cast<const char*>(data), chunk, 0);
+        if (n == SOCKET_ERROR && ::WSAGetLastError() == kWouldBlock) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void TcpConnection::discardInput(std::size_t maxBytes) {
+    char scratch[4096];
+    while (maxBytes > 0) {
+        const int chunk = maxBytes < sizeof scratch ? static_cast<int>(maxBytes) : static_cast<int>(sizeof scratch);
+        const int n = ::recv(socket_, scratch, chunk, 0);
+        if (n <= 0) return;
+        maxBytes -= static_cast<std::size_t>(n);
+        if (n < chunk) return; // one look: nothing more was waiting
+    }
+}
+
+TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
+                         IntervalTimer& timer) {
+    WinsockStart winsock;
+    if (!winsock.started()) return {kTcpNoSocketLibrary, nullptr};
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {kTcpNotConnected, nullptr};
+
+    timer.start();
+    for (;;) {
+        const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (socket == INVALID_SOCKET) return {kTcpNoSocket, nullptr};
+        if (!setNonBlocking(socket, true)) {
+            ::closesocket(socket);
+            return {kTcpNoNonBlocking, nullptr};
+        }
+        const BOOL one = TRUE;
+        ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+        // The immediate result is normally WSAEWOULDBLOCK (the connection is under way).
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+
+        bool refused = false;
+        while (!refused) {
+            const std::uint32_t elapsedBefore = timer.elapsedMs();
+            const int remaining = timer.remainingMs(limitMs);
+            const int ready = waitFor(socket, true, remaining < kWritableWaitMs ? remaining : kWritableWaitMs);
+            if (ready > 0) {
+                int error = 0;
+                int length = sizeof error;
+                ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+                if (error == 0) {
+                    winsock.handOn();
+                    return {kTcpConnected, std::make_unique<TcpConnection>(socket)};
+                }
+                refused = true;
+            } else if (ready == SOCKET_ERROR) {
+                refused = true;
+            }
+            if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) {
+                ::closesocket(socket);
+                return {kTcpNotConnected, nullptr};
+            }
+        }
+        ::closesocket(socket);
+        // A refused attempt is made again until the limit, as a module whose server is just
+        // starting is still reached; refusal alone never ends the wait early.
+        const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        if (timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
+    }
+}
+
+} // namespace kavrel::link::win32
