@@ -80,13 +80,23 @@ bool SerialPort::read(std::uint8_t* buffer, std::size_t count, DWORD& got) {
 
 ReadOutcome SerialPort::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
     if (maxBytes == 0) return {ReadStatus::NoData, 0};
-    // MAXDWORD, MAXDWORD, n: what is waiting at once, else the first bytes within n ms.
-    // MAXDWORD, 0, 0: only what is waiting.
-    const bool set = waitMs > 0 ? useReadTimeouts(MAXDWORD, MAXDWORD, static_cast<DWORD>(waitMs))
-                                : useReadTimeouts(MAXDWORD, 0, 0);
-    if (!set) return {ReadStatus::Error, 0};
     DWORD got = 0;
-    if (!read(buffer, maxBytes, got)) return {ReadStatus::Error, 0};
+    if (waitMs > 0) {
+        // A plain total time-out for the first byte (interval and multiplier off): the one
+        // mode every driver and emulation honours the same way.
+        if (!useReadTimeouts(0, 0, static_cast<DWORD>(waitMs))) return {ReadStatus::Error, 0};
+        if (!read(buffer, 1, got)) return {ReadStatus::Error, 0};
+        if (got == 0) return {ReadStatus::NoData, 0};
+        ++buffer;
+        --maxBytes;
+    }
+    // MAXDWORD, 0, 0: only what is already waiting, at once.
+    if (maxBytes > 0) {
+        if (!useReadTimeouts(MAXDWORD, 0, 0)) return {ReadStatus::Error, 0};
+        DWORD more = 0;
+        if (!read(buffer, maxBytes, more)) return got > 0 ? ReadOutcome{ReadStatus::Data, got} : ReadOutcome{ReadStatus::Error, 0};
+        got += more;
+    }
     return got > 0 ? ReadOutcome{ReadStatus::Data, got} : ReadOutcome{ReadStatus::NoData, 0};
 }
 
