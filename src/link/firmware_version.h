@@ -12,12 +12,27 @@ struct FirmwareVersion {
     char variantLetter = 0;  // the last other capital letter after the number, 0 if none
 
     bool operator==(const FirmwareVersion&) const = default;
-};
 
-// Thresholds the configurator compares versionCode with.
-enum FirmwareThreshold : int {
-    kV17 = 0x17, kV19 = 0x19, kV20 = 0x20, kV22 = 0x22, kV25 = 0x25,
-    kV26 = 0x26, kV27 = 0x27, kV28 = 0x28, kV29 = 0x29, kV36 = 0x36,
+    // What the firmware knows, by version: each threshold is written here and only here.
+    constexpr bool fromV17() const { return versionCode >= 0x17; }
+    constexpr bool fromV19() const { return versionCode >= 0x19; }
+    constexpr bool fromV20() const { return versionCode >= 0x20; }
+    constexpr bool fromV20WithE() const { return fromV20() && eFlag; }
+    constexpr bool fromV22() const { return versionCode >= 0x22; }
+    constexpr bool fromV25() const { return versionCode >= 0x25; }
+    constexpr bool fromV26() const { return versionCode >= 0x26; }
+    constexpr bool fromV27() const { return versionCode >= 0x27; }
+    constexpr bool fromV28() const { return versionCode >= 0x28; }
+    constexpr bool fromV36() const { return versionCode >= 0x36; }
+
+    // E-mail settings ("APN?"): an "E" firmware from V2.0, every firmware from V2.7.
+    constexpr bool hasMail() const { return fromV20WithE() || fromV27(); }
+    // The e-mail addresses ("EAD?") only on an "E" firmware.
+    constexpr bool hasMailAddresses() const { return hasMail() && eFlag; }
+    // The operator choice (COPS) from V2.9, and on V2.8 of variant D and later.
+    constexpr bool hasOperatorChoice() const {
+        return versionCode >= 0x29 || (versionCode == 0x28 && variantLetter >= 'D' && variantLetter <= 'Z');
+    }
 };
 
 // Fills a version from a version text. The version is the first "V" or "v" among the

@@ -101,9 +101,10 @@ std::uint8_t textToDelay(std::string_view text) {
 }
 
 LineCategory lineCategory(std::uint8_t icfg, std::uint8_t scfg) {
-    const int type = scfg & 0x07;
-    if (icfg & 0x80) return (type == 1 || type == 5) ? LineCategory::Humidity : LineCategory::Temperature;
-    return type == 3 ? LineCategory::Scaled : LineCategory::Voltage;
+    const int type = scfg & kSensorTypeMask;
+    if (icfg & kLineSensorBit)
+        return (type == kHumiditySensor || type == kCombinedHumidity) ? LineCategory::Humidity : LineCategory::Temperature;
+    return type == kScaledValue ? LineCategory::Scaled : LineCategory::Voltage;
 }
 
 LineCategory extendedCategory(std::uint8_t xtyp) {

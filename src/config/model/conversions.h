@@ -43,7 +43,22 @@ std::uint8_t textToDelay(std::string_view text);
 
 enum class LineCategory { Voltage, Temperature, Humidity, Scaled };
 
-// From ICFGn (bit 7: the line has a sensor) and SCFGn (bits 0..2: type code).
+// An input line's sensor: ICFGn bit 7 says the line has one, SCFGn bits 0..2 say which.
+inline constexpr std::uint8_t kLineSensorBit = 0x80;
+inline constexpr std::uint8_t kSensorTypeMask = 0x07;
+
+// The type codes of SCFGn bits 0..2.
+enum SensorTypeCode : std::uint8_t {
+    kAnalogTemperatureSensor = 0,  // "T"
+    kHumiditySensor = 1,           // "RH"
+    kDigitalTemperatureSensor = 2, // "D"
+    kScaledValue = 3,              // "S": y=Ax+B, with or without the sensor bit
+    kCombinedTemperature = 4,      // "TR": temperature of a temperature-and-humidity sensor
+    kCombinedHumidity = 5,         // "RR": humidity of a temperature-and-humidity sensor
+    kPt100Sensor = 6,              // "PT"
+};
+
+// From ICFGn and SCFGn.
 LineCategory lineCategory(std::uint8_t icfg, std::uint8_t scfg);
 inline LineCategory lineCategory(const SettingsImage& image, int line) {
     return lineCategory(image.byte(Field::Icfg, line), image.byte(Field::Scfgn, line));

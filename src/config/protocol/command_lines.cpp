@@ -24,14 +24,32 @@ std::string joinRange(const SettingsImage& s, Field id, int from, int to) {
     return line;
 }
 
-std::string threeDigits(std::span<const std::uint8_t> bytes, std::size_t count) {
-    std::string text;
-    char item[8];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(item, sizeof item, i == 0 ? "%03d" : ",%03d", bytes[i]);
-        text += item;
+// "RCFG=1,2,3": one key whose values are the one-byte fields given, in order.
+std::string valueList(const SettingsImage& s, std::initializer_list<Field> fields) {
+    std::string line = std::string(fieldInfo(*fields.begin()).key) + "=";
+    bool first = true;
+    for (const Field id : fields) {
+        line += (first ? "" : ",") + std::to_string(s.byte(id));
+        first = false;
     }
-    return text;
+    return line;
+}
+
+// "RPTHR=000,128,007", "ALMD=001,002": the three bytes of an hour mask, or every element of
+// a numbered byte field, three digits each.
+std::string threeDigitList(const SettingsImage& s, Field id) {
+    const FieldInfo& info = fieldInfo(id);
+    std::string line = std::string(info.key) + "=";
+    char item[8];
+    auto add = [&](std::uint8_t value) {
+        std::snprintf(item, sizeof item, line.back() == '=' ? "%03d" : ",%03d", value);
+        line += item;
+    };
+    if (info.kind == FieldKind::HourMask)
+        for (std::size_t i = 0; i < 3; ++i) add(s.element(id)[i]);
+    else
+        for (int n = info.first; n <= info.last(); ++n) add(s.byte(id, n));
+    return line;
 }
 
 std::string withNumber(const char* format, int n) {
@@ -45,31 +63,31 @@ using Applies = bool (*)(const SettingsImage&, const FirmwareVersion&);
 using Format = std::string (*)(const SettingsImage&, const FirmwareVersion&, int n);
 
 bool always(const SettingsImage&, const FirmwareVersion&) { return true; }
-bool from19(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV19; }
-bool from20(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV20; }
-bool from20E(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV20 && v.eFlag; }
-bool from22(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV22; }
-bool from25(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV25; }
+bool from19(const SettingsImage&, const FirmwareVersion& v) { return v.fromV19(); }
+bool from20(const SettingsImage&, const FirmwareVersion& v) { return v.fromV20(); }
+bool from20E(const SettingsImage&, const FirmwareVersion& v) { return v.fromV20WithE(); }
+bool from22(const SettingsImage&, const FirmwareVersion& v) { return v.fromV22(); }
+bool from25(const SettingsImage&, const FirmwareVersion& v) { return v.fromV25(); }
 bool extension(const SettingsImage& s, const FirmwareVersion& v) {
-    return v.versionCode >= link::kV25 && (s.byte(Field::Mcfg2) & 0x01);
+    return v.fromV25() && extendedLinesOn(s);
 }
-bool extensionTypes(const SettingsImage& s, const FirmwareVersion& v) { return extension(s, v) && v.versionCode >= link::kV28; }
-bool from26(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV26; }
-bool from27(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV27; }
+bool extensionTypes(const SettingsImage& s, const FirmwareVersion& v) { return extension(s, v) && v.fromV28(); }
+bool from26(const SettingsImage&, const FirmwareVersion& v) { return v.fromV26(); }
+bool from27(const SettingsImage&, const FirmwareVersion& v) { return v.fromV27(); }
 bool httpOn(const SettingsImage& s, const FirmwareVersion& v) {
-    return v.versionCode >= link::kV27 && s.byte(Field::Thtp) != 0 && s.byte(Field::Thtp) != 255;
+    return v.fromV27() && httpNotificationsOn(s);
 }
-bool from36(const SettingsImage&, const FirmwareVersion& v) { return v.versionCode >= link::kV36; }
+bool from36(const SettingsImage&, const FirmwareVersion& v) { return v.fromV36(); }
 
 int apnLast(const FirmwareVersion& v) { return v.eFlag ? 6 : 2; }
 
 struct Row {
     Applies applies;
-    int first;
-    int last;
+    int first = 0;          // the line is sent for n = first..last
+    int last = 0;
     Format format;
-    const char* box;      // UTF-8, "%d" takes n; nullptr: a "HALT!" whose answer is not examined
-    const char* status;
+    const char* box = nullptr;  // UTF-8, "%d" takes n; nullptr: a "HALT!" whose answer is not examined
+    const char* status = nullptr;
     int progressBase = -1;  // progress after the line: base + step * n
     int progressStep = 0;
     bool secondTry = false;
@@ -82,120 +100,153 @@ std::string halt(const SettingsImage&, const FirmwareVersion&, int) { return "HA
 #define KAVREL_NO_ANSWER "Brak odpowiedzi z modułu Kavrel "
 
 const std::array kRows = {
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Pin), assignment(s, Field::Num, 0), assignment(s, Field::Num, 1)});
         },
-        "Brak odpowiedzi (PIN)", "Błąd zapisu ustawień (1)", 10},
-    Row{always, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 2, 3); },
-        "Brak odpowiedzi (NUM2)", "Błąd zapisu ustawień (2)", 20},
-    Row{always, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 4, 5); },
-        "Brak odpowiedzi (NUM 4)", "Błąd zapisu ustawień (3)", 30},
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
+        .box = "Brak odpowiedzi (PIN)", .status = "Błąd zapisu ustawień (1)", .progressBase = 10},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 2, 3); },
+        .box = "Brak odpowiedzi (NUM2)", .status = "Błąd zapisu ustawień (2)", .progressBase = 20},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 4, 5); },
+        .box = "Brak odpowiedzi (NUM 4)", .status = "Błąd zapisu ustawień (3)", .progressBase = 30},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Trpt), assignment(s, Field::Scfg), assignment(s, Field::Hist1),
                          assignment(s, Field::Hist2)});
         },
-        "Brak odpowiedzi (TRPT)", "Błąd zapisu ustawień (4)", 35},
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
-            char line[96];
-            std::snprintf(line, sizeof line, "RCFG=%d,%d,%d CLIP=%d,%d CTRL=%d,%d CSDC=%d", s.byte(Field::Rcfg1),
-                          s.byte(Field::Rcfg2), s.byte(Field::Rcfg3), s.byte(Field::Clip1), s.byte(Field::Clip2),
-                          s.byte(Field::Ctrl1), s.byte(Field::Ctrl2), s.byte(Field::Csdc));
-            return std::string(line);
+        .box = "Brak odpowiedzi (TRPT)", .status = "Błąd zapisu ustawień (4)", .progressBase = 35},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+            return join({valueList(s, {Field::Rcfg1, Field::Rcfg2, Field::Rcfg3}),
+                         valueList(s, {Field::Clip1, Field::Clip2}), valueList(s, {Field::Ctrl1, Field::Ctrl2}),
+                         assignment(s, Field::Csdc)});
         },
-        "Brak odpowiedzi (RCFG)", "Błąd zapisu ustawień (5)", 45},
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
+        .box = "Brak odpowiedzi (RCFG)", .status = "Błąd zapisu ustawień (5)", .progressBase = 45},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Mcfg1), assignment(s, Field::Slim)});
         },
-        "Brak odpowiedzi", "Błąd zapisu ustawień (6)", 47},
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) { return "RPTHR=" + threeDigits(s.element(Field::Rpthr), 3); },
-        "Brak odpowiedzi (RPTHR)", "Błąd zapisu ustawień (6a)", 48},
-    Row{always, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
-            const std::array<std::uint8_t, 2> almd{s.byte(Field::Almd, 1), s.byte(Field::Almd, 2)};
-            return "ALMD=" + threeDigits(almd, 2) + " " + assignment(s, Field::Cops);
+        .box = "Brak odpowiedzi", .status = "Błąd zapisu ustawień (6)", .progressBase = 47},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return threeDigitList(s, Field::Rpthr); },
+        .box = "Brak odpowiedzi (RPTHR)", .status = "Błąd zapisu ustawień (6a)", .progressBase = 48},
+    Row{.applies = always,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+            return join({threeDigitList(s, Field::Almd), assignment(s, Field::Cops)});
         },
-        "Brak odpowiedzi (ALMD,COPS)", "Błąd zapisu ustawień (6b)", 50},
-    Row{always, 0, 0, halt, nullptr, nullptr},
-    Row{always, 0, 9, [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Sms, n); },
-        KAVREL_NO_ANSWER "(SMS%d)", "Błąd zapisu treści SMS", 50, 2, true},
-    Row{always, 0, 0, halt, nullptr, nullptr},
-    Row{always, 1, 8,
-        [](const SettingsImage& s, const FirmwareVersion&, int n) {
+        .box = "Brak odpowiedzi (ALMD,COPS)", .status = "Błąd zapisu ustawień (6b)", .progressBase = 50},
+    Row{.applies = always, .format = halt},
+    Row{.applies = always, .first = 0, .last = 9,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Sms, n); },
+        .box = KAVREL_NO_ANSWER "(SMS%d)", .status = "Błąd zapisu treści SMS",
+        .progressBase = 50, .progressStep = 2, .secondTry = true},
+    Row{.applies = always, .format = halt},
+    Row{.applies = always, .first = 1, .last = 8,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) {
             return join({assignment(s, Field::Icfg, n), assignment(s, Field::Ulo, n), assignment(s, Field::Uhi, n),
                          assignment(s, Field::Scfgn, n)});
         },
-        KAVREL_NO_ANSWER "(ICFG%d)", "Błąd zapisu ustawień wejść", 70, 2},
-    Row{always, 0, 0, halt, nullptr, nullptr},
-    Row{always, 1, 6, [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ocfg, n); },
-        KAVREL_NO_ANSWER "(OCFG%d)", "Błąd zapisu ustawień wyjść", 86, 2},
-    Row{from19, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Logt); },
-        KAVREL_NO_ANSWER "(LOGT)", "Błąd zapisu LOGT"},
-    Row{from19, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) { return "GRDHR=" + threeDigits(s.element(Field::Grdhr), 3); },
-        "Brak odpowiedzi (GRDHR)", "Błąd zapisu ustawień (GRDHR)"},
-    Row{from22, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 1, 4); },
-        KAVREL_NO_ANSWER "(ADEL1)", "Błąd zapisu ADEL(1)", 90},
-    Row{from22, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 5, 8); },
-        KAVREL_NO_ANSWER "(ADEL5)", "Błąd zapisu ADEL(5)", 100},
-    Row{from20, 0, 0, halt, nullptr, nullptr, 0},
-    Row{from20, 0, 6, [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Apn, n); },
-        KAVREL_NO_ANSWER "(APN%d)", "Błąd zapisu APN", 0, 5, false, -1, apnLast},
-    Row{from20E, 0, 5, [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ead, n); },
-        KAVREL_NO_ANSWER "(EAD%d)", "Błąd zapisu EAD", 30, 5},
-    Row{from20E, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 1, 4); },
-        KAVREL_NO_ANSWER "(SEML1)", "Błąd zapisu SEML(1)", 70},
-    Row{from20E, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 5, 8); },
-        KAVREL_NO_ANSWER "(SEML5)", "Błąd zapisu SEML(5)", 90},
-    Row{from20E, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) { return join({assignment(s, Field::Slog), assignment(s, Field::Slgt)}); },
-        KAVREL_NO_ANSWER "(SLOG)", "Błąd zapisu SLOG"},
-    Row{from25, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) { return join({assignment(s, Field::Mcfg2), assignment(s, Field::Sxml)}); },
-        KAVREL_NO_ANSWER "(MCFG2)", "Błąd zapisu MCFG"},
-    Row{extension, 0, 0, halt, nullptr, nullptr, 0},
-    Row{extension, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 1, 6); },
-        KAVREL_NO_ANSWER "(XCFG1)", "Błąd zapisu XCFG1", 10},
-    Row{extension, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 7, 12); },
-        KAVREL_NO_ANSWER "(XCFG7)", "Błąd zapisu XCFG7", 12},
-    Row{extension, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 13, 17); },
-        KAVREL_NO_ANSWER "(XCFG13)", "Błąd zapisu XCFG13", 15},
-    Row{extensionTypes, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
+        .box = KAVREL_NO_ANSWER "(ICFG%d)", .status = "Błąd zapisu ustawień wejść",
+        .progressBase = 70, .progressStep = 2},
+    Row{.applies = always, .format = halt},
+    Row{.applies = always, .first = 1, .last = 6,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ocfg, n); },
+        .box = KAVREL_NO_ANSWER "(OCFG%d)", .status = "Błąd zapisu ustawień wyjść",
+        .progressBase = 86, .progressStep = 2},
+    Row{.applies = from19,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Logt); },
+        .box = KAVREL_NO_ANSWER "(LOGT)", .status = "Błąd zapisu LOGT"},
+    Row{.applies = from19,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return threeDigitList(s, Field::Grdhr); },
+        .box = "Brak odpowiedzi (GRDHR)", .status = "Błąd zapisu ustawień (GRDHR)"},
+    Row{.applies = from22,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 1, 4); },
+        .box = KAVREL_NO_ANSWER "(ADEL1)", .status = "Błąd zapisu ADEL(1)", .progressBase = 90},
+    Row{.applies = from22,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 5, 8); },
+        .box = KAVREL_NO_ANSWER "(ADEL5)", .status = "Błąd zapisu ADEL(5)", .progressBase = 100},
+    Row{.applies = from20, .format = halt, .progressBase = 0},
+    Row{.applies = from20, .first = 0, .last = 6,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Apn, n); },
+        .box = KAVREL_NO_ANSWER "(APN%d)", .status = "Błąd zapisu APN",
+        .progressBase = 0, .progressStep = 5, .lastOf = apnLast},
+    Row{.applies = from20E, .first = 0, .last = 5,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ead, n); },
+        .box = KAVREL_NO_ANSWER "(EAD%d)", .status = "Błąd zapisu EAD", .progressBase = 30, .progressStep = 5},
+    Row{.applies = from20E,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 1, 4); },
+        .box = KAVREL_NO_ANSWER "(SEML1)", .status = "Błąd zapisu SEML(1)", .progressBase = 70},
+    Row{.applies = from20E,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 5, 8); },
+        .box = KAVREL_NO_ANSWER "(SEML5)", .status = "Błąd zapisu SEML(5)", .progressBase = 90},
+    Row{.applies = from20E,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+            return join({assignment(s, Field::Slog), assignment(s, Field::Slgt)});
+        },
+        .box = KAVREL_NO_ANSWER "(SLOG)", .status = "Błąd zapisu SLOG"},
+    Row{.applies = from25,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+            return join({assignment(s, Field::Mcfg2), assignment(s, Field::Sxml)});
+        },
+        .box = KAVREL_NO_ANSWER "(MCFG2)", .status = "Błąd zapisu MCFG"},
+    Row{.applies = extension, .format = halt, .progressBase = 0},
+    Row{.applies = extension,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 1, 6); },
+        .box = KAVREL_NO_ANSWER "(XCFG1)", .status = "Błąd zapisu XCFG1", .progressBase = 10},
+    Row{.applies = extension,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 7, 12); },
+        .box = KAVREL_NO_ANSWER "(XCFG7)", .status = "Błąd zapisu XCFG7", .progressBase = 12},
+    Row{.applies = extension,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 13, 17); },
+        .box = KAVREL_NO_ANSWER "(XCFG13)", .status = "Błąd zapisu XCFG13", .progressBase = 15},
+    Row{.applies = extensionTypes,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Xtyp1), assignment(s, Field::Xlo1), assignment(s, Field::Xhi1),
                          assignment(s, Field::Xtyp9), assignment(s, Field::Xlo9), assignment(s, Field::Xhi9)});
         },
-        KAVREL_NO_ANSWER "(XTYP1)", "Błąd zapisu XTYP1", 17},
-    Row{extension, 1, 17, [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Xms, n); },
-        KAVREL_NO_ANSWER "(XMS%d)", "Błąd zapisu XMS", 15, 5},
-    Row{from26, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::NumExt, 6, 8); },
-        "Brak odpowiedzi (NUM6)", "Błąd zapisu ustawień (NUM6)", 25, 0, false, 10},
-    Row{from26, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::NumExt, 9, 10); },
-        "Brak odpowiedzi (NUM9)", "Błąd zapisu ustawień (NUM9)", 50},
-    Row{from26, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Atim); },
-        "Brak odpowiedzi (ATIM)", "Błąd zapisu ustawień (ATIM)", 60},
-    Row{from26, 1, 8,
-        [](const SettingsImage& s, const FirmwareVersion&, int n) {
+        .box = KAVREL_NO_ANSWER "(XTYP1)", .status = "Błąd zapisu XTYP1", .progressBase = 17},
+    Row{.applies = extension, .first = 1, .last = 17,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Xms, n); },
+        .box = KAVREL_NO_ANSWER "(XMS%d)", .status = "Błąd zapisu XMS", .progressBase = 15, .progressStep = 5},
+    Row{.applies = from26,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::NumExt, 6, 8); },
+        .box = "Brak odpowiedzi (NUM6)", .status = "Błąd zapisu ustawień (NUM6)",
+        .progressBase = 25, .progressBefore = 10},
+    Row{.applies = from26,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+            return joinRange(s, Field::NumExt, 9, 10);
+        },
+        .box = "Brak odpowiedzi (NUM9)", .status = "Błąd zapisu ustawień (NUM9)", .progressBase = 50},
+    Row{.applies = from26,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Atim); },
+        .box = "Brak odpowiedzi (ATIM)", .status = "Błąd zapisu ustawień (ATIM)", .progressBase = 60},
+    Row{.applies = from26, .first = 1, .last = 8,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int n) {
             return join({assignment(s, Field::Ecfg, n), assignment(s, Field::Scla, n), assignment(s, Field::Sclb, n)});
         },
-        "Błąd zapisu ustawień (ECFG%d)", "Błąd zapisu ustawień (ECFG%d)", 60, 5},
-    Row{from27, 0, 0,
-        [](const SettingsImage& s, const FirmwareVersion&, int) {
+        .box = "Błąd zapisu ustawień (ECFG%d)", .status = "Błąd zapisu ustawień (ECFG%d)",
+        .progressBase = 60, .progressStep = 5},
+    Row{.applies = from27,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Thtp), assignment(s, Field::Nuid), assignment(s, Field::Tgac)});
         },
-        KAVREL_NO_ANSWER "(THTP)", "Błąd zapisu THTP"},
-    Row{httpOn, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url0); },
-        KAVREL_NO_ANSWER "(URL0)", "Błąd zapisu URL0"},
-    Row{httpOn, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url1); },
-        KAVREL_NO_ANSWER "(URL1)", "Błąd zapisu URL1"},
-    Row{from27, 0, 0, [](const SettingsImage& s, const FirmwareVersion& v, int) { return "URL2=" + url2Text(s, v); },
-        KAVREL_NO_ANSWER "(URL2)", "Błąd zapisu URL2"},
-    Row{from36, 0, 0, [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Wkd, 1, 3); },
-        KAVREL_NO_ANSWER "(WKD1)", "Błąd zapisu WKD"},
+        .box = KAVREL_NO_ANSWER "(THTP)", .status = "Błąd zapisu THTP"},
+    Row{.applies = httpOn,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url0); },
+        .box = KAVREL_NO_ANSWER "(URL0)", .status = "Błąd zapisu URL0"},
+    Row{.applies = httpOn,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url1); },
+        .box = KAVREL_NO_ANSWER "(URL1)", .status = "Błąd zapisu URL1"},
+    Row{.applies = from27,
+        .format = [](const SettingsImage& s, const FirmwareVersion& v, int) {
+            return std::string(fieldInfo(Field::Url2).key) + "=" + url2Text(s, v);
+        },
+        .box = KAVREL_NO_ANSWER "(URL2)", .status = "Błąd zapisu URL2"},
+    Row{.applies = from36,
+        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Wkd, 1, 3); },
+        .box = KAVREL_NO_ANSWER "(WKD1)", .status = "Błąd zapisu WKD"},
 };
 
 #undef KAVREL_NO_ANSWER
@@ -224,7 +275,7 @@ std::string assignment(const SettingsImage& image, Field id, int number) {
 
 std::string url2Text(const SettingsImage& image, const FirmwareVersion& version) {
     std::string text = image.text(Field::Url2);
-    if (version.versionCode < link::kV36) return text;
+    if (!version.fromV36()) return text;
     const std::uint8_t first = image.byte(Field::Url2Ext, 0);
     if (first < 0x01 || first > 0x7F) return text;
     text += static_cast<char>(first);

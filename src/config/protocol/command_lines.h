@@ -3,6 +3,7 @@
 // ordered write sequence, per firmware version, as a table.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ std::string assignment(const SettingsImage& image, Field id, int number = 0);
 // The balance-check code as the module takes it: URL2's six characters, and from
 // version 3.6 on the extension characters that are set.
 std::string url2Text(const SettingsImage& image, const link::FirmwareVersion& version);
+
+// The extended lines are switched on (MCFG2 bit 0): their settings are written and verified.
+inline bool extendedLinesOn(const SettingsImage& image) { return (image.byte(Field::Mcfg2) & 0x01) != 0; }
+// HTTP notifications are switched on (THTP neither 0 nor 255): URL0 and URL1 count.
+inline bool httpNotificationsOn(const SettingsImage& image) {
+    const std::uint8_t thtp = image.byte(Field::Thtp);
+    return thtp != 0 && thtp != 255;
+}
 
 struct WriteStep {
     std::string line;

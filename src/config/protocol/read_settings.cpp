@@ -12,29 +12,35 @@ namespace {
 using link::FirmwareVersion;
 
 bool always(const FirmwareVersion&) { return true; }
-bool hasMail(const FirmwareVersion& v) { return (v.versionCode >= link::kV20 && v.eFlag) || v.versionCode >= link::kV27; }
-bool hasMailAddresses(const FirmwareVersion& v) { return hasMail(v) && v.eFlag; }
-bool hasExtendedLines(const FirmwareVersion& v) { return v.versionCode >= link::kV25; }
-bool hasExtraNumbers(const FirmwareVersion& v) { return v.versionCode >= link::kV26; }
+bool hasMail(const FirmwareVersion& v) { return v.hasMail(); }
+bool hasMailAddresses(const FirmwareVersion& v) { return v.hasMailAddresses(); }
+bool hasExtendedLines(const FirmwareVersion& v) { return v.fromV25(); }
+bool hasExtraNumbers(const FirmwareVersion& v) { return v.fromV26(); }
 
 struct ReadStep {
     bool (*applies)(const FirmwareVersion&);
-    bool haltFirst;        // "HALT!" before the query, its answer not examined
-    int progressBefore;    // -1: none
+    bool haltFirst = false;   // "HALT!" before the query, its answer not examined
+    int progressBefore = -1;  // -1: none
     const char* query;
-    FieldSet keys;         // what the reply is for: without one of them it counts as unanswered
+    FieldSet keys;            // what the reply is for: without one of them it counts as unanswered
     const char* noAnswerBox;
     const char* noAnswerStatus;
-    int progressAfter;     // -1: none
+    int progressAfter = -1;   // -1: none
 };
 
 constexpr std::array kReadSteps = {
-    ReadStep{always, false, 30, "SET?", kSetReplyKeys, "Brak odpowiedzi", "Błąd odczytu ustawień modułu", -1},
-    ReadStep{always, false, 50, "SMS?", kSmsReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści SMS", -1},
-    ReadStep{hasMail, true, 60, "APN?", kApnReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści APN", 70},
-    ReadStep{hasMailAddresses, false, -1, "EAD?", kEadReplyKeys, "Brak odpowiedzi", "Błąd odczytu treści EAD", -1},
-    ReadStep{hasExtendedLines, true, 80, "XCFG?", kXcfgReplyKeys, "Brak odpowiedzi", "Błąd odczytu XCFG", -1},
-    ReadStep{hasExtraNumbers, false, 90, "ECFG?", kEcfgReplyKeys, "Brak odpowiedzi na ECFG", "Błąd odczytu ECFG", -1},
+    ReadStep{.applies = always, .progressBefore = 30, .query = "SET?", .keys = kSetReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu ustawień modułu"},
+    ReadStep{.applies = always, .progressBefore = 50, .query = "SMS?", .keys = kSmsReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści SMS"},
+    ReadStep{.applies = hasMail, .haltFirst = true, .progressBefore = 60, .query = "APN?", .keys = kApnReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści APN", .progressAfter = 70},
+    ReadStep{.applies = hasMailAddresses, .query = "EAD?", .keys = kEadReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści EAD"},
+    ReadStep{.applies = hasExtendedLines, .haltFirst = true, .progressBefore = 80, .query = "XCFG?", .keys = kXcfgReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu XCFG"},
+    ReadStep{.applies = hasExtraNumbers, .progressBefore = 90, .query = "ECFG?", .keys = kEcfgReplyKeys,
+             .noAnswerBox = "Brak odpowiedzi na ECFG", .noAnswerStatus = "Błąd odczytu ECFG"},
 };
 
 } // namespace

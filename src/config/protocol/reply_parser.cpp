@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "common/bytes.h"
 
@@ -22,8 +23,10 @@ enum class Form : std::uint8_t {
     Url2,       // "URL2=" six characters and two extension characters
 };
 
+// A key's text comes from the field table: the field's key, then "=" ("PIN="), "x=" for a
+// numbered list ("ICFGx=1,2,..."), the number and "=" for one element of a numbered
+// text ("NUM10="), or nothing when a digit follows ("SMS3=").
 struct ReplyKey {
-    const char* key;
     Field field;
     Form form;
     Field second = Field::Pin;  // CLIP/CTRL value 2
@@ -32,59 +35,81 @@ struct ReplyKey {
 
 // In the order the keys are tried at each position.
 constexpr std::array kReplyKeys = {
-    ReplyKey{"PIN=", Field::Pin, Form::Text},
-    ReplyKey{"NUM", Field::Num, Form::DigitText},
-    ReplyKey{"NUM", Field::NumExt, Form::DigitText},
-    ReplyKey{"NUM10=", Field::NumExt, Form::Text, Field::Pin, 10},
-    ReplyKey{"TRPT=", Field::Trpt, Form::Number},
-    ReplyKey{"COPS=", Field::Cops, Form::Number},
-    ReplyKey{"RPTHR=", Field::Rpthr, Form::List},
-    ReplyKey{"ALMD=", Field::Almd, Form::List},
-    ReplyKey{"ULOx=", Field::Ulo, Form::List},
-    ReplyKey{"UHIx=", Field::Uhi, Form::List},
-    ReplyKey{"ICFGx=", Field::Icfg, Form::List},
-    ReplyKey{"SCFGx=", Field::Scfgn, Form::List},
-    ReplyKey{"OCFGx=", Field::Ocfg, Form::List},
-    ReplyKey{"SCFG=", Field::Scfg, Form::Number},
-    ReplyKey{"SLIM=", Field::Slim, Form::Number},
-    ReplyKey{"HIST1=", Field::Hist1, Form::Number},
-    ReplyKey{"HIST2=", Field::Hist2, Form::Number},
-    ReplyKey{"RCFG=", Field::Rcfg1, Form::Rcfg},
-    ReplyKey{"CLIP=", Field::Clip1, Form::ClipCtrl, Field::Clip2},
-    ReplyKey{"CTRL=", Field::Ctrl1, Form::ClipCtrl, Field::Ctrl2},
-    ReplyKey{"CSDC=", Field::Csdc, Form::Number},
-    ReplyKey{"MCFG1=", Field::Mcfg1, Form::Number},
-    ReplyKey{"MCFG2=", Field::Mcfg2, Form::Number},
-    ReplyKey{"SMS", Field::Sms, Form::DigitText},
-    ReplyKey{"LOGT=", Field::Logt, Form::Number},
-    ReplyKey{"GRDHR=", Field::Grdhr, Form::List},
-    ReplyKey{"APN", Field::Apn, Form::DigitText},
-    ReplyKey{"EAD", Field::Ead, Form::DigitText},
-    ReplyKey{"SEMLx=", Field::Seml, Form::List},
-    ReplyKey{"ADELx=", Field::Adel, Form::List},
-    ReplyKey{"SLOG=", Field::Slog, Form::Number},
-    ReplyKey{"SLGT=", Field::Slgt, Form::Number},
-    ReplyKey{"SXML=", Field::Sxml, Form::Number},
-    ReplyKey{"XCFGx=", Field::Xcfg, Form::List},
-    ReplyKey{"XMS", Field::Xms, Form::XmsText},
-    ReplyKey{"ATIM=", Field::Atim, Form::Number},
-    ReplyKey{"ECFGx=", Field::Ecfg, Form::List},
-    ReplyKey{"SCLAx=", Field::Scla, Form::List},
-    ReplyKey{"SCLBx=", Field::Sclb, Form::List},
-    ReplyKey{"THTP=", Field::Thtp, Form::Number},
-    ReplyKey{"NUID=", Field::Nuid, Form::Number},
-    ReplyKey{"TGAC=", Field::Tgac, Form::Number},
-    ReplyKey{"URL0=", Field::Url0, Form::Text},
-    ReplyKey{"URL1=", Field::Url1, Form::Text},
-    ReplyKey{"URL2=", Field::Url2, Form::Url2},
-    ReplyKey{"XTYP1=", Field::Xtyp1, Form::Number},
-    ReplyKey{"XTYP9=", Field::Xtyp9, Form::Number},
-    ReplyKey{"XLO1=", Field::Xlo1, Form::Number},
-    ReplyKey{"XHI1=", Field::Xhi1, Form::Number},
-    ReplyKey{"XLO9=", Field::Xlo9, Form::Number},
-    ReplyKey{"XHI9=", Field::Xhi9, Form::Number},
-    ReplyKey{"WKDx=", Field::Wkd, Form::List},
+    ReplyKey{Field::Pin, Form::Text},
+    ReplyKey{Field::Num, Form::DigitText},
+    ReplyKey{Field::NumExt, Form::DigitText},
+    ReplyKey{Field::NumExt, Form::Text, Field::Pin, 10},
+    ReplyKey{Field::Trpt, Form::Number},
+    ReplyKey{Field::Cops, Form::Number},
+    ReplyKey{Field::Rpthr, Form::List},
+    ReplyKey{Field::Almd, Form::List},
+    ReplyKey{Field::Ulo, Form::List},
+    ReplyKey{Field::Uhi, Form::List},
+    ReplyKey{Field::Icfg, Form::List},
+    ReplyKey{Field::Scfgn, Form::List},
+    ReplyKey{Field::Ocfg, Form::List},
+    ReplyKey{Field::Scfg, Form::Number},
+    ReplyKey{Field::Slim, Form::Number},
+    ReplyKey{Field::Hist1, Form::Number},
+    ReplyKey{Field::Hist2, Form::Number},
+    ReplyKey{Field::Rcfg1, Form::Rcfg},
+    ReplyKey{Field::Clip1, Form::ClipCtrl, Field::Clip2},
+    ReplyKey{Field::Ctrl1, Form::ClipCtrl, Field::Ctrl2},
+    ReplyKey{Field::Csdc, Form::Number},
+    ReplyKey{Field::Mcfg1, Form::Number},
+    ReplyKey{Field::Mcfg2, Form::Number},
+    ReplyKey{Field::Sms, Form::DigitText},
+    ReplyKey{Field::Logt, Form::Number},
+    ReplyKey{Field::Grdhr, Form::List},
+    ReplyKey{Field::Apn, Form::DigitText},
+    ReplyKey{Field::Ead, Form::DigitText},
+    ReplyKey{Field::Seml, Form::List},
+    ReplyKey{Field::Adel, Form::List},
+    ReplyKey{Field::Slog, Form::Number},
+    ReplyKey{Field::Slgt, Form::Number},
+    ReplyKey{Field::Sxml, Form::Number},
+    ReplyKey{Field::Xcfg, Form::List},
+    ReplyKey{Field::Xms, Form::XmsText},
+    ReplyKey{Field::Atim, Form::Number},
+    ReplyKey{Field::Ecfg, Form::List},
+    ReplyKey{Field::Scla, Form::List},
+    ReplyKey{Field::Sclb, Form::List},
+    ReplyKey{Field::Thtp, Form::Number},
+    ReplyKey{Field::Nuid, Form::Number},
+    ReplyKey{Field::Tgac, Form::Number},
+    ReplyKey{Field::Url0, Form::Text},
+    ReplyKey{Field::Url1, Form::Text},
+    ReplyKey{Field::Url2, Form::Url2},
+    ReplyKey{Field::Xtyp1, Form::Number},
+    ReplyKey{Field::Xtyp9, Form::Number},
+    ReplyKey{Field::Xlo1, Form::Number},
+    ReplyKey{Field::Xhi1, Form::Number},
+    ReplyKey{Field::Xlo9, Form::Number},
+    ReplyKey{Field::Xhi9, Form::Number},
+    ReplyKey{Field::Wkd, Form::List},
 };
+
+std::string keyText(const ReplyKey& key) {
+    const FieldInfo& info = fieldInfo(key.field);
+    std::string text = info.key;
+    switch (key.form) {
+    case Form::DigitText:
+    case Form::XmsText: return text;
+    case Form::List: return text + (info.numbering == Numbering::Suffix ? "x=" : "=");
+    case Form::Text: return key.number != 0 ? text + std::to_string(key.number) + "=" : text + "=";
+    default: return text + "=";
+    }
+}
+
+// The texts of kReplyKeys, in the same order, built once.
+const std::array<std::string, kReplyKeys.size()>& keyTexts() {
+    static const auto texts = [] {
+        std::array<std::string, kReplyKeys.size()> built;
+        for (std::size_t k = 0; k < kReplyKeys.size(); ++k) built[k] = keyText(kReplyKeys[k]);
+        return built;
+    }();
+    return texts;
+}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -203,9 +228,8 @@ void readUrl2(const Cursor& c, std::size_t at, SettingsImage& image) {
 
 // Tries one key at position i; returns where scanning goes on, or 0 when the key does
 // not stand there.
-std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, SettingsImage& image,
+std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, std::string_view name, SettingsImage& image,
                    const link::FirmwareVersion& version, FieldSet& found) {
-    const std::string_view name = key.key;
     if (!c.startsWith(i, name)) return 0;
     const FieldInfo& info = fieldInfo(key.field);
     std::size_t value = i + name.size();
@@ -243,10 +267,10 @@ std::size_t tryKey(const Cursor& c, std::size_t i, const ReplyKey& key, Settings
     case Form::List: readList(c, value, image, key.field); break;
     case Form::Rcfg:
         readSpacedValues(c, value, image, {Field::Rcfg1, Field::Rcfg2, Field::Rcfg3},
-                         version.versionCode >= link::kV26 ? 3 : version.versionCode >= link::kV20 ? 2 : 1);
+                         version.fromV26() ? 3 : version.fromV20() ? 2 : 1);
         break;
     case Form::ClipCtrl:
-        readSpacedValues(c, value, image, {key.field, key.second}, version.versionCode >= link::kV26 ? 2 : 1);
+        readSpacedValues(c, value, image, {key.field, key.second}, version.fromV26() ? 2 : 1);
         break;
     }
     return value;
@@ -261,8 +285,9 @@ FieldSet parseReply(std::string_view reply, SettingsImage& target, const link::F
     std::size_t i = 0;
     while (i < cursor.size()) {
         std::size_t next = 0;
-        for (const ReplyKey& key : kReplyKeys)
-            if ((next = tryKey(cursor, i, key, target, version, found)) != 0) break;
+        const auto& names = keyTexts();
+        for (std::size_t k = 0; k < kReplyKeys.size(); ++k)
+            if ((next = tryKey(cursor, i, kReplyKeys[k], names[k], target, version, found)) != 0) break;
         i = next > i ? next : i + 1;
     }
     return found;

@@ -31,7 +31,7 @@ int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& versi
                "Błąd ustawiania RTC", ",zegar ustawiony"},
     };
     for (const Action& action : actions) {
-        if (!action.chosen || (action.needsV20 && version.versionCode < link::kV20)) continue;
+        if (!action.chosen || (action.needsV20 && !version.fromV20())) continue;
         if (const int r = link.sendCommand(action.line); r != link::kLinkOk) {
             observer.message(W(action.box), MessageIcon::Warning);
             observer.status(W(action.status));

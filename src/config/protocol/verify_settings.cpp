@@ -32,42 +32,45 @@ int difference(const SettingsImage& working, const SettingsImage& readBack, Fiel
 
 using Condition = bool (*)(const FirmwareVersion&);
 bool always(const FirmwareVersion&) { return true; }
-bool from17(const FirmwareVersion& v) { return v.versionCode >= link::kV17; }
-bool from19(const FirmwareVersion& v) { return v.versionCode >= link::kV19; }
-bool from20E(const FirmwareVersion& v) { return v.versionCode >= link::kV20 && v.eFlag; }
-bool from22(const FirmwareVersion& v) { return v.versionCode >= link::kV22; }
-bool from25(const FirmwareVersion& v) { return v.versionCode >= link::kV25; }
-bool from26(const FirmwareVersion& v) { return v.versionCode >= link::kV26; }
+bool from17(const FirmwareVersion& v) { return v.fromV17(); }
+bool from19(const FirmwareVersion& v) { return v.fromV19(); }
+bool from20E(const FirmwareVersion& v) { return v.fromV20WithE(); }
+bool from22(const FirmwareVersion& v) { return v.fromV22(); }
+bool from25(const FirmwareVersion& v) { return v.fromV25(); }
+bool from26(const FirmwareVersion& v) { return v.fromV26(); }
 
 struct Comparison {
     Condition applies;
     std::array<Field, 3> fields;   // compared in this order for each number
     int fieldCount;
-    int first;
-    int last;
-    bool groupEndsAtFirstDifference;   // per-line groups: the first differing line ends it
+    int first = 0;                             // compared for each number first..last
+    int last = 0;
+    bool groupEndsAtFirstDifference = false;   // per-line groups: the first differing line ends it
 };
 
 constexpr Field kNone = Field::Pin;
 
 constexpr std::array kSetComparisons = {
-    Comparison{always, {Field::Pin}, 1, 0, 0, false},
-    Comparison{always, {Field::Num}, 1, 0, 5, false},
-    Comparison{always, {Field::Icfg, Field::Ulo, Field::Uhi}, 3, 1, 8, true},
-    Comparison{always, {Field::Ocfg}, 1, 1, 6, true},
-    Comparison{always, {Field::Trpt}, 1, 0, 0, false},
-    Comparison{always, {Field::Scfg}, 1, 0, 0, false},
-    Comparison{always, {Field::Hist1}, 1, 0, 0, false},
-    Comparison{always, {Field::Hist2}, 1, 0, 0, false},
-    Comparison{always, {Field::Rcfg1, Field::Clip1, Field::Ctrl1}, 3, 0, 0, false},
-    Comparison{always, {Field::Csdc, Field::Mcfg1}, 2, 0, 0, false},
-    Comparison{from25, {Field::Mcfg2}, 1, 0, 0, false},
-    Comparison{from17, {Field::Slim}, 1, 0, 0, false},
-    Comparison{from19, {Field::Logt}, 1, 0, 0, false},
-    Comparison{from22, {Field::Adel}, 1, 1, 8, true},
-    Comparison{from20E, {Field::Rcfg2, Field::Slog, Field::Slgt}, 3, 0, 0, false},
-    Comparison{from26, {Field::Atim, Field::Rcfg3, kNone}, 2, 0, 0, false},
-    Comparison{from26, {Field::Clip2, Field::Ctrl2, kNone}, 2, 0, 0, false},
+    Comparison{.applies = always, .fields = {Field::Pin}, .fieldCount = 1},
+    Comparison{.applies = always, .fields = {Field::Num}, .fieldCount = 1, .last = 5},
+    Comparison{.applies = always, .fields = {Field::Icfg, Field::Ulo, Field::Uhi}, .fieldCount = 3,
+               .first = 1, .last = 8, .groupEndsAtFirstDifference = true},
+    Comparison{.applies = always, .fields = {Field::Ocfg}, .fieldCount = 1,
+               .first = 1, .last = 6, .groupEndsAtFirstDifference = true},
+    Comparison{.applies = always, .fields = {Field::Trpt}, .fieldCount = 1},
+    Comparison{.applies = always, .fields = {Field::Scfg}, .fieldCount = 1},
+    Comparison{.applies = always, .fields = {Field::Hist1}, .fieldCount = 1},
+    Comparison{.applies = always, .fields = {Field::Hist2}, .fieldCount = 1},
+    Comparison{.applies = always, .fields = {Field::Rcfg1, Field::Clip1, Field::Ctrl1}, .fieldCount = 3},
+    Comparison{.applies = always, .fields = {Field::Csdc, Field::Mcfg1}, .fieldCount = 2},
+    Comparison{.applies = from25, .fields = {Field::Mcfg2}, .fieldCount = 1},
+    Comparison{.applies = from17, .fields = {Field::Slim}, .fieldCount = 1},
+    Comparison{.applies = from19, .fields = {Field::Logt}, .fieldCount = 1},
+    Comparison{.applies = from22, .fields = {Field::Adel}, .fieldCount = 1,
+               .first = 1, .last = 8, .groupEndsAtFirstDifference = true},
+    Comparison{.applies = from20E, .fields = {Field::Rcfg2, Field::Slog, Field::Slgt}, .fieldCount = 3},
+    Comparison{.applies = from26, .fields = {Field::Atim, Field::Rcfg3, kNone}, .fieldCount = 2},
+    Comparison{.applies = from26, .fields = {Field::Clip2, Field::Ctrl2, kNone}, .fieldCount = 2},
 };
 
 // ---- The blocks of texts and extended values after it.
@@ -86,6 +89,10 @@ struct Item {
     int pauseAfter = 0;
 };
 
+// The items a block compares once its reply is in: they may depend on that reply.
+using ItemsFor = std::vector<Item> (*)(const SettingsImage& working, const SettingsImage& readBack,
+                                       const FirmwareVersion& v);
+
 struct Block {
     const char* haltBox;
     const char* haltStatus;
@@ -94,66 +101,81 @@ struct Block {
     const char* query;
     const char* queryBox;
     const char* queryStatus;
-    std::vector<Item> items;
+    ItemsFor items;
 };
 
 void addRange(std::vector<Item>& items, Field id, int first, int last, Mode mode, int before, int after) {
     for (int n = first; n <= last; ++n) items.push_back({id, n, mode, before, after});
 }
 
-std::vector<Block> blocksFor(const SettingsImage& working, const SettingsImage& readBack, const FirmwareVersion& v) {
+std::vector<Item> smsItems(const SettingsImage&, const SettingsImage&, const FirmwareVersion&) {
+    std::vector<Item> items;
+    addRange(items, Field::Sms, 0, 9, Mode::Resend, 200, 200);
+    return items;
+}
+
+std::vector<Item> apnItems(const SettingsImage&, const SettingsImage&, const FirmwareVersion&) {
+    std::vector<Item> items;
+    addRange(items, Field::Apn, 0, 6, Mode::Resend, 200, 200);
+    return items;
+}
+
+std::vector<Item> eadItems(const SettingsImage&, const SettingsImage&, const FirmwareVersion&) {
+    std::vector<Item> items;
+    addRange(items, Field::Ead, 0, 5, Mode::Resend, 200, 200);
+    return items;
+}
+
+std::vector<Item> extendedItems(const SettingsImage&, const SettingsImage&, const FirmwareVersion& v) {
+    std::vector<Item> items;
+    for (int n = 1; n <= 17; ++n) {
+        items.push_back({Field::Xms, n, Mode::Resend, 100, 200});
+        items.push_back({Field::Xcfg, n, Mode::Resend, 100, 100});
+    }
+    items.push_back({Field::Sxml, 0, Mode::Resend, 100, 100});
+    if (v.fromV28())
+        for (const Field id : {Field::Xtyp1, Field::Xlo1, Field::Xhi1, Field::Xtyp9, Field::Xlo9, Field::Xhi9})
+            items.push_back({id, 0, Mode::FailAtOnce});
+    return items;
+}
+
+std::vector<Item> ecfgItems(const SettingsImage& working, const SettingsImage& readBack, const FirmwareVersion& v) {
+    std::vector<Item> items;
+    addRange(items, Field::NumExt, 6, 10, Mode::Note, 0, 0);
+    if (v.fromV27()) {
+        for (const Field id : {Field::Nuid, Field::Thtp, Field::Tgac, Field::Url2}) items.push_back({id, 0, Mode::Note});
+        // The extension characters are compared only behind six matching characters.
+        const bool sixMatched = working.text(Field::Url2).size() == 6 && difference(working, readBack, Field::Url2, 0) == 0;
+        if (v.fromV36() && sixMatched)
+            for (int n = 0; n < 2; ++n)
+                if (working.byte(Field::Url2Ext, n) != 0) items.push_back({Field::Url2Ext, n, Mode::Note});
+        if (httpNotificationsOn(working))
+            for (const Field id : {Field::Url0, Field::Url1}) items.push_back({id, 0, Mode::Note});
+    }
+    for (int n = 1; n <= 8; ++n)
+        for (const Field id : {Field::Ecfg, Field::Scla, Field::Sclb}) items.push_back({id, n, Mode::Resend, 100, 100});
+    return items;
+}
+
+// The blocks the version and the working copy call for, in order.
+std::vector<Block> blocksFor(const SettingsImage& working, const FirmwareVersion& v) {
     const char* const noHalt = "Błąd nawiązywania połączenia";
     std::vector<Block> blocks;
-    {
-        Block sms{"Brak odpowiedzi z modułu Kavrel (HALT 3)", noHalt, -1, {Field::Sms}, "SMS?",
-                  "Brak odpowiedzi (SMS?)", "Błąd odczytu treści SMS", {}};
-        addRange(sms.items, Field::Sms, 0, 9, Mode::Resend, 200, 200);
-        blocks.push_back(std::move(sms));
+    blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 3)", noHalt, -1, {Field::Sms}, "SMS?",
+                      "Brak odpowiedzi (SMS?)", "Błąd odczytu treści SMS", smsItems});
+    if (v.fromV20WithE()) {
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 4)", noHalt, -1, {Field::Apn}, "APN?",
+                          "Brak odpowiedzi (APN?)", "Błąd odczytu treści APN", apnItems});
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, -1, {Field::Ead}, "EAD?",
+                          "Brak odpowiedzi (EAD?)", "Błąd odczytu treści EAD", eadItems});
     }
-    if (v.versionCode >= link::kV20 && v.eFlag) {
-        Block apn{"Brak odpowiedzi z modułu Kavrel (HALT 4)", noHalt, -1, {Field::Apn}, "APN?",
-                  "Brak odpowiedzi (APN?)", "Błąd odczytu treści APN", {}};
-        addRange(apn.items, Field::Apn, 0, 6, Mode::Resend, 200, 200);
-        blocks.push_back(std::move(apn));
-        Block ead{"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, -1, {Field::Ead}, "EAD?",
-                  "Brak odpowiedzi (EAD?)", "Błąd odczytu treści EAD", {}};
-        addRange(ead.items, Field::Ead, 0, 5, Mode::Resend, 200, 200);
-        blocks.push_back(std::move(ead));
-    }
-    if (v.versionCode >= link::kV25 && (working.byte(Field::Mcfg2) & 0x01)) {
-        Block x{"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, 70, {Field::Xms, Field::Xcfg, Field::Sxml}, "XCFG?",
-                "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG", {}};
-        for (int n = 1; n <= 17; ++n) {
-            x.items.push_back({Field::Xms, n, Mode::Resend, 100, 200});
-            x.items.push_back({Field::Xcfg, n, Mode::Resend, 100, 100});
-        }
-        x.items.push_back({Field::Sxml, 0, Mode::Resend, 100, 100});
-        if (v.versionCode >= link::kV28)
-            for (const Field id : {Field::Xtyp1, Field::Xlo1, Field::Xhi1, Field::Xtyp9, Field::Xlo9, Field::Xhi9})
-                x.items.push_back({id, 0, Mode::FailAtOnce});
-        blocks.push_back(std::move(x));
-    }
-    if (v.versionCode >= link::kV26) {
-        Block e{"Brak odpowiedzi z modułu Kavrel (HALT 6)", "Błąd nawiązywania połączenia (6)", 70,
-                {Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Cops}, "ECFG?",
-                "Brak odpowiedzi (ECFG?)", "Błąd odczytu ECFG?", {}};
-        addRange(e.items, Field::NumExt, 6, 10, Mode::Note, 0, 0);
-        if (v.versionCode >= link::kV27) {
-            for (const Field id : {Field::Nuid, Field::Thtp, Field::Tgac, Field::Url2}) e.items.push_back({id, 0, Mode::Note});
-            // The extension characters are compared only behind six matching characters;
-            // whether they match is known once the reply is in, so the items are built per pass.
-            const bool sixMatched = working.text(Field::Url2).size() == 6 && difference(working, readBack, Field::Url2, 0) == 0;
-            if (v.versionCode >= link::kV36 && sixMatched)
-                for (int n = 0; n < 2; ++n)
-                    if (working.byte(Field::Url2Ext, n) != 0) e.items.push_back({Field::Url2Ext, n, Mode::Note});
-            const std::uint8_t thtp = working.byte(Field::Thtp);
-            if (thtp != 0 && thtp != 255)
-                for (const Field id : {Field::Url0, Field::Url1}) e.items.push_back({id, 0, Mode::Note});
-        }
-        for (int n = 1; n <= 8; ++n)
-            for (const Field id : {Field::Ecfg, Field::Scla, Field::Sclb}) e.items.push_back({id, n, Mode::Resend, 100, 100});
-        blocks.push_back(std::move(e));
-    }
+    if (v.fromV25() && extendedLinesOn(working))
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, 70, {Field::Xms, Field::Xcfg, Field::Sxml},
+                          "XCFG?", "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG", extendedItems});
+    if (v.fromV26())
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 6)", "Błąd nawiązywania połączenia (6)", 70,
+                          {Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Cops}, "ECFG?",
+                          "Brak odpowiedzi (ECFG?)", "Błąd odczytu ECFG?", ecfgItems});
     return blocks;
 }
 
@@ -191,11 +213,9 @@ public:
         verified_ = true;
         compareSetReply();
         if (verified_) {
-            // The blocks are laid out anew for each pass, as the URL2 extensions depend on the reply.
-            const std::size_t blockCount = blocksFor(working_, readBack_, version_).size();
-            for (std::size_t b = 0; b < blockCount; ++b) {
+            for (const Block& block : blocksFor(working_, version_)) {
                 bool endVerification = false;
-                if (const int r = runBlock(b, endVerification); r != link::kLinkOk) return {r, label_};
+                if (const int r = runBlock(block, endVerification); r != link::kLinkOk) return {r, label_};
                 if (endVerification) return finish();
             }
             extraChecks();
@@ -227,10 +247,9 @@ private:
         }
     }
 
-    int runBlock(std::size_t index, bool& endVerification) {
+    int runBlock(const Block& block, bool& endVerification) {
         int retries = 0;
         for (;;) {
-            const Block block = blocksFor(working_, readBack_, version_)[index];
             if (block.progressFirst >= 0) observer_.progress(block.progressFirst);
             if (link_.sendCommand("HALT!") != link::kLinkOk) {
                 fail(block.haltBox, block.haltStatus, link::kLinkFailed);
@@ -245,7 +264,7 @@ private:
             observer_.progress(100);
             verified_ = true;
             bool again = false;
-            const std::vector<Item> items = blocksFor(working_, readBack_, version_)[index].items;
+            const std::vector<Item> items = block.items(working_, readBack_, version_);
             for (const Item& item : items) {
                 const int position = difference(working_, readBack_, item.field, item.number);
                 if (!position) continue;
@@ -266,10 +285,8 @@ private:
     }
 
     void extraChecks() {
-        const bool cops = version_.versionCode >= link::kV29 ||
-                          (version_.versionCode == link::kV28 && version_.variantLetter >= 'D' && version_.variantLetter <= 'Z');
-        if (cops) compare(Field::Cops, 0);
-        if (version_.versionCode >= link::kV36)
+        if (version_.hasOperatorChoice()) compare(Field::Cops, 0);
+        if (version_.fromV36())
             for (int n = 1; n <= 3; ++n) compare(Field::Wkd, n);
     }
 

@@ -29,39 +29,19 @@
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_settings.h"
-#include "config/ui/dialog_gallery.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
+#include "config/ui/settings_buttons.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
 #include "link/serial_device.h"
 
 namespace kavrel::config::ui {
 namespace {
-
-// The settings buttons in the order of the "Ustawienia modułu" group, with the dialog of
-// the gallery each one opens ("" for the CSD dialog, which the program never enables).
-struct SettingsButton {
-    const char* caption;
-    const char* dialog;
-};
-
-constexpr SettingsButton kSettingsButtons[] = {
-    {"Ustawienia ogólne", "ustawienia-ogolne"},
-    {"Uprawnienia numerów", "uprawnienia-numerow"},
-    {"Linie wejściowe L1...L8", "linie-wejsciowe"},
-    {"Teksty powiadomień", "teksty-powiadomien"},
-    {"Linie wyjściowe O1...O6", "linie-wyjsciowe"},
-    {"Skalowanie (S)", "skalowanie"},
-    {"CSD", ""},
-    {"Dostęp do Internetu", "dostep-do-internetu"},
-    {"Wysyłanie e-mail", "wysylanie-email"},
-    {"Linie rozszerzone (XL)", "linie-rozszerzone"},
-};
 
 constexpr int kCommandLineNameMax = 1023;
 
@@ -203,11 +183,11 @@ QGroupBox* Ckonfigurator::buildSettingsButtons() {
     auto* group = new QGroupBox(QStringLiteral("Ustawienia modułu"), this);
     auto* grid = new QGridLayout(group);
     int index = 0;
-    for (const SettingsButton& entry : kSettingsButtons) {
+    for (const SettingsButton& entry : settingsButtons()) {
         auto* button = new QPushButton(QString::fromUtf8(entry.caption), group);
         grid->addWidget(button, index % 5, index / 5);
-        if (*entry.dialog == '\0') {
-            button->setEnabled(false);  // CSD: offered by the module's menu, never enabled here
+        if (!entry.enabled) {
+            button->setEnabled(false);
         } else {
             connect(button, &QPushButton::clicked, this, [this, index] { openDialog(index); });
             busyDisabled_.append(button);
@@ -317,16 +297,11 @@ Ckonfigurator::WriteOptions Ckonfigurator::writeOptions() const {
 
 void Ckonfigurator::openDialog(int index) {
     if (runner_->isRunning()) return;  // the record is about to be replaced by the operation
-    const char* name = kSettingsButtons[index].dialog;
-    for (const GalleryEntry& entry : dialogGallery()) {
-        if (std::string_view(entry.name) != name) continue;
-        std::unique_ptr<QWidget> widget(entry.make(record_));
-        auto* dialog = qobject_cast<SettingsDialog*>(widget.get());
-        if (!dialog) return;
-        dialog->setParent(this, dialog->windowFlags());
-        if (dialog->exec() == QDialog::Accepted) record_ = dialog->record();
-        return;
-    }
+    std::unique_ptr<QWidget> widget(settingsButtons()[static_cast<std::size_t>(index)].make(record_));
+    auto* dialog = qobject_cast<SettingsDialog*>(widget.get());
+    if (!dialog) return;
+    dialog->setParent(this, dialog->windowFlags());
+    if (dialog->exec() == QDialog::Accepted) record_ = dialog->record();
 }
 
 void Ckonfigurator::setOperationRunning(bool running) {

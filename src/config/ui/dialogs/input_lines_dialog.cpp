@@ -27,9 +27,6 @@ constexpr std::uint8_t kOddLines = 0x55;   // L1, L3, L5, L7
 constexpr std::uint8_t kEvenLines = 0xAA;  // L2, L4, L6, L8
 constexpr std::uint8_t kLinesL1toL6 = 0x3F;
 
-constexpr std::uint8_t kSensorBit = 0x80;  // ICFGn bit 7: the line has a sensor
-constexpr std::uint8_t kTypeMask = 0x07;   // SCFGn bits 0..2
-constexpr std::uint8_t kScaledType = 3;
 
 // The per-line check boxes that stand for one bit each, with their column.
 struct LineOption {
@@ -84,13 +81,13 @@ QLabel* heading(const QString& text, QWidget* parent) {
 } // namespace
 
 const std::array<Clinie_wejsciowe::SensorType, 7> Clinie_wejsciowe::kSensorTypes = {{
-    {"T", 0, true, LineCategory::Temperature, kAllLines},
-    {"D", 2, true, LineCategory::Temperature, kAllLines},
-    {"RH", 1, true, LineCategory::Humidity, kAllLines},
-    {"S", kScaledType, false, LineCategory::Scaled, kAllLines},
-    {"TR", 4, true, LineCategory::Temperature, kOddLines},
-    {"RR", 5, true, LineCategory::Humidity, kEvenLines},
-    {"PT", 6, true, LineCategory::Temperature, kLinesL1toL6},
+    {"T", kAnalogTemperatureSensor, true, kAllLines},
+    {"D", kDigitalTemperatureSensor, true, kAllLines},
+    {"RH", kHumiditySensor, true, kAllLines},
+    {"S", kScaledValue, false, kAllLines},
+    {"TR", kCombinedTemperature, true, kOddLines},
+    {"RR", kCombinedHumidity, true, kEvenLines},
+    {"PT", kPt100Sensor, true, kLinesL1toL6},
 }};
 
 Clinie_wejsciowe::Clinie_wejsciowe(const SettingsImage& record, QWidget* parent)
@@ -212,14 +209,14 @@ void Clinie_wejsciowe::fill() {
     for (int line = 1; line <= kLines; ++line) {
         LineRow& row = rows_[static_cast<std::size_t>(line - 1)];
         const std::uint8_t icfg = record_.byte(Field::Icfg, line);
-        const std::uint8_t type = record_.byte(Field::Scfgn, line) & kTypeMask;
+        const std::uint8_t type = record_.byte(Field::Scfgn, line) & kSensorTypeMask;
         row.category = lineCategory(record_, line);
         {
             const QSignalBlocker blocker(row.sensors);
             for (QAbstractButton* button : row.sensors->buttons()) {
                 const SensorType& sensor = kSensorTypes[static_cast<std::size_t>(row.sensors->id(button))];
                 // S stands for type code 3 whatever bit 7 says; the others need bit 7.
-                const bool ticked = sensor.typeCode == type && (sensor.typeCode == kScaledType || (icfg & kSensorBit));
+                const bool ticked = sensor.typeCode == type && (sensor.typeCode == kScaledValue || (icfg & kLineSensorBit));
                 button->setChecked(ticked);
             }
         }
@@ -241,7 +238,7 @@ void Clinie_wejsciowe::sensorToggled(int line, int type, bool checked) {
         for (QAbstractButton* button : row.sensors->buttons())
             if (row.sensors->id(button) != type) button->setChecked(false);
     }
-    row.category = checked ? kSensorTypes[static_cast<std::size_t>(type)].category : LineCategory::Voltage;
+    row.category = checked ? kSensorTypes[static_cast<std::size_t>(type)].category() : LineCategory::Voltage;
     row.lower->showRaw(lower, row.category);
     row.upper->showRaw(upper, row.category);
 }
@@ -259,7 +256,7 @@ void Clinie_wejsciowe::writeBack() {
             if (!button->isChecked()) continue;
             const SensorType& sensor = kSensorTypes[static_cast<std::size_t>(row.sensors->id(button))];
             scfg = sensor.typeCode;
-            if (sensor.sensorBit) icfg = kSensorBit;
+            if (sensor.sensorBit) icfg = kLineSensorBit;
         }
         record_.setByte(Field::Icfg, line, icfg);
         record_.setByte(Field::Scfgn, line, scfg);

@@ -28,8 +28,10 @@ public:
         const char* caption;
         std::uint8_t typeCode;  // SCFGn bits 0..2
         bool sensorBit;         // ICFGn bit 7
-        LineCategory category;  // how the thresholds read while it is ticked
         std::uint8_t lines;     // bit n-1 set: line Ln offers this type
+
+        // How the thresholds read while it is ticked.
+        LineCategory category() const { return lineCategory(sensorBit ? kLineSensorBit : 0, typeCode); }
     };
     static const std::array<SensorType, 7> kSensorTypes;
 
