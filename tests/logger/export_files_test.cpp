@@ -8,19 +8,17 @@
 #include "logger/export/export_files.h"
 #include "logger/export/export_names.h"
 #include "logger/record_builder.h"
-#include "logger/temp_folder.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel::logger;
 using namespace kavrel::logger::testing;
+using kavrel::testing::TempFolder;
 using kavrel::W;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Windows line ends for an expected text written with "\n".
 std::string crlf(std::string_view text) {
@@ -100,13 +98,13 @@ TEST_F(ExportFilesTest, CompleteDownloadInTheSemicolonForm) {
     EXPECT_EQ(e.invalidRecords(), 1);
     EXPECT_FALSE(e.writeFailed());
 
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;Stan_XL;"
                 "Poprawność;XL1;XL2\r\n") +
                   "2;2025-03-07  9:05:01;12,345;-20,0;1 ;;2 ;15;0;3;1;1;1;3;5;1;3,300;0,050\r\n"
                   "3;2025-03-07  9:20:01;5,000;21,5;;;;0;0;0;0;0;0;0;0;1\r\n"
                   "5;2025-03-07  9:35:01;0,000;0,0;;;;0;0;0;0;0;0;0;0;0\r\n");
-    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows + "\r\n</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "wyniki.html"), kHtmlHead + kRows + "\r\n</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
 }
 
 TEST_F(ExportFilesTest, CommasKeptWhenChosen) {
@@ -116,7 +114,7 @@ TEST_F(ExportFilesTest, CommasKeptWhenChosen) {
     feed(e);
     e.downloadEnded(DownloadEnd::Complete);
     // Reduced columns, no XL headings although extended values arrive.
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp,Czas RTC,L1 [V],T2 [°C],GSM,SMS,Alarmowy,Poprawność\r\n") +
                   "2,2025-03-07  9:05:01,12.345,-20.0,15,3,1,1,3.300,0.050\r\n"
                   "3,2025-03-07  9:20:01,5.000,21.5,0,0,0,1\r\n"
@@ -129,7 +127,7 @@ TEST_F(ExportFilesTest, PrintModeIsReducedAndSemicolonWhateverTheSettingsSay) {
     begin(e, false);
     feed(e);
     e.downloadEnded(DownloadEnd::Complete);
-    const std::string csv = readFile(folder / "Wyniki.CSV");
+    const std::string csv = kavrel::testing::readWholeFile(folder / "Wyniki.CSV");
     EXPECT_EQ(csv.substr(0, csv.find('\r')), W("Lp;Czas RTC;L1 [V];T2 [°C];GSM;SMS;Alarmowy;Poprawność"));
     EXPECT_NE(csv.find("\r\n3;2025-03-07  9:20:01;5,000;21,5;0;0;0;1\r\n"), std::string::npos);
 }
@@ -139,7 +137,7 @@ TEST_F(ExportFilesTest, FailedDownloadLeavesTheTableOpen) {
     begin(e);
     feed(e);
     e.downloadEnded(DownloadEnd::Failed);
-    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows);
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "wyniki.html"), kHtmlHead + kRows);
 }
 
 TEST_F(ExportFilesTest, EventsOnlyGiveTheHeaderLineAlone) {
@@ -147,10 +145,10 @@ TEST_F(ExportFilesTest, EventsOnlyGiveTheHeaderLineAlone) {
     begin(e, false);
     e.eventRecord(eventRecord({.number = 9, .code = 40}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;"
                 "Stan_XL;Poprawność\r\n"));
-    EXPECT_NE(readFile(folder / "wyniki.html").find("<TD> Inne zdarzenie (kod 40) </TD>"), std::string::npos);
+    EXPECT_NE(kavrel::testing::readWholeFile(folder / "wyniki.html").find("<TD> Inne zdarzenie (kod 40) </TD>"), std::string::npos);
 }
 
 TEST_F(ExportFilesTest, ALastMeasurementWithoutExtendedRecordLacksItsLineEnd) {
@@ -158,7 +156,7 @@ TEST_F(ExportFilesTest, ALastMeasurementWithoutExtendedRecordLacksItsLineEnd) {
     begin(e, false);
     e.historyRecord(measurementRecord({.number = 1, .time = {2025, 1, 1, 0, 0, 0}}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    const std::string csv = readFile(folder / "Wyniki.CSV");
+    const std::string csv = kavrel::testing::readWholeFile(folder / "Wyniki.CSV");
     EXPECT_EQ(csv.substr(csv.rfind('\n') + 1), "1;2025-01-01  0:00:00;0,000;0,0;;;;0;0;0;0;0;0;0;0;1");
 }
 
@@ -170,7 +168,7 @@ TEST_F(ExportFilesTest, ASecondDownloadStartsWithAClosedLine) {
     EXPECT_EQ(e.invalidRecords(), 0);
     e.historyRecord(measurementRecord({.number = 2, .time = {2025, 1, 1, 0, 0, 0}}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    EXPECT_NE(readFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
+    EXPECT_NE(kavrel::testing::readWholeFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
 }
 
 TEST_F(ExportFilesTest, FilesThatCannotBeCreated) {
@@ -190,7 +188,7 @@ TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
     out.write("a\nb");
     out.write("\n\nc");
     EXPECT_TRUE(out.close());
-    EXPECT_EQ(readFile(path), "a\r\nb\r\n\r\nc");
+    EXPECT_EQ(kavrel::testing::readWholeFile(path), "a\r\nb\r\n\r\nc");
 
     if (!fs::exists("/dev/full")) GTEST_SKIP();
     ASSERT_TRUE(out.create("/dev/full"));

@@ -6,7 +6,8 @@
 
 #include "common/win1250.h"
 #include "logger/export/prepare_export.h"
-#include "logger/temp_folder.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 #include "logger_sim.h"
 
 using namespace kavrel;
@@ -17,18 +18,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string firstLine(const fs::path& path) {
-    const std::string text = readFile(path);
+    const std::string text = kavrel::testing::readWholeFile(path);
     return cp1250::toUtf8(text.substr(0, text.find("\r\n")));
 }
 
 struct PrepareExportTest : ::testing::Test {
-    logger::testing::TempFolder temp;
+    kavrel::testing::TempFolder temp;
     const fs::path& folder = temp.path;
     LineDescriptions descriptions;
     FixedClock clock{{2025, 3, 8, 17, 4, 3}};
@@ -59,7 +56,7 @@ TEST_F(PrepareExportTest, WritesBothHeadsUnderTheChosenNames) {
               "Lp;Czas RTC;L1 [V];T2 [°C];RH3 [%];U4 [];L5 [V];L6 [V];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;"
               "Alarmowy;Czuwanie;Flagi;Stan_XL;Poprawność;XL1;XL2;XL3;XL4;XL5;XL6;XL7;XL8;XL9;XL10;XL11;XL12;XL13;"
               "XL14;XL15;XL16");
-    const std::string html = readFile(folder / "wyniki.html");
+    const std::string html = kavrel::testing::readWholeFile(folder / "wyniki.html");
     EXPECT_NE(html.find("(wygenerowany: 2025-03-08 17:04:03)"), std::string::npos);
     EXPECT_EQ(html.substr(html.size() - 9), "</HTML>\r\n");
     EXPECT_TRUE(t.link.isOpen());
