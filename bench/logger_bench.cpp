@@ -18,7 +18,7 @@
 #include "heap_meter.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/download.h"
-#include "logger/export/memory_export.h"
+#include "logger/export/export_files.h"
 #include "logger/protocol/session.h"
 #include "sim/record_memory.h"
 #include "support/sim_fixture.h"
@@ -80,14 +80,14 @@ struct Bench {
     }
     // Seconds the download took, or a negative value when it failed.
     double download(RecordSink& sink) {
-        if (connectModule(session) != kStatusOk) return -1;
+        if (connectSession(session) != kStatusOk) return -1;
         DownloadState state;
         startDownload(state, false);
         const auto started = std::chrono::steady_clock::now();
         StepResult r = StepResult::Continue;
         while (r == StepResult::Continue) r = downloadStep(session, state, sink);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        disconnectModule(session);
+        disconnectSession(session);
         return r == StepResult::Complete ? seconds : -1;
     }
 
@@ -152,7 +152,7 @@ void ExportPerRecord(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path();
     const LineConfiguration lines{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0x00, 0x00};
     for (auto _ : state) {
-        MemoryExport exporter(descriptions, false, false);
+        ExportFiles exporter(descriptions, false, false);
         exporter.create(folder / "kavrel_bench.csv", folder / "kavrel_bench.html");
         exporter.writeHeaders(lines, true, true, LocalDateTime{});
         exporter.downloadStarted();
@@ -174,7 +174,7 @@ void PeakHeap(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path();
     for (auto _ : state) {
         Bench bench(records, false, 0);
-        MemoryExport exporter(descriptions, false, false);
+        ExportFiles exporter(descriptions, false, false);
         exporter.create(folder / "kavrel_peak.csv", folder / "kavrel_peak.html");
         exporter.writeHeaders({0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0, 0}, true, true, LocalDateTime{});
         bench::startHeapMeter();

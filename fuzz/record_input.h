@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "logger/records/record_layout.h"
-#include "logger/records/value_kind.h"
+#include "logger/values/value_kind.h"
 
 namespace kavrel::fuzz {
 

@@ -19,7 +19,7 @@
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/download.h"
 #include "logger/export/export_names.h"
-#include "logger/export/export_memory.h"
+#include "logger/export/prepare_export.h"
 #include "logger/print/print_period.h"
 #include "logger/print/print_table.h"
 #include "logger/protocol/session.h"
@@ -145,7 +145,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     session.connection.address = context.connection.address;
     session.connection.tcpPort = static_cast<std::uint32_t>(context.connection.tcpPort);
 
-    if (connectModule(session) != kStatusOk) return kExitFailure;
+    if (connectSession(session) != kStatusOk) return kExitFailure;
     int exitCode = kExitOk;
     if (parsed.action == "status") {
         printStatus(context, session.status);
@@ -162,7 +162,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     } else {
         exitCode = runDownload(context, session, parsed);
     }
-    disconnectModule(session);
+    disconnectSession(session);
     return exitCode;
 }
 
@@ -176,7 +176,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     request.folder = std::filesystem::current_path();
     request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;
-    const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
+    const std::unique_ptr<ExportFiles> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;
     const std::filesystem::path csv = csvFileName(exportName);
     const std::filesystem::path html = htmlFileName(csv);
@@ -218,7 +218,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     request.printMode = true;
     request.folder = folder;
     std::filesystem::path exportName;
-    const std::unique_ptr<MemoryExport> exporter = exportMemory(session, request, descriptions, context.clock, exportName);
+    const std::unique_ptr<ExportFiles> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;
     DownloadState state;
     startDownload(state, true);

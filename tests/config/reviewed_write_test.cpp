@@ -13,12 +13,12 @@
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
 #include "config_sim.h"
-#include "logger/temp_folder.h"
 #include "support/recording_observer.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
-using kavrel::logger::testing::TempFolder;
+using kavrel::testing::TempFolder;
 using kavrel::testing::RecordingObserver;
 using kavrel::testing::SimWithConfig;
 

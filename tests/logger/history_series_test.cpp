@@ -4,7 +4,7 @@
 
 #include "common/win1250.h"
 #include "logger/chart/history_series.h"
-#include "logger/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kavrel::logger {
 namespace {

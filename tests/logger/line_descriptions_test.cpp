@@ -6,10 +6,11 @@
 #include <iterator>
 
 #include "logger/descriptions/line_descriptions.h"
-#include "logger/temp_folder.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel::logger;
-using kavrel::logger::testing::TempFolder;
+using kavrel::testing::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,10 +22,6 @@ std::string textFile(const std::vector<std::string>& entries) {
     return text;
 }
 
-std::vector<std::uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void writeFile(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -115,7 +112,7 @@ TEST(LoadDescriptions, WrdatSavesTheTextTableAndTheNextStartReadsItReduced) {
     bool failed = true;
     loadLineDescriptions(folder.path, true, &failed);
     EXPECT_FALSE(failed);
-    EXPECT_EQ(readFile(folder.path / kDescriptionDataFile), descriptionData(first));
+    EXPECT_EQ(kavrel::testing::readFileBytes(folder.path / kDescriptionDataFile), descriptionData(first));
 
     writeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // no longer consulted
     const auto second = loadLineDescriptions(folder.path, true);

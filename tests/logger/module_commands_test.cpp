@@ -18,7 +18,7 @@ TEST(LoggingCommand, CarriesThePeriodAndTheClockOfThePc) {
 
 TEST(ClearMemory, EmptiesTheModuleAndReadsTheStatusAgain) {
     LoggerSim t(memoryOf(120));
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     EXPECT_EQ(t.session.status.storedRecords, 120);
     t.observer.answers = {true};
     EXPECT_EQ(clearMemory(t.session), kCommandConfirmed);
@@ -29,7 +29,7 @@ TEST(ClearMemory, EmptiesTheModuleAndReadsTheStatusAgain) {
 
 TEST(ClearMemory, AnsweringNoStillRefreshesTheStatus) {
     LoggerSim t(memoryOf(120));
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     t.session.status.storedRecords = -1;  // so that a fresh read shows
     EXPECT_EQ(clearMemory(t.session), kCommandDeclined);
     EXPECT_EQ(t.session.status.storedRecords, 120);
@@ -38,7 +38,7 @@ TEST(ClearMemory, AnsweringNoStillRefreshesTheStatus) {
 
 TEST(ClearMemory, WithoutConfirmationSaysSo) {
     LoggerSim t(memoryOf(12));
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     t.sim.setFaults({.silentCommands = {"*CLR"}});
     t.observer.answers = {true};
     EXPECT_EQ(clearMemory(t.session), kCommandNotConfirmed);
@@ -48,7 +48,7 @@ TEST(ClearMemory, WithoutConfirmationSaysSo) {
 
 TEST(ChangeLogging, SetsThePeriodAndTheClock) {
     LoggerSim t(memoryOf(12), false);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     FixedClock clock({2026, 1, 2, 3, 4, 5, 5});
     EXPECT_EQ(changeLogging(t.session, 30, true, clock), kCommandConfirmed);
     EXPECT_EQ(t.session.status.loggingPeriod, 30);
@@ -60,7 +60,7 @@ TEST(ChangeLogging, SetsThePeriodAndTheClock) {
 
 TEST(ChangeLogging, ARefusedCommandIsNotConfirmed) {
     LoggerSim t(memoryOf(12));
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     FixedClock clock({2026, 1, 2, 3, 4, 5, 5});
     EXPECT_EQ(changeLogging(t.session, 300, false, clock), kCommandNotConfirmed);  // the module answers ERROR
     EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{"message[error]: Brak potwierdzenia!"});

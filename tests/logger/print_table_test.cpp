@@ -6,7 +6,7 @@
 #include "common/win1250.h"
 #include "logger/print/print_period.h"
 #include "logger/print/print_table.h"
-#include "logger/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kavrel::logger {
 namespace {

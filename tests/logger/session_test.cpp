@@ -14,7 +14,7 @@ TEST_P(ConnectOverBothLinks, ReadsTheStatusAndLeavesTheLinkOpen) {
     sim::SimOptions options = memoryOf(100);
     options.memory.cyclic = true;
     LoggerSim t(options, GetParam());
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     EXPECT_TRUE(t.link.isOpen());
     EXPECT_TRUE(t.session.connected);
     EXPECT_EQ(t.session.status.recordLength, 37);
@@ -24,7 +24,7 @@ TEST_P(ConnectOverBothLinks, ReadsTheStatusAndLeavesTheLinkOpen) {
     EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{});
     EXPECT_EQ(t.link.serialSpeed(), GetParam() ? 9600 : 115200);
 
-    disconnectModule(t.session);
+    disconnectSession(t.session);
     EXPECT_FALSE(t.link.isOpen());
     EXPECT_FALSE(t.session.connected);
 }
@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(TcpAndSerial, ConnectOverBothLinks, ::testing::Values(t
 TEST(ReadStatus, FixedSpeedStaysAt9600) {
     LoggerSim t(memoryOf(5), false);
     t.session.connection.fixedSpeed = true;
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     EXPECT_EQ(t.link.serialSpeed(), 9600);
 }
 
@@ -56,7 +56,7 @@ TEST_P(StatusFaults, FailWithTheirMessageAndCloseTheLink) {
     sim::SimOptions options = memoryOf(10);
     fault.apply(options.memory);
     LoggerSim t(options, fault.tcp);
-    EXPECT_EQ(connectModule(t.session), fault.result);
+    EXPECT_EQ(connectSession(t.session), fault.result);
     EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{fault.message});
     EXPECT_FALSE(t.link.isOpen());
     EXPECT_FALSE(t.session.connected);
@@ -91,21 +91,21 @@ TEST(Disconnect, TcpAfterAFastSerialLinkSendsNoEot) {
     sim::SimOptions options = memoryOf(5);
     options.lineLog = std::make_shared<std::vector<std::string>>();
     LoggerSim t(options, false);
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     ASSERT_EQ(t.link.serialSpeed(), 115200);
     t.session.connection.tcp = true;
     t.session.connection.address = "127.0.0.1";
     t.session.connection.tcpPort = static_cast<std::uint32_t>(t.sim.port());
-    ASSERT_EQ(connectModule(t.session), kStatusOk);  // ends the serial link with its two "*EOT!"
+    ASSERT_EQ(connectSession(t.session), kStatusOk);  // ends the serial link with its two "*EOT!"
     EXPECT_EQ(t.link.serialSpeed(), 9600);
     options.lineLog->clear();
-    disconnectModule(t.session);
+    disconnectSession(t.session);
     EXPECT_EQ(*options.lineLog, std::vector<std::string>{});
 }
 
 TEST(ReadStatus, NoReplyAtAllSaysSoAndCloses) {
     LoggerSim t(memoryOf(10));
-    ASSERT_EQ(connectModule(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), kStatusOk);
     t.sim.setFaults({.silent = true});
     EXPECT_EQ(readStatus(t.session, kStatusSelector), kStatusNoReply);
     EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{"message[error]: Brak komunikacji z urządzeniem!"});

@@ -2,35 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
 #include "common/win1250.h"
 #include "monitor/measurement_log.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
+using kavrel::testing::readWholeFile;
+using kavrel::testing::TempFolder;
 
 namespace {
-
-std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class TempDir {
-public:
-    TempDir() : path_(std::filesystem::temp_directory_path() / ("kavrel-log-" + std::to_string(::getpid()) + "-" + name())) {
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    static std::string name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
-    std::filesystem::path path_;
-};
 
 MeasurementSnapshot sampleSnapshot() {
     MeasurementSnapshot s;
@@ -94,18 +77,18 @@ TEST(MeasurementLog, RowWithExtendedLinesHas31Columns) {
 }
 
 TEST(MeasurementLog, AppendsToTheFileAndReportsAFileThatCannotBeOpened) {
-    TempDir dir;
-    const auto file = dir / "pomiary.csv";
+    TempFolder dir;
+    const auto file = dir.path / "pomiary.csv";
     MonitorSettings settings;
     ASSERT_TRUE(appendLogHeader(file, settings));
     ASSERT_TRUE(appendLogRow(file, 1, kMoment, sampleSnapshot()));
     ASSERT_TRUE(appendLogHeader(file, settings));   // a second START on the same file
     ASSERT_TRUE(appendLogRow(file, 1, kMoment, sampleSnapshot()));
     const std::string header = formatLogHeader(settings), row = formatLogRow(1, kMoment, sampleSnapshot());
-    EXPECT_EQ(readFile(file), header + row + header + row);
+    EXPECT_EQ(readWholeFile(file), header + row + header + row);
 
-    EXPECT_FALSE(appendLogHeader(dir / "brak" / "x.csv", settings));
-    EXPECT_FALSE(appendLogRow(dir / "brak" / "x.csv", 2, kMoment, sampleSnapshot()));
+    EXPECT_FALSE(appendLogHeader(dir.path / "brak" / "x.csv", settings));
+    EXPECT_FALSE(appendLogRow(dir.path / "brak" / "x.csv", 2, kMoment, sampleSnapshot()));
 }
 
 TEST(MeasurementLog, ResultsFileNameIsWindows1250) {

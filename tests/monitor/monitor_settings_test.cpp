@@ -18,7 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-class SettingsFileTest : public ::testing::Test {
+class MonitorSettingsFileTest : public ::testing::Test {
 protected:
     std::filesystem::path file = std::filesystem::temp_directory_path() /
                                  ("kavrel-monitor-" + std::to_string(::getpid()) + "-" +
@@ -61,7 +61,7 @@ bool same(const MonitorSettings& a, const MonitorSettings& b) {
 
 } // namespace
 
-TEST_F(SettingsFileTest, DefaultsAreWrittenAt688FixedBytes) {
+TEST_F(MonitorSettingsFileTest, DefaultsAreWrittenAt688FixedBytes) {
     ASSERT_TRUE(saveMonitorSettings(file, MonitorSettings{}));
     Bytes expected(688, 0);
     putText(expected, 0, "KVRLCFG1");
@@ -72,7 +72,7 @@ TEST_F(SettingsFileTest, DefaultsAreWrittenAt688FixedBytes) {
     EXPECT_EQ(read(), expected);
 }
 
-TEST_F(SettingsFileTest, EveryFieldSurvivesARoundTrip) {
+TEST_F(MonitorSettingsFileTest, EveryFieldSurvivesARoundTrip) {
     const MonitorSettings saved = changedSettings();
     ASSERT_TRUE(saveMonitorSettings(file, saved));
     const Bytes bytes = read();
@@ -88,7 +88,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesARoundTrip) {
 
 // A folder or a FIFO is no settings file: refused at once (a FIFO would block a reader),
 // and a save over a FIFO is refused too instead of waiting for a reader.
-TEST_F(SettingsFileTest, FoldersAndFifosAreRefused) {
+TEST_F(MonitorSettingsFileTest, FoldersAndFifosAreRefused) {
     MonitorSettings settings = changedSettings();
     std::filesystem::create_directory(file);
     EXPECT_EQ(loadMonitorSettings(file, settings), kSettingsNotOpened);
@@ -99,7 +99,7 @@ TEST_F(SettingsFileTest, FoldersAndFifosAreRefused) {
     EXPECT_TRUE(same(settings, changedSettings()));
 }
 
-TEST_F(SettingsFileTest, MissingFileAndForeignMagicLeaveTheSettingsAlone) {
+TEST_F(MonitorSettingsFileTest, MissingFileAndForeignMagicLeaveTheSettingsAlone) {
     MonitorSettings settings = changedSettings();
     EXPECT_EQ(loadMonitorSettings(file, settings), kSettingsNotOpened);
 
@@ -118,7 +118,7 @@ TEST_F(SettingsFileTest, MissingFileAndForeignMagicLeaveTheSettingsAlone) {
     }
 }
 
-TEST_F(SettingsFileTest, AShortFileFillsOnlyTheFieldsItHoldsWhole) {
+TEST_F(MonitorSettingsFileTest, AShortFileFillsOnlyTheFieldsItHoldsWhole) {
     MonitorSettings settings = changedSettings();
     write({'K', 'V', 'R', 'L', 'C', 'F', 'G', '1'});
     EXPECT_EQ(loadMonitorSettings(file, settings), kSettingsLoaded);   // the magic alone changes nothing
@@ -135,7 +135,7 @@ TEST_F(SettingsFileTest, AShortFileFillsOnlyTheFieldsItHoldsWhole) {
     EXPECT_EQ(settings.lineName[0], changedSettings().lineName[0]);
 }
 
-TEST_F(SettingsFileTest, UnterminatedTextsStopAtTheEndOfTheirFields) {
+TEST_F(MonitorSettingsFileTest, UnterminatedTextsStopAtTheEndOfTheirFields) {
     Bytes bytes(688, 'A');
     putText(bytes, 0, "KVRLCFG1");
     put32(bytes, 8, 2);
@@ -156,7 +156,7 @@ TEST_F(SettingsFileTest, UnterminatedTextsStopAtTheEndOfTheirFields) {
     EXPECT_EQ(saved[368 + 15], 0);
 }
 
-TEST_F(SettingsFileTest, TooLongTextsAreCutWhenSaved) {
+TEST_F(MonitorSettingsFileTest, TooLongTextsAreCutWhenSaved) {
     MonitorSettings settings;
     settings.resultsFile = std::string(100, 'x');
     settings.extName[0] = std::string(40, 'y');

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "logger/records/value_kind.h"
+#include "logger/values/value_kind.h"
 
 namespace kavrel::logger {
 

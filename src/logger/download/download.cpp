@@ -38,7 +38,7 @@ std::int32_t recordNumber(std::span<const std::uint8_t> frame) {
 StepResult fail(LoggerSession& session, RecordSink& sink, const char* utf8Message) {
     sink.downloadEnded(DownloadEnd::Failed);
     if (utf8Message) session.observer.message(W(utf8Message), MessageIcon::Error);
-    disconnectModule(session);
+    disconnectSession(session);
     return StepResult::Failed;
 }
 

@@ -4,16 +4,9 @@
 // come and how the download ended.
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
+#include "logger/records/record_bytes.h"
 
 namespace kavrel::logger {
-
-// The first 39 bytes of a record frame: "R", length, kind, number, time, payload, CRC.
-// A frame shorter than 39 bytes arrives zero-filled behind its own bytes.
-inline constexpr std::size_t kRecordBytes = 39;
-using RecordBytes = std::array<std::uint8_t, kRecordBytes>;
 
 enum class DownloadEnd {
     Complete,  // every record was read: the files are finished (the HTML gets its closing tags)

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "logger/descriptions/line_descriptions.h"
-#include "logger/records/value_kind.h"
+#include "logger/values/value_kind.h"
 
 namespace kavrel::logger {
 

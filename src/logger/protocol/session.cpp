@@ -21,15 +21,15 @@ void applyConnection(LoggerSession& session) {
 
 int failStatus(LoggerSession& session, int result, const std::string& text) {
     session.observer.message(text, MessageIcon::Error);
-    disconnectModule(session);
+    disconnectSession(session);
     return result;
 }
 
 } // namespace
 
-int connectModule(LoggerSession& session) {
+int connectSession(LoggerSession& session) {
     if (session.link.isOpen()) {
-        disconnectModule(session);
+        disconnectSession(session);
         session.sleep(kReconnectPauseMs);
     }
     applyConnection(session);
@@ -39,7 +39,7 @@ int connectModule(LoggerSession& session) {
     return readStatus(session, kStatusSelector);
 }
 
-void disconnectModule(LoggerSession& session) {
+void disconnectSession(LoggerSession& session) {
     if (session.link.isOpen() && session.link.serialSpeed() > link::ModuleLink::kSlowSpeed) {
         session.link.queryFixed("*EOT!", 1);
         session.link.queryFixed("*EOT!", 1);

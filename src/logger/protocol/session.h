@@ -54,10 +54,10 @@ inline constexpr int kStatusSelectorBeforeDownload = 3;
 // "Połącz": closes a link left open, opens with the speed switch unless fixedSpeed, says
 // "HALT! DEBUG=0" and reads the status. Returns the status result, or the open failure
 // (as kStatusNoReply) after its message.
-int connectModule(LoggerSession& session);
+int connectSession(LoggerSession& session);
 
 // "*EOT!" twice when the line was switched to 115200 baud, then close.
-void disconnectModule(LoggerSession& session);
+void disconnectSession(LoggerSession& session);
 
 // Reads the status frame into session.status (six attempts); on failure shows the
 // message, disconnects and returns the reason.

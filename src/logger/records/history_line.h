@@ -10,7 +10,7 @@
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/records/record_layout.h"
 #include "logger/records/record_time.h"
-#include "logger/records/value_kind.h"
+#include "logger/values/value_kind.h"
 
 namespace kavrel::logger {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "logger/download/record_sink.h"  // RecordBytes, the first 39 bytes of a frame
+#include "logger/records/record_bytes.h"
 
 namespace kavrel::logger {
 

@@ -4,8 +4,8 @@
 
 #include "common/win1250.h"
 #include "logger/commands/module_commands.h"
-#include "logger/export/export_memory.h"
 #include "logger/export/export_names.h"
+#include "logger/export/prepare_export.h"
 
 namespace kavrel::logger::ui {
 
@@ -33,7 +33,7 @@ void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& 
     Using using_(*this, observer);
     session_.connection = connection;
     link_.setDevicePathResolver([devicePath](int) { return devicePath; });
-    connectModule(session_);
+    connectSession(session_);
 }
 
 void LoggerDevice::readStatus(OperationObserver& observer) {
@@ -57,8 +57,8 @@ DownloadReport LoggerDevice::download(OperationObserver& observer, const Downloa
     request.folder = order.folder;
     request.chooseFile = [&order](const std::filesystem::path&) { return std::optional(order.chosenFile); };
     const FixedClock clock(order.now);
-    const std::unique_ptr<MemoryExport> files =
-        exportMemory(session_, request, descriptions_, clock, report.exportFileName);
+    const std::unique_ptr<ExportFiles> files =
+        prepareExport(session_, request, descriptions_, clock, report.exportFileName);
     if (!files) return report;
 
     const int total = session_.status.recordCount();

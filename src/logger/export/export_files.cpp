@@ -1,4 +1,4 @@
-#include "logger/export/memory_export.h"
+#include "logger/export/export_files.h"
 
 #include <span>
 
@@ -17,12 +17,12 @@ RecordTime timeOf(const RecordBytes& record) {
 
 } // namespace
 
-MemoryExport::MemoryExport(const LineDescriptions& descriptions, bool printMode, bool separateComma)
+ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma)
     : descriptions_(descriptions),
       full_(descriptions.fullExport != 0 && !printMode),
       semicolon_(semicolonForm(separateComma, printMode)) {}
 
-MemoryExport::CreateResult MemoryExport::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
+ExportFiles::CreateResult ExportFiles::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
     if (!csv_.create(csv)) return kCsvNotCreated;
     if (!html_.create(html)) {
         csv_.close();
@@ -31,7 +31,7 @@ MemoryExport::CreateResult MemoryExport::create(const std::filesystem::path& csv
     return kFilesCreated;
 }
 
-void MemoryExport::writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,
+void ExportFiles::writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,
                                 const LocalDateTime& generated) {
     lines_ = lines;
     history_.emplace(descriptions_, lines_, full_);
@@ -39,27 +39,27 @@ void MemoryExport::writeHeaders(const LineConfiguration& lines, bool extendedLin
     html_.write(htmlHead(generated));
 }
 
-void MemoryExport::downloadStarted() {
+void ExportFiles::downloadStarted() {
     history_.emplace(descriptions_, lines_, full_);
 }
 
-void MemoryExport::historyRecord(const RecordBytes& record, bool correct) {
+void ExportFiles::historyRecord(const RecordBytes& record, bool correct) {
     if (!history_) history_.emplace(descriptions_, lines_, full_);
     if (record[record::kKind] == record::kMeasurement) writeCsv(history_->measurement(record, timeOf(record), correct));
     else if (record[record::kKind] == record::kExtended) writeCsv(history_->extended(record));
 }
 
-void MemoryExport::eventRecord(const RecordBytes& record, bool correct) {
+void ExportFiles::eventRecord(const RecordBytes& record, bool correct) {
     html_.write(eventRow(record, timeOf(record), correct, lines_));
 }
 
-void MemoryExport::downloadEnded(DownloadEnd end) {
+void ExportFiles::downloadEnded(DownloadEnd end) {
     csv_.close();
     if (end == DownloadEnd::Complete) html_.write(kHtmlTail);
     html_.close();
 }
 
-void MemoryExport::writeCsv(std::string_view text) {
+void ExportFiles::writeCsv(std::string_view text) {
     csv_.write(semicolon_ ? toSemicolonForm(text) : std::string(text));
 }
 

@@ -14,14 +14,14 @@
 
 namespace kavrel::logger {
 
-class MemoryExport final : public RecordSink {
+class ExportFiles final : public RecordSink {
 public:
     enum CreateResult : int { kFilesCreated = 0, kCsvNotCreated = 1, kHtmlNotCreated = 2 };
 
     // printMode: the download for printing, always in the semicolon form with the reduced
     // columns; otherwise separateComma keeps commas and decimal points. The descriptions
     // are the program's table, which outlives every export.
-    MemoryExport(const LineDescriptions& descriptions, bool printMode, bool separateComma);
+    ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma);
 
     // Creates the CSV file, then the HTML file. When the HTML file cannot be created, the
     // CSV file stays, empty.

@@ -10,7 +10,7 @@
 
 #include "common/clock.h"
 #include "logger/descriptions/line_descriptions.h"
-#include "logger/export/memory_export.h"
+#include "logger/export/export_files.h"
 #include "logger/protocol/session.h"
 
 namespace kavrel::logger {
@@ -29,7 +29,7 @@ struct ExportRequest {
 // Returns the export ready for the download, or nothing when the export stopped (after
 // its message, if any). exportFileName is the name kept for the program's run: offered
 // to the dialog, and replaced by the chosen (or the temporary) name.
-std::unique_ptr<MemoryExport> exportMemory(LoggerSession& session, const ExportRequest& request,
+std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportRequest& request,
                                            const LineDescriptions& descriptions, const Clock& clock,
                                            std::filesystem::path& exportFileName);
 

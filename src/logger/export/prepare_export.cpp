@@ -1,11 +1,11 @@
-#include "logger/export/export_memory.h"
+#include "logger/export/prepare_export.h"
 
 #include "common/win1250.h"
 #include "logger/export/export_names.h"
 
 namespace kavrel::logger {
 
-std::unique_ptr<MemoryExport> exportMemory(LoggerSession& session, const ExportRequest& request,
+std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportRequest& request,
                                            const LineDescriptions& descriptions, const Clock& clock,
                                            std::filesystem::path& exportFileName) {
     OperationObserver& observer = session.observer;
@@ -27,15 +27,15 @@ std::unique_ptr<MemoryExport> exportMemory(LoggerSession& session, const ExportR
     }
 
     const auto csvName = csvFileName(exportFileName);
-    auto files = std::make_unique<MemoryExport>(descriptions, request.printMode, request.separateComma);
+    auto files = std::make_unique<ExportFiles>(descriptions, request.printMode, request.separateComma);
     switch (files->create(csvName, htmlFileName(csvName))) {
-    case MemoryExport::kCsvNotCreated:
+    case ExportFiles::kCsvNotCreated:
         observer.message(W("Błąd otwarcia pliku CSV do zapisu."), MessageIcon::Warning);
         return nullptr;
-    case MemoryExport::kHtmlNotCreated:
+    case ExportFiles::kHtmlNotCreated:
         observer.message(W("Błąd otwarcia pliku HTML do zapisu."), MessageIcon::Warning);
         return nullptr;
-    case MemoryExport::kFilesCreated: break;
+    case ExportFiles::kFilesCreated: break;
     }
 
     // The record count and the line configuration must be current. A failed read has

@@ -1,4 +1,4 @@
-#include "logger/records/value_kind.h"
+#include "logger/values/value_kind.h"
 
 #include <cstdio>
 

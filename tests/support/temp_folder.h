@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-namespace kavrel::logger::testing {
+namespace kavrel::testing {
 
 struct TempFolder {
     std::filesystem::path path;
@@ -29,4 +29,4 @@ struct TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 };
 
-} // namespace kavrel::logger::testing
+} // namespace kavrel::testing

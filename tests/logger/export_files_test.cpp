@@ -5,22 +5,20 @@
 #include <iterator>
 
 #include "common/win1250.h"
+#include "logger/export/export_files.h"
 #include "logger/export/export_names.h"
-#include "logger/export/memory_export.h"
 #include "logger/record_builder.h"
-#include "logger/temp_folder.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel::logger;
 using namespace kavrel::logger::testing;
+using kavrel::testing::TempFolder;
 using kavrel::W;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Windows line ends for an expected text written with "\n".
 std::string crlf(std::string_view text) {
@@ -43,24 +41,24 @@ const std::string kHtmlHead = crlf(W(
     "<TD><B>Tz </B></TD><TD><B>A1 </B></TD><TD><B>A2</B></TD><TD><B>A3</B></TD><TD><B>Poprawność</B></TD>\n"
     "</TR>\n"));
 
-struct MemoryExportTest : ::testing::Test {
+struct ExportFilesTest : ::testing::Test {
     TempFolder temp;
     const fs::path& folder = temp.path;
     LineDescriptions descriptions;
 
-    MemoryExportTest() {
+    ExportFilesTest() {
         for (std::size_t n = 2; n < 16; ++n) descriptions.lines[8 + n].kindOverride = kRemovedLine;  // XL1, XL2 only
     }
 
     // Creates the files and writes both heads, as the export does before the download.
-    void begin(MemoryExport& e, bool extendedLines = true) {
-        ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), MemoryExport::kFilesCreated);
+    void begin(ExportFiles& e, bool extendedLines = true) {
+        ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), ExportFiles::kFilesCreated);
         e.writeHeaders(kLines, extendedLines, false, kGenerated);
         e.downloadStarted();
     }
 
     // A small memory: events, measurements with and without their extended record, a CRC error.
-    void feed(MemoryExport& e) {
+    void feed(ExportFiles& e) {
         e.eventRecord(eventRecord({.number = 1, .time = {2025, 3, 7, 9, 0, 0}, .code = 1, .p1 = 1,
                                    .text = "Restart & <test>"}), true);
         Measurement p2{.number = 2, .time = {2025, 3, 7, 9, 5, 1}};
@@ -92,92 +90,92 @@ struct MemoryExportTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(MemoryExportTest, CompleteDownloadInTheSemicolonForm) {
-    MemoryExport e(descriptions, false, false);
+TEST_F(ExportFilesTest, CompleteDownloadInTheSemicolonForm) {
+    ExportFiles e(descriptions, false, false);
     begin(e);
     feed(e);
     e.downloadEnded(DownloadEnd::Complete);
     EXPECT_EQ(e.invalidRecords(), 1);
     EXPECT_FALSE(e.writeFailed());
 
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;Stan_XL;"
                 "Poprawność;XL1;XL2\r\n") +
                   "2;2025-03-07  9:05:01;12,345;-20,0;1 ;;2 ;15;0;3;1;1;1;3;5;1;3,300;0,050\r\n"
                   "3;2025-03-07  9:20:01;5,000;21,5;;;;0;0;0;0;0;0;0;0;1\r\n"
                   "5;2025-03-07  9:35:01;0,000;0,0;;;;0;0;0;0;0;0;0;0;0\r\n");
-    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows + "\r\n</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "wyniki.html"), kHtmlHead + kRows + "\r\n</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
 }
 
-TEST_F(MemoryExportTest, CommasKeptWhenChosen) {
+TEST_F(ExportFilesTest, CommasKeptWhenChosen) {
     descriptions.fullExport = 0;
-    MemoryExport e(descriptions, false, true);
+    ExportFiles e(descriptions, false, true);
     begin(e, false);
     feed(e);
     e.downloadEnded(DownloadEnd::Complete);
     // Reduced columns, no XL headings although extended values arrive.
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp,Czas RTC,L1 [V],T2 [°C],GSM,SMS,Alarmowy,Poprawność\r\n") +
                   "2,2025-03-07  9:05:01,12.345,-20.0,15,3,1,1,3.300,0.050\r\n"
                   "3,2025-03-07  9:20:01,5.000,21.5,0,0,0,1\r\n"
                   "5,2025-03-07  9:35:01,0.000,0.0,0,0,0,0\r\n");
 }
 
-TEST_F(MemoryExportTest, PrintModeIsReducedAndSemicolonWhateverTheSettingsSay) {
-    MemoryExport e(descriptions, true, true);
+TEST_F(ExportFilesTest, PrintModeIsReducedAndSemicolonWhateverTheSettingsSay) {
+    ExportFiles e(descriptions, true, true);
     EXPECT_FALSE(e.full());
     begin(e, false);
     feed(e);
     e.downloadEnded(DownloadEnd::Complete);
-    const std::string csv = readFile(folder / "Wyniki.CSV");
+    const std::string csv = kavrel::testing::readWholeFile(folder / "Wyniki.CSV");
     EXPECT_EQ(csv.substr(0, csv.find('\r')), W("Lp;Czas RTC;L1 [V];T2 [°C];GSM;SMS;Alarmowy;Poprawność"));
     EXPECT_NE(csv.find("\r\n3;2025-03-07  9:20:01;5,000;21,5;0;0;0;1\r\n"), std::string::npos);
 }
 
-TEST_F(MemoryExportTest, FailedDownloadLeavesTheTableOpen) {
-    MemoryExport e(descriptions, false, false);
+TEST_F(ExportFilesTest, FailedDownloadLeavesTheTableOpen) {
+    ExportFiles e(descriptions, false, false);
     begin(e);
     feed(e);
     e.downloadEnded(DownloadEnd::Failed);
-    EXPECT_EQ(readFile(folder / "wyniki.html"), kHtmlHead + kRows);
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "wyniki.html"), kHtmlHead + kRows);
 }
 
-TEST_F(MemoryExportTest, EventsOnlyGiveTheHeaderLineAlone) {
-    MemoryExport e(descriptions, false, false);
+TEST_F(ExportFilesTest, EventsOnlyGiveTheHeaderLineAlone) {
+    ExportFiles e(descriptions, false, false);
     begin(e, false);
     e.eventRecord(eventRecord({.number = 9, .code = 40}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    EXPECT_EQ(readFile(folder / "Wyniki.CSV"),
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "Wyniki.CSV"),
               W("Lp;Czas RTC;L1 [V];T2 [°C];LOW;HIGH;Wyjścia;GSM;Roaming;SMS;E-mail;Alarmowy;Czuwanie;Flagi;"
                 "Stan_XL;Poprawność\r\n"));
-    EXPECT_NE(readFile(folder / "wyniki.html").find("<TD> Inne zdarzenie (kod 40) </TD>"), std::string::npos);
+    EXPECT_NE(kavrel::testing::readWholeFile(folder / "wyniki.html").find("<TD> Inne zdarzenie (kod 40) </TD>"), std::string::npos);
 }
 
-TEST_F(MemoryExportTest, ALastMeasurementWithoutExtendedRecordLacksItsLineEnd) {
-    MemoryExport e(descriptions, false, false);
+TEST_F(ExportFilesTest, ALastMeasurementWithoutExtendedRecordLacksItsLineEnd) {
+    ExportFiles e(descriptions, false, false);
     begin(e, false);
     e.historyRecord(measurementRecord({.number = 1, .time = {2025, 1, 1, 0, 0, 0}}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    const std::string csv = readFile(folder / "Wyniki.CSV");
+    const std::string csv = kavrel::testing::readWholeFile(folder / "Wyniki.CSV");
     EXPECT_EQ(csv.substr(csv.rfind('\n') + 1), "1;2025-01-01  0:00:00;0,000;0,0;;;;0;0;0;0;0;0;0;0;1");
 }
 
-TEST_F(MemoryExportTest, ASecondDownloadStartsWithAClosedLine) {
-    MemoryExport e(descriptions, false, false);
+TEST_F(ExportFilesTest, ASecondDownloadStartsWithAClosedLine) {
+    ExportFiles e(descriptions, false, false);
     begin(e, false);
     e.historyRecord(measurementRecord({.number = 1}), false);
     e.downloadStarted();
     EXPECT_EQ(e.invalidRecords(), 0);
     e.historyRecord(measurementRecord({.number = 2, .time = {2025, 1, 1, 0, 0, 0}}), true);
     e.downloadEnded(DownloadEnd::Complete);
-    EXPECT_NE(readFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
+    EXPECT_NE(kavrel::testing::readWholeFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
 }
 
-TEST_F(MemoryExportTest, FilesThatCannotBeCreated) {
-    MemoryExport e(descriptions, false, false);
-    EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), MemoryExport::kCsvNotCreated);
+TEST_F(ExportFilesTest, FilesThatCannotBeCreated) {
+    ExportFiles e(descriptions, false, false);
+    EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), ExportFiles::kCsvNotCreated);
     fs::create_directories(folder / "b.html");  // a folder where the HTML file should go
-    EXPECT_EQ(e.create(folder / "b.csv", folder / "b.html"), MemoryExport::kHtmlNotCreated);
+    EXPECT_EQ(e.create(folder / "b.csv", folder / "b.html"), ExportFiles::kHtmlNotCreated);
     EXPECT_TRUE(fs::exists(folder / "b.csv"));
     EXPECT_EQ(fs::file_size(folder / "b.csv"), 0u);
 }
@@ -190,7 +188,7 @@ TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
     out.write("a\nb");
     out.write("\n\nc");
     EXPECT_TRUE(out.close());
-    EXPECT_EQ(readFile(path), "a\r\nb\r\n\r\nc");
+    EXPECT_EQ(kavrel::testing::readWholeFile(path), "a\r\nb\r\n\r\nc");
 
     if (!fs::exists("/dev/full")) GTEST_SKIP();
     ASSERT_TRUE(out.create("/dev/full"));
