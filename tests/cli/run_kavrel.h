@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace kavrel::testing {
 
@@ -20,7 +21,9 @@ struct ToolRun {
 // no user's saved connection or port mapping is read or changed.
 inline ToolRun runKavrel(const std::string& arguments, const std::string& environment = "",
                          const std::string& settingsFolder = "kavrel-config") {
-    const std::string errFile = ::testing::TempDir() + settingsFolder + "_err.txt";
+    // CTest runs test cases as parallel processes sharing one temporary folder: the error
+    // output's file carries the process id, so that no run reads another's messages.
+    const std::string errFile = ::testing::TempDir() + settingsFolder + "_" + std::to_string(::getpid()) + "_err.txt";
     const std::string command = "XDG_CONFIG_HOME=" + ::testing::TempDir() + settingsFolder + " " + environment + " " +
                                 KAVREL_CLI + " " + arguments + " 2>" + errFile;
     ToolRun run;
@@ -32,6 +35,7 @@ inline ToolRun runKavrel(const std::string& arguments, const std::string& enviro
     if (FILE* err = std::fopen(errFile.c_str(), "r")) {
         while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), err)) run.err.append(chunk.data(), n);
         std::fclose(err);
+        std::remove(errFile.c_str());
     }
     return run;
 }
