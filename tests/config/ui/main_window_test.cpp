@@ -218,7 +218,7 @@ private slots:
         });
         button(window, "Linie wejściowe L1...L8")->click();
         QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
-        window.findChild<QCheckBox*>("showChanges")->setChecked(false);  // written straight away, as the spec's window does
+        window.findChild<QCheckBox*>("showChanges")->setChecked(false);  // off, so the write goes straight ahead as before
         button(window, "Wyślij do modułu")->click();
         window.runner().waitForFinished();
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
