@@ -1,5 +1,11 @@
 #include "common/file_names.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace kavrel {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8Name) {
@@ -17,6 +23,14 @@ std::FILE* openFile(const std::filesystem::path& path, const char* mode) {
     return ::_wfopen(path.c_str(), wideMode.c_str());
 #else
     return std::fopen(path.c_str(), mode);
+#endif
+}
+
+int processId() {
+#ifdef _WIN32
+    return ::_getpid();
+#else
+    return ::getpid();
 #endif
 }
 

@@ -15,4 +15,7 @@ std::string pathToUtf8(const std::filesystem::path& path);
 // std::fopen for a path of any spelling; nullptr when the file cannot be opened.
 std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 
+// This process's id, for names of temporary files that no other process picks.
+int processId();
+
 } // namespace kavrel

@@ -25,14 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int processId() {
-#ifdef _WIN32
-    return ::_getpid();
-#else
-    return ::getpid();
-#endif
-}
-
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -38,14 +38,6 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-int processId() {
-#ifdef _WIN32
-    return ::_getpid();
-#else
-    return ::getpid();
-#endif
-}
-
 #ifndef _WIN32
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
