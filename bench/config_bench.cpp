@@ -5,6 +5,7 @@
 // divided by the measured time, the share of the line's capacity the exchange used.
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <string>
 
@@ -124,31 +125,29 @@ int main() {
         QuietObserver observer;
         const SystemClock clock;
 
-        Run write;
-        {
+        // One operation on a link of its own through the paced terminal, its time and bytes.
+        const auto timed = [&](const char* what, Run& run, const std::function<int(link::ModuleLink&)>& operation) {
             link::ModuleLink link(link::LinkVariant::configurator());
             sim.useSerial(link, timing);
-            link.setTransportFactory(std::make_shared<CountingTransports>(write.counts));
-            config::SettingsImage readBack;
+            link.setTransportFactory(std::make_shared<CountingTransports>(run.counts));
             const auto started = std::chrono::steady_clock::now();
-            const int result = config::writeSettings(link, 1, full, readBack, {}, observer, {clock, [](int) {}});
+            const int result = operation(link);
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            write.seconds = result == link::kLinkOk ? seconds : -1;
-            if (result != link::kLinkOk) std::printf("write failed (%d): %s\n", result, observer.last.c_str());
-        }
+            run.seconds = result == link::kLinkOk ? seconds : -1;
+            if (result != link::kLinkOk) std::printf("%s failed (%d): %s\n", what, result, observer.last.c_str());
+        };
+
+        Run write;
+        config::SettingsImage readBack;
+        timed("write", write, [&](link::ModuleLink& link) {
+            return config::writeSettings(link, 1, full, readBack, {}, observer, {clock, [](int) {}});
+        });
         print("write with verification", testing::timingName(timing), write);
 
         Run read;
+        config::SettingsImage image;
+        timed("read", read, [&](link::ModuleLink& link) { return config::readSettings(link, 1, image, observer); });
         {
-            link::ModuleLink link(link::LinkVariant::configurator());
-            sim.useSerial(link, timing);
-            link.setTransportFactory(std::make_shared<CountingTransports>(read.counts));
-            config::SettingsImage image;
-            const auto started = std::chrono::steady_clock::now();
-            const int result = config::readSettings(link, 1, image, observer);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            read.seconds = result == link::kLinkOk ? seconds : -1;
-            if (result != link::kLinkOk) std::printf("read failed (%d): %s\n", result, observer.last.c_str());
             int differing = 0;
             for (const config::FieldInfo& row : config::fieldTable())
                 for (int n = row.first; n <= row.last(); ++n)
