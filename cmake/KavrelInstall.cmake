@@ -10,9 +10,10 @@ set(KAVREL_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 
 # kavrel_install_program(target [DESKTOP name] [MANUAL "summary"]): installs a program;
 # DESKTOP adds resources/desktop/<name>.desktop and the icon <name> in every size;
-# MANUAL generates <target>(1) from the program's --help at build time.
+# MANUAL generates <target>(1) from the program's --help at build time; a window program
+# has no --help, so PAGE installs its hand-written resources/man/<target>.1 instead.
 function(kavrel_install_program target)
-  cmake_parse_arguments(ARG "SUBCOMMANDS" "DESKTOP;MANUAL" "" ${ARGN})
+  cmake_parse_arguments(ARG "SUBCOMMANDS;PAGE" "DESKTOP;MANUAL" "" ${ARGN})
   if(NOT TARGET ${target})
     return()
   endif()
@@ -41,18 +42,29 @@ function(kavrel_install_program target)
     add_custom_target(${target}-manual ALL DEPENDS ${page})
     install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
+  if(ARG_PAGE AND GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
+    set(source ${KAVREL_RESOURCES}/man/${target}.1)
+    set(page ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${GZIP} -9nc ${source} > ${page}
+      DEPENDS ${source} COMMENT "Manual page ${target}(1)" VERBATIM)
+    add_custom_target(${target}-manual ALL DEPENDS ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
 endfunction()
 
-kavrel_install_program(Kavrel-Config DESKTOP kavrel-config)
-kavrel_install_program(Kavrel-Monitor DESKTOP kavrel-monitor)
-kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger)
+find_program(GZIP gzip)
+
+kavrel_install_program(Kavrel-Config DESKTOP kavrel-config PAGE)
+kavrel_install_program(Kavrel-Monitor DESKTOP kavrel-monitor PAGE)
+kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger PAGE)
 kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module")
 kavrel_install_program(kavrel-sim MANUAL "simulated Kavrel module for demonstrations and tests")
 
 # The package's own documents, where Debian keeps them.
 set(KAVREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kavrel-tools)
 install(FILES ${KAVREL_RESOURCES}/debian/copyright DESTINATION ${KAVREL_DOC_DIR})
-find_program(GZIP gzip)
 if(GZIP)
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
     COMMAND ${GZIP} -9nc ${KAVREL_RESOURCES}/debian/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
