@@ -33,6 +33,7 @@
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
+#include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/settings_buttons.h"
@@ -284,7 +285,7 @@ void Ckonfigurator::editNetworkSettings() {
 void Ckonfigurator::takeControlValues() {
     // A port number that does not pass is reported, and the previous one is used.
     if (const QString problem = comEdit_->problem(); !problem.isEmpty()) {
-        SettingsDialog::reportProblem(this, problem);
+        reportFieldProblem(this, problem);
         comEdit_->setNumber(static_cast<int>(connection_.comPort));
     } else {
         connection_.comPort = static_cast<std::uint32_t>(*comEdit_->number());

@@ -9,7 +9,7 @@
 
 #include "config/ui/kit/field_edits.h"
 #include "logger/commands/module_commands.h"
-#include "logger/ui/field_problem.h"
+#include "config/ui/kit/field_checks.h"
 
 namespace kavrel::logger::ui {
 
@@ -49,7 +49,7 @@ int Custaw_logowania::exec() {
 }
 
 void Custaw_logowania::accept() {
-    if (!acceptNumber(this, periodEdit_)) return;
+    if (!config::ui::checkField(this, periodEdit_)) return;
     period_ = *periodEdit_->number();
     setClock_ = clockBox_->isChecked();
     QDialog::accept();

@@ -7,7 +7,7 @@
 
 #include "config/ui/kit/field_edits.h"
 #include "logger/settings/logger_settings.h"
-#include "logger/ui/field_problem.h"
+#include "config/ui/kit/field_checks.h"
 
 namespace kavrel::logger::ui {
 
@@ -49,7 +49,7 @@ int Custaw_tcpip::exec() {
 }
 
 void Custaw_tcpip::accept() {
-    if (!acceptNumber(this, portEdit_)) return;
+    if (!config::ui::checkField(this, portEdit_)) return;
     address_ = addressEdit_->text().trimmed();
     port_ = *portEdit_->number();
     QDialog::accept();

@@ -27,7 +27,7 @@
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "logger/ui/field_problem.h"
+#include "config/ui/kit/field_checks.h"
 #include "logger/ui/print/history_chart_dialog.h"
 #include "logger/ui/print/period_dialog.h"
 
@@ -243,7 +243,7 @@ void Crejestrator::selectTcp() {
 }
 
 bool Crejestrator::takeControlValues() {
-    if (!acceptNumber(this, comEdit_)) return false;
+    if (!config::ui::checkField(this, comEdit_)) return false;
     settings_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
     settings_.fixedSpeed = fixedSpeedBox_->isChecked();
     settings_.tcp = tcpBox_->isChecked();

@@ -18,7 +18,8 @@
 
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_edits.h"
-#include "monitor/ui/field_checks.h"
+#include "config/ui/kit/field_checks.h"
+#include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {
 
@@ -146,7 +147,7 @@ void CSetupProg::chooseResultsFile() {
 void CSetupProg::accept() {
     QList<QLineEdit*> checked{comPort_, resultsFile_, recordPeriod_, tcpPort_};
     for (int i = 0; i < kInputLines; ++i) checked << lineName_[i] << barMin_[i] << barMax_[i];
-    if (!checkFields(this, checked)) return;
+    if (!config::ui::checkFields(this, checked)) return;
 
     settings_.comPort = *comPort_->number();
     settings_.resultsFile = fromQString(resultsFile_->text());

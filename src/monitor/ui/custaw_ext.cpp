@@ -7,7 +7,8 @@
 #include <QVBoxLayout>
 
 #include "monitor/monitor_settings.h"
-#include "monitor/ui/field_checks.h"
+#include "config/ui/kit/field_checks.h"
+#include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {
 namespace {
@@ -48,7 +49,7 @@ Custaw_ext::Custaw_ext(const QStringList& names, QWidget* parent) : QDialog(pare
 }
 
 void Custaw_ext::accept() {
-    if (!checkFields(this, QList<QLineEdit*>(edits_.begin(), edits_.end()))) return;
+    if (!config::ui::checkFields(this, QList<QLineEdit*>(edits_.begin(), edits_.end()))) return;
     names_.clear();
     for (FittingTextEdit* edit : edits_) names_ << edit->text();
     QDialog::accept();

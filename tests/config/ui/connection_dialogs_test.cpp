@@ -7,6 +7,7 @@
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 
 using namespace kavrel::config;
@@ -52,7 +53,7 @@ private slots:
 
     void networkDialogKeepsItsValuesAndChangesThemOnlyOnAccept() {
         QStringList problems;
-        SettingsDialog::setProblemHandler([&](QWidget*, const QString& m) { problems << m; });
+        setFieldProblemHandler([&](QWidget*, const QString& m) { problems << m; });
         Custaw_sieciowe dialog;
         QCOMPARE(dialog.address(), QString("192.168.2.1"));
         QCOMPARE(dialog.port(), 23);

@@ -6,6 +6,7 @@
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/kit/bit_boxes.h"
 #include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 
 using namespace kavrel::config;
@@ -47,7 +48,7 @@ class DialogKitTest : public QObject {
 private slots:
     void init() {
         problems.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
     }
 
     // Every text field full and every hour mask set: each dialog shows its texts from

@@ -15,6 +15,7 @@
 #include "config/model/settings_file.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
@@ -65,7 +66,7 @@ class MainWindowTest : public QObject {
 private slots:
     void init() {
         messages.clear();
-        SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { messages << m; });
+        setFieldProblemHandler([this](QWidget*, const QString& m) { messages << m; });
         QDir::setCurrent(folder.path());
     }
 

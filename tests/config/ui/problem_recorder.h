@@ -4,14 +4,14 @@
 
 #include <QStringList>
 
-#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/kit/field_checks.h"
 
 namespace kavrel::config::ui {
 
 // Clears `into` and routes every following check message of any settings dialog there.
 inline void recordProblems(QStringList& into) {
     into.clear();
-    SettingsDialog::setProblemHandler([&into](QWidget*, const QString& message) { into << message; });
+    setFieldProblemHandler([&into](QWidget*, const QString& message) { into << message; });
 }
 
 } // namespace kavrel::config::ui

@@ -21,7 +21,7 @@
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "logger/ui/field_problem.h"
+#include "config/ui/kit/field_checks.h"
 #include "logger/ui/main_window.h"
 #include "logger/ui/print/period_dialog.h"
 #include "support/sim_fixture.h"
@@ -127,7 +127,7 @@ class LoggerWindowTest : public QObject {
 private slots:
     void init() {
         problems.clear();
-        setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        config::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
         QDir::setCurrent(folder.path());
     }
 

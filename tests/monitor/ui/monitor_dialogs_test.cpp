@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/kit/field_checks.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
 #include "monitor/ui/settings_paths.h"
@@ -39,7 +39,7 @@ class MonitorDialogsTest : public QObject {
 
 private slots:
     void init() {
-        config::ui::SettingsDialog::setProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        config::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
     }
 
     void programSettingsCheckEveryFieldAndHandBackOnlyOnAccept() {

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/settings_dialog.h"
+#include "config/ui/kit/field_checks.h"
 
 namespace kavrel::config::ui {
 
@@ -55,11 +55,7 @@ int Custaw_sieciowe::exec() {
 }
 
 void Custaw_sieciowe::accept() {
-    if (const QString problem = portEdit_->problem(); !problem.isEmpty()) {
-        SettingsDialog::reportProblem(this, problem);
-        portEdit_->setFocus();
-        return;
-    }
+    if (!checkField(this, portEdit_)) return;
     address_ = addressEdit_->text().trimmed();
     port_ = *portEdit_->number();
     QDialog::accept();

@@ -13,7 +13,7 @@ QString textLengthMessage(int maxCharacters) {
 }
 
 NumberEdit::NumberEdit(int minimum, int maximum, QWidget* parent)
-    : QLineEdit(parent), minimum_(minimum), maximum_(maximum) {
+    : CheckedEdit(parent), minimum_(minimum), maximum_(maximum) {
     setAlignment(Qt::AlignRight);
     // Room for the longest number the range allows, and not much more.
     const int digits = static_cast<int>(QString::number(maximum).size()) + (minimum < 0 ? 1 : 0);
@@ -35,7 +35,7 @@ QString NumberEdit::problem() const {
     return {};
 }
 
-TextEdit::TextEdit(int maxCharacters, QWidget* parent) : QLineEdit(parent) { setMaxLength(maxCharacters); }
+TextEdit::TextEdit(int maxCharacters, QWidget* parent) : CheckedEdit(parent) { setMaxLength(maxCharacters); }
 
 QString TextEdit::problem() const {
     return text().size() > maxLength() ? textLengthMessage(maxLength()) : QString();

@@ -10,7 +10,16 @@
 
 namespace kavrel::config::ui {
 
-class NumberEdit : public QLineEdit {
+// A line edit that can refuse its text: the message that refuses it, or "" when it is
+// acceptable. The checks of field_checks.h go through this.
+class CheckedEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+    virtual QString problem() const = 0;
+};
+
+class NumberEdit : public CheckedEdit {
     Q_OBJECT
 public:
     NumberEdit(int minimum, int maximum, QWidget* parent = nullptr);
@@ -18,8 +27,7 @@ public:
     void setNumber(long long value) { setText(QString::number(value)); }
     // The number typed, or nullopt when it is no number or out of range.
     std::optional<int> number() const;
-    // The message that refuses the current text, or "" when it is acceptable.
-    QString problem() const;
+    QString problem() const override;
 
     int minimum() const { return minimum_; }
     int maximum() const { return maximum_; }
@@ -29,11 +37,11 @@ private:
     int maximum_;
 };
 
-class TextEdit : public QLineEdit {
+class TextEdit : public CheckedEdit {
     Q_OBJECT
 public:
     explicit TextEdit(int maxCharacters, QWidget* parent = nullptr);
-    QString problem() const;
+    QString problem() const override;
 };
 
 // The texts of the checks, for the dialogs and their tests.

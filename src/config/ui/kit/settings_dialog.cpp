@@ -1,32 +1,12 @@
 #include "config/ui/kit/settings_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QMessageBox>
+#include <QLineEdit>
 #include <QPushButton>
 
-#include "config/ui/kit/field_edits.h"
+#include "config/ui/kit/field_checks.h"
 
 namespace kavrel::config::ui {
-namespace {
-
-SettingsDialog::ProblemHandler& problemHandler() {
-    static SettingsDialog::ProblemHandler handler = [](QWidget* dialog, const QString& message) {
-        QMessageBox::warning(dialog, QStringLiteral("Konfigurator Kavrel"), message);
-    };
-    return handler;
-}
-
-QString problemOf(QLineEdit* field) {
-    if (auto* number = qobject_cast<NumberEdit*>(field)) return number->problem();
-    if (auto* text = qobject_cast<TextEdit*>(field)) return text->problem();
-    return {};
-}
-
-} // namespace
-
-void SettingsDialog::setProblemHandler(ProblemHandler handler) { problemHandler() = std::move(handler); }
-
-void SettingsDialog::reportProblem(QWidget* dialog, const QString& message) { problemHandler()(dialog, message); }
 
 SettingsDialog::SettingsDialog(const SettingsImage& record, const QString& title, QWidget* parent)
     : QDialog(parent), record_(record) {
@@ -49,16 +29,11 @@ QDialogButtonBox* SettingsDialog::makeButtons() {
 }
 
 bool SettingsDialog::checkFields() {
-    for (QLineEdit* field : checked_) {
-        if (!field->isEnabled() && !field->isVisible()) continue;
-        const QString problem = problemOf(field);
-        if (problem.isEmpty()) continue;
-        reportProblem(this, problem);
-        field->setFocus();
-        field->selectAll();
-        return false;
-    }
-    return true;
+    // A field both disabled and hidden is not part of the settings the user can see.
+    QList<QLineEdit*> shown;
+    for (QLineEdit* field : checked_)
+        if (field->isEnabled() || field->isVisible()) shown.append(field);
+    return ui::checkFields(this, shown);
 }
 
 void SettingsDialog::accept() {

@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QList>
-#include <functional>
 
 #include "config/model/settings_image.h"
 
@@ -19,16 +18,10 @@ namespace kavrel::config::ui {
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    // How a refused field is reported; a message box by default, tests record it.
-    using ProblemHandler = std::function<void(QWidget* dialog, const QString& message)>;
-    static void setProblemHandler(ProblemHandler handler);
-    // Reports a refused field the way every dialog of the program does.
-    static void reportProblem(QWidget* dialog, const QString& message);
-
     const SettingsImage& record() const { return record_; }
 
     // Checks every field in the order it was added; the first refused field gets the
-    // focus and its message. True when all passed.
+    // focus and its message (through field_checks.h). True when all passed.
     bool checkFields();
 
 public slots:
