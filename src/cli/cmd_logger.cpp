@@ -40,6 +40,7 @@ struct LoggerArgs {
     int period = -1;
     int printPeriod = kDefaultPeriod;
     std::string pdf;
+    bool fixedColumns = false;
 };
 
 // An observer that answers the question itself (--yes) and passes everything else on.
@@ -81,6 +82,7 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
         else if (arg == "--pdf" && parsed.action == "print" && i + 1 < args.size()) parsed.pdf = args[++i];
+        else if (arg == "--fixed-columns" && parsed.action == "print") parsed.fixedColumns = true;
         else if (arg == "--period" && parsed.action == "print" && i + 1 < args.size()) {
             const std::string& value = args[++i];
             if (value.size() != 1 || value[0] < '0' || value[0] >= '0' + kPeriodCount)
@@ -233,6 +235,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
         session.observer.message(printReadMessage(read), MessageIcon::None);
         return kExitFailure;
     }
+    table.fitToPage = !args.fixedColumns;
     const int pages = pageCount(table.lines.size());
     const QString title = toQString(printTitle(printReadTime(now), args.printPeriod));
     if (!ui::writePdf(QString::fromStdString(args.pdf), table, title, 1, pages)) {

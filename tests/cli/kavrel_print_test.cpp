@@ -3,6 +3,7 @@
 // boxes in points) to check what stands where.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +26,7 @@ struct Word {
     int page;
     double x, y;   // top left corner, points
     std::string text;
+    double right;  // right edge, points
 };
 
 struct PrintRun {
@@ -61,14 +63,14 @@ protected:
         std::ifstream in(folder / "words.html");
         const std::string html{std::istreambuf_iterator<char>(in), {}};
         std::vector<Word> found;
-        static const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+        static const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
         int page = 0;
         for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator(); ++it) {
             if ((*it)[0].str().starts_with("<page")) {
                 ++page;
                 continue;
             }
-            found.push_back({page, std::stod((*it)[1]), std::stod((*it)[2]), (*it)[3]});
+            found.push_back({page, std::stod((*it)[1]), std::stod((*it)[2]), (*it)[4], std::stod((*it)[3])});
         }
         return found;
     }
@@ -101,7 +103,7 @@ TEST_F(KavrelPrint, PagesHoldTheTitleTheRowsAndTheFootWhereTheyBelong) {
     kavrel::sim::SimOptions options;
     options.memory.records = 130;
     SimFixture sim(options);
-    const PrintRun run = print(sim, "--period 5 --pdf wydruk.pdf");
+    const PrintRun run = print(sim, "--period 5 --fixed-columns --pdf wydruk.pdf");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const int lines = dataLines();
     ASSERT_GT(lines, 48);
@@ -148,6 +150,31 @@ TEST_F(KavrelPrint, PagesHoldTheTitleTheRowsAndTheFootWhereTheyBelong) {
     ASSERT_NE(stars, nullptr);
     EXPECT_AT_MM(stars->x, 105 - 12, 0.5);
     EXPECT_NE(find(all, 2, "2"), nullptr);
+}
+
+// By default the 16 extended-line columns move apart and the table shrinks to the page:
+// every word lies within the margins and no two words of the heading touch.
+TEST_F(KavrelPrint, FittedColumnsKeepEveryValueOnThePageAndApart) {
+    if (!havePdftotext()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    kavrel::sim::SimOptions options;
+    options.memory.records = 130;
+    SimFixture sim(options);
+    const PrintRun run = print(sim, "--period 5 --pdf wydruk.pdf");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<Word> all = words("wydruk.pdf");
+    ASSERT_NE(find(all, 1, "XL16"), nullptr);
+    for (const Word& w : all) EXPECT_LE(w.right / kPointsPerMm, 200.5) << w.text << " on page " << w.page;
+    const Word* lp = find(all, 1, "Lp");
+    const Word* first = find(all, 1, "L1");
+    ASSERT_TRUE(lp && first);
+    EXPECT_AT_MM(lp->x, 10, 0.5);
+    EXPECT_AT_MM(first->x, 46, 0.5);
+    std::vector<Word> heading;
+    for (const Word& w : all)
+        if (w.page == 1 && std::abs(w.y - lp->y) < 1) heading.push_back(w);
+    std::sort(heading.begin(), heading.end(), [](const Word& a, const Word& b) { return a.x < b.x; });
+    for (std::size_t i = 1; i < heading.size(); ++i)
+        EXPECT_LT(heading[i - 1].right, heading[i].x) << heading[i - 1].text << " runs into " << heading[i].text;
 }
 
 TEST_F(KavrelPrint, AMemoryLoggedUntilNowPrintsItsLastDay) {

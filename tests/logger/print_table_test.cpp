@@ -138,5 +138,27 @@ TEST(ColumnPositions, WidenByTheHeadingBeforeThem) {
     EXPECT_EQ(splitFields("1;;3"), (std::vector<std::string>{"1", "", "3"}));
 }
 
+TEST(FitColumns, KeepTheFixedPlacesWhereTextsFitThenMoveApartAndShrinkToThePage) {
+    const std::vector<int> fixed = {0, 8, 36, 48, 55, 62};
+    // Texts narrower than their columns on a wide page: the fixed places.
+    FittedColumns fitted = fitColumns(fixed, {5, 20, 9, 4, 4, 4}, 190, 2);
+    EXPECT_EQ(fitted.positions, (std::vector<double>{0, 8, 36, 48, 55, 62}));
+    EXPECT_EQ(fitted.scale, 1.0);
+    // The fourth column's values (9 mm) would run into the fifth (7 mm on): it moves to
+    // 2 mm after them, and the columns after it keep their distances.
+    fitted = fitColumns(fixed, {5, 20, 9, 9, 4, 4}, 190, 2);
+    EXPECT_EQ(fitted.positions, (std::vector<double>{0, 8, 36, 48, 59, 66}));
+    // The same table on a page 50 mm wide: the first three keep their places, the rest
+    // shrink towards the third so that the last text (4 mm) ends at the margin.
+    fitted = fitColumns(fixed, {5, 20, 9, 9, 4, 4}, 50, 2);
+    const double scale = (50.0 - 36) / (66 + 4 - 36);
+    EXPECT_DOUBLE_EQ(fitted.scale, scale);
+    EXPECT_DOUBLE_EQ(fitted.positions[1], 8);
+    EXPECT_DOUBLE_EQ(fitted.positions[2], 36);
+    EXPECT_DOUBLE_EQ(fitted.positions[5] + 4 * scale, 50);
+
+    EXPECT_EQ(longestFields({"1;ab;c", "22;a", "3;abc;cd;e"}), (std::vector<std::string>{"22", "abc", "cd", "e"}));
+}
+
 } // namespace
 } // namespace kavrel::logger

@@ -31,6 +31,7 @@ PrintReadResult readPrintTable(const std::filesystem::path& file, int period, co
         if (line.empty()) continue;
         if (inPeriod(period, line, today.year, today.month, today.day)) table.lines.push_back(line);
     }
+    table.widest = longestFields(table.lines);
     return table.lines.empty() ? PrintReadResult::NoData : PrintReadResult::Ok;
 }
 
@@ -88,6 +89,49 @@ std::vector<int> columnPositions(std::string_view heading, std::size_t fields) {
         positions[n] = positions[n - 1] + static_cast<int>(headings[n - 1].size() * 3 / 2) + 3;
     }
     return positions;
+}
+
+std::vector<std::string> longestFields(const std::vector<std::string>& lines) {
+    std::vector<std::string> longest;
+    for (const std::string& line : lines) {
+        std::size_t column = 0;
+        std::size_t at = 0;
+        while (true) {
+            const std::size_t semicolon = line.find(';', at);
+            const std::size_t end = semicolon == std::string::npos ? line.size() : semicolon;
+            if (column >= longest.size()) longest.emplace_back();
+            if (end - at > longest[column].size()) longest[column] = line.substr(at, end - at);
+            if (semicolon == std::string::npos) break;
+            at = semicolon + 1;
+            ++column;
+        }
+    }
+    return longest;
+}
+
+FittedColumns fitColumns(const std::vector<int>& positions, const std::vector<double>& textWidths, double available,
+                         double gap) {
+    constexpr std::size_t kFixedColumns = 3;
+    FittedColumns fitted;
+    fitted.positions.resize(positions.size());
+    double end = 0;
+    for (std::size_t n = 0; n < positions.size(); ++n) {
+        double at = positions[n];
+        if (n >= kFixedColumns) {
+            const double previous = fitted.positions[n - 1];
+            const double previousWidth = n - 1 < textWidths.size() ? textWidths[n - 1] : 0.0;
+            at = previous + std::max(double(positions[n] - positions[n - 1]), previousWidth + gap);
+        }
+        fitted.positions[n] = at;
+        end = std::max(end, at + (n < textWidths.size() ? textWidths[n] : 0.0));
+    }
+    const double origin = fitted.positions.size() >= kFixedColumns ? fitted.positions[kFixedColumns - 1] : 0.0;
+    if (end > available && available > origin) {
+        fitted.scale = (available - origin) / (end - origin);
+        for (std::size_t n = kFixedColumns - 1; n < fitted.positions.size(); ++n)
+            fitted.positions[n] = origin + (fitted.positions[n] - origin) * fitted.scale;
+    }
+    return fitted;
 }
 
 } // namespace kavrel::logger

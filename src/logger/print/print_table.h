@@ -19,6 +19,13 @@ inline constexpr int kRowsPerPage = 48;
 struct PrintTable {
     std::string heading;
     std::vector<std::string> lines;
+    // The longest data field of each column (longestFields), filled by readPrintTable so
+    // that the pages need not scan every line again.
+    std::vector<std::string> widest;
+    // Columns moved apart where their texts would overlap and the table shrunk to the page
+    // width where it would run past it (fitColumns); off, every page keeps the positions of
+    // columnPositions whatever the texts.
+    bool fitToPage = true;
 };
 
 enum class PrintReadResult {
@@ -52,5 +59,24 @@ std::vector<std::string> splitFields(std::string_view row);
 // first three, then each column 1.5 mm per character of the heading before it plus 3 mm
 // further on. Columns past the heading follow 15 mm apart.
 std::vector<int> columnPositions(std::string_view heading, std::size_t fields = 0);
+
+// The longest field (in characters; the first of equals) of each column over `lines`.
+std::vector<std::string> longestFields(const std::vector<std::string>& lines);
+
+// Where the columns of a page go when nothing may overlap or leave the page.
+struct FittedColumns {
+    std::vector<double> positions;   // millimetres from the left margin, at `scale`
+    double scale = 1.0;              // the factor applied to the positions and the font height
+};
+
+// The first three columns (number, time, first line) keep their fixed places. Every later
+// column keeps its distance from the one before it (as columnPositions gives it) unless
+// the widest text of that one (textWidths, millimetres at the full font height) needs
+// more room: then it starts `gap` mm after that text. When the last column then ends past
+// `available` mm, the distances from the third column on and the font shrink by one
+// factor so that it ends there. Where no text overlaps the next column and the table
+// fits, the positions are those of columnPositions.
+FittedColumns fitColumns(const std::vector<int>& positions, const std::vector<double>& textWidths, double available,
+                         double gap);
 
 } // namespace kavrel::logger

@@ -185,6 +185,11 @@ void Crejestrator::buildControls() {
     previewBox_ = new QCheckBox(QStringLiteral("Podgląd przed wydrukiem"), this);
     previewBox_->setChecked(true);
     operations->addWidget(previewBox_);
+    // Columns moved apart where their values would overlap and the table shrunk to the
+    // page width where it would run past it; off, the columns keep their fixed places.
+    fitBox_ = new QCheckBox(QStringLiteral("Dopasuj kolumny do strony"), this);
+    fitBox_->setChecked(true);
+    operations->addWidget(fitBox_);
 
     // The download's progress, shown while it runs.
     progress_ = new QProgressBar(this);
@@ -402,6 +407,7 @@ void Crejestrator::downloadEnded(const DownloadReport& report, bool printMode) {
     request.period = period_;
     request.now = clock_->now();
     request.preview = previewBox_->isChecked();
+    request.fitToPage = fitBox_->isChecked();
     print_(this, request);
 }
 

@@ -133,6 +133,7 @@ private:
     QCheckBox* loggingBox_;
     QCheckBox* commaBox_;
     QCheckBox* previewBox_;
+    QCheckBox* fitBox_;
     QPushButton* chartButton_;
     QProgressBar* progress_;
     QLineEdit* recordsRead_;

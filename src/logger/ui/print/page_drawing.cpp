@@ -54,6 +54,25 @@ void textAt(QPainter& painter, const PageGeometry& g, double xDots, double yMm, 
     painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | flags, text);
 }
 
+// The columns of the table: the fixed positions, or fitted to the texts and the page.
+FittedColumns tableColumns(QPaintDevice& device, const PrintTable& table, const QFont& normalFont,
+                           const QFont& boldFont, const PageGeometry& g) {
+    const std::vector<std::string> headings = splitFields(table.heading);
+    const std::vector<std::string> widest = table.widest.empty() ? longestFields(table.lines) : table.widest;
+    const std::vector<int> fixed = columnPositions(table.heading, widest.size());
+    if (!table.fitToPage) return {std::vector<double>(fixed.begin(), fixed.end()), 1.0};
+    const QFontMetricsF normal(normalFont, &device);
+    const QFontMetricsF bold(boldFont, &device);
+    std::vector<double> widths(fixed.size(), 0.0);
+    for (std::size_t n = 0; n < widths.size(); ++n) {
+        if (n < headings.size()) widths[n] = bold.horizontalAdvance(toQString(headings[n]));
+        if (n < widest.size()) widths[n] = std::max(widths[n], normal.horizontalAdvance(toQString(widest[n])));
+        widths[n] /= g.dotsPerMmX;
+    }
+    constexpr double kColumnGap = 2;   // mm between a column's widest text and the next column
+    return fitColumns(fixed, widths, g.width / g.dotsPerMmX - 20, kColumnGap);
+}
+
 } // namespace
 
 QString printJobName() { return QStringLiteral("Rejestr wyników pomiarów"); }
@@ -77,6 +96,13 @@ void drawPage(QPainter& painter, const PrintTable& table, const QString& title, 
     painter.setFont(normalFont);
     textAt(painter, g, g.width / 2 - g.x(30), 264, QStringLiteral("*** Odczytano programem Kavrel-Logger ***"));
 
+    // The table's own fonts shrink with its columns when it is fitted to the page width.
+    FittedColumns columns = tableColumns(device, table, normalFont, boldFont, g);
+    const QFont tableFont =
+        columns.scale < 1 ? pageFont(device, QStringLiteral("Arial"), false, tableHeight * columns.scale, g) : normalFont;
+    const QFont tableBoldFont =
+        columns.scale < 1 ? pageFont(device, QStringLiteral("Arial"), true, tableHeight * columns.scale, g) : boldFont;
+
     const std::size_t first = static_cast<std::size_t>(std::max(0, page - 1)) * kRowsPerPage;
     int rows = 0;   // rows drawn, the heading included
     for (int r = 0; r <= kRowsPerPage; ++r) {
@@ -86,12 +112,17 @@ void drawPage(QPainter& painter, const PrintTable& table, const QString& title, 
             if (index >= table.lines.size()) break;
             row = &table.lines[index];
         }
-        painter.setFont(r == 0 ? boldFont : normalFont);
+        painter.setFont(r == 0 ? tableBoldFont : tableFont);
         if (r == 0) rule(painter, g, 21);
         const std::vector<std::string> fields = splitFields(*row);
-        const std::vector<int> columns = columnPositions(table.heading, fields.size());
+        if (fields.size() > columns.positions.size()) {
+            // A row with more fields than any seen before: the extra columns follow 15 mm apart.
+            const std::vector<int> fixed = columnPositions(table.heading, fields.size());
+            for (std::size_t n = columns.positions.size(); n < fields.size(); ++n)
+                columns.positions.push_back(n == 0 ? 0.0 : columns.positions[n - 1] + (fixed[n] - fixed[n - 1]) * columns.scale);
+        }
         for (std::size_t n = 0; n < fields.size(); ++n)
-            textAt(painter, g, g.x(10 + columns[n]), 17 + 5.0 * r, toQString(fields[n]));
+            textAt(painter, g, g.x(10 + columns.positions[n]), 17 + 5.0 * r, toQString(fields[n]));
         rows = r + 1;
     }
     if (rows - 1 < kRowsPerPage) {

@@ -30,6 +30,7 @@ void printHistory(QWidget* parent, const PrintRequest& request) {
         plainMessage(parent, toQString(printReadMessage(read)));
         return;
     }
+    table.fitToPage = request.fitToPage;
     const int pages = pageCount(table.lines.size());
     const QString title = toQString(printTitle(printReadTime(request.now), request.period));
 

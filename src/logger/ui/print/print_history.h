@@ -16,6 +16,7 @@ struct PrintRequest {
     int period = kDefaultPeriod;    // 0..5 from "Wybierz zakres danych"
     LocalDateTime now;              // local date and time when the printing starts
     bool preview = true;            // show the pages before the print dialog
+    bool fitToPage = true;          // columns moved apart and shrunk to the page width
 };
 
 // Reads "kavrellogger_tmp.csv" from the folder, keeps the lines of the period and prints
