@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "common/qt/qsettings_store.h"
 #include "common/qt/qt_text.h"
-#include "common/qt/serial_port_model.h"
+#include "link/qt/serial_port_model.h"
 #include "link/port_mapping.h"
 
 namespace kavrel::cli {

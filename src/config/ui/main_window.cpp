@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/operation_runner.h"
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "common/win1250.h"

@@ -23,7 +23,7 @@
 
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_edits.h"
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"

@@ -1,6 +1,6 @@
 #include "monitor/ui/csetupprog.h"
 
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

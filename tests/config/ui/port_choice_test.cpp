@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "common/qt/operation_runner.h"
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
 #include "link/port_mapping.h"

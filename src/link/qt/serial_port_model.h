@@ -6,7 +6,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "common/qt/serial_port_list.h"
+#include "link/qt/serial_port_list.h"
 #include "common/settings_store.h"
 
 namespace kavrel {

@@ -1,4 +1,4 @@
-#include "common/qt/serial_port_list.h"
+#include "link/qt/serial_port_list.h"
 
 #include <QSerialPortInfo>
 #include <QStringList>

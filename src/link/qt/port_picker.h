@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "common/qt/serial_port_list.h"
+#include "link/qt/serial_port_list.h"
 #include "common/settings_store.h"
 
 class QLabel;

@@ -6,7 +6,7 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/main_window.h"

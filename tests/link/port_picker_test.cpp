@@ -10,9 +10,8 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "common/qt/application_setup.h"
-#include "common/qt/port_picker.h"
-#include "common/qt/serial_port_model.h"
+#include "link/qt/port_picker.h"
+#include "link/qt/serial_port_model.h"
 #include "link/port_mapping.h"
 
 using namespace kavrel;
@@ -153,23 +152,6 @@ private slots:
         answerNextMessageBox(shown);
         button->pick();
         QCOMPARE(shown, QStringLiteral("Najpierw wpisz numer portu COM (1...255)."));
-    }
-
-    void standardDialogsSpeakPolishAndEveryProgramHasItsIcon() {
-        QVERIFY(loadQtTranslations(*QCoreApplication::instance()));
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Pytanie"), QStringLiteral("Skasować?"),
-                        QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Tak"));
-        QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Nie"));
-
-        QSet<QRgb> colours;  // each program has its own colour
-        for (Program program : {Program::Config, Program::Monitor, Program::Logger}) {
-            const QIcon icon = programIcon(program);
-            QVERIFY(!icon.isNull());
-            QCOMPARE(icon.availableSizes().size(), 7);
-            colours.insert(icon.pixmap(16, 16).toImage().pixel(2, 2));
-        }
-        QCOMPARE(colours.size(), 3);
     }
 };
 

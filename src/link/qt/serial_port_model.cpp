@@ -1,4 +1,4 @@
-#include "common/qt/serial_port_model.h"
+#include "link/qt/serial_port_model.h"
 
 #include <QFileInfo>
 #include <set>

@@ -1,4 +1,4 @@
-#include "common/qt/port_picker.h"
+#include "link/qt/port_picker.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/qt_text.h"
-#include "common/qt/serial_port_model.h"
+#include "link/qt/serial_port_model.h"
 #include "link/port_mapping.h"
 
 namespace kavrel {
