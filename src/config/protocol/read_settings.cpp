@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/win1250.h"
+#include "config/protocol/queries.h"
 #include "config/protocol/reply_parser.h"
 #include "link/handshake.h"
 
@@ -29,17 +30,17 @@ struct ReadStep {
 };
 
 constexpr std::array kReadSteps = {
-    ReadStep{.applies = always, .progressBefore = 30, .query = "SET?", .keys = kSetReplyKeys,
+    ReadStep{.applies = always, .progressBefore = 30, .query = query::kSettings, .keys = kSetReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu ustawień modułu"},
-    ReadStep{.applies = always, .progressBefore = 50, .query = "SMS?", .keys = kSmsReplyKeys,
+    ReadStep{.applies = always, .progressBefore = 50, .query = query::kSmsTexts, .keys = kSmsReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści SMS"},
-    ReadStep{.applies = hasMail, .haltFirst = true, .progressBefore = 60, .query = "APN?", .keys = kApnReplyKeys,
+    ReadStep{.applies = hasMail, .haltFirst = true, .progressBefore = 60, .query = query::kMail, .keys = kApnReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści APN", .progressAfter = 70},
-    ReadStep{.applies = hasMailAddresses, .query = "EAD?", .keys = kEadReplyKeys,
+    ReadStep{.applies = hasMailAddresses, .query = query::kMailAddresses, .keys = kEadReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści EAD"},
-    ReadStep{.applies = hasExtendedLines, .haltFirst = true, .progressBefore = 80, .query = "XCFG?", .keys = kXcfgReplyKeys,
+    ReadStep{.applies = hasExtendedLines, .haltFirst = true, .progressBefore = 80, .query = query::kExtendedLines, .keys = kXcfgReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu XCFG"},
-    ReadStep{.applies = hasExtraNumbers, .progressBefore = 90, .query = "ECFG?", .keys = kEcfgReplyKeys,
+    ReadStep{.applies = hasExtraNumbers, .progressBefore = 90, .query = query::kExtraNumbers, .keys = kEcfgReplyKeys,
              .noAnswerBox = "Brak odpowiedzi na ECFG", .noAnswerStatus = "Błąd odczytu ECFG"},
 };
 

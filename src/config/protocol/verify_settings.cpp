@@ -6,6 +6,7 @@
 #include "common/win1250.h"
 #include "config/protocol/command_lines.h"
 #include "config/protocol/read_settings.h"
+#include "config/protocol/queries.h"
 #include "config/protocol/reply_parser.h"
 #include "config/protocol/write_settings.h"
 
@@ -161,20 +162,20 @@ std::vector<Item> ecfgItems(const SettingsImage& working, const SettingsImage& r
 std::vector<Block> blocksFor(const SettingsImage& working, const FirmwareVersion& v) {
     const char* const noHalt = "Błąd nawiązywania połączenia";
     std::vector<Block> blocks;
-    blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 3)", noHalt, -1, {Field::Sms}, "SMS?",
+    blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 3)", noHalt, -1, {Field::Sms}, query::kSmsTexts,
                       "Brak odpowiedzi (SMS?)", "Błąd odczytu treści SMS", smsItems});
     if (v.fromV20WithE()) {
-        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 4)", noHalt, -1, {Field::Apn}, "APN?",
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 4)", noHalt, -1, {Field::Apn}, query::kMail,
                           "Brak odpowiedzi (APN?)", "Błąd odczytu treści APN", apnItems});
-        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, -1, {Field::Ead}, "EAD?",
+        blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, -1, {Field::Ead}, query::kMailAddresses,
                           "Brak odpowiedzi (EAD?)", "Błąd odczytu treści EAD", eadItems});
     }
     if (v.fromV25() && extendedLinesOn(working))
         blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 5)", noHalt, 70, {Field::Xms, Field::Xcfg, Field::Sxml},
-                          "XCFG?", "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG", extendedItems});
+                          query::kExtendedLines, "Brak odpowiedzi (XCFG?)", "Błąd odczytu XCFG", extendedItems});
     if (v.fromV26())
         blocks.push_back({"Brak odpowiedzi z modułu Kavrel (HALT 6)", "Błąd nawiązywania połączenia (6)", 70,
-                          {Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Cops}, "ECFG?",
+                          {Field::NumExt, Field::Ecfg, Field::Scla, Field::Sclb, Field::Cops}, query::kExtraNumbers,
                           "Brak odpowiedzi (ECFG?)", "Błąd odczytu ECFG?", ecfgItems});
     return blocks;
 }
@@ -202,7 +203,7 @@ public:
         readBack_.setByte(Field::Atim, 0);
         // The read-back copy may still hold an earlier write's values: a reply without one
         // of the keys asked for must not leave them to be compared as if the module had sent them.
-        const int r = link_.query("SET?");
+        const int r = link_.query(query::kSettings);
         if (r != link::kLinkOk)
             return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", r);
         SettingsImage parsed = readBack_;
