@@ -114,7 +114,7 @@ TEST(LoadDescriptions, WrdatSavesTheTextTableAndTheNextStartReadsItReduced) {
     EXPECT_FALSE(failed);
     EXPECT_EQ(kavrel::testing::readFileBytes(folder.path / kDescriptionDataFile), descriptionData(first));
 
-    writeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // no longer consulted
+    writeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // not read: the data file is there
     const auto second = loadLineDescriptions(folder.path, true);
     EXPECT_EQ(second.lines[0].name, "Wilgotność");
     EXPECT_EQ(second.fullExport, 0);
