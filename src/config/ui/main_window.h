@@ -54,7 +54,6 @@ public:
     SettingsImage& record() { return record_; }
     OperationRunner& runner() { return *runner_; }
     QString statusText() const;
-    Custaw_sieciowe& networkDialog() { return *networkDialog_; }
 
     // The buttons' actions, public for the tests. Loading and saving are refused (false)
     // while a module operation runs: its results replace the record when it ends.

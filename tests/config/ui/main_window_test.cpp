@@ -78,12 +78,12 @@ private slots:
             Ckonfigurator window(store, "");
             QVERIFY(store.keyExists(kKey));
             QVERIFY(radio(window, "COM")->isChecked());
-            QCOMPARE(window.networkDialog().address(), QString("192.168.2.1"));
-            QCOMPARE(window.networkDialog().port(), 23);
+            QCOMPARE(namedControl<Custaw_sieciowe>(&window, "networkDialog")->address(), QString("192.168.2.1"));
+            QCOMPARE(namedControl<Custaw_sieciowe>(&window, "networkDialog")->port(), 23);
             QCOMPARE(window.statusText(), QString("Błąd otwarcia pliku:\ndefault.kvl"));
             QVERIFY(!button(window, "CSD")->isEnabled());
             radio(window, "TCP/IP")->click();
-            window.networkDialog().setConnection("10.0.0.5", 2323);
+            namedControl<Custaw_sieciowe>(&window, "networkDialog")->setConnection("10.0.0.5", 2323);
             window.show();
             QTest::keyClick(&window, Qt::Key_Escape);
             QVERIFY(window.isVisible());  // Escape does not end the program

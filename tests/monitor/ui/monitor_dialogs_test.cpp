@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(chart.series(1)->pointsConfiguration().size(), static_cast<int>(kRing / 2));
         QVERIFY(chart.series(0)->pointsConfiguration().isEmpty());
 
-        chart.lineBox(0)->click();
+        chart.findChild<QCheckBox*>("trendLine1")->click();
         QVERIFY(!chart.series(0)->isVisible());
         QTemporaryDir folder;
         QVERIFY(chart.savePicture(folder.path() + "/wykres.png"));

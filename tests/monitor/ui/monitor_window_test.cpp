@@ -109,8 +109,8 @@ private slots:
 
         m.start();
         QVERIFY(m.boxes.isEmpty());
-        QVERIFY(w.polling() && w.pollTimer().isActive());
-        QCOMPARE(w.pollTimer().interval(), 5000);
+        QVERIFY(w.polling() && child<QTimer>(w, "pollTimer")->isActive());
+        QCOMPARE(child<QTimer>(w, "pollTimer")->interval(), 5000);
         QVERIFY(button(w, "STOP")->isEnabled());
         for (const char* off : {"START", "Ustawienia", "Odczytaj CFG"}) QVERIFY(!button(w, off)->isEnabled());
         for (const char* on : {"Linie XL1...16", "Zapisz CFG"}) QVERIFY(button(w, on)->isEnabled());
@@ -166,7 +166,7 @@ private slots:
 
         button(w, "STOP")->click();
         w.waitForStep();
-        QVERIFY(!w.polling() && !w.pollTimer().isActive());
+        QVERIFY(!w.polling() && !child<QTimer>(w, "pollTimer")->isActive());
         QVERIFY(button(w, "START")->isEnabled() && !button(w, "STOP")->isEnabled());
         QVERIFY(button(w, "Ustawienia")->isEnabled() && button(w, "Odczytaj CFG")->isEnabled());
         QVERIFY(!text(w, "value1").isEmpty());   // the readings stay
