@@ -2,25 +2,18 @@
 // edit, which the dialog kit gives them (config/ui/kit/field_names.h): "ULO3", "APN0", a box
 // of one bit "SEML3_0", a group of choices "SLOG_5-6". Buttons that edit no field (commands,
 // "Wyślij", "Anuluj") are found by their caption, the few other controls (a list, a summary)
-// by the name their window gives them. A control that is missing ends the test at once,
-// naming it.
+// by the name their window gives them (named_controls.h). A control that is missing ends the
+// test at once, naming it.
 #pragma once
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QWidget>
 
 #include "config/ui/kit/field_names.h"
+#include "support/named_controls.h"
 
 namespace kavrel::testing {
-
-template <typename Control>
-Control* namedControl(const QWidget* dialog, const QString& name) {
-    auto* found = dialog->findChild<Control*>(name);
-    if (!found) qFatal("no control named %s", qPrintable(name));
-    return found;
-}
 
 template <typename Control = QLineEdit>
 Control* fieldControl(const QWidget* dialog, const QString& name) {
@@ -40,14 +33,6 @@ inline QCheckBox* bitControl(const QWidget* dialog, config::Field field, int num
 // Whether the dialog has a control of that name (a row without that box, a hidden field).
 inline bool hasFieldControl(const QWidget* dialog, const QString& name) {
     return dialog->findChild<QWidget*>(name) != nullptr;
-}
-
-template <typename Button = QAbstractButton>
-Button* captioned(const QWidget* dialog, const QString& caption) {
-    for (Button* button : dialog->findChildren<Button*>())
-        if (button->text() == caption) return button;
-    qFatal("no button captioned %s", qPrintable(caption));
-    return nullptr;
 }
 
 } // namespace kavrel::testing
