@@ -55,7 +55,8 @@ public:
     OperationRunner& runner() { return *runner_; }
     QString statusText() const;
 
-    // The buttons' actions, public for the tests. Loading and saving are refused (false)
+    // The buttons' actions, public so that tests run each one directly, given the path that
+    // the button would ask for in a file dialog. Loading and saving are refused (false)
     // while a module operation runs: its results replace the record when it ends.
     void readVersion();
     void readFromModule();
