@@ -11,7 +11,6 @@
 #endif
 
 #include <filesystem>
-#include <fstream>
 
 #include "common/file_names.h"
 #include "config/model/settings_file.h"
@@ -35,8 +34,7 @@ protected:
         return kavrel::testing::readFileBytes(pathFromUtf8(file));
     }
     static void writeBytes(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream(pathFromUtf8(file), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        kavrel::testing::writeFileBytes(pathFromUtf8(file), bytes);
     }
     // A record in which every byte, reserved ones included, has its own value.
     static SettingsImage patterned() {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -25,10 +24,7 @@ protected:
     const std::filesystem::path file = folder.path / "monitor.cfg";
 
     Bytes read() const { return kavrel::testing::readFileBytes(file); }
-    void write(const Bytes& bytes) const {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    void write(const Bytes& bytes) const { kavrel::testing::writeFileBytes(file, bytes); }
 };
 
 void putText(Bytes& b, std::size_t at, const std::string& text) { std::copy(text.begin(), text.end(), b.begin() + at); }
