@@ -1,29 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "support/file_contents.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 
 namespace kavrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using kavrel::testing::readWholeFile;
 
 // kavrel --tcp 127.0.0.1:PORT logger ARGS... against an in-process simulator.
 struct LoggerCli {
-    explicit LoggerCli(sim::SimOptions options) : sim(std::move(options)) {
-        folder = fs::temp_directory_path() / ("kavrel_cli_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-    }
-    ~LoggerCli() { fs::remove_all(folder); }
+    explicit LoggerCli(sim::SimOptions options) : sim(std::move(options)) {}
 
     int run(std::vector<std::string> args) {
         out.str("");
@@ -38,7 +32,8 @@ struct LoggerCli {
     }
 
     testing::SimFixture sim;
-    fs::path folder;
+    const testing::TempFolder temp;
+    const fs::path& folder = temp.path;
     std::ostringstream out, err;
 };
 
@@ -53,10 +48,10 @@ TEST(KavrelLogger, DownloadWritesTheCsvAndHtmlNamedByTheExportRules) {
     const fs::path name = cli.folder / "Wyniki.CSV";
     ASSERT_EQ(cli.run({"download", "-o", name.string()}), kExitOk) << cli.err.str();
     EXPECT_EQ(cli.out.str(), name.string() + "\n" + (cli.folder / "wyniki.html").string() + "\n");
-    const std::string csv = fileText(name);
+    const std::string csv = readWholeFile(name);
     EXPECT_EQ(csv.substr(0, 12), "Lp;Czas RTC;");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 14);  // the header and 14 measurements
-    const std::string html = fileText(cli.folder / "wyniki.html");
+    const std::string html = readWholeFile(cli.folder / "wyniki.html");
     EXPECT_TRUE(html.ends_with("</TABLE>\r\n</BODY>\r\n</HTML>\r\n"));
     EXPECT_NE(cli.err.str().find("Zawartość pamięci odczytana."), std::string::npos);
     EXPECT_NE(cli.err.str().find("Przesłano 30 rekordów"), std::string::npos);
@@ -69,8 +64,8 @@ TEST(KavrelLogger, AFailedDownloadLeavesWhatWasWrittenAndFails) {
     const fs::path name = cli.folder / "log";
     EXPECT_EQ(cli.run({"download", "-o", name.string(), "--comma"}), kExitFailure);
     EXPECT_NE(cli.err.str().find("Błędny format odebranych danych!"), std::string::npos);
-    EXPECT_TRUE(fileText(cli.folder / "log.csv").starts_with("Lp,Czas RTC,"));
-    const std::string html = fileText(cli.folder / "log.html");
+    EXPECT_TRUE(readWholeFile(cli.folder / "log.csv").starts_with("Lp,Czas RTC,"));
+    const std::string html = readWholeFile(cli.folder / "log.html");
     EXPECT_NE(html.find("START programu"), std::string::npos);
     EXPECT_EQ(html.find("</HTML>"), std::string::npos);
 }

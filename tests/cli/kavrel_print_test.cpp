@@ -13,12 +13,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/file_contents.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kavrel::testing::readWholeFile;
 using kavrel::testing::SimFixture;
+using kavrel::testing::TempFolder;
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
 
@@ -36,14 +40,6 @@ struct PrintRun {
 
 class KavrelPrint : public ::testing::Test {
 protected:
-    KavrelPrint() {
-        folder = fs::temp_directory_path() / ("kavrel-print-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~KavrelPrint() override { fs::remove_all(folder); }
-
     PrintRun print(const SimFixture& sim, const std::string& arguments) {
         const std::string command = "cd '" + folder.string() + "' && XDG_CONFIG_HOME='" + folder.string() + "/config' " +
                                     KAVREL_CLI + " --tcp 127.0.0.1:" + std::to_string(sim.port()) + " logger print " +
@@ -51,8 +47,7 @@ protected:
         const int status = std::system(command.c_str());
         PrintRun run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(folder / "err.txt");
-        run.err.assign(std::istreambuf_iterator<char>(err), {});
+        run.err = readWholeFile(folder / "err.txt");
         return run;
     }
 
@@ -60,8 +55,7 @@ protected:
     std::vector<Word> words(const std::string& pdf) {
         const std::string command = "cd '" + folder.string() + "' && pdftotext -bbox " + pdf + " words.html";
         if (std::system(command.c_str()) != 0) return {};
-        std::ifstream in(folder / "words.html");
-        const std::string html{std::istreambuf_iterator<char>(in), {}};
+        const std::string html = readWholeFile(folder / "words.html");
         std::vector<Word> found;
         static const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
         int page = 0;
@@ -89,7 +83,8 @@ protected:
         return lines;
     }
 
-    fs::path folder;
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
 };
 
 bool havePdftotext() { return std::system("pdftotext -v >/dev/null 2>&1") == 0; }

@@ -5,9 +5,13 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 namespace kavrel::testing {
 
@@ -17,26 +21,26 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool with its own settings folder (under the test's temporary folder), so that
-// no user's saved connection or port mapping is read or changed.
+// Runs the tool with its settings in `folder`, so that no user's saved connection or port
+// mapping is read or changed; without a folder, in a fresh one of its own. The error output
+// goes to a file in the same folder, which belongs to this process and test alone, so
+// parallel cases never read each other's messages.
 inline ToolRun runKavrel(const std::string& arguments, const std::string& environment = "",
-                         const std::string& settingsFolder = "kavrel-config") {
-    // CTest runs test cases as parallel processes sharing one temporary folder: the error
-    // output's file carries the process id, so that no run reads another's messages.
-    const std::string errFile = ::testing::TempDir() + settingsFolder + "_" + std::to_string(::getpid()) + "_err.txt";
-    const std::string command = "XDG_CONFIG_HOME=" + ::testing::TempDir() + settingsFolder + " " + environment + " " +
-                                KAVREL_CLI + " " + arguments + " 2>" + errFile;
+                         const std::filesystem::path& folder = {}) {
+    std::optional<TempFolder> own;
+    if (folder.empty()) own.emplace();
+    const std::filesystem::path settings = own ? own->path : folder;
+    const std::filesystem::path errFile = settings / "err.txt";
+    const std::string command = "XDG_CONFIG_HOME='" + (settings / "config").string() + "' " + environment + " " +
+                                KAVREL_CLI + " " + arguments + " 2>'" + errFile.string() + "'";
     ToolRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     std::array<char, 256> chunk{};
     while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.out.append(chunk.data(), n);
     const int status = ::pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (FILE* err = std::fopen(errFile.c_str(), "r")) {
-        while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), err)) run.err.append(chunk.data(), n);
-        std::fclose(err);
-        std::remove(errFile.c_str());
-    }
+    run.err = readWholeFile(errFile);
+    std::filesystem::remove(errFile);
     return run;
 }
 

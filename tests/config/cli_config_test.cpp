@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -17,10 +15,14 @@
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
 #include "config_sim.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
+using kavrel::testing::readWholeFile;
 using kavrel::testing::SimWithConfig;
+using kavrel::testing::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,8 +41,8 @@ struct Tool {
 } // namespace
 
 TEST(ConfigCommand, ReadEditWriteAndReadBackForEachVersion) {
-    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
     const std::pair<const char*, int> versions[] = {{"Kavrel V1.9", 0x19},  {"Kavrel V2.0", 0x20},
                                                     {"Kavrel V2.0E", 0x20}, {"Kavrel V2.5", 0x25},
                                                     {"Kavrel V2.7E", 0x27}, {"Kavrel V3.6EL", 0x36}};
@@ -77,11 +79,11 @@ TEST(ConfigCommand, ReadEditWriteAndReadBackForEachVersion) {
         // Fields a version does not report keep the base file's value, as in the window.
         EXPECT_EQ(tool.run(sim.fixture, {"diff", edited, second}), 0) << version << "\n" << tool.out.str();
     }
-    fs::remove_all(folder);
 }
 
 TEST(ConfigCommand, WriteThroughAVersionReplyInPiecesSendsEveryLine) {
-    const fs::path file = fs::temp_directory_path() / ("kavrel-cli-split-" + std::to_string(::getpid()) + ".kvl");
+    const TempFolder temp;
+    const fs::path file = temp.path / "split.kvl";
     SettingsImage image;
     image.setText(Field::Pin, "1234");
     image.setText(Field::Url0, "srv.example.pl");
@@ -97,12 +99,11 @@ TEST(ConfigCommand, WriteThroughAVersionReplyInPiecesSendsEveryLine) {
     // The lines of the later versions (APN, e-mail, extended lines, time settings) too.
     EXPECT_EQ(journals[1], journals[0]);
     EXPECT_GT(journals[0].size(), 40u);
-    fs::remove(file);
 }
 
 TEST(ConfigCommand, DumpDiffAndBadInput) {
-    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-dump-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
     SettingsImage a;
     a.setText(Field::Sms, 1, W("Łódź"));
     SettingsImage b = a;
@@ -119,13 +120,13 @@ TEST(ConfigCommand, DumpDiffAndBadInput) {
     EXPECT_EQ(tool.run(sim.fixture, {"read"}), 2);
     EXPECT_EQ(tool.run(sim.fixture, {"frobnicate"}), 2);
     EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
-    fs::remove_all(folder);
 }
 
 // A folder or a FIFO given as a settings file is refused before anything reaches the
 // module; read as an all-zero record and written, it would wipe the module.
 TEST(ConfigCommand, FoldersAndFifosAreNoSettingsFiles) {
-    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-odd-" + std::to_string(::getpid()));
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
     fs::create_directories(folder / "dir.kvl");
     ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
     ASSERT_EQ(saveSettingsFile((folder / "good.kvl").string(), SettingsImage{}), FileResult::Ok);
@@ -140,14 +141,13 @@ TEST(ConfigCommand, FoldersAndFifosAreNoSettingsFiles) {
         EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", good, "--base", path}), 1) << odd;
     }
     EXPECT_TRUE(sim.module->journal().empty()) << "nothing reached the module";
-    fs::remove_all(folder);
 }
 
 // A peer that answers the handshake and then noise: the read fails with the step's
 // message, and the file it would have replaced stays as it was.
 TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
-    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-noise-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
     const std::string file = (folder / "module.kvl").string();
     SettingsImage old;
     old.setText(Field::Pin, "4321");
@@ -165,15 +165,9 @@ TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
         ASSERT_EQ(loadSettingsFile(file, kept), FileResult::Ok);
         EXPECT_EQ(kept, old) << query;
     }
-    fs::remove_all(folder);
 }
 
 namespace {
-
-std::string fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 bool onlyQueries(const std::vector<std::string>& journal) {
     return std::all_of(journal.begin(), journal.end(), [](const std::string& line) { return line.ends_with('?'); });
@@ -182,9 +176,8 @@ bool onlyQueries(const std::vector<std::string>& journal) {
 } // namespace
 
 TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
-    const fs::path folder = fs::temp_directory_path() / ("kavrel-cli-backup-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const TempFolder temp;
+    const fs::path& folder = temp.path;
     const fs::path backups = folder / "kopie";
     ::setenv(kBackupFolderVariable, backups.c_str(), 1);
     SimWithConfig sim("Kavrel V3.6EL");
@@ -212,7 +205,7 @@ TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
     EXPECT_EQ(sim.module->value("PIN"), "4321");
     const auto stored = listBackups(backups.string());
     ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(fileBytes(stored[0].path), fileBytes(before)) << "the backup is what config read gave";
+    EXPECT_EQ(readWholeFile(stored[0].path), readWholeFile(before)) << "the backup is what config read gave";
     EXPECT_NE(tool.err.str().find("Kopia zapasowa: " + stored[0].path), std::string::npos);
 
     EXPECT_EQ(tool.run(sim.fixture, {"backups"}), 0);
@@ -227,5 +220,4 @@ TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
     EXPECT_TRUE(onlyQueries(sim.module->journal()));
     EXPECT_EQ(sim.module->value("PIN"), "4321");
     ::unsetenv(kBackupFolderVariable);
-    fs::remove_all(folder);
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bitset>
 #include <fstream>
-#include <iterator>
 
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
@@ -13,6 +12,7 @@
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
 #include "config_sim.h"
+#include "support/file_contents.h"
 #include "support/recording_observer.h"
 #include "support/temp_folder.h"
 
@@ -35,11 +35,6 @@ SettingsImage readModule(SimWithConfig& sim) {
 
 bool onlyQueries(const std::vector<std::string>& journal) {
     return std::all_of(journal.begin(), journal.end(), [](const std::string& line) { return line.ends_with('?'); });
-}
-
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 struct ReviewedRun {
@@ -110,7 +105,7 @@ TEST(ReviewedWrite, WritesAfterABackupOfWhatTheModuleHeld) {
     EXPECT_EQ(backups[0].fileName, "Kavrel V3.6EL 127.0.0.1_23 2026-12-08 14.05.09.kvl");
     EXPECT_EQ(backups[0].path, run.outcome.backupPath);
     const auto& bytes = before.bytes();
-    EXPECT_EQ(fileBytes(backups[0].path), std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(kavrel::testing::readWholeFile(backups[0].path), std::string(bytes.begin(), bytes.end()));
 }
 
 TEST(ReviewedWrite, ABackupThatCannotBeSavedStopsTheWrite) {

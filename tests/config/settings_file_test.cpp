@@ -11,12 +11,12 @@
 #endif
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "common/file_names.h"
 #include "config/model/settings_file.h"
+#include "support/file_contents.h"
 #include "support/recording_observer.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -27,23 +27,14 @@ namespace {
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("kavrel-file-" + std::to_string(processId()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
     // File names are UTF-8 texts, as the programs hold them, on every platform.
-    std::string path(const std::string& name) const { return pathToUtf8(folder_ / pathFromUtf8(name)); }
+    std::string path(const std::string& name) const { return pathToUtf8(folder_.path / pathFromUtf8(name)); }
 
     static std::vector<std::uint8_t> contents(const std::string& file) {
-        std::ifstream in(pathFromUtf8(file), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
+        return kavrel::testing::readFileBytes(pathFromUtf8(file));
     }
     static void writeBytes(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream(pathFromUtf8(file), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        kavrel::testing::writeFileBytes(pathFromUtf8(file), bytes);
     }
     // A record in which every byte, reserved ones included, has its own value.
     static SettingsImage patterned() {
@@ -53,7 +44,7 @@ protected:
         return image;
     }
 
-    fs::path folder_;
+    kavrel::testing::TempFolder folder_;
 };
 
 } // namespace
@@ -65,7 +56,7 @@ TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
     const auto saved = contents(path("moduł.kvl"));
     ASSERT_EQ(saved.size(), kSettingsSize);
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.bytes().begin()));
-    EXPECT_EQ(pathToUtf8(fs::directory_iterator(folder_)->path().filename()), "moduł.kvl") << "no temporary file is left";
+    EXPECT_EQ(pathToUtf8(fs::directory_iterator(folder_.path)->path().filename()), "moduł.kvl") << "no temporary file is left";
 
     SettingsImage loaded;
     loaded.setText(Field::Pin, "old");
@@ -141,7 +132,7 @@ TEST_F(SettingsFileTest, ANameNearTheLengthLimitIsSaved) {
     SettingsImage loaded;
     ASSERT_EQ(loadSettingsFile(path(name), loaded), FileResult::Ok);
     EXPECT_EQ(loaded, patterned());
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "no temporary left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path), fs::directory_iterator()), 1) << "no temporary left";
 }
 #endif
 
@@ -174,6 +165,6 @@ TEST_F(SettingsFileTest, SaveWhoseWritingFailsKeepsTheOldFile) {
     EXPECT_EQ(result, FileResult::WriteFailed);
     EXPECT_EQ(contents(path("keep.kvl")), old);
     EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Błąd zapisu pliku, poprzedni plik pozostał bez zmian"});
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "temporary file removed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path), fs::directory_iterator()), 1) << "temporary file removed";
 }
 #endif

@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "logger/descriptions/line_descriptions.h"
@@ -11,6 +10,7 @@
 
 using namespace kavrel::logger;
 using kavrel::testing::TempFolder;
+using kavrel::testing::writeWholeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -20,11 +20,6 @@ std::string textFile(const std::vector<std::string>& entries) {
     std::string text = "Kavrel\r\n\r\n; typ,x,y,nazwa\r\n; L1..L8, XL1..XL16\r\n";
     for (const auto& e : entries) text += e + "\r\n";
     return text;
-}
-
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace
@@ -102,7 +97,7 @@ TEST(DescriptionData, WrongMagicOrShortFile) {
 
 TEST(LoadDescriptions, WrdatSavesTheTextTableAndTheNextStartReadsItReduced) {
     TempFolder folder;
-    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Wilgotność"}));
+    writeWholeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Wilgotność"}));
 
     const auto first = loadLineDescriptions(folder.path, false);
     EXPECT_EQ(first.lines[0].name, "Wilgotność");
@@ -114,7 +109,7 @@ TEST(LoadDescriptions, WrdatSavesTheTextTableAndTheNextStartReadsItReduced) {
     EXPECT_FALSE(failed);
     EXPECT_EQ(kavrel::testing::readFileBytes(folder.path / kDescriptionDataFile), descriptionData(first));
 
-    writeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // no longer consulted
+    writeWholeFile(folder.path / kDescriptionTextFile, textFile({"2,0,0,Inna"}));  // not read: the data file is there
     const auto second = loadLineDescriptions(folder.path, true);
     EXPECT_EQ(second.lines[0].name, "Wilgotność");
     EXPECT_EQ(second.fullExport, 0);
@@ -126,8 +121,8 @@ TEST(LoadDescriptions, MissingOrForeignFilesGiveTheClearedTable) {
     EXPECT_EQ(loadLineDescriptions(folder.path, true), LineDescriptions{});
     EXPECT_FALSE(fs::exists(folder.path / kDescriptionDataFile));
 
-    writeFile(folder.path / kDescriptionDataFile, "NOT-KVRL and more bytes");
-    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
+    writeWholeFile(folder.path / kDescriptionDataFile, "NOT-KVRL and more bytes");
+    writeWholeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
     EXPECT_EQ(loadLineDescriptions(folder.path, false), LineDescriptions{});  // a data file there: text unread
 }
 
@@ -137,7 +132,7 @@ TEST(LoadDescriptions, MissingOrForeignFilesGiveTheClearedTable) {
 TEST(LoadDescriptions, FoldersAndFifosCountAsMissing) {
     TempFolder folder;
     ASSERT_EQ(::mkfifo((folder.path / kDescriptionDataFile).c_str(), 0600), 0);
-    writeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
+    writeWholeFile(folder.path / kDescriptionTextFile, textFile({"1,0,0,Zbiornik"}));
     bool failed = false;
     EXPECT_EQ(loadLineDescriptions(folder.path, true, &failed).lines[0].name, "Zbiornik");
     EXPECT_TRUE(failed) << "the data file's place is taken";

@@ -4,25 +4,24 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
-#include <unistd.h>
 
 #include "cli/commands.h"
 #include "monitor/monitor_settings.h"
+#include "support/file_contents.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::cli;
+using kavrel::testing::readWholeFile;
 using kavrel::testing::SimFixture;
+using kavrel::testing::TempFolder;
 
 namespace {
 
 class MonitorCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     int run(SimFixture& sim, std::vector<std::string> args) {
         ConnectionChoice connection;
         connection.tcp = true;
@@ -37,14 +36,9 @@ protected:
             result.push_back(text.substr(at, stop - at));
         return result;
     }
-    std::string readFile(const std::filesystem::path& file) const {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("kavrel-cli-monitor-" + std::to_string(::getpid()) + "-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const TempFolder folder;
+    const std::filesystem::path& dir = folder.path;
     std::ostringstream out, err;
     TerminalObserver observer{err, false};
 };
@@ -62,7 +56,7 @@ TEST_F(MonitorCommandTest, TwentyFivePollsWithAOneMinutePeriodWriteRows1_13_25) 
               kExitOk)
         << err.str();
 
-    const auto rows = lines(readFile(csv), "\r\n");
+    const auto rows = lines(readWholeFile(csv), "\r\n");
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].substr(0, 21), "Lp;Czas;Linia L1 [V];");
     for (int row = 1; row <= 3; ++row) {
@@ -83,9 +77,9 @@ TEST_F(MonitorCommandTest, TwentyFivePollsWithAOneMinutePeriodWriteRows1_13_25) 
     out.str("");
     ASSERT_EQ(run(sim, {"--csv", (dir / "b.csv").string(), "--count", "13", "--interval-ms", "0", "--period", "1"}),
               kExitOk);
-    EXPECT_EQ(lines(readFile(dir / "b.csv"), "\r\n").size(), 3u);
+    EXPECT_EQ(lines(readWholeFile(dir / "b.csv"), "\r\n").size(), 3u);
     ASSERT_EQ(run(sim, {"--csv", (dir / "c.csv").string(), "--count", "13", "--interval-ms", "0"}), kExitOk);
-    EXPECT_EQ(lines(readFile(dir / "c.csv"), "\r\n").size(), 2u);
+    EXPECT_EQ(lines(readWholeFile(dir / "c.csv"), "\r\n").size(), 2u);
 }
 
 TEST_F(MonitorCommandTest, AModuleThatNeverAnswersAMeasurementFailsTheRun) {
@@ -96,7 +90,7 @@ TEST_F(MonitorCommandTest, AModuleThatNeverAnswersAMeasurementFailsTheRun) {
     const auto printed = lines(out.str(), "\n");
     ASSERT_EQ(printed.size(), 3u);
     EXPECT_EQ(printed[1], "#1 0/1 | brak odpowiedzi");
-    EXPECT_EQ(lines(readFile(dir / "x.csv"), "\r\n").size(), 1u);   // the header only
+    EXPECT_EQ(lines(readWholeFile(dir / "x.csv"), "\r\n").size(), 1u);   // the header only
 }
 
 TEST_F(MonitorCommandTest, BadArgumentsAndSettingsFiles) {

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "common/win1250.h"
 #include "monitor/monitor_settings.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
@@ -20,19 +20,11 @@ namespace {
 
 class MonitorSettingsFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                 ("kavrel-monitor-" + std::to_string(::getpid()) + "-" +
-                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".cfg");
-    void TearDown() override { std::filesystem::remove(file); }
+    const kavrel::testing::TempFolder folder;
+    const std::filesystem::path file = folder.path / "monitor.cfg";
 
-    Bytes read() const {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    void write(const Bytes& bytes) const {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    Bytes read() const { return kavrel::testing::readFileBytes(file); }
+    void write(const Bytes& bytes) const { kavrel::testing::writeFileBytes(file, bytes); }
 };
 
 void putText(Bytes& b, std::size_t at, const std::string& text) { std::copy(text.begin(), text.end(), b.begin() + at); }

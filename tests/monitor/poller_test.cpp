@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
 #include "common/win1250.h"
 #include "monitor/measurement_log.h"
 #include "monitor/poller.h"
+#include "support/file_contents.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
@@ -44,11 +43,8 @@ protected:
         else sim->useTcp(link);
         poller.setLogFile(logFile);
     }
-    void TearDown() override { std::filesystem::remove(logFile); }
-
     std::vector<std::string> logLines() const {
-        std::ifstream in(logFile, std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string text = kavrel::testing::readWholeFile(logFile);
         std::vector<std::string> lines;
         for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
             lines.push_back(text.substr(at, end - at));
@@ -56,9 +52,8 @@ protected:
     }
     std::string status() const { return cp1250::toUtf8(poller.display().statusText); }
 
-    std::filesystem::path logFile = std::filesystem::temp_directory_path() /
-                                    ("kavrel-poll-" + std::to_string(::getpid()) + "-" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".csv");
+    const kavrel::testing::TempFolder folder;
+    const std::filesystem::path logFile = folder.path / "log.csv";
     std::unique_ptr<SimFixture> sim;
     link::ModuleLink link{link::LinkVariant::monitor()};
     MonitorSettings settings;
@@ -253,7 +248,7 @@ TEST_F(PollerTest, NoAnswerToTheVersionQuery) {
 
 TEST_F(PollerTest, AnUnwritableLogIsReportedAndPollingGoesOn) {
     start();
-    poller.setLogFile(std::filesystem::temp_directory_path() / "kavrel-brak-katalogu" / "x.csv");
+    poller.setLogFile(folder.path / "brak-katalogu" / "x.csv");
     ASSERT_TRUE(poller.startPolling());
     EXPECT_EQ(view.messages, Texts{"warning: Błąd otwarcia pliku do zapisu!"});
     EXPECT_EQ(poller.display().fileNameField, "BEZ ZAPISU DO PLIKU!");

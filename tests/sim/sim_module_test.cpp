@@ -1,13 +1,13 @@
 // The simulated module as a whole: its command sets share what a real module keeps once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "sim/module.h"
 #include "sim/sim_flags.h"
+#include "support/temp_folder.h"
 
 using namespace kavrel::sim;
 
@@ -34,8 +34,8 @@ TEST(SimModule, UnknownLinesAreIgnoredAndFaultsApplyToEveryAnswer) {
 // --config takes a file of key=value lines; a huge file or a FIFO is refused instead of
 // being read without end.
 TEST(SimModule, ConfigFlagRefusesHugeAndOddFiles) {
-    const auto folder = std::filesystem::temp_directory_path() / ("kavrel-sim-config-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const kavrel::testing::TempFolder temp;
+    const std::filesystem::path& folder = temp.path;
     std::string applyError;
     const auto apply = [&](const std::filesystem::path& file) {
         SimOptions options;
@@ -52,5 +52,4 @@ TEST(SimModule, ConfigFlagRefusesHugeAndOddFiles) {
     ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
     EXPECT_TRUE(apply(folder / "fifo.kvl").config.seedSettingsFile.empty());
     EXPECT_NE(applyError, "");
-    std::filesystem::remove_all(folder);
 }

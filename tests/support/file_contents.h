@@ -1,5 +1,6 @@
 // A whole file read back for a byte-for-byte comparison: as text, or as bytes. A file
-// that cannot be opened reads as empty, which the comparison then reports.
+// that cannot be opened reads as empty, which the comparison then reports. And a whole file
+// written anew, as a test's input.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavrel::testing {
@@ -19,6 +21,14 @@ inline std::string readWholeFile(const std::filesystem::path& file) {
 inline std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& file) {
     const std::string text = readWholeFile(file);
     return {text.begin(), text.end()};
+}
+
+inline void writeWholeFile(const std::filesystem::path& file, std::string_view text) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+inline void writeFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+    writeWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 } // namespace kavrel::testing

@@ -83,6 +83,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
     runner_ = new OperationRunner(this);
     networkDialog_ = new Custaw_sieciowe(this);
+    networkDialog_->setObjectName(QStringLiteral("networkDialog"));
 
     auto* menu = new QMenuBar(this);
     QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));

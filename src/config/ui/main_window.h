@@ -54,9 +54,9 @@ public:
     SettingsImage& record() { return record_; }
     OperationRunner& runner() { return *runner_; }
     QString statusText() const;
-    Custaw_sieciowe& networkDialog() { return *networkDialog_; }
 
-    // The buttons' actions, public for the tests. Loading and saving are refused (false)
+    // The buttons' actions, public so that tests run each one directly, given the path that
+    // the button would ask for in a file dialog. Loading and saving are refused (false)
     // while a module operation runs: its results replace the record when it ends.
     void readVersion();
     void readFromModule();

@@ -181,7 +181,8 @@ void Crejestrator::buildControls() {
     operations->addStretch();
     commaBox_ = new QCheckBox(QStringLiteral("Rozdzielaj przecinkami"), this);
     operations->addWidget(commaBox_);
-    // The preview before the print dialog can be switched off, for printing as before.
+    // The preview is a step of its own before the print dialog; a user who prints straight
+    // from the print dialog switches it off.
     previewBox_ = new QCheckBox(QStringLiteral("Podgląd przed wydrukiem"), this);
     previewBox_->setChecked(true);
     operations->addWidget(previewBox_);

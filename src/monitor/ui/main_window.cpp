@@ -97,6 +97,7 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     runner_->setMessageHandler([this](const QString& text, MessageIcon icon) { message(text, icon); });
     connect(runner_, &OperationRunner::finished, this, &Cmonitor::stepFinished);
     pollTimer_ = new QTimer(this);
+    pollTimer_->setObjectName(QStringLiteral("pollTimer"));
     pollTimer_->setInterval(kPollPeriodMs);
     connect(pollTimer_, &QTimer::timeout, this, &Cmonitor::pollTick);
 

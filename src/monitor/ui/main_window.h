@@ -64,7 +64,6 @@ public:
     void waitForStep();
     OperationRunner& runner() { return *runner_; }
     TrendChart& trend() { return *trend_; }
-    QTimer& pollTimer() { return *pollTimer_; }
     void setTrendShown(bool shown);
     // When each answered poll happened, for the trend (the pictures use a clock of their own).
     void setTrendClock(std::function<qint64()> clock) { trendClock_ = std::move(clock); }

@@ -32,7 +32,6 @@ public:
 
     const TrendBuffer& buffer() const { return buffer_; }
     QLineSeries* series(int line) const { return series_[line]; }
-    QCheckBox* lineBox(int line) const { return boxes_[line]; }
     bool onSecondAxis(int line) const { return secondAxis_[line]; }
     // Writes the chart as it is shown to a PNG file; false when it cannot be written.
     bool savePicture(const QString& path);

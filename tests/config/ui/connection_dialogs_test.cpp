@@ -9,9 +9,11 @@
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::namedControl;
 
 namespace {
 
@@ -57,7 +59,8 @@ private slots:
         Custaw_sieciowe dialog;
         QCOMPARE(dialog.address(), QString("192.168.2.1"));
         QCOMPARE(dialog.port(), 23);
-        auto edits = dialog.findChildren<QLineEdit*>();
+        // The connection is the PC's, not a record field: the edits carry their own names.
+        QLineEdit* const edits[] = {namedControl<QLineEdit>(&dialog, "address"), namedControl<QLineEdit>(&dialog, "port")};
         QTimer::singleShot(0, [&] {
             edits[0]->setText("10.0.0.9");
             edits[1]->setText("70000");

@@ -1,13 +1,17 @@
 // The e-mail dialog: the address bits of the line alarms and the report with the photo bit
 // they carry, the log mailing schedule and targets.
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QTest>
 
 #include "config/ui/dialogs/email_dialog.h"
 #include "config/ui/problem_recorder.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::bitControl;
+using kavrel::testing::fieldControl;
 
 namespace {
 
@@ -19,6 +23,9 @@ SettingsImage sampleRecord() {
     record.setByte(Field::Slgt, 0x63);
     return record;
 }
+
+// The radio buttons of "Co ile dni:", ids 0..3, which set SLOG bits 5 and 6.
+QButtonGroup* interval(const QWidget& dialog) { return fieldControl<QButtonGroup>(&dialog, "SLOG_5-6"); }
 
 } // namespace
 
@@ -33,14 +40,14 @@ private slots:
         SettingsImage record = sampleRecord();
         record.setByte(Field::Seml, 3, 0xC5);
         Custaw_emaili dialog(record);
-        QCOMPARE(dialog.hour()->text(), QString("7"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("SLOG"), dialog.hour());
-        QCOMPARE(dialog.interval()->checkedId(), 2);
-        QCOMPARE(dialog.interval()->checkedButton()->text(), QString("3"));
-        for (int bit = 0; bit < 5; ++bit) QCOMPARE(dialog.bitBox(Field::Seml, 3, bit)->isChecked(), bit == 0 || bit == 2);
-        QVERIFY(dialog.bitBox(Field::Slgt, 0, 5)->isChecked());
-        QVERIFY(dialog.bitBox(Field::Slgt, 0, 6)->isChecked());
-        QVERIFY(!dialog.bitBox(Field::Seml, 1, kPhoto)->isVisibleTo(&dialog));
+        QCOMPARE(fieldControl(&dialog, Field::Slog)->text(), QString("7"));
+        QCOMPARE(fieldControl(&dialog, "SLOG"), fieldControl(&dialog, Field::Slog));
+        QCOMPARE(interval(dialog)->checkedId(), 2);
+        QCOMPARE(interval(dialog)->checkedButton()->text(), QString("3"));
+        for (int bit = 0; bit < 5; ++bit) QCOMPARE(bitControl(&dialog, Field::Seml, 3, bit)->isChecked(), bit == 0 || bit == 2);
+        QVERIFY(bitControl(&dialog, Field::Slgt, 0, 5)->isChecked());
+        QVERIFY(bitControl(&dialog, Field::Slgt, 0, 6)->isChecked());
+        QVERIFY(!bitControl(&dialog, Field::Seml, 1, kPhoto)->isVisibleTo(&dialog));
     }
 
     void acceptingUnchangedKeepsTheRecordApartFromReservedBits() {
@@ -63,12 +70,12 @@ private slots:
 
     void changesAreStored() {
         Custaw_emaili dialog{SettingsImage{}};
-        QCOMPARE(dialog.interval()->checkedId(), 0);
-        dialog.bitBox(Field::Seml, 8, 4)->click();
-        dialog.bitBox(Field::Rcfg2, 0, 1)->click();
-        dialog.bitBox(Field::Slgt, 0, 2)->click();
-        dialog.interval()->button(3)->click();
-        dialog.hour()->setText("23");
+        QCOMPARE(interval(dialog)->checkedId(), 0);
+        bitControl(&dialog, Field::Seml, 8, 4)->click();
+        bitControl(&dialog, Field::Rcfg2, 0, 1)->click();
+        bitControl(&dialog, Field::Slgt, 0, 2)->click();
+        interval(dialog)->button(3)->click();
+        fieldControl(&dialog, Field::Slog)->setText("23");
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Seml, 8), 0x10);
         QCOMPARE(dialog.record().byte(Field::Rcfg2), 0x02);
@@ -79,8 +86,8 @@ private slots:
     void hourOutsideItsRangeIsRefused() {
         const SettingsImage record = sampleRecord();
         Custaw_emaili dialog(record);
-        dialog.bitBox(Field::Seml, 1, 1)->click();
-        dialog.hour()->setText("32");
+        bitControl(&dialog, Field::Seml, 1, 1)->click();
+        fieldControl(&dialog, Field::Slog)->setText("32");
         dialog.accept();
         QCOMPARE(problems, QStringList{"Please enter an integer between 0 and 31."});
         QCOMPARE(dialog.result(), 0);
@@ -91,8 +98,8 @@ private slots:
         SettingsImage record = sampleRecord();
         record.setByte(Field::Seml, 2, 0xFF);
         Custaw_emaili dialog(record);
-        dialog.bitBox(Field::Seml, 2, 0)->click();
-        dialog.interval()->button(1)->click();
+        bitControl(&dialog, Field::Seml, 2, 0)->click();
+        interval(dialog)->button(1)->click();
         dialog.reject();
         QVERIFY(dialog.record() == record);
     }

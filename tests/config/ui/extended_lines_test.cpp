@@ -1,5 +1,6 @@
 // The extended lines dialog: the two line groups with their shared type and thresholds, the
 // per-line bits and texts, and the two bits of MCFG2 it shares with other dialogs.
+#include <QButtonGroup>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QApplication>
@@ -7,9 +8,11 @@
 #include <QTimer>
 
 #include "config/ui/dialogs/extended_lines_dialog.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::testing;
 
 namespace {
 
@@ -30,6 +33,18 @@ SettingsImage sampleRecord() {
     return record;
 }
 
+// Group 0 is XL1..XL8, group 1 XL9..XL16: their type byte and thresholds.
+constexpr Field kType[] = {Field::Xtyp1, Field::Xtyp9};
+constexpr Field kLower[] = {Field::Xlo1, Field::Xlo9};
+constexpr Field kUpper[] = {Field::Xhi1, Field::Xhi9};
+constexpr int kGuardHoursBit = 3;
+
+// The type boxes of a group carry their type code as id ("T/D" 2, "RH" 1) in the group that
+// sets bits 0..2 of the type byte.
+QAbstractButton* typeBox(const QWidget& dialog, int which, int code) {
+    return fieldControl<QButtonGroup>(&dialog, bitsControlName(kType[which], 0, 0, 2))->button(code);
+}
+
 } // namespace
 
 class ExtendedLinesTest : public QObject {
@@ -38,22 +53,22 @@ class ExtendedLinesTest : public QObject {
 private slots:
     void opensWithTheRecordsValues() {
         Cextlines dialog(sampleRecord());
-        QVERIFY(dialog.typeBox(0, 2)->isChecked());
-        QVERIFY(!dialog.typeBox(0, 1)->isChecked());
-        QVERIFY(dialog.group(0).guardHoursOnly->isChecked());
-        QCOMPARE(dialog.group(0).lowerEdit->text(), QString("-10.0 'C"));
-        QVERIFY(dialog.typeBox(1, 1)->isChecked());
-        QCOMPARE(dialog.group(1).upperEdit->text(), QString("0 %"));
-        QVERIFY(dialog.bitBox(Field::Xcfg, 1, 0)->isChecked());  // XCFG1 = 5: HL and number 1
-        QVERIFY(dialog.bitBox(Field::Xcfg, 1, 2)->isChecked());
-        QVERIFY(!dialog.bitBox(Field::Xcfg, 1, 1)->isChecked());
-        QVERIFY(dialog.bitBox(Field::Xcfg, 17, 4)->isChecked());
-        QCOMPARE(dialog.bitBox(Field::Xcfg, 17, 0), nullptr);  // the check has no HL, LH
-        QVERIFY(dialog.bitBox(Field::Sxml, 0, 4)->isChecked());
-        QCOMPARE(dialog.text(2)->text(), QString(40, 'z'));
-        QCOMPARE(dialog.text(17)->text(), QString("Linia @X17 przekroczona"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("XMS17"), dialog.text(17));
-        QCOMPARE(dialog.findChild<QLineEdit*>("XHI9"), dialog.group(1).upperEdit);
+        QVERIFY(typeBox(dialog, 0, 2)->isChecked());
+        QVERIFY(!typeBox(dialog, 0, 1)->isChecked());
+        QVERIFY(bitControl(&dialog, kType[0], 0, kGuardHoursBit)->isChecked());
+        QCOMPARE(fieldControl(&dialog, kLower[0])->text(), QString("-10.0 'C"));
+        QVERIFY(typeBox(dialog, 1, 1)->isChecked());
+        QCOMPARE(fieldControl(&dialog, kUpper[1])->text(), QString("0 %"));
+        QVERIFY(bitControl(&dialog, Field::Xcfg, 1, 0)->isChecked());  // XCFG1 = 5: HL and number 1
+        QVERIFY(bitControl(&dialog, Field::Xcfg, 1, 2)->isChecked());
+        QVERIFY(!bitControl(&dialog, Field::Xcfg, 1, 1)->isChecked());
+        QVERIFY(bitControl(&dialog, Field::Xcfg, 17, 4)->isChecked());
+        QVERIFY(!hasFieldControl(&dialog, bitControlName(Field::Xcfg, 17, 0)));  // the check has no HL, LH
+        QVERIFY(bitControl(&dialog, Field::Sxml, 0, 4)->isChecked());
+        QCOMPARE(fieldControl(&dialog, Field::Xms, 2)->text(), QString(40, 'z'));
+        QCOMPARE(fieldControl(&dialog, Field::Xms, 17)->text(), QString("Linia @X17 przekroczona"));
+        QCOMPARE(fieldControl(&dialog, "XMS17"), fieldControl(&dialog, Field::Xms, 17));
+        QCOMPARE(fieldControl(&dialog, "XHI9"), fieldControl(&dialog, kUpper[1]));
     }
 
     void acceptingUnchangedKeepsTheRecord() {
@@ -72,8 +87,8 @@ private slots:
         record.setByte(Field::Xtyp9, 0x03);     // plain number: neither box
         record.setWord(Field::Xlo9, 250);
         Cextlines dialog(record);
-        QVERIFY(!dialog.typeBox(1, 1)->isChecked() && !dialog.typeBox(1, 2)->isChecked());
-        QCOMPARE(dialog.group(1).lowerEdit->text(), QString("250"));
+        QVERIFY(!typeBox(dialog, 1, 1)->isChecked() && !typeBox(dialog, 1, 2)->isChecked());
+        QCOMPARE(fieldControl(&dialog, kLower[1])->text(), QString("250"));
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Xcfg, 3), 0x03);
         QCOMPARE(dialog.record().byte(Field::Xcfg, 17), 0x54);
@@ -88,20 +103,21 @@ private slots:
         record.setWord(Field::Xlo1, 2000);
         record.setWord(Field::Xhi1, 700);
         Cextlines dialog(record);
-        const Cextlines::LineGroup& group = dialog.group(0);
-        QCOMPARE(group.lowerEdit->text(), QString("2000 mV"));
-        dialog.typeBox(0, 1)->click();
-        QCOMPARE(group.lowerEdit->text(), QString("50 %"));
-        dialog.typeBox(0, 2)->click();
-        QVERIFY(!dialog.typeBox(0, 1)->isChecked());
-        QCOMPARE(group.lowerEdit->text(), QString("-73.2 'C"));
-        dialog.typeBox(0, 2)->click();
-        QCOMPARE(group.upperEdit->text(), QString("700 mV"));  // 700 survived the humidity scale
-        QCOMPARE(dialog.group(1).lowerEdit->text(), QString("0 mV"));  // the other group is apart
+        QLineEdit* lower = fieldControl(&dialog, Field::Xlo1);
+        QLineEdit* upper = fieldControl(&dialog, Field::Xhi1);
+        QCOMPARE(lower->text(), QString("2000 mV"));
+        typeBox(dialog, 0, 1)->click();
+        QCOMPARE(lower->text(), QString("50 %"));
+        typeBox(dialog, 0, 2)->click();
+        QVERIFY(!typeBox(dialog, 0, 1)->isChecked());
+        QCOMPARE(lower->text(), QString("-73.2 'C"));
+        typeBox(dialog, 0, 2)->click();
+        QCOMPARE(upper->text(), QString("700 mV"));  // 700 survived the humidity scale
+        QCOMPARE(fieldControl(&dialog, kLower[1])->text(), QString("0 mV"));  // the other group is apart
 
-        dialog.typeBox(0, 2)->click();
-        group.upperEdit->setText("12,5");
-        dialog.bitBox(Field::Xcfg, 8, 1)->click();
+        typeBox(dialog, 0, 2)->click();
+        upper->setText("12,5");
+        bitControl(&dialog, Field::Xcfg, 8, 1)->click();
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Xtyp1), 0x02);
         QCOMPARE(dialog.record().word(Field::Xlo1), 2000);
@@ -113,8 +129,8 @@ private slots:
         Cextlines dialog{SettingsImage{}};
         const QString text45 = QString("Przekroczenie progu na linii XL5: ") + QString(11, 'x');
         QCOMPARE(text45.size(), 45);
-        dialog.text(5)->setText(text45);
-        dialog.text(6)->setText("Łódź");
+        fieldControl(&dialog, Field::Xms, 5)->setText(text45);
+        fieldControl(&dialog, Field::Xms, 6)->setText("Łódź");
         dialog.accept();
         const auto xms5 = dialog.record().element(Field::Xms, 5);
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(xms5.data()), 40), text45.left(40).toLatin1());
@@ -126,10 +142,10 @@ private slots:
         SettingsImage record;
         record.setByte(Field::Mcfg2, 0xDE);
         Cextlines dialog(record);
-        QVERIFY(!dialog.bitBox(Field::Mcfg2, 0, 0)->isChecked());
-        QVERIFY(!dialog.bitBox(Field::Mcfg2, 0, 5)->isChecked());
-        dialog.bitBox(Field::Mcfg2, 0, 0)->click();
-        dialog.bitBox(Field::Mcfg2, 0, 5)->click();
+        QVERIFY(!bitControl(&dialog, Field::Mcfg2, 0, 0)->isChecked());
+        QVERIFY(!bitControl(&dialog, Field::Mcfg2, 0, 5)->isChecked());
+        bitControl(&dialog, Field::Mcfg2, 0, 0)->click();
+        bitControl(&dialog, Field::Mcfg2, 0, 5)->click();
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Mcfg2), 0xFF);
     }
@@ -137,9 +153,7 @@ private slots:
     void codesButtonShowsTheCodesAndChangesNothing() {
         const SettingsImage record = sampleRecord();
         Cextlines dialog(record);
-        QPushButton* codes = nullptr;
-        for (auto* button : dialog.findChildren<QPushButton*>())
-            if (button->text() == "Kody...") codes = button;
+        QPushButton* codes = captioned<QPushButton>(&dialog, "Kody...");
         QString shown;
         QTimer::singleShot(0, [&] {
             if (auto* help = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -150,8 +164,8 @@ private slots:
         codes->click();
         QCOMPARE(shown, QString("kavrel::config::ui::Ckody"));
         QCOMPARE(dialog.result(), 0);
-        dialog.typeBox(1, 2)->click();
-        dialog.text(1)->setText("inny");
+        typeBox(dialog, 1, 2)->click();
+        fieldControl(&dialog, Field::Xms, 1)->setText("inny");
         dialog.reject();
         QVERIFY(dialog.record() == record);
     }

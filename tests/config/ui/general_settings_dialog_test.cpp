@@ -6,13 +6,13 @@
 #include "config/model/conversions.h"
 #include "config/ui/dialogs/general_settings_dialog.h"
 #include "config/ui/kit/field_edits.h"
-#include "config/ui/dialog_probe.h"
+#include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
-using namespace kavrel::config::ui::test;
+using namespace kavrel::testing;
 
 namespace {
 
@@ -52,9 +52,9 @@ private slots:
     void acceptingUnchangedKeepsEveryByte() {
         const SettingsImage original = configuredRecord();
         Custaw_ogolne dialog(original);
-        QCOMPARE(edit(&dialog, "RPTHR")->text(), QString("7,12,18"));
-        QCOMPARE(edit(&dialog, "URL2")->text(), QString("*101*2#"));
-        QCOMPARE(edit(&dialog, "NUM10")->text(), QString("1234567890123456"));
+        QCOMPARE(fieldControl(&dialog, "RPTHR")->text(), QString("7,12,18"));
+        QCOMPARE(fieldControl(&dialog, "URL2")->text(), QString("*101*2#"));
+        QCOMPARE(fieldControl(&dialog, "NUM10")->text(), QString("1234567890123456"));
         dialog.accept();
         QVERIFY(problems.isEmpty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -67,9 +67,9 @@ private slots:
         record.setByte(Field::Mcfg2, 0x69);  // bits 0, 3, 5, 6 belong to other dialogs
         record.element(Field::Rpthr)[3] = 0x55;  // fourth byte of the hour mask
         Custaw_ogolne dialog(record);
-        QVERIFY(!checkBox(&dialog, "Wysyłanie raportu po zmianie stanu wejścia C1")->isChecked());
-        checkBox(&dialog, "Logowanie 10x częstsze w stanie alarmowym")->setChecked(true);
-        checkBox(&dialog, "Obsługa LCD włączona")->setChecked(false);
+        QVERIFY(!bitControl(&dialog, Field::Mcfg2, 0, 1)->isChecked());
+        bitControl(&dialog, Field::Mcfg2, 0, 7)->setChecked(true);
+        bitControl(&dialog, Field::Mcfg1, 0, 5)->setChecked(false);
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Mcfg1), 0x5D);  // 0x7D without bit 5
         QCOMPARE(dialog.record().byte(Field::Mcfg2), 0xE9);  // bit 7 added, the rest kept
@@ -80,11 +80,11 @@ private slots:
         SettingsImage record;
         record.setByte(Field::Wkd, 2, 0x41);  // Monday and Sunday
         Custaw_ogolne dialog(record);
-        QVERIFY(dialog.findChild<QCheckBox*>("WKD2_0")->isChecked());
-        QVERIFY(dialog.findChild<QCheckBox*>("WKD2_6")->isChecked());
-        QCOMPARE(dialog.findChild<QCheckBox*>("WKD2_6")->text(), QString("Ni"));
-        dialog.findChild<QCheckBox*>("WKD2_0")->setChecked(false);
-        dialog.findChild<QCheckBox*>("WKD3_7")->setChecked(true);  // holidays
+        QVERIFY(fieldControl<QCheckBox>(&dialog, "WKD2_0")->isChecked());
+        QVERIFY(fieldControl<QCheckBox>(&dialog, "WKD2_6")->isChecked());
+        QCOMPARE(fieldControl<QCheckBox>(&dialog, "WKD2_6")->text(), QString("Ni"));
+        fieldControl<QCheckBox>(&dialog, "WKD2_0")->setChecked(false);
+        fieldControl<QCheckBox>(&dialog, "WKD3_7")->setChecked(true);  // holidays
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Wkd, 1), 0);
         QCOMPARE(dialog.record().byte(Field::Wkd, 2), 0x40);
@@ -93,43 +93,43 @@ private slots:
 
     void operatorButtonReplacesOnlyTheSmsCentre() {
         Custaw_ogolne dialog(configuredRecord());
-        edit(&dialog, "NUM0")->setText("+48999");
-        edit(&dialog, "NUM3")->setText("555");
-        edit(&dialog, "SLIM")->setText("abc");  // an invalid entry survives too
+        fieldControl(&dialog, "NUM0")->setText("+48999");
+        fieldControl(&dialog, "NUM3")->setText("555");
+        fieldControl(&dialog, "SLIM")->setText("abc");  // an invalid entry survives too
         captioned(&dialog, "Plus")->click();
-        QCOMPARE(edit(&dialog, "NUM0")->text(), QString("+48601000310"));
-        QCOMPARE(edit(&dialog, "NUM3")->text(), QString("555"));
-        QCOMPARE(edit(&dialog, "SLIM")->text(), QString("abc"));
+        QCOMPARE(fieldControl(&dialog, "NUM0")->text(), QString("+48601000310"));
+        QCOMPARE(fieldControl(&dialog, "NUM3")->text(), QString("555"));
+        QCOMPARE(fieldControl(&dialog, "SLIM")->text(), QString("abc"));
         for (const auto& op : Custaw_ogolne::operators()) {
             captioned(&dialog, op.name)->click();
-            QCOMPARE(edit(&dialog, "NUM0")->text(), QString(op.smsc));
+            QCOMPARE(fieldControl(&dialog, "NUM0")->text(), QString(op.smsc));
         }
         QVERIFY(dialog.result() != int(QDialog::Accepted));
     }
 
     void hourListsFollowTheHourMaskRules() {
         Custaw_ogolne dialog{SettingsImage{}};
-        edit(&dialog, "RPTHR")->setText("24");
-        edit(&dialog, "GRDHR")->setText("7,30,12");
+        fieldControl(&dialog, "RPTHR")->setText("24");
+        fieldControl(&dialog, "GRDHR")->setText("7,30,12");
         dialog.accept();
         QCOMPARE(hourMaskToText(dialog.record().element(Field::Rpthr)), std::string("0"));
         QCOMPARE(hourMaskToText(dialog.record().element(Field::Grdhr)), std::string("7,12"));
         Custaw_ogolne reopened(dialog.record());
-        QCOMPARE(edit(&reopened, "RPTHR")->text(), QString("0"));
+        QCOMPARE(fieldControl(&reopened, "RPTHR")->text(), QString("0"));
     }
 
     void balanceCodeSpreadsOverUrl2AndItsExtensions() {
         Custaw_ogolne dialog{SettingsImage{}};
-        edit(&dialog, "URL2")->setText("*100*1#9");
+        fieldControl(&dialog, "URL2")->setText("*100*1#9");
         dialog.accept();
         QCOMPARE(dialog.record().text(Field::Url2), std::string("*100*1"));
         QCOMPARE(dialog.record().byte(Field::Url2Ext, 0), '#');
         QCOMPARE(dialog.record().byte(Field::Url2Ext, 1), '9');
         Custaw_ogolne reopened(dialog.record());
-        QCOMPARE(edit(&reopened, "URL2")->text(), QString("*100*1#9"));
+        QCOMPARE(fieldControl(&reopened, "URL2")->text(), QString("*100*1#9"));
 
         Custaw_ogolne shorter(dialog.record());
-        edit(&shorter, "URL2")->setText("*101#1");
+        fieldControl(&shorter, "URL2")->setText("*101#1");
         shorter.accept();
         QCOMPARE(shorter.record().text(Field::Url2), std::string("*101#1"));
         QCOMPARE(shorter.record().byte(Field::Url2Ext, 0), 0);
@@ -140,12 +140,12 @@ private slots:
         SettingsImage record;
         record.setWord(Field::Cops, 0xFFFF);
         Custaw_ogolne opened(record);
-        QCOMPARE(edit(&opened, "COPS")->text(), QString("0"));
+        QCOMPARE(fieldControl(&opened, "COPS")->text(), QString("0"));
         opened.accept();
         QCOMPARE(opened.record().word(Field::Cops), 0);
 
         Custaw_ogolne typed{SettingsImage{}};
-        edit(&typed, "COPS")->setText("65535");
+        fieldControl(&typed, "COPS")->setText("65535");
         typed.accept();
         QCOMPARE(typed.record().word(Field::Cops), 0);
     }
@@ -153,28 +153,28 @@ private slots:
     void refusedEntriesWriteNothing() {
         const SettingsImage original = configuredRecord();
         Custaw_ogolne dialog(original);
-        edit(&dialog, "NUM1")->setText("+48111");
+        fieldControl(&dialog, "NUM1")->setText("+48111");
         for (const auto& [name, typed, message] : std::initializer_list<std::tuple<QString, QString, QString>>{
                  {"COPS", "65536", integerRangeMessage(0, 65535)},
                  {"TRPT", "-1", integerRangeMessage(0, 65535)},
                  {"SLIM", "256", integerRangeMessage(0, 255)},
                  {"LOGT", "x", integerMessage()},
                  {"TGAC", "", integerMessage()}}) {
-            const QString before = edit(&dialog, name)->text();
+            const QString before = fieldControl(&dialog, name)->text();
             problems.clear();
-            edit(&dialog, name)->setText(typed);
+            fieldControl(&dialog, name)->setText(typed);
             dialog.accept();
             QCOMPARE(problems, QStringList{message});
             QVERIFY(dialog.result() != int(QDialog::Accepted));
             QVERIFY(dialog.record() == original);
-            edit(&dialog, name)->setText(before);
+            fieldControl(&dialog, name)->setText(before);
         }
     }
 
     void textsAreStoredInWindows1250AndCutToTheirFields() {
         Custaw_ogolne dialog{SettingsImage{}};
-        edit(&dialog, "NUM6")->setText("12345678901234567");  // 17: the edit keeps 16
-        edit(&dialog, "PIN")->setText("ąę");
+        fieldControl(&dialog, "NUM6")->setText("12345678901234567");  // 17: the edit keeps 16
+        fieldControl(&dialog, "PIN")->setText("ąę");
         dialog.accept();
         QCOMPARE(dialog.record().phoneNumber(6), std::string("1234567890123456"));
         QCOMPARE(dialog.record().text(Field::Pin), W("ąę"));
@@ -186,9 +186,9 @@ private slots:
         SettingsImage erased;
         std::fill(erased.bytes().begin(), erased.bytes().end(), 0xFF);
         Custaw_ogolne dialog(erased);
-        QCOMPARE(edit(&dialog, "NUM0")->text(), QString());
-        QCOMPARE(edit(&dialog, "URL2")->text(), QString());
-        QCOMPARE(edit(&dialog, "RPTHR")->text(), QString("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23"));
+        QCOMPARE(fieldControl(&dialog, "NUM0")->text(), QString());
+        QCOMPARE(fieldControl(&dialog, "URL2")->text(), QString());
+        QCOMPARE(fieldControl(&dialog, "RPTHR")->text(), QString("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23"));
         dialog.accept();
         QVERIFY(problems.isEmpty());
         const SettingsImage& r = dialog.record();
@@ -210,8 +210,8 @@ private slots:
         record.setWord(Field::Cops, 0xFFFF);
         const SettingsImage original = record;
         Custaw_ogolne dialog(record);
-        edit(&dialog, "NUM1")->setText("999");
-        checkBox(&dialog, "Obsługa LCD włączona")->setChecked(false);
+        fieldControl(&dialog, "NUM1")->setText("999");
+        bitControl(&dialog, Field::Mcfg1, 0, 5)->setChecked(false);
         dialog.reject();
         QVERIFY(record == original);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));

@@ -1,12 +1,16 @@
 // The input lines dialog: what it shows for the record, what it stores back, the sensor-type
 // family with its threshold display, and the dead-band check.
+#include <QButtonGroup>
 #include <QTest>
+#include <map>
 
 #include "config/ui/dialogs/input_lines_dialog.h"
 #include "config/ui/problem_recorder.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::testing;
 
 namespace {
 
@@ -35,6 +39,35 @@ SettingsImage sampleRecord() {
     return record;
 }
 
+// The sensor-type boxes of line Ln, which set SCFGn bits 0..2.
+QButtonGroup* sensors(const QWidget& dialog, int line) {
+    return fieldControl<QButtonGroup>(&dialog, bitsControlName(Field::Scfgn, line, 0, 2));
+}
+
+// A box of line Ln by its column: a sensor type ("T", "RH", ...) or the bit it stands for
+// (directions HL and LH, recipients 1..10, options R, N, C, F); null when the line has none.
+QCheckBox* box(const QWidget& dialog, int line, const QString& caption) {
+    for (QAbstractButton* type : sensors(dialog, line)->buttons())
+        if (type->text() == caption) return static_cast<QCheckBox*>(type);
+    static const std::map<QString, std::pair<Field, int>> bits = {
+        {"HL", {Field::Icfg, 0}}, {"LH", {Field::Icfg, 1}}, {"1", {Field::Icfg, 2}},  {"2", {Field::Icfg, 3}},
+        {"3", {Field::Icfg, 4}},  {"4", {Field::Icfg, 5}},  {"5", {Field::Icfg, 6}},  {"6", {Field::Ecfg, 0}},
+        {"7", {Field::Ecfg, 1}},  {"8", {Field::Ecfg, 2}},  {"9", {Field::Ecfg, 3}},  {"10", {Field::Ecfg, 4}},
+        {"R", {Field::Scfgn, 4}}, {"N", {Field::Scfgn, 3}}, {"C", {Field::Scfgn, 5}}, {"F", {Field::Scfgn, 6}}};
+    const auto bit = bits.find(caption);
+    return bit == bits.end() ? nullptr : bitControl(&dialog, bit->second.first, line, bit->second.second);
+}
+
+// The alarm-state boxes: ALMD value 2 holds the high states, value 1 the low ones.
+QCheckBox* alarmState(const QWidget& dialog, int line, bool high) {
+    return bitControl(&dialog, Field::Almd, high ? 2 : 1, line - 1);
+}
+
+QLineEdit* lower(const QWidget& dialog, int line) { return fieldControl(&dialog, Field::Ulo, line); }
+QLineEdit* upper(const QWidget& dialog, int line) { return fieldControl(&dialog, Field::Uhi, line); }
+QLineEdit* delay(const QWidget& dialog, int line) { return fieldControl(&dialog, Field::Adel, line); }
+QLineEdit* deadBand(const QWidget& dialog, int which) { return fieldControl(&dialog, which == 1 ? Field::Hist1 : Field::Hist2); }
+
 } // namespace
 
 class InputLinesTest : public QObject {
@@ -48,21 +81,21 @@ private slots:
         Clinie_wejsciowe dialog{SettingsImage{}};
         int boxes = 0;
         for (int line = 1; line <= 8; ++line) {
-            boxes += static_cast<int>(dialog.row(line).sensors->buttons().size());
-            QCOMPARE(dialog.box(line, "TR") != nullptr, line % 2 == 1);
-            QCOMPARE(dialog.box(line, "RR") != nullptr, line % 2 == 0);
-            QCOMPARE(dialog.box(line, "PT") != nullptr, line <= 6);
+            boxes += static_cast<int>(sensors(dialog, line)->buttons().size());
+            QCOMPARE(box(dialog, line, "TR") != nullptr, line % 2 == 1);
+            QCOMPARE(box(dialog, line, "RR") != nullptr, line % 2 == 0);
+            QCOMPARE(box(dialog, line, "PT") != nullptr, line <= 6);
         }
         QCOMPARE(boxes, 46);
     }
 
     void keyboardOrderFollowsTheColumns() {
         Clinie_wejsciowe dialog{SettingsImage{}};
-        QCOMPARE(dialog.box(2, "HL")->nextInFocusChain(), dialog.row(2).lower);
-        QCOMPARE(dialog.row(2).lower->nextInFocusChain(), dialog.box(2, "LH"));
-        QCOMPARE(dialog.row(2).upper->nextInFocusChain(), dialog.box(2, "1"));
-        QCOMPARE(dialog.box(2, "F")->nextInFocusChain(), dialog.row(2).delay);
-        QCOMPARE(dialog.row(2).delay->nextInFocusChain()->nextInFocusChain(), dialog.box(3, "T"));  // past the label
+        QCOMPARE(box(dialog, 2, "HL")->nextInFocusChain(), lower(dialog, 2));
+        QCOMPARE(lower(dialog, 2)->nextInFocusChain(), box(dialog, 2, "LH"));
+        QCOMPARE(upper(dialog, 2)->nextInFocusChain(), box(dialog, 2, "1"));
+        QCOMPARE(box(dialog, 2, "F")->nextInFocusChain(), delay(dialog, 2));
+        QCOMPARE(delay(dialog, 2)->nextInFocusChain()->nextInFocusChain(), box(dialog, 3, "T"));  // past the label
     }
 
     void opensWithTheRecordsValues() {
@@ -71,35 +104,35 @@ private slots:
         record.setByte(Field::Icfg, 3, 0x80);  // S is shown whatever bit 7 says
         record.setByte(Field::Scfgn, 7, 0x06);  // PT, which L7 does not offer
         Clinie_wejsciowe dialog(record);
-        QVERIFY(dialog.box(1, "T")->isChecked());
-        QVERIFY(dialog.box(2, "RH")->isChecked());
-        QVERIFY(dialog.box(3, "S")->isChecked());
-        QVERIFY(dialog.box(5, "TR")->isChecked());
-        QVERIFY(dialog.box(6, "RR")->isChecked());
-        for (QAbstractButton* box : dialog.row(7).sensors->buttons()) QVERIFY(!box->isChecked());
-        QCOMPARE(dialog.row(7).lower->text(), QString("-273.2 'C"));
-        QVERIFY(dialog.box(8, "D")->isChecked());
-        QCOMPARE(dialog.row(1).lower->text(), QString("10.0 'C"));
-        QCOMPARE(dialog.row(2).lower->text(), QString("50 %"));
-        QCOMPARE(dialog.row(2).upper->text(), QString("0 %"));
-        QCOMPARE(dialog.row(3).lower->text(), QString("-271.5 'C"));  // bit 7: temperature
-        QCOMPARE(dialog.row(4).upper->text(), QString("4095 mV"));
-        QCOMPARE(dialog.row(1).delay->text(), QString("1m"));
-        QCOMPARE(dialog.row(2).delay->text(), QString("20s"));
-        QCOMPARE(dialog.row(4).delay->text(), QString("0 "));
-        QVERIFY(dialog.box(1, "HL")->isChecked());      // ICFG1 = 0x89
-        QVERIFY(!dialog.box(1, "LH")->isChecked());
-        QVERIFY(!dialog.box(1, "1")->isChecked());
-        QVERIFY(dialog.box(1, "2")->isChecked());       // bit 3
-        QVERIFY(dialog.box(1, "7")->isChecked());       // ECFG1 = 3: numbers 6 and 7
-        QVERIFY(dialog.box(1, "N")->isChecked());       // SCFG1 bit 3
-        QVERIFY(dialog.alarmState(4, false)->isChecked());
-        QVERIFY(!dialog.alarmState(5, false)->isChecked());
-        QVERIFY(dialog.alarmState(8, true)->isChecked());
-        QCOMPARE(dialog.deadBand(2)->text(), QString("255"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("UHI8"), dialog.row(8).upper);
-        QCOMPARE(dialog.findChild<QLineEdit*>("ADEL3"), dialog.row(3).delay);
-        QCOMPARE(dialog.findChild<QLineEdit*>("HIST2"), dialog.deadBand(2));
+        QVERIFY(box(dialog, 1, "T")->isChecked());
+        QVERIFY(box(dialog, 2, "RH")->isChecked());
+        QVERIFY(box(dialog, 3, "S")->isChecked());
+        QVERIFY(box(dialog, 5, "TR")->isChecked());
+        QVERIFY(box(dialog, 6, "RR")->isChecked());
+        for (QAbstractButton* box : sensors(dialog, 7)->buttons()) QVERIFY(!box->isChecked());
+        QCOMPARE(lower(dialog, 7)->text(), QString("-273.2 'C"));
+        QVERIFY(box(dialog, 8, "D")->isChecked());
+        QCOMPARE(lower(dialog, 1)->text(), QString("10.0 'C"));
+        QCOMPARE(lower(dialog, 2)->text(), QString("50 %"));
+        QCOMPARE(upper(dialog, 2)->text(), QString("0 %"));
+        QCOMPARE(lower(dialog, 3)->text(), QString("-271.5 'C"));  // bit 7: temperature
+        QCOMPARE(upper(dialog, 4)->text(), QString("4095 mV"));
+        QCOMPARE(delay(dialog, 1)->text(), QString("1m"));
+        QCOMPARE(delay(dialog, 2)->text(), QString("20s"));
+        QCOMPARE(delay(dialog, 4)->text(), QString("0 "));
+        QVERIFY(box(dialog, 1, "HL")->isChecked());      // ICFG1 = 0x89
+        QVERIFY(!box(dialog, 1, "LH")->isChecked());
+        QVERIFY(!box(dialog, 1, "1")->isChecked());
+        QVERIFY(box(dialog, 1, "2")->isChecked());       // bit 3
+        QVERIFY(box(dialog, 1, "7")->isChecked());       // ECFG1 = 3: numbers 6 and 7
+        QVERIFY(box(dialog, 1, "N")->isChecked());       // SCFG1 bit 3
+        QVERIFY(alarmState(dialog, 4, false)->isChecked());
+        QVERIFY(!alarmState(dialog, 5, false)->isChecked());
+        QVERIFY(alarmState(dialog, 8, true)->isChecked());
+        QCOMPARE(deadBand(dialog, 2)->text(), QString("255"));
+        QCOMPARE(fieldControl(&dialog, "UHI8"), upper(dialog, 8));
+        QCOMPARE(fieldControl(&dialog, "ADEL3"), delay(dialog, 3));
+        QCOMPARE(fieldControl(&dialog, "HIST2"), deadBand(dialog, 2));
     }
 
     void acceptingUnchangedKeepsTheRecord() {
@@ -134,12 +167,12 @@ private slots:
         SettingsImage record;
         record.setByte(Field::Icfg, 1, 0x80);  // T
         Clinie_wejsciowe dialog(record);
-        dialog.row(1).lower->setText("12,5");
-        dialog.row(2).lower->setText("2500.6");
-        dialog.row(2).upper->setText("4092.7");
-        dialog.row(3).lower->setText("abc");
+        lower(dialog, 1)->setText("12,5");
+        lower(dialog, 2)->setText("2500.6");
+        upper(dialog, 2)->setText("4092.7");
+        lower(dialog, 3)->setText("abc");
         for (const auto& [line, text] : std::initializer_list<std::pair<int, const char*>>{{1, "3h"}, {2, "90"}, {3, "5m"}})
-            dialog.row(line).delay->setText(text);
+            delay(dialog, line)->setText(text);
         dialog.accept();
         QCOMPARE(dialog.record().word(Field::Ulo, 1), 2857);
         QCOMPARE(dialog.record().word(Field::Ulo, 2), 2501);
@@ -155,24 +188,23 @@ private slots:
         record.setWord(Field::Ulo, 1, 3000);
         record.setWord(Field::Uhi, 1, 500);
         Clinie_wejsciowe dialog(record);
-        const Clinie_wejsciowe::LineRow& row = dialog.row(1);
-        QCOMPARE(row.lower->text(), QString("3000 mV"));
-        dialog.box(1, "T")->click();
-        QCOMPARE(row.lower->text(), QString("26.8 'C"));
-        dialog.box(1, "RH")->click();  // 500 is below the humidity scale
-        QVERIFY(!dialog.box(1, "T")->isChecked());
-        QCOMPARE(row.upper->text(), QString("0 %"));
-        dialog.box(1, "RH")->click();
-        QCOMPARE(row.lower->text(), QString("3000 mV"));
-        QCOMPARE(row.upper->text(), QString("500 mV"));
+        QCOMPARE(lower(dialog, 1)->text(), QString("3000 mV"));
+        box(dialog, 1, "T")->click();
+        QCOMPARE(lower(dialog, 1)->text(), QString("26.8 'C"));
+        box(dialog, 1, "RH")->click();  // 500 is below the humidity scale
+        QVERIFY(!box(dialog, 1, "T")->isChecked());
+        QCOMPARE(upper(dialog, 1)->text(), QString("0 %"));
+        box(dialog, 1, "RH")->click();
+        QCOMPARE(lower(dialog, 1)->text(), QString("3000 mV"));
+        QCOMPARE(upper(dialog, 1)->text(), QString("500 mV"));
 
         // A typed value is read in the category it was typed in, then shown in the new one.
-        dialog.box(1, "S")->click();
-        row.lower->setText("1234");
-        dialog.box(1, "T")->click();
-        QVERIFY(!dialog.box(1, "S")->isChecked());
-        QCOMPARE(row.lower->text(), QString("-149.8 'C"));
-        dialog.box(1, "D")->click();
+        box(dialog, 1, "S")->click();
+        lower(dialog, 1)->setText("1234");
+        box(dialog, 1, "T")->click();
+        QVERIFY(!box(dialog, 1, "S")->isChecked());
+        QCOMPARE(lower(dialog, 1)->text(), QString("-149.8 'C"));
+        box(dialog, 1, "D")->click();
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Icfg, 1), 0x80);
         QCOMPARE(dialog.record().byte(Field::Scfgn, 1), 2);
@@ -185,10 +217,10 @@ private slots:
         const std::array<std::pair<const char*, std::pair<int, int>>, 4> picks = {
             {{"S", {0x00, 3}}, {"RR", {0x80, 5}}, {"TR", {0x80, 4}}, {"PT", {0x80, 6}}}};
         const std::array<int, 4> lines = {1, 2, 3, 6};
-        for (std::size_t i = 0; i < picks.size(); ++i) dialog.box(lines[i], picks[i].first)->click();
-        dialog.box(1, "R")->click();
-        dialog.box(1, "F")->click();
-        dialog.alarmState(3, true)->click();
+        for (std::size_t i = 0; i < picks.size(); ++i) box(dialog, lines[i], picks[i].first)->click();
+        box(dialog, 1, "R")->click();
+        box(dialog, 1, "F")->click();
+        alarmState(dialog, 3, true)->click();
         dialog.accept();
         for (std::size_t i = 0; i < picks.size(); ++i) {
             QCOMPARE(dialog.record().byte(Field::Icfg, lines[i]), picks[i].second.first);
@@ -201,8 +233,8 @@ private slots:
     void deadBandsOutsideTheRangeAreRefused() {
         const SettingsImage record = sampleRecord();
         Clinie_wejsciowe dialog(record);
-        dialog.box(1, "D")->click();
-        dialog.deadBand(2)->setText("256");
+        box(dialog, 1, "D")->click();
+        deadBand(dialog, 2)->setText("256");
         dialog.accept();
         QCOMPARE(problems, QStringList{"Please enter an integer between 0 and 255."});
         QCOMPARE(dialog.result(), 0);
@@ -212,9 +244,9 @@ private slots:
     void cancelAfterChangesKeepsTheRecord() {
         const SettingsImage record = sampleRecord();
         Clinie_wejsciowe dialog(record);
-        dialog.box(2, "T")->click();
-        dialog.row(4).lower->setText("1");
-        dialog.deadBand(1)->setText("3");
+        box(dialog, 2, "T")->click();
+        lower(dialog, 4)->setText("1");
+        deadBand(dialog, 1)->setText("3");
         dialog.reject();
         QVERIFY(dialog.record() == record);
     }

@@ -4,11 +4,17 @@
 
 #include "config/ui/dialogs/internet_dialog.h"
 #include "config/ui/problem_recorder.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::bitControl;
+using kavrel::testing::fieldControl;
 
 namespace {
+
+constexpr int kAuthorisationBit = 2;  // of MCFG2
+constexpr int kGuardHoursBit = 3;
 
 SettingsImage sampleRecord() {
     SettingsImage record;
@@ -34,13 +40,13 @@ private slots:
     void acceptingUnchangedKeepsTheRecord() {
         const SettingsImage record = sampleRecord();
         Custaw_internet dialog(record);
-        QCOMPARE(dialog.textEdit(Field::Apn, 3)->text(), QString("apn3"));
-        QCOMPARE(dialog.textEdit(Field::Ead, 5)->text(), QString("adres5@example.pl"));
-        QCOMPARE(dialog.textEdit(Field::Url0)->text(), QString(64, 'u'));
-        QCOMPARE(dialog.uid()->text(), QString("65535"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("EAD5"), dialog.textEdit(Field::Ead, 5));
-        QCOMPARE(dialog.findChild<QLineEdit*>("URL1"), dialog.textEdit(Field::Url1));
-        QCOMPARE(dialog.findChild<QLineEdit*>("THTP"), dialog.period());
+        QCOMPARE(fieldControl(&dialog, Field::Apn, 3)->text(), QString("apn3"));
+        QCOMPARE(fieldControl(&dialog, Field::Ead, 5)->text(), QString("adres5@example.pl"));
+        QCOMPARE(fieldControl(&dialog, Field::Url0)->text(), QString(64, 'u'));
+        QCOMPARE(fieldControl(&dialog, Field::Nuid)->text(), QString("65535"));
+        QCOMPARE(fieldControl(&dialog, "EAD5"), fieldControl(&dialog, Field::Ead, 5));
+        QCOMPARE(fieldControl(&dialog, "URL1"), fieldControl(&dialog, Field::Url1));
+        QCOMPARE(fieldControl(&dialog, "THTP"), fieldControl(&dialog, Field::Thtp));
         dialog.accept();
         QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
         QVERIFY(dialog.record() == record);
@@ -50,9 +56,9 @@ private slots:
         SettingsImage record;
         for (std::uint8_t& byte : record.element(Field::Apn, 1)) byte = 0xFF;
         Custaw_internet dialog(record);
-        QCOMPARE(dialog.textEdit(Field::Apn, 1)->text(), QString());
-        dialog.textEdit(Field::Apn, 0)->setText(QString(40, 'a'));
-        dialog.textEdit(Field::Ead, 2)->setText("łąka@example.pl");
+        QCOMPARE(fieldControl(&dialog, Field::Apn, 1)->text(), QString());
+        fieldControl(&dialog, Field::Apn, 0)->setText(QString(40, 'a'));
+        fieldControl(&dialog, Field::Ead, 2)->setText("łąka@example.pl");
         dialog.accept();
         const auto apn0 = dialog.record().element(Field::Apn, 0);
         QVERIFY(std::all_of(apn0.begin(), apn0.end(), [](std::uint8_t b) { return b == 'a'; }));
@@ -64,21 +70,21 @@ private slots:
     void numbersOutsideTheirRangeAreRefused() {
         const SettingsImage record = sampleRecord();
         Custaw_internet dialog(record);
-        dialog.textEdit(Field::Apn, 0)->setText("zmieniony");
+        fieldControl(&dialog, Field::Apn, 0)->setText("zmieniony");
         for (const auto& [uid, period, message] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
                  {"65536", "0", "Please enter an integer between 0 and 65535."},
                  {"1", "256", "Please enter an integer between 0 and 255."},
                  {"x", "1", "Please enter an integer."}}) {
             problems.clear();
-            dialog.uid()->setText(uid);
-            dialog.period()->setText(period);
+            fieldControl(&dialog, Field::Nuid)->setText(uid);
+            fieldControl(&dialog, Field::Thtp)->setText(period);
             dialog.accept();
             QCOMPARE(problems, QStringList{message});
             QCOMPARE(dialog.result(), 0);
             QVERIFY(dialog.record() == record);
         }
-        dialog.uid()->setText("0");
-        dialog.period()->setText("255");
+        fieldControl(&dialog, Field::Nuid)->setText("0");
+        fieldControl(&dialog, Field::Thtp)->setText("255");
         dialog.accept();
         QCOMPARE(dialog.record().word(Field::Nuid), 0);
         QCOMPARE(dialog.record().byte(Field::Thtp), 255);
@@ -88,8 +94,8 @@ private slots:
         SettingsImage record;
         record.setByte(Field::Mcfg2, 0x21);
         Custaw_internet dialog(record);
-        dialog.authorisation()->click();
-        dialog.guardHoursOnly()->click();
+        bitControl(&dialog, Field::Mcfg2, 0, kAuthorisationBit)->click();
+        bitControl(&dialog, Field::Mcfg2, 0, kGuardHoursBit)->click();
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Mcfg2), 0x2D);
     }
@@ -98,9 +104,9 @@ private slots:
         SettingsImage record = sampleRecord();
         for (std::uint8_t& byte : record.element(Field::Ead, 4)) byte = 0xFF;
         Custaw_internet dialog(record);
-        dialog.textEdit(Field::Url1)->setText("inny");
-        dialog.uid()->setText("7");
-        dialog.authorisation()->click();
+        fieldControl(&dialog, Field::Url1)->setText("inny");
+        fieldControl(&dialog, Field::Nuid)->setText("7");
+        bitControl(&dialog, Field::Mcfg2, 0, kAuthorisationBit)->click();
         dialog.reject();
         QVERIFY(dialog.record() == record);
     }

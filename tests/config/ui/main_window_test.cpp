@@ -19,12 +19,15 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
-#include "config/ui/dialog_probe.h"
+#include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::captioned;
+using kavrel::testing::fieldControl;
+using kavrel::testing::namedControl;
 
 namespace {
 
@@ -76,12 +79,12 @@ private slots:
             Ckonfigurator window(store, "");
             QVERIFY(store.keyExists(kKey));
             QVERIFY(radio(window, "COM")->isChecked());
-            QCOMPARE(window.networkDialog().address(), QString("192.168.2.1"));
-            QCOMPARE(window.networkDialog().port(), 23);
+            QCOMPARE(namedControl<Custaw_sieciowe>(&window, "networkDialog")->address(), QString("192.168.2.1"));
+            QCOMPARE(namedControl<Custaw_sieciowe>(&window, "networkDialog")->port(), 23);
             QCOMPARE(window.statusText(), QString("Błąd otwarcia pliku:\ndefault.kvl"));
             QVERIFY(!button(window, "CSD")->isEnabled());
             radio(window, "TCP/IP")->click();
-            window.networkDialog().setConnection("10.0.0.5", 2323);
+            namedControl<Custaw_sieciowe>(&window, "networkDialog")->setConnection("10.0.0.5", 2323);
             window.show();
             QTest::keyClick(&window, Qt::Key_Escape);
             QVERIFY(window.isVisible());  // Escape does not end the program
@@ -111,7 +114,7 @@ private slots:
     void badPortNumberIsReportedAndThePreviousOneUsed() {
         MemoryStore store;
         Ckonfigurator window(store, "");
-        auto* edit = window.findChild<NumberEdit*>("comPort");
+        auto* edit = namedControl<NumberEdit>(&window, "comPort");
         edit->setText("300");
         window.runner().setMessageHandler([](const QString&, MessageIcon) {});
         ::setenv("KAVREL_COM1", "/dev/kavrel-brak", 1);
@@ -129,7 +132,7 @@ private slots:
         window.runner().setMessageHandler([](const QString&, MessageIcon) {});
         ::setenv("KAVREL_COM1", "/dev/kavrel-brak1", 1);
         ::setenv("KAVREL_COM2", "/dev/kavrel-brak2", 1);
-        window.findChild<NumberEdit*>("comPort")->setText("2");
+        namedControl<NumberEdit>(&window, "comPort")->setText("2");
         window.readVersion();
         window.runner().waitForFinished();
         ::unsetenv("KAVREL_COM1");
@@ -208,18 +211,18 @@ private slots:
         // The technician's edits, made in the dialogs the buttons open.
         QTimer::singleShot(0, [] {
             QWidget* dialog = QApplication::activeModalWidget();
-            test::edit(dialog, "NUM3")->setText("+48600111222");
+            fieldControl(dialog, "NUM3")->setText("+48600111222");
             static_cast<QDialog*>(dialog)->accept();
         });
         button(window, "Ustawienia ogólne")->click();
         QTimer::singleShot(0, [] {
             QWidget* dialog = QApplication::activeModalWidget();
-            test::edit(dialog, "ULO2")->setText("1234");
+            fieldControl(dialog, "ULO2")->setText("1234");
             static_cast<QDialog*>(dialog)->accept();
         });
         button(window, "Linie wejściowe L1...L8")->click();
         QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
-        window.findChild<QCheckBox*>("showChanges")->setChecked(false);  // off, so the write goes straight ahead as before
+        namedControl<QCheckBox>(&window, "showChanges")->setChecked(false);  // off: no changes dialog opens, as nothing here answers one
         button(window, "Wyślij do modułu")->click();
         window.runner().waitForFinished();
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));

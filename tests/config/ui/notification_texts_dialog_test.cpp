@@ -7,14 +7,14 @@
 #include <QTest>
 
 #include "common/win1250.h"
-#include "config/ui/dialog_probe.h"
+#include "support/dialog_controls.h"
 #include "config/ui/dialogs/notification_texts_dialog.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
-using namespace kavrel::config::ui::test;
+using namespace kavrel::testing;
 
 class NotificationTextsDialogTest : public QObject {
     Q_OBJECT
@@ -25,13 +25,13 @@ private slots:
         for (int sms = 0; sms <= 9; ++sms) record.setText(Field::Sms, sms, "tekst " + std::to_string(sms));
         record.setText(Field::Sms, 7, "dwie\r\nlinie\x81");  // a line break and an undefined byte survive too
         Cteksty dialog(record);
-        QCOMPARE(edit(&dialog, "SMS0")->text(), QString("tekst 0"));
-        QCOMPARE(edit(&dialog, "SMS9")->text(), QString("tekst 9"));
+        QCOMPARE(fieldControl(&dialog, "SMS0")->text(), QString("tekst 0"));
+        QCOMPARE(fieldControl(&dialog, "SMS9")->text(), QString("tekst 9"));
         // "Raport okresowy" is SMS0, "Raport na żądanie" SMS9, "Linia L3" SMS3.
         const auto* grid = dialog.findChild<QGridLayout*>();
         auto captionOf = [&](const char* name) {
             int row, column, rows, columns;
-            grid->getItemPosition(grid->indexOf(edit(&dialog, name)), &row, &column, &rows, &columns);
+            grid->getItemPosition(grid->indexOf(fieldControl(&dialog, name)), &row, &column, &rows, &columns);
             return static_cast<QLabel*>(grid->itemAtPosition(row, 0)->widget())->text();
         };
         QCOMPARE(captionOf("SMS0"), QString("Raport\nokresowy"));
@@ -44,9 +44,9 @@ private slots:
     void fullTextHasNoTerminatorAndLongerIsCut() {
         const QString full(160, QLatin1Char('a'));
         Cteksty dialog{SettingsImage{}};
-        edit(&dialog, "SMS4")->setText(full + "b");
-        QCOMPARE(edit(&dialog, "SMS4")->text(), full);
-        edit(&dialog, "SMS5")->setText("krótki");
+        fieldControl(&dialog, "SMS4")->setText(full + "b");
+        QCOMPARE(fieldControl(&dialog, "SMS4")->text(), full);
+        fieldControl(&dialog, "SMS5")->setText("krótki");
         dialog.accept();
         const auto field = dialog.record().element(Field::Sms, 4);
         QVERIFY(std::all_of(field.begin(), field.end(), [](std::uint8_t b) { return b == 'a'; }));
@@ -54,13 +54,13 @@ private slots:
         QCOMPARE(dialog.record().text(Field::Sms, 5), W("krótki"));
         QVERIFY(std::all_of(shorter.begin() + 6, shorter.end(), [](std::uint8_t b) { return b == 0; }));
         Cteksty reopened(dialog.record());
-        QCOMPARE(edit(&reopened, "SMS4")->text(), full);
-        QCOMPARE(edit(&reopened, "SMS5")->text(), QString("krótki"));
+        QCOMPARE(fieldControl(&reopened, "SMS4")->text(), full);
+        QCOMPARE(fieldControl(&reopened, "SMS5")->text(), QString("krótki"));
     }
 
     void codesPolishLettersAndSeparatorsAreStoredInWindows1250() {
         Cteksty dialog{SettingsImage{}};
-        edit(&dialog, "SMS1")->setText("Alarm @NL: @UL | Zażółć gęślą jaźń €");
+        fieldControl(&dialog, "SMS1")->setText("Alarm @NL: @UL | Zażółć gęślą jaźń €");
         dialog.accept();
         const std::string stored = dialog.record().text(Field::Sms, 1);
         QCOMPARE(stored, W("Alarm @NL: @UL | Zażółć gęślą jaźń €"));
@@ -74,7 +74,7 @@ private slots:
             std::fill(field.begin(), field.end(), 0xFF);
         }
         Cteksty dialog(record);
-        for (int sms = 0; sms <= 9; ++sms) QVERIFY(edit(&dialog, QString("SMS%1").arg(sms))->text().isEmpty());
+        for (int sms = 0; sms <= 9; ++sms) QVERIFY(fieldControl(&dialog, QString("SMS%1").arg(sms))->text().isEmpty());
     }
 
     void cancelKeepsAllTexts() {
@@ -82,8 +82,8 @@ private slots:
         record.setText(Field::Sms, 2, "Linia 2 alarm");
         const SettingsImage original = record;
         Cteksty dialog(record);
-        edit(&dialog, "SMS2")->setText("zmiana");
-        edit(&dialog, "SMS0")->setText("nowy");
+        fieldControl(&dialog, "SMS2")->setText("zmiana");
+        fieldControl(&dialog, "SMS0")->setText("nowy");
         dialog.reject();
         QVERIFY(record == original);
     }

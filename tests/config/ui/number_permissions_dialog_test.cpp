@@ -1,17 +1,44 @@
 // "Uprawnienia numerów": each box is one bit of the seven permission bytes; the dialog
 // rebuilds those bytes from zero and never touches the e-mail recipients of the report.
+#include <QGridLayout>
 #include <QTest>
+#include <map>
+#include <optional>
 
 #include "config/ui/dialogs/number_permissions_dialog.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::testing;
 
 namespace {
 
+// The grid column of a box: numbers 1..10 head columns 1..10, "DOWOLNY" column 11.
+int columnOf(QWidget* dialog, QWidget* box) {
+    auto* grid = dialog->findChild<QGridLayout*>();
+    int row = 0, column = -1, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(box), &row, &column, &rows, &columns);
+    return column;
+}
+
+// A box by its row's key and its column's heading ("CLIP_7", "CTRL_DOWOLNY"), found by the
+// bit it stands for: numbers 1..5 are bits 0..4 of the row's first byte, 6..10 bits 0..4 of
+// its second, "DOWOLNY" bit 7 of the first. The box must stand under its heading.
 QCheckBox* box(QWidget* dialog, const char* name) {
-    auto* found = dialog->findChild<QCheckBox*>(QString::fromLatin1(name));
-    if (!found) qFatal("no box %s", name);
+    static const std::map<QString, std::pair<Field, std::optional<Field>>> rows = {
+        {"RCFG", {Field::Rcfg1, Field::Rcfg3}},
+        {"CLIP", {Field::Clip1, Field::Clip2}},
+        {"CTRL", {Field::Ctrl1, Field::Ctrl2}},
+        {"CSDC", {Field::Csdc, std::nullopt}}};
+    const QString text = QString::fromLatin1(name);
+    const auto& [first, second] = rows.at(text.section('_', 0, 0));
+    const QString heading = text.section('_', 1);
+    const int number = heading == "DOWOLNY" ? 11 : heading.toInt();
+    QCheckBox* found = number == 11 ? bitControl(dialog, first, 0, 7)
+                       : number <= 5 ? bitControl(dialog, first, 0, number - 1)
+                                     : bitControl(dialog, second.value(), 0, number - 6);
+    if (columnOf(dialog, found) != number) qFatal("box %s stands in another column", name);
     return found;
 }
 
@@ -62,8 +89,8 @@ private slots:
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Ctrl1), 0x80);
         QCOMPARE(dialog.record().byte(Field::Rcfg3), 0x10);
-        QVERIFY(!dialog.findChild<QCheckBox*>("RCFG_DOWOLNY"));
-        QVERIFY(!dialog.findChild<QCheckBox*>("CSDC_6"));
+        QVERIFY(!hasFieldControl(&dialog, bitControlName(Field::Rcfg1, 0, 7)));  // no "DOWOLNY" for the report
+        QVERIFY(!hasFieldControl(&dialog, bitControlName(Field::Csdc, 0, 5)));   // no numbers 6..10 for CSD
     }
 
     void erasedBytesShowEverythingAndComeBackWithoutReservedBits() {

@@ -4,9 +4,12 @@
 
 #include "config/ui/dialogs/output_lines_dialog.h"
 #include "config/ui/problem_recorder.h"
+#include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::bitControl;
+using kavrel::testing::fieldControl;
 
 namespace {
 
@@ -18,6 +21,11 @@ SettingsImage sampleRecord() {
     record.setByte(Field::Mcfg2, 0xBF);  // every bit but the buzzer's
     return record;
 }
+
+// The boxes of output On stand for bits of OCFGn; the extra box of O4 and O6 is bit 2.
+enum OcfgBit { kRemanence = 0, kSignal = 1, kHeating = 2, kCooling = 3, kExtra = 2 };
+QCheckBox* output(const QWidget& dialog, int n, OcfgBit bit) { return bitControl(&dialog, Field::Ocfg, n, bit); }
+QCheckBox* buzzer(const QWidget& dialog) { return bitControl(&dialog, Field::Mcfg2, 0, 6); }
 
 } // namespace
 
@@ -31,13 +39,13 @@ private slots:
     void acceptingUnchangedKeepsTheRecord() {
         const SettingsImage record = sampleRecord();
         Clinie_wyjsciowe dialog(record);
-        QVERIFY(dialog.output(1).heating->isChecked());
-        QVERIFY(dialog.output(3).cooling->isChecked());
-        QVERIFY(dialog.output(4).extra->isChecked());
-        QVERIFY(dialog.output(6).extra->isChecked());
-        QVERIFY(!dialog.buzzer()->isChecked());
-        QCOMPARE(dialog.alarmTime()->text(), QString("30"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("ATIM"), dialog.alarmTime());
+        QVERIFY(output(dialog, 1, kHeating)->isChecked());
+        QVERIFY(output(dialog, 3, kCooling)->isChecked());
+        QVERIFY(output(dialog, 4, kExtra)->isChecked());
+        QVERIFY(output(dialog, 6, kExtra)->isChecked());
+        QVERIFY(!buzzer(dialog)->isChecked());
+        QCOMPARE(fieldControl(&dialog, Field::Atim)->text(), QString("30"));
+        QCOMPARE(fieldControl(&dialog, "ATIM"), fieldControl(&dialog, Field::Atim));
         dialog.accept();
         QVERIFY(dialog.record() == record);  // OCFG7, OCFG8 and MCFG2 included
     }
@@ -49,9 +57,9 @@ private slots:
         record.setByte(Field::Ocfg, 3, 0x0A);  // cooling and signalling
         record.setByte(Field::Ocfg, 5, 0x0E);  // all three
         Clinie_wyjsciowe dialog(record);
-        QVERIFY(dialog.output(1).heating->isChecked());
-        QVERIFY(dialog.output(1).signal->isChecked());
-        QVERIFY(dialog.output(2).remanence->isChecked());
+        QVERIFY(output(dialog, 1, kHeating)->isChecked());
+        QVERIFY(output(dialog, 1, kSignal)->isChecked());
+        QVERIFY(output(dialog, 2, kRemanence)->isChecked());
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Ocfg, 1), 0x04);
         QCOMPARE(dialog.record().byte(Field::Ocfg, 2), 0x01);
@@ -64,20 +72,19 @@ private slots:
         record.setByte(Field::Ocfg, 3, 0x06);
         record.setByte(Field::Ocfg, 4, 0x02);
         Clinie_wyjsciowe dialog(record);
-        const auto& o3 = dialog.output(3);
-        o3.cooling->click();
-        QVERIFY(o3.cooling->isChecked());
-        QVERIFY(!o3.heating->isChecked());
-        QVERIFY(!o3.signal->isChecked());
-        o3.cooling->click();  // unticking leaves the group empty
-        QVERIFY(!o3.signal->isChecked() && !o3.heating->isChecked());
-        o3.signal->click();
-        dialog.output(5).heating->click();
-        dialog.output(5).signal->click();
-        QVERIFY(!dialog.output(5).heating->isChecked());
-        QVERIFY(dialog.output(4).signal->isChecked());  // O4 has no group
-        dialog.output(4).extra->click();
-        QVERIFY(dialog.output(4).signal->isChecked());
+        output(dialog, 3, kCooling)->click();
+        QVERIFY(output(dialog, 3, kCooling)->isChecked());
+        QVERIFY(!output(dialog, 3, kHeating)->isChecked());
+        QVERIFY(!output(dialog, 3, kSignal)->isChecked());
+        output(dialog, 3, kCooling)->click();  // unticking leaves the group empty
+        QVERIFY(!output(dialog, 3, kSignal)->isChecked() && !output(dialog, 3, kHeating)->isChecked());
+        output(dialog, 3, kSignal)->click();
+        output(dialog, 5, kHeating)->click();
+        output(dialog, 5, kSignal)->click();
+        QVERIFY(!output(dialog, 5, kHeating)->isChecked());
+        QVERIFY(output(dialog, 4, kSignal)->isChecked());  // O4 has no group
+        output(dialog, 4, kExtra)->click();
+        QVERIFY(output(dialog, 4, kSignal)->isChecked());
         dialog.accept();
         QCOMPARE(dialog.record().byte(Field::Ocfg, 3), 0x02);
         QCOMPARE(dialog.record().byte(Field::Ocfg, 4), 0x06);
@@ -88,14 +95,14 @@ private slots:
         SettingsImage record;
         record.setByte(Field::Mcfg2, 0x21);
         Clinie_wyjsciowe dialog(record);
-        dialog.alarmTime()->setText("256");
+        fieldControl(&dialog, Field::Atim)->setText("256");
         dialog.accept();
         QCOMPARE(problems, QStringList{"Please enter an integer between 0 and 255."});
         QCOMPARE(dialog.result(), 0);
         for (const char* accepted : {"0", "255"}) {
             Clinie_wyjsciowe again(record);
-            again.alarmTime()->setText(accepted);
-            again.buzzer()->click();
+            fieldControl(&again, Field::Atim)->setText(accepted);
+            buzzer(again)->click();
             again.accept();
             QCOMPARE(again.result(), static_cast<int>(QDialog::Accepted));
             QCOMPARE(again.record().byte(Field::Atim), QString(accepted).toInt());
@@ -107,10 +114,10 @@ private slots:
     void cancelAfterChangesKeepsTheRecord() {
         const SettingsImage record = sampleRecord();
         Clinie_wyjsciowe dialog(record);
-        dialog.output(1).signal->click();
-        dialog.output(2).remanence->click();
-        dialog.buzzer()->click();
-        dialog.alarmTime()->setText("7");
+        output(dialog, 1, kSignal)->click();
+        output(dialog, 2, kRemanence)->click();
+        buzzer(dialog)->click();
+        fieldControl(&dialog, Field::Atim)->setText("7");
         dialog.reject();
         QVERIFY(dialog.record() == record);
     }

@@ -9,10 +9,12 @@
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
 #include "link/port_mapping.h"
+#include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::config::ui;
+using kavrel::testing::namedControl;
 
 class PortChoiceTest : public QObject {
     Q_OBJECT
@@ -29,8 +31,8 @@ private slots:
         Ckonfigurator window(store, "");
         QStringList boxes;
         window.runner().setMessageHandler([&](const QString& text, MessageIcon) { boxes << text; });
-        auto* edit = window.findChild<QLineEdit*>("comPort");
-        auto* picker = window.findChild<PortPickerButton*>("comPortPicker");
+        auto* edit = namedControl<QLineEdit>(&window, "comPort");
+        auto* picker = namedControl<PortPickerButton>(&window, "comPortPicker");
         QVERIFY(edit && picker);
         QCOMPARE(edit->toolTip(), "COM5: " + QString::fromStdString(sim.ptyPath()));
 

@@ -1,14 +1,14 @@
 // "Współczynniki skalowania wyników pomiarów (S)": signed 16-bit factors in, the same out.
 #include <QTest>
 
-#include "config/ui/dialog_probe.h"
+#include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 #include "config/ui/dialogs/scaling_dialog.h"
 #include "config/ui/kit/field_edits.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
-using namespace kavrel::config::ui::test;
+using namespace kavrel::testing;
 
 class ScalingDialogTest : public QObject {
     Q_OBJECT
@@ -23,9 +23,9 @@ private slots:
         record.setWord(Field::Sclb, 8, static_cast<std::uint16_t>(-32767));
         record.setWord(Field::Scla, 1, 1000);
         Cskalowanie dialog(record);
-        QCOMPARE(edit(&dialog, "SCLA3")->text(), QString("-1"));
-        QCOMPARE(edit(&dialog, "SCLB8")->text(), QString("-32767"));
-        QCOMPARE(edit(&dialog, "SCLA1")->text(), QString("1000"));
+        QCOMPARE(fieldControl(&dialog, "SCLA3")->text(), QString("-1"));
+        QCOMPARE(fieldControl(&dialog, "SCLB8")->text(), QString("-32767"));
+        QCOMPARE(fieldControl(&dialog, "SCLA1")->text(), QString("1000"));
         dialog.accept();
         QVERIFY(problems.isEmpty());
         QVERIFY(dialog.record() == record);
@@ -33,10 +33,10 @@ private slots:
 
     void enteredValuesTakeTheirLowSixteenBits() {
         Cskalowanie dialog{SettingsImage{}};
-        edit(&dialog, "SCLA2")->setText("1000");
-        edit(&dialog, "SCLB2")->setText("0");
-        edit(&dialog, "SCLA5")->setText("-2");
-        edit(&dialog, "SCLB7")->setText("32767");
+        fieldControl(&dialog, "SCLA2")->setText("1000");
+        fieldControl(&dialog, "SCLB2")->setText("0");
+        fieldControl(&dialog, "SCLA5")->setText("-2");
+        fieldControl(&dialog, "SCLB7")->setText("32767");
         dialog.accept();
         QCOMPARE(dialog.record().word(Field::Scla, 2), 1000);
         QCOMPARE(dialog.record().word(Field::Sclb, 2), 0);
@@ -48,10 +48,10 @@ private slots:
         SettingsImage record;
         record.setWord(Field::Sclb, 4, 12);
         Cskalowanie dialog(record);
-        edit(&dialog, "SCLA1")->setText("5");
+        fieldControl(&dialog, "SCLA1")->setText("5");
         for (const QString typed : {"32768", "-32768", "1e3", ""}) {
             problems.clear();
-            edit(&dialog, "SCLB4")->setText(typed);
+            fieldControl(&dialog, "SCLB4")->setText(typed);
             dialog.accept();
             QCOMPARE(problems.size(), 1);
             QCOMPARE(problems[0], typed.startsWith("-") || typed == "32768" ? integerRangeMessage(-32767, 32767)
@@ -66,7 +66,7 @@ private slots:
         record.setWord(Field::Scla, 6, 500);
         const SettingsImage original = record;
         Cskalowanie dialog(record);
-        edit(&dialog, "SCLA6")->setText("-500");
+        fieldControl(&dialog, "SCLA6")->setText("-500");
         dialog.reject();
         QVERIFY(record == original);
     }

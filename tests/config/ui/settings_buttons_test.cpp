@@ -9,14 +9,14 @@
 #include <functional>
 
 #include "common/settings_store.h"
-#include "config/ui/dialog_probe.h"
+#include "support/dialog_controls.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
-using namespace kavrel::config::ui::test;
+using namespace kavrel::testing;
 
 namespace {
 
@@ -29,16 +29,16 @@ struct ButtonCase {
 
 const ButtonCase kCases[] = {
     {"Ustawienia ogólne", "kavrel::config::ui::Custaw_ogolne",
-     [](QWidget* d) { edit(d, "PIN")->setText("4321"); },
+     [](QWidget* d) { fieldControl(d, "PIN")->setText("4321"); },
      [](const SettingsImage& r) { return r.text(Field::Pin) == "4321"; }},
     {"Uprawnienia numerów", "kavrel::config::ui::Cuprawnienia",
-     [](QWidget* d) { d->findChild<QCheckBox*>("CLIP_7")->setChecked(true); },
+     [](QWidget* d) { bitControl(d, Field::Clip2, 0, 1)->setChecked(true); },
      [](const SettingsImage& r) { return r.byte(Field::Clip2) == 0x02; }},
     {"Teksty powiadomień", "kavrel::config::ui::Cteksty",
-     [](QWidget* d) { edit(d, "SMS9")->setText("Stan @LINS"); },
+     [](QWidget* d) { fieldControl(d, "SMS9")->setText("Stan @LINS"); },
      [](const SettingsImage& r) { return r.text(Field::Sms, 9) == "Stan @LINS"; }},
     {"Skalowanie (S)", "kavrel::config::ui::Cskalowanie",
-     [](QWidget* d) { edit(d, "SCLA1")->setText("-5"); },
+     [](QWidget* d) { fieldControl(d, "SCLA1")->setText("-5"); },
      [](const SettingsImage& r) { return r.word(Field::Scla, 1) == 0xFFFB; }},
 };
 

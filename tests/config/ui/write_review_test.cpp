@@ -17,21 +17,24 @@
 #include "common/qt/operation_runner.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
-#include "config/ui/dialog_probe.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
+#include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using kavrel::testing::captioned;
+using kavrel::testing::fieldControl;
+using kavrel::testing::namedControl;
 
 namespace {
 
-QPushButton* button(QWidget& window, const QString& text) { return test::captioned<QPushButton>(&window, text); }
+QPushButton* button(QWidget& window, const QString& text) { return captioned<QPushButton>(&window, text); }
 
 // Runs `answer` on the next modal dialog of type Dialog as soon as it is shown.
 template <typename Dialog>
@@ -49,8 +52,9 @@ void whenShown(std::function<void(Dialog*)> answer) {
 
 QStringList rows(const Czmiany* dialog) {
     QStringList out;
-    for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
+    const auto* list = namedControl<QTreeWidget>(dialog, "changes");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
         out << row->text(0) + " | " + row->text(1);
     }
     return out;
@@ -60,7 +64,7 @@ QStringList rows(const Czmiany* dialog) {
 void editInDialog(Ckonfigurator& window, const QString& buttonCaption, const QString& field, const QString& value) {
     QTimer::singleShot(0, [field, value] {
         QWidget* dialog = QApplication::activeModalWidget();
-        test::edit(dialog, field)->setText(value);
+        fieldControl(dialog, field)->setText(value);
         static_cast<QDialog*>(dialog)->accept();
     });
     button(window, buttonCaption)->click();
@@ -89,7 +93,7 @@ private slots:
         Ckonfigurator window(store, "");
         QStringList boxes;
         window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
-        QVERIFY(window.findChild<QCheckBox*>("showChanges")->isChecked());  // on by default
+        QVERIFY(namedControl<QCheckBox>(&window, "showChanges")->isChecked());  // on by default
 
         window.readFromModule();
         window.runner().waitForFinished();
@@ -101,7 +105,7 @@ private slots:
         QStringList shown;
         whenShown<Czmiany>([&](Czmiany* dialog) {
             shown = rows(dialog);
-            dialog->sendButton()->click();
+            captioned<QPushButton>(dialog, "Wyślij")->click();
         });
         button(window, "Wyślij do modułu")->click();
         window.runner().waitForFinished();
@@ -117,19 +121,19 @@ private slots:
         QCOMPARE(QFile(QString::fromStdString(kept[0].path)).size(), qint64(kSettingsSize));
 
         // A write cancelled at the list sends nothing and keeps no backup.
-        whenShown<Czmiany>([](Czmiany* dialog) { test::captioned<QPushButton>(dialog, "Anuluj")->click(); });
+        whenShown<Czmiany>([](Czmiany* dialog) { captioned<QPushButton>(dialog, "Anuluj")->click(); });
         window.sendToModule();
         window.runner().waitForFinished();
         QCOMPARE(window.statusText(), QString("Wysyłanie ustawień anulowane"));
         QCOMPARE(listBackups(backups.toStdString()).size(), std::size_t{1});
 
         // The backup opened into the window and sent brings the module back.
-        whenShown<Ckopie>([](Ckopie* dialog) { dialog->openButton()->click(); });
+        whenShown<Ckopie>([](Ckopie* dialog) { captioned<QPushButton>(dialog, "Otwórz")->click(); });
         button(window, "Kopie zapasowe...")->click();
         QVERIFY(window.record() == before);
         whenShown<Czmiany>([&](Czmiany* dialog) {
             shown = rows(dialog);
-            dialog->sendButton()->click();
+            captioned<QPushButton>(dialog, "Wyślij")->click();
         });
         window.sendToModule();
         window.runner().waitForFinished();
@@ -141,16 +145,16 @@ private slots:
         QCOMPARE(window.record().word(Field::Ulo, 2), before.word(Field::Ulo, 2));
 
         // The choice is the user's and stays so.
-        window.findChild<QCheckBox*>("showChanges")->setChecked(false);
+        namedControl<QCheckBox>(&window, "showChanges")->setChecked(false);
         Ckonfigurator again(store, "");
-        QVERIFY(!again.findChild<QCheckBox*>("showChanges")->isChecked());
+        QVERIFY(!namedControl<QCheckBox>(&again, "showChanges")->isChecked());
     }
 
     void nothingToChangeIsSaidAndNotSentByEnter() {
         Czmiany dialog({}, Czmiany::Purpose::BeforeWrite);
-        QVERIFY(dialog.summary()->text().startsWith("Ustawienia w module są takie same jak w oknie"));
-        QVERIFY(!dialog.sendButton()->isDefault());
-        QVERIFY(test::captioned<QPushButton>(&dialog, "Anuluj")->isDefault());
+        QVERIFY(namedControl<QLabel>(&dialog, "summary")->text().startsWith("Ustawienia w module są takie same jak w oknie"));
+        QVERIFY(!captioned<QPushButton>(&dialog, "Wyślij")->isDefault());
+        QVERIFY(captioned<QPushButton>(&dialog, "Anuluj")->isDefault());
     }
 
     void comparingWithAFileListsTheDifferingFields() {
@@ -163,7 +167,7 @@ private slots:
         QStringList shown;
         whenShown<Czmiany>([&](Czmiany* dialog) {
             shown = rows(dialog);
-            shown << dialog->summary()->text();
+            shown << namedControl<QLabel>(dialog, "summary")->text();
             dialog->reject();
         });
         window.compareWithFile(path);

@@ -24,23 +24,19 @@
 #include "config/ui/kit/field_checks.h"
 #include "logger/ui/main_window.h"
 #include "logger/ui/print/period_dialog.h"
+#include "support/named_controls.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::logger;
 using namespace kavrel::logger::ui;
+using kavrel::testing::captioned;
+using kavrel::testing::namedControl;
 
 namespace {
 
-template <typename Control = QPushButton>
-Control* captioned(QWidget& window, const QString& caption) {
-    for (Control* control : window.findChildren<Control*>())
-        if (control->text() == caption) return control;
-    qFatal("no control captioned %s", qPrintable(caption));
-    return nullptr;
-}
 
-QString field(QWidget& window, const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
+QString field(QWidget& window, const char* name) { return namedControl<QLineEdit>(&window, name)->text(); }
 
 std::optional<StoreValue> stored(const MemoryStore& store, const char* name) { return store.read(kLoggerSettingsKey, name); }
 
@@ -53,11 +49,11 @@ const QStringList kModuleButtons = {"Odczytaj status", "Odczytaj dane", "Wydruk"
 
 bool moduleButtonsEnabled(QWidget& window) {
     return std::all_of(kModuleButtons.begin(), kModuleButtons.end(),
-                       [&](const QString& b) { return captioned(window, b)->isEnabled(); });
+                       [&](const QString& b) { return captioned<QPushButton>(&window, b)->isEnabled(); });
 }
 bool moduleButtonsDisabled(QWidget& window) {
     return std::none_of(kModuleButtons.begin(), kModuleButtons.end(),
-                        [&](const QString& b) { return captioned(window, b)->isEnabled(); });
+                        [&](const QString& b) { return captioned<QPushButton>(&window, b)->isEnabled(); });
 }
 
 // Lets every operation end, also one an ending starts after a download it stopped.
@@ -102,7 +98,7 @@ struct LoggerOnSimulator {
     bool connect() {
         window->connectModule();
         settle(*window);
-        return !captioned<QLabel>(*window, "Połączenie nawiązane")->isHidden();
+        return !captioned<QLabel>(window.get(), "Połączenie nawiązane")->isHidden();
     }
 
     std::shared_ptr<std::vector<std::string>> lines = std::make_shared<std::vector<std::string>>();
@@ -140,21 +136,21 @@ private slots:
         for (int i = 0; i < 5; ++i) QCOMPARE(storedNumber(store, firstStart[i]), defaults[i]);
         QVERIFY(!stored(store, "Adres_IP") && !stored(store, "Port_TCP"));
         QCOMPARE(field(window, "ComPORT"), QString("1"));
-        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isChecked());
-        QVERIFY(!captioned(window, "Ustawienia TCP/IP")->isEnabled());
+        QVERIFY(!captioned<QCheckBox>(&window, "Stała prędkość transmisji (9600 bps)")->isChecked());
+        QVERIFY(!captioned<QPushButton>(&window, "Ustawienia TCP/IP")->isEnabled());
         QVERIFY(moduleButtonsDisabled(window));
-        QVERIFY(captioned<QLabel>(window, "Połączenie nawiązane")->isHidden());
+        QVERIFY(captioned<QLabel>(&window, "Połączenie nawiązane")->isHidden());
 
         // TCP swaps which connection controls act.
-        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
-        QVERIFY(captioned(window, "Ustawienia TCP/IP")->isEnabled());
-        QVERIFY(!window.findChild<QLineEdit*>("ComPORT")->isEnabled());
-        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
-        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
+        captioned<QCheckBox>(&window, "Transmisja przez TCP/IP")->click();
+        QVERIFY(captioned<QPushButton>(&window, "Ustawienia TCP/IP")->isEnabled());
+        QVERIFY(!namedControl<QLineEdit>(&window, "ComPORT")->isEnabled());
+        QVERIFY(!captioned<QCheckBox>(&window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
+        captioned<QCheckBox>(&window, "Transmisja przez TCP/IP")->click();
 
         // A port outside 1..255 is refused and nothing runs, the closing included.
-        window.findChild<QLineEdit*>("ComPORT")->setText("300");
-        captioned(window, "Połącz")->click();
+        namedControl<QLineEdit>(&window, "ComPORT")->setText("300");
+        captioned<QPushButton>(&window, "Połącz")->click();
         QVERIFY(!window.runner().isRunning());
         window.close();
         settle(window);
@@ -164,9 +160,9 @@ private slots:
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(window.isVisible());  // Escape ends nothing
 
-        window.findChild<QLineEdit*>("ComPORT")->setText("7");
-        captioned<QCheckBox>(window, "Transmisja przez TCP/IP")->click();
-        captioned<QCheckBox>(window, "Rozdzielaj przecinkami")->click();
+        namedControl<QLineEdit>(&window, "ComPORT")->setText("7");
+        captioned<QCheckBox>(&window, "Transmisja przez TCP/IP")->click();
+        captioned<QCheckBox>(&window, "Rozdzielaj przecinkami")->click();
         window.close();
         settle(window);
         QVERIFY(!window.isVisible());
@@ -177,9 +173,9 @@ private slots:
         // "Koniec pracy" writes all seven, and the next start reads them back.
         Crejestrator again(store, false);
         QCOMPARE(field(again, "ComPORT"), QString("7"));
-        captioned<QCheckBox>(again, "Transmisja przez TCP/IP")->click();
+        captioned<QCheckBox>(&again, "Transmisja przez TCP/IP")->click();
         again.tcpDialog().setConnection("10.1.2.3", 2323);
-        captioned(again, "Koniec pracy")->click();
+        captioned<QPushButton>(&again, "Koniec pracy")->click();
         settle(again);
         const LoggerSettings expected{7, 9600, false, true, "10.1.2.3", 2323, false};
         QCOMPARE(loadLoggerSettings(store), expected);
@@ -222,20 +218,20 @@ private slots:
         QCOMPARE(field(window, "storedRecords"), QString("40"));
         QCOMPARE(field(window, "clock"), QString("2025-03-07 14:05:09"));
         QVERIFY(moduleButtonsEnabled(window));
-        QVERIFY(!captioned<QCheckBox>(window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
+        QVERIFY(!captioned<QCheckBox>(&window, "Stała prędkość transmisji (9600 bps)")->isEnabled());
 
         QStringList counts;
-        connect(window.findChild<QLineEdit*>("recordsRead"), &QLineEdit::textChanged, this,
+        connect(namedControl<QLineEdit>(&window, "recordsRead"), &QLineEdit::textChanged, this,
                 [&](const QString& text) { counts << text; });
-        QVERIFY(!captioned(window, "Wykres")->isEnabled());
+        QVERIFY(!captioned<QPushButton>(&window, "Wykres")->isEnabled());
         QString offered = "-";
         window.setFileChooser([&](const QString& last) {
             offered = last;
             return folder.filePath("wyniki");
         });
-        captioned(window, "Odczytaj dane")->click();
+        captioned<QPushButton>(&window, "Odczytaj dane")->click();
         QVERIFY(window.isDownloading());
-        QVERIFY(moduleButtonsDisabled(window) && !captioned(window, "Połącz")->isEnabled());
+        QVERIFY(moduleButtonsDisabled(window) && !captioned<QPushButton>(&window, "Połącz")->isEnabled());
         settle(window);
         QCOMPARE(offered, QString());
         QVERIFY(!window.isDownloading() && moduleButtonsEnabled(window));
@@ -245,18 +241,18 @@ private slots:
         QCOMPARE(on.boxes[0], QString("Zawartość pamięci odczytana."));
         QVERIFY(on.boxes[1].startsWith("Transfer zakończony.\nPrzesłano 40 rekordów"));
         QVERIFY(QFile::exists(folder.filePath("wyniki.csv")) && QFile::exists(folder.filePath("wyniki.html")));
-        QVERIFY(captioned(window, "Wykres")->isEnabled());  // the chart of the file just written
+        QVERIFY(captioned<QPushButton>(&window, "Wykres")->isEnabled());  // the chart of the file just written
 
         // The next save dialog offers the name chosen last.
         window.setFileChooser([&](const QString& last) {
             offered = last;
             return QString();
         });
-        captioned(window, "Odczytaj dane")->click();
+        captioned<QPushButton>(&window, "Odczytaj dane")->click();
         QCOMPARE(offered, folder.filePath("wyniki"));
 
         on.received();
-        captioned(window, "Koniec pracy")->click();
+        captioned<QPushButton>(&window, "Koniec pracy")->click();
         settle(window);
         QCOMPARE(on.received(), kTwoEots);
         QVERIFY(!window.isVisible());
@@ -269,7 +265,7 @@ private slots:
         on.received();
 
         // "Skasuj pamięć" answered No sends nothing but still reads the status.
-        captioned(window, "Skasuj pamięć")->click();
+        captioned<QPushButton>(&window, "Skasuj pamięć")->click();
         settle(window);
         QCOMPARE(on.questions, QStringList{"Czy na pewno chcesz skasować\nzawartość pamięci w module ?"});
         QCOMPARE(on.received(), (std::vector<std::string>{"HALT! DEBUG=0", "*RD_0,0"}));
@@ -279,13 +275,13 @@ private slots:
         QString shownPeriod;
         QTimer::singleShot(0, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
-            auto* period = dialog->findChild<QLineEdit*>("LOGT");
+            auto* period = namedControl<QLineEdit>(dialog, "LOGT");
             shownPeriod = period->text();
             period->setText("30");
-            captioned<QCheckBox>(*dialog, "Ustaw zegar według komputera PC")->setChecked(true);
-            captioned(*dialog, "Wprowadź")->click();
+            captioned<QCheckBox>(dialog, "Ustaw zegar według komputera PC")->setChecked(true);
+            captioned<QPushButton>(dialog, "Wprowadź")->click();
         });
-        captioned(window, "Zmień ustawienia")->click();
+        captioned<QPushButton>(&window, "Zmień ustawienia")->click();
         settle(window);
         QCOMPARE(shownPeriod, QString("15"));
         QCOMPARE(on.received().front(), std::string("LOGT=30 TIME=25/03/07,14:05:09"));
@@ -293,13 +289,13 @@ private slots:
         QVERIFY(on.boxes.isEmpty());
 
         on.answer = true;
-        captioned(window, "Skasuj pamięć")->click();
+        captioned<QPushButton>(&window, "Skasuj pamięć")->click();
         settle(window);
         QCOMPARE(on.boxes, QStringList{"Zawartość pamięci skasowana."});
         QCOMPARE(field(window, "storedRecords"), QString("0"));
 
         on.received();
-        window.findChild<QLineEdit*>("ComPORT")->setText("9");
+        namedControl<QLineEdit>(&window, "ComPORT")->setText("9");
         window.close();
         settle(window);
         QCOMPARE(on.received(), kTwoEots);
@@ -322,11 +318,11 @@ private slots:
         QTimer::singleShot(0, [&] {
             auto* dialog = static_cast<Czakres*>(QApplication::activeModalWidget());
             offered = dialog->period();
-            dialog->findChild<QRadioButton*>("period4")->setChecked(true);
+            namedControl<QRadioButton>(dialog, "period4")->setChecked(true);
             dialog->accept();
         });
         on.received();
-        captioned(window, "Wydruk")->click();
+        captioned<QPushButton>(&window, "Wydruk")->click();
         settle(window);
         QCOMPARE(offered, 2);
         QVERIFY(printed.has_value());
@@ -344,14 +340,14 @@ private slots:
             offered = dialog->period();
             dialog->reject();
         });
-        captioned(window, "Wydruk")->click();
+        captioned<QPushButton>(&window, "Wydruk")->click();
         settle(window);
         QCOMPARE(offered, 4);
         QVERIFY(!printed && on.received().empty());
 
         LoggerOnSimulator few(true, 9);
         QVERIFY(few.connect());
-        captioned(*few.window, "Wydruk")->click();
+        captioned<QPushButton>(few.window.get(), "Wydruk")->click();
         QCOMPARE(few.boxes, QStringList{"Brak wystarczającej ilości danych do odczytania"});
     }
 
@@ -372,7 +368,7 @@ private slots:
         Crejestrator& window = *on.window;
         QVERIFY(on.connect());
         window.setFileChooser([&](const QString&) { return folder.filePath("duzo.csv"); });
-        captioned(window, "Odczytaj dane")->click();
+        captioned<QPushButton>(&window, "Odczytaj dane")->click();
         window.close();
         QVERIFY(window.isVisible());  // the close waits for the worker, which stops after its batch
         settle(window);

@@ -14,14 +14,16 @@
 #include "monitor/ui/custaw_ext.h"
 #include "monitor/ui/settings_paths.h"
 #include "monitor/ui/trend_chart.h"
+#include "support/named_controls.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
 using namespace kavrel::monitor::ui;
+using kavrel::testing::namedControl;
 
 namespace {
 
-QLineEdit* field(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QString::fromLatin1(name)); }
+QLineEdit* field(QWidget& dialog, const char* name) { return namedControl<QLineEdit>(&dialog, QString::fromLatin1(name)); }
 
 } // namespace
 
@@ -65,7 +67,7 @@ private slots:
         QCOMPARE(enter(dialog, "barMin3", "-"), QString("Please enter an integer."));
         field(dialog, "barMin3")->setText("-40");
         field(dialog, "lineName2")->setText(QString::fromUtf8("Kocioł"));
-        dialog.findChild<QRadioButton*>("lineType2_1")->click();
+        namedControl<QRadioButton>(&dialog, "lineType2_1")->click();
         // "Otwórz..." keeps the bare name: the log goes to the working folder.
         dialog.takeChosenFile("/home/serwis/pomiary/hala 2.csv");
         QCOMPARE(field(dialog, "resultsFile")->text(), QString("hala 2.csv"));
@@ -139,7 +141,7 @@ private slots:
         QCOMPARE(chart.series(1)->pointsConfiguration().size(), static_cast<int>(kRing / 2));
         QVERIFY(chart.series(0)->pointsConfiguration().isEmpty());
 
-        chart.lineBox(0)->click();
+        namedControl<QCheckBox>(&chart, "trendLine1")->click();
         QVERIFY(!chart.series(0)->isVisible());
         QTemporaryDir folder;
         QVERIFY(chart.savePicture(folder.path() + "/wykres.png"));

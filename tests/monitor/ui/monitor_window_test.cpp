@@ -20,27 +20,20 @@
 #include "monitor/monitor_settings.h"
 #include "monitor/ui/main_window.h"
 #include "monitor/ui/trend_chart.h"
+#include "support/named_controls.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
 using namespace kavrel::monitor::ui;
+using kavrel::testing::captioned;
+using kavrel::testing::namedControl;
 
 namespace {
 
-template <class T>
-T* child(QWidget& window, const QString& name) {
-    T* found = window.findChild<T*>(name);
-    if (!found) qFatal("no control %s", qPrintable(name));
-    return found;
-}
-QString text(QWidget& window, const QString& name) { return child<QLineEdit>(window, name)->text(); }
-bool shown(QWidget& window, const QString& name) { return !child<QLabel>(window, name)->isHidden(); }
-QPushButton* button(QWidget& window, const QString& caption) {
-    for (auto* b : window.findChildren<QPushButton*>())
-        if (b->text() == caption) return b;
-    qFatal("no button %s", qPrintable(caption));
-}
+QString text(QWidget& window, const QString& name) { return namedControl<QLineEdit>(&window, name)->text(); }
+bool shown(QWidget& window, const QString& name) { return !namedControl<QLabel>(&window, name)->isHidden(); }
+QPushButton* button(QWidget& window, const QString& caption) { return captioned<QPushButton>(&window, caption); }
 
 QStringList fileLines(const QString& path) {
     QFile file(path);
@@ -104,34 +97,34 @@ private slots:
         Cmonitor& w = *m.window;
         QVERIFY(!button(w, "STOP")->isEnabled());
         QVERIFY(!shown(w, "status") && !shown(w, "alarm1") && !shown(w, "alarmState"));
-        QCOMPARE(child<QLabel>(w, "alarm1")->text(), QString("Alarm"));
+        QCOMPARE(namedControl<QLabel>(&w, "alarm1")->text(), QString("Alarm"));
         QCOMPARE(text(w, "portField"), QString("TCP/IP"));
 
         m.start();
         QVERIFY(m.boxes.isEmpty());
-        QVERIFY(w.polling() && w.pollTimer().isActive());
-        QCOMPARE(w.pollTimer().interval(), 5000);
+        QVERIFY(w.polling() && namedControl<QTimer>(&w, "pollTimer")->isActive());
+        QCOMPARE(namedControl<QTimer>(&w, "pollTimer")->interval(), 5000);
         QVERIFY(button(w, "STOP")->isEnabled());
         for (const char* off : {"START", "Ustawienia", "Odczytaj CFG"}) QVERIFY(!button(w, off)->isEnabled());
         for (const char* on : {"Linie XL1...16", "Zapisz CFG"}) QVERIFY(button(w, on)->isEnabled());
         QVERIFY(shown(w, "status"));
-        QCOMPARE(child<QLabel>(w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
+        QCOMPARE(namedControl<QLabel>(&w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
         // The simulator's first poll: L1 low at 11.95 V, L2 a temperature, XL lines by mode 1.
         QCOMPARE(text(w, "value1"), QString("11.95V"));
         QVERIFY(text(w, "value2").endsWith(QString::fromUtf8("°C")));
         QVERIFY(shown(w, "alarm1") && shown(w, "alarmState"));
-        QCOMPARE(child<QLabel>(w, "alarm1")->text(), QString(" LOW"));
+        QCOMPARE(namedControl<QLabel>(&w, "alarm1")->text(), QString(" LOW"));
         QVERIFY(text(w, "extValue1").endsWith(QString::fromUtf8("°C")));
         QCOMPARE(text(w, "extValue3"), QString("GND"));
         QCOMPARE(text(w, "extValue5"), QString("LOW"));
         QCOMPARE(text(w, "extValue6"), QString("HIGH"));
         QCOMPARE(text(w, "extValue16"), QString("???"));
-        QVERIFY(child<QCheckBox>(w, "extHigh16")->isChecked() && child<QCheckBox>(w, "extLow16")->isChecked());
+        QVERIFY(namedControl<QCheckBox>(&w, "extHigh16")->isChecked() && namedControl<QCheckBox>(&w, "extLow16")->isChecked());
         QCOMPARE(text(w, "rowField") + "/" + text(w, "answeredField"), QString("1/1"));
         QCOMPARE(w.trend().buffer().size(), 1u);
 
         // An output is an indicator: a click is undone at once.
-        QCheckBox* o1 = child<QCheckBox>(w, "output1");
+        QCheckBox* o1 = namedControl<QCheckBox>(&w, "output1");
         const bool o1State = o1->isChecked();
         o1->click();
         QCOMPARE(o1->isChecked(), o1State);
@@ -140,11 +133,11 @@ private slots:
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>("extName2")->setText("Drzwi hali");
+            namedControl<QLineEdit>(dialog, "extName2")->setText("Drzwi hali");
             dialog->accept();
         });
         button(w, "Linie XL1...16")->click();
-        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
+        QCOMPARE(namedControl<QLabel>(&w, "extName2")->text(), QString("Drzwi hali"));
         QCOMPARE(w.settings().extName[1], std::string("Drzwi hali"));
 
         // Rows at the first poll and then every 12 ticks; poll 12 reports GSM signal 99.
@@ -152,12 +145,12 @@ private slots:
             m.tick();
             if (poll == 12) {
                 QCOMPARE(text(w, "gsmNumber"), QString("99"));
-                QCOMPARE(child<QProgressBar>(w, "gsmBar")->value(), 0);
+                QCOMPARE(namedControl<QProgressBar>(&w, "gsmBar")->value(), 0);
                 QVERIFY(shown(w, "noNetwork"));
             }
         }
         QCOMPARE(text(w, "rowField") + "/" + text(w, "answeredField"), QString("2/13"));
-        QCOMPARE(child<QLabel>(w, "extName2")->text(), QString("Drzwi hali"));
+        QCOMPARE(namedControl<QLabel>(&w, "extName2")->text(), QString("Drzwi hali"));
         const QStringList log = fileLines("test1.csv");
         QCOMPARE(log.size(), 3);
         QVERIFY(log[0].startsWith("Lp;Czas;Linia L1 [V];Linia L2 ["));
@@ -166,7 +159,7 @@ private slots:
 
         button(w, "STOP")->click();
         w.waitForStep();
-        QVERIFY(!w.polling() && !w.pollTimer().isActive());
+        QVERIFY(!w.polling() && !namedControl<QTimer>(&w, "pollTimer")->isActive());
         QVERIFY(button(w, "START")->isEnabled() && !button(w, "STOP")->isEnabled());
         QVERIFY(button(w, "Ustawienia")->isEnabled() && button(w, "Odczytaj CFG")->isEnabled());
         QVERIFY(!text(w, "value1").isEmpty());   // the readings stay
@@ -185,14 +178,14 @@ private slots:
             QVERIFY(!text(w, "value1").isEmpty());
             m.tick();
         }
-        QCOMPARE(child<QLabel>(w, "status")->text(), QString::fromUtf8("Brak połączenia z Kavrel"));
+        QCOMPARE(namedControl<QLabel>(&w, "status")->text(), QString::fromUtf8("Brak połączenia z Kavrel"));
         QVERIFY(text(w, "value1").isEmpty() && !shown(w, "alarm1") && !shown(w, "alarmState"));
         QVERIFY(text(w, "extValue1").isEmpty());
         QCOMPARE(text(w, "answeredField"), QString("1"));
         m.sim.setFaults({});
         m.tick();
         QVERIFY(!text(w, "value1").isEmpty());
-        QCOMPARE(child<QLabel>(w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
+        QCOMPARE(namedControl<QLabel>(&w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
         QCOMPARE(text(w, "answeredField"), QString("2"));
     }
 
@@ -250,7 +243,7 @@ private slots:
         MonitorOnSimulator silent({}, mute);
         silent.start();
         QCOMPARE(silent.boxes, QStringList{"Brak odpowiedzi z Kavrel"});
-        QCOMPARE(child<QLabel>(*silent.window, "status")->text(), QString::fromUtf8("Brak komunikacji z modułem Kavrel"));
+        QCOMPARE(namedControl<QLabel>(silent.window.get(), "status")->text(), QString::fromUtf8("Brak komunikacji z modułem Kavrel"));
         QVERIFY(!silent.window->polling() && button(*silent.window, "START")->isEnabled());
     }
 
@@ -285,7 +278,7 @@ private slots:
         m.window->show();
         QTest::keyClick(m.window.get(), Qt::Key_Escape);
         QVERIFY(m.window->isVisible());
-        QTest::keyClick(child<QLineEdit>(*m.window, "value1"), Qt::Key_Return);
+        QTest::keyClick(namedControl<QLineEdit>(m.window.get(), "value1"), Qt::Key_Return);
         QVERIFY(!m.window->isVisible() && !m.window->polling());
         QCOMPARE(storedNumber(m.store, "Port_COM"), 5u);
         QCOMPARE(storedNumber(m.store, "Transmisja_TCP"), 0u);
@@ -326,8 +319,8 @@ private slots:
             QTimer::singleShot(0, [accept] {
                 auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
                 QVERIFY(dialog);
-                dialog->findChild<QLineEdit*>("recordPeriod")->setText("3");
-                dialog->findChild<QCheckBox*>("tcpMode")->setChecked(false);
+                namedControl<QLineEdit>(dialog, "recordPeriod")->setText("3");
+                namedControl<QCheckBox>(dialog, "tcpMode")->setChecked(false);
                 accept ? dialog->accept() : dialog->reject();
             });
         };

@@ -20,8 +20,6 @@ public:
 
     // The file of the chosen backup after exec() returned Accepted (UTF-8 path).
     QString chosenPath() const;
-    QTreeWidget* list() const { return list_; }
-    QPushButton* openButton() const { return open_; }
 
 private:
     std::vector<BackupEntry> entries_;

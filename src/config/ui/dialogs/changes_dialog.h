@@ -26,10 +26,6 @@ public:
     Czmiany(const std::vector<FieldChange>& changes, Purpose purpose, QWidget* parent = nullptr,
             const QString& fileName = {});
 
-    QTreeWidget* list() const { return list_; }
-    QLabel* summary() const { return summary_; }
-    QPushButton* sendButton() const { return send_; }   // nullptr when comparing with a file
-
     static QString title();
 
 private:

@@ -14,8 +14,10 @@ namespace kavrel::config::ui {
 Custaw_sieciowe::Custaw_sieciowe(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Komunikacja z modułem Kavrel przez sieć"));
     addressEdit_ = new TextEdit(255, this);
+    addressEdit_->setObjectName(QStringLiteral("address"));
     addressEdit_->setMinimumWidth(160);
     portEdit_ = new NumberEdit(0, 65535, this);
+    portEdit_->setObjectName(QStringLiteral("port"));
     networkBox_ = new QCheckBox(QStringLiteral("Komunikacja przez sieć (zamiast portu RS-232)"), this);
     // Kept for the settings it mirrors, but never shown: the main window's radio buttons
     // decide between serial and TCP.

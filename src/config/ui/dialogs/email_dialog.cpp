@@ -35,6 +35,7 @@ Custaw_emaili::Custaw_emaili(const SettingsImage& record, QWidget* parent)
     layout->addLayout(columns);
     layout->addWidget(makeButtons());
 
+    nameBitBoxes(bitBoxes_);
     fillBitBoxes(bitBoxes_, record_);
     const std::uint8_t slog = record_.byte(Field::Slog);
     hour_->setNumber(slog & kHourMask);
@@ -88,6 +89,7 @@ QWidget* Custaw_emaili::buildLogMailing() {
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(new QLabel(QStringLiteral("Co ile dni:"), group));
     interval_ = new QButtonGroup(this);
+    nameAfterBits(interval_, Field::Slog, 0, kIntervalShift, kIntervalShift + 1);
     for (std::size_t i = 0; i < kIntervals.size(); ++i) {
         auto* radio = new QRadioButton(QString::fromLatin1(kIntervals[i]), group);
         interval_->addButton(radio, static_cast<int>(i));
@@ -123,12 +125,6 @@ void Custaw_emaili::writeBack() {
     const int hour = *hour_->number();
     const int interval = std::max(interval_->checkedId(), 0);
     record_.setByte(Field::Slog, static_cast<std::uint8_t>(hour | interval << kIntervalShift));
-}
-
-QCheckBox* Custaw_emaili::bitBox(Field field, int number, int bit) const {
-    for (const BitBox& b : bitBoxes_)
-        if (b.field == field && b.number == number && b.bit == bit) return b.box;
-    return nullptr;
 }
 
 } // namespace kavrel::config::ui

@@ -18,10 +18,6 @@ class Custaw_emaili : public SettingsDialog {
 public:
     explicit Custaw_emaili(const SettingsImage& record, QWidget* parent = nullptr);
 
-    // For the tests: a bit box by field, element and bit (SEML3 bit 0: Field::Seml, 3, 0).
-    QCheckBox* bitBox(Field field, int number, int bit) const;
-    NumberEdit* hour() const { return hour_; }
-    QButtonGroup* interval() const { return interval_; }
 
 protected:
     void writeBack() override;

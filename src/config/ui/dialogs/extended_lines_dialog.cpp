@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <bit>
 
 #include "common/qt/qt_text.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
@@ -76,6 +77,8 @@ Cextlines::Cextlines(const SettingsImage& record, QWidget* parent)
     bottom->addWidget(makeButtons());
     layout->addLayout(bottom);
 
+    nameBitBoxes(sharedBoxes_);
+    nameBitBoxes(bitBoxes_);
     fill();
     for (LineGroup& group : groups_)
         connect(group.types, &QButtonGroup::idToggled, this,
@@ -90,6 +93,7 @@ int Cextlines::addGroup(QGridLayout* grid, int row, LineGroup& group) {
     typeRow->addSpacing(6);
     group.types = new QButtonGroup(this);
     group.types->setExclusive(false);
+    nameAfterBits(group.types, group.type, 0, 0, std::countr_one(kTypeMask) - 1);
     for (const auto& [caption, code] : {std::pair{"T/D", kTemperatureCode}, std::pair{"RH", kHumidityCode}}) {
         auto* box = new QCheckBox(QString::fromLatin1(caption), this);
         group.types->addButton(box, code);
@@ -107,6 +111,7 @@ int Cextlines::addGroup(QGridLayout* grid, int row, LineGroup& group) {
     typeRow->addWidget(group.upperEdit);
     typeRow->addSpacing(16);
     group.guardHoursOnly = new QCheckBox(QStringLiteral("Powiad. tylko w godz.czuw."), this);
+    nameAfterBit(group.guardHoursOnly, group.type, 0, std::countr_zero(kGuardHoursBit));
     typeRow->addWidget(group.guardHoursOnly);
     typeRow->addStretch();
     grid->setRowMinimumHeight(row, 8);
@@ -179,17 +184,6 @@ void Cextlines::writeBack() {
         if (group.guardHoursOnly->isChecked()) type |= kGuardHoursBit;
         record_.setByte(group.type, type);
     }
-}
-
-QCheckBox* Cextlines::typeBox(int which, std::uint8_t code) const {
-    return static_cast<QCheckBox*>(group(which).types->button(code));
-}
-
-QCheckBox* Cextlines::bitBox(Field field, int number, int bit) const {
-    for (const std::vector<BitBox>* boxes : {&bitBoxes_, &sharedBoxes_})
-        for (const BitBox& b : *boxes)
-            if (b.field == field && b.number == number && b.bit == bit) return b.box;
-    return nullptr;
 }
 
 } // namespace kavrel::config::ui

@@ -27,7 +27,14 @@ public:
     static constexpr int kLines = 16;
     static constexpr int kCommunicationCheck = 17;  // XCFG17, XMS17
 
-    // The type boxes of a group carry their type code as id: "T/D" 2, "RH" 1.
+    explicit Cextlines(const SettingsImage& record, QWidget* parent = nullptr);
+
+protected:
+    void writeBack() override;
+
+private:
+    // The type boxes of a group carry their type code as id: "T/D" 2, "RH" 1. The group of
+    // them is named after XTYPn bits 0..2, the guard-hours box after bit 3.
     struct LineGroup {
         Field type, lower, upper;  // XTYP1, XLO1, XHI1 or XTYP9, XLO9, XHI9
         int firstLine;
@@ -38,19 +45,7 @@ public:
         std::uint8_t typeCode = 0;  // decides how the thresholds are shown and read
     };
 
-    explicit Cextlines(const SettingsImage& record, QWidget* parent = nullptr);
-
-    // For the tests and the main window.
-    const LineGroup& group(int which) const { return groups_[static_cast<std::size_t>(which)]; }
-    QCheckBox* typeBox(int which, std::uint8_t code) const;
-    // A bit box by field, element and bit (XCFG3 bit 1: Field::Xcfg, 3, 1).
-    QCheckBox* bitBox(Field field, int number, int bit) const;
     QLineEdit* text(int n) const { return texts_[static_cast<std::size_t>(n - 1)]; }
-
-protected:
-    void writeBack() override;
-
-private:
     int addGroup(QGridLayout* grid, int row, LineGroup& group);
     int addLine(QGridLayout* grid, int row, int n, const QString& caption, int firstBit);
     void fill();

@@ -62,6 +62,7 @@ Custaw_ogolne::Custaw_ogolne(const SettingsImage& record, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addWidget(makeButtons());
+    nameBitBoxes(bits_);
     fill();
 }
 
@@ -76,7 +77,6 @@ void Custaw_ogolne::addDayRow(QGridLayout* grid, int row, int dayMask) {
     days->setSpacing(4);
     for (int day = 0; day < static_cast<int>(kDayNames.size()); ++day) {
         auto* box = new QCheckBox(QString::fromUtf8(kDayNames[static_cast<std::size_t>(day)]));
-        box->setObjectName(QStringLiteral("WKD%1_%2").arg(dayMask).arg(day));
         bits_.push_back({box, Field::Wkd, dayMask, day});
         days->addWidget(box);
     }

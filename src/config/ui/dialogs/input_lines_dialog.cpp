@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <bit>
 
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_names.h"
@@ -101,6 +102,7 @@ Clinie_wejsciowe::Clinie_wejsciowe(const SettingsImage& record, QWidget* parent)
     layout->addLayout(grid);
     layout->addWidget(buildBottom());
     layout->addWidget(makeButtons());
+    nameBitBoxes(bitBoxes_);
     fill();
 }
 
@@ -121,6 +123,7 @@ void Clinie_wejsciowe::buildLineRows(QGridLayout* grid) {
 
         row.sensors = new QButtonGroup(this);
         row.sensors->setExclusive(false);
+        nameAfterBits(row.sensors, Field::Scfgn, line, 0, std::countr_one(kSensorTypeMask) - 1);
         for (std::size_t t = 0; t < kSensorTypes.size(); ++t) {
             if (!offersType(kSensorTypes[t], line)) continue;
             auto* box = new QCheckBox(QString::fromLatin1(kSensorTypes[t].caption), this);
@@ -266,21 +269,6 @@ void Clinie_wejsciowe::writeBack() {
         record_.setByte(Field::Adel, line, textToDelay(fromQString(row.delay->text())));
     }
     collectBitBoxes(bitBoxes_, record_);
-}
-
-QCheckBox* Clinie_wejsciowe::box(int line, const char* caption) const {
-    const QString text = QString::fromLatin1(caption);
-    for (QAbstractButton* button : row(line).sensors->buttons())
-        if (button->text() == text) return static_cast<QCheckBox*>(button);
-    for (const BitBox& b : bitBoxes_)
-        if (b.field != Field::Almd && b.number == line && b.box->text() == text) return b.box;
-    return nullptr;
-}
-
-QCheckBox* Clinie_wejsciowe::alarmState(int line, bool high) const {
-    for (const BitBox& b : bitBoxes_)
-        if (b.field == Field::Almd && b.number == (high ? 2 : 1) && b.bit == line - 1) return b.box;
-    return nullptr;
 }
 
 } // namespace kavrel::config::ui

@@ -35,8 +35,14 @@ public:
     };
     static const std::array<SensorType, 7> kSensorTypes;
 
+    explicit Clinie_wejsciowe(const SettingsImage& record, QWidget* parent = nullptr);
+
+protected:
+    void writeBack() override;
+
+private:
     // The controls of one line; `sensors` holds the line's type boxes with the index of
-    // their kSensorTypes row as id.
+    // their kSensorTypes row as id, and is named after SCFGn bits 0..2, which they set.
     struct LineRow {
         QButtonGroup* sensors = nullptr;
         ThresholdEdit* lower = nullptr;
@@ -45,18 +51,6 @@ public:
         LineCategory category = LineCategory::Voltage;
     };
 
-    explicit Clinie_wejsciowe(const SettingsImage& record, QWidget* parent = nullptr);
-
-    // For the tests: the box of a sensor type (by caption) or of a bit option of line `line`.
-    QCheckBox* box(int line, const char* caption) const;
-    const LineRow& row(int line) const { return rows_[static_cast<std::size_t>(line - 1)]; }
-    NumberEdit* deadBand(int which) const { return deadBands_[static_cast<std::size_t>(which - 1)]; }
-    QCheckBox* alarmState(int line, bool high) const;
-
-protected:
-    void writeBack() override;
-
-private:
     void buildLineRows(QGridLayout* grid);
     QWidget* buildBottom();
     void fill();

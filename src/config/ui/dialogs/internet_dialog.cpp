@@ -82,6 +82,7 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
     mcfg2Boxes_ = {{{new QCheckBox(QStringLiteral("Transmisja tylko w godz. czuwania"), this), Field::Mcfg2, 0, kGuardHoursBit},
                     {new QCheckBox(QStringLiteral("Serwer WWW wymaga autoryzacji"), this), Field::Mcfg2, 0, kAuthorisationBit}}};
     for (const BitBox& b : mcfg2Boxes_) http->addRow(b.box);
+    nameBitBoxes(mcfg2Boxes_);
     fillBitBoxes(mcfg2Boxes_, record_);
 
     auto* columns = new QGridLayout;

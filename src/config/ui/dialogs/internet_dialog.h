@@ -26,17 +26,12 @@ public:
 
     explicit Custaw_internet(const SettingsImage& record, QWidget* parent = nullptr);
 
-    // For the tests: the edit of a text field, the two numbers and the two MCFG2 boxes.
-    TextEdit* textEdit(Field field, int number = 0) const;
-    NumberEdit* uid() const { return uid_; }
-    NumberEdit* period() const { return period_; }
-    QCheckBox* guardHoursOnly() const { return mcfg2Boxes_[0].box; }
-    QCheckBox* authorisation() const { return mcfg2Boxes_[1].box; }
-
 protected:
     void writeBack() override;
 
 private:
+    TextEdit* textEdit(Field field, int number = 0) const;
+
     std::array<TextEdit*, kTextRows.size()> texts_{};
     NumberEdit* uid_ = nullptr;
     NumberEdit* period_ = nullptr;

@@ -42,27 +42,26 @@ Cuprawnienia::Cuprawnienia(const SettingsImage& record, QWidget* parent)
     int row = 1;
     for (const PermissionRow& permission : kRows) {
         grid->addWidget(new QLabel(QString::fromUtf8(permission.caption)), row, 0);
-        const QString key = QString::fromLatin1(fieldInfo(permission.numbers1to5).key);
-        auto place = [&](int column, Field field, int bit, const QString& name) {
+        auto place = [&](int column, Field field, int bit) {
             auto* box = new QCheckBox;
-            box->setObjectName(key + QLatin1Char('_') + name);
             box->setEnabled(permission.editable);
             grid->addWidget(box, row, column, Qt::AlignHCenter);
             bits_.push_back({box, field, 0, bit});
         };
         for (int number = 1; number <= 5; ++number)
-            place(number, permission.numbers1to5, number - 1, QString::number(number));
+            place(number, permission.numbers1to5, number - 1);
         if (permission.numbers6to10)
             for (int number = 6; number <= 10; ++number)
-                place(number, *permission.numbers6to10, number - 6, QString::number(number));
+                place(number, *permission.numbers6to10, number - 6);
         if (permission.anyCaller)
-            place(kAnyCallerColumn, permission.numbers1to5, kAnyCallerBit, QStringLiteral("DOWOLNY"));
+            place(kAnyCallerColumn, permission.numbers1to5, kAnyCallerBit);
         ++row;
     }
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(makeButtons());
+    nameBitBoxes(bits_);
     fillBitBoxes(bits_, record_);
 }
 

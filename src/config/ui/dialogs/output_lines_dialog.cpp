@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <bit>
 
 #include "config/ui/kit/field_names.h"
 
@@ -93,6 +94,16 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
     buzzer_ = new QCheckBox(QStringLiteral("Sygn. stanu alarmowego"), buzzerGroup);
     buzzerLayout->addWidget(buzzer_);
     grid->addWidget(buzzerGroup, kOutputs, 0, 1, 3, Qt::AlignBottom | Qt::AlignLeft);
+
+    for (int n = 1; n <= kOutputs; ++n) {
+        const OutputRow& row = rows_[static_cast<std::size_t>(n - 1)];
+        const std::pair<QCheckBox*, std::uint8_t> boxes[] = {{row.remanence, kRemanence}, {row.signal, kSignalBit},
+                                                             {row.heating, kHeatingBit}, {row.cooling, kCoolingBit},
+                                                             {row.extra, kHeatingBit}};
+        for (const auto& [box, mask] : boxes)
+            if (box) nameAfterBit(box, Field::Ocfg, n, std::countr_zero(mask));
+    }
+    nameBitBoxes(buzzerBit());
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

@@ -19,9 +19,15 @@ class Clinie_wyjsciowe : public SettingsDialog {
 public:
     static constexpr int kOutputs = 6;
 
-    // One output's boxes; a box its row does not have stays null. On an output with a
-    // thermostat, `exclusive` holds signalling, heating and cooling (ids kSignal..kCooling),
-    // of which at most one may be ticked.
+    explicit Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent = nullptr);
+
+protected:
+    void writeBack() override;
+
+private:
+    // One output's boxes, each named after its OCFGn bit; a box its row does not have stays
+    // null. On an output with a thermostat, `exclusive` holds signalling, heating and
+    // cooling (ids kSignal..kCooling), of which at most one may be ticked.
     enum ExclusiveId { kSignal, kHeating, kCooling };
     struct OutputRow {
         QCheckBox* remanence = nullptr;
@@ -32,16 +38,6 @@ public:
         QButtonGroup* exclusive = nullptr;
     };
 
-    explicit Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent = nullptr);
-
-    const OutputRow& output(int n) const { return rows_[static_cast<std::size_t>(n - 1)]; }
-    NumberEdit* alarmTime() const { return alarmTime_; }
-    QCheckBox* buzzer() const { return buzzer_; }
-
-protected:
-    void writeBack() override;
-
-private:
     void fill();
     std::array<BitBox, 1> buzzerBit() const;
     static void keepOneTicked(QButtonGroup* group, int id, bool checked);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "config/model/settings_image.h"
+#include "config/ui/kit/field_names.h"
 
 namespace kavrel::config::ui {
 
@@ -15,6 +16,11 @@ struct BitBox {
     int number;  // element number (ICFG3: 3), 0 for single fields
     int bit;
 };
+
+// Names every box after its bit ("SEML3_0"), as field_names.h says.
+inline void nameBitBoxes(std::span<const BitBox> boxes) {
+    for (const BitBox& b : boxes) nameAfterBit(b.box, b.field, b.number, b.bit);
+}
 
 inline void fillBitBoxes(std::span<const BitBox> boxes, const SettingsImage& record) {
     for (const BitBox& b : boxes) b.box->setChecked((record.byte(b.field, b.number) >> b.bit) & 1);

@@ -18,9 +18,11 @@
 #include "logger/ui/print/period_dialog.h"
 #include "logger/ui/print/print_history.h"
 #include "logger/ui/print/print_preview.h"
+#include "support/named_controls.h"
 
 using namespace kavrel;
 using namespace kavrel::logger::ui;
+using kavrel::testing::namedControl;
 
 namespace {
 
@@ -60,12 +62,12 @@ private slots:
                                      "Ostatni rok", "Wszystkie dane"}));
         QCOMPARE(dialog.period(), 2);
         whenModalOpens([](QWidget* modal) {
-            QVERIFY(modal->findChild<QRadioButton*>("period4")->isChecked());
-            modal->findChild<QRadioButton*>("period0")->click();
+            QVERIFY(namedControl<QRadioButton>(modal, "period4")->isChecked());
+            namedControl<QRadioButton>(modal, "period0")->click();
             qobject_cast<QDialog*>(modal)->accept();
         });
         QCOMPARE(dialog.choose(4), 0);
-        whenModalOpens([](QWidget* modal) { modal->findChild<QRadioButton*>("period5")->click(); });
+        whenModalOpens([](QWidget* modal) { namedControl<QRadioButton>(modal, "period5")->click(); });
         QCOMPARE(dialog.choose(1), -1);
         dialog.setPeriod(9);
         QCOMPARE(dialog.period(), 2);
@@ -99,8 +101,8 @@ private slots:
             auto* preview = qobject_cast<HistoryPrintPreview*>(modal);
             QVERIFY(preview);
             QCOMPARE(preview->windowTitle(), QString("Podgląd wydruku"));
-            QVERIFY(preview->findChild<QAction*>("printHistory"));
-            QVERIFY(preview->findChild<QAction*>("savePdf"));
+            QVERIFY(namedControl<QAction>(preview, "printHistory"));
+            QVERIFY(namedControl<QAction>(preview, "savePdf"));
             QVERIFY(preview->savePdf(pdf));
             previewed = true;
         });
