@@ -80,7 +80,7 @@ struct Bench {
     }
     // Seconds the download took, or a negative value when it failed.
     double download(RecordSink& sink) {
-        if (connectSession(session) != kStatusOk) return -1;
+        if (connectSession(session) != StatusResult::Ok) return -1;
         DownloadState state;
         startDownload(state, false);
         const auto started = std::chrono::steady_clock::now();

@@ -350,7 +350,8 @@ void Ckonfigurator::takeResults(OperationResults results) {
 
 void Ckonfigurator::readVersion() {
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
+        // The observer has shown the outcome; the window has nothing else to do with it.
+        (void)link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
         return OperationResults{};
     });
 }
@@ -358,7 +359,7 @@ void Ckonfigurator::readVersion() {
 void Ckonfigurator::readFromModule() {
     // A read that stops part-way keeps what it parsed, so the record comes back either way.
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        (void)readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
         return OperationResults{.record = copies.record};
     });
 }
@@ -380,7 +381,8 @@ void Ckonfigurator::sendToModule() {
                 return runner->askOnWindow([this, changes = module.changes] { return confirmChanges(changes); });
             };
             ReviewedWriteOutcome outcome;
-            writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+            // The observer has shown the outcome; the read-back comes back whatever it was.
+            (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
                                   copies.choice, observer, WriteContext{clock, sleepMs}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
         });
@@ -388,7 +390,8 @@ void Ckonfigurator::sendToModule() {
     }
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         static const SystemClock clock;
-        writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+        // The observer has shown the outcome; the read-back comes back whatever it was.
+        (void)writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
                       copies.choice, observer, WriteContext{clock, sleepMs});
         return OperationResults{.readBack = copies.readBack};
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <span>
 
 #include "common/bytes.h"
@@ -20,9 +21,6 @@ constexpr int kReconnectPauseMs = 300;
 constexpr std::size_t kNumberOffset = 3;
 constexpr std::size_t kKindOffset = 2;
 constexpr std::size_t kLargestFrame = kMaxRecordLength + 2;
-
-// The frame check of a record slot, with erased memory as a result of its own.
-constexpr int kSlotBlank = -1;
 
 enum class BatchOutcome { Accepted, Short, Long, Repeated };
 
@@ -44,7 +42,7 @@ StepResult fail(LoggerSession& session, RecordSink& sink, const char* utf8Messag
 
 // TCP only: a fresh connection when the module seems stuck. False when it cannot be made.
 bool reconnect(LoggerSession& session) {
-    if (reopenLink(session) != link::kLinkOk) return false;
+    if (reopenLink(session) != link::LinkResult::Ok) return false;
     session.sleep(kReconnectPauseMs);
     session.link.drainInput();
     return true;
@@ -66,8 +64,9 @@ bool repeatsPrevious(std::span<const std::uint8_t> reply, std::size_t frameSize,
     return matching == count;
 }
 
-int checkSlot(std::span<const std::uint8_t> frame, int length) {
-    if (isBlankSlot(frame)) return kSlotBlank;
+// The frame check of a record slot; none for a slot of erased memory.
+std::optional<FrameCheck> checkSlot(std::span<const std::uint8_t> frame, int length) {
+    if (isBlankSlot(frame)) return std::nullopt;
     return checkFrame(frame, kRecordType, length, frame.size());
 }
 
@@ -154,13 +153,13 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
 
         for (int i = 0; i < n; ++i) {
             const std::span<std::uint8_t> frame = std::span(batch).subspan(frameSize * static_cast<std::size_t>(i), frameSize);
-            int result = checkSlot(frame, length);
+            std::optional<FrameCheck> result = checkSlot(frame, length);
             for (int reRequests = 0;; ++reRequests) {
-                if (result == kFrameValid || result == kSlotBlank) break;
-                if (result == kFrameCrcMismatch && reRequests >= kCrcReRequests) break;
+                if (result == FrameCheck::Valid || !result) break;
+                if (result == FrameCheck::CrcMismatch && reRequests >= kCrcReRequests) break;
                 if (reRequests == kMostReRequests)
                     return fail(session, sink,
-                                result == kFrameWrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!");
+                                result == FrameCheck::WrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!");
                 if (link.tcpMode() && (reRequests == 2 || reRequests == 4) && !reconnect(session))
                     return fail(session, sink, kReconnectFailed);
                 char single[48];
@@ -171,7 +170,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
             }
 
             if (state.nextIndex + i >= state.recordCount) continue;  // past the last record
-            const bool correct = result == kFrameValid;
+            const bool correct = result == FrameCheck::Valid;
             RecordBytes record{};
             std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
             if (!correct && isBlankTime(record)) continue;

@@ -40,7 +40,7 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
 
     // The record count and the line configuration must be current. A failed read has
     // shown its message and closed the link: a download could only fail again.
-    if (readStatus(session, kStatusSelectorBeforeDownload) != kStatusOk) {
+    if (readStatus(session, kStatusSelectorBeforeDownload) != StatusResult::Ok) {
         files->downloadEnded(DownloadEnd::Failed);
         return nullptr;
     }
