@@ -22,7 +22,7 @@ int usage(CliContext& context, const std::string& problem) {
 
 // Loads a settings file, saying so on stderr when it cannot.
 bool load(CliContext& context, const std::string& path, config::SettingsImage& image) {
-    if (config::loadSettingsFile(path, image) == config::FileResult::Ok) return true;
+    if (config::loadSettingsFile(path, image) == config::SettingsFileResult::Ok) return true;
     context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << path << "\n";
     return false;
 }
@@ -44,7 +44,7 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     context.configure(moduleLink);
     if (config::readSettings(moduleLink, context.comPort(), image, context.observer) != config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
-    return config::saveSettingsToFile(output, image, context.observer) == config::FileResult::Ok ? kExitOk : kExitFailure;
+    return config::saveSettingsToFile(output, image, context.observer) == config::SettingsFileResult::Ok ? kExitOk : kExitFailure;
 }
 
 // The changes a write would make, one line each: "KEY (caption): module -> file".

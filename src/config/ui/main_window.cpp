@@ -168,7 +168,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     name.truncate(kCommandLineNameMax);
     if (name.isEmpty()) name = QString::fromLatin1(kStartupSettingsFile);
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    loadStartupFile(name.toStdString(), record_, observer);
+    (void)loadStartupFile(name.toStdString(), record_, observer);  // the status says how it went
 }
 
 Ckonfigurator::~Ckonfigurator() {
@@ -407,14 +407,14 @@ void Ckonfigurator::beginFileOperation() {
 bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    loadSettingsFromFile(path.toStdString(), record_, observer);
+    (void)loadSettingsFromFile(path.toStdString(), record_, observer);  // the status says how it went
     return true;
 }
 
 bool Ckonfigurator::saveToDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    saveSettingsToFile(path.toStdString(), record_, observer);
+    (void)saveSettingsToFile(path.toStdString(), record_, observer);  // the status says how it went
     return true;
 }
 
@@ -425,7 +425,7 @@ bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
 
 void Ckonfigurator::compareWithFile(const QString& path) {
     SettingsImage file;
-    if (loadSettingsFile(path.toStdString(), file) != FileResult::Ok) {
+    if (loadSettingsFile(path.toStdString(), file) != SettingsFileResult::Ok) {
         QMessageBox::warning(this, windowTitle(), toQString(W("Błąd otwarcia pliku do odczytu")));
         return;
     }

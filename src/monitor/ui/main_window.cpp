@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
 
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
@@ -41,8 +40,6 @@ constexpr const char* kSettingsExtension = "cfg";
 // The monitor's own choices beside the shared connection key: whether the trend is shown.
 constexpr const char* kMonitorKey = "Software\\Ostrevan\\Kavrel-Monitor";
 constexpr const char* kTrendValue = "Wykres";
-
-std::filesystem::path filePath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 
 QLineEdit* readOnlyField(QWidget* parent, int characters, const char* name) {
     auto* field = new QLineEdit(parent);
@@ -130,11 +127,13 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     connection_ = link::loadConnectionSettings(store_);
     settings_.comPort = static_cast<std::int32_t>(connection_.comPort);
     const std::int32_t keptPort = settings_.comPort;
-    loadMonitorSettings(kDefaultSettingsFile, settings_);
+    // An absent or invalid file leaves the defaults; the start-up says nothing about it, nor
+    // about the command line's file below.
+    (void)loadMonitorSettings(kDefaultSettingsFile, settings_);
     settings_.comPort = keptPort;
     QStringList words = arguments.mid(0, kCommandWordsMax);
     for (QString& word : words) word.truncate(kCommandWordMax);
-    if (!words.isEmpty() && !words[0].isEmpty()) loadMonitorSettings(filePath(words[0]), settings_);
+    if (!words.isEmpty() && !words[0].isEmpty()) (void)loadMonitorSettings(words[0].toStdString(), settings_);
 
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
@@ -499,20 +498,21 @@ void Cmonitor::editExtendedNames() {
 }
 
 void Cmonitor::saveSettingsFile(const QString& chosenPath) {
-    if (!saveMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_))
+    if (saveMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_) != SettingsFileResult::Ok)
         message(QStringLiteral("Błąd otwarcia pliku do zapisu ustawień"), MessageIcon::Error);
 }
 
 void Cmonitor::loadSettingsFile(const QString& chosenPath) {
     if (polling_ || busy()) return;
-    switch (loadMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_)) {
-    case kSettingsNotOpened:
+    switch (loadMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_)) {
+    case SettingsFileResult::OpenFailed:
+    case SettingsFileResult::WriteFailed:
         message(QStringLiteral("Błąd otwarcia pliku do odczytu ustawień"), MessageIcon::Error);
         return;
-    case kSettingsNotMonitorFile:
+    case SettingsFileResult::NotMonitorFile:
         message(QStringLiteral("Niepoprawny format pliku z ustawieniami"), MessageIcon::Error);
         return;
-    default:
+    case SettingsFileResult::Ok:
         showSettingsInWindow();
         draw();
     }
