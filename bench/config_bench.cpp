@@ -123,7 +123,7 @@ int main() {
         options.baud = kLineBaud;
         testing::SimFixture sim(options);
         QuietObserver observer;
-        const SystemClock clock;
+        const FixedClock noPauses;   // a corrective re-send's pauses are not part of the figures
 
         // One operation on a link of its own through the paced terminal, its time and bytes.
         const auto timed = [&](const char* what, Run& run, const std::function<config::ConfigResult(link::ModuleLink&)>& operation) {
@@ -141,7 +141,7 @@ int main() {
         Run write;
         config::SettingsImage readBack;
         timed("write", write, [&](link::ModuleLink& link) {
-            return config::writeSettings(link, 1, full, readBack, {}, observer, {clock, [](int) {}});
+            return config::writeSettings(link, 1, full, readBack, {}, observer, {noPauses});
         });
         print("write with verification", testing::timingName(timing), write);
 

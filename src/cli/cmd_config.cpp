@@ -85,7 +85,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
     config::SettingsImage readBack;
-    const config::WriteContext writeContext{context.clock, sleepMs};
+    const config::WriteContext writeContext{context.clock};
     if (!showDiff && !dryRun) {
         const config::ConfigResult result =
             config::writeSettings(moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext);

@@ -57,7 +57,7 @@ struct ReviewedRun {
             for (const auto& change : module.changes) shownKeys.push_back(change.key);
             return send;
         };
-        result = writeSettingsReviewed(moduleLink, 1, working, readBack, {}, observer, {clock, [](int) {}}, review,
+        result = writeSettingsReviewed(moduleLink, 1, working, readBack, {}, observer, {clock}, review,
                                        outcome);
     }
 };

@@ -116,8 +116,9 @@ void write(SimWithConfig& sim, const SettingsImage& image, const ServiceChoice& 
     link::ModuleLink moduleLink(variant);
     sim.fixture.useTcp(moduleLink);
     SettingsImage readBack;
-    run.result = writeSettings(moduleLink, 1, image, readBack, choice, run.observer,
-                               {kClock, [&run](int ms) { run.sleeps.push_back(ms); }});
+    const FixedClock clock(kClock.now());   // records the pauses of this write alone
+    run.result = writeSettings(moduleLink, 1, image, readBack, choice, run.observer, {clock});
+    run.sleeps = clock.sleeps();
     EXPECT_FALSE(moduleLink.isOpen());
     run.journal = sim.module->journal();
 }
@@ -455,7 +456,7 @@ TEST(Verification, AReadBackOfNoiseIsNoAnswer) {
     link::ModuleLink moduleLink;
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
-    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock, [](int) {}}), ConfigResult::Ok);
+    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
     EXPECT_EQ(observer.only("message"), Lines{"message[warning]: Brak odpowiedzi z modułu Kavrel (SET?)"});
     EXPECT_EQ(observer.only("status").back(), "status: Błąd odczytu ustawień modułu");
 }

@@ -192,8 +192,8 @@ void clearFields(SettingsImage& image, const std::vector<Field>& fields) {
 class Verifier {
 public:
     Verifier(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack, const FirmwareVersion& version,
-             OperationObserver& observer, const SleepFunction& sleep)
-        : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), sleep_(sleep) {}
+             OperationObserver& observer, const Clock& clock)
+        : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), clock_(clock) {}
 
     VerifyOutcome run() {
         if (link_.sendCommand("HALT!") != link::LinkResult::Ok)
@@ -276,9 +276,9 @@ private:
                     endVerification = true;
                     return link::LinkResult::Ok;
                 }
-                sleep_(item.pauseBefore);
+                clock_.sleep(item.pauseBefore);
                 (void)link_.sendCommand(assignment(working_, item.field, item.number));  // its answer is not examined
-                sleep_(item.pauseAfter);
+                clock_.sleep(item.pauseAfter);
                 again = true;
                 break;
             }
@@ -313,7 +313,7 @@ private:
     SettingsImage& readBack_;
     const FirmwareVersion& version_;
     OperationObserver& observer_;
-    const SleepFunction& sleep_;
+    const Clock& clock_;
     bool verified_ = false;
     std::string label_;
 };
@@ -321,8 +321,8 @@ private:
 } // namespace
 
 VerifyOutcome verifySettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
-                             const FirmwareVersion& version, OperationObserver& observer, const SleepFunction& sleep) {
-    return Verifier(link, working, readBack, version, observer, sleep).run();
+                             const FirmwareVersion& version, OperationObserver& observer, const Clock& clock) {
+    return Verifier(link, working, readBack, version, observer, clock).run();
 }
 
 } // namespace kavrel::config

@@ -24,6 +24,6 @@ struct VerifyOutcome {
 // the status; an unanswered "HALT!" or query ends it with its own message and status.
 VerifyOutcome verifySettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                              const link::FirmwareVersion& version, OperationObserver& observer,
-                             const SleepFunction& sleep);
+                             const Clock& clock);
 
 } // namespace kavrel::config

@@ -29,7 +29,7 @@ ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsIm
     }
     observer.progress(100);
     observer.status(W("Ustawienia wysłane do modułu"));
-    ConfigResult result = verifySettings(link, working, readBack, version, observer, context.sleep).result;
+    ConfigResult result = verifySettings(link, working, readBack, version, observer, context.clock).result;
     if (result == ConfigResult::Ok) result = configResult(runServiceActions(link, version, choice, observer, context.clock));
     link::disconnectModule(link);
     return result;

@@ -12,8 +12,7 @@
 namespace kavrel::config {
 
 struct WriteContext {
-    const Clock& clock;        // the PC's local time, for "TIME="
-    SleepFunction sleep;       // the pauses around corrective re-sends
+    const Clock& clock;   // the PC's local time for "TIME=", and the pauses around corrective re-sends
 };
 
 // Opens the link with the writing handshake, sends the write sequence (each line waits

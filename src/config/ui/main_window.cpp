@@ -370,7 +370,6 @@ void Ckonfigurator::sendToModule() {
         // and what the module held is kept in the backup folder before anything is sent.
         startOperation([this, folder = backupFolder()](link::ModuleLink& link, OperationCopies& copies,
                                                       OperationObserver& observer) {
-            static const SystemClock clock;
             WriteReview review;
             review.backupFolder = folder;
             review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
@@ -383,16 +382,15 @@ void Ckonfigurator::sendToModule() {
             ReviewedWriteOutcome outcome;
             // The observer has shown the outcome; the read-back comes back whatever it was.
             (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                                  copies.choice, observer, WriteContext{clock, sleepMs}, review, outcome);
+                                  copies.choice, observer, WriteContext{systemClock()}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
         });
         return;
     }
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        static const SystemClock clock;
         // The observer has shown the outcome; the read-back comes back whatever it was.
         (void)writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                      copies.choice, observer, WriteContext{clock, sleepMs});
+                      copies.choice, observer, WriteContext{systemClock()});
         return OperationResults{.readBack = copies.readBack};
     });
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 #include <span>
 
@@ -25,7 +24,7 @@ constexpr std::size_t kLargestFrame = kMaxRecordLength + 2;
 enum class BatchOutcome { Accepted, Short, Long, Repeated };
 
 long long nowSeconds(const LoggerSession& session) {
-    return session.seconds ? session.seconds() : static_cast<long long>(std::time(nullptr));
+    return session.clock->seconds();
 }
 
 std::int32_t recordNumber(std::span<const std::uint8_t> frame) {
@@ -43,7 +42,7 @@ StepResult fail(LoggerSession& session, RecordSink& sink, const char* utf8Messag
 // TCP only: a fresh connection when the module seems stuck. False when it cannot be made.
 bool reconnect(LoggerSession& session) {
     if (reopenLink(session) != link::LinkResult::Ok) return false;
-    session.sleep(kReconnectPauseMs);
+    session.clock->sleep(kReconnectPauseMs);
     session.link.drainInput();
     return true;
 }
@@ -120,7 +119,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
                 return fail(session, sink, kReconnectFailed);
             const std::size_t received = link.queryFixed(request, expected);
             if (received > expected) {
-                session.sleep(kRepeatPauseMs);
+                session.clock->sleep(kRepeatPauseMs);
                 link.drainInput();
                 drained = true;
                 outcome = BatchOutcome::Long;
@@ -132,7 +131,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
                 continue;
             }
             if (repeatsPrevious(link.received(), frameSize, n, state.previousNumbers)) {
-                session.sleep(kRepeatPauseMs);
+                session.clock->sleep(kRepeatPauseMs);
                 link.drainInput();
                 drained = true;
                 outcome = BatchOutcome::Repeated;

@@ -30,7 +30,7 @@ StatusResult failStatus(LoggerSession& session, StatusResult result, const std::
 StatusResult connectSession(LoggerSession& session) {
     if (session.link.isOpen()) {
         disconnectSession(session);
-        session.sleep(kReconnectPauseMs);
+        session.clock->sleep(kReconnectPauseMs);
     }
     applyConnection(session);
     if (link::openLoggerLink(session.link, session.connection.comPort, !session.connection.fixedSpeed,
@@ -68,7 +68,7 @@ StatusResult readStatus(LoggerSession& session, int selector) {
         const std::size_t got = link.queryFixed(request, kStatusFrameSize);
         if (got == 0) return failStatus(session, StatusResult::NoReply, W("Brak komunikacji z urządzeniem!"));
         if (got < kStatusFrameSize) {
-            session.sleep(kShortStatusPauseMs);
+            session.clock->sleep(kShortStatusPauseMs);
             continue;
         }
         check = checkFrame(link.received(), kStatusType, kStatusLength, got);

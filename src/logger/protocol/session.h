@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "common/clock.h"
@@ -31,9 +30,8 @@ struct LoggerSession {
     link::ModuleLink& link;
     OperationObserver& observer;
     LoggerConnection connection;
-    SleepFunction sleep = sleepMs;
-    // Calendar time in whole seconds (the download's start time and summary).
-    std::function<long long()> seconds;
+    // The protocol's pauses and the calendar seconds of a download's start and summary.
+    const Clock* clock = &systemClock();
 
     ModuleStatus status;           // the status read last
     bool connected = false;        // "Połączenie nawiązane": a status was read on this link
