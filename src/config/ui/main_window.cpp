@@ -156,7 +156,8 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     {
         RegistryKey key(settings_);
         std::uint32_t showChanges = 1;  // on unless the user turned it off
-        if (key.open(link::kConnectionKey) == kRegistryOk) key.readNumber(kShowChangesValue, showChanges);
+        if (key.open(link::kConnectionKey) == RegistryResult::Ok)
+            (void)key.readNumber(kShowChangesValue, showChanges);  // a missing value keeps it on
         showChangesBox_->setChecked(showChanges != 0);
     }
     connect(showChangesBox_, &QCheckBox::toggled, this, &Ckonfigurator::rememberShowChanges);
@@ -440,7 +441,8 @@ void Ckonfigurator::showBackups() {
 
 void Ckonfigurator::rememberShowChanges(bool on) {
     RegistryKey key(settings_);
-    if (key.open(link::kConnectionKey) == kRegistryOk) key.writeNumber(kShowChangesValue, on ? 1 : 0);
+    // Best effort: a choice that cannot be kept is only asked again next time.
+    if (key.open(link::kConnectionKey) == RegistryResult::Ok) (void)key.writeNumber(kShowChangesValue, on ? 1 : 0);
 }
 
 QString Ckonfigurator::statusText() const { return status_->toPlainText(); }

@@ -137,7 +137,8 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
 
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
-    if (monitorKey.open(kMonitorKey) == kRegistryOk) monitorKey.readNumber(kTrendValue, trendShown);
+    if (monitorKey.open(kMonitorKey) == RegistryResult::Ok)
+        (void)monitorKey.readNumber(kTrendValue, trendShown);  // a missing value shows the trend
     trendAction_->setChecked(trendShown != 0);
     setTrendShown(trendShown != 0);
 
@@ -539,19 +540,21 @@ void Cmonitor::showAbout() {
 void Cmonitor::saveConnection() {
     if (connectionSaved_) return;
     connectionSaved_ = true;
+    // Best effort on the way out: what cannot be kept is the default again next time, and a
+    // key that cannot be opened makes the writes fail without effect.
     RegistryKey key(store_);
-    if (key.open(link::kConnectionKey) == kRegistryOk) {
-        key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
-        key.writeNumber("Port_TCP", connection_.tcpPort);
-        key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
-        key.writeString("Adres_IP", connection_.moduleAddress);
+    if (key.open(link::kConnectionKey) == RegistryResult::Ok) {
+        (void)key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
+        (void)key.writeNumber("Port_TCP", connection_.tcpPort);
+        (void)key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
+        (void)key.writeString("Adres_IP", connection_.moduleAddress);
     }
     RegistryKey monitorKey(store_);
-    if (monitorKey.open(kMonitorKey) != kRegistryOk) {
-        monitorKey.create(kMonitorKey);
-        monitorKey.open(kMonitorKey);
+    if (monitorKey.open(kMonitorKey) != RegistryResult::Ok) {
+        (void)monitorKey.create(kMonitorKey);
+        (void)monitorKey.open(kMonitorKey);
     }
-    monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
+    (void)monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
 }
 
 void Cmonitor::closeEvent(QCloseEvent* event) {

@@ -53,8 +53,9 @@ QStringList fileLines(const QString& path) {
 std::uint32_t storedNumber(SettingsStore& store, const char* name) {
     RegistryKey key(store);
     std::uint32_t value = 0;
-    key.open(link::kConnectionKey);
-    key.readNumber(name, value);
+    // A value that is not there reads as 0, which the callers compare against.
+    (void)key.open(link::kConnectionKey);
+    (void)key.readNumber(name, value);
     return value;
 }
 
