@@ -21,7 +21,7 @@ struct PrintTable {
     std::vector<std::string> lines;
 };
 
-enum class PrintReadResult {
+enum class [[nodiscard]] PrintReadResult {
     Ok,          // at least one line kept
     CannotOpen,  // "Błąd otwarcia pliku z historią pomiarów!"
     NoData,      // "Brak danych do wydruku"
