@@ -47,7 +47,7 @@ std::string openFailureText(const ModuleLink& link, int comPort) {
 }
 
 LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
-                  FirmwareVersion& version) {
+                         FirmwareVersion& version) {
     const HandshakeTexts texts = textsFor(purpose);
     startOperation(observer);
     if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {

@@ -13,7 +13,7 @@ enum class HandshakePurpose { ReadSettings, WriteSettings };
 
 // Configurator: "HALT!", "DEBUG=0", "HALT!", "VER?"; shows the version text and parses it.
 LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
-                  FirmwareVersion& version);
+                         FirmwareVersion& version);
 
 void disconnectModule(ModuleLink& link);
 

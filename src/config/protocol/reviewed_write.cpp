@@ -60,8 +60,9 @@ std::string backupFailedStatus() { return W("Błąd zapisu kopii zapasowej, usta
 std::string writeCancelledStatus() { return W("Wysyłanie ustawień anulowane"); }
 
 ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                          const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
-                          const WriteReview& review, ReviewedWriteOutcome& outcome) {
+                                   const ServiceChoice& choice, OperationObserver& observer,
+                                   const WriteContext& context, const WriteReview& review,
+                                   ReviewedWriteOutcome& outcome) {
     outcome = {};
     if (const ConfigResult r = readSettings(link, comPort, outcome.module, observer); r != ConfigResult::Ok) return r;
     const std::string versionText(link.versionText());

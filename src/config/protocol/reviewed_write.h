@@ -52,7 +52,8 @@ std::string writeCancelledStatus();
 // writeSettings. Returns the read's failure, WriteCancelled (only queries reached the
 // module), BackupFailed (nothing was sent), or what writeSettings returned.
 ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                          const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
-                          const WriteReview& review, ReviewedWriteOutcome& outcome);
+                                   const ServiceChoice& choice, OperationObserver& observer,
+                                   const WriteContext& context, const WriteReview& review,
+                                   ReviewedWriteOutcome& outcome);
 
 } // namespace kavrel::config

@@ -15,7 +15,7 @@ std::string clockLine(const LocalDateTime& now) {
 }
 
 link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
-                      OperationObserver& observer, const Clock& clock) {
+                                   OperationObserver& observer, const Clock& clock) {
     struct Action {
         bool chosen;
         bool needsV20;

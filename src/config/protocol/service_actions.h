@@ -27,6 +27,6 @@ std::string clockLine(const LocalDateTime& now);
 // unanswered action ends the run with its message box and status text. Returns 0 or the
 // failing action's link result. The link is left open.
 link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
-                      OperationObserver& observer, const Clock& clock);
+                                   OperationObserver& observer, const Clock& clock);
 
 } // namespace kavrel::config

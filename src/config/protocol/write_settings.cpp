@@ -8,7 +8,7 @@
 namespace kavrel::config {
 
 ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                  const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
+                           const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
     link::FirmwareVersion version;
     if (const link::LinkResult opened =
             link::connectModule(link, comPort, link::HandshakePurpose::WriteSettings, observer, version);

@@ -22,6 +22,6 @@ struct WriteContext {
 // everything was acknowledged, verified and done; a link result or VerificationFailed
 // otherwise.
 ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                  const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context);
+                           const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context);
 
 } // namespace kavrel::config
