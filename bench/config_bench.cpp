@@ -123,24 +123,25 @@ int main() {
         options.baud = kLineBaud;
         testing::SimFixture sim(options);
         QuietObserver observer;
-        const SystemClock clock;
+        const FixedClock noPauses;   // a corrective re-send's pauses are not part of the figures
 
         // One operation on a link of its own through the paced terminal, its time and bytes.
-        const auto timed = [&](const char* what, Run& run, const std::function<int(link::ModuleLink&)>& operation) {
+        const auto timed = [&](const char* what, Run& run, const std::function<config::ConfigResult(link::ModuleLink&)>& operation) {
             link::ModuleLink link(link::LinkVariant::configurator());
             sim.useSerial(link, timing);
             link.setTransportFactory(std::make_shared<CountingTransports>(run.counts));
             const auto started = std::chrono::steady_clock::now();
-            const int result = operation(link);
+            const config::ConfigResult result = operation(link);
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            run.seconds = result == link::kLinkOk ? seconds : -1;
-            if (result != link::kLinkOk) std::printf("%s failed (%d): %s\n", what, result, observer.last.c_str());
+            run.seconds = result == config::ConfigResult::Ok ? seconds : -1;
+            if (result != config::ConfigResult::Ok)
+                std::printf("%s failed (%d): %s\n", what, toInt(result), observer.last.c_str());
         };
 
         Run write;
         config::SettingsImage readBack;
         timed("write", write, [&](link::ModuleLink& link) {
-            return config::writeSettings(link, 1, full, readBack, {}, observer, {clock, [](int) {}});
+            return config::writeSettings(link, 1, full, readBack, {}, observer, {noPauses});
         });
         print("write with verification", testing::timingName(timing), write);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/result_code.h"
 #include "logger/protocol/frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> frame(data + 1, data + size);  // exactly what arrived, nothing behind it
     for (const std::size_t received : {frame.size(), frame.size() / 2, std::size_t{4096}}) {
         const auto check = kavrel::logger::checkFrame(frame, 'R', minimum, received);
-        if (check < kavrel::logger::kFrameValid || check > kavrel::logger::kFrameCrcMismatch) __builtin_trap();
+        if (kavrel::toInt(check) < kavrel::toInt(kavrel::logger::FrameCheck::Valid) ||
+            kavrel::toInt(check) > kavrel::toInt(kavrel::logger::FrameCheck::CrcMismatch))
+            __builtin_trap();
     }
     kavrel::logger::isBlankSlot(frame);
     kavrel::logger::isBlankTime(frame);

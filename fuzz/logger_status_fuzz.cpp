@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frame[1] = kStatusLength;
     frame[10] = 0;  // the byte the logger does not read, so cannot give back
     sealFrame(frame);
-    if (checkFrame(frame, kStatusType, kStatusLength, frame.size()) != kFrameValid) __builtin_trap();
+    if (checkFrame(frame, kStatusType, kStatusLength, frame.size()) != FrameCheck::Valid) __builtin_trap();
     const ModuleStatus status = decodeStatus(frame);
     (void)status.recordCount();
     (void)status.memoryHours();

@@ -22,7 +22,7 @@ int usage(CliContext& context, const std::string& problem) {
 
 // Loads a settings file, saying so on stderr when it cannot.
 bool load(CliContext& context, const std::string& path, config::SettingsImage& image) {
-    if (config::loadSettingsFile(path, image) == config::FileResult::Ok) return true;
+    if (config::loadSettingsFile(path, image) == config::SettingsFileResult::Ok) return true;
     context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << path << "\n";
     return false;
 }
@@ -42,9 +42,9 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
-    if (config::readSettings(moduleLink, context.comPort(), image, context.observer) != link::kLinkOk)
+    if (config::readSettings(moduleLink, context.comPort(), image, context.observer) != config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
-    return config::saveSettingsToFile(output, image, context.observer) == config::FileResult::Ok ? kExitOk : kExitFailure;
+    return config::saveSettingsToFile(output, image, context.observer) == config::SettingsFileResult::Ok ? kExitOk : kExitFailure;
 }
 
 // The changes a write would make, one line each: "KEY (caption): module -> file".
@@ -85,11 +85,11 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
     config::SettingsImage readBack;
-    const config::WriteContext writeContext{context.clock, sleepMs};
+    const config::WriteContext writeContext{context.clock};
     if (!showDiff && !dryRun) {
-        const int result =
+        const config::ConfigResult result =
             config::writeSettings(moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext);
-        return result == link::kLinkOk ? kExitOk : kExitFailure;
+        return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
     }
     config::WriteReview review;
     review.confirm = [&](const config::ModuleReview& module) {
@@ -102,11 +102,11 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         review.connection = connectionWord(context.connection);
     }
     config::ReviewedWriteOutcome outcome;
-    const int result = config::writeSettingsReviewed(moduleLink, context.comPort(), image, readBack, choice,
+    const config::ConfigResult result = config::writeSettingsReviewed(moduleLink, context.comPort(), image, readBack, choice,
                                                      context.observer, writeContext, review, outcome);
     if (!outcome.backupPath.empty()) context.err << "Kopia zapasowa: " << outcome.backupPath << "\n";
-    if (dryRun && result == config::kWriteCancelled) return kExitOk;
-    return result == link::kLinkOk ? kExitOk : kExitFailure;
+    if (dryRun && result == config::ConfigResult::WriteCancelled) return kExitOk;
+    return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
 // The backups of replaced module settings, newest first.

@@ -147,17 +147,17 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     session.connection.address = context.connection.address;
     session.connection.tcpPort = static_cast<std::uint32_t>(context.connection.tcpPort);
 
-    if (connectSession(session) != kStatusOk) return kExitFailure;
+    if (connectSession(session) != StatusResult::Ok) return kExitFailure;
     int exitCode = kExitOk;
     if (parsed.action == "status") {
         printStatus(context, session.status);
     } else if (parsed.action == "clear") {
-        const int result = clearMemory(session);
-        if (result == kCommandDeclined) context.err << "kavrel logger: nothing cleared\n";
-        exitCode = result == kCommandConfirmed && session.connected ? kExitOk : kExitFailure;
+        const CommandResult result = clearMemory(session);
+        if (result == CommandResult::Declined) context.err << "kavrel logger: nothing cleared\n";
+        exitCode = result == CommandResult::Confirmed && session.connected ? kExitOk : kExitFailure;
     } else if (parsed.action == "set-period") {
-        const int result = changeLogging(session, parsed.period, parsed.clock, context.clock);
-        exitCode = result == kCommandConfirmed && session.connected ? kExitOk : kExitFailure;
+        const CommandResult result = changeLogging(session, parsed.period, parsed.clock, context.clock);
+        exitCode = result == CommandResult::Confirmed && session.connected ? kExitOk : kExitFailure;
         if (exitCode == kExitOk) printStatus(context, session.status);
     } else if (parsed.action == "print") {
         exitCode = runPrint(context, session, parsed);

@@ -121,15 +121,15 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
 
     MonitorSettings settings;
     if (options.settingsFile) {
-        const int loaded = loadMonitorSettings(pathFromUtf8(*options.settingsFile), settings);
-        if (loaded != kSettingsLoaded) {
-            context.observer.message(loaded == kSettingsNotOpened ? W("Błąd otwarcia pliku do odczytu ustawień")
+        const SettingsFileResult loaded = loadMonitorSettings(*options.settingsFile, settings);
+        if (loaded != SettingsFileResult::Ok) {
+            context.observer.message(loaded == SettingsFileResult::OpenFailed ? W("Błąd otwarcia pliku do odczytu ustawień")
                                                                   : W("Niepoprawny format pliku z ustawieniami"),
                                      MessageIcon::Error);
             return kExitFailure;
         }
     } else {
-        loadMonitorSettings(kDefaultSettingsFile, settings);   // absent or invalid: the defaults stay
+        (void)loadMonitorSettings(kDefaultSettingsFile, settings);   // absent or invalid: the defaults stay
     }
     if (options.period) settings.recordPeriod = *options.period;
     // The connection chosen on the command line (or saved) wins over the file's port.

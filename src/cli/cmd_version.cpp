@@ -13,7 +13,7 @@ int runVersion(CliContext& context, std::span<const std::string> args) {
     }
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
-    if (link::readModuleVersion(moduleLink, context.comPort(), context.observer) != link::kLinkOk) return kExitFailure;
+    if (link::readModuleVersion(moduleLink, context.comPort(), context.observer) != link::LinkResult::Ok) return kExitFailure;
     const std::string text(moduleLink.versionText());
     const link::FirmwareVersion version = link::parseVersion(text);
     char line[96];

@@ -18,8 +18,15 @@ LocalDateTime SystemClock::now() const {
             local.tm_min,         local.tm_sec,     local.tm_wday};
 }
 
-void sleepMs(int milliseconds) {
+long long SystemClock::seconds() const { return static_cast<long long>(std::time(nullptr)); }
+
+void SystemClock::sleep(int milliseconds) const {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+const Clock& systemClock() {
+    static const SystemClock clock;
+    return clock;
 }
 
 } // namespace kavrel

@@ -1,8 +1,9 @@
-// Local date and time of the PC, and sleeping, injected into operations so that tests
-// can fix the clock and skip the pauses.
+// The PC's time and the pauses of the protocol, injected into operations so that tests can
+// fix the time and skip the pauses: the local date and time, the calendar time in whole
+// seconds, and sleeping. Time-outs are measured on the monotonic clock instead (IntervalTimer).
 #pragma once
 
-#include <functional>
+#include <vector>
 
 namespace kavrel {
 
@@ -19,29 +20,43 @@ struct LocalDateTime {
 class Clock {
 public:
     virtual ~Clock() = default;
+    // Local calendar date and time.
     virtual LocalDateTime now() const = 0;
+    // Calendar time in whole seconds since 1970 (start times and durations of downloads).
+    virtual long long seconds() const = 0;
+    // Pauses the calling thread for the given milliseconds (none for 0 or less).
+    virtual void sleep(int milliseconds) const = 0;
 };
 
-// The PC's own local time.
+// The PC's own local time; sleeps for real.
 class SystemClock final : public Clock {
 public:
     LocalDateTime now() const override;
+    long long seconds() const override;
+    void sleep(int milliseconds) const override;
 };
 
-// A clock that always answers the same moment (tests, reproducible runs).
+// The one SystemClock of the process, for operations given no other clock.
+const Clock& systemClock();
+
+// A clock standing still at one moment that skips the pauses and records them (tests,
+// reproducible runs, a moment taken on the window's thread and handed to a worker).
 class FixedClock final : public Clock {
 public:
-    explicit FixedClock(LocalDateTime moment) : moment_(moment) {}
+    explicit FixedClock(LocalDateTime moment = {}, long long seconds = 0) : moment_(moment), seconds_(seconds) {}
     LocalDateTime now() const override { return moment_; }
+    long long seconds() const override { return seconds_; }
+    void sleep(int milliseconds) const override { sleeps_.push_back(milliseconds); }
+
     void set(LocalDateTime moment) { moment_ = moment; }
+    void setSeconds(long long seconds) { seconds_ = seconds; }
+    // Every pause asked for, in order.
+    const std::vector<int>& sleeps() const { return sleeps_; }
 
 private:
     LocalDateTime moment_;
+    long long seconds_;
+    mutable std::vector<int> sleeps_;
 };
-
-using SleepFunction = std::function<void(int milliseconds)>;
-
-// Sleeps for real on the calling thread.
-void sleepMs(int milliseconds);
 
 } // namespace kavrel

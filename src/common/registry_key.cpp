@@ -4,12 +4,12 @@
 
 namespace kavrel {
 
-int RegistryKey::open(std::string_view keyPath) {
+RegistryResult RegistryKey::open(std::string_view keyPath) {
     close();
-    if (!store_.keyExists(keyPath)) return finish(kRegistryNotFound);
+    if (!store_.keyExists(keyPath)) return finish(RegistryResult::NotFound);
     path_ = keyPath;
     open_ = true;
-    return finish(kRegistryOk);
+    return finish(RegistryResult::Ok);
 }
 
 void RegistryKey::close() {
@@ -17,48 +17,48 @@ void RegistryKey::close() {
     path_.clear();
 }
 
-int RegistryKey::create(std::string_view keyPath) {
-    return finish(store_.createKey(keyPath) ? kRegistryOk : kRegistryRefused);
+RegistryResult RegistryKey::create(std::string_view keyPath) {
+    return finish(store_.createKey(keyPath) ? RegistryResult::Ok : RegistryResult::Refused);
 }
 
-int RegistryKey::readNumber(std::string_view name, std::uint32_t& value) {
-    if (!open_) return finish(kRegistryNotOpen);
+RegistryResult RegistryKey::readNumber(std::string_view name, std::uint32_t& value) {
+    if (!open_) return finish(RegistryResult::NotOpen);
     const auto stored = store_.read(path_, name);
-    if (!stored) return finish(kRegistryNotFound);
+    if (!stored) return finish(RegistryResult::NotFound);
     if (const auto* number = std::get_if<std::uint32_t>(&*stored)) {
         value = *number;
-        return finish(kRegistryOk);
+        return finish(RegistryResult::Ok);
     }
     // A settings file keeps numbers as decimal text.
     const std::string& text = std::get<std::string>(*stored);
     std::uint32_t parsed = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
     if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return finish(kRegistryWrongType);
+        return finish(RegistryResult::WrongType);
     value = parsed;
-    return finish(kRegistryOk);
+    return finish(RegistryResult::Ok);
 }
 
-int RegistryKey::readString(std::string_view name, std::string& value, std::size_t maxBytes) {
+RegistryResult RegistryKey::readString(std::string_view name, std::string& value, std::size_t maxBytes) {
     value.clear();
-    if (!open_) return finish(kRegistryNotOpen);
+    if (!open_) return finish(RegistryResult::NotOpen);
     const auto stored = store_.read(path_, name);
-    if (!stored) return finish(kRegistryNotFound);
+    if (!stored) return finish(RegistryResult::NotFound);
     const auto* text = std::get_if<std::string>(&*stored);
-    if (!text) return finish(kRegistryWrongType);
+    if (!text) return finish(RegistryResult::WrongType);
     const std::size_t room = maxBytes > 0 ? maxBytes - 1 : 0;
     value = text->substr(0, room);
-    return finish(kRegistryOk);
+    return finish(RegistryResult::Ok);
 }
 
-int RegistryKey::writeNumber(std::string_view name, std::uint32_t value) {
-    if (!open_) return finish(kRegistryNotOpen);
-    return finish(store_.write(path_, name, value) ? kRegistryOk : kRegistryRefused);
+RegistryResult RegistryKey::writeNumber(std::string_view name, std::uint32_t value) {
+    if (!open_) return finish(RegistryResult::NotOpen);
+    return finish(store_.write(path_, name, value) ? RegistryResult::Ok : RegistryResult::Refused);
 }
 
-int RegistryKey::writeString(std::string_view name, std::string_view value) {
-    if (!open_) return finish(kRegistryNotOpen);
-    return finish(store_.write(path_, name, std::string(value)) ? kRegistryOk : kRegistryRefused);
+RegistryResult RegistryKey::writeString(std::string_view name, std::string_view value) {
+    if (!open_) return finish(RegistryResult::NotOpen);
+    return finish(store_.write(path_, name, std::string(value)) ? RegistryResult::Ok : RegistryResult::Refused);
 }
 
 } // namespace kavrel

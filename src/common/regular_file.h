@@ -10,7 +10,7 @@
 
 namespace kavrel {
 
-enum class FileRead {
+enum class [[nodiscard]] FileRead {
     Ok,           // the file's first bytes, at most the limit, are in the buffer
     NotOpened,    // missing, or no permission to read it
     NotRegular,   // a folder, a FIFO, a device, a socket

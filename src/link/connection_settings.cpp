@@ -8,33 +8,34 @@ namespace kavrel::link {
 ConnectionSettings loadConnectionSettings(SettingsStore& store) {
     ConnectionSettings settings;
     RegistryKey key(store);
-    if (key.open(kConnectionKey) != kRegistryOk) {
-        key.create(kConnectionKey);
+    if (key.open(kConnectionKey) != RegistryResult::Ok) {
+        // First start: the key is made for the next save; the defaults hold either way.
+        (void)key.create(kConnectionKey);
         return settings;
     }
     std::uint32_t number = 0;
-    if (key.readNumber("Port_COM", number) == kRegistryOk) settings.comPort = number;
-    if (key.readNumber("Transmisja_TCP", number) == kRegistryOk) settings.tcpMode = number != 0;
+    if (key.readNumber("Port_COM", number) == RegistryResult::Ok) settings.comPort = number;
+    if (key.readNumber("Transmisja_TCP", number) == RegistryResult::Ok) settings.tcpMode = number != 0;
     std::string address;
-    if (key.readString("Adres_IP", address, kAddressReadBytes) == kRegistryOk) settings.moduleAddress = address;
-    if (key.readNumber("Port_TCP", number) == kRegistryOk) settings.tcpPort = number;
+    if (key.readString("Adres_IP", address, kAddressReadBytes) == RegistryResult::Ok) settings.moduleAddress = address;
+    if (key.readNumber("Port_TCP", number) == RegistryResult::Ok) settings.tcpPort = number;
     return settings;
 }
 
 SerialTiming loadSerialTiming(SettingsStore& store) {
     RegistryKey key(store);
     std::uint32_t gap = 0;
-    if (key.open(kSerialPortsKey) != kRegistryOk || key.readNumber(kGapTimingValue, gap) != kRegistryOk) return SerialTiming::Fast;
+    if (key.open(kSerialPortsKey) != RegistryResult::Ok || key.readNumber(kGapTimingValue, gap) != RegistryResult::Ok) return SerialTiming::Fast;
     return gap != 0 ? SerialTiming::Gap : SerialTiming::Fast;
 }
 
 bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings) {
     RegistryKey key(store);
-    if (key.open(kConnectionKey) != kRegistryOk) return false;
-    bool ok = key.writeNumber("Port_COM", settings.comPort) == kRegistryOk;
-    ok &= key.writeNumber("Port_TCP", settings.tcpPort) == kRegistryOk;
-    ok &= key.writeString("Adres_IP", settings.moduleAddress) == kRegistryOk;
-    ok &= key.writeNumber("Transmisja_TCP", settings.tcpMode ? 1 : 0) == kRegistryOk;
+    if (key.open(kConnectionKey) != RegistryResult::Ok) return false;
+    bool ok = key.writeNumber("Port_COM", settings.comPort) == RegistryResult::Ok;
+    ok &= key.writeNumber("Port_TCP", settings.tcpPort) == RegistryResult::Ok;
+    ok &= key.writeString("Adres_IP", settings.moduleAddress) == RegistryResult::Ok;
+    ok &= key.writeNumber("Transmisja_TCP", settings.tcpMode ? 1 : 0) == RegistryResult::Ok;
     return ok;
 }
 

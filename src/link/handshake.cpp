@@ -34,9 +34,9 @@ void fail(OperationObserver& observer, const std::string& box, const std::string
 
 // Opens the link for the configurator or the monitor. Time-outs refused by the serial
 // driver are reported and the port is used as the driver left it.
-int openReporting(ModuleLink& link, int comPort, OperationObserver& observer) {
-    const int opened = link.open(comPort);
-    if (opened == kLinkOk && link.timeoutsRefused()) observer.message(W("Błąd wpisu timeouts !"), MessageIcon::None);
+LinkResult openReporting(ModuleLink& link, int comPort, OperationObserver& observer) {
+    const LinkResult opened = link.open(comPort);
+    if (opened == LinkResult::Ok && link.timeoutsRefused()) observer.message(W("Błąd wpisu timeouts !"), MessageIcon::None);
     return opened;
 }
 
@@ -46,24 +46,26 @@ std::string openFailureText(const ModuleLink& link, int comPort) {
     return link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : comPortText(comPort);
 }
 
-int connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
-                  FirmwareVersion& version) {
+LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
+                         FirmwareVersion& version) {
     const HandshakeTexts texts = textsFor(purpose);
     startOperation(observer);
-    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
+    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
         const std::string text = openFailureText(link, comPort);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
     }
-    link.sendCommand("HALT!");
-    link.sendCommand("DEBUG=0");
-    if (const int r = link.sendCommand("HALT!"); r != kLinkOk) {
+    // The first two lines only wake the module and end a debug output; the third "HALT!" is the
+    // one that must be answered.
+    (void)link.sendCommand("HALT!");
+    (void)link.sendCommand("DEBUG=0");
+    if (const LinkResult r = link.sendCommand("HALT!"); r != LinkResult::Ok) {
         fail(observer, W(texts.noHaltAnswer), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
         link.close();
         return r;
     }
     observer.progress(texts.progressAfterHalt);
-    if (const int r = link.sendCommand("VER?"); r != kLinkOk) {
+    if (const LinkResult r = link.sendCommand("VER?"); r != LinkResult::Ok) {
         fail(observer, W(texts.noVersionAnswer), W("Błąd odczytu wersji"), MessageIcon::Warning);
         link.close();
         return r;
@@ -71,25 +73,25 @@ int connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, Opera
     const std::string text(link.versionText());
     observer.version(text);
     version = parseVersion(text);
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
 void disconnectModule(ModuleLink& link) { link.close(); }
 
-int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer) {
+LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer) {
     startOperation(observer);
-    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
+    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
         const std::string text = openFailureText(link, comPort);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
     }
-    int result = link.sendCommand("HALT!");
-    if (result != kLinkOk) {
+    LinkResult result = link.sendCommand("HALT!");
+    if (result != LinkResult::Ok) {
         fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
     } else {
         observer.progress(50);
         result = link.sendCommand("VER?");
-        if (result != kLinkOk) {
+        if (result != LinkResult::Ok) {
             fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd odczytu wersji"), MessageIcon::Warning);
         } else {
             observer.version(std::string(link.versionText()));
@@ -101,34 +103,35 @@ int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer
     return result;
 }
 
-int openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer) {
-    if (const int opened = openReporting(link, comPort, observer); opened != kLinkOk) {
+LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer) {
+    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
         observer.message(link.tcpMode() ? W("Błąd połączenia TCP/IP !") : comPortText(comPort), MessageIcon::Error);
         return opened;
     }
-    link.sendCommand("DEBUG=0");
-    if (const int r = link.sendCommand("VER?"); r != kLinkOk) {
+    // Only ends a debug output; the "VER?" after it is the answer that counts.
+    (void)link.sendCommand("DEBUG=0");
+    if (const LinkResult r = link.sendCommand("VER?"); r != LinkResult::Ok) {
         fail(observer, W("Brak odpowiedzi z Kavrel"), W("Brak komunikacji z modułem Kavrel"), MessageIcon::Error);
         link.close();
         return r;
     }
     observer.version(std::string(link.versionText()));
     observer.status(W("Wersja: ") + std::string(link.versionText()));
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
-int openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer) {
+LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer) {
     if (link.isOpen()) {
         link.close();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (const int opened = link.open(comPort, fastSpeed); opened != kLinkOk) {
+    if (const LinkResult opened = link.open(comPort, fastSpeed); opened != LinkResult::Ok) {
         observer.message(link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : W("Błąd otwarcia portu COM!"),
                          MessageIcon::Error);
         return opened;
     }
     link.queryFixed("HALT! DEBUG=0", 4);
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
 } // namespace kavrel::link

@@ -1,6 +1,6 @@
 // How every operation of the programs opens the module: the handshake lines, the version
 // read, and the messages shown when the module cannot be reached. Each function leaves
-// the link open on success (result 0) and closed on failure (non-zero).
+// the link open on success (LinkResult::Ok) and closed on failure.
 #pragma once
 
 #include "common/observer.h"
@@ -12,21 +12,21 @@ namespace kavrel::link {
 enum class HandshakePurpose { ReadSettings, WriteSettings };
 
 // Configurator: "HALT!", "DEBUG=0", "HALT!", "VER?"; shows the version text and parses it.
-int connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
-                  FirmwareVersion& version);
+LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
+                         FirmwareVersion& version);
 
 void disconnectModule(ModuleLink& link);
 
 // Configurator's version button: "HALT!", "VER?" only; the firmware version is left alone.
 // Closes the link in every case.
-int readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer);
+LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer);
 
 // Monitor: "DEBUG=0", "VER?"; the status reads "Wersja: " and the version text.
-int openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer);
+LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer);
 
 // Logger: closes a link left open, opens (with the speed switch when asked) and sends
 // "HALT! DEBUG=0" expecting 4 bytes that are not examined.
-int openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer);
+LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer);
 
 // The open failure text of the configurator ("Błąd otwarcia portu COM%d !" or the TCP text).
 std::string openFailureText(const ModuleLink& link, int comPort);

@@ -27,6 +27,17 @@ void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 } // namespace
 
+LinkResult linkResult(TcpConnectResult connect) {
+    switch (connect) {
+    case TcpConnectResult::Connected: return LinkResult::Ok;
+    case TcpConnectResult::NotConnected: return LinkResult::Failed;
+    case TcpConnectResult::NoSocketLibrary: return LinkResult::NoSocketLibrary;
+    case TcpConnectResult::NoSocket: return LinkResult::NoSocket;
+    case TcpConnectResult::NoNonBlocking: return LinkResult::NoNonBlocking;
+    }
+    return LinkResult::Failed;
+}
+
 ModuleLink::ModuleLink(LinkVariant variant) : variant_(variant), transports_(platformTransports()) {}
 
 ModuleLink::~ModuleLink() = default;
@@ -40,7 +51,7 @@ std::size_t ModuleLink::frame(std::string_view command, std::array<std::uint8_t,
     return command.size() + 1;
 }
 
-int ModuleLink::open(int comPort, bool fastSpeed) {
+LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
     if (transport_) close();
     shortReplyMode_ = false;
     // Every connection starts at the module's normal speed: a TCP link opened after a
@@ -49,22 +60,22 @@ int ModuleLink::open(int comPort, bool fastSpeed) {
     return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
 }
 
-int ModuleLink::openTcp() {
+LinkResult ModuleLink::openTcp() {
     connected_ = false;
     const auto port = static_cast<std::uint16_t>(tcpPort_);
     TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_);
-    if (opened.result == kTcpConnected && !opened.connection) opened.result = kTcpNotConnected;
-    if (opened.result == kTcpConnected) transport_ = std::move(opened.connection);
-    connected_ = opened.result == kTcpConnected;
-    return opened.result;
+    if (opened.result == TcpConnectResult::Connected && !opened.connection) opened.result = TcpConnectResult::NotConnected;
+    if (opened.result == TcpConnectResult::Connected) transport_ = std::move(opened.connection);
+    connected_ = opened.result == TcpConnectResult::Connected;
+    return linkResult(opened.result);
 }
 
-int ModuleLink::openSerial(int comPort, bool fastSpeed) {
+LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
     const std::string path = resolveDevice_ ? resolveDevice_(comPort) : serialDevicePath(comPort);
     serialSpeed_ = kSlowSpeed;
     timeoutsRefused_ = false;
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
-    if (!opened.port) return kLinkFailed;
+    if (!opened.port) return LinkResult::Failed;
     transport_ = std::move(opened.port);
     timeoutsRefused_ = opened.timeoutsRefused;
     serialOpen_ = true;
@@ -84,7 +95,7 @@ int ModuleLink::openSerial(int comPort, bool fastSpeed) {
         pause(200);
         transport_->discardInput(kFlushBytes);
     }
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
 void ModuleLink::close() {
@@ -129,38 +140,38 @@ void ModuleLink::storeVersionText(const std::uint8_t* from, std::size_t length) 
     versionText_[length] = '\0';
 }
 
-int ModuleLink::sendCommand(std::string_view command) {
-    if (!transport_) return tcpMode_ ? kLinkSendError : kLinkFailed;
+LinkResult ModuleLink::sendCommand(std::string_view command) {
+    if (!transport_) return tcpMode_ ? LinkResult::SendError : LinkResult::Failed;
     return tcpMode_ ? sendCommandTcp(command) : sendCommandSerial(command);
 }
 
-int ModuleLink::sendCommandSerial(std::string_view command) {
+LinkResult ModuleLink::sendCommandSerial(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0) return kLinkFailed;
+    if (size == 0) return LinkResult::Failed;
     dropStaleSerialInput();
-    if (!writeSerial(line.data(), size)) return kLinkFailed;
+    if (!writeSerial(line.data(), size)) return LinkResult::Failed;
     std::array<std::uint8_t, kSerialReplyMax + 1> reply{};
     const ReplyFrame replyFrame = command.substr(0, 4) == "VER?" ? ReplyFrame::Version : ReplyFrame::Command;
     const std::size_t got = readSerial(reply.data(), kSerialReplyMax, replyFrame);
-    if (got == 0) return kLinkNothingReceived;
+    if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
-    if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != kCR) return kLinkBadReply;
+    if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != kCR) return LinkResult::BadReply;
     // Everything after the "OK" line, its terminating NUL included, becomes the version
     // text with control bytes shown as spaces; a reply of "OK" CR "V" CR gives "V  ".
     storeVersionText(reply.data() + 3, got + 1 - 3);
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
-int ModuleLink::sendCommandTcp(std::string_view command) {
+LinkResult ModuleLink::sendCommandTcp(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0) return kLinkSendError;
+    if (size == 0) return LinkResult::SendError;
     const bool isVersionQuery = command.substr(0, 4) == "VER?";
     if (variant_.flushBeforeSendCommand) transport_->discardInput(kFlushBytes);
     if (!sendTcp(line.data(), size)) {
         dropConnection();
-        return kLinkSendError;
+        return LinkResult::SendError;
     }
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
@@ -169,12 +180,12 @@ int ModuleLink::sendCommandTcp(std::string_view command) {
     const ReplyFrame replyFrame = isVersionQuery ? ReplyFrame::Version : ReplyFrame::Command;
     const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count,
                                     [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
-    if (wait == TcpWait::Closed) return kLinkNothingReceived;
-    if (wait == TcpWait::Failed) return kLinkReceiveError;
+    if (wait == TcpWait::Closed) return LinkResult::NothingReceived;
+    if (wait == TcpWait::Failed) return LinkResult::ReceiveError;
     // No closing "OK" in time, or a full area without one, is as good as no answer.
-    if (wait != TcpWait::Complete) return kLinkFailed;
+    if (wait != TcpWait::Complete) return LinkResult::Failed;
     if (isVersionQuery) storeVersionText(area + 3, versionTextEnd(area, count) - 3);
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
 ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& count,
@@ -197,32 +208,32 @@ ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& c
     }
 }
 
-int ModuleLink::query(std::string_view command) {
+LinkResult ModuleLink::query(std::string_view command) {
     receivedCount_ = 0;
     receiveArea_[0] = 0;
-    if (!transport_) return kLinkFailed;
+    if (!transport_) return LinkResult::Failed;
     return tcpMode_ ? queryTcp(command) : querySerial(command);
 }
 
-int ModuleLink::querySerial(std::string_view command) {
+LinkResult ModuleLink::querySerial(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0) return kLinkFailed;
+    if (size == 0) return LinkResult::Failed;
     dropStaleSerialInput();
-    if (!writeSerial(line.data(), size)) return kLinkFailed;
+    if (!writeSerial(line.data(), size)) return LinkResult::Failed;
     receivedCount_ = readSerial(receiveArea_.data(), kReceiveAreaSize,
                                 shortReplyMode_ ? ReplyFrame::ShortQuery : ReplyFrame::Query);
     receiveArea_[receivedCount_] = 0;
-    return receivedCount_ == 0 ? kLinkNothingReceived : kLinkOk;
+    return receivedCount_ == 0 ? LinkResult::NothingReceived : LinkResult::Ok;
 }
 
-int ModuleLink::queryTcp(std::string_view command) {
+LinkResult ModuleLink::queryTcp(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
-    if (size == 0) return kLinkFailed;
+    if (size == 0) return LinkResult::Failed;
     if (!sendTcp(line.data(), size)) {
         dropConnection();
-        return kLinkFailed;
+        return LinkResult::Failed;
     }
     std::size_t count = 0;
     const std::uint8_t* area = receiveArea_.data();
@@ -230,12 +241,12 @@ int ModuleLink::queryTcp(std::string_view command) {
     const ReplyFrame replyFrame = shortReplies ? ReplyFrame::ShortQuery : ReplyFrame::Query;
     const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count,
                                     [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
-    if (wait == TcpWait::Closed) return kLinkNothingReceived;
-    if (wait == TcpWait::Failed) return kLinkReceiveError;
+    if (wait == TcpWait::Closed) return LinkResult::NothingReceived;
+    if (wait == TcpWait::Failed) return LinkResult::ReceiveError;
     // A reply cut off by the limit, or by the size of the area, is returned as received.
-    if (count == 0) return kLinkNothingReceived;
+    if (count == 0) return LinkResult::NothingReceived;
     receivedCount_ = count;
-    return kLinkOk;
+    return LinkResult::Ok;
 }
 
 std::size_t ModuleLink::queryFixed(std::string_view command, std::size_t expected) {

@@ -1,13 +1,9 @@
 // The connection to one module: a serial port or a TCP client, the framing of command
 // lines (text + CR) and the exchanges the programs build on.
 //
-// Result codes (0 = success):
-//   open:        1 port not opened / TCP not connected in time, 4 no socket, 5 no non-blocking mode
-//   sendCommand: 1 write failed or (TCP) no "OK" in time, 2 serial reply not starting with "OK" CR,
-//                3 serial: nothing received / TCP: connection closed, 4 TCP receive error, 5 TCP send error
-//   query:       1 write or send failed, 3 nothing received or connection closed, 4 TCP receive error
-// On TCP an exchange ending with 3, 4 or 5 has already closed the socket; a later close()
-// is harmless.
+// Every open and exchange returns a LinkResult (Ok = 0); its numbers are those below.
+// On TCP an exchange ending with NothingReceived, ReceiveError or SendError has already
+// closed the socket; a later close() is harmless.
 #pragma once
 
 #include <array>
@@ -19,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/result_code.h"
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
 #include "link/serial_device.h"
@@ -27,14 +24,25 @@
 
 namespace kavrel::link {
 
-enum LinkResult : int {
-    kLinkOk = 0,
-    kLinkFailed = 1,
-    kLinkBadReply = 2,
-    kLinkNothingReceived = 3,
-    kLinkReceiveError = 4,
-    kLinkSendError = 5,
+enum class [[nodiscard]] LinkResult : int {
+    Ok = 0,
+    // open: the port was not opened, or TCP did not connect in time (or the address is not
+    // dotted IPv4); sendCommand: the write failed, or (TCP) no "OK" came in time;
+    // query: the write or send failed.
+    Failed = 1,
+    BadReply = 2,          // sendCommand, serial: the reply does not start with "OK" CR
+    NothingReceived = 3,   // serial: nothing received; TCP: the connection was closed
+    ReceiveError = 4,      // TCP receive error
+    SendError = 5,         // sendCommand, TCP: the send failed or there was no connection
+    // open on TCP: the platform's connect results pass through with their own numbers
+    // (TcpConnectResult), which the exchange results above also use.
+    NoSocketLibrary = 3,
+    NoSocket = 4,
+    NoNonBlocking = 5,
 };
+
+// The link result of a TCP connect, number for number.
+LinkResult linkResult(TcpConnectResult connect);
 
 class ModuleLink {
 public:
@@ -62,15 +70,15 @@ public:
     // tests put a scripted double here).
     void setTransportFactory(std::shared_ptr<TransportFactory> transports) { transports_ = std::move(transports); }
 
-    int open(int comPort, bool fastSpeed = false);
+    LinkResult open(int comPort, bool fastSpeed = false);
     void close();
     bool isOpen() const;
     // The last serial open succeeded but the driver kept its previous time-outs; the
     // configurator and the monitor tell the user and go on.
     bool timeoutsRefused() const { return timeoutsRefused_; }
 
-    int sendCommand(std::string_view command);
-    int query(std::string_view command);
+    LinkResult sendCommand(std::string_view command);
+    LinkResult query(std::string_view command);
     // Logger: a reply of known length into receiveArea; returns the number of bytes received
     // (on TCP possibly more than expected, never more than the area holds).
     std::size_t queryFixed(std::string_view command, std::size_t expected);
@@ -101,8 +109,8 @@ public:
     IntervalTimer& timer() { return timer_; }
 
 private:
-    int openSerial(int comPort, bool fastSpeed);
-    int openTcp();
+    LinkResult openSerial(int comPort, bool fastSpeed);
+    LinkResult openTcp();
     void dropConnection();
     std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
     bool writeSerial(const std::uint8_t* data, std::size_t size);
@@ -114,10 +122,10 @@ private:
     // Receives into the area until complete(count) holds, the limit has passed or the area is
     // full; a closed or failed connection is dropped.
     TcpWait receiveTcp(std::uint32_t limitMs, std::size_t& count, const std::function<bool(std::size_t)>& complete);
-    int sendCommandSerial(std::string_view command);
-    int sendCommandTcp(std::string_view command);
-    int querySerial(std::string_view command);
-    int queryTcp(std::string_view command);
+    LinkResult sendCommandSerial(std::string_view command);
+    LinkResult sendCommandTcp(std::string_view command);
+    LinkResult querySerial(std::string_view command);
+    LinkResult queryTcp(std::string_view command);
     std::size_t queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
                                std::size_t room, std::uint32_t tcpLimitMs, bool intoArea);
     void storeVersionText(const std::uint8_t* from, std::size_t length);

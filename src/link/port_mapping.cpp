@@ -14,10 +14,10 @@ bool inRange(int portNumber) { return portNumber >= kFirstComNumber && portNumbe
 bool storeSerialDevicePath(SettingsStore& store, int portNumber, const std::string& device) {
     if (!inRange(portNumber)) return false;
     RegistryKey key(store);
-    if (key.open(kSerialPortsKey) != kRegistryOk && (key.create(kSerialPortsKey) != kRegistryOk ||
-                                                     key.open(kSerialPortsKey) != kRegistryOk))
+    if (key.open(kSerialPortsKey) != RegistryResult::Ok && (key.create(kSerialPortsKey) != RegistryResult::Ok ||
+                                                     key.open(kSerialPortsKey) != RegistryResult::Ok))
         return false;
-    return key.writeString(valueName(portNumber), device) == kRegistryOk;
+    return key.writeString(valueName(portNumber), device) == RegistryResult::Ok;
 }
 
 std::string storedSerialDevicePath(const SettingsStore& store, int portNumber) {

@@ -69,18 +69,18 @@ struct SerialOpenResult {
     bool timeoutsRefused = false;      // open, but the driver kept its previous time-outs
 };
 
-// Result codes of a TCP open, shared by every platform.
-enum TcpConnectResult : int {
-    kTcpConnected = 0,
-    kTcpNotConnected = 1,    // nothing answered within the limit, or the address is not dotted IPv4
-    kTcpNoSocketLibrary = 3, // the socket library could not be started (Winsock)
-    kTcpNoSocket = 4,
-    kTcpNoNonBlocking = 5,
+// Results of a TCP open, shared by every platform.
+enum class [[nodiscard]] TcpConnectResult : int {
+    Connected = 0,
+    NotConnected = 1,    // nothing answered within the limit, or the address is not dotted IPv4
+    NoSocketLibrary = 3, // the socket library could not be started (Winsock)
+    NoSocket = 4,
+    NoNonBlocking = 5,
 };
 
 struct TcpOpenResult {
-    int result = kTcpNotConnected;
-    std::unique_ptr<Transport> connection;   // set only with kTcpConnected
+    TcpConnectResult result = TcpConnectResult::NotConnected;
+    std::unique_ptr<Transport> connection;   // set only with Connected
 };
 
 class TransportFactory {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/file_names.h"
 #include "common/regular_file.h"
 
 namespace kavrel::monitor {
@@ -62,31 +64,33 @@ LineType MonitorSettings::typeOf(int line) const {
     return LineType::Voltage;
 }
 
-int loadMonitorSettings(const std::filesystem::path& file, MonitorSettings& settings) {
+SettingsFileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings) {
     // A folder, a FIFO or a device is no settings file, and a failed read is no short one.
     std::string content;
-    if (readRegularFile(file, kSettingsFileSize, content) != FileRead::Ok) return kSettingsNotOpened;
+    if (readRegularFile(pathFromUtf8(path), kSettingsFileSize, content) != FileRead::Ok)
+        return SettingsFileResult::OpenFailed;
     const auto* begin = reinterpret_cast<const std::uint8_t*>(content.data());
     return decodeMonitorSettings(std::span(begin, content.size()), settings);
 }
 
-int decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
+SettingsFileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
     if (file.size() < sizeof kMagic || !std::equal(std::begin(kMagic), std::end(kMagic), file.begin()))
-        return kSettingsNotMonitorFile;
+        return SettingsFileResult::NotMonitorFile;
     forEachField(settings, FieldReader{file.first(std::min(file.size(), kSettingsFileSize))});
-    return kSettingsLoaded;
+    return SettingsFileResult::Ok;
 }
 
-bool saveMonitorSettings(const std::filesystem::path& file, const MonitorSettings& settings) {
+SettingsFileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings) {
+    const std::filesystem::path file = pathFromUtf8(path);
     std::array<std::uint8_t, kSettingsFileSize> content{};
     std::copy(std::begin(kMagic), std::end(kMagic), content.begin());
     forEachField(settings, FieldWriter{content});
-    if (!mayWriteRegularFile(file)) return false;
+    if (!mayWriteRegularFile(file)) return SettingsFileResult::OpenFailed;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
+    if (!out) return SettingsFileResult::OpenFailed;
     out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
     out.close();
-    return static_cast<bool>(out);
+    return out ? SettingsFileResult::Ok : SettingsFileResult::WriteFailed;
 }
 
 } // namespace kavrel::monitor

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <string>
 
@@ -37,18 +36,22 @@ struct MonitorSettings {
     LineType typeOf(int line) const;
 };
 
-enum SettingsFileResult : int { kSettingsLoaded = 0, kSettingsNotOpened = 1, kSettingsNotMonitorFile = 2 };
+// The result of a load or save, in the shape of the configurator's settings files
+// (config::SettingsFileResult) with the monitor's own format check. Paths are UTF-8 texts,
+// as the core holds file names.
+enum class [[nodiscard]] SettingsFileResult : int { Ok = 0, OpenFailed = 1, NotMonitorFile = 2, WriteFailed = 3 };
 
-// Takes the bytes of a settings file into settings: kSettingsLoaded, or
-// kSettingsNotMonitorFile (settings untouched) when they do not begin with the magic.
-int decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings);
+// Takes the bytes of a settings file into settings: Ok, or NotMonitorFile (settings
+// untouched) when they do not begin with the magic.
+SettingsFileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings);
 
 // Reads a settings file into settings. A file shorter than 688 bytes fills only the
 // fields it holds whole and leaves the others as they were; a text that fills its field
 // without a terminator is cut to the field's longest text.
-int loadMonitorSettings(const std::filesystem::path& file, MonitorSettings& settings);
+SettingsFileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings);
 
-// Writes the 688 bytes (texts cut to their fields); false when the file cannot be written.
-bool saveMonitorSettings(const std::filesystem::path& file, const MonitorSettings& settings);
+// Writes the 688 bytes (texts cut to their fields): OpenFailed when the file cannot be
+// created, WriteFailed when its bytes could not all be written.
+SettingsFileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings);
 
 } // namespace kavrel::monitor

@@ -49,7 +49,7 @@ bool MonitorPoller::startPolling() {
     clearReadings(display_);
 
     HandshakeReport report(display_, view_);
-    if (link::openMonitorLink(link_, settings_.comPort, report) != link::kLinkOk) {
+    if (link::openMonitorLink(link_, settings_.comPort, report) != link::LinkResult::Ok) {
         view_.refresh(display_);
         return false;
     }
@@ -71,7 +71,7 @@ void MonitorPoller::pollTick() {
     // A measurement reply is complete at its last CR; the module sends no "OK" after it.
     link_.setShortReplyMode(true);
     bool answered = false;
-    if (link_.query("MSR?") == link::kLinkOk) {
+    if (link_.query("MSR?") == link::LinkResult::Ok) {
         state_.failedPolls = 0;
         ++state_.answeredPolls;
         answered = parseMeasurementReply(link_.receivedText(), snapshot_);
@@ -83,7 +83,7 @@ void MonitorPoller::pollTick() {
         state_.rowCountdown = static_cast<std::int64_t>(settings_.recordPeriod) * 60;
     }
     if (answered) {
-        if (snapshot_.extMode > 0 && link_.query("MSRX?") == link::kLinkOk &&
+        if (snapshot_.extMode > 0 && link_.query("MSRX?") == link::LinkResult::Ok &&
             parseExtendedReply(link_.receivedText(), readings_))
             showExtendedReadings(display_, readings_);
         showVersionStatus();

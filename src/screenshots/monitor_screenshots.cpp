@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     // The window works in a folder of its own: its start-up file and its CSV log go there.
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    saveMonitorSettings(kDefaultSettingsFile, sampleSettings());
+    if (saveMonitorSettings(kDefaultSettingsFile, sampleSettings()) != SettingsFileResult::Ok) return 1;
     MemoryStore store;
     store.createKey(link::kConnectionKey);
     link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)});

@@ -14,34 +14,34 @@ TEST(RegistryKey, ReadAndWriteNeedAnOpenKey) {
     RegistryKey key(store);
     std::uint32_t number = 7;
     std::string text = "old";
-    EXPECT_EQ(key.open(kKey), kRegistryNotFound);
-    EXPECT_EQ(key.readNumber("Port_COM", number), kRegistryNotOpen);
+    EXPECT_EQ(key.open(kKey), RegistryResult::NotFound);
+    EXPECT_EQ(key.readNumber("Port_COM", number), RegistryResult::NotOpen);
     EXPECT_EQ(number, 7u);
-    EXPECT_EQ(key.readString("Adres_IP", text, 256), kRegistryNotOpen);
+    EXPECT_EQ(key.readString("Adres_IP", text, 256), RegistryResult::NotOpen);
     EXPECT_EQ(text, "");  // the destination is emptied first
-    EXPECT_EQ(key.writeNumber("Port_COM", 3), kRegistryNotOpen);
+    EXPECT_EQ(key.writeNumber("Port_COM", 3), RegistryResult::NotOpen);
     EXPECT_FALSE(store.read(kKey, "Port_COM"));
-    EXPECT_EQ(key.lastError(), kRegistryNotOpen);
+    EXPECT_EQ(key.lastError(), RegistryResult::NotOpen);
 }
 
 TEST(RegistryKey, CreateOpenWriteRead) {
     MemoryStore store;
     RegistryKey key(store);
-    ASSERT_EQ(key.create(kKey), kRegistryOk);
+    ASSERT_EQ(key.create(kKey), RegistryResult::Ok);
     EXPECT_FALSE(key.isOpen());  // create closes the key again
-    ASSERT_EQ(key.open(kKey), kRegistryOk);
-    EXPECT_EQ(key.writeNumber("Port_TCP", 2323), kRegistryOk);
-    EXPECT_EQ(key.writeString("Adres_IP", "10.0.0.7"), kRegistryOk);
+    ASSERT_EQ(key.open(kKey), RegistryResult::Ok);
+    EXPECT_EQ(key.writeNumber("Port_TCP", 2323), RegistryResult::Ok);
+    EXPECT_EQ(key.writeString("Adres_IP", "10.0.0.7"), RegistryResult::Ok);
     std::uint32_t port = 0;
     std::string address;
-    EXPECT_EQ(key.readNumber("Port_TCP", port), kRegistryOk);
+    EXPECT_EQ(key.readNumber("Port_TCP", port), RegistryResult::Ok);
     EXPECT_EQ(port, 2323u);
-    EXPECT_EQ(key.readString("Adres_IP", address, 256), kRegistryOk);
+    EXPECT_EQ(key.readString("Adres_IP", address, 256), RegistryResult::Ok);
     EXPECT_EQ(address, "10.0.0.7");
-    EXPECT_EQ(key.readString("Adres_IP", address, 5), kRegistryOk);  // 4 characters and the terminator
+    EXPECT_EQ(key.readString("Adres_IP", address, 5), RegistryResult::Ok);  // 4 characters and the terminator
     EXPECT_EQ(address, "10.0");
-    EXPECT_EQ(key.readNumber("Adres_IP", port), kRegistryWrongType);
-    EXPECT_EQ(key.readNumber("Brak", port), kRegistryNotFound);
+    EXPECT_EQ(key.readNumber("Adres_IP", port), RegistryResult::WrongType);
+    EXPECT_EQ(key.readNumber("Brak", port), RegistryResult::NotFound);
 }
 
 TEST(RegistryKey, NumberKeptAsDecimalTextReadsAsNumber) {
@@ -50,11 +50,11 @@ TEST(RegistryKey, NumberKeptAsDecimalTextReadsAsNumber) {
     store.write(kKey, "Port_COM", std::string("4"));
     store.write(kKey, "Zly", std::string("4x"));
     RegistryKey key(store);
-    ASSERT_EQ(key.open(kKey), kRegistryOk);
+    ASSERT_EQ(key.open(kKey), RegistryResult::Ok);
     std::uint32_t value = 0;
-    EXPECT_EQ(key.readNumber("Port_COM", value), kRegistryOk);
+    EXPECT_EQ(key.readNumber("Port_COM", value), RegistryResult::Ok);
     EXPECT_EQ(value, 4u);
-    EXPECT_EQ(key.readNumber("Zly", value), kRegistryWrongType);
+    EXPECT_EQ(key.readNumber("Zly", value), RegistryResult::WrongType);
 }
 
 TEST(ConnectionSettings, FirstStartCreatesTheKeyWithDefaults) {

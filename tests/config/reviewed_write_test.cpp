@@ -29,7 +29,7 @@ SettingsImage readModule(SimWithConfig& sim) {
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
-    EXPECT_EQ(readSettings(moduleLink, 1, image, observer), link::kLinkOk);
+    EXPECT_EQ(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok);
     return image;
 }
 
@@ -41,7 +41,7 @@ struct ReviewedRun {
     RecordingObserver observer;
     ReviewedWriteOutcome outcome;
     std::vector<std::string> shownKeys;
-    int result = -1;
+    ConfigResult result = static_cast<ConfigResult>(-1);  // not run yet
 
     ReviewedRun(SimWithConfig& sim, const SettingsImage& working, WriteReview review, bool send) {
         link::ModuleLink moduleLink;
@@ -52,7 +52,7 @@ struct ReviewedRun {
             for (const auto& change : module.changes) shownKeys.push_back(change.key);
             return send;
         };
-        result = writeSettingsReviewed(moduleLink, 1, working, readBack, {}, observer, {clock, [](int) {}}, review,
+        result = writeSettingsReviewed(moduleLink, 1, working, readBack, {}, observer, {clock}, review,
                                        outcome);
     }
 };
@@ -70,7 +70,7 @@ TEST(ReviewedWrite, ShowsTheChangedFieldsAndCancelSendsOnlyQueries) {
     sim.module->clearJournal();
 
     ReviewedRun run(sim, working, {}, false);
-    EXPECT_EQ(run.result, kWriteCancelled);
+    EXPECT_EQ(run.result, ConfigResult::WriteCancelled);
     EXPECT_EQ(run.shownKeys, (std::vector<std::string>{"PIN", "ICFG2"}));
     EXPECT_EQ(run.outcome.changes[0].caption, "Ustawienia ogólne: PIN");
     EXPECT_EQ(run.outcome.changes[0].before, "\"1234\"");
@@ -96,7 +96,7 @@ TEST(ReviewedWrite, WritesAfterABackupOfWhatTheModuleHeld) {
     review.backupFolder = (temp.path / "kopie").string();
     review.connection = connectionTag(true, 1, "127.0.0.1", 23);
     ReviewedRun run(sim, working, review, true);
-    ASSERT_EQ(run.result, link::kLinkOk) << run.observer.calls.back();
+    ASSERT_EQ(run.result, ConfigResult::Ok) << run.observer.calls.back();
     EXPECT_EQ(run.shownKeys, (std::vector<std::string>{"UHI5", "SMS3"}));
     EXPECT_EQ(sim.module->value("UHI5"), "2500");
 
@@ -121,7 +121,7 @@ TEST(ReviewedWrite, ABackupThatCannotBeSavedStopsTheWrite) {
     review.backupFolder = (temp.path / "kopie" / "Kavrel").string();
     review.connection = "COM1";
     ReviewedRun run(sim, working, review, true);
-    EXPECT_EQ(run.result, kBackupFailed);
+    EXPECT_EQ(run.result, ConfigResult::BackupFailed);
     EXPECT_TRUE(onlyQueries(sim.module->journal()));
     EXPECT_EQ(sim.module->value("PIN"), "1234");
     EXPECT_EQ(run.observer.only("message"),

@@ -103,7 +103,7 @@ Lines firstKeys(const Lines& lines) {
 }
 
 struct WriteRun {
-    int result = -1;
+    ConfigResult result = static_cast<ConfigResult>(-1);  // not run yet
     RecordingObserver observer;
     std::vector<int> sleeps;
     Lines journal;
@@ -116,8 +116,9 @@ void write(SimWithConfig& sim, const SettingsImage& image, const ServiceChoice& 
     link::ModuleLink moduleLink(variant);
     sim.fixture.useTcp(moduleLink);
     SettingsImage readBack;
-    run.result = writeSettings(moduleLink, 1, image, readBack, choice, run.observer,
-                               {kClock, [&run](int ms) { run.sleeps.push_back(ms); }});
+    const FixedClock clock(kClock.now());   // records the pauses of this write alone
+    run.result = writeSettings(moduleLink, 1, image, readBack, choice, run.observer, {clock});
+    run.sleeps = clock.sleeps();
     EXPECT_FALSE(moduleLink.isOpen());
     run.journal = sim.module->journal();
 }
@@ -131,7 +132,7 @@ TEST(WriteSettings, SendsTheWholeSequenceToVersion36AndVerifiesIt) {
     SimWithConfig sim("Kavrel V3.6EL");
     WriteRun run;
     write(sim, sample(), {.setClock = true, .restart = true}, run);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, ConfigResult::Ok);
     const Lines expected =
         Lines{"PIN=12345678 NUM0=+48601000310 NUM1=+48600111222", "NUM2= NUM3=", "NUM4= NUM5=",
               "TRPT=120 SCFG=96 HIST1=5 HIST2=6", "RCFG=1,2,3 CLIP=129,4 CTRL=2,8 CSDC=128", "MCFG1=5 SLIM=20",
@@ -200,7 +201,7 @@ TEST(WriteSettings, VersionsChooseTheirLines) {
         image.setText(Field::Url1, "/meldunek?id=17");
         WriteRun run;
         write(sim, image, {.resetCounters = true}, run);
-        EXPECT_EQ(run.result, 0) << c.version << " " << run.observer.calls.back();
+        EXPECT_EQ(run.result, ConfigResult::Ok) << c.version << " " << run.observer.calls.back();
         EXPECT_EQ(joined(firstKeys(run.journal)), joined(c.firstKeys + (std::string(c.version) == "Kavrel V1.9" ? Lines{} : Lines{"RCNT!"}))) << c.version;
         // Below 3.6 the balance code goes without its extension characters.
         if (std::string(c.version).find("V2.7") != std::string::npos) {
@@ -246,7 +247,7 @@ TEST(WriteSettings, UnacknowledgedLinesEndTheWriteWithTheirTexts) {
         SimWithConfig sim("Kavrel V3.6EL", config);
         WriteRun run;
         write(sim, sample(), {.restart = true}, run, link::LinkVariant::monitor());
-        EXPECT_NE(run.result, 0) << c.key;
+        EXPECT_NE(run.result, ConfigResult::Ok) << c.key;
         EXPECT_EQ(run.observer.only("message"), Lines{std::string("message[warning]: ") + c.box}) << c.key;
         EXPECT_EQ(run.observer.calls.back(), std::string("status: ") + c.status) << c.key;
         const auto sentTimes = std::count_if(run.journal.begin(), run.journal.end(), [&](const std::string& line) {
@@ -264,7 +265,7 @@ TEST(Verification, ShortenedEchoesAreSentAgainUntilTheyMatch) {
     SimWithConfig sim("Kavrel V2.0E", config);
     WriteRun run;
     write(sim, sample(), {.eraseLog = true}, run);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, ConfigResult::Ok);
     const auto verification = std::find(run.journal.begin(), run.journal.end(), "SET?");
     const std::string sms3 = "SMS3=" + W("Alarm L3 – próg");
     EXPECT_EQ(Lines(verification, run.journal.end()),
@@ -282,7 +283,7 @@ TEST(Verification, FailsAfterTheThirdResendWithTheLabelOfTheLastDifference) {
     image.setText(Field::Xms, 5, "Poziom");
     WriteRun run;
     write(sim, image, {.resetCounters = true, .setClock = true}, run);
-    EXPECT_EQ(run.result, kVerificationFailed);
+    EXPECT_EQ(run.result, ConfigResult::VerificationFailed);
     const auto verification = std::find(run.journal.begin(), run.journal.end(), "SET?");
     EXPECT_EQ(Lines(verification, run.journal.end()),
               (Lines{"SET?", "SMS?", "SMS2=Alarm na linii 2", "SMS?", "SMS2=Alarm na linii 2", "SMS?",
@@ -301,7 +302,7 @@ TEST(Verification, ExtendedTextsHaveTheirOwnPausesAndLabel) {
     image.setText(Field::Xms, 5, "Poziom");
     WriteRun run;
     write(sim, image, {}, run);
-    EXPECT_EQ(run.result, kVerificationFailed);
+    EXPECT_EQ(run.result, ConfigResult::VerificationFailed);
     EXPECT_EQ(run.observer.only("message"), Lines{"message[error]: Błąd weryfikacji (XMS5/3)"});
     EXPECT_EQ(run.sleeps, (std::vector<int>{100, 200, 100, 200, 100, 200}));
 }
@@ -316,10 +317,10 @@ TEST(Verification, MissingAtimFailsUnlessTheWorkingValueIsZero) {
         WriteRun run;
         write(sim, image, {}, run);
         if (atim) {
-            EXPECT_EQ(run.result, kVerificationFailed);
+            EXPECT_EQ(run.result, ConfigResult::VerificationFailed);
             EXPECT_EQ(run.observer.only("message"), Lines{"message[error]: Błąd weryfikacji (ATIM)"});
         } else {
-            EXPECT_EQ(run.result, 0);
+            EXPECT_EQ(run.result, ConfigResult::Ok);
         }
     }
 }
@@ -328,7 +329,7 @@ TEST(ServiceActions, BelowVersion20OnlyTheClockAndTheRestart) {
     SimWithConfig sim("Kavrel V1.9");
     WriteRun run;
     write(sim, sample(), {true, true, true, true}, run);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, ConfigResult::Ok);
     EXPECT_EQ(Lines(run.journal.end() - 2, run.journal.end()), (Lines{"TIME=26/03/05,07:08:09", "INIT!"}));
     EXPECT_EQ(sim.module->counterResets(), 0);
     EXPECT_EQ(run.observer.only("append"),
@@ -339,7 +340,7 @@ TEST(ServiceActions, FromVersion20AllFourInOrder) {
     SimWithConfig sim("Kavrel V2.0");
     WriteRun run;
     write(sim, sample(), {true, true, true, true}, run);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, ConfigResult::Ok);
     EXPECT_EQ(Lines(run.journal.end() - 4, run.journal.end()), (Lines{"RCNT!", "ERS!", "TIME=26/03/05,07:08:09", "INIT!"}));
     EXPECT_EQ(run.observer.only("append"),
               (Lines{"append: ,\r\nweryfikacja OK", "append: ,liczniki wyzerowane", "append: , log skasowany",
@@ -351,7 +352,7 @@ TEST(ServiceActions, AnUnansweredActionStopsTheRest) {
     SimWithConfig sim("Kavrel V2.0", {}, {.silentCommands = {"ERS!"}});
     WriteRun run;
     write(sim, sample(), {true, true, true, true}, run, link::LinkVariant::monitor());
-    EXPECT_NE(run.result, 0);
+    EXPECT_NE(run.result, ConfigResult::Ok);
     EXPECT_EQ(run.observer.only("message"), Lines{"message[warning]: Brak odpowiedzi ERS"});
     EXPECT_EQ(run.observer.calls.back(), "status: Błąd kasowania logu");
     EXPECT_EQ(sim.module->restarts(), 0);
@@ -410,12 +411,12 @@ TEST(Verification, ValuesTheModuleDropsFailWithTheirLabels) {
             return line.rfind(key, 0) == 0 || line.find(" " + key) != std::string::npos;
         });
         if (*c.label) {
-            EXPECT_EQ(run.result, kVerificationFailed) << c.version << " " << c.dropped;
+            EXPECT_EQ(run.result, ConfigResult::VerificationFailed) << c.version << " " << c.dropped;
             EXPECT_EQ(run.observer.only("message"), Lines{std::string("message[error]: Błąd weryfikacji ") + c.label})
                 << c.version << " " << c.dropped;
             EXPECT_EQ(sim.module->restarts(), 0);
         } else {
-            EXPECT_EQ(run.result, 0) << c.version << " " << c.dropped;
+            EXPECT_EQ(run.result, ConfigResult::Ok) << c.version << " " << c.dropped;
         }
         EXPECT_EQ(static_cast<std::size_t>(resends), 1 + c.resends) << c.version << " " << c.dropped;
     }
@@ -437,7 +438,7 @@ TEST(Verification, AnUnansweredReadBackEndsTheWriteWithItsTexts) {
         SimWithConfig sim("Kavrel V3.6EL", {}, {.closeMidReply = {c.query}});
         WriteRun run;
         write(sim, sample(), {.setClock = true}, run);
-        EXPECT_NE(run.result, 0) << c.query;
+        EXPECT_NE(run.result, ConfigResult::Ok) << c.query;
         EXPECT_EQ(run.observer.only("message"), Lines{std::string("message[warning]: ") + c.box}) << c.query;
         EXPECT_EQ(run.observer.calls.back(), std::string("status: ") + c.status) << c.query;
         EXPECT_TRUE(sim.module->clock().empty()) << c.query;
@@ -455,7 +456,7 @@ TEST(Verification, AReadBackOfNoiseIsNoAnswer) {
     link::ModuleLink moduleLink;
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
-    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock, [](int) {}}), 0);
+    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
     EXPECT_EQ(observer.only("message"), Lines{"message[warning]: Brak odpowiedzi z modułu Kavrel (SET?)"});
     EXPECT_EQ(observer.only("status").back(), "status: Błąd odczytu ustawień modułu");
 }

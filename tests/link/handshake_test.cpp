@@ -20,7 +20,7 @@ TEST(ConnectModule, ReadingOpensWithTheFourLinesAndParsesTheVersion) {
     sim.useTcp(link);
     RecordingObserver observer;
     FirmwareVersion version;
-    ASSERT_EQ(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    ASSERT_EQ(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 10", "version: Kavrel V2.7E"}));
     EXPECT_EQ(version, (FirmwareVersion{0x27, true, false, 0}));
@@ -32,7 +32,7 @@ TEST(ConnectModule, ModuleIgnoringTheFirstHaltAndDebugStillOpens) {
     sim.useTcp(link);
     RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_EQ(connectModule(link, 1, HandshakePurpose::WriteSettings, observer, version), kLinkOk);
+    EXPECT_EQ(connectModule(link, 1, HandshakePurpose::WriteSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.only("progress"), (Calls{"progress: 0", "progress: 1"}));
     EXPECT_EQ(version.versionCode, 0x36);
 }
@@ -56,7 +56,7 @@ TEST(ConnectModule, FailureMessagesByStepAndPurpose) {
     sim.useTcp(link);
         RecordingObserver observer;
         FirmwareVersion version{0x25, false, false, 0};
-        EXPECT_NE(connectModule(link, 1, c.purpose, observer, version), kLinkOk);
+        EXPECT_NE(connectModule(link, 1, c.purpose, observer, version), LinkResult::Ok);
         EXPECT_EQ(observer.only("message"), Calls{std::string("message[warning]: ") + c.box}) << c.silentOn;
         EXPECT_EQ(observer.calls.back(), std::string("status: ") + c.status);
         EXPECT_FALSE(link.isOpen());
@@ -69,7 +69,7 @@ TEST(ConnectModule, OpenFailureNamesThePortOrTheNetwork) {
     serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
     RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_NE(connectModule(serial, 7, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    EXPECT_NE(connectModule(serial, 7, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "message[warning]: Błąd otwarcia portu COM7 !",
                                      "status: Błąd otwarcia portu COM7 !"}));
 
@@ -77,7 +77,7 @@ TEST(ConnectModule, OpenFailureNamesThePortOrTheNetwork) {
     tcp.setTcpMode(true);
     tcp.setModuleAddress("nie-adres");
     RecordingObserver tcpObserver;
-    EXPECT_NE(connectModule(tcp, 7, HandshakePurpose::WriteSettings, tcpObserver, version), kLinkOk);
+    EXPECT_NE(connectModule(tcp, 7, HandshakePurpose::WriteSettings, tcpObserver, version), LinkResult::Ok);
     EXPECT_EQ(tcpObserver.only("message"), Calls{"message[warning]: Brak połączenia przez sieć LAN (TCP/IP)!"});
 }
 
@@ -87,7 +87,7 @@ TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
         ModuleLink link;
         sim.useSerial(link, timing);
         RecordingObserver observer;
-        EXPECT_EQ(readModuleVersion(link, 2, observer), kLinkOk);
+        EXPECT_EQ(readModuleVersion(link, 2, observer), LinkResult::Ok);
         EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 50", "version: Kavrel V3.6EL  ",
                                          "progress: 100", "status: Wersja modułu odczytana"}))
             << kavrel::testing::timingName(timing);
@@ -98,7 +98,7 @@ TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
     ModuleLink quick(LinkVariant::monitor());
     sim.useTcp(quick);
     RecordingObserver failed;
-    EXPECT_NE(readModuleVersion(quick, 2, failed), kLinkOk);
+    EXPECT_NE(readModuleVersion(quick, 2, failed), LinkResult::Ok);
     EXPECT_EQ(failed.only("message"), Calls{"message[warning]: Brak odpowiedzi z modułu Kavrel"});
     EXPECT_EQ(failed.calls.back(), "status: Błąd odczytu wersji");
 }
@@ -108,20 +108,20 @@ TEST(MonitorOpening, VersionInTheStatusOrTheNoAnswerMessage) {
     ModuleLink link(LinkVariant::monitor());
     sim.useTcp(link);
     RecordingObserver observer;
-    ASSERT_EQ(openMonitorLink(link, 1, observer), kLinkOk);
+    ASSERT_EQ(openMonitorLink(link, 1, observer), LinkResult::Ok);
     EXPECT_EQ(observer.calls.back(), "status: Wersja: Kavrel V3.6EL");
     link.close();
 
     sim.setFaults({.silentCommands = {"VER?"}});
     RecordingObserver failed;
-    EXPECT_NE(openMonitorLink(link, 1, failed), kLinkOk);
+    EXPECT_NE(openMonitorLink(link, 1, failed), LinkResult::Ok);
     EXPECT_EQ(failed.calls, (Calls{"message[error]: Brak odpowiedzi z Kavrel", "status: Brak komunikacji z modułem Kavrel"}));
     EXPECT_FALSE(link.isOpen());
 
     ModuleLink serial(LinkVariant::monitor());
     serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
     RecordingObserver noPort;
-    EXPECT_NE(openMonitorLink(serial, 4, noPort), kLinkOk);
+    EXPECT_NE(openMonitorLink(serial, 4, noPort), LinkResult::Ok);
     EXPECT_EQ(noPort.calls, Calls{"message[error]: Błąd otwarcia portu COM4 !"});
 }
 
@@ -130,14 +130,14 @@ TEST(LoggerOpening, SendsHaltDebugAndReportsAMissingPort) {
     ModuleLink link(LinkVariant::logger());
     sim.useTcp(link);
     RecordingObserver observer;
-    ASSERT_EQ(openLoggerLink(link, 1, true, observer), kLinkOk);
+    ASSERT_EQ(openLoggerLink(link, 1, true, observer), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
     EXPECT_TRUE(observer.calls.empty());
     // Opening again closes the link first.
-    ASSERT_EQ(openLoggerLink(link, 1, true, observer), kLinkOk);
+    ASSERT_EQ(openLoggerLink(link, 1, true, observer), LinkResult::Ok);
 
     ModuleLink serial(LinkVariant::logger());
     serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
-    EXPECT_NE(openLoggerLink(serial, 1, false, observer), kLinkOk);
+    EXPECT_NE(openLoggerLink(serial, 1, false, observer), LinkResult::Ok);
     EXPECT_EQ(observer.calls, Calls{"message[error]: Błąd otwarcia portu COM!"});
 }

@@ -30,7 +30,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         answerHandshake(*script, "Kavrel V2.7E");
         RecordingObserver observer;
         FirmwareVersion version;
-        ASSERT_EQ(connectModule(link, 12, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+        ASSERT_EQ(connectModule(link, 12, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
         EXPECT_EQ(observer.only("message"), refused ? Calls{"message[none]: Błąd wpisu timeouts !"} : Calls{});
         EXPECT_EQ(version.versionCode, 0x27);  // and the port is used as it is
         EXPECT_EQ(script->opened, Calls{"serial COM12 9600"});
@@ -40,7 +40,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         monitorScript->timeoutsRefused = refused;
         answerHandshake(*monitorScript, "Kavrel V3.6EL");
         RecordingObserver monitorObserver;
-        ASSERT_EQ(openMonitorLink(monitor, 1, monitorObserver), kLinkOk);
+        ASSERT_EQ(openMonitorLink(monitor, 1, monitorObserver), LinkResult::Ok);
         EXPECT_EQ(monitorObserver.only("message").size(), refused ? 1u : 0u);
 
         ModuleLink logger(LinkVariant::logger());
@@ -48,7 +48,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         loggerScript->timeoutsRefused = refused;
         loggerScript->replies["HALT! DEBUG=0"] = {"OK\r\n"};
         RecordingObserver loggerObserver;
-        ASSERT_EQ(openLoggerLink(logger, 1, false, loggerObserver), kLinkOk);
+        ASSERT_EQ(openLoggerLink(logger, 1, false, loggerObserver), LinkResult::Ok);
         EXPECT_TRUE(loggerObserver.calls.empty());
     }
 }
@@ -57,7 +57,7 @@ TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransport) {
     ModuleLink link(LinkVariant::logger());
     auto script = scriptLink(link);
     script->input = {"stale"};
-    ASSERT_EQ(link.open(3, true), kLinkOk);
+    ASSERT_EQ(link.open(3, true), LinkResult::Ok);
     EXPECT_EQ(script->written, (Calls{"*S115!\r", "*S115!\r"}));
     EXPECT_EQ(script->speeds, std::vector<int>{115200});
     EXPECT_EQ(link.serialSpeed(), 115200);
@@ -67,14 +67,15 @@ TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransport) {
 }
 
 TEST(ModuleLinkScripted, TcpOpenResultsOfThePlatformPassThrough) {
-    for (const int result : {kTcpNotConnected, kTcpNoSocketLibrary, kTcpNoSocket, kTcpNoNonBlocking}) {
+    for (const TcpConnectResult result : {TcpConnectResult::NotConnected, TcpConnectResult::NoSocketLibrary,
+                                          TcpConnectResult::NoSocket, TcpConnectResult::NoNonBlocking}) {
         ModuleLink link;
         auto script = scriptLink(link);
         script->tcpResult = result;
         link.setTcpMode(true);
         link.setModuleAddress("10.0.0.5");
         link.setTcpPort(2101);
-        EXPECT_EQ(link.open(1), result);
+        EXPECT_EQ(toInt(link.open(1)), toInt(result));  // the platform's number passes through
         EXPECT_FALSE(link.isOpen());
         EXPECT_EQ(script->opened, Calls{"tcp 10.0.0.5:2101"});
     }
@@ -85,8 +86,8 @@ TEST(ModuleLinkScripted, SerialReplyBytesAsGiven) {
     auto script = scriptLink(link);
     script->replies["VER?"] = {"OK\rV\r"};
     script->replies["HALT!"] = {"\r\nOK\r"};
-    ASSERT_EQ(link.open(1), kLinkOk);
-    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "V  ");   // CR and NUL shown as spaces
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkBadReply);
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::BadReply);
 }

@@ -22,13 +22,13 @@ TEST_P(SerialExchange, VersionAndCommandsOverThePseudoTerminal) {
     SimFixture sim({.versionText = "V"});
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
-    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
+    EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     // The text after the "OK" line with its CR and NUL shown as spaces.
     EXPECT_EQ(link.versionText(), "V  ");
-    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.receivedText(), "OK\rV\r");
     link.close();
     EXPECT_FALSE(link.isOpen());
@@ -38,12 +38,12 @@ TEST_P(SerialExchange, ReplyNotBeginningWithOkIsRefusedEvenWithOkLater) {
     SimFixture sim({.faults = {.badSerialStart = true}});
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), kLinkOk);
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkBadReply);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::BadReply);
     link.close();
     kavrel::testing::RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_NE(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), kLinkOk);
+    EXPECT_NE(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.only("message"), std::vector<std::string>{"message[warning]: Brak odpowiedzi"});
     EXPECT_EQ(observer.calls.back(), "status: Błąd nawiązywania połączenia");
 }
@@ -52,13 +52,13 @@ TEST_P(SerialExchange, RepliesInPiecesWithShortPausesAreNeverCutEarly) {
     SimFixture sim;
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), kLinkOk);
-    ASSERT_EQ(link.query("APN?"), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.query("APN?"), LinkResult::Ok);
     const std::string whole(link.receivedText());
     sim.setFaults({.splitBytes = 3, .splitDelayMs = 30});
-    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "Kavrel V3.6EL  ");
-    EXPECT_EQ(link.query("APN?"), kLinkOk);
+    EXPECT_EQ(link.query("APN?"), LinkResult::Ok);
     EXPECT_EQ(link.receivedText(), whole);
 }
 
@@ -67,15 +67,15 @@ TEST_P(SerialExchange, TrailingLineEndsAfterOkDoNotDisturbTheNextExchange) {
         SimFixture sim({.faults = {.trailingAfterOk = trailing}});
         ModuleLink link;
         sim.useSerial(link, GetParam());
-        ASSERT_EQ(link.open(1), kLinkOk);
+        ASSERT_EQ(link.open(1), LinkResult::Ok);
         // Each exchange of the gap timing waits out the pause: one round is enough there.
         const int rounds = GetParam() == SerialTiming::Fast ? 3 : 1;
         for (int i = 0; i < rounds; ++i) {
-            EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
-            EXPECT_EQ(link.sendCommand("DEBUG=0"), kLinkOk);
-            ASSERT_EQ(link.query("APN?"), kLinkOk);
+            EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
+            EXPECT_EQ(link.sendCommand("DEBUG=0"), LinkResult::Ok);
+            ASSERT_EQ(link.query("APN?"), LinkResult::Ok);
             EXPECT_EQ(link.receivedText().substr(0, 4), "APN0") << link.receivedText();
-            EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+            EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
             EXPECT_EQ(link.versionText().substr(0, 13), "Kavrel V3.6EL");
         }
     }
@@ -85,9 +85,9 @@ TEST(ModuleLinkSerial, AReplyWithoutAFrameStillEndsAtThePause) {
     SimFixture sim;
     ModuleLink link;
     sim.useSerial(link, SerialTiming::Fast);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     // The version reply never ends with CR "OK" CR: as a query it ends at the pause, whole.
-    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.receivedText(), "OK\rKavrel V3.6EL\r");
 }
 
@@ -96,10 +96,10 @@ TEST_P(SerialExchange, ThePortIsNotShared) {
     ModuleLink first, second;
     sim.useSerial(first, GetParam());
     sim.useSerial(second, GetParam());
-    ASSERT_EQ(first.open(1), kLinkOk);
-    EXPECT_EQ(second.open(1), kLinkFailed);
+    ASSERT_EQ(first.open(1), LinkResult::Ok);
+    EXPECT_EQ(second.open(1), LinkResult::Failed);
     first.close();
-    EXPECT_EQ(second.open(1), kLinkOk);
+    EXPECT_EQ(second.open(1), LinkResult::Ok);
 }
 
 TEST(ModuleLinkSerial, PortNumbersMapToDevicePaths) {
@@ -124,7 +124,7 @@ TEST(ModuleLinkSerial, PortNumbersMapToDevicePaths) {
 
     ModuleLink link;  // a missing device is result 1 and leaves the link closed
     link.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
-    EXPECT_EQ(link.open(3), kLinkFailed);
+    EXPECT_EQ(link.open(3), LinkResult::Failed);
     EXPECT_FALSE(link.isOpen());
 }
 
@@ -132,11 +132,11 @@ TEST_P(SerialExchange, LoggerOpeningSwitchesToFastSpeed) {
     SimFixture sim;
     ModuleLink link(LinkVariant::logger());
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1, true), kLinkOk);
+    ASSERT_EQ(link.open(1, true), LinkResult::Ok);
     EXPECT_EQ(link.serialSpeed(), 115200);
     EXPECT_EQ(link.queryFixed("HALT! DEBUG=0", 3), 3u);
     EXPECT_EQ(link.receivedText(), "OK\r");
     link.close();
-    ASSERT_EQ(link.open(1, false), kLinkOk);
+    ASSERT_EQ(link.open(1, false), LinkResult::Ok);
     EXPECT_EQ(link.serialSpeed(), 9600);
 }

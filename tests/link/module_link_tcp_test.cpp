@@ -29,10 +29,10 @@ TEST(ModuleLinkTcp, VersionReplyInOnePieceAndInTwo) {
         sim.setFaults({.splitBytes = splitBytes, .splitDelayMs = 100});
         ModuleLink link;
         sim.useTcp(link);
-        ASSERT_EQ(link.open(1), kLinkOk);
+        ASSERT_EQ(link.open(1), LinkResult::Ok);
         EXPECT_TRUE(link.isOpen());
-        EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
-        EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+        EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
+        EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
         EXPECT_EQ(link.versionText(), "Kavrel V3.6EL") << "pieces of " << splitBytes;
         link.close();
         EXPECT_FALSE(link.isOpen());
@@ -45,20 +45,20 @@ TEST(ModuleLinkTcp, VersionReplyInSmallPiecesIsCollectedToTheEndOfItsText) {
     sim.setFaults({.splitBytes = 3, .splitDelayMs = 5});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
-    EXPECT_EQ(link.sendCommand("VER?"), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "Kavrel V3.6EL");
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);  // and nothing of it is left for the next exchange
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);  // and nothing of it is left for the next exchange
 }
 
 TEST(ModuleLinkTcp, QueryReplyCutOffByTheLimitIsReturnedAsReceived) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     Stopwatch watch;
     // The version reply never ends with CR "OK" CR, so the query waits out its 3 s.
-    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
     EXPECT_GE(watch.ms(), 2900);
     EXPECT_EQ(link.receivedText(), "OK\rKavrel V3.6EL\r");
     EXPECT_EQ(link.receiveArea()[link.receivedText().size()], 0);
@@ -68,15 +68,15 @@ TEST(ModuleLinkTcp, ShortReplyModeEndsAtTheLastCrAndSilenceGivesThree) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     link.setShortReplyMode(true);
     Stopwatch watch;
-    EXPECT_EQ(link.query("VER?"), kLinkOk);
+    EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
     EXPECT_LT(watch.ms(), 400);
     sim.setFaults({.silent = true});
-    EXPECT_EQ(link.query("VER?"), kLinkNothingReceived);
+    EXPECT_EQ(link.query("VER?"), LinkResult::NothingReceived);
     EXPECT_TRUE(link.isOpen());  // silence is not a lost connection
-    EXPECT_EQ(link.open(1), kLinkOk);
+    EXPECT_EQ(link.open(1), LinkResult::Ok);
     EXPECT_FALSE(link.shortReplyMode());  // every open clears it
 }
 
@@ -84,11 +84,11 @@ TEST(ModuleLinkTcp, WithoutACounterEveryWaitEndsAtItsFirstCheck) {
     SimFixture sim({.faults = {.silent = true}});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     link.timer().setCounterAvailable(false);
     Stopwatch watch;
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkFailed);
-    EXPECT_EQ(link.query("SET?"), kLinkNothingReceived);
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Failed);
+    EXPECT_EQ(link.query("SET?"), LinkResult::NothingReceived);
     EXPECT_LT(watch.ms(), 200);
 }
 
@@ -96,14 +96,14 @@ TEST(ModuleLinkTcp, ModuleClosingTheConnectionGivesThreeAndCloseStillWorks) {
     SimFixture sim({.faults = {.closeMidReply = {"VER?"}}});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
-    EXPECT_EQ(link.sendCommand("VER?"), kLinkNothingReceived);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    EXPECT_EQ(link.sendCommand("VER?"), LinkResult::NothingReceived);
     EXPECT_FALSE(link.isOpen());
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkSendError);  // nothing to send on
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::SendError);  // nothing to send on
     link.close();
     link.close();
-    EXPECT_EQ(link.open(1), kLinkOk);  // and the next operation connects anew
-    EXPECT_EQ(link.sendCommand("HALT!"), kLinkOk);
+    EXPECT_EQ(link.open(1), LinkResult::Ok);  // and the next operation connects anew
+    EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
 }
 
 TEST(ModuleLinkTcp, ConnectionRefusedEndsAfterTheLimit) {
@@ -122,7 +122,7 @@ TEST(ModuleLinkTcp, ConnectionRefusedEndsAfterTheLimit) {
     link.setModuleAddress("127.0.0.1");
     link.setTcpPort(ntohs(where.sin_port));
     Stopwatch watch;
-    EXPECT_EQ(link.open(1), kLinkFailed);
+    EXPECT_EQ(link.open(1), LinkResult::Failed);
     EXPECT_GE(watch.ms(), 2900);
     EXPECT_LT(watch.ms(), 4500);
     EXPECT_FALSE(link.isOpen());
@@ -132,24 +132,24 @@ TEST(ModuleLinkTcp, AddressThatIsNotDottedIpv4FailsAtOnce) {
     ModuleLink link;
     link.setTcpMode(true);
     link.setModuleAddress("modul.local");
-    EXPECT_EQ(link.open(1), kLinkFailed);
+    EXPECT_EQ(link.open(1), LinkResult::Failed);
 }
 
 TEST(ModuleLinkTcp, OverlongCommandIsRefusedNotCut) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     const std::string tooLong(ModuleLink::kCommandMax, 'A');
-    EXPECT_NE(link.sendCommand(tooLong), kLinkOk);
-    EXPECT_NE(link.query(tooLong), kLinkOk);
+    EXPECT_NE(link.sendCommand(tooLong), LinkResult::Ok);
+    EXPECT_NE(link.query(tooLong), LinkResult::Ok);
 }
 
 TEST(ModuleLinkTcp, FixedQueryNeverWritesPastTheCallersBuffer) {
     SimFixture sim;
     ModuleLink link(LinkVariant::logger());
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), kLinkOk);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
     std::array<std::uint8_t, 8> buffer{};
     buffer.fill(0xAA);
     // Ask for more than the buffer holds: at most its size arrives.

@@ -22,7 +22,7 @@ TEST(PortMapping, StoredDeviceIsOpenedByTheLinkAndUnmappingRestoresTheDefault) {
     ModuleLink link(LinkVariant::configurator());
     link.setDevicePathResolver(userDevicePathResolver(store));
     kavrel::testing::RecordingObserver observer;
-    ASSERT_EQ(readModuleVersion(link, 5, observer), kLinkOk);
+    ASSERT_EQ(readModuleVersion(link, 5, observer), LinkResult::Ok);
     EXPECT_EQ(std::string(link.versionText()).rfind("Kavrel V3.6EL", 0), 0u);
 
     ASSERT_TRUE(storeSerialDevicePath(store, 5, ""));

@@ -45,7 +45,7 @@ class DownloadTest : public ::testing::Test {
 protected:
     ::testing::AssertionResult connect(const Memory& m, bool tcp = true) {
         t = std::make_unique<LoggerSim>(m.options, tcp);
-        if (connectSession(t->session) == kStatusOk) return ::testing::AssertionSuccess();
+        if (connectSession(t->session) == StatusResult::Ok) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "no status from the simulator";
     }
     StepResult run(bool printMode = false) { return runDownload(*t, state, sink, printMode); }

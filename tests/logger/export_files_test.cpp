@@ -52,7 +52,7 @@ struct ExportFilesTest : ::testing::Test {
 
     // Creates the files and writes both heads, as the export does before the download.
     void begin(ExportFiles& e, bool extendedLines = true) {
-        ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), ExportFiles::kFilesCreated);
+        ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), ExportFiles::CreateResult::FilesCreated);
         e.writeHeaders(kLines, extendedLines, false, kGenerated);
         e.downloadStarted();
     }
@@ -173,9 +173,9 @@ TEST_F(ExportFilesTest, ASecondDownloadStartsWithAClosedLine) {
 
 TEST_F(ExportFilesTest, FilesThatCannotBeCreated) {
     ExportFiles e(descriptions, false, false);
-    EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), ExportFiles::kCsvNotCreated);
+    EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), ExportFiles::CreateResult::CsvNotCreated);
     fs::create_directories(folder / "b.html");  // a folder where the HTML file should go
-    EXPECT_EQ(e.create(folder / "b.csv", folder / "b.html"), ExportFiles::kHtmlNotCreated);
+    EXPECT_EQ(e.create(folder / "b.csv", folder / "b.html"), ExportFiles::CreateResult::HtmlNotCreated);
     EXPECT_TRUE(fs::exists(folder / "b.csv"));
     EXPECT_EQ(fs::file_size(folder / "b.csv"), 0u);
 }

@@ -34,20 +34,20 @@ TEST(FrameCrc, IsCarriedHighByteFirst) {
     const std::uint16_t crc = frameCrc(std::span(f).subspan(1, 36));
     EXPECT_EQ(f[37], crc >> 8);
     EXPECT_EQ(f[38], crc & 0xFF);
-    EXPECT_EQ(checkFrame(f, 'R', 37, f.size()), kFrameValid);
+    EXPECT_EQ(checkFrame(f, 'R', 37, f.size()), FrameCheck::Valid);
 }
 
 TEST(CheckFrame, ClassifiesEachFault) {
     auto f = recordFrame(37);
-    EXPECT_EQ(checkFrame(f, 'S', 37, f.size()), kFrameWrongType);
-    EXPECT_EQ(checkFrame(f, 'R', 37, 38), kFrameBadLength);   // one byte short
-    EXPECT_EQ(checkFrame(f, 'R', 38, f.size()), kFrameBadLength);  // length below the minimum
+    EXPECT_EQ(checkFrame(f, 'S', 37, f.size()), FrameCheck::WrongType);
+    EXPECT_EQ(checkFrame(f, 'R', 37, 38), FrameCheck::BadLength);   // one byte short
+    EXPECT_EQ(checkFrame(f, 'R', 38, f.size()), FrameCheck::BadLength);  // length below the minimum
     auto swapped = f;
     std::swap(swapped[37], swapped[38]);
-    EXPECT_EQ(checkFrame(swapped, 'R', 37, f.size()), kFrameCrcMismatch);
+    EXPECT_EQ(checkFrame(swapped, 'R', 37, f.size()), FrameCheck::CrcMismatch);
     auto payload = f;
     payload[20] ^= 0x01;
-    EXPECT_EQ(checkFrame(payload, 'R', 37, f.size()), kFrameCrcMismatch);
+    EXPECT_EQ(checkFrame(payload, 'R', 37, f.size()), FrameCheck::CrcMismatch);
 }
 
 TEST(CheckFrame, ALengthByteOf0x80OrMoreIsALengthError) {
@@ -55,15 +55,15 @@ TEST(CheckFrame, ALengthByteOf0x80OrMoreIsALengthError) {
         std::array<std::uint8_t, 300> f{};
         f[0] = 'R';
         f[1] = static_cast<std::uint8_t>(lengthByte);
-        EXPECT_EQ(checkFrame(f, 'R', 37, f.size()), kFrameBadLength) << lengthByte;
+        EXPECT_EQ(checkFrame(f, 'R', 37, f.size()), FrameCheck::BadLength) << lengthByte;
     }
 }
 
 TEST(CheckFrame, NeverLooksBeyondTheBytesItWasGiven) {
     // The length byte claims more than arrived, and more than the buffer holds.
     std::vector<std::uint8_t> f = {'R', 100, 1, 2, 3};
-    EXPECT_EQ(checkFrame(f, 'R', 2, 5000), kFrameBadLength);
-    EXPECT_EQ(checkFrame(std::span<const std::uint8_t>{}, 'R', 37, 39), kFrameWrongType);
+    EXPECT_EQ(checkFrame(f, 'R', 2, 5000), FrameCheck::BadLength);
+    EXPECT_EQ(checkFrame(std::span<const std::uint8_t>{}, 'R', 37, 39), FrameCheck::WrongType);
 }
 
 TEST(BlankTests, ErasedOrZeroSlotsAndTimes) {

@@ -25,15 +25,14 @@ struct LoggerSim {
         } else {
             sim.useSerial(link);
         }
-        session.sleep = [](int) {};
-        session.seconds = [this] { return now; };
+        session.clock = &clock;
     }
 
     SimFixture sim;
     link::ModuleLink link{link::LinkVariant::logger()};
     RecordingObserver observer;
     logger::LoggerSession session{link, observer};
-    long long now = 1'000'000;
+    FixedClock clock{{}, 1'000'000};   // skips the pauses; calendar seconds stand still
 };
 
 } // namespace kavrel::testing

@@ -65,7 +65,7 @@ TEST(ModuleStatus, LargeGeometryDoesNotOverflowTheDuration) {
 TEST(ModuleStatus, EncodeAndDecodeAgree) {
     const auto frame = sampleFrame(0xC8);
     EXPECT_EQ(encodeStatus(decodeStatus(frame)), frame);
-    EXPECT_EQ(checkFrame(frame, 'S', 32, frame.size()), kFrameValid);
+    EXPECT_EQ(checkFrame(frame, 'S', 32, frame.size()), FrameCheck::Valid);
 }
 
 TEST(ModuleStatus, RecordLengthsTheFramesCannotCarryAreUnusable) {

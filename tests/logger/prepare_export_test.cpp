@@ -44,7 +44,7 @@ struct PrepareExportTest : ::testing::Test {
 
 TEST_F(PrepareExportTest, WritesBothHeadsUnderTheChosenNames) {
     LoggerSim t(memoryOf(20));
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     exportFileName = folder / "Maj.CSV";
     auto files = prepareExport(t.session, request(folder / "Wyniki"), descriptions, clock, exportFileName);
     ASSERT_TRUE(files);
@@ -65,7 +65,7 @@ TEST_F(PrepareExportTest, WritesBothHeadsUnderTheChosenNames) {
 
 TEST_F(PrepareExportTest, PrintModeWritesTheTemporaryFileWithoutAsking) {
     LoggerSim t(memoryOf(20));
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     auto req = request(std::nullopt);
     req.printMode = true;
     req.separateComma = true;
@@ -83,7 +83,7 @@ TEST_F(PrepareExportTest, PrintModeWritesTheTemporaryFileWithoutAsking) {
 TEST_F(PrepareExportTest, NothingHappensWithoutALinkRecordsOrAName) {
     LoggerSim t(memoryOf(0));
     EXPECT_FALSE(prepareExport(t.session, request(folder / "a"), descriptions, clock, exportFileName));
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     EXPECT_FALSE(prepareExport(t.session, request(folder / "a"), descriptions, clock, exportFileName));
     EXPECT_EQ(t.observer.only("message"), (std::vector<std::string>{
                                                "message[warning]: Brak połączenia z modułem!",
@@ -91,7 +91,7 @@ TEST_F(PrepareExportTest, NothingHappensWithoutALinkRecordsOrAName) {
     EXPECT_TRUE(offered.empty());
 
     LoggerSim u(memoryOf(3));
-    ASSERT_EQ(connectSession(u.session), kStatusOk);
+    ASSERT_EQ(connectSession(u.session), StatusResult::Ok);
     exportFileName = "poprzedni";
     EXPECT_FALSE(prepareExport(u.session, request(std::nullopt), descriptions, clock, exportFileName));
     EXPECT_EQ(exportFileName, "poprzedni");  // a cancelled dialog keeps the last name
@@ -101,7 +101,7 @@ TEST_F(PrepareExportTest, NothingHappensWithoutALinkRecordsOrAName) {
 
 TEST_F(PrepareExportTest, FilesThatCannotBeCreatedStopWithTheirMessage) {
     LoggerSim t(memoryOf(3));
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     EXPECT_FALSE(prepareExport(t.session, request(folder / "brak" / "a.csv"), descriptions, clock, exportFileName));
     fs::create_directories(folder / "b.html");
     EXPECT_FALSE(prepareExport(t.session, request(folder / "b"), descriptions, clock, exportFileName));

@@ -14,7 +14,7 @@ TEST_P(ConnectOverBothLinks, ReadsTheStatusAndLeavesTheLinkOpen) {
     sim::SimOptions options = memoryOf(100);
     options.memory.cyclic = true;
     LoggerSim t(options, GetParam());
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     EXPECT_TRUE(t.link.isOpen());
     EXPECT_TRUE(t.session.connected);
     EXPECT_EQ(t.session.status.recordLength, 37);
@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(TcpAndSerial, ConnectOverBothLinks, ::testing::Values(t
 TEST(ReadStatus, FixedSpeedStaysAt9600) {
     LoggerSim t(memoryOf(5), false);
     t.session.connection.fixedSpeed = true;
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     EXPECT_EQ(t.link.serialSpeed(), 9600);
 }
 
@@ -43,7 +43,7 @@ struct StatusFault {
     const char* name;
     void (*apply)(sim::MemoryOptions&);
     bool tcp;
-    int result;
+    StatusResult result;
     const char* message;
 };
 
@@ -65,11 +65,11 @@ TEST_P(StatusFaults, FailWithTheirMessageAndCloseTheLink) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, StatusFaults,
     ::testing::Values(
-        StatusFault{"SwappedCrc", [](sim::MemoryOptions& m) { m.faults.statusSwappedCrc = true; }, true, kStatusError,
+        StatusFault{"SwappedCrc", [](sim::MemoryOptions& m) { m.faults.statusSwappedCrc = true; }, true, StatusResult::Error,
                     "message[error]: Błąd przy odczycie statusu!"},
         // Every attempt delivers a few bytes: no frame was ever checked, nothing stale is used.
         StatusFault{"ShortEveryTime", [](sim::MemoryOptions& m) { m.faults.statusShortBytes = 20; }, false,
-                    kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość!"},
+                    StatusResult::WrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość!"},
         // Whole frames with a bad CRC, then only short replies: the short ones are waited
         // out, so the CRC failure checked last decides the message.
         StatusFault{"CrcFailuresThenShort",
@@ -78,11 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
                         m.faults.statusShortBytes = 20;
                         m.faults.statusShortAfter = 2;
                     },
-                    false, kStatusError, "message[error]: Błąd przy odczycie statusu!"},
-        StatusFault{"RecordLengthAbove127", [](sim::MemoryOptions& m) { m.recordLength = 200; }, true, kStatusWrongLength,
+                    false, StatusResult::Error, "message[error]: Błąd przy odczycie statusu!"},
+        StatusFault{"RecordLengthAbove127", [](sim::MemoryOptions& m) { m.recordLength = 200; }, true, StatusResult::WrongLength,
                     "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (200)"},
         StatusFault{"RecordLengthWithoutTime", [](sim::MemoryOptions& m) { m.recordLength = 6; }, true,
-                    kStatusWrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (6)"}),
+                    StatusResult::WrongLength, "message[error]: Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu (6)"}),
     [](const auto& info) { return info.param.name; });
 
 // A TCP connection made after a serial one at 115200 starts at the normal speed: its end
@@ -91,12 +91,12 @@ TEST(Disconnect, TcpAfterAFastSerialLinkSendsNoEot) {
     sim::SimOptions options = memoryOf(5);
     options.lineLog = std::make_shared<std::vector<std::string>>();
     LoggerSim t(options, false);
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     ASSERT_EQ(t.link.serialSpeed(), 115200);
     t.session.connection.tcp = true;
     t.session.connection.address = "127.0.0.1";
     t.session.connection.tcpPort = static_cast<std::uint32_t>(t.sim.port());
-    ASSERT_EQ(connectSession(t.session), kStatusOk);  // ends the serial link with its two "*EOT!"
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);  // ends the serial link with its two "*EOT!"
     EXPECT_EQ(t.link.serialSpeed(), 9600);
     options.lineLog->clear();
     disconnectSession(t.session);
@@ -105,9 +105,9 @@ TEST(Disconnect, TcpAfterAFastSerialLinkSendsNoEot) {
 
 TEST(ReadStatus, NoReplyAtAllSaysSoAndCloses) {
     LoggerSim t(memoryOf(10));
-    ASSERT_EQ(connectSession(t.session), kStatusOk);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     t.sim.setFaults({.silent = true});
-    EXPECT_EQ(readStatus(t.session, kStatusSelector), kStatusNoReply);
+    EXPECT_EQ(readStatus(t.session, kStatusSelector), StatusResult::NoReply);
     EXPECT_EQ(t.observer.only("message"), std::vector<std::string>{"message[error]: Brak komunikacji z urządzeniem!"});
     EXPECT_FALSE(t.link.isOpen());
 }

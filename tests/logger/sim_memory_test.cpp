@@ -56,7 +56,7 @@ TEST(SimRecordMemory, EveryRecordIsAValidStampedFrameInARealisticMix) {
     for (int k = 1; k <= 300; ++k) {
         const std::string frame = memory.frame(k);
         ASSERT_EQ(frame.size(), 39u);
-        EXPECT_EQ(logger::checkFrame(bytesOf(frame), 'R', 37, frame.size()), logger::kFrameValid) << k;
+        EXPECT_EQ(logger::checkFrame(bytesOf(frame), 'R', 37, frame.size()), logger::FrameCheck::Valid) << k;
         EXPECT_FALSE(logger::isBlankSlot(bytesOf(frame))) << k;
         if (frame[2] != 'X') {
             EXPECT_FALSE(logger::isBlankTime(bytesOf(frame))) << k;
@@ -69,7 +69,7 @@ TEST(SimRecordMemory, EveryRecordIsAValidStampedFrameInARealisticMix) {
     // Past the end the memory is erased, and says so in a valid frame.
     const std::string past = memory.frame(301);
     EXPECT_TRUE(logger::isBlankSlot(bytesOf(past)));
-    EXPECT_EQ(logger::checkFrame(bytesOf(past), 'R', 37, past.size()), logger::kFrameValid);
+    EXPECT_EQ(logger::checkFrame(bytesOf(past), 'R', 37, past.size()), logger::FrameCheck::Valid);
 }
 
 TEST(SimRecordMemory, HoldsEveryEventKindDegreeTextsAndEveryExtendedKind) {

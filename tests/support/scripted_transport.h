@@ -24,7 +24,7 @@ struct TransportScript {
     // What open reports.
     bool refuseSerialOpen = false;
     bool timeoutsRefused = false;
-    int tcpResult = link::kTcpConnected;
+    link::TcpConnectResult tcpResult = link::TcpConnectResult::Connected;
 
     // What happened.
     std::vector<std::string> written;   // every write, CR included
@@ -87,8 +87,8 @@ public:
                                    link::IntervalTimer& timer) override {
         timer.start();
         script_->opened.push_back("tcp " + address + ":" + std::to_string(port));
-        if (script_->tcpResult != link::kTcpConnected) return {script_->tcpResult, nullptr};
-        return {link::kTcpConnected, std::make_unique<ScriptedTransport>(script_)};
+        if (script_->tcpResult != link::TcpConnectResult::Connected) return {script_->tcpResult, nullptr};
+        return {link::TcpConnectResult::Connected, std::make_unique<ScriptedTransport>(script_)};
     }
 
 private:

@@ -62,26 +62,26 @@ std::string temporaryNameFor(const std::string& path) {
 
 } // namespace
 
-FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
+SettingsFileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
     // Only a regular file that reads without error replaces the record: a folder read as
     // zeros, written to a module, would wipe it.
     std::string content;
-    if (readRegularFile(pathFromUtf8(path), image.bytes().size(), content) != FileRead::Ok) return FileResult::OpenFailed;
+    if (readRegularFile(pathFromUtf8(path), image.bytes().size(), content) != FileRead::Ok) return SettingsFileResult::OpenFailed;
     image.clear();
     std::copy(content.begin(), content.end(), image.bytes().begin());
-    return FileResult::Ok;
+    return SettingsFileResult::Ok;
 }
 
 #ifdef _WIN32
 // Written to a temporary file beside the target, flushed to the disk and then moved over the
 // target in one step, so that a failed save leaves the old file as it was.
-FileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
+SettingsFileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
     const std::wstring target = pathFromUtf8(path).wstring();
     const std::wstring temporary = pathFromUtf8(temporaryNameFor(path)).wstring();
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FileResult::OpenFailed;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return SettingsFileResult::OpenFailed;
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FileResult::OpenFailed;
+    if (file == INVALID_HANDLE_VALUE) return SettingsFileResult::OpenFailed;
     const auto bytes = image.bytes();
     DWORD written = 0;
     bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -90,19 +90,19 @@ FileResult saveSettingsFile(const std::string& path, const SettingsImage& image)
     ok = ::CloseHandle(file) && ok;
     if (!ok || !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileW(temporary.c_str());
-        return FileResult::WriteFailed;
+        return SettingsFileResult::WriteFailed;
     }
-    return FileResult::Ok;
+    return SettingsFileResult::Ok;
 }
 #else
-FileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
+SettingsFileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
     const std::string temporary = temporaryNameFor(path);
     // A replaced file keeps its permissions; a new one gets the usual 0666 less the umask.
     struct stat existing {};
     const bool replacing = ::stat(path.c_str(), &existing) == 0;
-    if (replacing && !S_ISREG(existing.st_mode)) return FileResult::OpenFailed;
+    if (replacing && !S_ISREG(existing.st_mode)) return SettingsFileResult::OpenFailed;
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return FileResult::OpenFailed;
+    if (fd < 0) return SettingsFileResult::OpenFailed;
     if (replacing) (void)::fchmod(fd, existing.st_mode & 07777);
     const auto bytes = image.bytes();
     bool written = writeAll(fd, bytes.data(), bytes.size());
@@ -110,34 +110,34 @@ FileResult saveSettingsFile(const std::string& path, const SettingsImage& image)
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
-        return FileResult::WriteFailed;
+        return SettingsFileResult::WriteFailed;
     }
-    return FileResult::Ok;
+    return SettingsFileResult::Ok;
 }
 #endif
 
 std::string saveWriteFailedText() { return W("Błąd zapisu pliku, poprzedni plik pozostał bez zmian"); }
 
-FileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer) {
-    const FileResult result = loadSettingsFile(path, image);
-    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(baseName(path))
+SettingsFileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer) {
+    const SettingsFileResult result = loadSettingsFile(path, image);
+    observer.status(result == SettingsFileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(baseName(path))
                                              : W("Błąd otwarcia pliku do odczytu"));
     return result;
 }
 
-FileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer) {
-    const FileResult result = saveSettingsFile(path, image);
+SettingsFileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer) {
+    const SettingsFileResult result = saveSettingsFile(path, image);
     switch (result) {
-    case FileResult::Ok: observer.status(W("Ustawienia zapisane do pliku:\r\n") + W(baseName(path))); break;
-    case FileResult::OpenFailed: observer.status(W("Błąd otwarcia pliku do zapisu")); break;
-    case FileResult::WriteFailed: observer.status(saveWriteFailedText()); break;
+    case SettingsFileResult::Ok: observer.status(W("Ustawienia zapisane do pliku:\r\n") + W(baseName(path))); break;
+    case SettingsFileResult::OpenFailed: observer.status(W("Błąd otwarcia pliku do zapisu")); break;
+    case SettingsFileResult::WriteFailed: observer.status(saveWriteFailedText()); break;
     }
     return result;
 }
 
-FileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer) {
-    const FileResult result = loadSettingsFile(name, image);
-    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(name)
+SettingsFileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer) {
+    const SettingsFileResult result = loadSettingsFile(name, image);
+    observer.status(result == SettingsFileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(name)
                                              : W("Błąd otwarcia pliku:\r\n") + W(name));
     return result;
 }

@@ -46,24 +46,26 @@ constexpr std::array kReadSteps = {
 
 } // namespace
 
-int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer) {
+ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer) {
     FirmwareVersion version;
-    if (const int opened = link::connectModule(link, comPort, link::HandshakePurpose::ReadSettings, observer, version);
-        opened != link::kLinkOk)
-        return opened;
+    if (const link::LinkResult opened =
+            link::connectModule(link, comPort, link::HandshakePurpose::ReadSettings, observer, version);
+        opened != link::LinkResult::Ok)
+        return configResult(opened);
     for (const ReadStep& step : kReadSteps) {
         if (!step.applies(version)) continue;
-        if (step.haltFirst) link.sendCommand("HALT!");
+        // Only stops the module's own output; the query after it is the answer that counts.
+        if (step.haltFirst) (void)link.sendCommand("HALT!");
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
         // A reply that names none of the query's keys (noise, a foreign device) is no answer:
         // taken as one, it would report a record of zeros as the module's settings.
-        int r = link.query(step.query);
-        if (r == link::kLinkOk) {
+        ConfigResult r = configResult(link.query(step.query));
+        if (r == ConfigResult::Ok) {
             SettingsImage parsed = image;
             if ((parseReply(link.receivedText(), parsed, version) & step.keys) != 0) image = parsed;
-            else r = kNoSettingsInReply;
+            else r = ConfigResult::NoSettingsInReply;
         }
-        if (r != link::kLinkOk) {
+        if (r != ConfigResult::Ok) {
             observer.message(W(step.noAnswerBox), MessageIcon::Warning);
             observer.status(W(step.noAnswerStatus));
             link::disconnectModule(link);
@@ -74,7 +76,7 @@ int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, Oper
     observer.progress(100);
     observer.status(W("Ustawienia modułu odczytane"));
     link::disconnectModule(link);
-    return link::kLinkOk;
+    return ConfigResult::Ok;
 }
 
 } // namespace kavrel::config

@@ -3,6 +3,7 @@
 
 #include "common/observer.h"
 #include "config/model/settings_image.h"
+#include "config/protocol/config_result.h"
 #include "link/module_link.h"
 
 namespace kavrel::config {
@@ -11,10 +12,8 @@ namespace kavrel::config {
 // version understands ("SET?", "SMS?", then "APN?", "EAD?", "XCFG?", "ECFG?" by version)
 // and parses each reply into the record as it arrives, reporting progress 10..100. A
 // read that stops part-way keeps what was parsed. The link is closed at the end.
-// A reply that holds none of its query's keys counts as unanswered. Returns 0 on success,
-// otherwise the failing step's link result or kNoSettingsInReply.
-inline constexpr int kNoSettingsInReply = 17;
-
-int readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer);
+// A reply that holds none of its query's keys counts as unanswered. Returns Ok on success,
+// otherwise the failing step's link result or NoSettingsInReply.
+ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer);
 
 } // namespace kavrel::config

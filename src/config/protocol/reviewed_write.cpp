@@ -59,16 +59,17 @@ std::string backupFailedStatus() { return W("Błąd zapisu kopii zapasowej, usta
 
 std::string writeCancelledStatus() { return W("Wysyłanie ustawień anulowane"); }
 
-int writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                          const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
-                          const WriteReview& review, ReviewedWriteOutcome& outcome) {
+ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+                                   const ServiceChoice& choice, OperationObserver& observer,
+                                   const WriteContext& context, const WriteReview& review,
+                                   ReviewedWriteOutcome& outcome) {
     outcome = {};
-    if (const int r = readSettings(link, comPort, outcome.module, observer); r != link::kLinkOk) return r;
+    if (const ConfigResult r = readSettings(link, comPort, outcome.module, observer); r != ConfigResult::Ok) return r;
     const std::string versionText(link.versionText());
     outcome.changes = changesForWrite(outcome.module, working, link::parseVersion(versionText));
     if (review.confirm && !review.confirm({outcome.module, versionText, outcome.changes})) {
         observer.status(writeCancelledStatus());
-        return kWriteCancelled;
+        return ConfigResult::WriteCancelled;
     }
     if (!review.backupFolder.empty()) {
         const BackupResult backup =
@@ -76,7 +77,7 @@ int writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsIma
         if (!backup.saved) {
             observer.message(backupFailedMessage(backup.path), MessageIcon::Error);
             observer.status(backupFailedStatus());
-            return kBackupFailed;
+            return ConfigResult::BackupFailed;
         }
         outcome.backupPath = backup.path;
     }

@@ -14,10 +14,6 @@
 
 namespace kavrel::config {
 
-// Results beyond those of writeSettings.
-inline constexpr int kWriteCancelled = 17;   // the user chose not to send; only queries reached the module
-inline constexpr int kBackupFailed = 18;     // the backup could not be written; nothing was sent
-
 // The elements of `working` that the write sequence for this version sends: those whose
 // change would change a line of the sequence.
 ElementFilter sentElements(const SettingsImage& working, const link::FirmwareVersion& version);
@@ -53,10 +49,11 @@ std::string backupFailedStatus();
 std::string writeCancelledStatus();
 
 // Reads the module (the read's own messages on failure), asks, backs up, and runs
-// writeSettings. Returns the read's failure, kWriteCancelled, kBackupFailed, or what
-// writeSettings returned.
-int writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                          const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
-                          const WriteReview& review, ReviewedWriteOutcome& outcome);
+// writeSettings. Returns the read's failure, WriteCancelled (only queries reached the
+// module), BackupFailed (nothing was sent), or what writeSettings returned.
+ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+                                   const ServiceChoice& choice, OperationObserver& observer,
+                                   const WriteContext& context, const WriteReview& review,
+                                   ReviewedWriteOutcome& outcome);
 
 } // namespace kavrel::config

@@ -14,8 +14,8 @@ std::string clockLine(const LocalDateTime& now) {
     return line;
 }
 
-int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
-                      OperationObserver& observer, const Clock& clock) {
+link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
+                                   OperationObserver& observer, const Clock& clock) {
     struct Action {
         bool chosen;
         bool needsV20;
@@ -32,7 +32,7 @@ int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& versi
     };
     for (const Action& action : actions) {
         if (!action.chosen || (action.needsV20 && !version.fromV20())) continue;
-        if (const int r = link.sendCommand(action.line); r != link::kLinkOk) {
+        if (const link::LinkResult r = link.sendCommand(action.line); r != link::LinkResult::Ok) {
             observer.message(W(action.box), MessageIcon::Warning);
             observer.status(W(action.status));
             return r;
@@ -40,10 +40,10 @@ int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& versi
         observer.appendStatus(W(action.done));
     }
     if (choice.restart) {
-        link.sendCommand("INIT!");  // the module restarts; its answer is not examined
+        (void)link.sendCommand("INIT!");  // the module restarts; its answer is not examined
         observer.appendStatus(W(",\r\nrestart modułu."));
     }
-    return link::kLinkOk;
+    return link::LinkResult::Ok;
 }
 
 } // namespace kavrel::config

@@ -26,7 +26,7 @@ std::string clockLine(const LocalDateTime& now);
 // ", log skasowany", ",zegar ustawiony" and ",\r\nrestart modułu." to the status. An
 // unanswered action ends the run with its message box and status text. Returns 0 or the
 // failing action's link result. The link is left open.
-int runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
-                      OperationObserver& observer, const Clock& clock);
+link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
+                                   OperationObserver& observer, const Clock& clock);
 
 } // namespace kavrel::config

@@ -193,22 +193,23 @@ void clearFields(SettingsImage& image, const std::vector<Field>& fields) {
 class Verifier {
 public:
     Verifier(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack, const FirmwareVersion& version,
-             OperationObserver& observer, const SleepFunction& sleep)
-        : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), sleep_(sleep) {}
+             OperationObserver& observer, const Clock& clock)
+        : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), clock_(clock) {}
 
     VerifyOutcome run() {
-        if (link_.sendCommand("HALT!") != link::kLinkOk)
-            return fail("Brak odpowiedzi z modułu Kavrel (HALT 2)", "Błąd nawiązywania połączenia", link::kLinkFailed);
+        if (link_.sendCommand("HALT!") != link::LinkResult::Ok)
+            return fail("Brak odpowiedzi z modułu Kavrel (HALT 2)", "Błąd nawiązywania połączenia",
+                        configResult(link::LinkResult::Failed));
         observer_.progress(10);
         readBack_.setByte(Field::Atim, 0);
         // The read-back copy may still hold an earlier write's values: a reply without one
         // of the keys asked for must not leave them to be compared as if the module had sent them.
-        const int r = link_.query(query::kSettings);
-        if (r != link::kLinkOk)
-            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", r);
+        if (const link::LinkResult r = link_.query(query::kSettings); r != link::LinkResult::Ok)
+            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", configResult(r));
         SettingsImage parsed = readBack_;
         if ((parseReply(link_.receivedText(), parsed, version_) & kSetReplyKeys) == 0)
-            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu", kNoSettingsInReply);
+            return fail("Brak odpowiedzi z modułu Kavrel (SET?)", "Błąd odczytu ustawień modułu",
+                        ConfigResult::NoSettingsInReply);
         readBack_ = parsed;
         observer_.progress(50);
         verified_ = true;
@@ -216,7 +217,8 @@ public:
         if (verified_) {
             for (const Block& block : blocksFor(working_, version_)) {
                 bool endVerification = false;
-                if (const int r = runBlock(block, endVerification); r != link::kLinkOk) return {r, label_};
+                if (const link::LinkResult r = runBlock(block, endVerification); r != link::LinkResult::Ok)
+                    return {configResult(r), label_};
                 if (endVerification) return finish();
             }
             extraChecks();
@@ -248,17 +250,17 @@ private:
         }
     }
 
-    int runBlock(const Block& block, bool& endVerification) {
+    link::LinkResult runBlock(const Block& block, bool& endVerification) {
         int retries = 0;
         for (;;) {
             if (block.progressFirst >= 0) observer_.progress(block.progressFirst);
-            if (link_.sendCommand("HALT!") != link::kLinkOk) {
-                fail(block.haltBox, block.haltStatus, link::kLinkFailed);
-                return link::kLinkFailed;
+            if (link_.sendCommand("HALT!") != link::LinkResult::Ok) {
+                (void)fail(block.haltBox, block.haltStatus, configResult(link::LinkResult::Failed));  // the status is what counts here
+                return link::LinkResult::Failed;
             }
             clearFields(readBack_, block.cleared);
-            if (const int r = link_.query(block.query); r != link::kLinkOk) {
-                fail(block.queryBox, block.queryStatus, r);
+            if (const link::LinkResult r = link_.query(block.query); r != link::LinkResult::Ok) {
+                (void)fail(block.queryBox, block.queryStatus, configResult(r));  // the status is what counts here
                 return r;
             }
             parseReply(link_.receivedText(), readBack_, version_);
@@ -273,15 +275,15 @@ private:
                 if (item.mode == Mode::Note) continue;
                 if (item.mode == Mode::FailAtOnce || ++retries >= 4) {
                     endVerification = true;
-                    return link::kLinkOk;
+                    return link::LinkResult::Ok;
                 }
-                sleep_(item.pauseBefore);
-                link_.sendCommand(assignment(working_, item.field, item.number));  // its answer is not examined
-                sleep_(item.pauseAfter);
+                clock_.sleep(item.pauseBefore);
+                (void)link_.sendCommand(assignment(working_, item.field, item.number));  // its answer is not examined
+                clock_.sleep(item.pauseAfter);
                 again = true;
                 break;
             }
-            if (!again) return link::kLinkOk;
+            if (!again) return link::LinkResult::Ok;
         }
     }
 
@@ -294,14 +296,14 @@ private:
     VerifyOutcome finish() {
         if (verified_) {
             observer_.appendStatus(W(",\r\nweryfikacja OK"));
-            return {link::kLinkOk, ""};
+            return {ConfigResult::Ok, ""};
         }
         observer_.appendStatus(W(",\r\nweryfikacja niepoprawna!"));
         observer_.message(W("Błąd weryfikacji ") + label_, MessageIcon::Error);
-        return {kVerificationFailed, label_};
+        return {ConfigResult::VerificationFailed, label_};
     }
 
-    VerifyOutcome fail(const char* box, const char* status, int result) {
+    VerifyOutcome fail(const char* box, const char* status, ConfigResult result) {
         observer_.message(W(box), MessageIcon::Warning);
         observer_.status(W(status));
         return {result, label_};
@@ -312,7 +314,7 @@ private:
     SettingsImage& readBack_;
     const FirmwareVersion& version_;
     OperationObserver& observer_;
-    const SleepFunction& sleep_;
+    const Clock& clock_;
     bool verified_ = false;
     std::string label_;
 };
@@ -320,8 +322,8 @@ private:
 } // namespace
 
 VerifyOutcome verifySettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
-                             const FirmwareVersion& version, OperationObserver& observer, const SleepFunction& sleep) {
-    return Verifier(link, working, readBack, version, observer, sleep).run();
+                             const FirmwareVersion& version, OperationObserver& observer, const Clock& clock) {
+    return Verifier(link, working, readBack, version, observer, clock).run();
 }
 
 } // namespace kavrel::config

@@ -8,13 +8,14 @@
 #include "common/clock.h"
 #include "common/observer.h"
 #include "config/model/settings_image.h"
+#include "config/protocol/config_result.h"
 #include "link/firmware_version.h"
 #include "link/module_link.h"
 
 namespace kavrel::config {
 
 struct VerifyOutcome {
-    int result = 0;        // 0, a link result, or kVerificationFailed (write_settings.h)
+    ConfigResult result = ConfigResult::Ok;   // Ok, a link result, or VerificationFailed
     std::string label;     // the differing field found last, "(SMS2/15)"; "" when verified
 };
 
@@ -23,6 +24,6 @@ struct VerifyOutcome {
 // the status; an unanswered "HALT!" or query ends it with its own message and status.
 VerifyOutcome verifySettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                              const link::FirmwareVersion& version, OperationObserver& observer,
-                             const SleepFunction& sleep);
+                             const Clock& clock);
 
 } // namespace kavrel::config

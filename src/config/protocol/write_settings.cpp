@@ -7,29 +7,30 @@
 
 namespace kavrel::config {
 
-int writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
-                  const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
+ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+                           const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
     link::FirmwareVersion version;
-    if (const int opened = link::connectModule(link, comPort, link::HandshakePurpose::WriteSettings, observer, version);
-        opened != link::kLinkOk)
-        return opened;
+    if (const link::LinkResult opened =
+            link::connectModule(link, comPort, link::HandshakePurpose::WriteSettings, observer, version);
+        opened != link::LinkResult::Ok)
+        return configResult(opened);
     observer.progress(5);
     for (const WriteStep& step : writeSequence(working, version)) {
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
-        int result = link.sendCommand(step.line);
-        if (result != link::kLinkOk && step.secondTry) result = link.sendCommand(step.line);
-        if (result != link::kLinkOk && !step.halt) {
+        link::LinkResult result = link.sendCommand(step.line);
+        if (result != link::LinkResult::Ok && step.secondTry) result = link.sendCommand(step.line);
+        if (result != link::LinkResult::Ok && !step.halt) {
             observer.message(step.failureBox, MessageIcon::Warning);
             observer.status(step.failureStatus);
             link::disconnectModule(link);
-            return result;
+            return configResult(result);
         }
         if (step.progressAfter >= 0) observer.progress(step.progressAfter);
     }
     observer.progress(100);
     observer.status(W("Ustawienia wysłane do modułu"));
-    int result = verifySettings(link, working, readBack, version, observer, context.sleep).result;
-    if (result == link::kLinkOk) result = runServiceActions(link, version, choice, observer, context.clock);
+    ConfigResult result = verifySettings(link, working, readBack, version, observer, context.clock).result;
+    if (result == ConfigResult::Ok) result = configResult(runServiceActions(link, version, choice, observer, context.clock));
     link::disconnectModule(link);
     return result;
 }

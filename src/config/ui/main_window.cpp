@@ -158,7 +158,8 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     {
         RegistryKey key(settings_);
         std::uint32_t showChanges = 1;  // on unless the user turned it off
-        if (key.open(link::kConnectionKey) == kRegistryOk) key.readNumber(kShowChangesValue, showChanges);
+        if (key.open(link::kConnectionKey) == RegistryResult::Ok)
+            (void)key.readNumber(kShowChangesValue, showChanges);  // a missing value keeps it on
         showChangesBox_->setChecked(showChanges != 0);
     }
     connect(showChangesBox_, &QCheckBox::toggled, this, &Ckonfigurator::rememberShowChanges);
@@ -170,7 +171,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     name.truncate(kCommandLineNameMax);
     if (name.isEmpty()) name = QString::fromLatin1(kStartupSettingsFile);
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    loadStartupFile(name.toStdString(), record_, observer);
+    (void)loadStartupFile(name.toStdString(), record_, observer);  // the status says how it went
 }
 
 Ckonfigurator::~Ckonfigurator() {
@@ -352,7 +353,8 @@ void Ckonfigurator::takeResults(OperationResults results) {
 
 void Ckonfigurator::readVersion() {
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
+        // The observer has shown the outcome; the window has nothing else to do with it.
+        (void)link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
         return OperationResults{};
     });
 }
@@ -360,7 +362,7 @@ void Ckonfigurator::readVersion() {
 void Ckonfigurator::readFromModule() {
     // A read that stops part-way keeps what it parsed, so the record comes back either way.
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        (void)readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
         return OperationResults{.record = copies.record};
     });
 }
@@ -371,7 +373,6 @@ void Ckonfigurator::sendToModule() {
         // and what the module held is kept in the backup folder before anything is sent.
         startOperation([this, folder = backupFolder()](link::ModuleLink& link, OperationCopies& copies,
                                                       OperationObserver& observer) {
-            static const SystemClock clock;
             WriteReview review;
             review.backupFolder = folder;
             review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
@@ -382,16 +383,17 @@ void Ckonfigurator::sendToModule() {
                 return runner->askOnWindow([this, changes = module.changes] { return confirmChanges(changes); });
             };
             ReviewedWriteOutcome outcome;
-            writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                                  copies.choice, observer, WriteContext{clock, sleepMs}, review, outcome);
+            // The observer has shown the outcome; the read-back comes back whatever it was.
+            (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                                  copies.choice, observer, WriteContext{systemClock()}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
         });
         return;
     }
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        static const SystemClock clock;
-        writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                      copies.choice, observer, WriteContext{clock, sleepMs});
+        // The observer has shown the outcome; the read-back comes back whatever it was.
+        (void)writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                      copies.choice, observer, WriteContext{systemClock()});
         return OperationResults{.readBack = copies.readBack};
     });
 }
@@ -406,14 +408,14 @@ void Ckonfigurator::beginFileOperation() {
 bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    loadSettingsFromFile(path.toStdString(), record_, observer);
+    (void)loadSettingsFromFile(path.toStdString(), record_, observer);  // the status says how it went
     return true;
 }
 
 bool Ckonfigurator::saveToDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    saveSettingsToFile(path.toStdString(), record_, observer);
+    (void)saveSettingsToFile(path.toStdString(), record_, observer);  // the status says how it went
     return true;
 }
 
@@ -424,7 +426,7 @@ bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
 
 void Ckonfigurator::compareWithFile(const QString& path) {
     SettingsImage file;
-    if (loadSettingsFile(path.toStdString(), file) != FileResult::Ok) {
+    if (loadSettingsFile(path.toStdString(), file) != SettingsFileResult::Ok) {
         QMessageBox::warning(this, windowTitle(), toQString(W("Błąd otwarcia pliku do odczytu")));
         return;
     }
@@ -441,7 +443,8 @@ void Ckonfigurator::showBackups() {
 
 void Ckonfigurator::rememberShowChanges(bool on) {
     RegistryKey key(settings_);
-    if (key.open(link::kConnectionKey) == kRegistryOk) key.writeNumber(kShowChangesValue, on ? 1 : 0);
+    // Best effort: a choice that cannot be kept is only asked again next time.
+    if (key.open(link::kConnectionKey) == RegistryResult::Ok) (void)key.writeNumber(kShowChangesValue, on ? 1 : 0);
 }
 
 QString Ckonfigurator::statusText() const { return status_->toPlainText(); }

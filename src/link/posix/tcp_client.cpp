@@ -25,15 +25,15 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {kTcpNotConnected, nullptr};
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {TcpConnectResult::NotConnected, nullptr};
 
     timer.start();
     for (;;) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-        if (fd < 0) return {kTcpNoSocket, nullptr};
+        if (fd < 0) return {TcpConnectResult::NoSocket, nullptr};
         auto socket = std::make_unique<FdTransport>(fd, true);
         const int flags = ::fcntl(fd, F_GETFL, 0);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return {kTcpNoNonBlocking, nullptr};
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return {TcpConnectResult::NoNonBlocking, nullptr};
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // command lines go out at once
         ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
@@ -49,17 +49,17 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
                 socklen_t length = sizeof error;
                 ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
                 if (error == 0) {
-                    return {kTcpConnected, std::move(socket)};
+                    return {TcpConnectResult::Connected, std::move(socket)};
                 }
                 refused = true;
             } else if (ready < 0 && errno != EINTR) {
                 refused = true;
             }
-            if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
+            if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
         }
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
+        if (timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
     }
 }
 

@@ -95,19 +95,19 @@ void TcpConnection::discardInput(std::size_t maxBytes) {
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
                          IntervalTimer& timer) {
     WinsockStart winsock;
-    if (!winsock.started()) return {kTcpNoSocketLibrary, nullptr};
+    if (!winsock.started()) return {TcpConnectResult::NoSocketLibrary, nullptr};
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = ::htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {kTcpNotConnected, nullptr};
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {TcpConnectResult::NotConnected, nullptr};
 
     timer.start();
     for (;;) {
         const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (socket == INVALID_SOCKET) return {kTcpNoSocket, nullptr};
+        if (socket == INVALID_SOCKET) return {TcpConnectResult::NoSocket, nullptr};
         if (!setNonBlocking(socket, true)) {
             ::closesocket(socket);
-            return {kTcpNoNonBlocking, nullptr};
+            return {TcpConnectResult::NoNonBlocking, nullptr};
         }
         const BOOL one = TRUE;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
@@ -125,7 +125,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
                 ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
                 if (error == 0) {
                     winsock.handOn();
-                    return {kTcpConnected, std::make_unique<TcpConnection>(socket)};
+                    return {TcpConnectResult::Connected, std::make_unique<TcpConnection>(socket)};
                 }
                 refused = true;
             } else if (ready == SOCKET_ERROR) {
@@ -133,7 +133,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
             }
             if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) {
                 ::closesocket(socket);
-                return {kTcpNotConnected, nullptr};
+                return {TcpConnectResult::NotConnected, nullptr};
             }
         }
         ::closesocket(socket);
@@ -141,7 +141,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         // starting is still reached; refusal alone never ends the wait early.
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs) return {kTcpNotConnected, nullptr};
+        if (timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
     }
 }
 

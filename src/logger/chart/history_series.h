@@ -23,7 +23,7 @@ struct HistoryData {
     std::vector<HistorySeries> series;
 };
 
-enum class HistoryReadResult { Ok, CannotOpen, NotHistory, NoRows };
+enum class [[nodiscard]] HistoryReadResult { Ok, CannotOpen, NotHistory, NoRows };
 
 HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryData& data);
 

@@ -17,18 +17,19 @@ bool confirmed(LoggerSession& session, const std::string& command) {
 
 } // namespace
 
-int clearMemory(LoggerSession& session) {
-    int result = kCommandDeclined;
+CommandResult clearMemory(LoggerSession& session) {
+    CommandResult result = CommandResult::Declined;
     if (session.observer.askYesNo(W("Czy na pewno chcesz skasować\nzawartość pamięci w module ?"))) {
         if (confirmed(session, "*CLR=1,0")) {
             session.observer.message(W("Zawartość pamięci skasowana."), MessageIcon::Information);
-            result = kCommandConfirmed;
+            result = CommandResult::Confirmed;
         } else {
             session.observer.message(W("Brak potwierdzenia."), MessageIcon::Error);
-            result = kCommandNotConfirmed;
+            result = CommandResult::NotConfirmed;
         }
     }
-    readStatus(session, kStatusSelector);
+    // A failed status read has shown its own message and closed the link (session.connected).
+    (void)readStatus(session, kStatusSelector);
     return result;
 }
 
@@ -42,13 +43,14 @@ std::string loggingCommand(int periodMinutes, bool setClock, const LocalDateTime
     return command;
 }
 
-int changeLogging(LoggerSession& session, int periodMinutes, bool setClock, const Clock& clock) {
+CommandResult changeLogging(LoggerSession& session, int periodMinutes, bool setClock, const Clock& clock) {
     if (!confirmed(session, loggingCommand(periodMinutes, setClock, clock.now()))) {
         session.observer.message(W("Brak potwierdzenia!"), MessageIcon::Error);
-        return kCommandNotConfirmed;
+        return CommandResult::NotConfirmed;
     }
-    readStatus(session, kStatusSelector);
-    return kCommandConfirmed;
+    // A failed status read has shown its own message and closed the link (session.connected).
+    (void)readStatus(session, kStatusSelector);
+    return CommandResult::Confirmed;
 }
 
 } // namespace kavrel::logger

@@ -10,23 +10,23 @@
 
 namespace kavrel::logger {
 
-enum CommandResult : int {
-    kCommandConfirmed = 0,
-    kCommandNotConfirmed = 1,
-    kCommandDeclined = 2,   // the user answered No
+enum class [[nodiscard]] CommandResult : int {
+    Confirmed = 0,
+    NotConfirmed = 1,
+    Declined = 2,   // the user answered No
 };
 
 inline constexpr int kMaxLoggingPeriod = 255;
 
 // "Skasuj pamięć": asks first; after Yes sends "*CLR=1,0". The status is read again in
 // every case, also after No.
-int clearMemory(LoggerSession& session);
+CommandResult clearMemory(LoggerSession& session);
 
 // "LOGT=%d", or with the clock "LOGT=%d TIME=yy/mm/dd,hh:mm:ss" of the given local time.
 std::string loggingCommand(int periodMinutes, bool setClock, const LocalDateTime& now);
 
 // "Zmień ustawienia" after its dialog was accepted: sends the command; confirmed, the
 // status is read again; otherwise "Brak potwierdzenia!".
-int changeLogging(LoggerSession& session, int periodMinutes, bool setClock, const Clock& clock);
+CommandResult changeLogging(LoggerSession& session, int periodMinutes, bool setClock, const Clock& clock);
 
 } // namespace kavrel::logger

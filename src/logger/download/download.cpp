@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
+#include <optional>
 #include <span>
 
 #include "common/bytes.h"
@@ -21,13 +21,10 @@ constexpr std::size_t kNumberOffset = 3;
 constexpr std::size_t kKindOffset = 2;
 constexpr std::size_t kLargestFrame = kMaxRecordLength + 2;
 
-// The frame check of a record slot, with erased memory as a result of its own.
-constexpr int kSlotBlank = -1;
-
 enum class BatchOutcome { Accepted, Short, Long, Repeated };
 
 long long nowSeconds(const LoggerSession& session) {
-    return session.seconds ? session.seconds() : static_cast<long long>(std::time(nullptr));
+    return session.clock->seconds();
 }
 
 std::int32_t recordNumber(std::span<const std::uint8_t> frame) {
@@ -44,8 +41,8 @@ StepResult fail(LoggerSession& session, RecordSink& sink, const char* utf8Messag
 
 // TCP only: a fresh connection when the module seems stuck. False when it cannot be made.
 bool reconnect(LoggerSession& session) {
-    if (reopenLink(session) != link::kLinkOk) return false;
-    session.sleep(kReconnectPauseMs);
+    if (reopenLink(session) != link::LinkResult::Ok) return false;
+    session.clock->sleep(kReconnectPauseMs);
     session.link.drainInput();
     return true;
 }
@@ -66,8 +63,9 @@ bool repeatsPrevious(std::span<const std::uint8_t> reply, std::size_t frameSize,
     return matching == count;
 }
 
-int checkSlot(std::span<const std::uint8_t> frame, int length) {
-    if (isBlankSlot(frame)) return kSlotBlank;
+// The frame check of a record slot; none for a slot of erased memory.
+std::optional<FrameCheck> checkSlot(std::span<const std::uint8_t> frame, int length) {
+    if (isBlankSlot(frame)) return std::nullopt;
     return checkFrame(frame, kRecordType, length, frame.size());
 }
 
@@ -121,7 +119,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
                 return fail(session, sink, kReconnectFailed);
             const std::size_t received = link.queryFixed(request, expected);
             if (received > expected) {
-                session.sleep(kRepeatPauseMs);
+                session.clock->sleep(kRepeatPauseMs);
                 link.drainInput();
                 drained = true;
                 outcome = BatchOutcome::Long;
@@ -133,7 +131,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
                 continue;
             }
             if (repeatsPrevious(link.received(), frameSize, n, state.previousNumbers)) {
-                session.sleep(kRepeatPauseMs);
+                session.clock->sleep(kRepeatPauseMs);
                 link.drainInput();
                 drained = true;
                 outcome = BatchOutcome::Repeated;
@@ -154,13 +152,13 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
 
         for (int i = 0; i < n; ++i) {
             const std::span<std::uint8_t> frame = std::span(batch).subspan(frameSize * static_cast<std::size_t>(i), frameSize);
-            int result = checkSlot(frame, length);
+            std::optional<FrameCheck> result = checkSlot(frame, length);
             for (int reRequests = 0;; ++reRequests) {
-                if (result == kFrameValid || result == kSlotBlank) break;
-                if (result == kFrameCrcMismatch && reRequests >= kCrcReRequests) break;
+                if (result == FrameCheck::Valid || !result) break;
+                if (result == FrameCheck::CrcMismatch && reRequests >= kCrcReRequests) break;
                 if (reRequests == kMostReRequests)
                     return fail(session, sink,
-                                result == kFrameWrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!");
+                                result == FrameCheck::WrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!");
                 if (link.tcpMode() && (reRequests == 2 || reRequests == 4) && !reconnect(session))
                     return fail(session, sink, kReconnectFailed);
                 char single[48];
@@ -171,7 +169,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
             }
 
             if (state.nextIndex + i >= state.recordCount) continue;  // past the last record
-            const bool correct = result == kFrameValid;
+            const bool correct = result == FrameCheck::Valid;
             RecordBytes record{};
             std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
             if (!correct && isBlankTime(record)) continue;

@@ -23,12 +23,12 @@ ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, b
       semicolon_(semicolonForm(separateComma, printMode)) {}
 
 ExportFiles::CreateResult ExportFiles::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
-    if (!csv_.create(csv)) return kCsvNotCreated;
+    if (!csv_.create(csv)) return CreateResult::CsvNotCreated;
     if (!html_.create(html)) {
         csv_.close();
-        return kHtmlNotCreated;
+        return CreateResult::HtmlNotCreated;
     }
-    return kFilesCreated;
+    return CreateResult::FilesCreated;
 }
 
 void ExportFiles::writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,

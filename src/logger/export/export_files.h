@@ -16,7 +16,7 @@ namespace kavrel::logger {
 
 class ExportFiles final : public RecordSink {
 public:
-    enum CreateResult : int { kFilesCreated = 0, kCsvNotCreated = 1, kHtmlNotCreated = 2 };
+    enum class [[nodiscard]] CreateResult : int { FilesCreated = 0, CsvNotCreated = 1, HtmlNotCreated = 2 };
 
     // printMode: the download for printing, always in the semicolon form with the reduced
     // columns; otherwise separateComma keeps commas and decimal points. The descriptions

@@ -29,18 +29,18 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
     const auto csvName = csvFileName(exportFileName);
     auto files = std::make_unique<ExportFiles>(descriptions, request.printMode, request.separateComma);
     switch (files->create(csvName, htmlFileName(csvName))) {
-    case ExportFiles::kCsvNotCreated:
+    case ExportFiles::CreateResult::CsvNotCreated:
         observer.message(W("Błąd otwarcia pliku CSV do zapisu."), MessageIcon::Warning);
         return nullptr;
-    case ExportFiles::kHtmlNotCreated:
+    case ExportFiles::CreateResult::HtmlNotCreated:
         observer.message(W("Błąd otwarcia pliku HTML do zapisu."), MessageIcon::Warning);
         return nullptr;
-    case ExportFiles::kFilesCreated: break;
+    case ExportFiles::CreateResult::FilesCreated: break;
     }
 
     // The record count and the line configuration must be current. A failed read has
     // shown its message and closed the link: a download could only fail again.
-    if (readStatus(session, kStatusSelectorBeforeDownload) != kStatusOk) {
+    if (readStatus(session, kStatusSelectorBeforeDownload) != StatusResult::Ok) {
         files->downloadEnded(DownloadEnd::Failed);
         return nullptr;
     }

@@ -28,7 +28,7 @@ struct PrintTable {
     bool fitToPage = true;
 };
 
-enum class PrintReadResult {
+enum class [[nodiscard]] PrintReadResult {
     Ok,          // at least one line kept
     CannotOpen,  // "Błąd otwarcia pliku z historią pomiarów!"
     NoData,      // "Brak danych do wydruku"

@@ -35,12 +35,12 @@ std::uint16_t frameCrc(std::span<const std::uint8_t> bytes) {
 
 FrameCheck checkFrame(std::span<const std::uint8_t> frame, std::uint8_t type, int minimumLength, std::size_t received) {
     received = std::min(received, frame.size());
-    if (received < 1 || frame[0] != type) return kFrameWrongType;
-    if (received < static_cast<std::size_t>(minimumLength) + 2) return kFrameBadLength;
+    if (received < 1 || frame[0] != type) return FrameCheck::WrongType;
+    if (received < static_cast<std::size_t>(minimumLength) + 2) return FrameCheck::BadLength;
     const int length = static_cast<std::int8_t>(frame[1]);
-    if (length < minimumLength || length < 2 || received < static_cast<std::size_t>(length) + 2) return kFrameBadLength;
+    if (length < minimumLength || length < 2 || received < static_cast<std::size_t>(length) + 2) return FrameCheck::BadLength;
     const std::uint16_t crc = frameCrc(frame.subspan(1, static_cast<std::size_t>(length) - 1));
-    return bytes::get16be(frame, static_cast<std::size_t>(length)) == crc ? kFrameValid : kFrameCrcMismatch;
+    return bytes::get16be(frame, static_cast<std::size_t>(length)) == crc ? FrameCheck::Valid : FrameCheck::CrcMismatch;
 }
 
 void sealFrame(std::span<std::uint8_t> frame) {

@@ -14,11 +14,11 @@ inline constexpr int kStatusLength = 32;                    // L of the status f
 inline constexpr std::size_t kStatusFrameSize = kStatusLength + 2;
 inline constexpr int kMaxFrameLength = 127;                 // the length byte is signed
 
-enum FrameCheck : int {
-    kFrameValid = 0,
-    kFrameWrongType = 1,
-    kFrameBadLength = 2,
-    kFrameCrcMismatch = 3,
+enum class [[nodiscard]] FrameCheck : int {
+    Valid = 0,
+    WrongType = 1,
+    BadLength = 2,
+    CrcMismatch = 3,
 };
 
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF, no final XOR); "123456789" gives 0x4B37.

@@ -19,7 +19,7 @@ void applyConnection(LoggerSession& session) {
     session.link.setTcpPort(session.connection.tcpPort);
 }
 
-int failStatus(LoggerSession& session, int result, const std::string& text) {
+StatusResult failStatus(LoggerSession& session, StatusResult result, const std::string& text) {
     session.observer.message(text, MessageIcon::Error);
     disconnectSession(session);
     return result;
@@ -27,15 +27,15 @@ int failStatus(LoggerSession& session, int result, const std::string& text) {
 
 } // namespace
 
-int connectSession(LoggerSession& session) {
+StatusResult connectSession(LoggerSession& session) {
     if (session.link.isOpen()) {
         disconnectSession(session);
-        session.sleep(kReconnectPauseMs);
+        session.clock->sleep(kReconnectPauseMs);
     }
     applyConnection(session);
     if (link::openLoggerLink(session.link, session.connection.comPort, !session.connection.fixedSpeed,
-                             session.observer) != link::kLinkOk)
-        return kStatusNoReply;
+                             session.observer) != link::LinkResult::Ok)
+        return StatusResult::NoReply;
     return readStatus(session, kStatusSelector);
 }
 
@@ -48,12 +48,12 @@ void disconnectSession(LoggerSession& session) {
     session.connected = false;
 }
 
-int reopenLink(LoggerSession& session) {
+link::LinkResult reopenLink(LoggerSession& session) {
     session.link.close();
     return session.link.open(session.connection.comPort, !session.connection.fixedSpeed);
 }
 
-int readStatus(LoggerSession& session, int selector) {
+StatusResult readStatus(LoggerSession& session, int selector) {
     link::ModuleLink& link = session.link;
     link.queryFixed("HALT! DEBUG=0", 4);
     char request[32];
@@ -62,26 +62,26 @@ int readStatus(LoggerSession& session, int selector) {
     // The message follows the last frame that was checked: a short reply is only waited
     // out, so it leaves an earlier CRC or format failure standing. With no frame checked
     // at all (every attempt short) the reply is a length error.
-    int check = kFrameBadLength;
+    FrameCheck check = FrameCheck::BadLength;
     std::array<std::uint8_t, kStatusFrameSize> frame{};
     for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
         const std::size_t got = link.queryFixed(request, kStatusFrameSize);
-        if (got == 0) return failStatus(session, kStatusNoReply, W("Brak komunikacji z urządzeniem!"));
+        if (got == 0) return failStatus(session, StatusResult::NoReply, W("Brak komunikacji z urządzeniem!"));
         if (got < kStatusFrameSize) {
-            session.sleep(kShortStatusPauseMs);
+            session.clock->sleep(kShortStatusPauseMs);
             continue;
         }
         check = checkFrame(link.received(), kStatusType, kStatusLength, got);
-        if (check == kFrameValid) {
+        if (check == FrameCheck::Valid) {
             std::copy_n(link.received().begin(), kStatusFrameSize, frame.begin());
             break;
         }
     }
     switch (check) {
-    case kFrameValid: break;
-    case kFrameWrongType: return failStatus(session, kStatusUnrecognised, W("Błąd komunikacji: nierozpoznany format!"));
-    case kFrameBadLength: return failStatus(session, kStatusWrongLength, W("Błąd komunikacji: niewłaściwa długość!"));
-    default: return failStatus(session, kStatusError, W("Błąd przy odczycie statusu!"));
+    case FrameCheck::Valid: break;
+    case FrameCheck::WrongType: return failStatus(session, StatusResult::Unrecognised, W("Błąd komunikacji: nierozpoznany format!"));
+    case FrameCheck::BadLength: return failStatus(session, StatusResult::WrongLength, W("Błąd komunikacji: niewłaściwa długość!"));
+    default: return failStatus(session, StatusResult::Error, W("Błąd przy odczycie statusu!"));
     }
 
     const ModuleStatus status = decodeStatus(frame);
@@ -91,12 +91,12 @@ int readStatus(LoggerSession& session, int selector) {
         char text[160];
         std::snprintf(text, sizeof text, "%s (%u)", W("Błąd komunikacji: niewłaściwa długość rekordów w statusie modułu").c_str(),
                       unsigned{status.recordLength});
-        return failStatus(session, kStatusWrongLength, text);
+        return failStatus(session, StatusResult::WrongLength, text);
     }
     session.status = status;
     session.connected = true;
     session.observer.version(status.versionText());
-    return kStatusOk;
+    return StatusResult::Ok;
 }
 
 } // namespace kavrel::logger

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "common/clock.h"
@@ -31,20 +30,19 @@ struct LoggerSession {
     link::ModuleLink& link;
     OperationObserver& observer;
     LoggerConnection connection;
-    SleepFunction sleep = sleepMs;
-    // Calendar time in whole seconds (the download's start time and summary).
-    std::function<long long()> seconds;
+    // The protocol's pauses and the calendar seconds of a download's start and summary.
+    const Clock* clock = &systemClock();
 
     ModuleStatus status;           // the status read last
     bool connected = false;        // "Połączenie nawiązane": a status was read on this link
 };
 
-enum StatusResult : int {
-    kStatusOk = 0,
-    kStatusNoReply = 1,
-    kStatusUnrecognised = 2,
-    kStatusWrongLength = 3,
-    kStatusError = 4,
+enum class [[nodiscard]] StatusResult : int {
+    Ok = 0,
+    NoReply = 1,
+    Unrecognised = 2,
+    WrongLength = 3,
+    Error = 4,
 };
 
 // Selector of the status request: 3 before a download, 0 everywhere else.
@@ -53,17 +51,17 @@ inline constexpr int kStatusSelectorBeforeDownload = 3;
 
 // "Połącz": closes a link left open, opens with the speed switch unless fixedSpeed, says
 // "HALT! DEBUG=0" and reads the status. Returns the status result, or the open failure
-// (as kStatusNoReply) after its message.
-int connectSession(LoggerSession& session);
+// (as NoReply) after its message.
+StatusResult connectSession(LoggerSession& session);
 
 // "*EOT!" twice when the line was switched to 115200 baud, then close.
 void disconnectSession(LoggerSession& session);
 
 // Reads the status frame into session.status (six attempts); on failure shows the
 // message, disconnects and returns the reason.
-int readStatus(LoggerSession& session, int selector);
+StatusResult readStatus(LoggerSession& session, int selector);
 
 // Re-opens the link with the connection's arguments (download's TCP reconnection).
-int reopenLink(LoggerSession& session);
+link::LinkResult reopenLink(LoggerSession& session);
 
 } // namespace kavrel::logger

@@ -33,7 +33,8 @@ void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& 
     Using using_(*this, observer);
     session_.connection = connection;
     link_.setDevicePathResolver([devicePath](int) { return devicePath; });
-    connectSession(session_);
+    // The observer has shown a failure; the window reads the outcome from the session.
+    (void)connectSession(session_);
 }
 
 void LoggerDevice::readStatus(OperationObserver& observer) {
@@ -42,7 +43,8 @@ void LoggerDevice::readStatus(OperationObserver& observer) {
         observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
         return;
     }
-    logger::readStatus(session_, kStatusSelector);
+    // The observer has shown a failure; the window reads the outcome from the session.
+    (void)logger::readStatus(session_, kStatusSelector);
 }
 
 DownloadReport LoggerDevice::download(OperationObserver& observer, const DownloadOrder& order,
@@ -88,12 +90,14 @@ DownloadReport LoggerDevice::download(OperationObserver& observer, const Downloa
 
 void LoggerDevice::clearMemory(OperationObserver& observer) {
     Using using_(*this, observer);
-    logger::clearMemory(session_);
+    // The observer has shown the outcome (the message boxes say it).
+    (void)logger::clearMemory(session_);
 }
 
 void LoggerDevice::changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now) {
     Using using_(*this, observer);
-    logger::changeLogging(session_, periodMinutes, setClock, FixedClock(now));
+    // The observer has shown the outcome (the message boxes say it).
+    (void)logger::changeLogging(session_, periodMinutes, setClock, FixedClock(now));
 }
 
 void LoggerDevice::end(Ending ending) {

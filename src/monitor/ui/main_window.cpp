@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
 
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
@@ -41,8 +40,6 @@ constexpr const char* kSettingsExtension = "cfg";
 // The monitor's own choices beside the shared connection key: whether the trend is shown.
 constexpr const char* kMonitorKey = "Software\\Ostrevan\\Kavrel-Monitor";
 constexpr const char* kTrendValue = "Wykres";
-
-std::filesystem::path filePath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 
 QLineEdit* readOnlyField(QWidget* parent, int characters, const char* name) {
     auto* field = new QLineEdit(parent);
@@ -131,15 +128,18 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     connection_ = link::loadConnectionSettings(store_);
     settings_.comPort = static_cast<std::int32_t>(connection_.comPort);
     const std::int32_t keptPort = settings_.comPort;
-    loadMonitorSettings(kDefaultSettingsFile, settings_);
+    // An absent or invalid file leaves the defaults; the start-up says nothing about it, nor
+    // about the command line's file below.
+    (void)loadMonitorSettings(kDefaultSettingsFile, settings_);
     settings_.comPort = keptPort;
     QStringList words = arguments.mid(0, kCommandWordsMax);
     for (QString& word : words) word.truncate(kCommandWordMax);
-    if (!words.isEmpty() && !words[0].isEmpty()) loadMonitorSettings(filePath(words[0]), settings_);
+    if (!words.isEmpty() && !words[0].isEmpty()) (void)loadMonitorSettings(words[0].toStdString(), settings_);
 
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
-    if (monitorKey.open(kMonitorKey) == kRegistryOk) monitorKey.readNumber(kTrendValue, trendShown);
+    if (monitorKey.open(kMonitorKey) == RegistryResult::Ok)
+        (void)monitorKey.readNumber(kTrendValue, trendShown);  // a missing value shows the trend
     trendAction_->setChecked(trendShown != 0);
     setTrendShown(trendShown != 0);
 
@@ -500,20 +500,21 @@ void Cmonitor::editExtendedNames() {
 }
 
 void Cmonitor::saveSettingsFile(const QString& chosenPath) {
-    if (!saveMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_))
+    if (saveMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_) != SettingsFileResult::Ok)
         message(QStringLiteral("Błąd otwarcia pliku do zapisu ustawień"), MessageIcon::Error);
 }
 
 void Cmonitor::loadSettingsFile(const QString& chosenPath) {
     if (polling_ || busy()) return;
-    switch (loadMonitorSettings(filePath(settingsFilePath(chosenPath)), settings_)) {
-    case kSettingsNotOpened:
+    switch (loadMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_)) {
+    case SettingsFileResult::OpenFailed:
+    case SettingsFileResult::WriteFailed:
         message(QStringLiteral("Błąd otwarcia pliku do odczytu ustawień"), MessageIcon::Error);
         return;
-    case kSettingsNotMonitorFile:
+    case SettingsFileResult::NotMonitorFile:
         message(QStringLiteral("Niepoprawny format pliku z ustawieniami"), MessageIcon::Error);
         return;
-    default:
+    case SettingsFileResult::Ok:
         showSettingsInWindow();
         draw();
     }
@@ -540,19 +541,21 @@ void Cmonitor::showAbout() {
 void Cmonitor::saveConnection() {
     if (connectionSaved_) return;
     connectionSaved_ = true;
+    // Best effort on the way out: what cannot be kept is the default again next time, and a
+    // key that cannot be opened makes the writes fail without effect.
     RegistryKey key(store_);
-    if (key.open(link::kConnectionKey) == kRegistryOk) {
-        key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
-        key.writeNumber("Port_TCP", connection_.tcpPort);
-        key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
-        key.writeString("Adres_IP", connection_.moduleAddress);
+    if (key.open(link::kConnectionKey) == RegistryResult::Ok) {
+        (void)key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
+        (void)key.writeNumber("Port_TCP", connection_.tcpPort);
+        (void)key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
+        (void)key.writeString("Adres_IP", connection_.moduleAddress);
     }
     RegistryKey monitorKey(store_);
-    if (monitorKey.open(kMonitorKey) != kRegistryOk) {
-        monitorKey.create(kMonitorKey);
-        monitorKey.open(kMonitorKey);
+    if (monitorKey.open(kMonitorKey) != RegistryResult::Ok) {
+        (void)monitorKey.create(kMonitorKey);
+        (void)monitorKey.open(kMonitorKey);
     }
-    monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
+    (void)monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
 }
 
 void Cmonitor::closeEvent(QCloseEvent* event) {

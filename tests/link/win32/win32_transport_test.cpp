@@ -72,7 +72,7 @@ TEST(Win32Tcp, BytesGoBothWaysAndAClosedPeerIsSeen) {
     LoopbackServer server;
     IntervalTimer timer;
     TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", server.port(), 5000, timer);
-    ASSERT_EQ(opened.result, kTcpConnected);
+    ASSERT_EQ(opened.result, TcpConnectResult::Connected);
     ASSERT_NE(server.accept(), INVALID_SOCKET);
     Transport& link = *opened.connection;
 
@@ -106,12 +106,12 @@ TEST(Win32Tcp, RefusedConnectionEndsWithResultOneAtTheLimit) {
     server.stopListening();
     IntervalTimer timer;
     const TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", port, 1000, timer);
-    EXPECT_EQ(opened.result, kTcpNotConnected);
+    EXPECT_EQ(opened.result, TcpConnectResult::NotConnected);
     EXPECT_EQ(opened.connection, nullptr);
     EXPECT_GE(timer.elapsedMs(), 1000u) << "a refusal does not end the wait early";
     EXPECT_LT(timer.elapsedMs(), 4000u);
 
-    EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer).result, kTcpNotConnected);
+    EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer).result, TcpConnectResult::NotConnected);
 }
 
 TEST(Win32Serial, EveryPortNumberUsesTheDeviceNamespace) {

@@ -46,8 +46,9 @@ QStringList fileLines(const QString& path) {
 std::uint32_t storedNumber(SettingsStore& store, const char* name) {
     RegistryKey key(store);
     std::uint32_t value = 0;
-    key.open(link::kConnectionKey);
-    key.readNumber(name, value);
+    // A value that is not there reads as 0, which the callers compare against.
+    (void)key.open(link::kConnectionKey);
+    (void)key.readNumber(name, value);
     return value;
 }
 
@@ -92,7 +93,7 @@ private slots:
         MonitorSettings settings;
         settings.recordPeriod = 1;
         settings.lineType[1] = static_cast<int>(LineType::Temperature);
-        saveMonitorSettings("MONITOR.CFG", settings);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG"});
         Cmonitor& w = *m.window;
         QVERIFY(!button(w, "STOP")->isEnabled());
@@ -231,7 +232,7 @@ private slots:
         qputenv("KAVREL_COM9", "/nonexistent/ttyKavrel");
         MonitorSettings settings;
         settings.comPort = 9;
-        saveMonitorSettings("COM9.CFG", settings);
+        QVERIFY(saveMonitorSettings("COM9.CFG", settings) == SettingsFileResult::Ok);
         MonitorOnSimulator serial({"COM9.CFG"}, {}, false);
         serial.start();
         QCOMPARE(serial.boxes, QStringList{QString::fromUtf8("Błąd otwarcia portu COM9 !")});
@@ -251,7 +252,7 @@ private slots:
         MonitorSettings defaults;
         defaults.comPort = 7;
         defaults.recordPeriod = 9;
-        saveMonitorSettings(kDefaultSettingsFile, defaults);
+        QVERIFY(saveMonitorSettings(kDefaultSettingsFile, defaults) == SettingsFileResult::Ok);
         {
             MonitorOnSimulator m;   // the kept port is 5
             QCOMPARE(m.window->settings().comPort, 5);
@@ -266,7 +267,7 @@ private slots:
         MonitorSettings file;
         file.comPort = 5;
         file.resultsFile = "WYNIKI.CSV";
-        saveMonitorSettings("MONITOR.CFG", file);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", file) == SettingsFileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG", "/start"}, {}, false);
         m.window->waitForStep();
         QVERIFY(m.boxes.isEmpty());
@@ -337,7 +338,7 @@ private slots:
         MonitorSettings other;
         other.comPort = 12;
         other.lineName[0] = "Zasilanie";
-        saveMonitorSettings("Konfiguracje/inny.cfg", other);
+        QVERIFY(saveMonitorSettings("Konfiguracje/inny.cfg", other) == SettingsFileResult::Ok);
         w.loadSettingsFile("Konfiguracje/inny.cfg");
         QCOMPARE(w.settings().comPort, 12);   // a file loaded by the user brings its port
         QCOMPARE(w.display().lines[0].name, std::string("Zasilanie"));
