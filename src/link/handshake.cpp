@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "common/win1250.h"
+#include "link/command_words.h"
 
 namespace kavrel::link {
 namespace {
@@ -57,15 +58,15 @@ LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose
     }
     // The first two lines only wake the module and end a debug output; the third "HALT!" is the
     // one that must be answered.
-    (void)link.sendCommand("HALT!");
-    (void)link.sendCommand("DEBUG=0");
-    if (const LinkResult r = link.sendCommand("HALT!"); r != LinkResult::Ok) {
+    (void)link.sendCommand(command::kHalt);
+    (void)link.sendCommand(command::kDebugOff);
+    if (const LinkResult r = link.sendCommand(command::kHalt); r != LinkResult::Ok) {
         fail(observer, W(texts.noHaltAnswer), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
         link.close();
         return r;
     }
     observer.progress(texts.progressAfterHalt);
-    if (const LinkResult r = link.sendCommand("VER?"); r != LinkResult::Ok) {
+    if (const LinkResult r = link.sendCommand(command::kVersion); r != LinkResult::Ok) {
         fail(observer, W(texts.noVersionAnswer), W("Błąd odczytu wersji"), MessageIcon::Warning);
         link.close();
         return r;
@@ -85,12 +86,12 @@ LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& o
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
     }
-    LinkResult result = link.sendCommand("HALT!");
+    LinkResult result = link.sendCommand(command::kHalt);
     if (result != LinkResult::Ok) {
         fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
     } else {
         observer.progress(50);
-        result = link.sendCommand("VER?");
+        result = link.sendCommand(command::kVersion);
         if (result != LinkResult::Ok) {
             fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd odczytu wersji"), MessageIcon::Warning);
         } else {
@@ -109,8 +110,8 @@ LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& obs
         return opened;
     }
     // Only ends a debug output; the "VER?" after it is the answer that counts.
-    (void)link.sendCommand("DEBUG=0");
-    if (const LinkResult r = link.sendCommand("VER?"); r != LinkResult::Ok) {
+    (void)link.sendCommand(command::kDebugOff);
+    if (const LinkResult r = link.sendCommand(command::kVersion); r != LinkResult::Ok) {
         fail(observer, W("Brak odpowiedzi z Kavrel"), W("Brak komunikacji z modułem Kavrel"), MessageIcon::Error);
         link.close();
         return r;
@@ -130,7 +131,7 @@ LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, Operati
                          MessageIcon::Error);
         return opened;
     }
-    link.queryFixed("HALT! DEBUG=0", 4);
+    link.queryFixed(command::kHaltDebugOff, 4);
     return LinkResult::Ok;
 }
 

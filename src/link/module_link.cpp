@@ -1,5 +1,6 @@
 #include "link/module_link.h"
 
+#include "link/command_words.h"
 #include "link/reply_frames.h"
 
 #include <algorithm>
@@ -152,7 +153,7 @@ LinkResult ModuleLink::sendCommandSerial(std::string_view command) {
     dropStaleSerialInput();
     if (!writeSerial(line.data(), size)) return LinkResult::Failed;
     std::array<std::uint8_t, kSerialReplyMax + 1> reply{};
-    const ReplyFrame replyFrame = command.substr(0, 4) == "VER?" ? ReplyFrame::Version : ReplyFrame::Command;
+    const ReplyFrame replyFrame = command.starts_with(command::kVersion) ? ReplyFrame::Version : ReplyFrame::Command;
     const std::size_t got = readSerial(reply.data(), kSerialReplyMax, replyFrame);
     if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
@@ -167,7 +168,7 @@ LinkResult ModuleLink::sendCommandTcp(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
     if (size == 0) return LinkResult::SendError;
-    const bool isVersionQuery = command.substr(0, 4) == "VER?";
+    const bool isVersionQuery = command.starts_with(command::kVersion);
     if (variant_.flushBeforeSendCommand) transport_->discardInput(kFlushBytes);
     if (!sendTcp(line.data(), size)) {
         dropConnection();

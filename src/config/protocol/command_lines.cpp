@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/win1250.h"
+#include "link/command_words.h"
 
 namespace kavrel::config {
 namespace {
@@ -95,7 +96,7 @@ struct Row {
     int (*lastOf)(const FirmwareVersion&) = nullptr;
 };
 
-std::string halt(const SettingsImage&, const FirmwareVersion&, int) { return "HALT!"; }
+std::string halt(const SettingsImage&, const FirmwareVersion&, int) { return std::string(link::command::kHalt); }
 
 #define KAVREL_NO_ANSWER "Brak odpowiedzi z modułu Kavrel "
 

@@ -5,6 +5,7 @@
 #include "common/win1250.h"
 #include "config/protocol/queries.h"
 #include "config/protocol/reply_parser.h"
+#include "link/command_words.h"
 #include "link/handshake.h"
 
 namespace kavrel::config {
@@ -55,7 +56,7 @@ ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& im
     for (const ReadStep& step : kReadSteps) {
         if (!step.applies(version)) continue;
         // Only stops the module's own output; the query after it is the answer that counts.
-        if (step.haltFirst) (void)link.sendCommand("HALT!");
+        if (step.haltFirst) (void)link.sendCommand(link::command::kHalt);
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
         // A reply that names none of the query's keys (noise, a foreign device) is no answer:
         // taken as one, it would report a record of zeros as the module's settings.

@@ -9,6 +9,7 @@
 #include "config/protocol/queries.h"
 #include "config/protocol/reply_parser.h"
 #include "config/protocol/write_settings.h"
+#include "link/command_words.h"
 
 namespace kavrel::config {
 namespace {
@@ -197,7 +198,7 @@ public:
         : link_(link), working_(working), readBack_(readBack), version_(version), observer_(observer), clock_(clock) {}
 
     VerifyOutcome run() {
-        if (link_.sendCommand("HALT!") != link::LinkResult::Ok)
+        if (link_.sendCommand(link::command::kHalt) != link::LinkResult::Ok)
             return fail("Brak odpowiedzi z modułu Kavrel (HALT 2)", "Błąd nawiązywania połączenia",
                         configResult(link::LinkResult::Failed));
         observer_.progress(10);
@@ -254,7 +255,7 @@ private:
         int retries = 0;
         for (;;) {
             if (block.progressFirst >= 0) observer_.progress(block.progressFirst);
-            if (link_.sendCommand("HALT!") != link::LinkResult::Ok) {
+            if (link_.sendCommand(link::command::kHalt) != link::LinkResult::Ok) {
                 (void)fail(block.haltBox, block.haltStatus, configResult(link::LinkResult::Failed));  // the status is what counts here
                 return link::LinkResult::Failed;
             }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/win1250.h"
+#include "link/command_words.h"
 #include "link/handshake.h"
 
 namespace kavrel::logger {
@@ -39,10 +40,13 @@ StatusResult connectSession(LoggerSession& session) {
     return readStatus(session, kStatusSelector);
 }
 
+void endFastTransfer(link::ModuleLink& link) {
+    for (int i = 0; i < 2; ++i) link.queryFixed(link::command::kEndOfTransfer, 1);
+}
+
 void disconnectSession(LoggerSession& session) {
     if (session.link.isOpen() && session.link.serialSpeed() > link::ModuleLink::kSlowSpeed) {
-        session.link.queryFixed("*EOT!", 1);
-        session.link.queryFixed("*EOT!", 1);
+        endFastTransfer(session.link);
     }
     session.link.close();
     session.connected = false;
@@ -55,7 +59,7 @@ link::LinkResult reopenLink(LoggerSession& session) {
 
 StatusResult readStatus(LoggerSession& session, int selector) {
     link::ModuleLink& link = session.link;
-    link.queryFixed("HALT! DEBUG=0", 4);
+    link.queryFixed(link::command::kHaltDebugOff, 4);
     char request[32];
     std::snprintf(request, sizeof request, "*RD_%d,0", selector);
 

@@ -57,6 +57,9 @@ StatusResult connectSession(LoggerSession& session);
 // "*EOT!" twice when the line was switched to 115200 baud, then close.
 void disconnectSession(LoggerSession& session);
 
+// "*EOT!" twice, each waiting for one byte: the module's line goes back to 9600 baud.
+void endFastTransfer(link::ModuleLink& link);
+
 // Reads the status frame into session.status (six attempts); on failure shows the
 // message, disconnects and returns the reason.
 StatusResult readStatus(LoggerSession& session, int selector);

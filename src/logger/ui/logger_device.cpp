@@ -104,8 +104,7 @@ void LoggerDevice::end(Ending ending) {
     const bool due = ending == Ending::CloseBox ? link_.isOpen()
                                                 : link_.isOpen() && link_.serialSpeed() > link::ModuleLink::kSlowSpeed;
     if (!due) return;
-    link_.queryFixed("*EOT!", 1);
-    link_.queryFixed("*EOT!", 1);
+    endFastTransfer(link_);
 }
 
 } // namespace kavrel::logger::ui
