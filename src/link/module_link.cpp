@@ -153,7 +153,7 @@ LinkResult ModuleLink::sendCommandSerial(std::string_view command) {
     dropStaleSerialInput();
     if (!writeSerial(line.data(), size)) return LinkResult::Failed;
     std::array<std::uint8_t, kSerialReplyMax + 1> reply{};
-    const ReplyFrame replyFrame = command.starts_with(command::kVersion) ? ReplyFrame::Version : ReplyFrame::Command;
+    const ReplyFrame replyFrame = command.starts_with(link::command::kVersion) ? ReplyFrame::Version : ReplyFrame::Command;
     const std::size_t got = readSerial(reply.data(), kSerialReplyMax, replyFrame);
     if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
@@ -168,7 +168,7 @@ LinkResult ModuleLink::sendCommandTcp(std::string_view command) {
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
     if (size == 0) return LinkResult::SendError;
-    const bool isVersionQuery = command.starts_with(command::kVersion);
+    const bool isVersionQuery = command.starts_with(link::command::kVersion);
     if (variant_.flushBeforeSendCommand) transport_->discardInput(kFlushBytes);
     if (!sendTcp(line.data(), size)) {
         dropConnection();
