@@ -11,6 +11,20 @@ function(kavrel_add_subdirectories)
   endforeach()
 endfunction()
 
+# kavrel_core_warnings(target...): the stricter warnings of the Qt-free core and its
+# programs. The core moves bytes between the module, files and numbers: a silent narrowing
+# or a name that hides another there turns into a wrong value on the wire or on disk.
+function(kavrel_core_warnings)
+  foreach(target IN LISTS ARGN)
+    target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+    # GCC leaves sign changes out of -Wconversion in C++; clang (the fuzz build) would add
+    # them, and the same source should warn alike under both.
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_compile_options(${target} PRIVATE -Wno-sign-conversion)
+    endif()
+  endforeach()
+endfunction()
+
 # kavrel_core_library(name SOURCES ... DEPENDS ...): a Qt-free static library whose
 # headers are included as "folder/file.h" from src/.
 function(kavrel_core_library name)
@@ -18,6 +32,7 @@ function(kavrel_core_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  kavrel_core_warnings(${name})
 endfunction()
 
 # kavrel_qt_library(name source...): a static library of Qt code. Its QObject classes go

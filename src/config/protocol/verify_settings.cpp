@@ -215,7 +215,8 @@ public:
         if (verified_) {
             for (const Block& block : blocksFor(working_, version_)) {
                 bool endVerification = false;
-                if (const int r = runBlock(block, endVerification); r != link::kLinkOk) return {r, label_};
+                if (const int blockResult = runBlock(block, endVerification); blockResult != link::kLinkOk)
+                    return {blockResult, label_};
                 if (endVerification) return finish();
             }
             extraChecks();
