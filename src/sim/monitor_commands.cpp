@@ -16,11 +16,12 @@ std::string format(const char* pattern, double value) {
     return text;
 }
 
-// A triangle wave between low and high with the given period in polls.
+// A triangle wave between low and high with the given period in polls. The phase and the
+// half period are below the period (a few dozen polls), so they are exact as doubles.
 double wave(long poll, double low, double high, long period) {
     const long phase = poll % period;
     const long half = period / 2;
-    const double rise = phase <= half ? double(phase) / half : double(period - phase) / half;
+    const double rise = static_cast<double>(phase <= half ? phase : period - phase) / static_cast<double>(half);
     return low + (high - low) * rise;
 }
 
@@ -39,7 +40,7 @@ std::string MonitorCommands::measurementReply() const {
     const double outdoor = wave(t, -6.5, 4.5, 44);
     const std::string readings[8] = {
         format("%.2fV", supply),  format("%.1f'C", room),   format("%.0f%%", humidity), format("%.1f'C", outdoor),
-        format("%.2fV", 3.30 + (t % 3) * 0.01), format("%.1fV", wave(t, 0, 24, 16)), format("%.1f'C", wave(t, 40, 65, 20)),
+        format("%.2fV", 3.30 + static_cast<double>(t % 3) * 0.01), format("%.1fV", wave(t, 0, 24, 16)), format("%.1f'C", wave(t, 40, 65, 20)),
         format("%.0f%%", wave(t, 20, 60, 12)),
     };
     // Alarm states come and go with the readings.
@@ -49,7 +50,7 @@ std::string MonitorCommands::measurementReply() const {
     if (humidity > 75) high |= 1 << 2;
     if (outdoor < -4.0) low |= 1 << 3;
     const int alarm = (low | high) != 0 ? 1 : 0;
-    const int outputs = alarm | ((t / 4) % 2) << 1 | (t % 6 == 0 ? 1 << 5 : 0);
+    const int outputs = alarm | static_cast<int>((t / 4) % 2) << 1 | (t % 6 == 0 ? 1 << 5 : 0);  // 0 or 1, shifted
     const int gsm = t % 13 == 12 ? 99 : 14 + static_cast<int>(t % 17);
     const int network = gsm == 99 ? 0 : 1;
     const int sms = static_cast<int>(t / 7), email = static_cast<int>(t / 11);

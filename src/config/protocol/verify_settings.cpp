@@ -218,8 +218,9 @@ public:
         if (verified_) {
             for (const Block& block : blocksFor(working_, version_)) {
                 bool endVerification = false;
-                if (const link::LinkResult r = runBlock(block, endVerification); r != link::LinkResult::Ok)
-                    return {configResult(r), label_};
+                if (const link::LinkResult blockResult = runBlock(block, endVerification);
+                    blockResult != link::LinkResult::Ok)
+                    return {configResult(blockResult), label_};
                 if (endVerification) return finish();
             }
             extraChecks();

@@ -21,7 +21,13 @@ constexpr std::size_t kNumberOffset = 3;
 constexpr std::size_t kKindOffset = 2;
 constexpr std::size_t kLargestFrame = kMaxRecordLength + 2;
 
-enum class BatchOutcome { Accepted, Short, Long, Repeated };
+enum class BatchOutcome {
+    Accepted,
+    Short,
+    Long,
+    Repeated,        // the previous batch on every attempt: taken as it is
+    ReconnectFailed,
+};
 
 long long nowSeconds(const LoggerSession& session) {
     return session.clock->seconds();
@@ -69,6 +75,123 @@ std::optional<FrameCheck> checkSlot(std::span<const std::uint8_t> frame, int len
     return checkFrame(frame, kRecordType, length, frame.size());
 }
 
+
+// The state of a new download, from the module's status.
+void beginDownload(LoggerSession& session, DownloadState& state, RecordSink& sink) {
+    state.startPending = false;
+    state.recordCount = session.status.recordCount();
+    state.nextIndex = state.printMode ? 1 : 0;
+    state.batchSize = std::clamp(state.recordCount - state.nextIndex, 0, kBatchRecords);
+    state.reRequests = state.invalidRecords = state.handledRecords = 0;
+    state.startTime = nowSeconds(session);
+    sink.downloadStarted();
+}
+
+// Batch retry: asks for the next batch until a reply of exactly its size arrives that is
+// not the previous batch again, at most six times. A reply too long or repeated is drained
+// before the next attempt; a TCP link is reconnected at the fourth and sixth attempt unless
+// the input was just drained. The accepted reply is left in the link's reply buffer.
+BatchOutcome requestBatch(LoggerSession& session, const DownloadState& state, std::size_t frameSize) {
+    link::ModuleLink& link = session.link;
+    const int n = state.batchSize;
+    char request[48];
+    std::snprintf(request, sizeof request, "*RD_%d,%d", state.nextIndex + 1, n);
+    const std::size_t expected = frameSize * static_cast<std::size_t>(n);
+
+    BatchOutcome outcome = BatchOutcome::Short;
+    bool drained = false;
+    for (int attempt = 0; attempt < kBatchAttempts; ++attempt) {
+        if (link.tcpMode() && (attempt == 3 || attempt == 5) && !drained && !reconnect(session))
+            return BatchOutcome::ReconnectFailed;
+        const std::size_t received = link.queryFixed(request, expected);
+        if (received > expected) {
+            session.clock->sleep(kRepeatPauseMs);
+            link.drainInput();
+            drained = true;
+            outcome = BatchOutcome::Long;
+            continue;
+        }
+        drained = false;
+        if (received < expected) {
+            outcome = BatchOutcome::Short;
+            continue;
+        }
+        if (repeatsPrevious(link.received(), frameSize, n, state.previousNumbers)) {
+            session.clock->sleep(kRepeatPauseMs);
+            link.drainInput();
+            drained = true;
+            outcome = BatchOutcome::Repeated;
+            continue;
+        }
+        return BatchOutcome::Accepted;
+    }
+    return outcome;
+}
+
+// What slot repair leaves of one record slot.
+struct SlotRepair {
+    // Valid, none for a blank slot, or the failed check it was given up with.
+    std::optional<FrameCheck> check = FrameCheck::Valid;
+    const char* failure = nullptr;  // set when the download ends at this slot
+};
+
+// Slot repair: a frame that fails its check is requested again on its own until it passes
+// or is blank, at most five times; a CRC mismatch is given up (and handed on as incorrect)
+// after two. A TCP link is reconnected before the third and fifth re-request.
+SlotRepair repairSlot(LoggerSession& session, DownloadState& state, int slot, std::span<std::uint8_t> frame) {
+    link::ModuleLink& link = session.link;
+    const int length = session.status.recordLength;
+    SlotRepair repair{checkSlot(frame, length)};
+    for (int reRequests = 0;; ++reRequests) {
+        if (repair.check == FrameCheck::Valid || !repair.check) break;
+        if (repair.check == FrameCheck::CrcMismatch && reRequests >= kCrcReRequests) break;
+        if (reRequests == kMostReRequests) {
+            repair.failure = repair.check == FrameCheck::WrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!";
+            break;
+        }
+        if (link.tcpMode() && (reRequests == 2 || reRequests == 4) && !reconnect(session)) {
+            repair.failure = kReconnectFailed;
+            break;
+        }
+        char single[48];
+        std::snprintf(single, sizeof single, "*RD_%d,1", state.nextIndex + slot + 1);
+        link.queryFixed(single, frame.size(), frame);
+        ++state.reRequests;
+        repair.check = checkSlot(frame, length);
+    }
+    return repair;
+}
+
+// Hand-on: gives the record of one slot to the sink by its kind. A slot past the last
+// record, and a failed one without a valid time, are left out; an incorrect "P" record
+// is counted as invalid.
+void handOn(DownloadState& state, RecordSink& sink, int slot, std::span<const std::uint8_t> frame, bool correct) {
+    if (state.nextIndex + slot >= state.recordCount) return;  // past the last record
+    RecordBytes record{};
+    std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
+    if (!correct && isBlankTime(record)) return;
+    switch (record[kKindOffset]) {
+    case 'P':
+        if (!correct) ++state.invalidRecords;
+        sink.historyRecord(record, correct);
+        break;
+    case 'X': sink.historyRecord(record, correct); break;
+    case 'Z': sink.eventRecord(record, correct); break;
+    default: break;  // a kind this logger does not know
+    }
+    ++state.handledRecords;
+}
+
+// The sink's files finished and, for an export, the completion shown.
+StepResult completeDownload(LoggerSession& session, const DownloadState& state, RecordSink& sink) {
+    sink.downloadEnded(DownloadEnd::Complete);
+    if (!state.printMode) {
+        session.observer.message(W("Zawartość pamięci odczytana."), MessageIcon::Information);
+        session.observer.message(transferSummary(state, nowSeconds(session)), MessageIcon::Information);
+    }
+    return StepResult::Complete;
+}
+
 } // namespace
 
 void startDownload(DownloadState& state, bool printMode) {
@@ -89,113 +212,41 @@ std::string transferSummary(const DownloadState& state, long long endTime) {
 }
 
 StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink& sink) {
-    link::ModuleLink& link = session.link;
-    if (state.startPending) {
-        state.startPending = false;
-        state.recordCount = session.status.recordCount();
-        state.nextIndex = state.printMode ? 1 : 0;
-        state.batchSize = std::clamp(state.recordCount - state.nextIndex, 0, kBatchRecords);
-        state.reRequests = state.invalidRecords = state.handledRecords = 0;
-        state.startTime = nowSeconds(session);
-        sink.downloadStarted();
-    }
-
-    const int length = session.status.recordLength;
-    const auto frameSize = static_cast<std::size_t>(length) + 2;
+    if (state.startPending) beginDownload(session, state, sink);
     const int n = state.batchSize;
     // Nothing (more) to read, or no status to read it by: a request for no records would
     // be a status request, so none is sent.
-    if (n > 0 && state.nextIndex < state.recordCount) {
-        if (!session.status.recordLengthUsable()) return fail(session, sink, "Niewłaściwa długość danych!");
+    if (n <= 0 || state.nextIndex >= state.recordCount) return completeDownload(session, state, sink);
+    if (!session.status.recordLengthUsable()) return fail(session, sink, "Niewłaściwa długość danych!");
 
-        char request[48];
-        std::snprintf(request, sizeof request, "*RD_%d,%d", state.nextIndex + 1, n);
-        const std::size_t expected = frameSize * static_cast<std::size_t>(n);
-
-        BatchOutcome outcome = BatchOutcome::Short;
-        bool drained = false;
-        for (int attempt = 0; attempt < kBatchAttempts; ++attempt) {
-            if (link.tcpMode() && (attempt == 3 || attempt == 5) && !drained && !reconnect(session))
-                return fail(session, sink, kReconnectFailed);
-            const std::size_t received = link.queryFixed(request, expected);
-            if (received > expected) {
-                session.clock->sleep(kRepeatPauseMs);
-                link.drainInput();
-                drained = true;
-                outcome = BatchOutcome::Long;
-                continue;
-            }
-            drained = false;
-            if (received < expected) {
-                outcome = BatchOutcome::Short;
-                continue;
-            }
-            if (repeatsPrevious(link.received(), frameSize, n, state.previousNumbers)) {
-                session.clock->sleep(kRepeatPauseMs);
-                link.drainInput();
-                drained = true;
-                outcome = BatchOutcome::Repeated;
-                continue;
-            }
-            outcome = BatchOutcome::Accepted;
-            break;
-        }
-        // Too many bytes six times over is as much a failed transfer as too few; it used
-        // to end the download without a word.
-        if (outcome == BatchOutcome::Short || outcome == BatchOutcome::Long)
-            return fail(session, sink, "Błąd odbioru danych z urządzenia!");
-
-        std::array<std::uint8_t, kLargestFrame * kBatchRecords> batch{};
-        std::copy_n(link.received().begin(), expected, batch.begin());
-        for (int i = 0; i < n; ++i)
-            state.previousNumbers[static_cast<std::size_t>(i)] = recordNumber(std::span(batch).subspan(frameSize * i));
-
-        for (int i = 0; i < n; ++i) {
-            const std::span<std::uint8_t> frame = std::span(batch).subspan(frameSize * static_cast<std::size_t>(i), frameSize);
-            std::optional<FrameCheck> result = checkSlot(frame, length);
-            for (int reRequests = 0;; ++reRequests) {
-                if (result == FrameCheck::Valid || !result) break;
-                if (result == FrameCheck::CrcMismatch && reRequests >= kCrcReRequests) break;
-                if (reRequests == kMostReRequests)
-                    return fail(session, sink,
-                                result == FrameCheck::WrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!");
-                if (link.tcpMode() && (reRequests == 2 || reRequests == 4) && !reconnect(session))
-                    return fail(session, sink, kReconnectFailed);
-                char single[48];
-                std::snprintf(single, sizeof single, "*RD_%d,1", state.nextIndex + i + 1);
-                link.queryFixed(single, frameSize, frame);
-                ++state.reRequests;
-                result = checkSlot(frame, length);
-            }
-
-            if (state.nextIndex + i >= state.recordCount) continue;  // past the last record
-            const bool correct = result == FrameCheck::Valid;
-            RecordBytes record{};
-            std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
-            if (!correct && isBlankTime(record)) continue;
-            switch (record[kKindOffset]) {
-            case 'P':
-                if (!correct) ++state.invalidRecords;
-                sink.historyRecord(record, correct);
-                break;
-            case 'X': sink.historyRecord(record, correct); break;
-            case 'Z': sink.eventRecord(record, correct); break;
-            default: break;  // a kind this logger does not know
-            }
-            ++state.handledRecords;
-        }
-        state.nextIndex += n;
-        const long long shown = std::min(state.nextIndex, state.recordCount);
-        session.observer.progress(state.recordCount > 0 ? static_cast<int>(shown * 100 / state.recordCount) : 100);
-        if (state.nextIndex < state.recordCount) return StepResult::Continue;
+    const auto frameSize = static_cast<std::size_t>(session.status.recordLength) + 2;
+    switch (requestBatch(session, state, frameSize)) {
+    case BatchOutcome::ReconnectFailed: return fail(session, sink, kReconnectFailed);
+    // Too many bytes six times over is as much a failed transfer as too few; it used
+    // to end the download without a word.
+    case BatchOutcome::Short:
+    case BatchOutcome::Long: return fail(session, sink, "Błąd odbioru danych z urządzenia!");
+    case BatchOutcome::Accepted:
+    case BatchOutcome::Repeated: break;
     }
 
-    sink.downloadEnded(DownloadEnd::Complete);
-    if (!state.printMode) {
-        session.observer.message(W("Zawartość pamięci odczytana."), MessageIcon::Information);
-        session.observer.message(transferSummary(state, nowSeconds(session)), MessageIcon::Information);
+    // The reply buffer is reused by the re-requests: the batch is kept apart from it.
+    std::array<std::uint8_t, kLargestFrame * kBatchRecords> batch{};
+    std::copy_n(session.link.received().begin(), frameSize * static_cast<std::size_t>(n), batch.begin());
+    for (int i = 0; i < n; ++i)
+        state.previousNumbers[static_cast<std::size_t>(i)] = recordNumber(std::span(batch).subspan(frameSize * i));
+
+    for (int slot = 0; slot < n; ++slot) {
+        const auto frame = std::span(batch).subspan(frameSize * static_cast<std::size_t>(slot), frameSize);
+        const SlotRepair repair = repairSlot(session, state, slot, frame);
+        if (repair.failure) return fail(session, sink, repair.failure);
+        handOn(state, sink, slot, frame, repair.check == FrameCheck::Valid);
     }
-    return StepResult::Complete;
+    state.nextIndex += n;
+    const long long shown = std::min(state.nextIndex, state.recordCount);
+    session.observer.progress(state.recordCount > 0 ? static_cast<int>(shown * 100 / state.recordCount) : 100);
+    if (state.nextIndex < state.recordCount) return StepResult::Continue;
+    return completeDownload(session, state, sink);
 }
 
 } // namespace kavrel::logger

@@ -1,0 +1,154 @@
+#include "cli/options.h"
+
+#include <ostream>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#endif
+
+#include "link/connection_settings.h"
+#include "link/serial_device.h"
+
+namespace kavrel::cli {
+namespace {
+
+bool parsePositive(const std::string& text, int maximum, int& value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoi(text);
+    return value >= 1 && value <= maximum;
+}
+
+CommandLine usageError(std::string error, bool showUsage = false) {
+    CommandLine line;
+    line.action = CommandLine::Action::UsageError;
+    line.error = std::move(error);
+    line.showUsage = showUsage;
+    return line;
+}
+
+// Applies one option that takes a value; an error text, or "" when it was accepted.
+std::string applyOption(CommandLine& line, const std::string& option, const std::string& value,
+                        const HostResolver& resolve) {
+    ConnectionChoice& connection = line.connection;
+    if (option == "--tcp") {
+        const auto colon = value.rfind(':');
+        const std::string host = value.substr(0, colon);
+        connection.tcp = true;
+        connection.tcpPort = 23;
+        if (colon != std::string::npos && !parsePositive(value.substr(colon + 1), 65535, connection.tcpPort))
+            return "kavrel: bad TCP port in " + value + "\n";
+        const std::optional<std::string> address = resolve(host);
+        if (!address) return "kavrel: unknown host " + host + "\n";
+        connection.address = *address;
+    } else if (option == "--com") {
+        connection.tcp = false;
+        if (!parsePositive(value, 255, connection.comPort)) return "kavrel: --com expects a port number 1..255\n";
+    } else {  // --device
+        connection.tcp = false;
+        connection.devicePath = value;
+    }
+    return "";
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const auto& command : commands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+bool isHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+} // namespace
+
+std::optional<std::string> resolveHost(const std::string& host) {
+#ifdef _WIN32
+    // The resolver needs Winsock started; the link starts its own for each connection.
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return std::nullopt;
+    struct Cleanup {
+        ~Cleanup() { ::WSACleanup(); }
+    } cleanup;
+#endif
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, text, sizeof text);
+    ::freeaddrinfo(found);
+    return std::string(text);
+}
+
+CommandLine parseCommandLine(std::span<const std::string> args, const HostResolver& resolve) {
+    CommandLine line;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (isHelp(arg)) {
+            line.action = CommandLine::Action::Help;
+            return line;
+        }
+        if (arg.rfind("--", 0) != 0) break;  // the command
+        if (arg == "--gap-timing") {
+            line.connection.gapTiming = true;
+            continue;
+        }
+        // Every other option takes a value, even one this tool does not know.
+        if (i + 1 >= args.size()) return usageError("kavrel: " + arg + " needs a value\n");
+        const std::string& value = args[++i];
+        if (arg != "--tcp" && arg != "--com" && arg != "--device")
+            return usageError("kavrel: unknown option " + arg + "\n", true);
+        if (std::string error = applyOption(line, arg, value, resolve); !error.empty()) return usageError(std::move(error));
+        line.connectionChosen = true;
+    }
+    if (i >= args.size()) return usageError("", true);
+
+    line.command = findCommand(args[i]);
+    if (!line.command) return usageError("kavrel: unknown command " + args[i] + "\n", true);
+    line.commandArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    if (!line.commandArgs.empty() && isHelp(line.commandArgs[0])) line.action = CommandLine::Action::CommandHelp;
+    return line;
+}
+
+ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& userSettings) {
+    ConnectionChoice connection = line.connection;
+    if (!line.connectionChosen) {
+        const link::ConnectionSettings saved = link::loadConnectionSettings(userSettings);
+        connection.tcp = saved.tcpMode;
+        connection.address = saved.moduleAddress;
+        connection.tcpPort = static_cast<int>(saved.tcpPort);
+        connection.comPort = static_cast<int>(saved.comPort);
+    }
+    if (link::loadSerialTiming(userSettings) == link::SerialTiming::Gap) connection.gapTiming = true;
+    if (!connection.tcp && connection.devicePath.empty())
+        connection.devicePath = link::serialDevicePath(connection.comPort, &userSettings);
+    return connection;
+}
+
+void printUsage(std::ostream& out) {
+    out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
+           "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
+           "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
+#ifdef _WIN32
+           "  --com N             serial port COMn\n"
+#else
+           "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
+           "                      it to, or /dev/ttyS<n-1>)\n"
+#endif
+           "  --device PATH       a serial device by its path\n"
+           "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
+           "                      (for a converter or module that misbehaves with the fast mode)\n"
+           "\nCOMMANDS:\n";
+    for (const auto& command : commands()) {
+        std::string name = command.name;
+        out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << command.summary << "\n";
+    }
+    out << "\n'kavrel COMMAND --help' describes a command.\n";
+}
+
+} // namespace kavrel::cli

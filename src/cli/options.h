@@ -1,0 +1,52 @@
+// The kavrel tool's command line: the connection options before the command, the command
+// and its own arguments. Read apart from main, so that its rules are tested without
+// starting the tool; main prints what the reading says and runs the command.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+#include "cli/commands.h"
+#include "common/settings_store.h"
+
+namespace kavrel::cli {
+
+// A host name or address as dotted IPv4 (what the link connects to); nullopt when it
+// does not resolve.
+using HostResolver = std::function<std::optional<std::string>(const std::string& host)>;
+
+// Through the system's resolver.
+std::optional<std::string> resolveHost(const std::string& host);
+
+struct CommandLine {
+    enum class Action {
+        Run,          // run `command` with `commandArgs`
+        Help,         // --help before the command: the tool's usage on stdout, exit 0
+        CommandHelp,  // COMMAND --help: the command's usage on stdout, exit 0
+        UsageError,   // `error` and, with `showUsage`, the tool's usage on stderr, exit 2
+    };
+    Action action = Action::Run;
+    ConnectionChoice connection;
+    bool connectionChosen = false;  // --tcp, --com or --device given; else the saved connection is used
+    const Command* command = nullptr;
+    std::vector<std::string> commandArgs;
+    std::string error;              // "kavrel: ...\n", or empty when the usage alone says it
+    bool showUsage = false;
+};
+
+CommandLine parseCommandLine(std::span<const std::string> args, const HostResolver& resolve = resolveHost);
+
+// The connection a command gets: the one chosen on the command line, else the one the
+// configurator saved; the gap timing also when the user chose it for good; a COM number
+// turned into its device.
+ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& userSettings);
+
+// "usage: kavrel [CONNECTION] COMMAND [ARGS...]" with the options and the commands.
+void printUsage(std::ostream& out);
+
+} // namespace kavrel::cli

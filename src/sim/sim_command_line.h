@@ -1,0 +1,40 @@
+// kavrel-sim's command line: where to listen, and the flags of every group of commands
+// (sim_flags.h). Read apart from main, so that its rules are tested without starting the
+// simulator; main prints what the reading says and serves.
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string>
+
+#include "sim/sim_options.h"
+
+namespace kavrel::sim {
+
+struct SimCommandLine {
+    enum class Action {
+        Run,         // listen where asked and serve `options`
+        Help,        // the usage on stdout, exit 0
+        UsageError,  // `error` and, with `showUsage`, the usage on stderr, exit 2
+    };
+    Action action = Action::Run;
+    SimOptions options;
+    std::string tcp;   // --tcp ADDRESS:PORT as given; empty: no TCP listener
+    bool pty = false;  // --pty
+    std::string error;  // "kavrel-sim: ...\n", or empty when the usage alone says it
+    bool showUsage = false;
+};
+
+SimCommandLine parseSimCommandLine(std::span<const std::string> args);
+
+// "ADDRESS:PORT" as listenTcp takes it; without a readable port, port 0 (a free one).
+struct TcpEndpoint {
+    std::string address;
+    int port = 0;
+};
+TcpEndpoint tcpEndpoint(const std::string& text);
+
+// "usage: kavrel-sim (--tcp ADDRESS:PORT | --pty)... [options]" with every flag.
+void printSimUsage(std::ostream& out);
+
+} // namespace kavrel::sim

@@ -1,0 +1,62 @@
+// kavrel-sim's command line, read as main reads it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/sim_command_line.h"
+
+namespace kavrel::sim {
+namespace {
+
+using Action = SimCommandLine::Action;
+
+SimCommandLine parse(std::vector<std::string> args) { return parseSimCommandLine(args); }
+
+TEST(SimCommandLine, EndpointsAndFlagsOfEveryGroupReachTheOptions) {
+    const SimCommandLine line = parse({"--pty", "--tcp", "127.0.0.1:0", "--version", "Kavrel V2.5", "--silent-on",
+                                       "MSR?", "--silent-on", "SET?", "--no-atim", "--records", "40", "--cyclic"});
+    ASSERT_EQ(line.action, Action::Run) << line.error;
+    EXPECT_TRUE(line.pty);
+    EXPECT_EQ(line.tcp, "127.0.0.1:0");
+    EXPECT_EQ(line.options.versionText, "Kavrel V2.5");
+    EXPECT_EQ(line.options.faults.silentCommands, (std::vector<std::string>{"MSR?", "SET?"}));
+    EXPECT_TRUE(line.options.config.omitAtim);
+    EXPECT_EQ(line.options.memory.records, 40);
+    EXPECT_TRUE(line.options.memory.cyclic);
+    EXPECT_EQ(parse({"--pty"}).action, Action::Run);
+
+    const TcpEndpoint endpoint = tcpEndpoint("127.0.0.1:2323");
+    EXPECT_EQ(endpoint.address, "127.0.0.1");
+    EXPECT_EQ(endpoint.port, 2323);
+    EXPECT_EQ(tcpEndpoint("127.0.0.1").port, 0);  // any free port
+}
+
+TEST(SimCommandLine, BadMissingAndUnknownWordsAreUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+        bool showUsage;
+    };
+    const Case cases[] = {
+        {{}, "", true},
+        {{"--records", "5"}, "", true},  // nowhere to listen
+        {{"--pty", "--tcp"}, "kavrel-sim: --tcp needs ADDRESS:PORT\n", false},
+        {{"--pty", "--records"}, "kavrel-sim: --records needs N\n", false},
+        {{"--pty", "--records", "-1"}, "kavrel-sim: --records expects a whole number from 0 to 1048544\n", false},
+        {{"--pty", "--trailing", "cr"}, "kavrel-sim: --trailing expects crlf or lf\n", false},
+        {{"--pty", "--fast"}, "kavrel-sim: unknown option --fast\n", true},
+    };
+    for (const Case& c : cases) {
+        const SimCommandLine line = parse(c.args);
+        const std::string words = ::testing::PrintToString(c.args);
+        EXPECT_EQ(line.action, Action::UsageError) << words;
+        EXPECT_EQ(line.error, c.error) << words;
+        EXPECT_EQ(line.showUsage, c.showUsage) << words;
+    }
+    EXPECT_EQ(parse({"--fast", "--help"}).action, Action::UsageError);  // read in order
+    EXPECT_EQ(parse({"--pty", "-h", "--fast"}).action, Action::Help);
+}
+
+} // namespace
+} // namespace kavrel::sim
