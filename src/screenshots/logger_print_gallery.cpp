@@ -2,9 +2,7 @@
 //   logger-print-gallery FOLDER HISTORY.csv PRINTFILE.csv
 // renders the period dialog, the first and the last printed page, the print preview and
 // the history chart into FOLDER (offscreen, no display needed).
-#include <QAbstractSeries>
 #include <QApplication>
-#include <QChart>
 #include <QDir>
 #include <QImage>
 #include <QPrinter>
@@ -46,7 +44,7 @@ int main(int argc, char** argv) {
     auto path = [&](const char* name) { return folder.filePath(QString::fromLatin1(name)); };
     bool ok = true;
 
-    ui::Czakres period;
+    logger::ui::Czakres period;
     period.setPeriod(kDefaultPeriod);
     ok &= saveWidget(period, path("logger-period-dialog.png"));
 
@@ -58,18 +56,16 @@ int main(int argc, char** argv) {
     }
     const QString title = toQString(printTitle(printReadTime(moment), kAllData));
     const int pages = pageCount(table.lines.size());
-    ok &= ui::pageImage(table, title, 1, 200).save(path("logger-print-page-1.png"), "PNG");
-    ok &= ui::pageImage(table, title, pages, 200).save(path("logger-print-page-last.png"), "PNG");
+    ok &= logger::ui::pageImage(table, title, 1, 200).save(path("logger-print-page-1.png"), "PNG");
+    ok &= logger::ui::pageImage(table, title, pages, 200).save(path("logger-print-page-last.png"), "PNG");
 
     QPrinter printer(QPrinter::HighResolution);
-    ui::HistoryPrintPreview preview(printer, table, title, folder.absolutePath().toStdString());
+    logger::ui::HistoryPrintPreview preview(printer, table, title, folder.absolutePath().toStdString());
     ok &= saveWidget(preview, path("logger-print-preview.png"));
 
-    ui::HistoryChartDialog chart(QString::fromLocal8Bit(argv[2]));
-    // The raw counter of L4 runs in the thousands; the picture shows the other lines.
-    const auto series = chart.chart()->series();
-    for (int i = 0; i < series.size(); ++i)
-        if (series[i]->name().startsWith(QStringLiteral("U4"))) chart.setLineShown(i, false);
+    logger::ui::HistoryChartDialog chart(QString::fromLocal8Bit(argv[2]));
+    chart.waitForLoaded();
     ok &= saveWidget(chart, path("logger-history-chart.png"));
+    ok &= chart.savePng(path("logger-history-chart-saved.png"));
     return ok ? 0 : 1;
 }

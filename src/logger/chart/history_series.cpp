@@ -3,27 +3,32 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
+#include "common/regular_file.h"
 #include "common/win1250.h"
 
 namespace kavrel::logger {
 namespace {
 
-std::vector<std::string> split(const std::string& line, char separator) {
+std::vector<std::string> split(std::string_view line, char separator) {
     std::vector<std::string> fields;
     std::size_t at = 0;
     while (true) {
         const std::size_t next = line.find(separator, at);
-        fields.push_back(line.substr(at, next == std::string::npos ? std::string::npos : next - at));
-        if (next == std::string::npos) return fields;
+        fields.emplace_back(line.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
+        if (next == std::string_view::npos) return fields;
         at = next + 1;
     }
 }
 
-bool readLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+// The next line of `bytes` from `at` (without its CR LF); false at the end.
+bool nextLine(std::string_view bytes, std::size_t& at, std::string_view& line) {
+    if (at >= bytes.size()) return false;
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string_view::npos) end = bytes.size();
+    line = bytes.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return true;
 }
 
@@ -66,12 +71,25 @@ std::optional<double> historyValue(std::string text, bool decimalComma) {
     return value;
 }
 
-HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryData& data) {
+HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryData& data, const std::atomic<bool>* stop) {
     data = {};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return HistoryReadResult::CannotOpen;
-    std::string line;
-    if (!readLine(in, line) || line.size() < 3 || line.compare(0, 2, "Lp") != 0) return HistoryReadResult::NotHistory;
+    std::string bytes;
+    switch (readRegularFile(file, kHistoryFileLimit + 1, bytes)) {
+    case FileRead::Ok: break;
+    case FileRead::NotRegular: return HistoryReadResult::NotRegular;
+    case FileRead::NotOpened:
+    case FileRead::ReadFailed: return HistoryReadResult::CannotOpen;
+    }
+    if (bytes.size() > kHistoryFileLimit) return HistoryReadResult::TooLarge;
+    return parseHistorySeries(bytes, data, stop);
+}
+
+HistoryReadResult parseHistorySeries(std::string_view bytes, HistoryData& data, const std::atomic<bool>* stop) {
+    data = {};
+    std::size_t at = 0;
+    std::string_view line;
+    if (!nextLine(bytes, at, line) || line.size() < 3 || line.size() > kHistoryLineLimit || line.compare(0, 2, "Lp") != 0)
+        return HistoryReadResult::NotHistory;
     const char separator = line[2];
     if (separator != ';' && separator != ',') return HistoryReadResult::NotHistory;
     const bool decimalComma = separator == ';';
@@ -83,15 +101,26 @@ HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryDa
     std::vector<std::size_t> columns;
     for (std::size_t c = 2; c < heading.size(); ++c)
         if (c < statusStart || c >= statusEnd) columns.push_back(c);
+    if (columns.size() > kHistorySeriesLimit) return HistoryReadResult::NotHistory;
     for (std::size_t c : columns) data.series.push_back({heading[c], {}});
 
-    while (readLine(in, line)) {
+    std::size_t rows = 0;
+    while (nextLine(bytes, at, line)) {
+        if (stop && (++rows & 0x3ff) == 0 && stop->load()) {
+            data = {};
+            return HistoryReadResult::Stopped;
+        }
+        if (line.size() > kHistoryLineLimit) continue;
         const std::vector<std::string> fields = split(line, separator);
         if (fields.size() < 2) continue;
         LocalDateTime t;
         if (std::sscanf(fields[1].c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
                         &t.second) != 6)
             continue;
+        if (data.times.size() == kHistoryRowLimit) {
+            data = {};
+            return HistoryReadResult::TooLarge;
+        }
         data.times.push_back(t);
         for (std::size_t i = 0; i < columns.size(); ++i)
             data.series[i].values.push_back(columns[i] < fields.size() ? historyValue(fields[columns[i]], decimalComma)

@@ -4,6 +4,8 @@
 // both column sets (full and reduced).
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,9 +25,21 @@ struct HistoryData {
     std::vector<HistorySeries> series;
 };
 
-enum class [[nodiscard]] HistoryReadResult { Ok, CannotOpen, NotHistory, NoRows };
+enum class [[nodiscard]] HistoryReadResult { Ok, CannotOpen, NotRegular, TooLarge, NotHistory, NoRows, Stopped };
 
-HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryData& data);
+// What is read at most. A history of the largest memory is a few megabytes with a heading of
+// a few dozen columns; anything far beyond is no history, and is refused before it costs.
+inline constexpr std::size_t kHistoryFileLimit = 64u << 20;
+inline constexpr std::size_t kHistoryLineLimit = 8u << 10;
+inline constexpr std::size_t kHistorySeriesLimit = 32;
+inline constexpr std::size_t kHistoryRowLimit = 500000;
+
+// Reads the regular file `file` (a FIFO, a device or a folder is refused without waiting).
+// Stops early when `stop` becomes true.
+HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryData& data,
+                                    const std::atomic<bool>* stop = nullptr);
+// The same from the file's bytes.
+HistoryReadResult parseHistorySeries(std::string_view bytes, HistoryData& data, const std::atomic<bool>* stop = nullptr);
 
 // A value text as the logger writes it: "12,345" or "12.345", "45%", "1"; none otherwise.
 std::optional<double> historyValue(std::string text, bool decimalComma);

@@ -1,22 +1,21 @@
-// The live trend below the monitor's bars: L1..L8 over the polling run, one series per
-// line in the line's unit and named as in the settings, lines of a type other than the
-// most common one on a second axis, LOW and HIGH readings marked on their series. The last
-// hour is kept in a TrendBuffer; each line can be shown or hidden, and the chart saved as
-// a PNG picture.
+// The live trend below the monitor's bars: L1..L8 over the polling run, one line per input
+// named as in the settings, one value axis per unit (V, °C, %), LOW and HIGH readings marked
+// with their legend entries, a break in polling drawn as a gap. The last hour is kept in a
+// TrendBuffer; each line can be shown or hidden, and the chart saved as a PNG or PDF.
 #pragma once
 
 #include <QWidget>
 #include <array>
 
+#include "common/qt/chart/chart_data.h"
 #include "monitor/monitor_settings.h"
 #include "monitor/ui/trend_buffer.h"
 
 class QCheckBox;
-class QChart;
-class QChartView;
-class QDateTimeAxis;
-class QLineSeries;
-class QValueAxis;
+
+namespace kavrel::ui {
+class ChartWidget;
+}
 
 namespace kavrel::monitor::ui {
 
@@ -25,15 +24,15 @@ class TrendChart : public QWidget {
 public:
     explicit TrendChart(QWidget* parent = nullptr, std::size_t capacity = TrendBuffer::kHourOfPolls);
 
-    // Series names, units and axes from the settings; the samples stay.
+    // Line names, units and axes from the settings; the samples stay.
     void setLines(const MonitorSettings& settings);
     void addSample(const TrendSample& sample);
     void clear();
 
     const TrendBuffer& buffer() const { return buffer_; }
-    QLineSeries* series(int line) const { return series_[line]; }
-    bool onSecondAxis(int line) const { return secondAxis_[line]; }
-    // Writes the chart as it is shown to a PNG file; false when it cannot be written.
+    kavrel::ui::ChartWidget* chart() const { return chart_; }
+    // Writes the chart as it is shown to a PNG picture (a PDF page when the name ends in
+    // ".pdf"); false when it cannot be written.
     bool savePicture(const QString& path);
 
 private:
@@ -41,14 +40,16 @@ private:
     void chooseAndSave();
 
     TrendBuffer buffer_;
-    QChart* chart_;
-    QChartView* view_;
-    QDateTimeAxis* timeAxis_;
-    QValueAxis* mainAxis_;
-    QValueAxis* secondValueAxis_;
-    std::array<QLineSeries*, kInputLines> series_{};
+    kavrel::ui::ChartWidget* chart_;
     std::array<QCheckBox*, kInputLines> boxes_{};
-    std::array<bool, kInputLines> secondAxis_{};
+    std::array<std::string, kInputLines> names_;   // UTF-8
+    std::array<LineType, kInputLines> types_{};
 };
+
+// The chart of the samples in `buffer`: line i named names[i] in the unit of types[i],
+// shown where shown[i]. Times become the wall clock of this computer.
+kavrel::ui::ChartData trendChartData(const TrendBuffer& buffer, const std::array<std::string, kInputLines>& names,
+                                     const std::array<LineType, kInputLines>& types,
+                                     const std::array<bool, kInputLines>& shown);
 
 } // namespace kavrel::monitor::ui

@@ -5,10 +5,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QLineSeries>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
+#include "common/qt/chart/chart_widget.h"
 #include "config/ui/kit/field_checks.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
@@ -116,36 +118,55 @@ private slots:
         // The chart shows what its ring holds, however many polls went by (a short ring here).
         constexpr std::size_t kRing = 40;
         TrendChart chart(nullptr, kRing);
+        chart.resize(800, 300);
+        chart.show();
         MonitorSettings settings;
         settings.lineType[1] = static_cast<int>(LineType::Temperature);
         settings.lineType[2] = static_cast<int>(LineType::Humidity);
         chart.setLines(settings);
-        QVERIFY(!chart.onSecondAxis(0));
-        QVERIFY(chart.onSecondAxis(1) && chart.onSecondAxis(2));
-        QCOMPARE(chart.series(1)->name(), QString::fromUtf8("Linia L2 [°C]"));
+        auto data = [&chart]() -> const kavrel::ui::ChartData& { return chart.chart()->data(); };
+        QCOMPARE(QString::fromStdString(data().series[1].label()), QString::fromUtf8("Linia L2 [°C]"));
+        // Volts, degrees and humidity each on an axis of their own.
+        QCOMPARE(kavrel::ui::groupAxes(data()).groups, (std::vector<std::string>{"V", "°C", "%"}));
 
         MeasurementSnapshot snapshot;
         snapshot.lineValue = {"12.34V", "-3.5\xB0" "C", "45%", "???", "", "0.5V", "1V", "2V"};
+        // The first poll draws a point.
+        chart.addSample(trendSample(0, snapshot));
+        chart.chart()->picture();
+        QCOMPARE(chart.chart()->chartPainter().plotRect().isEmpty(), false);
+        QCOMPARE(kavrel::ui::reduceToColumns(data().series[0], chart.chart()->view(), 500, 0).strokes.size(), 1u);
+
         const std::size_t polls = 3 * kRing + 7;
-        for (std::size_t n = 0; n < polls; ++n) {
+        for (std::size_t n = 1; n < polls; ++n) {
             snapshot.highMask = n % 2 ? 0x02 : 0;
-            chart.addSample(trendSample(static_cast<std::int64_t>(n) * 5000, snapshot));
+            // Polling stopped for a minute before the last ten polls.
+            const std::int64_t at = static_cast<std::int64_t>(n) * 5000 + (n >= polls - 10 ? 60000 : 0);
+            chart.addSample(trendSample(at, snapshot));
         }
         QCOMPARE(chart.buffer().size(), kRing);
         QCOMPARE(chart.buffer().at(0).msecsSinceEpoch, static_cast<std::int64_t>(polls - kRing) * 5000);
-        QCOMPARE(chart.series(0)->count(), static_cast<int>(kRing));
-        QCOMPARE(chart.series(0)->at(kRing - 1).y(), 12.34);
-        QCOMPARE(chart.series(1)->at(0).y(), -3.5);
-        QCOMPARE(chart.series(3)->count(), 0);   // no number in the reading: no point
+        QCOMPARE(data().series[0].values.size(), kRing);
+        QCOMPARE(data().series[0].values[kRing - 1], 12.34);
+        QCOMPARE(data().series[1].values[0], -3.5);
+        QVERIFY(std::isnan(data().series[3].values[0]));   // no number in the reading: no point
         // HIGH readings of L2 are marked, every other one; L1 has none.
-        QCOMPARE(chart.series(1)->pointsConfiguration().size(), static_cast<int>(kRing / 2));
-        QVERIFY(chart.series(0)->pointsConfiguration().isEmpty());
+        QCOMPARE(std::count(data().series[1].marks.begin(), data().series[1].marks.end(), kavrel::ui::SampleMark::High),
+                 static_cast<long>(kRing / 2));
+        QCOMPARE(std::count(data().series[0].marks.begin(), data().series[0].marks.end(), kavrel::ui::SampleMark::None),
+                 static_cast<long>(kRing));
+        // The break in polling is a gap in the line.
+        const kavrel::ui::ChartSeries& first = data().series[0];
+        const kavrel::ui::WallMs gap = kavrel::ui::gapThreshold(data(), first);
+        QCOMPARE(gap, 15000);
+        QCOMPARE(kavrel::ui::reduceToColumns(first, chart.chart()->view(), 500, gap).strokes.size(), 2u);
 
         namedControl<QCheckBox>(&chart, "trendLine1")->click();
-        QVERIFY(!chart.series(0)->isVisible());
+        QVERIFY(!data().series[0].shown);
         QTemporaryDir folder;
         QVERIFY(chart.savePicture(folder.path() + "/wykres.png"));
-        QVERIFY(QImage(folder.path() + "/wykres.png").width() > 100);
+        QCOMPARE(QImage(folder.path() + "/wykres.png").width(), chart.chart()->width());
+        QVERIFY(chart.savePicture(folder.path() + "/wykres.pdf"));
     }
 };
 

@@ -1,20 +1,25 @@
-// "Wykres": the measurement lines of a history CSV over time, one series per line named
-// as in the file's heading. Dragging a rectangle zooms in, the right button zooms out;
-// the list beside the chart shows or hides each line (the value axis follows the lines
-// shown); the chart can be saved as a PNG picture.
+// "Wykres": the measurement lines of a history CSV over time, each line on the axis of its
+// unit and named as in the file's heading. Dragging across the chart zooms in, the right
+// button zooms out, "Cały zakres" shows everything again; the list beside the chart shows
+// or hides each line (the axes follow the lines shown); the chart can be saved as a PNG
+// picture or a PDF page. The file is read on a worker thread: only a regular file, within
+// bounds, so that neither a FIFO nor a huge heading can hold the window.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <atomic>
+#include <thread>
 
-#include <utility>
-#include <vector>
+#include "common/qt/chart/chart_data.h"
 
-class QChart;
-class QChartView;
 class QLabel;
 class QListWidget;
-class QValueAxis;
+class QPushButton;
+
+namespace kavrel::ui {
+class ChartWidget;
+}
 
 namespace kavrel::logger::ui {
 
@@ -22,28 +27,39 @@ class HistoryChartDialog : public QDialog {
     Q_OBJECT
 public:
     explicit HistoryChartDialog(const QString& csvPath, QWidget* parent = nullptr);
+    ~HistoryChartDialog() override;
 
+    // Serves the window's events until the file has been read (tests, pictures).
+    void waitForLoaded();
+    bool loaded() const { return loaded_; }
     // Whether the file gave at least one row to draw.
     bool hasData() const { return hasData_; }
-    QChart* chart() const;
+    // What the window says under the chart: the hint, or why there is nothing to draw.
+    QString note() const;
+    kavrel::ui::ChartWidget* chart() const { return chart_; }
 
     // Shows or hides line `index` (in the order of the file's columns).
     void setLineShown(int index, bool shown);
 
-    // The chart as shown, into a PNG file; false when it cannot be written.
+    // The chart as shown, into a PNG picture or a PDF page; false when it cannot be written.
     bool savePng(const QString& path) const;
+    bool savePdf(const QString& path) const;
 
 private:
-    void load(const QString& csvPath);
-    void askAndSave();
-    void fitValueAxis();
+    void showLines(int result, kavrel::ui::ChartData data);
+    void askAndSave(bool pdf);
 
-    QChartView* view_;
+    kavrel::ui::ChartWidget* chart_;
     QListWidget* lines_;
     QLabel* note_;
-    QValueAxis* valueAxis_ = nullptr;
-    std::vector<std::pair<double, double>> ranges_;   // lowest and highest value of each line
+    QPushButton* whole_;
+    QPushButton* png_;
+    QPushButton* pdf_;
+    QString fileName_;
+    bool loaded_ = false;
     bool hasData_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
 };
 
 } // namespace kavrel::logger::ui

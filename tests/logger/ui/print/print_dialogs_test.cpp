@@ -3,17 +3,20 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QChart>
 #include <QDir>
 #include <QFile>
-#include <QLineSeries>
+#include <QImage>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <fstream>
+#include <sys/stat.h>
 
+#include "common/qt/chart/chart_widget.h"
 #include "logger/ui/print/history_chart_dialog.h"
 #include "logger/ui/print/period_dialog.h"
 #include "logger/ui/print/print_history.h"
@@ -115,7 +118,7 @@ private slots:
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 2);
     }
 
-    void chartDrawsOneSeriesPerLineAndSavesAPicture() {
+    void chartDrawsEachLineOnTheAxisOfItsUnitAndSavesAPicture() {
         QTemporaryDir folder;
         const QString csv = folder.filePath("historia.csv");
         writeLines(csv, "Lp;Czas RTC;L1 [V];T2 [\xB0" "C];GSM;SMS;Alarmowy;Poprawno\x9C\xE6;XL1\r\n"
@@ -123,19 +126,53 @@ private slots:
                         "2;2025-03-07  0:15:05;12,400;-2,0;14;0;0;1\r\n");
         HistoryChartDialog dialog(csv);
         QCOMPARE(dialog.windowTitle(), QString("Wykres"));
+        QVERIFY(!dialog.loaded());   // read off the window's thread
+        dialog.waitForLoaded();
         QVERIFY(dialog.hasData());
-        const QList<QAbstractSeries*> series = dialog.chart()->series();
-        QCOMPARE(series.size(), 3);
-        QCOMPARE(series[1]->name(), QString("T2 [°C]"));
-        QCOMPARE(static_cast<QLineSeries*>(series[0])->count(), 2);
-        QCOMPARE(static_cast<QLineSeries*>(series[2])->count(), 1);
+        const kavrel::ui::ChartData& data = dialog.chart()->data();
+        QCOMPARE(data.series.size(), 3u);
+        QCOMPARE(QString::fromStdString(data.series[1].label()), QString("T2 [°C]"));
+        QCOMPARE(data.series[0].values.size(), 2u);
+        QVERIFY(std::isnan(data.series[2].values[1]));   // no value: a gap
+        QCOMPARE(kavrel::ui::groupAxes(data).groups.size(), 3u);   // volts, degrees, extended lines
+        QCOMPARE(namedControl<QListWidget>(&dialog, "lines")->count(), 3);
+        dialog.setLineShown(1, false);
+        QVERIFY(!dialog.chart()->data().series[1].shown);
         dialog.show();
-        const QString png = folder.filePath("wykres.png");
+        const QString png = folder.filePath("wykres.png"), pdf = folder.filePath("wykres.pdf");
         QVERIFY(dialog.savePng(png));
-        QVERIFY(QFile::exists(png));
+        QVERIFY(QImage(png).width() > 400);
+        QVERIFY(dialog.savePdf(pdf));
+        QVERIFY(QFile::exists(pdf));
+    }
 
-        HistoryChartDialog empty(folder.filePath("brak.csv"));
-        QVERIFY(!empty.hasData());
+    void chartRefusesWhatIsNoHistoryWithoutHoldingTheWindow() {
+        QTemporaryDir folder;
+        const QString fifo = folder.filePath("historia.fifo");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        std::string wide = "Lp;Czas RTC";
+        for (int i = 0; i < 10000; ++i) wide += ";L" + std::to_string(i % 8 + 1) + " [V]";
+        wide += ";GSM;SMS;Alarmowy;Poprawno\x9C\xE6\r\n1;2025-03-07  0:00:05;1\r\n";
+        const QString wideCsv = folder.filePath("szeroki.csv");
+        writeLines(wideCsv, wide);
+        const struct {
+            QString path;
+            QString note;
+        } cases[] = {
+            {fifo, "historia.fifo nie jest zwykłym plikiem."},
+            {wideCsv, "Plik szeroki.csv nie zawiera historii pomiarów."},
+            {folder.filePath("brak.csv"), "Nie można otworzyć pliku brak.csv."},
+            {folder.path(), QString("%1 nie jest zwykłym plikiem.").arg(QDir(folder.path()).dirName())},
+        };
+        for (const auto& c : cases) {
+            HistoryChartDialog dialog(c.path);
+            dialog.waitForLoaded();
+            QVERIFY(!dialog.hasData());
+            QCOMPARE(dialog.note(), c.note);
+            QVERIFY(!namedControl<QAbstractButton>(&dialog, "savePng")->isEnabled());
+        }
+        // Closed while it reads: the reader stops and the window goes at once.
+        { HistoryChartDialog closing(wideCsv); }
     }
 };
 

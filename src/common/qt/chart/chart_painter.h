@@ -1,0 +1,97 @@
+// Draws a chart with QPainter on any paint device (a window, an image, a PDF page): the
+// title, the legend inside the picture, one value axis per unit scaled to its own lines
+// (the first on the left, the next on the right, and so on), the time axis with wall-clock
+// marks, the lines reduced per pixel column, LOW/HIGH marks. QtGui only, so that the
+// command-line tool draws the same pictures without the widgets.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QVector>
+#include <vector>
+
+#include "common/qt/chart/chart_data.h"
+#include "common/qt/chart/chart_ticks.h"
+#include "common/qt/chart/column_reduction.h"
+
+class QPainter;
+
+namespace kavrel::ui {
+
+// Series i's colour and dash pattern: 24 distinct colours, six patterns, so that two lines
+// also differ without colour.
+QColor seriesColour(std::size_t index);
+QVector<qreal> seriesDashes(std::size_t index);   // empty: a solid line
+inline const QColor kLowMarkColour{0x00, 0x40, 0xff};
+inline const QColor kHighMarkColour{0xe0, 0x00, 0x00};
+
+class ChartPainter {
+public:
+    void setData(ChartData data);
+    const ChartData& data() const { return data_; }
+    void setSeriesShown(std::size_t index, bool shown);
+
+    // The span shown; the whole range until set otherwise.
+    TimeSpan view() const { return view_; }
+    TimeSpan whole() const { return whole_; }
+    void setView(TimeSpan span);
+
+    // Draws everything into `rect` (logical pixels of the device).
+    void paint(QPainter& painter, const QRectF& rect);
+
+    // Where the last paint put the plot, and the time under an x position within it.
+    const QRectF& plotRect() const { return plot_; }
+    WallMs timeAt(double x) const;
+
+    // The sample drawn nearest to `pos` (within `reach` pixels), from the last paint.
+    struct Hit {
+        int series = -1;
+        std::size_t sample = 0;
+        QPointF at;
+    };
+    Hit nearest(QPointF pos, double reach) const;
+    // The read-out of a sample: the line, its time and its value with the unit.
+    QString readout(const Hit& hit) const;
+
+    // The picture as `size` logical pixels at `pixelRatio` device pixels each.
+    QImage image(QSize size, qreal pixelRatio = 1.0);
+    bool writePng(const QString& path, QSize size, qreal pixelRatio = 1.0);
+    // A one-page vector PDF of the picture, the page `size` points large.
+    bool writePdf(const QString& path, QSize size);
+
+private:
+    struct Axis {
+        std::string group;
+        ValueScale scale;
+        bool left = true;
+        double width = 0;
+    };
+    struct LegendEntry {
+        QString label;
+        int series = -1;   // -1: the entry of a mark
+        SampleMark mark = SampleMark::None;
+        double width = 0;
+    };
+    double yOf(std::size_t series, double value) const;
+    void layOut(QPainter& painter, const QRectF& rect);
+
+    ChartData data_;
+    std::vector<WallMs> gaps_;   // per series
+    TimeSpan whole_, view_;
+    // Set by the last paint:
+    AxisGroups groups_;
+    std::vector<Axis> axes_;
+    QRectF plot_;
+    QRectF legend_;
+    std::vector<LegendEntry> legendEntries_;
+    // The reduced lines of the last paint, kept while the view and the width are the same.
+    std::vector<ReducedSeries> reduced_;
+    TimeSpan reducedView_;
+    double reducedWidth_ = -1;
+    std::vector<bool> reducedShown_;
+};
+
+} // namespace kavrel::ui

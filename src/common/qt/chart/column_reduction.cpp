@@ -1,0 +1,138 @@
+#include "common/qt/chart/column_reduction.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kavrel::ui {
+namespace {
+
+// The samples of `series` that a plot of `span` needs: those inside and one on each side.
+void visibleRange(const ChartSeries& series, TimeSpan span, std::size_t& begin, std::size_t& end) {
+    const auto& t = series.times;
+    const std::size_t n = std::min(t.size(), series.values.size());
+    begin = static_cast<std::size_t>(std::lower_bound(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(n), span.from) - t.begin());
+    end = static_cast<std::size_t>(std::upper_bound(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(n), span.to) - t.begin());
+    if (begin > 0) --begin;
+    if (end < n) ++end;
+}
+
+// One pixel column's samples while they are being gathered.
+struct Column {
+    long index = 0;
+    int count = 0;
+    PlotPoint raw[3];        // the first three samples, drawn as they are when there are no more
+    PlotPoint low, high, last;
+    int lowAt = 0, highAt = 0;   // which sample of the column was the lowest, the highest
+    bool hasLow = false, hasHigh = false;
+    MarkPoint lowMark, highMark;
+};
+
+} // namespace
+
+std::size_t ReducedSeries::points() const {
+    std::size_t n = 0;
+    for (const auto& stroke : strokes) n += stroke.size();
+    return n;
+}
+
+ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double width, WallMs gapAfter) {
+    ReducedSeries out;
+    if (span.to <= span.from || width <= 0) return out;
+    std::size_t begin = 0, end = 0;
+    visibleRange(series, span, begin, end);
+    const double scale = width / static_cast<double>(span.length());
+    const bool marked = series.marks.size() >= end;
+
+    std::vector<PlotPoint>* stroke = nullptr;
+    Column column;
+    bool open = false;   // a column is being gathered
+    auto flush = [&] {
+        if (!open) return;
+        std::vector<PlotPoint>& s = *stroke;
+        if (column.count <= 3) {
+            s.insert(s.end(), column.raw, column.raw + column.count);
+        } else {
+            // The envelope: in at the first sample, down and up (in the order they came), out
+            // at the last.
+            const double mid = static_cast<double>(column.index) + 0.5;
+            const bool lowFirst = column.lowAt < column.highAt;
+            s.push_back(column.raw[0]);
+            s.push_back({mid, lowFirst ? column.low.value : column.high.value});
+            s.push_back({mid, lowFirst ? column.high.value : column.low.value});
+            s.push_back(column.last);
+        }
+        if (column.hasLow) out.marks.push_back(column.lowMark);
+        if (column.hasHigh) out.marks.push_back(column.highMark);
+        open = false;
+    };
+
+    WallMs previousTime = 0;
+    bool previousValue = false;
+    for (std::size_t i = begin; i < end; ++i) {
+        const double v = series.values[i];
+        const WallMs t = series.times[i];
+        if (!std::isfinite(v)) {
+            previousValue = false;
+            continue;
+        }
+        const bool joined = previousValue && (gapAfter <= 0 || t - previousTime <= gapAfter);
+        previousTime = t;
+        previousValue = true;
+        const double x = static_cast<double>(t - span.from) * scale;
+        const long index = static_cast<long>(std::floor(x));
+        if (!joined || !open || index != column.index) {
+            flush();
+            if (!joined || !stroke) {
+                out.strokes.emplace_back();
+                stroke = &out.strokes.back();
+            }
+            column = Column{};
+            column.index = index;
+            column.low = column.high = {x, v};
+            open = true;
+        } else {
+            if (v < column.low.value) {
+                column.low = {x, v};
+                column.lowAt = column.count;
+            }
+            if (v > column.high.value) {
+                column.high = {x, v};
+                column.highAt = column.count;
+            }
+        }
+        if (column.count < 3) column.raw[column.count] = {x, v};
+        column.last = {x, v};
+        ++column.count;
+        if (x >= 0 && x <= width) {
+            out.low = out.any ? std::min(out.low, v) : v;
+            out.high = out.any ? std::max(out.high, v) : v;
+            out.any = true;
+        }
+        if (marked && series.marks[i] == SampleMark::Low && !column.hasLow) {
+            column.hasLow = true;
+            column.lowMark = {x, v, SampleMark::Low};
+        } else if (marked && series.marks[i] == SampleMark::High && !column.hasHigh) {
+            column.hasHigh = true;
+            column.highMark = {x, v, SampleMark::High};
+        }
+    }
+    flush();
+    return out;
+}
+
+bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high) {
+    std::size_t begin = 0, end = 0;
+    visibleRange(series, span, begin, end);
+    bool any = false;
+    for (std::size_t i = begin; i < end; ++i) {
+        const double v = series.values[i];
+        const WallMs t = series.times[i];
+        if (t < span.from || t > span.to || !std::isfinite(v)) continue;
+        low = any ? std::min(low, v) : v;
+        high = any ? std::max(high, v) : v;
+        any = true;
+    }
+    return any;
+}
+
+} // namespace kavrel::ui

@@ -1,0 +1,41 @@
+// A series cut down to what a plot of a given width can show: in each pixel column only the
+// first, lowest, highest and last sample count, so drawing costs the width, not the number
+// of samples. Lines break where a value is missing or the step between samples is longer
+// than the gap threshold; a sample with no neighbour on its line stays as a lone point.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "common/qt/chart/chart_data.h"
+
+namespace kavrel::ui {
+
+struct PlotPoint {
+    double x = 0;       // pixels from the left edge of the plot
+    double value = 0;   // in the series' unit
+};
+
+struct MarkPoint {
+    double x = 0;
+    double value = 0;
+    SampleMark mark = SampleMark::None;
+};
+
+struct ReducedSeries {
+    std::vector<std::vector<PlotPoint>> strokes;   // each drawn as one line (one point: a dot)
+    std::vector<MarkPoint> marks;                  // at most one LOW and one HIGH per column
+    double low = 0;                                // lowest and highest value drawn
+    double high = 0;
+    bool any = false;
+    std::size_t points() const;
+};
+
+// Reduces the samples of `series` within `span` (plus one on each side, so that lines run to
+// the edges) to a plot `width` pixels wide.
+ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double width, WallMs gapAfter);
+
+// The lowest and highest value of `series` within `span`; false when it has none there.
+bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high);
+
+} // namespace kavrel::ui

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/qt/chart/chart_data.h"
+#include "common/qt/chart/chart_ticks.h"
+#include "common/qt/chart/column_reduction.h"
+#include "common/qt/chart/polish_format.h"
+
+namespace kavrel::ui {
+namespace {
+
+ChartSeries series(std::vector<WallMs> times, std::vector<double> values, std::string unit = "V") {
+    ChartSeries s;
+    s.name = "L1";
+    s.unit = std::move(unit);
+    s.times = std::move(times);
+    s.values = std::move(values);
+    return s;
+}
+
+TEST(ColumnReduction, KeepsEveryColumnsExtremesAtAFixedCostPerPixel) {
+    // 100,000 samples of a wave with one spike each way, onto 200 pixels.
+    std::vector<WallMs> t;
+    std::vector<double> v;
+    for (int i = 0; i < 100000; ++i) {
+        t.push_back(i * kSecondMs);
+        v.push_back(std::sin(i / 500.0) * 10);
+    }
+    v[31234] = 90;
+    v[77777] = -70;
+    const ChartSeries s = series(t, v);
+    const ReducedSeries reduced = reduceToColumns(s, {0, t.back()}, 200, 0);
+    ASSERT_EQ(reduced.strokes.size(), 1u);
+    EXPECT_LE(reduced.points(), 4u * 202);
+    double low = 1e9, high = -1e9;
+    for (const PlotPoint& p : reduced.strokes[0]) {
+        low = std::min(low, p.value);
+        high = std::max(high, p.value);
+        EXPECT_GE(p.x, 0);
+        EXPECT_LE(p.x, 200);
+    }
+    EXPECT_EQ(high, 90);
+    EXPECT_EQ(low, -70);
+    EXPECT_EQ(reduced.high, 90);
+
+    // Zoomed in on a few samples, they are drawn as they are, one beyond each edge.
+    const ReducedSeries near = reduceToColumns(s, {10 * kSecondMs, 13 * kSecondMs}, 300, 0);
+    ASSERT_EQ(near.strokes.size(), 1u);
+    ASSERT_EQ(near.strokes[0].size(), 6u);
+    EXPECT_DOUBLE_EQ(near.strokes[0][0].x, -100);
+    EXPECT_DOUBLE_EQ(near.strokes[0][1].value, v[10]);
+}
+
+TEST(ColumnReduction, BreaksLinesAtMissingValuesAndLongStepsAndKeepsLonePoints) {
+    // 5 s polls; a missing reading at 15 s; no polls between 25 s and 60 s.
+    const ChartSeries s = series({0, 5000, 10000, 15000, 20000, 25000, 60000, 65000},
+                                 {1, 2, 3, kNoValue, 5, 6, 7, 8});
+    ChartData data;
+    data.series = {s};
+    const WallMs gap = gapThreshold(data, s);
+    EXPECT_EQ(gap, 15000);
+    const ReducedSeries reduced = reduceToColumns(s, {0, 65000}, 650, gap);
+    ASSERT_EQ(reduced.strokes.size(), 3u);
+    EXPECT_EQ(reduced.strokes[0].size(), 3u);
+    EXPECT_EQ(reduced.strokes[1].size(), 2u);
+    EXPECT_EQ(reduced.strokes[2].size(), 2u);
+
+    // The first poll: one sample, drawn as a point.
+    const ReducedSeries first = reduceToColumns(series({1000}, {12.5}), {0, 60000}, 600, 0);
+    ASSERT_EQ(first.strokes.size(), 1u);
+    EXPECT_EQ(first.strokes[0].size(), 1u);
+
+    // Marks: at most one of each kind per column.
+    ChartSeries marked = series({0, 1, 2, 3, 1000}, {1, 2, 3, 4, 5});
+    marked.marks = {SampleMark::High, SampleMark::High, SampleMark::Low, SampleMark::None, SampleMark::Low};
+    const ReducedSeries marks = reduceToColumns(marked, {0, 1000}, 10, 0);
+    ASSERT_EQ(marks.marks.size(), 3u);
+    EXPECT_EQ(marks.marks[0].mark, SampleMark::Low);
+    EXPECT_EQ(marks.marks[1].mark, SampleMark::High);
+    EXPECT_EQ(marks.marks[2].value, 5);
+}
+
+TEST(ChartTicks, ValueAxesStepRoundlyAndTimeAxesFallOnWallClockMoments) {
+    const ValueScale volts = valueScale(11.93, 12.41, 6);
+    EXPECT_DOUBLE_EQ(volts.step, 0.1);
+    EXPECT_EQ(volts.decimals, 1);
+    EXPECT_NEAR(volts.low, 11.9, 1e-9);
+    EXPECT_NEAR(volts.high, 12.5, 1e-9);
+    const ValueScale raw = valueScale(0, 12000, 5);
+    EXPECT_DOUBLE_EQ(raw.step, 5000);
+    EXPECT_EQ(raw.ticks.size(), 4u);
+    const ValueScale one = valueScale(20, 20, 5);   // a single value gets room
+    EXPECT_LT(one.low, 20);
+    EXPECT_GT(one.high, 20);
+
+    const WallMs nine = wallMs({2025, 3, 7, 9, 3, 20});
+    const auto hour = timeTicks({nine, nine + kHourMs}, 8);
+    ASSERT_FALSE(hour.empty());
+    EXPECT_EQ(hour[0].label, "09:10");
+    EXPECT_EQ(hour[0].dateLabel, "07.03.2025");
+    EXPECT_EQ(hour[1].label, "09:20");
+    EXPECT_EQ(hour[1].dateLabel, "");
+    const auto minute = timeTicks({nine, nine + kMinuteMs}, 5);
+    EXPECT_EQ(minute[0].label, "09:03:30");
+    const auto nights = timeTicks({nine, nine + 3 * kDayMs}, 4);
+    EXPECT_EQ(nights[0].label, "08.03");
+    EXPECT_EQ(nights[0].dateLabel, "2025");
+    const auto months = timeTicks({wallMs({2024, 11, 20}), wallMs({2025, 3, 2})}, 6);
+    ASSERT_EQ(months.size(), 4u);
+    EXPECT_EQ(months[0].label, "gru 2024");
+    EXPECT_EQ(months[1].label, "sty 2025");
+}
+
+TEST(PolishFormat, WritesCommasSpacesAndDaysFirst) {
+    EXPECT_EQ(polishNumber(-3.5, 2), "-3,50");
+    EXPECT_EQ(polishNumber(-0.0001, 2), "0,00");
+    EXPECT_EQ(polishNumber(12000, 0), "12\u00a0000");
+    EXPECT_EQ(polishNumber(1234.5, 1), "1234,5");
+    EXPECT_EQ(polishReading(12.4), "12,4");
+    EXPECT_EQ(polishReading(-20), "-20");
+    EXPECT_EQ(polishReading(-0.0004), "0");
+    for (const WallDateTime t : {WallDateTime{2024, 2, 29, 23, 59, 59, 999}, WallDateTime{1969, 12, 31, 0, 0, 1},
+                                 WallDateTime{2100, 3, 1}}) {
+        const WallDateTime back = wallDateTime(wallMs(t));
+        EXPECT_EQ(back.year, t.year);
+        EXPECT_EQ(back.day, t.day);
+        EXPECT_EQ(back.second, t.second);
+        EXPECT_EQ(back.millisecond, t.millisecond);
+    }
+    EXPECT_EQ(polishDateTime(wallMs({2025, 3, 7, 0, 15, 5})), "07.03.2025 00:15:05");
+}
+
+TEST(ChartData, GivesEachUnitOrGroupOneAxisAmongTheShownLines) {
+    ChartData data;
+    data.series = {series({}, {}, "V"), series({}, {}, "°C"), series({}, {}, "V"), series({}, {}, "%"),
+                   series({}, {}, "")};
+    data.series[3].shown = false;
+    data.series[4].group = "surowe";
+    const AxisGroups groups = groupAxes(data);
+    EXPECT_EQ(groups.groups, (std::vector<std::string>{"V", "°C", "surowe"}));
+    EXPECT_EQ(groups.axisOf, (std::vector<int>{0, 1, 0, -1, 2}));
+    data.axisTitles["V"] = "U [V]";
+    EXPECT_EQ(axisTitle(data, "V"), "U [V]");
+    EXPECT_EQ(axisTitle(data, "°C"), "[°C]");
+}
+
+} // namespace
+} // namespace kavrel::ui
