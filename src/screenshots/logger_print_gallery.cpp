@@ -67,5 +67,7 @@ int main(int argc, char** argv) {
     chart.waitForLoaded();
     ok &= saveWidget(chart, path("logger-history-chart.png"));
     ok &= chart.savePng(path("logger-history-chart-saved.png"));
+    chart.setLineHighlighted(1);   // one line followed alone
+    ok &= saveWidget(chart, path("logger-history-chart-T2.png"));
     return ok ? 0 : 1;
 }

@@ -86,13 +86,15 @@ int main(int argc, char** argv) {
     save(&window, folder, "monitor-idle");
 
     // Twenty minutes of polls (or as many as the second argument says), five seconds apart
-    // on the trend's own clock.
+    // on the trend's own clock, with a break in polling.
     const int minutes = args.size() > 2 ? std::max(1, args[2].toInt()) : 20;
     qint64 time = QDateTime::fromString(QStringLiteral("2024-05-06T09:00:00"), Qt::ISODate).toMSecsSinceEpoch();
     window.setTrendClock([&time] { return time += 5000; });
     window.startPolling();
     window.waitForStep();
     for (int tick = 1; tick < 12 * minutes; ++tick) {
+        // Two minutes without polls two thirds of the way: the trend shows the gap.
+        if (tick == 8 * minutes) time += 2 * 60 * 1000;
         window.pollTick();
         window.waitForStep();
     }

@@ -97,10 +97,13 @@ HeadingParts headingParts(const std::string& headingCp1250) {
         series.group = std::move(parts.group);
         series.times.reserve(order.size());
         series.values.reserve(order.size());
+        // A row without the line's value (an extended line in a record without them) is
+        // left out; only a step much longer than the line's usual one breaks it.
         for (std::size_t i : order) {
             const std::size_t r = rows[i];
+            if (r >= source.values.size() || !source.values[r]) continue;
             series.times.push_back(times[i]);
-            series.values.push_back(r < source.values.size() && source.values[r] ? *source.values[r] : ::kavrel::ui::kNoValue);
+            series.values.push_back(*source.values[r]);
         }
         chart.series.push_back(std::move(series));
     }

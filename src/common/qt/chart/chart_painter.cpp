@@ -276,15 +276,16 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     painter.setClipRect(plot_.adjusted(-kMarkSize, -kMarkSize, kMarkSize, kMarkSize));
     bool anyDrawn = false;
     QPolygonF polyline;
-    for (std::size_t i = 0; i < data_.series.size(); ++i) {
-        if (!data_.series[i].shown) continue;
-        const QPen pen = seriesPen(i);
+    auto drawSeries = [&](std::size_t i, bool pale, bool bold) {
+        QPen pen = seriesPen(i);
+        if (pale) pen.setColor(QColor::fromHsvF(pen.color().hsvHueF(), 0.25, 0.95));
         for (const std::vector<PlotPoint>& stroke : reduced_[i].strokes) {
             anyDrawn = true;
             if (stroke.size() == 1) {
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(pen.color());
-                painter.drawEllipse(QPointF(plot_.left() + stroke[0].x, yOf(i, stroke[0].value)), 2.5, 2.5);
+                painter.drawEllipse(QPointF(plot_.left() + stroke[0].x, yOf(i, stroke[0].value)), bold ? 3.5 : 2.5,
+                                    bold ? 3.5 : 2.5);
                 continue;
             }
             polyline.resize(static_cast<qsizetype>(stroke.size()));
@@ -293,8 +294,21 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
             painter.setPen(pen);
             painter.setBrush(Qt::NoBrush);
             painter.drawPolyline(polyline);
+            if (bold) {
+                // Thin pens take the fast way through the rasteriser; a wide one would cost
+                // a hundred times more: the bold line is the thin one drawn thrice.
+                polyline.translate(0.8, 0);
+                painter.drawPolyline(polyline);
+                polyline.translate(-0.8, 0.8);
+                painter.drawPolyline(polyline);
+            }
         }
-    }
+    };
+    const bool highlighting = highlighted_ >= 0 && static_cast<std::size_t>(highlighted_) < data_.series.size() &&
+                              data_.series[static_cast<std::size_t>(highlighted_)].shown;
+    for (std::size_t i = 0; i < data_.series.size(); ++i)
+        if (data_.series[i].shown && !(highlighting && static_cast<int>(i) == highlighted_)) drawSeries(i, highlighting, false);
+    if (highlighting) drawSeries(static_cast<std::size_t>(highlighted_), false, true);
     for (std::size_t i = 0; i < data_.series.size(); ++i)
         if (data_.series[i].shown)
             for (const MarkPoint& mark : reduced_[i].marks)
@@ -324,6 +338,7 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
             textAt = x + 16;
         }
         painter.setPen(kText);
+        painter.setFont(chartFont(12, entry.series >= 0 && entry.series == highlighted_));
         painter.drawText(QRectF(textAt, y, entry.width, kLegendRow), Qt::AlignLeft | Qt::AlignVCenter, entry.label);
         x += entry.width;
     }

@@ -33,6 +33,9 @@ public:
     void setData(ChartData data);
     const ChartData& data() const { return data_; }
     void setSeriesShown(std::size_t index, bool shown);
+    // One line drawn bold and on top, the others pale (-1: none), to follow it alone.
+    void setHighlighted(int index) { highlighted_ = index; }
+    int highlighted() const { return highlighted_; }
 
     // The span shown; the whole range until set otherwise.
     TimeSpan view() const { return view_; }
@@ -80,6 +83,7 @@ private:
 
     ChartData data_;
     std::vector<WallMs> gaps_;   // per series
+    int highlighted_ = -1;
     TimeSpan whole_, view_;
     // Set by the last paint:
     AxisGroups groups_;

@@ -33,6 +33,11 @@ void ChartWidget::setSeriesShown(std::size_t index, bool shown) {
     update();
 }
 
+void ChartWidget::setHighlighted(int index) {
+    painter_.setHighlighted(index);
+    update();
+}
+
 void ChartWidget::zoomTo(TimeSpan span) {
     zooms_.push_back(painter_.view());
     painter_.setView(span);

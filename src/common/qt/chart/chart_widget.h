@@ -20,6 +20,7 @@ public:
     void setData(ChartData data, bool keepView = false);
     const ChartData& data() const { return painter_.data(); }
     void setSeriesShown(std::size_t index, bool shown);
+    void setHighlighted(int index);
 
     TimeSpan view() const { return painter_.view(); }
     bool zoomed() const { return !zooms_.empty(); }

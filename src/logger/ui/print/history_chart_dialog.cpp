@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "common/file_names.h"
 #include "common/qt/chart/chart_widget.h"
@@ -76,9 +77,16 @@ HistoryChartDialog::HistoryChartDialog(const QString& csvPath, QWidget* parent)
     note_->setText(QStringLiteral("Wczytywanie pliku %1…").arg(name));
     lines_->setObjectName(QStringLiteral("lines"));
     lines_->setMaximumWidth(180);
+    lines_->setToolTip(QStringLiteral("Kliknij nazwę linii, aby wyróżnić ją na wykresie; kliknij ponownie, aby zdjąć wyróżnienie."));
+    connect(lines_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (std::exchange(checkToggled_, false)) return;
+        const int row = lines_->row(item);
+        setLineHighlighted(chart_->chartPainter().highlighted() == row ? -1 : row);
+    });
     connect(lines_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         const int index = lines_->row(item);
         if (index >= 0) chart_->setSeriesShown(static_cast<std::size_t>(index), item->checkState() == Qt::Checked);
+        checkToggled_ = true;   // the click that ticked the box is no click on the name
     });
     auto* layout = new QVBoxLayout(this);
     auto* chartRow = new QHBoxLayout;
@@ -118,10 +126,11 @@ void HistoryChartDialog::showLines(int result, kavrel::ui::ChartData data) {
     }
     for (std::size_t i = 0; i < data.series.size(); ++i) {
         auto* item = new QListWidgetItem(lineSwatch(i), QString::fromStdString(data.series[i].label()), lines_);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
     }
     chart_->setData(std::move(data));
+    checkToggled_ = false;
     note_->setText(kHint);
     hasData_ = true;
     for (QPushButton* button : {whole_, png_, pdf_}) button->setEnabled(true);
@@ -135,6 +144,12 @@ QString HistoryChartDialog::note() const { return note_->text(); }
 
 void HistoryChartDialog::setLineShown(int index, bool shown) {
     if (QListWidgetItem* item = lines_->item(index)) item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+}
+
+void HistoryChartDialog::setLineHighlighted(int index) {
+    chart_->setHighlighted(index);
+    if (index < 0) lines_->clearSelection();
+    else if (QListWidgetItem* item = lines_->item(index)) item->setSelected(true);
 }
 
 bool HistoryChartDialog::savePng(const QString& path) const { return chart_->savePng(path); }

@@ -1,7 +1,8 @@
 // "Wykres": the measurement lines of a history CSV over time, each line on the axis of its
 // unit and named as in the file's heading. Dragging across the chart zooms in, the right
 // button zooms out, "Cały zakres" shows everything again; the list beside the chart shows
-// or hides each line (the axes follow the lines shown); the chart can be saved as a PNG
+// or hides each line (the axes follow the lines shown), and a click on a name draws that
+// line bold over the others drawn pale; the chart can be saved as a PNG
 // picture or a PDF page. The file is read on a worker thread: only a regular file, within
 // bounds, so that neither a FIFO nor a huge heading can hold the window.
 #pragma once
@@ -40,6 +41,8 @@ public:
 
     // Shows or hides line `index` (in the order of the file's columns).
     void setLineShown(int index, bool shown);
+    // Draws line `index` bold over the others drawn pale (-1: all alike).
+    void setLineHighlighted(int index);
 
     // The chart as shown, into a PNG picture or a PDF page; false when it cannot be written.
     bool savePng(const QString& path) const;
@@ -58,6 +61,7 @@ private:
     QString fileName_;
     bool loaded_ = false;
     bool hasData_ = false;
+    bool checkToggled_ = false;
     std::atomic<bool> stop_{false};
     std::thread reader_;
 };
