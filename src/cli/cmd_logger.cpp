@@ -129,6 +129,9 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
 } // namespace
 
 int runLogger(CliContext& context, std::span<const std::string> args) {
+#ifdef KAVREL_CLI_PAGES
+    if (!args.empty() && args[0] == "chart") return runLoggerChart(context, args.subspan(1));
+#endif
     LoggerArgs parsed;
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
     // The question of the clear button needs someone to answer it; refuse before the

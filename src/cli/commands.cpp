@@ -27,7 +27,7 @@ const std::vector<Command>& commands() {
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},
         {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
-        {"logger", "the module's memory: status, download, print, clear, set-period",
+        {"logger", "the module's memory: status, download, print, chart, clear, set-period",
          "usage: kavrel [CONNECTION] logger ACTION [--fixed-speed]\n"
          "  status                      the memory state as Kavrel-Logger shows it\n"
          "  download -o NAME [--comma]  the history into NAME.csv and the event log into name.html;\n"
@@ -37,6 +37,10 @@ const std::vector<Command>& commands() {
          "                              into a PDF file; P: 0 day, 1 week, 2 month (default),\n"
          "                              3 quarter, 4 year, 5 the whole memory; columns move apart\n"
          "                              and shrink to the page unless --fixed-columns\n"
+         "  chart HISTORY.csv -o FILE.png [--lines L1,T2,...] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+         "        [--size WxH]          the history chart of a history file (from download) as a PNG\n"
+         "                              picture, or a PDF page when FILE ends in .pdf; --lines takes\n"
+         "                              column headings without their unit; needs no module\n"
          "  clear [--yes]               erase the memory (asks on the terminal unless --yes)\n"
          "  set-period MINUTES [--clock] set the logging period (0..255), with --clock also the\n"
          "                              module clock from this computer\n"
@@ -52,7 +56,7 @@ const std::vector<Command>& commands() {
 
 bool drawsPages(std::span<const std::string> args) {
     const auto logger = std::find(args.begin(), args.end(), "logger");
-    return logger != args.end() && logger + 1 != args.end() && logger[1] == "print";
+    return logger != args.end() && logger + 1 != args.end() && (logger[1] == "print" || logger[1] == "chart");
 }
 
 } // namespace kavrel::cli

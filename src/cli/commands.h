@@ -18,7 +18,8 @@ struct Command {
 
 const std::vector<Command>& commands();
 
-// Whether the command line asks for pages to be drawn (kavrel logger print), which needs
+// Whether the command line asks for pages or pictures to be drawn (kavrel logger print,
+// kavrel logger chart), which needs
 // a QGuiApplication (on the offscreen platform) instead of a QCoreApplication.
 bool drawsPages(std::span<const std::string> args);
 
@@ -28,6 +29,8 @@ int runMonitor(CliContext& context, std::span<const std::string> args);
 int runConfig(CliContext& context, std::span<const std::string> args);
 const char* configUsage();
 int runLogger(CliContext& context, std::span<const std::string> args);
+// `kavrel logger chart ...` (no module): args are those after "chart".
+int runLoggerChart(CliContext& context, std::span<const std::string> args);
 int runPorts(CliContext& context, std::span<const std::string> args);
 const char* portsUsage();
 

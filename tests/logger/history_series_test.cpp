@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 
 #include "common/win1250.h"
+#include "logger/chart/history_chart.h"
 #include "logger/chart/history_series.h"
 #include "support/temp_folder.h"
 
@@ -53,6 +55,73 @@ TEST(HistorySeries, ReadsTheCommaFormWithTheReducedStatusAndRefusesOtherFiles) {
     EXPECT_EQ(readHistorySeries(folder.path / "brak.csv", data), HistoryReadResult::CannotOpen);
     EXPECT_FALSE(historyValue("12,3x", true).has_value());
     EXPECT_DOUBLE_EQ(*historyValue("12,3", true), 12.3);
+}
+
+TEST(HistorySeries, RefusesFifosAndBoundsWhatItReads) {
+    testing::TempFolder folder;
+    HistoryData data;
+    const auto fifo = folder.path / "historia.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readHistorySeries(fifo, data), HistoryReadResult::NotRegular);   // at once, with no writer
+    EXPECT_EQ(readHistorySeries(folder.path, data), HistoryReadResult::NotRegular);
+
+    // A heading of ten thousand columns, and one of a hundred that fits the line limit.
+    std::string wide = "Lp;Czas RTC", hundred = "Lp;Czas RTC";
+    for (int i = 0; i < 10000; ++i) wide += ";L1 [V]";
+    for (int i = 0; i < 100; ++i) hundred += ";L" + std::to_string(i);
+    const std::string status = ";GSM;SMS;Alarmowy;" + W("Poprawność") + "\r\n1;2025-03-07  0:00:05;1\r\n";
+    EXPECT_EQ(readHistorySeries(writeFile(folder.path, wide + status), data), HistoryReadResult::NotHistory);
+    EXPECT_EQ(readHistorySeries(writeFile(folder.path, hundred + status), data), HistoryReadResult::NotHistory);
+    // An overlong row is passed over, the rest is read.
+    const std::string heading = "Lp;Czas RTC;L1 [V];GSM;SMS;Alarmowy;" + W("Poprawność") + "\r\n";
+    ASSERT_EQ(readHistorySeries(writeFile(folder.path, heading + "1;2025-03-07  0:00:05;1" + std::string(20000, '0') +
+                                                           "\r\n2;2025-03-07  0:15:05;2,5\r\n"),
+                                data),
+              HistoryReadResult::Ok);
+    ASSERT_EQ(data.times.size(), 1u);
+    EXPECT_DOUBLE_EQ(*data.series[0].values[0], 2.5);
+    std::atomic<bool> stop{true};
+    std::string many = heading;
+    for (int i = 0; i < 5000; ++i) many += "1;2025-03-07  0:00:05;1\r\n";
+    EXPECT_EQ(parseHistorySeries(many, data, &stop), HistoryReadResult::Stopped);
+    EXPECT_EQ(historyReadMessage(HistoryReadResult::NotRegular, "x.csv"), "x.csv nie jest zwykłym plikiem.");
+}
+
+TEST(HistoryChart, PutsEachKindOfLineOnItsAxisAndDrawsTheChosenLinesAndDays) {
+    EXPECT_EQ(headingParts(W("T2 [°C]")).name, "T2");
+    EXPECT_EQ(headingParts(W("T2 [°C]")).unit, "°C");
+    EXPECT_EQ(headingParts("U4 []").unit, "");
+    EXPECT_EQ(headingParts("U4 []").group, headingParts("U5 []").group);
+    EXPECT_NE(headingParts("U4 []").group, headingParts("XL1").group);
+    EXPECT_EQ(headingParts("XL12").group, headingParts("XL1").group);
+    EXPECT_EQ(headingParts("kWh").group, headingParts("P [W]").group);   // the energy meter's axis
+    EXPECT_EQ(headingParts("P [W]").name, "P");
+    EXPECT_EQ(headingParts("cos fi").unit, "");
+    EXPECT_EQ(headingParts("U [V]").group, headingParts("L1 [V]").group);
+    EXPECT_EQ(headingParts(W("Zbiornik wody")).name, "Zbiornik wody");
+
+    HistoryData history;
+    history.times = {{2025, 3, 8, 0, 0, 5}, {2025, 3, 7, 23, 45, 5}, {2025, 3, 9, 0, 0, 5}, {2025, 3, 8, 23, 59, 59}};
+    history.series = {{"L1 [V]", {1.0, 2.0, 3.0, 4.0}}, {"XL1", {std::nullopt, 7.0, 8.0, std::nullopt}}};
+    std::vector<std::string> missing;
+    const ::kavrel::ui::ChartData all = historyChart(history, "tytu\u0142", {}, missing);
+    ASSERT_EQ(all.series.size(), 2u);
+    // In time order (a clock set back), rows without the line's value left out.
+    EXPECT_EQ(all.series[0].values, (std::vector<double>{2, 1, 4, 3}));
+    EXPECT_EQ(all.series[1].values, (std::vector<double>{7, 8}));
+    EXPECT_TRUE(missing.empty());
+
+    HistoryChartChoice choice;
+    choice.lines = {"XL1", "T9"};
+    choice.from = LocalDateTime{2025, 3, 8};
+    choice.to = LocalDateTime{2025, 3, 8};
+    const ::kavrel::ui::ChartData chosen = historyChart(history, "", choice, missing);
+    EXPECT_EQ(missing, (std::vector<std::string>{"T9"}));
+    ASSERT_EQ(chosen.series.size(), 1u);
+    EXPECT_EQ(chosen.series[0].name, "XL1");
+    EXPECT_TRUE(chosen.series[0].values.empty());   // 8 March has no XL1 value
+    choice.lines = {"L1"};
+    EXPECT_EQ(historyChart(history, "", choice, missing).series[0].values, (std::vector<double>{1, 4}));
 }
 
 } // namespace

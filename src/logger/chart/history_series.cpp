@@ -59,6 +59,19 @@ std::size_t statusColumns(const std::vector<std::string>& heading, std::size_t& 
 
 } // namespace
 
+std::string historyReadMessage(HistoryReadResult result, const std::string& fileName) {
+    switch (result) {
+    case HistoryReadResult::CannotOpen: return "Nie można otworzyć pliku " + fileName + ".";
+    case HistoryReadResult::NotRegular: return fileName + " nie jest zwykłym plikiem.";
+    case HistoryReadResult::TooLarge: return "Plik " + fileName + " jest za duży, by go narysować.";
+    case HistoryReadResult::NotHistory: return "Plik " + fileName + " nie zawiera historii pomiarów.";
+    case HistoryReadResult::NoRows: return "Brak pomiarów w pliku " + fileName + ".";
+    case HistoryReadResult::Stopped: return "Przerwano czytanie pliku " + fileName + ".";
+    case HistoryReadResult::Ok: break;
+    }
+    return {};
+}
+
 std::optional<double> historyValue(std::string text, bool decimalComma) {
     if (!text.empty() && text.back() == '%') text.pop_back();
     if (text.empty()) return std::nullopt;

@@ -41,6 +41,9 @@ HistoryReadResult readHistorySeries(const std::filesystem::path& file, HistoryDa
 // The same from the file's bytes.
 HistoryReadResult parseHistorySeries(std::string_view bytes, HistoryData& data, const std::atomic<bool>* stop = nullptr);
 
+// Why `fileName` (UTF-8) gives nothing to draw, in Polish (UTF-8); empty for Ok.
+std::string historyReadMessage(HistoryReadResult result, const std::string& fileName);
+
 // A value text as the logger writes it: "12,345" or "12.345", "45%", "1"; none otherwise.
 std::optional<double> historyValue(std::string text, bool decimalComma);
 

@@ -48,8 +48,11 @@ TEST(ColumnReduction, KeepsEveryColumnsExtremesAtAFixedCostPerPixel) {
     const ReducedSeries near = reduceToColumns(s, {10 * kSecondMs, 13 * kSecondMs}, 300, 0);
     ASSERT_EQ(near.strokes.size(), 1u);
     ASSERT_EQ(near.strokes[0].size(), 6u);
-    EXPECT_DOUBLE_EQ(near.strokes[0][0].x, -100);
+    EXPECT_DOUBLE_EQ(near.strokes[0][1].x, 0);
     EXPECT_DOUBLE_EQ(near.strokes[0][1].value, v[10]);
+    // The line to a sample beyond the edge is cut at the edge.
+    EXPECT_DOUBLE_EQ(near.strokes[0][0].x, -1);
+    EXPECT_DOUBLE_EQ(near.strokes[0][0].value, v[10] + (v[9] - v[10]) / 100);
 }
 
 TEST(ColumnReduction, BreaksLinesAtMissingValuesAndLongStepsAndKeepsLonePoints) {

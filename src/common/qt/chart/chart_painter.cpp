@@ -89,6 +89,7 @@ void ChartPainter::setData(ChartData data) {
     if (whole_.length() <= 0) whole_ = {whole_.from - kMinuteMs / 2, whole_.to + kMinuteMs / 2};
     view_ = whole_;
     reducedWidth_ = -1;
+    seriesRanges_.clear();
 }
 
 void ChartPainter::setSeriesShown(std::size_t index, bool shown) {
@@ -150,16 +151,23 @@ void ChartPainter::layOut(QPainter& painter, const QRectF& rect) {
 
     groups_ = groupAxes(data_);
     axes_.clear();
+    // Each line's extremes within the span, kept while the span is the same (repaints).
+    if (!(rangesView_ == view_) || seriesRanges_.size() != data_.series.size()) {
+        seriesRanges_.assign(data_.series.size(), SeriesRange{});
+        for (std::size_t i = 0; i < data_.series.size(); ++i)
+            seriesRanges_[i].any = valueRange(data_.series[i], view_, seriesRanges_[i].low, seriesRanges_[i].high);
+        rangesView_ = view_;
+    }
     const QFontMetricsF tickMetrics(chartFont(11), painter.device());
     double leftWidth = 0, rightWidth = 0;
     for (std::size_t a = 0; a < groups_.groups.size(); ++a) {
         double low = 0, high = 0;
         bool any = false;
         for (std::size_t i = 0; i < data_.series.size(); ++i) {
-            double l = 0, h = 0;
-            if (groups_.axisOf[i] != static_cast<int>(a) || !valueRange(data_.series[i], view_, l, h)) continue;
-            low = any ? std::min(low, l) : l;
-            high = any ? std::max(high, h) : h;
+            const SeriesRange& range = seriesRanges_[i];
+            if (groups_.axisOf[i] != static_cast<int>(a) || !range.any) continue;
+            low = any ? std::min(low, range.low) : range.low;
+            high = any ? std::max(high, range.high) : range.high;
             any = true;
         }
         Axis axis;

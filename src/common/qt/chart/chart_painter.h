@@ -96,6 +96,12 @@ private:
     TimeSpan reducedView_;
     double reducedWidth_ = -1;
     std::vector<bool> reducedShown_;
+    struct SeriesRange {
+        double low = 0, high = 0;
+        bool any = false;
+    };
+    std::vector<SeriesRange> seriesRanges_;
+    TimeSpan rangesView_;
 };
 
 } // namespace kavrel::ui

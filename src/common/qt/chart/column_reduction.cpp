@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace kavrel::ui {
 namespace {
@@ -18,7 +19,7 @@ void visibleRange(const ChartSeries& series, TimeSpan span, std::size_t& begin, 
 
 // One pixel column's samples while they are being gathered.
 struct Column {
-    long index = 0;
+    std::int64_t index = 0;
     int count = 0;
     PlotPoint raw[3];        // the first three samples, drawn as they are when there are no more
     PlotPoint low, high, last;
@@ -26,6 +27,29 @@ struct Column {
     bool hasLow = false, hasHigh = false;
     MarkPoint lowMark, highMark;
 };
+
+// The samples just outside the plot may lie far beyond its edges (a year before a zoomed-in
+// minute): the line to them is cut at the edge, a lone point out there is dropped, so that
+// the painter only ever sees coordinates near the plot.
+void trimToEdges(ReducedSeries& out, double width) {
+    auto cut = [](PlotPoint& far, const PlotPoint& near, double edge) {
+        if (far.x == near.x) return;
+        far.value = near.value + (far.value - near.value) * (edge - near.x) / (far.x - near.x);
+        far.x = edge;
+    };
+    std::vector<std::vector<PlotPoint>> kept;
+    for (std::vector<PlotPoint>& stroke : out.strokes) {
+        if (stroke.size() == 1) {
+            if (stroke[0].x >= -1 && stroke[0].x <= width + 1) kept.push_back(std::move(stroke));
+            continue;
+        }
+        if (stroke.front().x < -1) cut(stroke.front(), stroke[1], -1);
+        if (stroke.back().x > width + 1) cut(stroke.back(), stroke[stroke.size() - 2], width + 1);
+        kept.push_back(std::move(stroke));
+    }
+    out.strokes = std::move(kept);
+    std::erase_if(out.marks, [width](const MarkPoint& m) { return m.x < -1 || m.x > width + 1; });
+}
 
 } // namespace
 
@@ -79,7 +103,7 @@ ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double w
         previousTime = t;
         previousValue = true;
         const double x = static_cast<double>(t - span.from) * scale;
-        const long index = static_cast<long>(std::floor(x));
+        const auto index = static_cast<std::int64_t>(std::floor(x));
         if (!joined || !open || index != column.index) {
             flush();
             if (!joined || !stroke) {
@@ -117,6 +141,7 @@ ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double w
         }
     }
     flush();
+    trimToEdges(out, width);
     return out;
 }
 

@@ -24,19 +24,6 @@
 namespace kavrel::logger::ui {
 namespace {
 
-QString readFailure(HistoryReadResult result, const QString& name) {
-    switch (result) {
-    case HistoryReadResult::CannotOpen: return QStringLiteral("Nie można otworzyć pliku %1.").arg(name);
-    case HistoryReadResult::NotRegular: return QStringLiteral("%1 nie jest zwykłym plikiem.").arg(name);
-    case HistoryReadResult::TooLarge: return QStringLiteral("Plik %1 jest za duży, by go narysować.").arg(name);
-    case HistoryReadResult::NotHistory: return QStringLiteral("Plik %1 nie zawiera historii pomiarów.").arg(name);
-    case HistoryReadResult::NoRows: return QStringLiteral("Brak pomiarów w pliku %1.").arg(name);
-    case HistoryReadResult::Ok:
-    case HistoryReadResult::Stopped: break;
-    }
-    return {};
-}
-
 const QString kHint = QStringLiteral("Zaznacz obszar myszą, aby go powiększyć; prawy przycisk pomniejsza.");
 
 // The line's colour and dash, as the legend shows them.
@@ -121,7 +108,7 @@ void HistoryChartDialog::showLines(int result, kavrel::ui::ChartData data) {
     loaded_ = true;
     const auto read = static_cast<HistoryReadResult>(result);
     if (read != HistoryReadResult::Ok) {
-        note_->setText(readFailure(read, fileName_));
+        note_->setText(QString::fromStdString(historyReadMessage(read, fileName_.toStdString())));
         return;
     }
     for (std::size_t i = 0; i < data.series.size(); ++i) {
