@@ -49,7 +49,7 @@ TEST(KavrelChart, DrawsTheSamePictureFromEitherFormWithALegendOfTheDrawnLines) {
     for (const char* form : {"srednik", "przecinek"}) {
         const fs::path dir = folder.path / form;
         const auto run = runKavrel("logger chart '" + (dir / "historia.csv").string() + "' -o '" + (dir / "wykres.png").string() +
-                                   "' --size 900x500");
+                                   "' --size 900x500", "", folder.path);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, (dir / "wykres.png").string() + "\n");
     }
@@ -61,7 +61,7 @@ TEST(KavrelChart, DrawsTheSamePictureFromEitherFormWithALegendOfTheDrawnLines) {
     // The chosen lines and days, as a PDF page whose words say what the legend names.
     const fs::path pdf = folder.path / "wykres.pdf";
     const auto run = runKavrel("logger chart '" + (folder.path / "srednik" / "historia.csv").string() + "' -o '" +
-                               pdf.string() + "' --lines L1,XL2 --from 2025-03-08 --to 2025-03-08");
+                               pdf.string() + "' --lines L1,XL2 --from 2025-03-08 --to 2025-03-08", "", folder.path);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_EQ(std::system(("pdftotext '" + pdf.string() + "' '" + (folder.path / "wykres.txt").string() + "'").c_str()), 0);
     const std::string words = readWholeFile(folder.path / "wykres.txt");
@@ -94,7 +94,7 @@ TEST(KavrelChart, RefusesWhatItCannotDrawWithAReason) {
         {"'" + csv.string() + "'", 2, "chart needs -o"},
     };
     for (const auto& c : cases) {
-        const auto run = runKavrel("logger chart " + c.arguments);
+        const auto run = runKavrel("logger chart " + c.arguments, "", folder.path);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
     }

@@ -339,7 +339,9 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         const double middle = y + kLegendRow / 2;
         double textAt = x + kLegendSwatch + 6;
         if (entry.series >= 0) {
-            painter.setPen(seriesPen(static_cast<std::size_t>(entry.series)));
+            QPen pen = seriesPen(static_cast<std::size_t>(entry.series));
+            pen.setWidthF(2);   // a short sample: wide enough to show its colour and dashes
+            painter.setPen(pen);
             painter.drawLine(QPointF(x, middle), QPointF(x + kLegendSwatch, middle));
         } else {
             drawMark(painter, QPointF(x + 6, middle), entry.mark);
