@@ -50,6 +50,9 @@ const std::vector<Command>& commands() {
 #ifdef KAVREL_CLI_PORTS
         {"ports", "list the serial ports and map COM numbers to devices", portsUsage(), runPorts},
 #endif
+#ifdef KAVREL_CLI_FLEET
+        {"fleet", "poll many modules at once over TCP into SQLite and MQTT", fleetUsage(), runFleet},
+#endif
     };
     return table;
 }

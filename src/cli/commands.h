@@ -33,5 +33,7 @@ int runLogger(CliContext& context, std::span<const std::string> args);
 int runLoggerChart(CliContext& context, std::span<const std::string> args);
 int runPorts(CliContext& context, std::span<const std::string> args);
 const char* portsUsage();
+int runFleet(CliContext& context, std::span<const std::string> args);
+const char* fleetUsage();
 
 } // namespace kavrel::cli

@@ -2,9 +2,14 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/server.h"
@@ -41,6 +46,41 @@ bool openEndpoints(SimServer& server, const SimCommandLine& line) {
     return true;
 }
 
+// --modules N: every module its own SimModule and server thread, so that a module told to
+// answer late holds up only itself. Returns the exit code.
+int serveMany(const SimCommandLine& line) {
+    const TcpEndpoint wanted = tcpEndpoint(line.tcp);
+    std::vector<std::unique_ptr<SimModule>> modules;
+    std::vector<std::unique_ptr<SimServer>> servers;
+    std::string fleet;
+    for (int i = 0; i < line.modules; ++i) {
+        modules.push_back(std::make_unique<SimModule>(line.options));
+        servers.push_back(std::make_unique<SimServer>(*modules.back()));
+        const int port = servers.back()->listenTcp(wanted.address, wanted.port == 0 ? 0 : wanted.port + i);
+        if (port < 0) {
+            std::cerr << "kavrel-sim: cannot listen on " << wanted.address << ":" << (wanted.port == 0 ? 0 : wanted.port + i)
+                      << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        char name[16];
+        std::snprintf(name, sizeof name, "M%03d", i + 1);
+        fleet += std::string(name) + " " + wanted.address + ":" + std::to_string(port) + "\n";
+        std::cout << "tcp=" << wanted.address << ":" << port << "\n";
+    }
+    std::cout.flush();
+    if (!line.fleetFile.empty()) {
+        std::ofstream file(line.fleetFile, std::ios::binary);
+        if (!(file << fleet) || !file.flush()) {
+            std::cerr << "kavrel-sim: cannot write " << line.fleetFile << "\n";
+            return 1;
+        }
+    }
+    for (auto& server : servers) server->start();
+    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (auto& server : servers) server->stop();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +97,12 @@ int main(int argc, char** argv) {
     case SimCommandLine::Action::Run: break;
     }
 
+    std::signal(SIGPIPE, SIG_IGN);
+    if (line.modules > 1 || !line.fleetFile.empty()) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        return serveMany(line);
+    }
     SimModule module(line.options);
     SimServer server(module);
     if (!openEndpoints(server, line)) return 1;

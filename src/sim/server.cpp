@@ -174,6 +174,7 @@ bool SimServer::serve(int fd, Connection& connection) {
 bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& line, const Answer& answer) {
     if (answer.silent || answer.bytes.empty()) return !answer.closeAfter;
     const LinkFaults faults = module_.faults();
+    sleepMs(faults.replyDelayMs);
     // Only the serial line is paced: a TCP peer gets its bytes as fast as loopback takes them.
     const int baud = connection.isPty && module_.options().baud > 0 ? connection.session.baud : 0;
     std::size_t size = answer.bytes.size();

@@ -36,6 +36,16 @@ SimCommandLine parseSimCommandLine(std::span<const std::string> args) {
             line.tcp = args[++i];
             continue;
         }
+        if (arg == "--modules" || arg == "--fleet-file") {
+            if (i + 1 >= args.size()) return usageError("kavrel-sim: " + arg + " needs a value\n");
+            const std::string& value = args[++i];
+            if (arg == "--fleet-file") {
+                line.fleetFile = value;
+            } else if (!wholeNumber(value, line.modules) || line.modules < 1 || line.modules > kMaxModules) {
+                return usageError("kavrel-sim: --modules expects 1.." + std::to_string(kMaxModules) + "\n");
+            }
+            continue;
+        }
         const SimFlag* flag = nullptr;
         for (const auto& f : flags)
             if (arg == f.name) flag = &f;
@@ -49,6 +59,8 @@ SimCommandLine parseSimCommandLine(std::span<const std::string> args) {
             return usageError("kavrel-sim: " + arg + " " + error + "\n");
     }
     if (line.tcp.empty() && !line.pty) return usageError("", true);
+    if ((line.modules > 1 || !line.fleetFile.empty()) && (line.tcp.empty() || line.pty))
+        return usageError("kavrel-sim: --modules and --fleet-file serve over --tcp only\n");
     return line;
 }
 
@@ -61,7 +73,10 @@ TcpEndpoint tcpEndpoint(const std::string& text) {
 void printSimUsage(std::ostream& out) {
     out << "usage: kavrel-sim (--tcp ADDRESS:PORT | --pty)... [options]\n"
            "  --tcp ADDRESS:PORT  listen on TCP (port 0 picks a free one); prints \"tcp=ADDRESS:PORT\"\n"
-           "  --pty               open a pseudo-terminal; prints \"pty=PATH\"\n";
+           "  --pty               open a pseudo-terminal; prints \"pty=PATH\"\n"
+           "  --modules N         serve N modules, each on its own port (ports PORT.. or free ones), one\n"
+           "                      \"tcp=ADDRESS:PORT\" line each\n"
+           "  --fleet-file PATH   write the modules as a kavrel fleet file (\"M001 ADDRESS:PORT\" lines)\n";
     for (const auto& flag : allSimFlags()) {
         std::string left = std::string(flag.name) + (flag.valueName ? std::string(" ") + flag.valueName : "");
         out << "  " << left << std::string(left.size() < 20 ? 20 - left.size() : 1, ' ') << flag.help << "\n";

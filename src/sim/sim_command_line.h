@@ -11,6 +11,8 @@
 
 namespace kavrel::sim {
 
+inline constexpr int kMaxModules = 1000;
+
 struct SimCommandLine {
     enum class Action {
         Run,         // listen where asked and serve `options`
@@ -21,6 +23,8 @@ struct SimCommandLine {
     SimOptions options;
     std::string tcp;   // --tcp ADDRESS:PORT as given; empty: no TCP listener
     bool pty = false;  // --pty
+    int modules = 1;   // --modules N: N modules, each on its own TCP port, all with the same options
+    std::string fleetFile;   // --fleet-file PATH: "NAME ADDRESS:PORT" of each module, for kavrel fleet
     std::string error;  // "kavrel-sim: ...\n", or empty when the usage alone says it
     bool showUsage = false;
 };

@@ -33,6 +33,8 @@ std::vector<SimFlag> linkFlags() {
              o.faults.splitDelayMs = delay;
              return std::string();
          }},
+        {"--reply-delay", "MS", "send every answer MS milliseconds late (a slow module or link)",
+         [](SimOptions& o, const std::string& v) { return number(v, 0, o.faults.replyDelayMs); }},
         {"--bad-serial-start", nullptr, "begin serial answers with CR LF instead of \"OK\"",
          [](SimOptions& o, const std::string&) { o.faults.badSerialStart = true; return std::string(); }},
         {"--close-mid-reply", "CMD", "TCP: drop the connection halfway through the answer to CMD (repeatable)",

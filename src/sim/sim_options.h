@@ -22,6 +22,7 @@ struct LinkFaults {
     bool badSerialStart = false;               // serial replies start with CR LF before the "OK"
     std::vector<std::string> closeMidReply;    // TCP: after half the reply to these, the connection drops
     std::string trailingAfterOk;               // sent a few ms after every other answer ending in "OK" CR
+    int replyDelayMs = 0;                      // every answer is sent this long after its line came in
 };
 
 struct SimOptions {

@@ -1,0 +1,193 @@
+// kavrel fleet: many modules polled at once over TCP into a SQLite database and, when asked,
+// an MQTT broker; and the operator's view of that database.
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "fleet/fleet_poller.h"
+#include "fleet/fleet_status.h"
+#include "fleet/fleet_store.h"
+#include "fleet/mqtt_publisher.h"
+
+namespace kavrel::cli {
+namespace {
+
+using namespace kavrel::fleet;
+
+StopRequest* activeStop = nullptr;
+
+// The first Ctrl-C lets the polls under way finish; a second one abandons them.
+void onInterrupt(int) {
+    if (!activeStop) return;
+    if (activeStop->stop) activeStop->abandon = true;
+    activeStop->stop = true;
+}
+
+struct FleetPollOptions {
+    std::string hosts;
+    std::string database = "kavrel-fleet.db";
+    std::string broker;
+    std::string spool;                // empty: DATABASE-mqtt.spool
+    std::uint64_t spoolLimitMb = MessageSpool::kDefaultLimitBytes >> 20;
+    double intervalSeconds = 5;
+    double durationSeconds = 0;
+    bool quiet = false;
+};
+
+bool toSeconds(const std::string& text, double minimum, double& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size() && value >= minimum && value <= 86400.0 * 366;
+}
+
+std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
+            arg != "--interval" && arg != "--duration")
+            return "unexpected argument " + arg;
+        if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a value";
+        const std::string& value = args[++i];
+        if (arg == "--hosts") options.hosts = value;
+        else if (arg == "--db") options.database = value;
+        else if (arg == "--mqtt") options.broker = value;
+        else if (arg == "--spool") options.spool = value;
+        else if (arg == "--spool-limit") {
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
+            if (error != std::errc{} || end != value.data() + value.size() || options.spoolLimitMb < 1 ||
+                options.spoolLimitMb > 1'000'000)
+                return "--spool-limit expects megabytes 1..1000000";
+        } else if (arg == "--interval") {
+            if (!toSeconds(value, 0.1, options.intervalSeconds)) return "--interval expects seconds, at least 0.1";
+        } else if (!toSeconds(value, 0.1, options.durationSeconds)) {
+            return "--duration expects seconds, at least 0.1";
+        }
+    }
+    if (options.hosts.empty()) return "--hosts FLEET.txt is required";
+    return "";
+}
+
+// One line per round on stdout: how the round's polls ended.
+class RoundReport final : public PollSink {
+public:
+    RoundReport(std::ostream& out, bool quiet) : out_(out), quiet_(quiet) {}
+    void record(const PollRecord& record) override { ++counts_[static_cast<int>(record.outcome)]; }
+    void endRound() override {
+        const long long total = counts_[0] + counts_[1] + counts_[2] + counts_[3];
+        if (total == 0) return;
+        ++round_;
+        if (!quiet_)
+            out_ << "runda " << round_ << ": OK " << counts_[0] << ", brak odpowiedzi " << counts_[1] << ", odmowa "
+                 << counts_[2] << ", pominięte " << counts_[3] << std::endl;
+        counts_ = {};
+    }
+    void finish() override {}
+
+private:
+    std::ostream& out_;
+    bool quiet_;
+    long long round_ = 0;
+    std::array<long long, 4> counts_{};
+};
+
+int runFleetPoll(CliContext& context, std::span<const std::string> args) {
+    FleetPollOptions options;
+    if (const std::string error = parsePollOptions(args, options); !error.empty()) {
+        context.err << "kavrel fleet poll: " << error << "\n";
+        return kExitUsage;
+    }
+    MqttOptions mqtt;
+    if (!options.broker.empty() && !parseBrokerAddress(options.broker, mqtt)) {
+        context.err << "kavrel fleet poll: --mqtt expects HOST[:PORT] with a port 1..65535\n";
+        return kExitUsage;
+    }
+    const FleetList fleet = loadFleetList(options.hosts);
+    if (!fleet.error.empty()) {
+        context.err << "kavrel fleet poll: " << fleet.error << "\n";
+        return kExitFailure;
+    }
+    FleetStore store(options.database, fleet.modules);
+    if (!store.error().empty()) {
+        context.err << "kavrel fleet poll: " << store.error() << "\n";
+        return kExitFailure;
+    }
+    RoundReport report(context.out, options.quiet);
+    SinkFan sinks;
+    sinks.add(store);
+    sinks.add(report);
+    std::unique_ptr<MqttPublisher> publisher;
+    if (!options.broker.empty()) {
+        mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
+        mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
+        publisher = std::make_unique<MqttPublisher>(mqtt, fleet.modules);
+        sinks.add(*publisher);
+    }
+
+    FleetTiming timing;
+    timing.interval = std::chrono::milliseconds(static_cast<long long>(options.intervalSeconds * 1000));
+    FleetPoller poller(fleet.modules, timing, sinks);
+    StopRequest stop;
+    activeStop = &stop;
+    const auto previousInt = std::signal(SIGINT, onInterrupt);
+    const auto previousTerm = std::signal(SIGTERM, onInterrupt);
+    const FleetRunStats stats =
+        poller.run(std::chrono::milliseconds(static_cast<long long>(options.durationSeconds * 1000)), stop);
+    sinks.finish();
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    activeStop = nullptr;
+    context.err << "kavrel fleet poll: " << fleet.modules.size() << " modules, polls " << stats.polls << ", answered "
+                << stats.answered << ", skipped " << stats.skipped << "; database " << options.database << "\n";
+    return kExitOk;
+}
+
+int runFleetStatus(CliContext& context, std::span<const std::string> args) {
+    if (args.size() != 1) {
+        context.err << "kavrel fleet status: expects the database, FLEET.db\n";
+        return kExitUsage;
+    }
+    const FleetStatus status = readFleetStatus(args[0]);
+    if (!status.error.empty()) {
+        context.err << "kavrel fleet status: " << status.error << "\n";
+        return kExitFailure;
+    }
+    context.out << formatFleetStatus(status.modules);
+    return kExitOk;
+}
+
+} // namespace
+
+const char* fleetUsage() {
+    return "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
+           "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "       kavrel fleet status FLEET.db\n"
+           "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
+           "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
+           "once: a silent, slow or refusing module delays no other. A poll still running when the next one\n"
+           "is due makes that one skipped. FLEET.txt: one module a line, NAME HOST[:PORT] [SETTINGS.CFG]\n"
+           "(port 23 by default; the monitor settings file, relative to FLEET.txt, names the lines); lines\n"
+           "starting with # are skipped. Every poll becomes a row of the SQLite database (default\n"
+           "kavrel-fleet.db); with --mqtt a JSON message on kavrel/NAME/pomiar and the module's state on\n"
+           "kavrel/NAME/stan. Messages the broker has not taken wait in the spool file (default\n"
+           "FLEET.db-mqtt.spool, at most 64 MB, the oldest dropped beyond --spool-limit). Runs until\n"
+           "--duration has passed or Ctrl-C (a second Ctrl-C abandons polls under way).\n"
+           "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty), its last good poll and\n"
+           "its counts of polls, failures and skipped polls.\n";
+}
+
+int runFleet(CliContext& context, std::span<const std::string> args) {
+    if (!args.empty() && args[0] == "poll") return runFleetPoll(context, args.subspan(1));
+    if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
+    context.err << "kavrel fleet: expects poll or status\n" << fleetUsage();
+    return kExitUsage;
+}
+
+} // namespace kavrel::cli

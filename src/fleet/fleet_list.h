@@ -1,0 +1,39 @@
+// The fleet file: one module a line, "NAME HOST[:PORT] [SETTINGS.CFG]" separated by spaces
+// or tabs; "#" lines and blank lines are skipped. The whole file is read and checked before
+// any module is contacted, so that a typo never leaves half a fleet polling.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "monitor/monitor_settings.h"
+
+namespace kavrel::fleet {
+
+inline constexpr std::uint16_t kDefaultModulePort = 23;   // the module's own TCP port
+
+struct FleetModule {
+    std::string name;          // unique; also the MQTT topic level, so no '/', '+' or '#'
+    std::string host;          // as written
+    std::uint16_t port = kDefaultModulePort;
+    std::uint32_t address = 0; // IPv4, network byte order, resolved once at load
+    std::filesystem::path settingsFile;     // empty: the monitor's default line names
+    monitor::MonitorSettings settings;      // line names (Windows-1250) and types
+
+    std::string endpoint() const { return host + ":" + std::to_string(port); }
+};
+
+struct FleetList {
+    std::vector<FleetModule> modules;
+    std::string error;   // "FILE:LINE: what is wrong"; empty when the whole file is good
+};
+
+// Reads a fleet file; settings files are looked up relative to its folder.
+FleetList loadFleetList(const std::filesystem::path& file);
+// The same for text already read; `source` names it in errors.
+FleetList parseFleetList(std::string_view text, const std::filesystem::path& folder, const std::string& source);
+
+} // namespace kavrel::fleet

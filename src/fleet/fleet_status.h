@@ -1,0 +1,31 @@
+// The operator's view of a fleet database: one line per module with its state, its last
+// good poll and its counts, read while the poller may be writing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kavrel::fleet {
+
+struct ModuleStatus {
+    std::string name;
+    std::string endpoint;
+    std::string state;       // "OK", "brak odpowiedzi", "odmowa", "pominięty"
+    std::string lastGood;    // local time, or "-" when never answered
+    std::string lastPoll;
+    long long attempts = 0;
+    long long failures = 0;
+    long long skips = 0;
+};
+
+struct FleetStatus {
+    std::vector<ModuleStatus> modules;
+    std::string error;
+};
+
+FleetStatus readFleetStatus(const std::string& databasePath);
+
+// The table as `kavrel fleet status` prints it (UTF-8).
+std::string formatFleetStatus(const std::vector<ModuleStatus>& modules);
+
+} // namespace kavrel::fleet

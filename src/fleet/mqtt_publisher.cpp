@@ -1,0 +1,244 @@
+#include "fleet/mqtt_publisher.h"
+
+#include <mosquitto.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <deque>
+#include <iostream>
+
+#include "fleet/poll_json.h"
+
+namespace kavrel::fleet {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kInflightWindow = 20;         // messages sent and not yet acknowledged
+constexpr std::chrono::milliseconds kReconnectPause{1000};
+constexpr std::chrono::milliseconds kConnackWait{3000};
+constexpr int kLoopWaitMs = 50;
+
+const char* stateOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Ok: return "online";
+    case Outcome::NoAnswer: return "no answer";
+    case Outcome::Refused: return "refused";
+    case Outcome::Skipped: break;
+    }
+    return nullptr;
+}
+
+// One connection to the broker: the client, whether the broker accepted it, and the
+// messages sent from the spool's head that wait for their acknowledgement.
+struct Session {
+    struct Sent {
+        int mid;
+        bool acknowledged;
+    };
+    mosquitto* client = nullptr;
+    bool accepted = false;
+    bool lost = false;
+    std::deque<Sent> sent;
+
+    ~Session() { drop(); }
+    void drop() {
+        if (client) mosquitto_destroy(client);
+        client = nullptr;
+        accepted = false;
+        lost = false;
+        sent.clear();   // what was not acknowledged is sent again from the spool
+    }
+};
+
+void onConnect(mosquitto*, void* data, int rc) {
+    auto* session = static_cast<Session*>(data);
+    session->accepted = rc == 0;
+    if (rc != 0) session->lost = true;
+}
+
+void onDisconnect(mosquitto*, void* data, int) { static_cast<Session*>(data)->lost = true; }
+
+void onPublish(mosquitto*, void* data, int mid) {
+    for (auto& sent : static_cast<Session*>(data)->sent)
+        if (sent.mid == mid) sent.acknowledged = true;
+}
+
+bool connectSession(Session& session, const MqttOptions& options) {
+    session.drop();
+    session.client = mosquitto_new(options.clientId.c_str(), true, &session);
+    if (!session.client) return false;
+    mosquitto_connect_callback_set(session.client, onConnect);
+    mosquitto_disconnect_callback_set(session.client, onDisconnect);
+    mosquitto_publish_callback_set(session.client, onPublish);
+    const std::string offline = "offline";
+    mosquitto_will_set(session.client, kPollerStateTopic, static_cast<int>(offline.size()), offline.data(), 1, true);
+    if (mosquitto_connect(session.client, options.host.c_str(), options.port, options.keepAliveSeconds) != MOSQ_ERR_SUCCESS) {
+        session.drop();
+        return false;
+    }
+    const auto until = Clock::now() + kConnackWait;
+    while (!session.accepted && !session.lost && Clock::now() < until)
+        if (mosquitto_loop(session.client, kLoopWaitMs, 1) != MOSQ_ERR_SUCCESS) session.lost = true;
+    if (!session.accepted || session.lost) {
+        session.drop();
+        return false;
+    }
+    const std::string online = "online";
+    mosquitto_publish(session.client, nullptr, kPollerStateTopic, static_cast<int>(online.size()), online.data(), 1, true);
+    return true;
+}
+
+} // namespace
+
+bool parseBrokerAddress(const std::string& text, MqttOptions& options) {
+    const auto colon = text.rfind(':');
+    options.host = text.substr(0, colon);
+    if (options.host.empty()) return false;
+    if (colon == std::string::npos) return true;
+    int port = 0;
+    const char* end = text.data() + text.size();
+    const auto parsed = std::from_chars(text.data() + colon + 1, end, port);
+    if (parsed.ec != std::errc{} || parsed.ptr != end || port < 1 || port > 65535) return false;
+    options.port = port;
+    return true;
+}
+
+MqttPublisher::MqttPublisher(MqttOptions options, const std::vector<FleetModule>& modules)
+    : options_(std::move(options)), modules_(modules), lastState_(modules.size()) {
+    if (options_.clientId.empty()) options_.clientId = "kavrel-fleet-" + std::to_string(::getpid());
+    mosquitto_lib_init();
+    thread_ = std::thread([this] { worker(); });
+}
+
+MqttPublisher::~MqttPublisher() {
+    finish();
+    mosquitto_lib_cleanup();
+}
+
+void MqttPublisher::post(Pending message) {
+    {
+        std::lock_guard lock(mutex_);
+        incoming_.push_back(std::move(message));
+    }
+    wake_.notify_one();
+}
+
+void MqttPublisher::record(const PollRecord& record) {
+    const FleetModule& module = modules_[record.module];
+    const std::string base = "kavrel/" + module.name + "/";
+    post({base + "pomiar", pollJson(record, module), false});
+    if (const char* state = stateOf(record.outcome); state && lastState_[record.module] != state) {
+        lastState_[record.module] = state;
+        post({base + "stan", state, true});
+    }
+}
+
+void MqttPublisher::finish() {
+    {
+        std::lock_guard lock(mutex_);
+        if (finished_) return;
+        finished_ = true;
+    }
+    for (const FleetModule& module : modules_) post({"kavrel/" + module.name + "/stan", "offline", true});
+    post({kPollerStateTopic, "offline", true});
+    {
+        std::lock_guard lock(mutex_);
+        finishing_ = true;
+    }
+    wake_.notify_one();
+    if (thread_.joinable()) thread_.join();
+}
+
+void MqttPublisher::worker() {
+    MessageSpool spool(options_.spoolFile, options_.spoolLimitBytes);
+    if (!spool.isOpen())
+        std::cerr << "kavrel fleet: cannot open the MQTT spool " << options_.spoolFile.string()
+                  << "; messages wait in memory while the broker is away\n";
+    std::deque<Pending> memory;   // only when the spool file cannot be used
+    Session session;
+    Clock::time_point nextAttempt = Clock::now();
+    Clock::time_point finishBy = Clock::time_point::max();
+    bool awayReported = false;
+    for (;;) {
+        bool finishing = false;
+        {
+            std::unique_lock lock(mutex_);
+            if (!session.accepted && incoming_.empty() && !finishing_)
+                wake_.wait_until(lock, std::min(nextAttempt, Clock::now() + std::chrono::milliseconds(200)));
+            for (auto& message : incoming_) {
+                // Once a message had to be held in memory, the later ones follow it there, in order.
+                if (!memory.empty() || !spool.isOpen() || !spool.append({message.topic, message.payload, message.retained}))
+                    memory.push_back(std::move(message));
+            }
+            incoming_.clear();
+            finishing = finishing_;
+        }
+        spooledCount_ = spool.count() + memory.size();
+        dropped_ = spool.dropped();
+        const Clock::time_point now = Clock::now();
+        if (finishing && finishBy == Clock::time_point::max()) finishBy = now + std::chrono::milliseconds(options_.finishWaitMs);
+        const bool drained = spool.count() == 0 && memory.empty();
+        if (finishing && (drained || now >= finishBy)) break;
+
+        if (!session.accepted) {
+            if (now < nextAttempt) continue;
+            if (!connectSession(session, options_)) {
+                if (!awayReported)
+                    std::cerr << "kavrel fleet: MQTT broker " << options_.host << ":" << options_.port
+                              << " not reachable; messages are kept in " << options_.spoolFile.string() << "\n";
+                awayReported = true;
+                nextAttempt = Clock::now() + kReconnectPause;
+                continue;
+            }
+            if (awayReported) std::cerr << "kavrel fleet: MQTT broker reachable again; sending what was kept\n";
+            awayReported = false;
+        }
+        // Send from the head on, a window at a time; a message leaves the spool only once
+        // it and every one before it are acknowledged.
+        while (session.sent.size() < kInflightWindow) {
+            SpooledMessage message;
+            const std::size_t index = session.sent.size();
+            if (index < spool.count()) {
+                if (!spool.peek(index, message)) break;
+            } else if (index - spool.count() < memory.size()) {
+                const Pending& held = memory[index - spool.count()];
+                message = {held.topic, held.payload, held.retained};
+            } else {
+                break;
+            }
+            int mid = 0;
+            if (mosquitto_publish(session.client, &mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                                  message.payload.data(), 1, message.retained) != MOSQ_ERR_SUCCESS) {
+                session.lost = true;
+                break;
+            }
+            session.sent.push_back({mid, false});
+        }
+        if (!session.lost && mosquitto_loop(session.client, kLoopWaitMs, 1) != MOSQ_ERR_SUCCESS) session.lost = true;
+        while (!session.sent.empty() && session.sent.front().acknowledged) {
+            session.sent.pop_front();
+            if (spool.count() > 0) spool.popFront();
+            else if (!memory.empty()) memory.pop_front();
+        }
+        if (session.lost) {
+            session.drop();
+            nextAttempt = Clock::now() + kReconnectPause;
+        }
+    }
+    if (session.accepted) {
+        mosquitto_disconnect(session.client);
+        mosquitto_loop(session.client, kLoopWaitMs, 1);
+    }
+    spooledCount_ = spool.count() + memory.size();
+    if (spool.isOpen() && spool.count() == 0) {
+        std::error_code ignored;
+        std::filesystem::remove(options_.spoolFile, ignored);
+    }
+    if (spooledCount_ > 0)
+        std::cerr << "kavrel fleet: " << spooledCount_ << " MQTT messages stay in " << options_.spoolFile.string()
+                  << " for the next run\n";
+}
+
+} // namespace kavrel::fleet

@@ -1,0 +1,81 @@
+// The fleet's MQTT output: every poll as JSON on `kavrel/NAME/pomiar` (QoS 1), each
+// module's state retained on `kavrel/NAME/stan` ("online", "no answer", "refused"; "offline"
+// on a clean end), and the poller's own state retained on `kavrel/poller/stan` ("online"
+// while connected; "offline" on a clean end or, through the broker's last will, when the
+// poller dies). Every message passes through the disk spool and leaves it only when the
+// broker has acknowledged it, so a broker that is away or restarts loses nothing and gets
+// everything in order. libmosquitto runs on the publisher's own thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fleet/fleet_list.h"
+#include "fleet/message_spool.h"
+#include "fleet/poll_sink.h"
+
+namespace kavrel::fleet {
+
+inline constexpr const char* kPollerStateTopic = "kavrel/poller/stan";
+
+struct MqttOptions {
+    std::string host = "127.0.0.1";
+    int port = 1883;
+    std::filesystem::path spoolFile;
+    std::uint64_t spoolLimitBytes = MessageSpool::kDefaultLimitBytes;
+    std::string clientId;            // empty: "kavrel-fleet-<pid>"
+    int keepAliveSeconds = 10;       // the last will is sent this long (and a half) after the poller dies
+    int finishWaitMs = 5000;         // how long a clean end waits for the broker to take the rest
+};
+
+// "HOST[:PORT]" into the options; false when the port is not 1..65535.
+bool parseBrokerAddress(const std::string& text, MqttOptions& options);
+
+class MqttPublisher final : public PollSink {
+public:
+    MqttPublisher(MqttOptions options, const std::vector<FleetModule>& modules);
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    const std::string& error() const { return error_; }
+
+    void record(const PollRecord& record) override;
+    void endRound() override {}
+    // Sends every module's and the poller's "offline", waits a little for the broker to
+    // acknowledge what is left, and disconnects; the rest stays spooled for the next run.
+    void finish() override;
+
+    // For the tests and the summary.
+    std::size_t spooled() const { return spooledCount_; }
+    long long droppedFromSpool() const { return dropped_; }
+
+private:
+    struct Pending {
+        std::string topic;
+        std::string payload;
+        bool retained;
+    };
+    void post(Pending message);
+    void worker();
+
+    MqttOptions options_;
+    const std::vector<FleetModule>& modules_;
+    std::vector<std::string> lastState_;   // per module, used on the polling thread only
+    std::string error_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<Pending> incoming_;
+    bool finishing_ = false;
+    bool finished_ = false;
+    std::atomic<std::size_t> spooledCount_{0};
+    std::atomic<long long> dropped_{0};
+    std::thread thread_;
+};
+
+} // namespace kavrel::fleet

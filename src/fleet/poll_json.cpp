@@ -1,0 +1,73 @@
+#include "fleet/poll_json.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "fleet/poll_values.h"
+
+namespace kavrel::fleet {
+namespace {
+
+std::string jsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+std::string lineJson(const LineValue& line) {
+    std::string out = "{\"nazwa\":" + jsonString(line.name);
+    if (line.number) out += ",\"wartosc\":" + jsonNumber(*line.number);
+    out += ",\"tekst\":" + jsonString(line.text);
+    if (!line.state.empty()) out += ",\"stan\":" + jsonString(line.state);
+    return out + "}";
+}
+
+const char* boolean(bool value) { return value ? "true" : "false"; }
+
+} // namespace
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string pollJson(const PollRecord& record, const FleetModule& module) {
+    std::string out = "{\"modul\":" + jsonString(module.name) + ",\"czas\":\"" + utcText(record.started) +
+                      "\",\"nr\":" + std::to_string(record.sequence) + ",\"wynik\":\"" + outcomeText(record.outcome) + "\"";
+    if (!record.measurement) return out + "}";
+    const monitor::MeasurementSnapshot& m = *record.measurement;
+    const PollValues values = pollValues(record, module.settings);
+    out += ",\"linie\":[";
+    for (std::size_t i = 0; i < values.lines.size(); ++i) out += (i ? "," : "") + lineJson(values.lines[i]);
+    out += "],\"wyjscia\":[";
+    for (int i = 0; i < monitor::kOutputLines; ++i) out += std::string(i ? "," : "") + boolean((m.outputs >> i) & 1);
+    out += std::string("],\"alarm\":") + boolean(m.alarm != 0) + ",\"gsm\":" + std::to_string(m.gsmSignal) +
+           ",\"siec\":" + boolean(m.gsmNetwork != 0) + ",\"sms\":" + std::to_string(m.smsCount) +
+           ",\"email\":" + std::to_string(m.emailCount);
+    if (values.extendedMode != 0) {
+        out += ",\"linie_xl\":[";
+        for (std::size_t i = 0; i < values.extended.size(); ++i) out += (i ? "," : "") + lineJson(values.extended[i]);
+        out += "]";
+    }
+    return out + "}";
+}
+
+} // namespace kavrel::fleet

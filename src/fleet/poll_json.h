@@ -1,0 +1,21 @@
+// A poll as the JSON message of `kavrel/NAME/pomiar`:
+//   {"modul":"K01","czas":"2026-12-08T14:05:09.123Z","nr":17,"wynik":"ok",
+//    "linie":[{"nazwa":"Linia L1","wartosc":12.34,"tekst":"12.34V","stan":"OK"},...],
+//    "wyjscia":[true,false,...],"alarm":false,"gsm":23,"siec":true,"sms":3,"email":1,
+//    "linie_xl":[{"nazwa":"Linia XL1","tekst":"LOW","stan":"LOW"},...]}
+// A poll that was not answered carries only "modul", "czas", "nr" and "wynik".
+#pragma once
+
+#include <string>
+
+#include "fleet/fleet_list.h"
+#include "fleet/poll_record.h"
+
+namespace kavrel::fleet {
+
+std::string pollJson(const PollRecord& record, const FleetModule& module);
+
+// A JSON string literal of a UTF-8 text, quotes included.
+std::string jsonString(const std::string& text);
+
+} // namespace kavrel::fleet

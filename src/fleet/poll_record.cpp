@@ -1,0 +1,67 @@
+#include "fleet/poll_record.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace kavrel::fleet {
+namespace {
+
+struct OutcomeNames {
+    Outcome outcome;
+    const char* text;
+    const char* label;
+};
+
+constexpr OutcomeNames kNames[] = {
+    {Outcome::Ok, "ok", "OK"},
+    {Outcome::NoAnswer, "no answer", "brak odpowiedzi"},
+    {Outcome::Refused, "refused", "odmowa"},
+    {Outcome::Skipped, "skipped", "pominięty"},
+};
+
+} // namespace
+
+const char* outcomeText(Outcome outcome) {
+    for (const auto& n : kNames)
+        if (n.outcome == outcome) return n.text;
+    return "?";
+}
+
+const char* outcomeLabel(Outcome outcome) {
+    for (const auto& n : kNames)
+        if (n.outcome == outcome) return n.label;
+    return "?";
+}
+
+std::optional<Outcome> outcomeFromText(const std::string& text) {
+    for (const auto& n : kNames)
+        if (text == n.text) return n.outcome;
+    return std::nullopt;
+}
+
+long long unixMs(WallTime time) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+}
+
+std::string utcText(WallTime time) {
+    const long long ms = unixMs(time);
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm parts{};
+    ::gmtime_r(&seconds, &parts);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900, parts.tm_mon + 1,
+                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, static_cast<int>(ms % 1000));
+    return text;
+}
+
+std::string localText(long long ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm parts{};
+    ::localtime_r(&seconds, &parts);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
+                  parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    return text;
+}
+
+} // namespace kavrel::fleet

@@ -1,0 +1,47 @@
+// One poll of one module as the fleet records it: when it was due and began, how it ended,
+// and (only when it was answered) what the module reported.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "monitor/measurement.h"
+
+namespace kavrel::fleet {
+
+enum class Outcome {
+    Ok,         // "MSR=" decoded
+    NoAnswer,   // no connection in time, no reply in time, a closed connection or a reply that is no "MSR="
+    Refused,    // the module's address refused the connection
+    Skipped,    // the previous poll was still running when this one was due
+};
+
+// The stored and published text of an outcome: "ok", "no answer", "refused", "skipped".
+const char* outcomeText(Outcome outcome);
+// The operator's word for it: "OK", "brak odpowiedzi", "odmowa", "pominięty" (UTF-8).
+const char* outcomeLabel(Outcome outcome);
+std::optional<Outcome> outcomeFromText(const std::string& text);
+
+using WallTime = std::chrono::system_clock::time_point;
+
+// "2026-12-08T14:05:09.123Z": UTC, so that rows stay in order across a clock change.
+std::string utcText(WallTime time);
+long long unixMs(WallTime time);
+// "2026-12-08 15:05:09" in the computer's time zone, for people.
+std::string localText(long long unixMs);
+
+struct PollRecord {
+    std::size_t module = 0;       // index into the fleet list
+    WallTime started;             // when the poll began (for a skipped tick: when it was due)
+    double lateSeconds = 0;       // how long after its schedule it began
+    int durationMs = 0;
+    Outcome outcome = Outcome::NoAnswer;
+    long long sequence = 0;       // the module's poll count in this run, skipped ticks included
+    // Set only for Ok; a failed poll reports nothing rather than stale readings.
+    std::optional<monitor::MeasurementSnapshot> measurement;
+    std::optional<monitor::ExtendedReadings> extended;   // when "MSRX?" was answered
+};
+
+} // namespace kavrel::fleet
