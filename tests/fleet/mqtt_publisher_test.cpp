@@ -66,6 +66,8 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
 class Broker {
 public:
     explicit Broker(const std::filesystem::path& folder) : folder_(folder), port_(kavrel::testing::closedPort()) {
+        // Started as root, the broker drops to its own user, which must still write its database.
+        std::filesystem::permissions(folder, std::filesystem::perms::all);
         std::ofstream(folder / "mosquitto.conf") << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n"
                                                   << "persistence true\npersistence_location " << folder.string() << "/\n";
     }
