@@ -25,6 +25,11 @@ TEST(SimCommandLine, EndpointsAndFlagsOfEveryGroupReachTheOptions) {
     EXPECT_EQ(line.options.memory.records, 40);
     EXPECT_TRUE(line.options.memory.cyclic);
     EXPECT_EQ(parse({"--pty"}).action, Action::Run);
+    const SimCommandLine fleet = parse({"--tcp", "127.0.0.1:0", "--modules", "200", "--fleet-file", "f.txt", "--reply-delay", "2000"});
+    ASSERT_EQ(fleet.action, Action::Run) << fleet.error;
+    EXPECT_EQ(fleet.modules, 200);
+    EXPECT_EQ(fleet.fleetFile, "f.txt");
+    EXPECT_EQ(fleet.options.faults.replyDelayMs, 2000);
 
     const TcpEndpoint endpoint = tcpEndpoint("127.0.0.1:2323");
     EXPECT_EQ(endpoint.address, "127.0.0.1");
@@ -46,6 +51,8 @@ TEST(SimCommandLine, BadMissingAndUnknownWordsAreUsageErrors) {
         {{"--pty", "--records", "-1"}, "kavrel-sim: --records expects a whole number from 0 to 1048544\n", false},
         {{"--pty", "--trailing", "cr"}, "kavrel-sim: --trailing expects crlf or lf\n", false},
         {{"--pty", "--fast"}, "kavrel-sim: unknown option --fast\n", true},
+        {{"--tcp", "127.0.0.1:0", "--modules", "0"}, "kavrel-sim: --modules expects 1..1000\n", false},
+        {{"--pty", "--modules", "2"}, "kavrel-sim: --modules and --fleet-file serve over --tcp only\n", false},
     };
     for (const Case& c : cases) {
         const SimCommandLine line = parse(c.args);
