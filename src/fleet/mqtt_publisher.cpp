@@ -74,7 +74,10 @@ bool connectSession(Session& session, const MqttOptions& options) {
     mosquitto_publish_callback_set(session.client, onPublish);
     const std::string offline = "offline";
     mosquitto_will_set(session.client, kPollerStateTopic, static_cast<int>(offline.size()), offline.data(), 1, true);
-    if (mosquitto_connect(session.client, options.host.c_str(), options.port, options.keepAliveSeconds) != MOSQ_ERR_SUCCESS) {
+    // The asynchronous connect does not block on an address that never answers; the loop
+    // below completes it or gives up after kConnackWait, so a clean end is never held up.
+    if (mosquitto_connect_async(session.client, options.host.c_str(), options.port, options.keepAliveSeconds) !=
+        MOSQ_ERR_SUCCESS) {
         session.drop();
         return false;
     }
@@ -165,7 +168,7 @@ void MqttPublisher::worker() {
         bool finishing = false;
         {
             std::unique_lock lock(mutex_);
-            if (!session.accepted && incoming_.empty() && !finishing_)
+            if (!session.accepted && incoming_.empty())
                 wake_.wait_until(lock, std::min(nextAttempt, Clock::now() + std::chrono::milliseconds(200)));
             for (auto& message : incoming_) {
                 // Once a message had to be held in memory, the later ones follow it there, in order.
@@ -180,7 +183,8 @@ void MqttPublisher::worker() {
         const Clock::time_point now = Clock::now();
         if (finishing && finishBy == Clock::time_point::max()) finishBy = now + std::chrono::milliseconds(options_.finishWaitMs);
         const bool drained = spool.count() == 0 && memory.empty();
-        if (finishing && (drained || now >= finishBy)) break;
+        // A broker that is away at the end is not waited for: the spool keeps the rest.
+        if (finishing && (drained || now >= finishBy || !session.accepted)) break;
 
         if (!session.accepted) {
             if (now < nextAttempt) continue;
