@@ -9,13 +9,9 @@
 // 99th percentile, worst), healthy polls missed (skipped or unanswered), CPU as a share of
 // the machine's cores, resident memory every 30 s, the machine's load.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,39 +33,12 @@
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_store.h"
 #include "fleet/mqtt_publisher.h"
-
-extern char** environ;
+#include "support/child_process.h"
 
 using namespace kavrel::fleet;
 using namespace std::chrono_literals;
 
 namespace {
-
-pid_t spawn(const std::vector<std::string>& args, const std::string& output) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::uint16_t freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where);
-    socklen_t size = sizeof where;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &size);
-    ::close(fd);
-    return ntohs(where.sin_port);
-}
 
 // Starts kavrel-sim with `count` modules and waits for its fleet file.
 std::vector<FleetModule> startSims(const std::string& name, int count, std::vector<std::string> faults,
@@ -79,7 +48,7 @@ std::vector<FleetModule> startSims(const std::string& name, int count, std::vect
     std::vector<std::string> args = {KAVREL_SIM, "--tcp", "127.0.0.1:0", "--modules", std::to_string(count), "--fleet-file",
                                      file.string()};
     args.insert(args.end(), faults.begin(), faults.end());
-    pids.push_back(spawn(args, (folder / (name + ".out")).string()));
+    pids.push_back(kavrel::testing::startProcess(args, folder / (name + ".out")));
     for (int i = 0; i < 100 && !std::filesystem::exists(file); ++i) std::this_thread::sleep_for(50ms);
     std::this_thread::sleep_for(100ms);
     FleetList list = loadFleetList(file);
@@ -183,15 +152,15 @@ int main(int argc, char** argv) {
         FleetModule m;
         m.name = "refusing-" + std::to_string(i + 1);
         m.host = "127.0.0.1";
-        m.port = freePort();
+        m.port = kavrel::testing::closedPort();
         m.address = htonl(INADDR_LOOPBACK);
         modules.push_back(m);
     }
     MqttOptions mqttOptions;
     if (mqtt) {
-        mqttOptions.port = freePort();
+        mqttOptions.port = kavrel::testing::closedPort();
         std::ofstream(folder / "mosquitto.conf") << "listener " << mqttOptions.port << " 127.0.0.1\nallow_anonymous true\n";
-        pids.push_back(spawn({"/usr/sbin/mosquitto", "-c", (folder / "mosquitto.conf").string()}, (folder / "broker.log").string()));
+        pids.push_back(kavrel::testing::startProcess({"/usr/sbin/mosquitto", "-c", (folder / "mosquitto.conf").string()}, folder / "broker.log"));
         mqttOptions.spoolFile = folder / "spool";
         std::this_thread::sleep_for(300ms);
     }
@@ -252,10 +221,7 @@ int main(int argc, char** argv) {
                     cores, startKb, residentKb(), load().c_str());
         if (publisher) std::printf("MQTT: %zu messages left in the spool\n", publisher->spooled());
     }
-    for (pid_t pid : pids) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
+    for (pid_t pid : pids) kavrel::testing::endProcess(pid);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return 0;

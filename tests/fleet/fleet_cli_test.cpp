@@ -1,18 +1,13 @@
 // kavrel fleet as a user runs it: a bad fleet file is refused before any module hears a
 // byte; Ctrl-C ends the poller with its rounds committed; the status table shows them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <thread>
 
 #include "cli/run_kavrel.h"
+#include "support/child_process.h"
 #include "support/sim_fixture.h"
-
-extern char** environ;
 
 using namespace kavrel;
 using kavrel::testing::runKavrel;
@@ -38,21 +33,11 @@ TEST(FleetCli, CtrlCEndsCleanlyWithTheRoundsCommitted) {
     const std::string db = (folder.path / "f.db").string();
     const std::string hosts = (folder.path / "fleet.txt").string();
     const std::string out = (folder.path / "out.txt").string();
-    std::vector<std::string> args = {KAVREL_CLI, "fleet", "poll", "--hosts", hosts, "--db", db, "--interval", "0.2"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = kavrel::testing::startProcess(
+        {KAVREL_CLI, "fleet", "poll", "--hosts", hosts, "--db", db, "--interval", "0.2"}, out, false);
+    ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(900));
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = kavrel::testing::endProcess(pid, SIGINT);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(kavrel::testing::readWholeFile(out).find("runda 1: OK 2,"), std::string::npos);

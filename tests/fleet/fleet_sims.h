@@ -3,9 +3,6 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 #include <mutex>
@@ -14,22 +11,10 @@
 
 #include "fleet/fleet_list.h"
 #include "fleet/poll_sink.h"
+#include "support/child_process.h"
 #include "support/sim_fixture.h"
 
 namespace kavrel::testing {
-
-// A loopback port nobody listens on: bound once to learn a free one, then closed.
-inline std::uint16_t closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where);
-    socklen_t size = sizeof where;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &size);
-    ::close(fd);
-    return ntohs(where.sin_port);
-}
 
 class FleetSims {
 public:

@@ -2,11 +2,7 @@
 // port with persistence on, and a subscriber (mosquitto_sub with a lasting session): every
 // poll arrives in order, and when the broker is stopped for a while and started again,
 // the polls of that time come from the spool afterwards, none lost.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <map>
@@ -20,8 +16,6 @@
 #include "support/file_contents.h"
 #include "support/temp_folder.h"
 
-extern char** environ;
-
 using namespace kavrel;
 using namespace kavrel::fleet;
 using namespace std::chrono_literals;
@@ -32,27 +26,8 @@ const char* const kBroker = "/usr/sbin/mosquitto";
 const char* const kSubscriber = "/usr/bin/mosquitto_sub";
 const char* const kPublisher = "/usr/bin/mosquitto_pub";
 
-// Starts a program with its output into a file; returns its pid.
-pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void end(pid_t& pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
-    pid = -1;
-}
+using kavrel::testing::endProcess;
+using kavrel::testing::startProcess;
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
@@ -74,10 +49,10 @@ public:
     ~Broker() { stop(); }
     int port() const { return port_; }
     bool start() {
-        pid_ = spawn({kBroker, "-c", (folder_ / "mosquitto.conf").string()}, folder_ / "broker.log");
+        pid_ = startProcess({kBroker, "-c", (folder_ / "mosquitto.conf").string()}, folder_ / "broker.log");
         return pid_ > 0 && eventually([&] { return connectable(); }, 3000ms);
     }
-    void stop() { end(pid_); }
+    void stop() { endProcess(pid_); }
 
 private:
     bool connectable() const {
@@ -116,11 +91,11 @@ TEST(MqttPublisher, EveryPollArrivesInOrderAcrossABrokerRestart) {
     ASSERT_TRUE(broker.start());
     const std::string port = std::to_string(broker.port());
     // A retained marker tells when the subscriber's subscription is in place.
-    pid_t marker = spawn({kPublisher, "-p", port, "-r", "-q", "1", "-t", "kavrel/test/ready", "-m", "1"}, folder.path / "pub.log");
+    pid_t marker = startProcess({kPublisher, "-p", port, "-r", "-q", "1", "-t", "kavrel/test/ready", "-m", "1"}, folder.path / "pub.log");
     ::waitpid(marker, nullptr, 0);
     const auto received = folder.path / "received.txt";
-    pid_t subscriber = spawn({kSubscriber, "-p", port, "-i", "kavrel-test-subscriber", "-c", "-q", "1", "-t", "kavrel/#", "-v"},
-                             received);
+    pid_t subscriber = startProcess(
+        {kSubscriber, "-p", port, "-i", "kavrel-test-subscriber", "-c", "-q", "1", "-t", "kavrel/#", "-v"}, received, false);
     ASSERT_TRUE(eventually([&] { return !lines(received).empty(); }, 3000ms));
 
     kavrel::testing::FleetSims sims;
@@ -156,7 +131,7 @@ TEST(MqttPublisher, EveryPollArrivesInOrderAcrossABrokerRestart) {
     for (const auto& r : recorded.records) ++expected[sims.modules()[r.module].name];
     const std::string lastLine = "kavrel/poller/stan offline";
     EXPECT_TRUE(eventually([&] { auto l = lines(received); return !l.empty() && l.back() == lastLine; }, 5000ms));
-    end(subscriber);
+    endProcess(subscriber);
 
     // Per module: the polls 1..N, each first seen after the one before it (QoS 1 may repeat
     // a message whose acknowledgement the broker's stop cut off; it never skips or reorders).
