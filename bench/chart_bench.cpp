@@ -4,6 +4,7 @@
 //   history_redraw  the logger's history chart after loading, 24 lines x 100,000 samples,
 //                   reduced and drawn at 1200 x 700 (limit 50 ms); each redraw is of a new
 //                   span, so nothing drawn before is reused;
+//   history_redraw_high_dpi the same at a device pixel ratio of 2;
 //   history_repaint the same picture again (hover, expose), reusing the reduced lines.
 #include <benchmark/benchmark.h>
 
@@ -71,6 +72,22 @@ void historyRedraw(benchmark::State& state) {
     }
 }
 BENCHMARK(historyRedraw)->Unit(benchmark::kMillisecond);
+
+// The same at twice the pixels per point (a high-DPI screen).
+void historyRedrawHighDpi(benchmark::State& state) {
+    ui::ChartPainter chart;
+    chart.setData(history(24, 100000));
+    QImage image(2400, 1400, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    const ui::TimeSpan whole = chart.whole();
+    ui::WallMs trim = 0;
+    for (auto _ : state) {
+        chart.setView({whole.from, whole.to - (trim++ % 2) * ui::kMinuteMs});
+        QPainter painter(&image);
+        chart.paint(painter, QRectF(0, 0, 1200, 700));
+    }
+}
+BENCHMARK(historyRedrawHighDpi)->Unit(benchmark::kMillisecond);
 
 void historyRepaint(benchmark::State& state) {
     ui::ChartPainter chart;

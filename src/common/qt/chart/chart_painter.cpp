@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -40,8 +41,13 @@ QFont chartFont(double pixels, bool bold = false) {
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-QPen seriesPen(std::size_t index) {
+// A line of series `index`. On pixels the pen is cosmetic, one device pixel wide whatever
+// the scale: Qt's rasteriser draws such lines directly, while a pen wider than a device
+// pixel (any pen on a high-DPI screen) is turned into outlines first, a hundred times
+// slower over thousands of points. On a PDF page the line is a vector of its own width.
+QPen seriesPen(std::size_t index, bool cosmetic) {
     QPen pen(seriesColour(index), kLineWidth);
+    pen.setCosmetic(cosmetic);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::BevelJoin);
     const QVector<qreal> dashes = seriesDashes(index);
@@ -191,6 +197,7 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.fillRect(rect, Qt::white);
+    const bool cosmetic = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     layOut(painter, rect);
 
     if (!data_.title.empty()) {
@@ -285,7 +292,7 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     bool anyDrawn = false;
     QPolygonF polyline;
     auto drawSeries = [&](std::size_t i, bool pale, bool bold) {
-        QPen pen = seriesPen(i);
+        QPen pen = seriesPen(i, cosmetic);
         if (pale) pen.setColor(QColor::fromHsvF(pen.color().hsvHueF(), 0.25, 0.95));
         for (const std::vector<PlotPoint>& stroke : reduced_[i].strokes) {
             anyDrawn = true;
@@ -339,7 +346,7 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         const double middle = y + kLegendRow / 2;
         double textAt = x + kLegendSwatch + 6;
         if (entry.series >= 0) {
-            QPen pen = seriesPen(static_cast<std::size_t>(entry.series));
+            QPen pen = seriesPen(static_cast<std::size_t>(entry.series), false);
             pen.setWidthF(2);   // a short sample: wide enough to show its colour and dashes
             painter.setPen(pen);
             painter.drawLine(QPointF(x, middle), QPointF(x + kLegendSwatch, middle));
