@@ -1,11 +1,11 @@
 // The chart's redraw cost, on the offscreen platform:
-//   trend_redraw    one poll of the monitor's trend: the sample added, 8 lines x 720 samples
+//   trendRedraw     one poll of the monitor's trend: the sample added, 8 lines x 720 samples
 //                   rebuilt and drawn at 900 x 260 (limit 5 ms);
-//   history_redraw  the logger's history chart after loading, 24 lines x 100,000 samples,
+//   historyRedraw   the logger's history chart after loading, 24 lines x 100,000 samples,
 //                   reduced and drawn at 1200 x 700 (limit 50 ms); each redraw is of a new
-//                   span, so nothing drawn before is reused;
-//   history_redraw_high_dpi the same at a device pixel ratio of 2;
-//   history_repaint the same picture again (hover, expose), reusing the reduced lines.
+//                   span, so nothing drawn before is reused; /2 at two device pixels per
+//                   point (a high-DPI screen);
+//   historyRepaint  the same picture again (hover, expose), reusing the reduced lines.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -59,10 +59,13 @@ void trendRedraw(benchmark::State& state) {
 }
 BENCHMARK(trendRedraw)->Unit(benchmark::kMillisecond);
 
+// At 1 and 2 device pixels per point (a high-DPI screen).
 void historyRedraw(benchmark::State& state) {
+    const auto ratio = static_cast<int>(state.range(0));
     ui::ChartPainter chart;
     chart.setData(history(24, 100000));
-    QImage image(1200, 700, QImage::Format_ARGB32_Premultiplied);
+    QImage image(1200 * ratio, 700 * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     const ui::TimeSpan whole = chart.whole();
     ui::WallMs trim = 0;
     for (auto _ : state) {
@@ -71,23 +74,7 @@ void historyRedraw(benchmark::State& state) {
         chart.paint(painter, QRectF(0, 0, 1200, 700));
     }
 }
-BENCHMARK(historyRedraw)->Unit(benchmark::kMillisecond);
-
-// The same at twice the pixels per point (a high-DPI screen).
-void historyRedrawHighDpi(benchmark::State& state) {
-    ui::ChartPainter chart;
-    chart.setData(history(24, 100000));
-    QImage image(2400, 1400, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    const ui::TimeSpan whole = chart.whole();
-    ui::WallMs trim = 0;
-    for (auto _ : state) {
-        chart.setView({whole.from, whole.to - (trim++ % 2) * ui::kMinuteMs});
-        QPainter painter(&image);
-        chart.paint(painter, QRectF(0, 0, 1200, 700));
-    }
-}
-BENCHMARK(historyRedrawHighDpi)->Unit(benchmark::kMillisecond);
+BENCHMARK(historyRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void historyRepaint(benchmark::State& state) {
     ui::ChartPainter chart;

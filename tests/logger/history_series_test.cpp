@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include "common/win1250.h"
 #include "logger/chart/history_chart.h"
@@ -60,9 +62,11 @@ TEST(HistorySeries, ReadsTheCommaFormWithTheReducedStatusAndRefusesOtherFiles) {
 TEST(HistorySeries, RefusesFifosAndBoundsWhatItReads) {
     testing::TempFolder folder;
     HistoryData data;
+#ifndef _WIN32
     const auto fifo = folder.path / "historia.fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(readHistorySeries(fifo, data), HistoryReadResult::NotRegular);   // at once, with no writer
+#endif
     EXPECT_EQ(readHistorySeries(folder.path, data), HistoryReadResult::NotRegular);
 
     // A heading of ten thousand columns, and one of a hundred that fits the line limit.
