@@ -43,6 +43,15 @@ TEST(ColumnReduction, KeepsEveryColumnsExtremesAtAFixedCostPerPixel) {
     EXPECT_EQ(high, 90);
     EXPECT_EQ(low, -70);
     EXPECT_EQ(reduced.high, 90);
+    // The block index gives the same extremes as every sample, for spans of any length.
+    const RangeIndex index(s);
+    for (const TimeSpan span : {TimeSpan{0, t.back()}, TimeSpan{31000 * kSecondMs, 31300 * kSecondMs},
+                                TimeSpan{31235 * kSecondMs, 77777 * kSecondMs}, TimeSpan{5 * kSecondMs, 5 * kSecondMs}}) {
+        double l1 = 0, h1 = 0, l2 = 0, h2 = 0;
+        ASSERT_EQ(index.range(s, span, l1, h1), valueRange(s, span, l2, h2));
+        EXPECT_EQ(l1, l2);
+        EXPECT_EQ(h1, h2);
+    }
 
     // Zoomed in on a few samples, they are drawn as they are, one beyond each edge.
     const ReducedSeries near = reduceToColumns(s, {10 * kSecondMs, 13 * kSecondMs}, 300, 0);

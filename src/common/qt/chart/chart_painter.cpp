@@ -90,7 +90,11 @@ QVector<qreal> seriesDashes(std::size_t index) {
 void ChartPainter::setData(ChartData data) {
     data_ = std::move(data);
     gaps_.clear();
-    for (const ChartSeries& series : data_.series) gaps_.push_back(gapThreshold(data_, series));
+    rangeIndex_.clear();
+    for (const ChartSeries& series : data_.series) {
+        gaps_.push_back(gapThreshold(data_, series));
+        rangeIndex_.emplace_back(series);
+    }
     whole_ = wholeSpan(data_);
     if (whole_.length() <= 0) whole_ = {whole_.from - kMinuteMs / 2, whole_.to + kMinuteMs / 2};
     view_ = whole_;
@@ -161,7 +165,7 @@ void ChartPainter::layOut(QPainter& painter, const QRectF& rect) {
     if (!(rangesView_ == view_) || seriesRanges_.size() != data_.series.size()) {
         seriesRanges_.assign(data_.series.size(), SeriesRange{});
         for (std::size_t i = 0; i < data_.series.size(); ++i)
-            seriesRanges_[i].any = valueRange(data_.series[i], view_, seriesRanges_[i].low, seriesRanges_[i].high);
+            seriesRanges_[i].any = rangeIndex_[i].range(data_.series[i], view_, seriesRanges_[i].low, seriesRanges_[i].high);
         rangesView_ = view_;
     }
     const QFontMetricsF tickMetrics(chartFont(11), painter.device());

@@ -83,6 +83,7 @@ private:
 
     ChartData data_;
     std::vector<WallMs> gaps_;   // per series
+    std::vector<RangeIndex> rangeIndex_;   // per series
     int highlighted_ = -1;
     TimeSpan whole_, view_;
     // Set by the last paint:

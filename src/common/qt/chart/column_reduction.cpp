@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace kavrel::ui {
 namespace {
@@ -145,10 +146,11 @@ ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double w
     return out;
 }
 
-bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high) {
-    std::size_t begin = 0, end = 0;
-    visibleRange(series, span, begin, end);
-    bool any = false;
+namespace {
+
+// Widens [low, high] by the finite values of samples [begin, end) that lie within `span`.
+void widen(const ChartSeries& series, TimeSpan span, std::size_t begin, std::size_t end, double& low, double& high,
+           bool& any) {
     for (std::size_t i = begin; i < end; ++i) {
         const double v = series.values[i];
         const WallMs t = series.times[i];
@@ -157,6 +159,46 @@ bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& h
         high = any ? std::max(high, v) : v;
         any = true;
     }
+}
+
+} // namespace
+
+bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high) {
+    std::size_t begin = 0, end = 0;
+    visibleRange(series, span, begin, end);
+    bool any = false;
+    widen(series, span, begin, end, low, high, any);
+    return any;
+}
+
+RangeIndex::RangeIndex(const ChartSeries& series) {
+    const std::size_t n = std::min(series.times.size(), series.values.size());
+    const TimeSpan all{std::numeric_limits<WallMs>::min(), std::numeric_limits<WallMs>::max()};
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        Block block;
+        widen(series, all, at, std::min(at + kBlock, n), block.low, block.high, block.any);
+        blocks_.push_back(block);
+    }
+}
+
+bool RangeIndex::range(const ChartSeries& series, TimeSpan span, double& low, double& high) const {
+    std::size_t begin = 0, end = 0;
+    visibleRange(series, span, begin, end);
+    bool any = false;
+    // The partial blocks at the ends sample by sample, the whole ones between by their extremes.
+    const std::size_t firstWhole = (begin + kBlock - 1) / kBlock, lastWhole = end / kBlock;
+    if (firstWhole >= lastWhole) {
+        widen(series, span, begin, end, low, high, any);
+        return any;
+    }
+    widen(series, span, begin, firstWhole * kBlock, low, high, any);
+    for (std::size_t b = firstWhole; b < lastWhole && b < blocks_.size(); ++b) {
+        if (!blocks_[b].any) continue;
+        low = any ? std::min(low, blocks_[b].low) : blocks_[b].low;
+        high = any ? std::max(high, blocks_[b].high) : blocks_[b].high;
+        any = true;
+    }
+    widen(series, span, lastWhole * kBlock, end, low, high, any);
     return any;
 }
 

@@ -38,4 +38,20 @@ ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double w
 // The lowest and highest value of `series` within `span`; false when it has none there.
 bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high);
 
+// The extremes of each block of samples of a series, so that the range of any span costs
+// the blocks it covers plus the samples at its two ends, not every sample.
+class RangeIndex {
+public:
+    static constexpr std::size_t kBlock = 256;
+    explicit RangeIndex(const ChartSeries& series);
+    bool range(const ChartSeries& series, TimeSpan span, double& low, double& high) const;
+
+private:
+    struct Block {
+        double low = 0, high = 0;
+        bool any = false;
+    };
+    std::vector<Block> blocks_;
+};
+
 } // namespace kavrel::ui
