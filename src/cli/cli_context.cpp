@@ -1,5 +1,7 @@
 #include "cli/cli_context.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #ifdef _WIN32
 #include <io.h>
@@ -21,31 +23,65 @@ bool isTerminal(std::FILE* stream) {
 #endif
 }
 
+bool finishStandardOutput(std::ostream& err) {
+    errno = 0;
+    std::cout.flush();
+    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (!failed) return true;
+    const int reason = errno;
+    err << "kavrel: cannot write to standard output";
+    if (reason != 0) err << ": " << std::strerror(reason);
+    err << "\n";
+    return false;
+}
+
 TerminalObserver::TerminalObserver(std::ostream& err, bool interactive) : err_(err), interactive_(interactive) {}
+
+TerminalObserver::~TerminalObserver() { endProgressLine(); }
+
+// A text after the progress line starts on a line of its own.
+void TerminalObserver::endProgressLine() {
+    if (!progressLineOpen_) return;
+    err_ << "\n" << std::flush;
+    progressLineOpen_ = false;
+}
 
 void TerminalObserver::status(const std::string& text) {
     // A status that repeats the message just shown is not printed twice.
-    if (!text.empty() && text != lastShown_) err_ << toTerminal(text) << "\n";
+    if (!text.empty() && text != lastShown_) {
+        endProgressLine();
+        err_ << toTerminal(text) << "\n";
+    }
     lastShown_ = text;
 }
 
 void TerminalObserver::appendStatus(const std::string& text) {
-    if (!text.empty()) err_ << toTerminal(text) << "\n";
+    if (text.empty()) return;
+    endProgressLine();
+    err_ << toTerminal(text) << "\n";
 }
 
+// One line, rewritten in place after a carriage return; a terminal (or a console) shows
+// the last value only.
 void TerminalObserver::progress(int position) {
     if (!interactive_ || position == lastProgress_) return;
     lastProgress_ = position;
-    err_ << "[" << position << "%]\n";
+    char text[16];
+    std::snprintf(text, sizeof text, "\r[%3d%%]", position);
+    err_ << text << std::flush;
+    progressLineOpen_ = true;
+    if (position >= 100) endProgressLine();
 }
 
 void TerminalObserver::message(const std::string& text, MessageIcon icon) {
     if (icon == MessageIcon::Error || icon == MessageIcon::Warning) reportedError_ = true;
+    endProgressLine();
     err_ << toTerminal(text) << "\n";
     lastShown_ = text;
 }
 
 bool TerminalObserver::askYesNo(const std::string& text) {
+    endProgressLine();
     err_ << toTerminal(text) << " [t/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;

@@ -26,10 +26,13 @@ struct ConnectionChoice {
 };
 
 // Prints status and messages for a terminal: messages and errors go to stderr in UTF-8,
-// progress only when stderr is a terminal.
+// progress only when stderr is a terminal, as one line "[ 42%]" updated in place.
 class TerminalObserver final : public OperationObserver {
 public:
     explicit TerminalObserver(std::ostream& err, bool interactive);
+    ~TerminalObserver() override;
+    TerminalObserver(const TerminalObserver&) = delete;
+    TerminalObserver& operator=(const TerminalObserver&) = delete;
     void status(const std::string& text) override;
     void appendStatus(const std::string& text) override;
     void progress(int position) override;
@@ -40,8 +43,11 @@ public:
     bool reportedError() const { return reportedError_; }
 
 private:
+    void endProgressLine();
+
     std::ostream& err_;
     bool interactive_;
+    bool progressLineOpen_ = false;
     bool reportedError_ = false;
     int lastProgress_ = -1;
     std::string lastShown_;
@@ -61,6 +67,10 @@ struct CliContext {
 
 // Prints a Windows-1250 text to a UTF-8 terminal.
 std::string toTerminal(const std::string& cp1250Text);
+
+// Flushes standard output and tells whether everything written to it arrived; when not
+// (a full disk, a closed pipe), says so on `err`, with the system's reason.
+bool finishStandardOutput(std::ostream& err);
 
 // Whether the stream is an interactive terminal (a console on Windows).
 bool isTerminal(std::FILE* stream);

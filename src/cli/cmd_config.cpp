@@ -113,7 +113,12 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
 int runBackups(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) return usage(context, "backups: unexpected " + args[0]);
     const std::string folder = config::backupFolder();
-    const auto entries = config::listBackups(folder);
+    std::error_code problem;
+    const auto entries = config::listBackups(folder, &problem);
+    if (problem) {
+        context.err << "Nie można odczytać folderu kopii zapasowych " << folder << ": " << problem.message() << "\n";
+        return kExitFailure;
+    }
     if (entries.empty()) context.err << "Brak kopii zapasowych w " << folder << "\n";
     for (const auto& entry : entries)
         context.out << config::backupTimeText(entry.time) << "  " << entry.version << "  " << entry.connection << "  "

@@ -1,9 +1,11 @@
 // kavrel ports: the serial ports of this computer with the COM numbers that open them,
 // and the per-user COM number mapping the programs' port picker changes.
 #include <cstdlib>
+#include <optional>
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "common/qt/qsettings_store.h"
 #include "common/qt/qt_text.h"
 #include "link/qt/serial_port_model.h"
@@ -31,6 +33,31 @@ int listPorts(CliContext& context, const SettingsStore& settings) {
     return kExitOk;
 }
 
+std::optional<std::string> jsonField(const QString& text) {
+    return text.isEmpty() ? std::nullopt : std::optional<std::string>(text.toStdString());
+}
+
+// The same list for scripts: {"ports":[{...},...]}, unknown fields null.
+int listPortsJson(CliContext& context, const SettingsStore& settings) {
+    SerialPortModel ports(systemSerialPorts, &settings);
+    std::string list = "[";
+    for (int row = 0; row < ports.rowCount(); ++row) {
+        const SerialPortEntry& port = ports.entry(row);
+        std::string numbers = "[";
+        for (const int number : ports.comNumbers(row)) numbers += (numbers.size() > 1 ? "," : "") + std::to_string(number);
+        JsonObject object;
+        object.add("device", port.device.toStdString())
+            .addRaw("comNumbers", numbers + "]")
+            .add("description", jsonField(port.description))
+            .add("manufacturer", jsonField(port.manufacturer))
+            .add("serialNumber", jsonField(port.serialNumber))
+            .add("usbId", jsonField(port.usbId()));
+        list += (list.size() > 1 ? "," : "") + object.text();
+    }
+    context.out << JsonObject().addRaw("ports", list + "]").text() << "\n";
+    return kExitOk;
+}
+
 int changeMapping(CliContext& context, SettingsStore& settings, int number, const std::string& device) {
 #ifdef _WIN32
     (void)settings;
@@ -55,11 +82,14 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
 } // namespace
 
 const char* portsUsage() {
-    return "usage: kavrel ports [--map N DEVICE | --unmap N]\n"
+    return "usage: kavrel ports [--json | --map N DEVICE | --unmap N]\n"
            "Lists the serial ports of this computer, one a line, with tab-separated fields: device,\n"
            "the COM numbers that open it, description, manufacturer, serial number and USB VID:PID\n"
            "('-' when unknown). Devices that a COM number is mapped to but that the system does not\n"
            "list (a simulator's pseudo-terminal, an unplugged adapter) follow the ports found.\n"
+           "  --json           the list as one JSON object: \"ports\", an array of objects with\n"
+           "                   \"device\", \"comNumbers\" (an array of numbers), \"description\",\n"
+           "                   \"manufacturer\", \"serialNumber\" and \"usbId\" (null when unknown)\n"
            "  --map N DEVICE   COM N opens DEVICE from now on, in kavrel and in the Kavrel programs\n"
            "                   (the value COMN under Software\\Ostrevan\\Kavrel\\Porty of the user's\n"
            "                   settings, as the programs' port picker stores it)\n"
@@ -71,6 +101,7 @@ const char* portsUsage() {
 int runPorts(CliContext& context, std::span<const std::string> args) {
     QSettingsStore settings;
     if (args.empty()) return listPorts(context, settings);
+    if (args.size() == 1 && args[0] == "--json") return listPortsJson(context, settings);
     const bool map = args[0] == "--map";
     const std::size_t expected = map ? 3 : 2;
     int number = 0;

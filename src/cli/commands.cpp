@@ -7,9 +7,12 @@ namespace kavrel::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"version", "read the module's version text",
-         "usage: kavrel [CONNECTION] version\n"
+         "usage: kavrel [CONNECTION] version [--json]\n"
          "Opens the module, says HALT! and VER?, prints the version text and, on a second line,\n"
-         "the version code in hex with the E, L and variant flags.\n",
+         "the version code in hex with the E, L and variant flags.\n"
+         "  --json   one JSON object instead: \"version\" (the text), \"versionCode\" (a number,\n"
+         "           54 for V3.6), \"e\" and \"l\" (true or false), \"variant\" (a letter or null)\n"
+         "The tool's own version is 'kavrel --version'.\n",
          runVersion},
         {"monitor", "poll the live measurements and append them to the CSV log",
          "usage: kavrel [CONNECTION] monitor [--settings FILE.cfg] [--csv FILE] [--period MIN]\n"
@@ -29,7 +32,11 @@ const std::vector<Command>& commands() {
         {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
         {"logger", "the module's memory: status, download, print, chart, clear, set-period",
          "usage: kavrel [CONNECTION] logger ACTION [--fixed-speed]\n"
-         "  status                      the memory state as Kavrel-Logger shows it\n"
+         "  status [--json]             the memory state as Kavrel-Logger shows it; --json prints one\n"
+         "                              JSON object: \"version\" (\"V3.6\"), \"storedRecords\",\n"
+         "                              \"recordCapacity\", \"fillPercent\", \"loggingPeriodMinutes\",\n"
+         "                              \"memoryHours\" (numbers), \"clock\" (\"2026-12-08 14:05:09\"),\n"
+         "                              \"loggingEnabled\", \"cyclicBuffer\", \"extendedLines\" (true/false)\n"
          "  download -o NAME [--comma]  the history into NAME.csv and the event log into name.html;\n"
          "                              line descriptions from Kavrel-Logger.dat/.cfg in the working\n"
          "                              folder; --comma keeps commas and decimal points\n"

@@ -1,4 +1,5 @@
 // kavrel: the command-line tool for the Kavrel module.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -45,10 +46,13 @@ int main(int argc, char** argv) {
     switch (line.action) {
     case CommandLine::Action::Help:
         printUsage(std::cout);
-        return kExitOk;
+        return finishStandardOutput(std::cerr) ? kExitOk : kExitFailure;
+    case CommandLine::Action::Version:
+        printVersion(std::cout);
+        return finishStandardOutput(std::cerr) ? kExitOk : kExitFailure;
     case CommandLine::Action::CommandHelp:
         std::cout << line.command->usage;
-        return kExitOk;
+        return finishStandardOutput(std::cerr) ? kExitOk : kExitFailure;
     case CommandLine::Action::UsageError:
         std::cerr << line.error;
         if (line.showUsage) printUsage(std::cerr);
@@ -57,5 +61,6 @@ int main(int argc, char** argv) {
     }
     TerminalObserver observer(std::cerr, isTerminal(stderr));
     CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
-    return line.command->run(context, line.commandArgs);
+    const int exitCode = line.command->run(context, line.commandArgs);
+    return finishStandardOutput(std::cerr) && exitCode == kExitOk ? kExitOk : std::max(exitCode, int(kExitFailure));
 }

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <ostream>
 
 #ifdef _WIN32
@@ -62,6 +63,26 @@ const Command* findCommand(const std::string& name) {
 
 bool isHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
+bool isConnectionOption(const std::string& arg) {
+    return arg == "--tcp" || arg == "--com" || arg == "--device" || arg == "--gap-timing";
+}
+
+// "--name=value" as the two words "--name" "value", so that both spellings work for the
+// tool's options and the commands' alike.
+std::vector<std::string> splitAssignments(std::span<const std::string> args) {
+    std::vector<std::string> words;
+    for (const std::string& arg : args) {
+        const auto equals = arg.find('=');
+        if (arg.size() > 2 && arg.rfind("--", 0) == 0 && equals != std::string::npos && equals > 2) {
+            words.push_back(arg.substr(0, equals));
+            words.push_back(arg.substr(equals + 1));
+        } else {
+            words.push_back(arg);
+        }
+    }
+    return words;
+}
+
 } // namespace
 
 std::optional<std::string> resolveHost(const std::string& host) {
@@ -84,13 +105,18 @@ std::optional<std::string> resolveHost(const std::string& host) {
     return std::string(text);
 }
 
-CommandLine parseCommandLine(std::span<const std::string> args, const HostResolver& resolve) {
+CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostResolver& resolve) {
+    const std::vector<std::string> args = splitAssignments(givenArgs);
     CommandLine line;
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (isHelp(arg)) {
             line.action = CommandLine::Action::Help;
+            return line;
+        }
+        if (arg == "--version" || arg == "-V") {
+            line.action = CommandLine::Action::Version;
             return line;
         }
         if (arg.rfind("--", 0) != 0) break;  // the command
@@ -111,7 +137,16 @@ CommandLine parseCommandLine(std::span<const std::string> args, const HostResolv
     line.command = findCommand(args[i]);
     if (!line.command) return usageError("kavrel: unknown command " + args[i] + "\n", true);
     line.commandArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-    if (!line.commandArgs.empty() && isHelp(line.commandArgs[0])) line.action = CommandLine::Action::CommandHelp;
+    // "--help" after the command, its subcommand or any of its arguments asks for its usage.
+    if (std::any_of(line.commandArgs.begin(), line.commandArgs.end(), isHelp)) {
+        line.action = CommandLine::Action::CommandHelp;
+        return line;
+    }
+    const auto misplaced = std::find_if(line.commandArgs.begin(), line.commandArgs.end(), isConnectionOption);
+    if (misplaced != line.commandArgs.end())
+        return usageError("kavrel: " + *misplaced + " is a connection option: give it before the command, as in\n"
+                          "  kavrel " + *misplaced + (*misplaced == "--gap-timing" ? "" : " ...") + " " +
+                          line.command->name + " ...\n");
     return line;
 }
 
@@ -129,6 +164,8 @@ ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& user
         connection.devicePath = link::serialDevicePath(connection.comPort, &userSettings);
     return connection;
 }
+
+void printVersion(std::ostream& out) { out << "kavrel " << KAVREL_TOOL_VERSION << "\n"; }
 
 void printUsage(std::ostream& out) {
     out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
@@ -148,7 +185,8 @@ void printUsage(std::ostream& out) {
         std::string name = command.name;
         out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << command.summary << "\n";
     }
-    out << "\n'kavrel COMMAND --help' describes a command.\n";
+    out << "\nOptions take their value as the next word or after '=' (--tcp=HOST:PORT).\n"
+           "'kavrel COMMAND --help' describes a command; 'kavrel --version' (-V) prints the tool's version.\n";
 }
 
 } // namespace kavrel::cli

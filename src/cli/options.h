@@ -27,7 +27,8 @@ struct CommandLine {
     enum class Action {
         Run,          // run `command` with `commandArgs`
         Help,         // --help before the command: the tool's usage on stdout, exit 0
-        CommandHelp,  // COMMAND --help: the command's usage on stdout, exit 0
+        CommandHelp,  // COMMAND [ARGS...] --help: the command's usage on stdout, exit 0
+        Version,      // --version or -V before the command: the tool's version on stdout, exit 0
         UsageError,   // `error` and, with `showUsage`, the tool's usage on stderr, exit 2
     };
     Action action = Action::Run;
@@ -45,6 +46,9 @@ CommandLine parseCommandLine(std::span<const std::string> args, const HostResolv
 // configurator saved; the gap timing also when the user chose it for good; a COM number
 // turned into its device.
 ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& userSettings);
+
+// "kavrel 0.1.0": the tool's own version (the module's is the command `version`).
+void printVersion(std::ostream& out);
 
 // "usage: kavrel [CONNECTION] COMMAND [ARGS...]" with the options and the commands.
 void printUsage(std::ostream& out);

@@ -9,6 +9,7 @@
 
 #include "common/bytes.h"
 #include "common/file_names.h"
+#include "common/replace_file.h"
 #include "common/regular_file.h"
 
 namespace kavrel::monitor {
@@ -85,12 +86,13 @@ SettingsFileResult saveMonitorSettings(const std::string& path, const MonitorSet
     std::array<std::uint8_t, kSettingsFileSize> content{};
     std::copy(std::begin(kMagic), std::end(kMagic), content.begin());
     forEachField(settings, FieldWriter{content});
-    if (!mayWriteRegularFile(file)) return SettingsFileResult::OpenFailed;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) return SettingsFileResult::OpenFailed;
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    out.close();
-    return out ? SettingsFileResult::Ok : SettingsFileResult::WriteFailed;
+    // Through a temporary file: a full disk leaves the old settings file as it was.
+    switch (replaceFile(file, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()))) {
+    case ReplaceResult::Ok: return SettingsFileResult::Ok;
+    case ReplaceResult::NotOpened: return SettingsFileResult::OpenFailed;
+    case ReplaceResult::WriteFailed: break;
+    }
+    return SettingsFileResult::WriteFailed;
 }
 
 } // namespace kavrel::monitor

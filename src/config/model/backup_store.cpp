@@ -1,6 +1,7 @@
 #include "config/model/backup_store.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +33,30 @@ std::string safeForName(const std::string& utf8) {
     const auto first = out.find_first_not_of(" .");
     const auto last = out.find_last_not_of(" .");
     return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
+}
+
+// A version text longer than this (a module that reports a long banner) is cut, so that
+// names stay far below the 255 bytes file systems allow; a hash of the whole text keeps the
+// names of two such versions apart.
+constexpr std::size_t kVersionNameMax = 64;
+constexpr std::size_t kVersionKeep = 48;
+
+// The first `keep` bytes of a UTF-8 text, never ending inside a character.
+std::string utf8Prefix(const std::string& text, std::size_t keep) {
+    if (text.size() <= keep) return text;
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+    return text.substr(0, keep);
+}
+
+std::string shortenedVersion(const std::string& version) {
+    if (version.size() <= kVersionNameMax) return version;
+    std::uint32_t hash = 2166136261u;   // FNV-1a
+    for (const char c : version) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "~%08x", static_cast<unsigned>(hash));
+    std::string kept = utf8Prefix(version, kVersionKeep);
+    kept.erase(kept.find_last_not_of(" .") + 1);
+    return kept + tag;
 }
 
 std::string stamp(const LocalDateTime& t, const char* format) {
@@ -105,7 +130,7 @@ std::string connectionTag(bool tcp, int comPort, const std::string& address, int
 std::string backupFileName(const std::string& versionText, const std::string& connection, const LocalDateTime& time) {
     std::string version = safeForName(cp1250::toUtf8(versionText));
     if (version.empty()) version = "Kavrel";
-    return version + " " + connection + " " + stamp(time, "%04d-%02d-%02d %02d.%02d.%02d") + "." +
+    return shortenedVersion(version) + " " + connection + " " + stamp(time, "%04d-%02d-%02d %02d.%02d.%02d") + "." +
            kSettingsFileExtension;
 }
 
@@ -124,16 +149,20 @@ BackupResult saveBackup(const std::string& folder, const SettingsImage& image, c
     return result;
 }
 
-std::vector<BackupEntry> listBackups(const std::string& folder) {
+std::vector<BackupEntry> listBackups(const std::string& folder, std::error_code* problem) {
     std::vector<BackupEntry> entries;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    fs::directory_iterator it(folder, error);
+    // An absent folder only means that no backup was taken yet.
+    if (error == std::errc::no_such_file_or_directory) error.clear();
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         if (!it->is_regular_file(error)) continue;
         BackupEntry entry;
         entry.fileName = it->path().filename().string();
         entry.path = it->path().string();
         if (parseName(entry.fileName, entry)) entries.push_back(std::move(entry));
     }
+    if (problem) *problem = error;
     const auto key = [](const BackupEntry& e) {
         return std::tie(e.time.year, e.time.month, e.time.day, e.time.hour, e.time.minute, e.time.second, e.copy);
     };

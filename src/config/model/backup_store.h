@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/clock.h"
@@ -24,7 +25,8 @@ std::string backupFolder();
 // word that is safe in a file name.
 std::string connectionTag(bool tcp, int comPort, const std::string& address, int tcpPort);
 
-// The file name of a backup; the version text (Windows-1250) is made safe for file names.
+// The file name of a backup; the version text (Windows-1250) is made safe for file names
+// and, when longer than 64 bytes, cut to its beginning and a hash of the whole text.
 std::string backupFileName(const std::string& versionText, const std::string& connection, const LocalDateTime& time);
 
 struct BackupResult {
@@ -47,8 +49,9 @@ struct BackupEntry {
 };
 
 // The backups in the folder, newest first; files whose names were not made by
-// saveBackup are left out. An absent folder has none.
-std::vector<BackupEntry> listBackups(const std::string& folder);
+// saveBackup are left out. An absent folder has none; a folder that cannot be read (no
+// permission, a file in its place) sets `problem`, when given, to the system's reason.
+std::vector<BackupEntry> listBackups(const std::string& folder, std::error_code* problem = nullptr);
 
 // "2026-12-08 14:05:09"
 std::string backupTimeText(const LocalDateTime& time);

@@ -3,6 +3,9 @@
 // number (LinkResult 1..5); the configurator's own outcomes are numbered above them.
 #pragma once
 
+#include <cstddef>
+#include <iterator>
+
 #include "common/result_code.h"
 #include "link/module_link.h"
 
@@ -12,9 +15,26 @@ enum class [[nodiscard]] ConfigResult : int {
     Ok = 0,
     VerificationFailed = 16,   // every line was acknowledged but the read-back differed
     NoSettingsInReply = 17,    // a read's reply held none of its query's keys
-    WriteCancelled = 17,       // the reviewed write: the user chose not to send
     BackupFailed = 18,         // the reviewed write: the backup could not be written, nothing sent
+    WriteCancelled = 19,       // the reviewed write: the user chose not to send
 };
+
+// Every result above, for the check that no two share a number (a caller that tells a
+// cancelled write from a failed read relies on it). A new result goes here too.
+inline constexpr ConfigResult kConfigResults[] = {ConfigResult::Ok, ConfigResult::VerificationFailed,
+                                                  ConfigResult::NoSettingsInReply, ConfigResult::BackupFailed,
+                                                  ConfigResult::WriteCancelled};
+
+// The configurator's own numbers lie above the link's (1..5), which pass through.
+consteval bool configResultsDistinct() {
+    for (std::size_t i = 0; i < std::size(kConfigResults); ++i) {
+        if (i > 0 && toInt(kConfigResults[i]) <= 5) return false;
+        for (std::size_t j = i + 1; j < std::size(kConfigResults); ++j)
+            if (toInt(kConfigResults[i]) == toInt(kConfigResults[j])) return false;
+    }
+    return true;
+}
+static_assert(configResultsDistinct(), "two configurator results share a number");
 
 // A link result as the operation's result, number for number.
 constexpr ConfigResult configResult(link::LinkResult result) { return static_cast<ConfigResult>(toInt(result)); }

@@ -1,12 +1,20 @@
 #include "link/qt/serial_port_model.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <set>
 
-#include "common/qt/qt_text.h"
 #include "link/port_mapping.h"
 
 namespace kavrel {
+namespace {
+
+// Device paths in the COM table are the file system's bytes (UTF-8 here), not texts of the
+// module's code page: "/dev/serial/by-id/usb-Łódź" must show and be found as it is.
+QString devicePathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string devicePathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+} // namespace
 
 QString unlistedDeviceDescription(const QString& device) {
 #ifdef Q_OS_WIN
@@ -34,19 +42,20 @@ void SerialPortModel::refresh() {
 #else
     const std::vector<std::string> table = link::comDeviceTable(settings_);
     for (const SerialPortEntry& port : source_())
-        rows_.append({port, link::comNumbersReaching(fromQString(port.device), table)});
+        rows_.append({port, link::comNumbersReaching(devicePathBytes(port.device), table)});
     // Devices that COM numbers were pointed at by hand or by the environment but that
     // the system does not list; the default /dev/ttyS paths of unmapped numbers are
     // left out, as the system lists those that have a port behind them.
     std::set<std::string> listed;
-    for (const Row& row : rows_) listed.insert(fromQString(row.port.device));
+    for (const Row& row : rows_) listed.insert(devicePathBytes(row.port.device));
     for (std::size_t i = 0; i < table.size(); ++i) {
         const int number = static_cast<int>(i) + link::kFirstComNumber;
         const std::string& device = table[i];
-        if (listed.count(device) || device == link::serialDevicePath(number, nullptr)) continue;
+        // (The default is compared by name: serialDevicePath would give the environment's device.)
+        if (listed.count(device) || device == "/dev/ttyS" + std::to_string(number - 1)) continue;
         listed.insert(device);
         SerialPortEntry port;
-        port.device = toQString(device);
+        port.device = devicePathText(device);
         port.description = unlistedDeviceDescription(port.device);
         rows_.append({port, link::comNumbersReaching(device, table)});
     }

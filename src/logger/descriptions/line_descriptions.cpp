@@ -6,6 +6,7 @@
 
 #include "common/bytes.h"
 #include "common/regular_file.h"
+#include "common/replace_file.h"
 
 namespace kavrel::logger {
 namespace {
@@ -185,11 +186,8 @@ bool asksToWriteDescriptionData(std::span<const std::string> words) {
 
 bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table) {
     const auto data = descriptionData(table);
-    if (!mayWriteRegularFile(file)) return false;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    out.close();
-    return static_cast<bool>(out);
+    // Through a temporary file: a failed write keeps the old data file whole.
+    return replaceFile(file, std::string_view(reinterpret_cast<const char*>(data.data()), data.size())) == ReplaceResult::Ok;
 }
 
 LineDescriptions loadLineDescriptions(const std::filesystem::path& folder, bool writeData, bool* dataWriteFailed) {

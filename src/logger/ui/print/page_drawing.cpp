@@ -1,5 +1,6 @@
 #include "logger/ui/print/page_drawing.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
@@ -11,8 +12,11 @@
 #include <QPen>
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
 
 #include "common/qt/qt_text.h"
+#include "common/replace_file.h"
 
 namespace kavrel::logger::ui {
 namespace {
@@ -159,7 +163,18 @@ QImage pageImage(const PrintTable& table, const QString& title, int page, int do
 }
 
 bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to) {
-    QPdfWriter writer(path);
+    // Drawn in memory and written through a temporary file, so that a full disk never
+    // leaves a cut PDF nor costs the one of that name that was there before.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    if (!drawPdf(pdf, table, title, from, to)) return false;
+    const QByteArray& bytes = pdf.data();
+    return replaceFile(std::filesystem::path(path.toStdU16String()), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ==
+           ReplaceResult::Ok;
+}
+
+bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to) {
+    QPdfWriter writer(&device);
     writer.setResolution(600);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     writer.setTitle(printJobName());

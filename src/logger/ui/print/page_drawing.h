@@ -7,6 +7,7 @@
 
 #include "logger/print/print_table.h"
 
+class QIODevice;
 class QImage;
 class QPainter;
 class QPagedPaintDevice;
@@ -29,7 +30,11 @@ bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& t
 // One page on a white A4 sheet of `dotsPerInch` (pictures of the printout).
 QImage pageImage(const PrintTable& table, const QString& title, int page, int dotsPerInch);
 
-// Pages from..to into an A4 PDF file. False when the file cannot be written.
+// Pages from..to as an A4 PDF onto an open device.
+bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to);
+
+// Pages from..to into an A4 PDF file, which is replaced only once the whole PDF is on the
+// disk. False when the file cannot be written (an older file of that name is kept).
 bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to);
 
 } // namespace kavrel::logger::ui

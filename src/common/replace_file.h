@@ -1,0 +1,22 @@
+// Writing a file over an older one without ever leaving half of it: the bytes go to a
+// temporary file beside the target, are flushed to the disk, and only then is the
+// temporary moved over the target in one step. A full disk, a cut write or a refused
+// rename leaves the old file (or no file) as it was, and no temporary behind.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace kavrel {
+
+enum class [[nodiscard]] ReplaceResult : int {
+    Ok = 0,
+    NotOpened = 1,    // the target is no regular file (a folder, a FIFO) or its folder takes no new file
+    WriteFailed = 2,  // writing, flushing or the final move failed; the target is unchanged
+};
+
+// Replaces the file at `path` (created when absent) with exactly `bytes`; a replaced file
+// keeps its permissions.
+ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace kavrel
