@@ -197,6 +197,13 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
 
 namespace {
 
+// Whether the download's files hold everything read; says so, as the window does, when not.
+bool writtenWhole(LoggerSession& session, const ExportFiles& exporter) {
+    if (!exporter.writeFailed()) return true;
+    session.observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
+    return false;
+}
+
 // "Odczytaj dane" with the file named on the command line instead of the save dialog.
 int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
     const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
@@ -215,10 +222,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     StepResult result = StepResult::Continue;
     while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
     if (result != StepResult::Complete) return kExitFailure;
-    if (exporter->writeFailed()) {
-        session.observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
-        return kExitFailure;
-    }
+    if (!writtenWhole(session, *exporter)) return kExitFailure;
     context.out << csv.string() << "\n" << html.string() << "\n";
     return kExitOk;
 }
@@ -254,6 +258,8 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     StepResult result = StepResult::Continue;
     while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
     if (result != StepResult::Complete) return kExitFailure;
+    // A temporary file cut short (a full disk) would print a partial history as a whole one.
+    if (!writtenWhole(session, *exporter)) return kExitFailure;
 
     const LocalDateTime now = context.clock.now();
     PrintTable table;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,48 @@ TEST(CliOptions, HelpBeforeTheCommandIsTheToolsAndAfterItTheCommands) {
     const CommandLine command = parse({"logger", "--help"});
     EXPECT_EQ(command.action, Action::CommandHelp);
     EXPECT_STREQ(command.command->name, "logger");
-    EXPECT_EQ(parse({"logger", "status", "--help"}).action, Action::Run);  // the command reads it
+    EXPECT_EQ(parse({"logger", "status", "--help"}).action, Action::CommandHelp);
+    EXPECT_EQ(parse({"config", "write", "a.kvl", "--dry-run", "-h"}).action, Action::CommandHelp);
+    EXPECT_EQ(parse({"-V", "version"}).action, Action::Version);
+    EXPECT_EQ(parse({"--com", "3", "--version"}).action, Action::Version);
+}
+
+TEST(CliOptions, ValuesAfterAnEqualsSignAndConnectionOptionsAfterTheCommand) {
+    const CommandLine joined = parse({"--tcp=module.example:4001", "--com=7", "logger", "print", "--pdf=a=b.pdf"});
+    ASSERT_EQ(joined.action, Action::Run) << joined.error;
+    EXPECT_EQ(joined.connection.comPort, 7);
+    EXPECT_EQ(joined.connection.address, "10.1.2.3");
+    EXPECT_EQ(joined.commandArgs, (std::vector<std::string>{"print", "--pdf", "a=b.pdf"}));
+    EXPECT_EQ(parse({"--com=", "version"}).error, "kavrel: --com expects a port number 1..255\n");
+
+    for (const char* option : {"--tcp", "--com", "--device", "--gap-timing"}) {
+        const CommandLine late = parse({"config", "read", "-o", "a.kvl", option, "3"});
+        EXPECT_EQ(late.action, Action::UsageError) << option;
+        EXPECT_EQ(late.error.rfind(std::string("kavrel: ") + option + " is a connection option: give it before the command", 0),
+                  0u)
+            << late.error;
+    }
+}
+
+// On a terminal, progress is one line rewritten in place; a text after it starts a line
+// of its own. Without a terminal there is no progress at all.
+TEST(TerminalProgress, OneLineUpdatedInPlace) {
+    std::ostringstream shown;
+    {
+        TerminalObserver terminal(shown, true);
+        for (const int position : {0, 1, 1, 50}) terminal.progress(position);
+        terminal.status("Odczyt");
+        terminal.progress(75);
+        terminal.progress(100);
+        terminal.progress(20);
+    }
+    EXPECT_EQ(shown.str(), "\r[  0%]\r[  1%]\r[ 50%]\nOdczyt\n\r[ 75%]\r[100%]\n\r[ 20%]\n");
+
+    std::ostringstream piped;
+    TerminalObserver pipe(piped, false);
+    for (int position = 0; position <= 100; ++position) pipe.progress(position);
+    pipe.status("Koniec");
+    EXPECT_EQ(piped.str(), "Koniec\n");
 }
 
 TEST(CliOptions, WithoutAConnectionOptionTheSavedOneIsUsed) {

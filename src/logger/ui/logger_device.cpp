@@ -83,7 +83,8 @@ DownloadReport LoggerDevice::download(OperationObserver& observer, const Downloa
     }
     report.outcome = DownloadOutcome::Complete;
     report.csvFile = csvFileName(report.exportFileName);
-    if (files->writeFailed())
+    report.writeFailed = files->writeFailed();
+    if (report.writeFailed)
         observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
     return report;
 }

@@ -42,6 +42,7 @@ struct DownloadReport {
     DownloadOutcome outcome = DownloadOutcome::NotStarted;
     std::filesystem::path exportFileName;  // the kept name after this export
     std::filesystem::path csvFile;         // the history file written (complete downloads)
+    bool writeFailed = false;              // the files could not be written whole (a full disk)
 };
 
 // Called on the worker after every batch: records read so far and the records to read.

@@ -402,7 +402,8 @@ void Crejestrator::downloadEnded(const DownloadReport& report, bool printMode) {
     const bool complete = report.outcome == DownloadOutcome::Complete;
     if (complete && !printMode) lastCsv_ = report.csvFile;
     updateControls();
-    if (!complete || !printMode) return;
+    // A temporary file cut short (the message has said so) would print a partial history.
+    if (!complete || !printMode || report.writeFailed) return;
     PrintRequest request;
     request.folder = report.csvFile.parent_path();
     request.period = period_;
