@@ -40,8 +40,11 @@ struct PrintRun {
 
 class KavrelPrint : public ::testing::Test {
 protected:
-    PrintRun print(const SimFixture& sim, const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() + "' && XDG_CONFIG_HOME='" + folder.string() + "/config' " +
+    // `fileBlocks` > 0 limits every file the tool writes to that many 512-byte blocks, as a
+    // disk that fills up would (the write beyond fails instead of killing the tool).
+    PrintRun print(const SimFixture& sim, const std::string& arguments, int fileBlocks = 0) {
+        const std::string limit = fileBlocks > 0 ? "trap '' XFSZ && ulimit -f " + std::to_string(fileBlocks) + " && " : "";
+        const std::string command = "cd '" + folder.string() + "' && " + limit + "XDG_CONFIG_HOME='" + folder.string() + "/config' " +
                                     KAVREL_CLI + " --tcp 127.0.0.1:" + std::to_string(sim.port()) + " logger print " +
                                     arguments + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
@@ -202,6 +205,34 @@ TEST_F(KavrelPrint, SaysWhyNothingWasPrinted) {
 
     EXPECT_EQ(print(sim, "--period 6 --pdf w.pdf").exitCode, 2);
     EXPECT_EQ(print(sim, "--period 1").exitCode, 2);
+}
+
+// A disk that fills up: a temporary history cut short prints nothing, and a PDF that does
+// not fit leaves the older PDF of that name as it was, with no temporary file behind.
+TEST_F(KavrelPrint, AFullDiskNeverPrintsACutHistoryNorCostsTheOldPdf) {
+    kavrel::sim::SimOptions options;
+    options.memory.records = 3000;
+    options.memory.untilNow = true;
+    SimFixture large(options);
+    PrintRun run = print(large, "--period 5 --pdf w.pdf", 64);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(folder / "w.pdf"));
+
+    options.memory.records = 60;
+    SimFixture sim(options);
+    std::ofstream(folder / "w.pdf") << "poprzedni wydruk";
+    run = print(sim, "--period 5 --pdf w.pdf", 24);
+    ASSERT_LT(fs::file_size(folder / "kavrellogger_tmp.csv"), 24u * 512) << "the history itself fits";
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("kavrel logger: cannot write w.pdf"), std::string::npos) << run.err;
+    EXPECT_EQ(readWholeFile(folder / "w.pdf"), "poprzedni wydruk");
+    for (const auto& entry : fs::directory_iterator(folder)) EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+
+    run = print(sim, "--period 5 --pdf w.pdf");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readWholeFile(folder / "w.pdf").rfind("%PDF", 0), 0u);
 }
 
 } // namespace

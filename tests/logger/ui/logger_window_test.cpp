@@ -351,6 +351,24 @@ private slots:
         QCOMPARE(few.boxes, QStringList{"Brak wystarczającej ilości danych do odczytania"});
     }
 
+    // A temporary history that cannot be written whole (here: on a full device) is said so
+    // and never previewed or printed as if it were the whole history.
+    void printingStopsWhenTheTemporaryHistoryIsCut() {
+        QFile::remove("kavrellogger_tmp.csv");   // an earlier print's
+        QVERIFY(QFile::link("/dev/full", "kavrellogger_tmp.csv"));
+        LoggerOnSimulator on(true, 40);
+        QVERIFY(on.connect());
+        std::optional<PrintRequest> printed;
+        on.window->setPrintHandler([&](QWidget*, const PrintRequest& request) { printed = request; });
+        QTimer::singleShot(0, [] { static_cast<Czakres*>(QApplication::activeModalWidget())->accept(); });
+        captioned<QPushButton>(on.window.get(), "Wydruk")->click();
+        settle(*on.window);
+        QVERIFY(!printed);
+        QVERIFY(on.boxes.contains("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"));
+        QVERIFY(moduleButtonsEnabled(*on.window));
+        QFile::remove("kavrellogger_tmp.csv");
+    }
+
     void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {
         for (const bool closeBox : {false, true}) {
             LoggerOnSimulator on(false, 12, true);
