@@ -62,6 +62,11 @@ kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger PAGE)
 kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module")
 kavrel_install_program(kavrel-sim MANUAL "simulated Kavrel module for demonstrations and tests")
 
+# Bash completion for kavrel, where bash-completion looks for it by the command's name.
+if(TARGET kavrel AND NOT WIN32)
+  install(FILES ${KAVREL_RESOURCES}/completion/kavrel DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+
 # The package's own documents, where Debian keeps them.
 set(KAVREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kavrel-tools)
 install(FILES ${KAVREL_RESOURCES}/debian/copyright DESTINATION ${KAVREL_DOC_DIR})
