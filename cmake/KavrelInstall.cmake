@@ -21,6 +21,9 @@ function(kavrel_install_program target)
   if(ARG_DESKTOP)
     install(FILES ${KAVREL_RESOURCES}/desktop/${ARG_DESKTOP}.desktop
       DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    string(REPLACE "-" "_" component ${ARG_DESKTOP})
+    install(FILES ${KAVREL_RESOURCES}/metainfo/example.ostrevan.${component}.metainfo.xml
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${KAVREL_RESOURCES}/icons/${ARG_DESKTOP}.svg
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     foreach(size IN LISTS KAVREL_ICON_SIZES)
@@ -61,6 +64,13 @@ kavrel_install_program(Kavrel-Monitor DESKTOP kavrel-monitor PAGE)
 kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger PAGE)
 kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module")
 kavrel_install_program(kavrel-sim MANUAL "simulated Kavrel module for demonstrations and tests")
+
+# The types of the programs' files (.kvl, the monitor's settings by their first bytes), so
+# that a double-click opens them in their program; the package's trigger updates the
+# desktop's database.
+if(TARGET Kavrel-Config OR TARGET Kavrel-Monitor)
+  install(FILES ${KAVREL_RESOURCES}/mime/kavrel-tools.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+endif()
 
 # Bash completion for kavrel, where bash-completion looks for it by the command's name.
 if(TARGET kavrel AND NOT WIN32)
