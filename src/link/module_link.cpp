@@ -2,6 +2,7 @@
 
 #include "link/command_words.h"
 #include "link/reply_frames.h"
+#include "link/trace_transport.h"
 
 #include <algorithm>
 #include <chrono>
@@ -66,7 +67,7 @@ LinkResult ModuleLink::openTcp() {
     const auto port = static_cast<std::uint16_t>(tcpPort_);
     TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_);
     if (opened.result == TcpConnectResult::Connected && !opened.connection) opened.result = TcpConnectResult::NotConnected;
-    if (opened.result == TcpConnectResult::Connected) transport_ = std::move(opened.connection);
+    if (opened.result == TcpConnectResult::Connected) transport_ = traceWhenAsked(std::move(opened.connection));
     connected_ = opened.result == TcpConnectResult::Connected;
     return linkResult(opened.result);
 }
@@ -77,7 +78,7 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
     timeoutsRefused_ = false;
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
     if (!opened.port) return LinkResult::Failed;
-    transport_ = std::move(opened.port);
+    transport_ = traceWhenAsked(std::move(opened.port));
     timeoutsRefused_ = opened.timeoutsRefused;
     serialOpen_ = true;
     if (variant_.loggerSerialOpening) {
