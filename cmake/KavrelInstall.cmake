@@ -34,13 +34,15 @@ function(kavrel_install_program target)
   # Instrumented and cross builds are not installed; they skip the pages.
   if(ARG_MANUAL AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
     set(page ${PROJECT_BINARY_DIR}/man/${target}.1.gz)
+    set(sections ${KAVREL_RESOURCES}/man/${target}.sections)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
       # Its own settings folder: the tool's start-up must not touch the builder's settings.
       COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/man/settings QT_QPA_PLATFORM=offscreen
               ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DNAME=${target} "-DSUMMARY=${ARG_MANUAL}"
-              -DSUBCOMMANDS=${ARG_SUBCOMMANDS} -DOUTPUT=${page} -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
-      DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+              -DSUBCOMMANDS=${ARG_SUBCOMMANDS} -DSECTIONS=${sections} -DOUTPUT=${page}
+              -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+      DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake ${sections}
       COMMENT "Manual page ${target}(1)" VERBATIM)
     add_custom_target(${target}-manual ALL DEPENDS ${page})
     install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -54,6 +56,17 @@ function(kavrel_install_program target)
       DEPENDS ${source} COMMENT "Manual page ${target}(1)" VERBATIM)
     add_custom_target(${target}-manual ALL DEPENDS ${page})
     install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+  # The Polish page beside the English one, for a user whose language is Polish.
+  if((ARG_MANUAL OR ARG_PAGE) AND GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
+    set(source ${KAVREL_RESOURCES}/man/pl/${target}.1)
+    set(page ${PROJECT_BINARY_DIR}/man/pl/${target}.1.gz)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man/pl
+      COMMAND ${GZIP} -9nc ${source} > ${page}
+      DEPENDS ${source} COMMENT "Polish manual page ${target}(1)" VERBATIM)
+    add_custom_target(${target}-manual-pl ALL DEPENDS ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/pl/man1)
   endif()
 endfunction()
 

@@ -1,9 +1,10 @@
 # Writes a gzipped manual page from a program's own --help text, so that the page is
 # rebuilt with the program and never drifts from it. Run as
 #   cmake -DPROGRAM=path -DNAME=kavrel -DSUMMARY="..." -DOUTPUT=kavrel.1.gz
-#         [-DSUBCOMMANDS=ON] -P ManPage.cmake
-# With SUBCOMMANDS, every command listed under "COMMANDS:" in the help gets its own
-# section with the text of `PROGRAM COMMAND --help`.
+#         [-DSUBCOMMANDS=ON] [-DSECTIONS=kavrel.sections] -P ManPage.cmake
+# The SYNOPSIS is the help's "usage:" line. With SUBCOMMANDS, every command listed under
+# "COMMANDS:" in the help gets its own section with the text of `PROGRAM COMMAND --help`.
+# SECTIONS is a hand-written roff file (EXIT STATUS, ENVIRONMENT, FILES) put before SEE ALSO.
 
 function(run_help result)
   execute_process(COMMAND ${PROGRAM} ${ARGN} --help
@@ -28,6 +29,12 @@ string(TOUPPER "${NAME}" title)
 string(TIMESTAMP today "%Y-%m-%d" UTC)  # SOURCE_DATE_EPOCH, when set, fixes it
 set(page ".TH ${title} 1 \"${today}\" \"Kavrel tools\" \"User Commands\"\n")
 string(APPEND page ".SH NAME\n${NAME} \\- ${SUMMARY}\n")
+string(REGEX MATCH "^usage: [^\n]+" usage "${help}")
+if(usage)
+  string(REGEX REPLACE "^usage: ${NAME} ?" "" arguments "${usage}")
+  to_roff(arguments "${arguments}")
+  string(APPEND page ".SH SYNOPSIS\n.B ${NAME}\n${arguments}\n")
+endif()
 string(APPEND page ".SH DESCRIPTION\n.nf\n${body}.fi\n")
 
 if(SUBCOMMANDS)
@@ -42,9 +49,14 @@ if(SUBCOMMANDS)
   endforeach()
 endif()
 
+if(SECTIONS)
+  file(READ "${SECTIONS}" sections)
+  string(APPEND page "${sections}")
+endif()
+
 string(APPEND page ".SH SEE ALSO\n")
 if(NAME STREQUAL "kavrel")
-  string(APPEND page ".BR kavrel-sim (1)\n")
+  string(APPEND page ".BR kavrel-sim (1),\n.BR Kavrel-Config (1),\n.BR Kavrel-Monitor (1),\n.BR Kavrel-Logger (1)\n")
 else()
   string(APPEND page ".BR kavrel (1)\n")
 endif()
