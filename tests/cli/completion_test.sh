@@ -36,5 +36,7 @@ expect "6" kavrel --com 6
 expect "0 1 2 3 4 5" kavrel logger print --period ""
 expect "--json" kavrel logger status --j
 expect "--json" kavrel ports --j
+expect "chart clear" kavrel logger c
+expect "poll" kavrel fleet p
 [[ $failures -eq 0 ]] && echo "completion: all cases pass"
 exit "$failures"
