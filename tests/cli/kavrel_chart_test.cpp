@@ -3,6 +3,8 @@
 // poppler's pdftotext), and clear refusals.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -99,6 +101,23 @@ TEST(KavrelChart, RefusesWhatItCannotDrawWithAReason) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
     }
     EXPECT_FALSE(fs::exists(folder.path / "wykres.png"));
+}
+
+// A disk that fills up while the picture is written keeps the older picture of that name
+// whole and leaves no temporary file (a limit on file sizes plays the full disk).
+TEST(KavrelChart, AFullDiskKeepsTheOlderPicture) {
+    TempFolder folder;
+    write(folder.path / "historia.csv", history(';'));
+    for (const char* name : {"wykres.png", "wykres.pdf"}) {
+        write(folder.path / name, "poprzedni wykres");
+        const std::string command = "cd '" + folder.path.string() + "' && trap '' XFSZ && ulimit -f 4 && XDG_CONFIG_HOME='" +
+                                    folder.path.string() + "/config' " + KAVREL_CLI +
+                                    " logger chart historia.csv -o " + name + " --size 1600x900 >/dev/null 2>err.txt";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << name << ": " << readWholeFile(folder.path / "err.txt");
+        EXPECT_EQ(readWholeFile(folder.path / name), "poprzedni wykres") << name;
+    }
+    for (const auto& entry : fs::directory_iterator(folder.path)) EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "common/qt/chart/chart_painter.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPaintEngine>
@@ -8,10 +9,13 @@
 #include <QPdfWriter>
 #include <QPolygonF>
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
 #include <array>
 #include <cmath>
 
 #include "common/qt/chart/polish_format.h"
+#include "common/replace_file.h"
 
 namespace kavrel::ui {
 namespace {
@@ -409,12 +413,32 @@ QImage ChartPainter::image(QSize size, qreal pixelRatio) {
     return picture;
 }
 
+namespace {
+
+// The picture is made in memory and then written through a temporary file: a full disk
+// never leaves a cut picture nor costs the older one of that name.
+bool replaceWith(const QString& path, const QByteArray& bytes) {
+    return replaceFile(std::filesystem::path(path.toStdU16String()),
+                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) == ReplaceResult::Ok;
+}
+
+} // namespace
+
 bool ChartPainter::writePng(const QString& path, QSize size, qreal pixelRatio) {
-    return image(size, pixelRatio).save(path, "PNG");
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    return image(size, pixelRatio).save(&png, "PNG") && replaceWith(path, png.data());
 }
 
 bool ChartPainter::writePdf(const QString& path, QSize size) {
-    QPdfWriter writer(path);
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    if (!drawPdf(pdf, size)) return false;
+    return replaceWith(path, pdf.data());
+}
+
+bool ChartPainter::drawPdf(QIODevice& device, QSize size) {
+    QPdfWriter writer(&device);
     writer.setResolution(72);   // one point per logical pixel
     writer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));

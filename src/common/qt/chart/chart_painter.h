@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIODevice>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
@@ -61,9 +62,11 @@ public:
 
     // The picture as `size` logical pixels at `pixelRatio` device pixels each.
     QImage image(QSize size, qreal pixelRatio = 1.0);
+    // The files replace an older one of that name only once they are whole on the disk.
     bool writePng(const QString& path, QSize size, qreal pixelRatio = 1.0);
     // A one-page vector PDF of the picture, the page `size` points large.
     bool writePdf(const QString& path, QSize size);
+    bool drawPdf(QIODevice& device, QSize size);
 
 private:
     struct Axis {
