@@ -114,6 +114,15 @@ private slots:
         dialog.accept();
         QCOMPARE(link::serialDevicePath(2, &store), std::string("/dev/pts/7"));
 
+        // A path with Polish letters is stored as the file system names it, and shown as typed.
+        PortPickerDialog polish(3, store, fakePorts);
+        polish.setDevice(QStringLiteral("/dev/serial/by-id/usb-Łódź_Żółw"));
+        polish.accept();
+        QCOMPARE(link::serialDevicePath(3, &store), std::string("/dev/serial/by-id/usb-Łódź_Żółw"));
+        QCOMPARE(comDeviceText(3, store), QStringLiteral("COM3: /dev/serial/by-id/usb-Łódź_Żółw"));
+        PortPickerDialog reopened(3, store, fakePorts);
+        QCOMPARE(reopened.device(), QStringLiteral("/dev/serial/by-id/usb-Łódź_Żółw"));
+
         store.setReadOnly(true);
         PortPickerDialog refused(2, store, fakePorts);
         refused.show();

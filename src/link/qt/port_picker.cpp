@@ -11,7 +11,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "common/qt/qt_text.h"
 #include "link/qt/serial_port_model.h"
 #include "link/port_mapping.h"
 
@@ -29,7 +28,7 @@ QString comDeviceText(int comNumber, const SettingsStore& settings) {
     Q_UNUSED(settings);
     return QStringLiteral("COM%1").arg(comNumber);
 #else
-    return QStringLiteral("COM%1: %2").arg(comNumber).arg(toQString(link::serialDevicePath(comNumber, &settings)));
+    return QStringLiteral("COM%1: %2").arg(comNumber).arg(devicePathText(link::serialDevicePath(comNumber, &settings)));
 #endif
 }
 
@@ -112,7 +111,7 @@ void PortPickerDialog::showCurrentDevice() {
     currentLabel_->setText(QStringLiteral("Wybierz port z listy."));
     setDevice(QStringLiteral("COM%1").arg(comNumber_));
 #else
-    const QString device = toQString(link::serialDevicePath(comNumber_, &settings_));
+    const QString device = devicePathText(link::serialDevicePath(comNumber_, &settings_));
     currentLabel_->setText(QStringLiteral("Port COM%1 otwiera teraz %2. Wybierz urządzenie z listy lub wpisz jego ścieżkę.")
                                .arg(comNumber_)
                                .arg(device));
@@ -148,7 +147,7 @@ void PortPickerDialog::accept() {
     }
     comNumber_ = *number;
 #else
-    if (!link::storeSerialDevicePath(settings_, comNumber_, fromQString(chosen))) {
+    if (!link::storeSerialDevicePath(settings_, comNumber_, devicePathBytes(chosen))) {
         QMessageBox::warning(this, kPickerTitle, QStringLiteral("Nie można zapisać ustawień portu COM%1.").arg(comNumber_));
         return;
     }

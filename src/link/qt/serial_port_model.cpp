@@ -7,14 +7,8 @@
 #include "link/port_mapping.h"
 
 namespace kavrel {
-namespace {
-
-// Device paths in the COM table are the file system's bytes (UTF-8 here), not texts of the
-// module's code page: "/dev/serial/by-id/usb-Łódź" must show and be found as it is.
 QString devicePathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 std::string devicePathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-} // namespace
 
 QString unlistedDeviceDescription(const QString& device) {
 #ifdef Q_OS_WIN

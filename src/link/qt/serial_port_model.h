@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <string>
 #include <vector>
 
 #include "link/qt/serial_port_list.h"
@@ -42,6 +43,11 @@ private:
     const SettingsStore* settings_;
     QList<Row> rows_;
 };
+
+// Device paths in the COM table are the file system's bytes (UTF-8 here), not texts of the
+// module's code page: "/dev/serial/by-id/usb-Łódź" must show, be found and be stored as it is.
+QString devicePathText(const std::string& path);
+std::string devicePathBytes(const QString& path);
 
 // The description given to a mapped device that the system does not list.
 QString unlistedDeviceDescription(const QString& device);
