@@ -79,7 +79,8 @@ TEST(HistorySeries, RefusesFifosAndBoundsWhatItReads) {
     // An overlong row is passed over, the rest is read.
     const std::string heading = "Lp;Czas RTC;L1 [V];GSM;SMS;Alarmowy;" + W("Poprawność") + "\r\n";
     ASSERT_EQ(readHistorySeries(writeFile(folder.path, heading + "1;2025-03-07  0:00:05;1" + std::string(20000, '0') +
-                                                           "\r\n2;2025-03-07  0:15:05;2,5\r\n"),
+                                                           "\r\n2;2025-03-07  0:15:05;2,5\r\n"
+                                                           "3;2147483647-03-07  0:15:05;3\r\n"),
                                 data),
               HistoryReadResult::Ok);
     ASSERT_EQ(data.times.size(), 1u);

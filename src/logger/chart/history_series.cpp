@@ -57,6 +57,13 @@ std::size_t statusColumns(const std::vector<std::string>& heading, std::size_t& 
     return std::string::npos;
 }
 
+// A time the module can have written: anything else is no row (and would overflow the
+// chart's arithmetic of milliseconds).
+bool plausible(const LocalDateTime& t) {
+    return t.year >= 1970 && t.year <= 2200 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+           t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60;
+}
+
 } // namespace
 
 std::string historyReadMessage(HistoryReadResult result, const std::string& fileName) {
@@ -128,7 +135,8 @@ HistoryReadResult parseHistorySeries(std::string_view bytes, HistoryData& data, 
         if (fields.size() < 2) continue;
         LocalDateTime t;
         if (std::sscanf(fields[1].c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
-                        &t.second) != 6)
+                        &t.second) != 6 ||
+            !plausible(t))
             continue;
         if (data.times.size() == kHistoryRowLimit) {
             data = {};

@@ -102,6 +102,7 @@ TEST(ChartTicks, ValueAxesStepRoundlyAndTimeAxesFallOnWallClockMoments) {
     const ValueScale raw = valueScale(0, 12000, 5);
     EXPECT_DOUBLE_EQ(raw.step, 5000);
     EXPECT_EQ(raw.ticks.size(), 4u);
+    EXPECT_LE(valueScale(-1e308, 1e308, 5).ticks.size(), 50u);
     const ValueScale one = valueScale(20, 20, 5);   // a single value gets room
     EXPECT_LT(one.low, 20);
     EXPECT_GT(one.high, 20);

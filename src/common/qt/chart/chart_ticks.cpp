@@ -59,7 +59,8 @@ std::string timeLabel(WallMs at, const TimeStep& step) {
 
 ValueScale valueScale(double low, double high, int maxTicks) {
     ValueScale scale;
-    if (!std::isfinite(low) || !std::isfinite(high) || low > high) low = 0, high = 1;
+    // Values so far apart that their distance is no number (±1e308) get a plain scale.
+    if (!std::isfinite(low) || !std::isfinite(high) || low > high || !std::isfinite(high - low)) low = 0, high = 1;
     if (maxTicks < 2) maxTicks = 2;
     if (high - low < 1e-9 * std::max(1.0, std::fabs(high))) {
         const double room = std::max(std::fabs(low) * 0.05, 0.5);
@@ -79,7 +80,7 @@ ValueScale valueScale(double low, double high, int maxTicks) {
     scale.high = std::ceil(high / step) * step;
     if (scale.high <= scale.low) scale.high = scale.low + step;
     scale.decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-    const long count = std::lround((scale.high - scale.low) / step);
+    const long count = std::min(std::lround((scale.high - scale.low) / step), 10L * maxTicks);
     for (long i = 0; i <= count; ++i) scale.ticks.push_back(scale.low + static_cast<double>(i) * step);
     return scale;
 }
