@@ -7,6 +7,7 @@
 
 #include "common/bytes.h"
 #include "common/win1250.h"
+#include "logger/values/decimal_text.h"
 
 namespace kavrel::logger {
 namespace {
@@ -240,12 +241,33 @@ std::string eventRow(const RecordBytes& record, const RecordTime& time, bool cor
     const int p3 = record[event::kP3];
     const auto text = std::span(record).subspan(event::kText, event::kTextSize);
 
-    std::string row = format("<TR>\n<TD>%d </TD>", number);
-    row += "<TD>" + formatRecordTime(time) + "</TD>";
+    std::string row;
+    row.reserve(256);   // a whole row, allocated once
+    row += "<TR>\n<TD>";
+    appendInteger(row, number);
+    row += " </TD><TD>";
+    appendRecordTime(row, time);
+    row += "</TD>";
     row += describeEvent(code, p1, p2, lines);
-    row += text[0] == 0 ? std::string("<TD>&nbsp; </TD>") : "<TD>" + eventTextHtml(text) + " </TD>";
-    row += format("<TD>%d </TD><TD>%d </TD><TD>%d </TD><TD>%d</TD> ", code, p1, p2, p3);
-    row += format("<TD> %d </TD>\n</TR>\n", correct ? 1 : 0);
+    if (text[0] == 0) {
+        row += "<TD>&nbsp; </TD>";
+    } else {
+        row += "<TD>";
+        row += eventTextHtml(text);
+        row += " </TD>";
+    }
+    // The raw code and parameters, then whether the record was correct.
+    const int raw[] = {code, p1, p2};
+    for (const int value : raw) {
+        row += "<TD>";
+        appendInteger(row, value);
+        row += " </TD>";
+    }
+    row += "<TD>";
+    appendInteger(row, p3);
+    row += "</TD> <TD> ";
+    row += correct ? '1' : '0';
+    row += " </TD>\n</TR>\n";
     return row;
 }
 

@@ -1,23 +1,28 @@
 #include "logger/records/history_line.h"
 
-#include <cstdio>
-
 #include "common/bytes.h"
+#include "logger/values/decimal_text.h"
 
 namespace kavrel::logger {
 namespace {
 
+// Room for a whole line at once, so that composing it allocates once: a full measurement
+// line holds at most about 200 characters, the extended values at most 16 x 8.
+constexpr std::size_t kLineRoom = 256;
+
 void appendNumber(std::string& line, long value) {
-    char text[24];
-    std::snprintf(text, sizeof text, ",%ld", value);
-    line += text;
+    line += ',';
+    appendInteger(line, value);
 }
 
 // ",1 3 ": the one-based numbers of the set bits, each followed by a space.
 void appendBitNumbers(std::string& line, std::uint8_t bits, int count) {
     line += ',';
     for (int i = 0; i < count; ++i)
-        if (bits & (1u << i)) line += std::to_string(i + 1) + ' ';
+        if (bits & (1u << i)) {
+            line += static_cast<char>('1' + i);
+            line += ' ';
+        }
 }
 
 // The kind of XL n (0-based) from the kinds byte and the energy-meter flag.
@@ -41,17 +46,18 @@ HistoryLineBuilder::HistoryLineBuilder(const LineDescriptions& descriptions, con
 
 std::string HistoryLineBuilder::measurement(const RecordBytes& record, const RecordTime& time, bool correct) {
     std::string line;
+    line.reserve(kLineRoom);
     if (lineOpen_) line += '\n';
 
-    char start[48];
-    std::snprintf(start, sizeof start, "%d,", static_cast<std::int32_t>(bytes::get32le(record, record::kNumber)));
-    line += start + formatRecordTime(time);
+    appendInteger(line, static_cast<std::int32_t>(bytes::get32le(record, record::kNumber)));
+    line += ',';
+    appendRecordTime(line, time);
 
     for (std::size_t i = 0; i < kInputLines; ++i) {
         const auto& description = descriptions_.input(i);
         if (description.removed() || (!isLoggedLine(lines_[i]) && !description.hasName())) continue;
         const ValueKind kind = description.chosenKind().value_or(inputLineKind(lines_[i]));
-        line += valueField(kind, bytes::get16le(record, measurement::kValues + 2 * i));
+        appendValueField(line, kind, bytes::get16le(record, measurement::kValues + 2 * i));
     }
 
     const std::uint8_t gsm = record[measurement::kGsm];
@@ -85,12 +91,13 @@ std::string HistoryLineBuilder::extended(const RecordBytes& record) {
     if (kinds == extended::kNoValues) return "\n";
 
     std::string line;
+    line.reserve(kLineRoom);
     const bool energyMeter = (lastFlags_ & measurement::kFlagEnergyMeter) != 0;
     for (std::size_t n = 0; n < kExtendedLines; ++n) {
         const auto& description = descriptions_.extended(n);
         if (description.removed()) continue;
         const ValueKind kind = description.chosenKind().value_or(extendedKindOf(static_cast<int>(n), kinds, energyMeter));
-        line += valueField(kind, bytes::get16le(record, extended::kValues + 2 * n));
+        appendValueField(line, kind, bytes::get16le(record, extended::kValues + 2 * n));
     }
     return line + "\n";
 }

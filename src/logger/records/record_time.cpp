@@ -1,6 +1,6 @@
 #include "logger/records/record_time.h"
 
-#include <cstdio>
+#include "logger/values/decimal_text.h"
 
 namespace kavrel::logger {
 
@@ -24,10 +24,23 @@ void encodeRecordTime(const RecordTime& t, std::span<std::uint8_t, 4> b) {
 }
 
 std::string formatRecordTime(const RecordTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %2d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::string text;
+    appendRecordTime(text, t);
     return text;
+}
+
+void appendRecordTime(std::string& line, const RecordTime& t) {
+    appendPadded(line, t.year, 4, '0');
+    line += '-';
+    appendPadded(line, t.month, 2, '0');
+    line += '-';
+    appendPadded(line, t.day, 2, '0');
+    line += ' ';
+    appendPadded(line, t.hour, 2, ' ');
+    line += ':';
+    appendPadded(line, t.minute, 2, '0');
+    line += ':';
+    appendPadded(line, t.second, 2, '0');
 }
 
 } // namespace kavrel::logger

@@ -28,5 +28,7 @@ void encodeRecordTime(const RecordTime& time, std::span<std::uint8_t, 4> packed)
 
 // "YYYY-MM-DD hh:mm:ss" with the hour padded by a space, as both output files show it.
 std::string formatRecordTime(const RecordTime& time);
+// The same text appended to a line being composed.
+void appendRecordTime(std::string& line, const RecordTime& time);
 
 } // namespace kavrel::logger

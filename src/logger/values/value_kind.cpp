@@ -1,6 +1,6 @@
 #include "logger/values/value_kind.h"
 
-#include <cstdio>
+#include "logger/values/decimal_text.h"
 
 namespace kavrel::logger {
 
@@ -34,21 +34,27 @@ std::optional<ValueKind> overrideKind(std::int32_t kindOverride) {
     return kByOverride[kindOverride];
 }
 
-std::string valueField(ValueKind kind, std::uint16_t rawValue) {
+void appendValueField(std::string& line, ValueKind kind, std::uint16_t rawValue) {
     const unsigned raw = rawValue;
-    char text[32];
+    line += ',';
     switch (kind) {
-    case ValueKind::Humidity: std::snprintf(text, sizeof text, ",%u%%", raw); break;
-    case ValueKind::Temperature:
-        std::snprintf(text, sizeof text, ",%.1f", static_cast<std::int16_t>(rawValue) / 10.0);
+    case ValueKind::Humidity:
+        appendInteger(line, raw);
+        line += '%';
         break;
-    case ValueKind::AboveLevel: std::snprintf(text, sizeof text, ",%d", raw > 2500 ? 1 : 0); break;
-    case ValueKind::BelowLevel: std::snprintf(text, sizeof text, ",%d", raw < 2500 ? 1 : 0); break;
-    case ValueKind::RawNumber: std::snprintf(text, sizeof text, ",%u", raw); break;
-    case ValueKind::Tenths: std::snprintf(text, sizeof text, ",%.1f", raw / 10.0); break;
-    case ValueKind::Voltage: std::snprintf(text, sizeof text, ",%.3f", raw / 1000.0); break;
+    case ValueKind::Temperature: appendFixedPoint(line, static_cast<std::int16_t>(rawValue), 1); break;
+    case ValueKind::AboveLevel: line += raw > 2500 ? '1' : '0'; break;
+    case ValueKind::BelowLevel: line += raw < 2500 ? '1' : '0'; break;
+    case ValueKind::RawNumber: appendInteger(line, raw); break;
+    case ValueKind::Tenths: appendFixedPoint(line, raw, 1); break;
+    case ValueKind::Voltage: appendFixedPoint(line, raw, 3); break;
     }
-    return text;
+}
+
+std::string valueField(ValueKind kind, std::uint16_t raw) {
+    std::string field;
+    appendValueField(field, kind, raw);
+    return field;
 }
 
 } // namespace kavrel::logger

@@ -38,5 +38,7 @@ std::optional<ValueKind> overrideKind(std::int32_t kindOverride);
 // ",<value>" as a CSV field in the program's own form (comma separator, decimal point):
 // ",12.345", ",-20.0", ",45%", ",1", ",57".
 std::string valueField(ValueKind kind, std::uint16_t raw);
+// The same field appended to a line being composed.
+void appendValueField(std::string& line, ValueKind kind, std::uint16_t raw);
 
 } // namespace kavrel::logger
