@@ -76,6 +76,7 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
     const std::string path = resolveDevice_ ? resolveDevice_(comPort) : serialDevicePath(comPort);
     serialSpeed_ = kSlowSpeed;
     timeoutsRefused_ = false;
+    settle_.reset();
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
     if (!opened.port) return LinkResult::Failed;
     transport_ = traceWhenAsked(std::move(opened.port));
@@ -125,7 +126,7 @@ std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count, Repl
     const auto& t = variant_.serialTimeouts;
     const TimedReadLimits limits{t.readInterval, t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant};
     if (serialTiming_ == SerialTiming::Gap) frame = ReplyFrame::None;
-    return readSerialReply(*transport_, buffer, count, limits, frame, settleTimeMs(serialSpeed_));
+    return readSerialReply(*transport_, buffer, count, limits, frame, serialSpeed_, settle_);
 }
 
 void ModuleLink::dropStaleSerialInput() {

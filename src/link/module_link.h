@@ -143,6 +143,7 @@ private:
     bool timeoutsRefused_ = false;
     SerialTiming serialTiming_ = SerialTiming::Fast;
     int serialSpeed_ = kSlowSpeed;
+    SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;
     std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/handshake.h"
+#include "link/serial_reader.h"
 #include "support/recording_observer.h"
 #include "support/scripted_transport.h"
 
@@ -10,6 +11,8 @@ using namespace kavrel;
 using namespace kavrel::link;
 using kavrel::testing::RecordingObserver;
 using kavrel::testing::scriptLink;
+using kavrel::testing::ScriptedTransport;
+using kavrel::testing::TransportScript;
 using Calls = std::vector<std::string>;
 
 namespace {
@@ -90,4 +93,37 @@ TEST(ModuleLinkScripted, SerialReplyBytesAsGiven) {
     EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "V  ");   // CR and NUL shown as spaces
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::BadReply);
+}
+
+TEST(ModuleLinkScripted, TheSettleTimeShortensOnlyForAModuleThatSendsNothingBehindItsFrames) {
+    const auto read = [](TransportScript& script, SettleTime& settle, std::vector<std::string> pieces) {
+        script.input.assign(pieces.begin(), pieces.end());
+        ScriptedTransport transport(std::shared_ptr<TransportScript>(&script, [](TransportScript*) {}));
+        std::uint8_t buffer[64];
+        const std::size_t got = readSerialReply(transport, buffer, sizeof buffer, {20, 2000}, ReplyFrame::Command, 9600, settle);
+        return std::string(reinterpret_cast<const char*>(buffer), got);
+    };
+    TransportScript script;
+    const std::uint32_t longUs = 3125 + 10000, shortUs = 2084;  // 3 characters + 10 ms; CR LF at 9600 baud
+
+    SettleTime settle;
+    EXPECT_EQ(settle.afterFrameUs(9600), longUs);
+    EXPECT_EQ(read(script, settle, {"OK"}), "OK");  // no frame: ends at the pause, tells nothing
+    for (int i = 0; i < SettleTime::kCleanRepliesNeeded; ++i) {
+        EXPECT_EQ(settle.afterFrameUs(9600), longUs) << i;
+        EXPECT_EQ(read(script, settle, {"O", "K\r"}), "OK\r");
+    }
+    EXPECT_EQ(settle.afterFrameUs(9600), shortUs);
+
+    // A line end behind a frame is taken in with it and brings the long time back for good.
+    EXPECT_EQ(read(script, settle, {"OK\r", "\n"}), "OK\r\n");
+    for (int i = 0; i < SettleTime::kCleanRepliesNeeded; ++i) EXPECT_EQ(read(script, settle, {"OK\r"}), "OK\r");
+    EXPECT_EQ(settle.afterFrameUs(9600), longUs);
+    settle.reset();  // a new connection learns anew
+
+    // So does a reply that begins with a line end (one that came too late for its reply).
+    for (int i = 0; i + 1 < SettleTime::kCleanRepliesNeeded; ++i) read(script, settle, {"OK\r"});
+    EXPECT_EQ(read(script, settle, {"\nOK\r"}), "\nOK\r");
+    read(script, settle, {"OK\r"});
+    EXPECT_EQ(settle.afterFrameUs(9600), longUs);
 }
