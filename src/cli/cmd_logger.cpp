@@ -14,6 +14,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_output.h"
+#include "cli/logger_archive.h"
 #include "common/file_names.h"
 #include "common/win1250.h"
 #include "logger/commands/module_commands.h"
@@ -43,6 +44,8 @@ struct LoggerArgs {
     std::string pdf;
     bool fixedColumns = false;
     bool json = false;
+    std::string archived;     // clear --archived ARCHIVE.db
+    std::string moduleName;   // clear --name NAME (the module's name in the archive)
 };
 
 // An observer that answers the question itself (--yes) and passes everything else on.
@@ -73,13 +76,20 @@ bool parsePeriod(const std::string& text, int& period) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
-    if (args.empty()) return "expects status, download, print, clear or set-period";
+    if (args.empty()) return "expects status, download, print, clear, set-period or archive";
     parsed.action = args[0];
+    if (isArchiveAction(args)) {
+        for (std::size_t i = 1; i < args.size(); ++i)
+            if (args[i] == "--fixed-speed") parsed.fixedSpeed = true;
+        return checkArchiveArgs(args);
+    }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool download = parsed.action == "download";
         if (arg == "--fixed-speed") parsed.fixedSpeed = true;
         else if (arg == "--yes" && parsed.action == "clear") parsed.yes = true;
+        else if (arg == "--archived" && parsed.action == "clear" && i + 1 < args.size()) parsed.archived = args[++i];
+        else if (arg == "--name" && parsed.action == "clear" && i + 1 < args.size()) parsed.moduleName = args[++i];
         else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
@@ -102,6 +112,7 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
     if (parsed.action == "download" && parsed.output.empty()) return "download needs -o NAME";
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period needs MINUTES";
     if (parsed.action == "print" && parsed.pdf.empty()) return "print needs --pdf FILE";
+    if (!parsed.moduleName.empty() && parsed.archived.empty()) return "--name goes with --archived ARCHIVE.db";
     if (parsed.action != "status" && parsed.action != "download" && parsed.action != "print" && parsed.action != "clear" &&
         parsed.action != "set-period")
         return "unknown action " + parsed.action;
@@ -157,6 +168,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
 #endif
     LoggerArgs parsed;
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
+    if (isArchiveAction(args) && !archiveNeedsModule(args)) return runArchiveOffline(context, args);
     // The question of the clear button needs someone to answer it; refuse before the
     // module is touched.
     if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
@@ -178,6 +190,10 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     if (parsed.action == "status") {
         if (parsed.json) printStatusJson(context, session.status);
         else printStatus(context, session.status);
+    } else if (isArchiveAction(args)) {
+        exitCode = runArchiveUpdate(context, session, args);
+    } else if (parsed.action == "clear" && !parsed.archived.empty()) {
+        exitCode = runArchivedClear(context, session, parsed.archived, parsed.moduleName);
     } else if (parsed.action == "clear") {
         const CommandResult result = clearMemory(session);
         if (result == CommandResult::Declined) context.err << "kavrel logger: nothing cleared\n";

@@ -30,7 +30,7 @@ const std::vector<Command>& commands() {
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},
         {"config", "read, write, dump and compare module configurations (.kvl)", configUsage(), runConfig},
-        {"logger", "the module's memory: status, download, print, chart, clear, set-period",
+        {"logger", "the module's memory: status, download, print, chart, clear, set-period, archive",
          "usage: kavrel [CONNECTION] logger ACTION [--fixed-speed]\n"
          "  status [--json]             the memory state as Kavrel-Logger shows it; --json prints one\n"
          "                              JSON object: \"version\" (\"V3.6\"), \"storedRecords\",\n"
@@ -49,10 +49,23 @@ const std::vector<Command>& commands() {
          "                              picture, or a PDF page when FILE ends in .pdf; --lines takes\n"
          "                              column headings without their unit; needs no module\n"
          "  clear [--yes]               erase the memory (asks on the terminal unless --yes)\n"
+         "  clear --archived ARCHIVE.db [--name NAME] [--yes]\n"
+         "                              download what is new into the archive, then erase the memory\n"
+         "                              only if the archive holds every record and none was added\n"
+         "  archive update ARCHIVE.db [--name NAME]\n"
+         "                              download only the records the archive does not hold (goes on\n"
+         "                              after a cut); prints records fetched, holes and time\n"
+         "  archive export ARCHIVE.db -o NAME [--comma] [--from DATE] [--to DATE] [--name NAME]\n"
+         "                [--segment N]  NAME.csv and name.html from the archive, as a download writes\n"
+         "                              them; DATE is YYYY-MM-DD (inclusive); no module needed\n"
+         "  archive status ARCHIVE.db [--name NAME]\n"
+         "                              modules, segments, record ranges and holes of the archive\n"
          "  set-period MINUTES [--clock] set the logging period (0..255), with --clock also the\n"
          "                              module clock from this computer\n"
-         "Every action connects and reads the status first. --fixed-speed keeps a serial link at\n"
-         "9600 baud instead of switching to 115200.\n",
+         "Every action but archive export and status connects and reads the status first.\n"
+         "--fixed-speed keeps a serial link at 9600 baud instead of switching to 115200.\n"
+         "Exit status: 0 done, 1 failed, 2 usage error, 3 (archive update, clear --archived)\n"
+         "records were archived, but the module had overwritten some before (\"Utracone rekordy\").\n",
          runLogger},
 #ifdef KAVREL_CLI_PORTS
         {"ports", "list the serial ports and map COM numbers to devices", portsUsage(), runPorts},

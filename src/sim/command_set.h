@@ -22,6 +22,7 @@ struct Answer {
     std::string bytes;         // sent back as they are
     bool silent = false;       // recognised, but the module says nothing
     bool closeAfter = false;   // the module ends the connection after answering
+    bool cut = false;          // the link is cut instead of an answer: TCP reset, pseudo-terminal gone
 
     static Answer ok() { return {"OK\r", false, false}; }
     static Answer nothing() { return {"", true, false}; }

@@ -41,7 +41,8 @@ bool openEndpoints(SimServer& server, const SimCommandLine& line) {
             std::cerr << "kavrel-sim: cannot open a pseudo-terminal\n";
             return false;
         }
-        std::cout << "pty=" << path << std::endl;
+        if (!line.ptyLink.empty()) server.linkPty(line.ptyLink);
+        std::cout << "pty=" << (line.ptyLink.empty() ? path : line.ptyLink) << std::endl;
     }
     return true;
 }

@@ -30,7 +30,18 @@ bool MemoryCommands::strikes(const FaultShot& fault, int target, int& used) {
     return true;
 }
 
+void MemoryCommands::grow() {
+    if (options_.growPerSecond > 0) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
+        const auto due = static_cast<long long>(elapsed.count() * options_.growPerSecond);
+        memory_.append(static_cast<int>(due - grownBySeconds_));
+        grownBySeconds_ = due;
+    }
+    if (options_.pendingRecords) memory_.append(options_.pendingRecords->exchange(0));
+}
+
 std::optional<Answer> MemoryCommands::answer(std::string_view line, Session& session) {
+    grow();
     // The logger says both handshake words on one line and reads four bytes back.
     if (line == "HALT! DEBUG=0") return bytesAnswer("OK\r\n");
     if (line == "*S115!") {
@@ -70,6 +81,16 @@ Answer MemoryCommands::records(int first, int count, const Session& session) {
     // Faults of a batch strike a request for more than one record, by the batch's place
     // in a download (print mode starts one record later, in the same batch).
     const int batch = count > 1 ? (first - 1) / kBatchRecords + 1 : 0;
+    if (count > 1) {
+        ++batchRequests_;
+        if (f.cutEveryBatch > 0 && batchRequests_ % f.cutEveryBatch == 0) {
+            Answer cut;
+            cut.cut = true;
+            return cut;
+        }
+        if (options_.replaceAfterBatches > 0 && batchRequests_ == options_.replaceAfterBatches)
+            memory_.replaceByAnotherModule();
+    }
     if (batch > 0 && session.framing == Framing::Tcp && f.dropAtBatch == batch && dropUsed_ == 0) {
         ++dropUsed_;
         return Answer{"", false, true};
@@ -87,6 +108,7 @@ Answer MemoryCommands::records(int first, int count, const Session& session) {
     if (count > 1) previousBatch_ = reply;
     if (batch > 0 && strikes(f.shortBatch, batch, shortUsed_)) reply.resize(reply.size() / 2);
     if (batch > 0 && strikes(f.longBatch, batch, longUsed_)) reply.append(kLongExtraBytes, '\xEE');
+    if (count > 1) memory_.append(options_.growPerBatch);
     return bytesAnswer(reply);
 }
 

@@ -3,6 +3,7 @@
 // logging period with or without the clock ("LOGT=...").
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "common/clock.h"
@@ -22,12 +23,17 @@ private:
     Answer records(int first, int count, const Session& session);
     Answer logging(std::string_view line);
     bool strikes(const FaultShot& fault, int target, int& used);
+    // Logs the records due by now (growth per second, and those a test asked for).
+    void grow();
 
     MemoryOptions options_;
     RecordMemory memory_;
     int loggingPeriod_;
     LocalDateTime clock_{2025, 3, 7, 14, 5, 9, 5};
     std::string previousBatch_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    long long grownBySeconds_ = 0;
+    long batchRequests_ = 0;   // requests for more than one record, over every connection
     // How often each fault has struck so far.
     int shortUsed_ = 0, longUsed_ = 0, repeatUsed_ = 0, crcUsed_ = 0, typeUsed_ = 0, lengthUsed_ = 0, dropUsed_ = 0;
     int statusAnswers_ = 0;  // status answers sent while a short-status fault is on

@@ -85,6 +85,20 @@ std::vector<SimFlag> memoryFlags() {
         shotFlag("--bad-length", "send record K with a length byte of 0x80 or more", &MemoryFaults::badLength),
         {"--drop-at-batch", "K", "TCP: end the connection instead of answering batch K (once)",
          [](SimOptions& o, const std::string& v) { return atLeast(v, 1, 1 << 30, o.memory.faults.dropAtBatch); }},
+        {"--cut-every", "K", "cut the link instead of answering every K-th batch request (TCP reset; the pseudo-terminal "
+         "goes away and comes back)",
+         [](SimOptions& o, const std::string& v) { return atLeast(v, 1, 1 << 30, o.memory.faults.cutEveryBatch); }},
+        {"--grow", "N", "log N new records a second while running (a full memory wraps, overwriting its oldest)",
+         [](SimOptions& o, const std::string& v) {
+             int n = 0;
+             std::string error = atLeast(v, 1, 100000, n);
+             o.memory.growPerSecond = n;
+             return error;
+         }},
+        {"--grow-per-batch", "N", "log N new records after every batch request answered",
+         [](SimOptions& o, const std::string& v) { return atLeast(v, 1, 1000, o.memory.growPerBatch); }},
+        {"--another-module-after", "K", "from the K-th batch request on, another module answers behind the same address",
+         [](SimOptions& o, const std::string& v) { return atLeast(v, 1, 1 << 30, o.memory.replaceAfterBatches); }},
         {"--status-swapped-crc", nullptr, "send the status with its CRC bytes swapped",
          [](SimOptions& o, const std::string&) { o.memory.faults.statusSwappedCrc = true; return std::string(); }},
         {"--status-short", "N", "send only the first N bytes (1..33) of the status",

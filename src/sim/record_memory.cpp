@@ -16,8 +16,8 @@ namespace {
 constexpr int kEventEvery = 7;        // one event record before every seventh measurement
 constexpr int kStatusVersion[2] = {'3', '6'};
 constexpr int kGeometryFactor = 16;   // records per block of the simulated memory
-constexpr int kFirstNumber = 1;       // record number of the first record of a fresh memory
-constexpr int kWrappedNumber = 100001;  // ... and of a wrapped one, which lost its oldest records
+constexpr long long kWrappedCycles = 7000;    // a wrapped memory lost this many cycles of records
+constexpr long long kOtherModuleCycles = 1000; // another module's records are dated this much later
 
 std::span<std::uint8_t> bytesOf(std::string& s) { return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()}; }
 
@@ -70,27 +70,20 @@ std::uint16_t extendedValue(int kind, int period, int n) {
 
 RecordMemory::RecordMemory(const MemoryOptions& options) : options_(options) {
     constexpr int kMostRecords = kGeometryFactor * 65534;
-    count_ = std::clamp(options.records, 0, kMostRecords);
-    // A wrapped memory is full to the last block, so its record count is whole blocks.
-    if (options_.cyclic) count_ = (count_ + kGeometryFactor - 1) / kGeometryFactor * kGeometryFactor;
-    kinds_.reserve(static_cast<std::size_t>(count_));
-    periodOf_.reserve(static_cast<std::size_t>(count_));
-    int period = 0;
-    while (static_cast<int>(kinds_.size()) < count_) {
-        if (period % kEventEvery == 0) {
-            kinds_.push_back('Z');
-            periodOf_.push_back(period);
-        }
-        kinds_.push_back('P');
-        periodOf_.push_back(period);
-        if (options_.extendedLines || options_.energyMeter) {
-            kinds_.push_back('X');
-            periodOf_.push_back(period);
-        }
-        ++period;
+    long long count = std::clamp(options.records, 0, kMostRecords);
+    if (options_.cyclic) {
+        // A wrapped memory is full to the last block, so its record count is whole blocks;
+        // the module wrote many more records before the ones it still holds.
+        count = (count + kGeometryFactor - 1) / kGeometryFactor * kGeometryFactor;
+        capacity_ = count;
+        oldest_ = cycleLength() * kWrappedCycles;
+        wrapped_ = true;
+    } else {
+        // A fresh memory has room for twice what it holds.
+        capacity_ = (std::max(1024LL, 2 * count) + kGeometryFactor - 1) / kGeometryFactor * kGeometryFactor;
     }
-    kinds_.resize(static_cast<std::size_t>(count_));
-    periodOf_.resize(static_cast<std::size_t>(count_));
+    written_ = oldest_ + count;
+    periodOrigin_ = periodAt(oldest_);
 
     using namespace std::chrono;
     firstStamp_ = duration_cast<seconds>(sys_days{year{2025} / March / 7}.time_since_epoch()).count();
@@ -102,9 +95,55 @@ RecordMemory::RecordMemory(const MemoryOptions& options) : options_(options) {
         const auto today = sys_days{year{local.tm_year + 1900} / month{unsigned(local.tm_mon + 1)} / day{unsigned(local.tm_mday)}};
         const long long nowStamp = duration_cast<seconds>(today.time_since_epoch()).count() + local.tm_hour * 3600LL +
                                    local.tm_min * 60LL + local.tm_sec;
-        const long long lastPeriod = periodOf_.empty() ? 0 : periodOf_.back();
+        const long long lastPeriod = count > 0 ? periodAt(written_ - 1) - periodOrigin_ : 0;
         firstStamp_ = nowStamp - 60LL * lastPeriod * std::max(1, options_.loggingPeriod) - 5;
     }
+}
+
+long long RecordMemory::cycleLength() const { return 1 + kEventEvery * recordsPerPeriod(); }
+
+int RecordMemory::recordsPerPeriod() const { return options_.extendedLines || options_.energyMeter ? 2 : 1; }
+
+// A cycle is one event record, then kEventEvery periods of a measurement record each
+// followed by its extended-line record when the module has extended lines.
+char RecordMemory::kindAt(long long position) const {
+    const long long r = position % cycleLength();
+    if (r == 0) return 'Z';
+    return (r - 1) % recordsPerPeriod() == 0 ? 'P' : 'X';
+}
+
+long long RecordMemory::periodAt(long long position) const {
+    const long long r = position % cycleLength();
+    return position / cycleLength() * kEventEvery + (r == 0 ? 0 : (r - 1) / recordsPerPeriod());
+}
+
+long long RecordMemory::numberedBefore(long long position) const {
+    const long long r = position % cycleLength();
+    const long long k = recordsPerPeriod();
+    return position / cycleLength() * (1 + kEventEvery) + (r == 0 ? 0 : 1 + (r - 1 + k - 1) / k);
+}
+
+void RecordMemory::append(int records) {
+    written_ += std::max(0, records);
+    if (written_ - oldest_ > capacity_) {
+        oldest_ = written_ - capacity_;
+        wrapped_ = true;
+    }
+}
+
+void RecordMemory::clear() {
+    // Logging goes on from the next period, the first record numbered 1 again.
+    while (kindAt(written_) == 'X') ++written_;
+    oldest_ = numberOrigin_ = written_;
+    wrapped_ = false;
+}
+
+void RecordMemory::replaceByAnotherModule() {
+    const long long count = written_ - oldest_;
+    written_ = (written_ / cycleLength() + kOtherModuleCycles) * cycleLength();
+    oldest_ = numberOrigin_ = written_;
+    wrapped_ = false;
+    append(static_cast<int>(count));
 }
 
 std::string RecordMemory::erasedFrame() const {
@@ -116,35 +155,38 @@ std::string RecordMemory::erasedFrame() const {
     return f;
 }
 
-std::string RecordMemory::frame(int number) const {
-    const bool blank = std::find(options_.blankSlots.begin(), options_.blankSlots.end(), number) != options_.blankSlots.end();
-    if (number < 1 || number > count_ || blank) return erasedFrame();
+std::string RecordMemory::frame(int index) const {
+    const bool blank = std::find(options_.blankSlots.begin(), options_.blankSlots.end(), index) != options_.blankSlots.end();
+    if (index < 1 || index > recordCount() || blank) return erasedFrame();
+    const long long position = oldest_ + index - 1;
     // The contents are laid out in 39 bytes; a module with another record length sends
     // them cut or padded to its own frame size.
     std::string f(std::max<std::size_t>(39, static_cast<std::size_t>(options_.recordLength) + 2), '\0');
     f[0] = 'R';
     f[1] = static_cast<char>(options_.recordLength);
-    const char kind = kinds_[static_cast<std::size_t>(number - 1)];
+    const char kind = kindAt(position);
+    const long long period = periodAt(position) - periodOrigin_;
     f[2] = kind;
     if (kind == 'X') {
-        fillExtended(f, number);
+        fillExtended(f, period);
     } else {
-        bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(number - 1 + (options_.cyclic ? kWrappedNumber : kFirstNumber)));
-        putTime(f, number);
-        if (kind == 'P') fillMeasurement(f, number);
-        else fillEvent(f, number);
+        const long long number = numberedBefore(position) - numberedBefore(numberOrigin_) + 1;
+        bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(number));
+        putTime(f, position);
+        if (kind == 'P') fillMeasurement(f, period);
+        else fillEvent(f, period);
     }
     f.resize(static_cast<std::size_t>(options_.recordLength) + 2);
     logger::sealFrame(bytesOf(f));
     return f;
 }
 
-void RecordMemory::putTime(std::string& f, int number) const {
+void RecordMemory::putTime(std::string& f, long long position) const {
     using namespace std::chrono;
-    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    const long long period = periodAt(position) - periodOrigin_;
     const auto start = sys_seconds{seconds{firstStamp_}};
-    const auto stamp = start + minutes{static_cast<long long>(period) * std::max(1, options_.loggingPeriod)} +
-                       seconds{kinds_[static_cast<std::size_t>(number - 1)] == 'Z' ? 0 : 5};
+    const auto stamp = start + minutes{period * std::max(1, options_.loggingPeriod)} +
+                       seconds{kindAt(position) == 'Z' ? 0 : 5};
     const auto day = floor<days>(stamp);
     const year_month_day date{day};
     const hh_mm_ss time{stamp - day};
@@ -152,9 +194,9 @@ void RecordMemory::putTime(std::string& f, int number) const {
              int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count()));
 }
 
-void RecordMemory::fillMeasurement(std::string& f, int number) const {
+void RecordMemory::fillMeasurement(std::string& f, long long wholePeriod) const {
     auto b = bytesOf(f);
-    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    const int period = static_cast<int>(wholePeriod);
     for (std::size_t line = 0; line < 8; ++line) {
         const std::uint8_t kind = options_.lineConfiguration[line] & 0x87;
         int value = 0;
@@ -174,9 +216,9 @@ void RecordMemory::fillMeasurement(std::string& f, int number) const {
     bytes::put16le(b, 35, static_cast<std::uint16_t>(options_.extendedLines || options_.energyMeter ? 0x00FF : 0));
 }
 
-void RecordMemory::fillExtended(std::string& f, int number) const {
+void RecordMemory::fillExtended(std::string& f, long long wholePeriod) const {
     auto b = bytesOf(f);
-    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+    const int period = static_cast<int>(wholePeriod);
     if (period % kEmptyExtendedEvery == kEmptyExtendedEvery - 1) {
         b[3] = kNoExtendedValues;
         return;
@@ -196,8 +238,8 @@ void RecordMemory::fillExtended(std::string& f, int number) const {
     }
 }
 
-void RecordMemory::fillEvent(std::string& f, int number) const {
-    const int period = periodOf_[static_cast<std::size_t>(number - 1)];
+void RecordMemory::fillEvent(std::string& f, long long wholePeriod) const {
+    const int period = static_cast<int>(wholePeriod);
     const EventSample& e = kEvents[static_cast<std::size_t>(period / kEventEvery) % std::size(kEvents)];
     f[11] = static_cast<char>(e.code);
     f[12] = static_cast<char>(e.p1);
@@ -211,15 +253,14 @@ std::string RecordMemory::statusFrame(const LocalDateTime& clock, int loggingPer
     s.versionMajor = static_cast<char>(kStatusVersion[0]);
     s.versionMinor = static_cast<char>(kStatusVersion[1]);
     s.recordLength = static_cast<std::uint16_t>(options_.recordLength);
-    // A wrapped memory is exactly full; a fresh one has room for twice what it holds.
-    const int capacity = options_.cyclic ? count_ : std::max(1024, 2 * count_);
-    const int blocks = (capacity + kGeometryFactor - 1) / kGeometryFactor;
+    const int count = recordCount();
+    const int blocks = static_cast<int>(capacity_ / kGeometryFactor);
     s.geometryFactor = kGeometryFactor;
     s.geometryBlocks = static_cast<std::uint16_t>(std::min(65535, blocks + 1));
-    s.storedRecords = options_.cyclic ? count_ / 3 : count_;
-    s.fillPercent = static_cast<std::uint8_t>(options_.cyclic ? 100 : (100LL * count_) / (kGeometryFactor * blocks));
+    s.storedRecords = wrapped_ ? count / 3 : count;
+    s.fillPercent = static_cast<std::uint8_t>(wrapped_ || blocks == 0 ? 100 : (100LL * count) / (kGeometryFactor * blocks));
     s.flags = static_cast<std::uint8_t>(logger::status_flags::kLoggingEnabled |
-                                        (options_.cyclic ? logger::status_flags::kCyclicBuffer : 0) |
+                                        (wrapped_ ? logger::status_flags::kCyclicBuffer : 0) |
                                         (options_.extendedLines || options_.energyMeter ? logger::status_flags::kExtendedLines : 0) |
                                         (options_.energyMeter ? logger::status_flags::kEnergyMeter : 0));
     s.lineConfiguration = options_.lineConfiguration;

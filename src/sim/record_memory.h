@@ -1,11 +1,15 @@
 // The records a simulated module holds: a realistic mix of measurement ("P"),
 // extended-line ("X") and event ("Z") records with valid CRCs and time stamps, built on
-// demand from the record number so that large memories cost almost nothing.
+// demand from their place in the module's life so that large memories cost almost nothing.
+//
+// Every record the module ever wrote has a position; the memory holds the newest `count`
+// of them, index 1 the oldest. Measurement and event records are numbered one after the
+// other (an extended-line record carries no number); new records are appended, and once
+// the capacity is full every new one overwrites the oldest, so the indexes move.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "common/clock.h"
 #include "sim/memory_options.h"
@@ -16,26 +20,43 @@ class RecordMemory {
 public:
     explicit RecordMemory(const MemoryOptions& options);
 
-    int recordCount() const { return count_; }
-    // The frame of record `number` (1-based), L + 2 bytes; past the end, or in a blank
-    // slot, an erased frame.
-    std::string frame(int number) const;
+    int recordCount() const { return static_cast<int>(written_ - oldest_); }
+    int capacity() const { return static_cast<int>(capacity_); }
+    bool wrapped() const { return wrapped_; }
+    // The frame at `index` (1-based, 1 the oldest held), L + 2 bytes; past the end, or in
+    // a blank slot, an erased frame.
+    std::string frame(int index) const;
     // The 34-byte status frame, with the module clock given.
     std::string statusFrame(const LocalDateTime& clock, int loggingPeriod) const;
 
-    void clear() { count_ = 0; kinds_.clear(); }
+    // The module logs `records` more records; a full memory overwrites its oldest.
+    void append(int records);
+    // "*CLR=1,0": the memory is empty and the numbering starts again at 1 with the next record.
+    void clear();
+    // Another module behind the same address: a memory as full as this one of other
+    // records, numbered from 1 and dated elsewhere.
+    void replaceByAnotherModule();
 
 private:
     std::string erasedFrame() const;
-    void fillMeasurement(std::string& f, int number) const;
-    void fillExtended(std::string& f, int number) const;
-    void fillEvent(std::string& f, int number) const;
-    void putTime(std::string& f, int number) const;
+    long long cycleLength() const;
+    int recordsPerPeriod() const;
+    char kindAt(long long position) const;
+    long long periodAt(long long position) const;       // logging period counted from period 0
+    long long numberedBefore(long long position) const;  // "P" and "Z" records before a position
+    // Each fills the contents of the record of a period (counted from the oldest dated one).
+    void fillMeasurement(std::string& f, long long period) const;
+    void fillExtended(std::string& f, long long period) const;
+    void fillEvent(std::string& f, long long period) const;
+    void putTime(std::string& f, long long position) const;
 
     MemoryOptions options_;
-    int count_ = 0;
-    std::vector<char> kinds_;          // kind letter of each record
-    std::vector<int> periodOf_;        // the logging period a record belongs to
+    long long capacity_ = 0;
+    long long written_ = 0;            // positions written so far (the next record's position)
+    long long oldest_ = 0;             // position of index 1
+    long long numberOrigin_ = 0;       // position numbered 1 (moves when the memory is cleared)
+    long long periodOrigin_ = 0;       // period dated firstStamp_
+    bool wrapped_ = false;
     long long firstStamp_ = 0;         // seconds since 1970 (local time read as UTC) of period 0
 };
 

@@ -98,6 +98,14 @@ std::string SimServer::openPty() {
     return path;
 }
 
+void SimServer::linkPty(const std::string& path) {
+    ptyLink_ = path;
+    const char* name = ptyMaster_ >= 0 ? ::ptsname(ptyMaster_) : nullptr;
+    if (!name) return;
+    ::unlink(path.c_str());
+    [[maybe_unused]] const int linked = ::symlink(name, path.c_str());
+}
+
 void SimServer::start() {
     stopRequested_ = false;
     thread_ = std::thread([this] { run(stopRequested_); });
@@ -131,6 +139,15 @@ void SimServer::run(const std::atomic<bool>& stopFlag) {
                     ::close(p.fd);
                     if (p.fd == ptyMaster_) ptyMaster_ = -1;
                     connections_.erase(it);
+                    if (ptyCut_) {
+                        // The terminal is gone for whoever held it open; the next one
+                        // comes up under the same link.
+                        ptyCut_ = false;
+                        ::close(ptySlaveKeepalive_);
+                        ptySlaveKeepalive_ = -1;
+                        openPty();
+                        if (!ptyLink_.empty()) linkPty(ptyLink_);
+                    }
                 }
             }
         }
@@ -172,6 +189,16 @@ bool SimServer::serve(int fd, Connection& connection) {
 }
 
 bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& line, const Answer& answer) {
+    if (answer.cut) {
+        if (connection.isPty) {
+            ptyCut_ = true;
+        } else {
+            // A reset rather than an orderly end: what a broken GPRS link looks like.
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+        return false;
+    }
     if (answer.silent || answer.bytes.empty()) return !answer.closeAfter;
     const LinkFaults faults = module_.faults();
     sleepMs(faults.replyDelayMs);

@@ -24,6 +24,10 @@ public:
     int listenTcp(const std::string& address, int port);
     // Opens a pseudo-terminal. Returns the path a program opens as its serial port, or "".
     std::string openPty();
+    // Keeps a symbolic link at `path` to the pseudo-terminal: a cut link ends the terminal
+    // and opens a new one, as a USB adapter unplugged and plugged in again comes back
+    // under its old name.
+    void linkPty(const std::string& path);
 
     // Serves on a background thread until stop() or destruction.
     void start();
@@ -50,6 +54,8 @@ private:
     int ptyMaster_ = -1;
     int ptySlaveKeepalive_ = -1;   // held open so that the master never sees a hang-up
     int wakePipe_[2] = {-1, -1};
+    std::string ptyLink_;
+    bool ptyCut_ = false;          // the pseudo-terminal was cut: a new one replaces it
     std::map<int, Connection> connections_;
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;

@@ -31,6 +31,12 @@ SimCommandLine parseSimCommandLine(std::span<const std::string> args) {
             line.pty = true;
             continue;
         }
+        if (arg == "--pty-link") {
+            if (i + 1 >= args.size()) return usageError("kavrel-sim: --pty-link needs PATH\n");
+            line.ptyLink = args[++i];
+            line.pty = true;
+            continue;
+        }
         if (arg == "--tcp") {
             if (i + 1 >= args.size()) return usageError("kavrel-sim: --tcp needs ADDRESS:PORT\n");
             line.tcp = args[++i];
@@ -76,7 +82,9 @@ void printSimUsage(std::ostream& out) {
            "  --pty               open a pseudo-terminal; prints \"pty=PATH\"\n"
            "  --modules N         serve N modules, each on its own port (ports PORT.. or free ones), one\n"
            "                      \"tcp=ADDRESS:PORT\" line each\n"
-           "  --fleet-file PATH   write the modules as a kavrel fleet file (\"M001 ADDRESS:PORT\" lines)\n";
+           "  --fleet-file PATH   write the modules as a kavrel fleet file (\"M001 ADDRESS:PORT\" lines)\n"
+           "  --pty-link PATH     (with --pty) keep a symbolic link PATH to the pseudo-terminal, which\n"
+           "                      a cut link (--cut-every) replaces by a new one\n";
     for (const auto& flag : allSimFlags()) {
         std::string left = std::string(flag.name) + (flag.valueName ? std::string(" ") + flag.valueName : "");
         out << "  " << left << std::string(left.size() < 20 ? 20 - left.size() : 1, ' ') << flag.help << "\n";

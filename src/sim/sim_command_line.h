@@ -25,6 +25,7 @@ struct SimCommandLine {
     bool pty = false;  // --pty
     int modules = 1;   // --modules N: N modules, each on its own TCP port, all with the same options
     std::string fleetFile;   // --fleet-file PATH: "NAME ADDRESS:PORT" of each module, for kavrel fleet
+    std::string ptyLink;  // --pty-link PATH: a symbolic link kept pointing at the pseudo-terminal
     std::string error;  // "kavrel-sim: ...\n", or empty when the usage alone says it
     bool showUsage = false;
 };

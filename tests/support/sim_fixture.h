@@ -29,6 +29,12 @@ public:
     sim::SimModule& module() { return module_; }
 
     void setFaults(const sim::LinkFaults& faults) { module_.setFaults(faults); }
+    // From now on the serial side is opened through a symbolic link at `path`, which follows
+    // the pseudo-terminal when a cut link replaces it.
+    void linkPty(const std::string& path) {
+        server_.linkPty(path);
+        ptyPath_ = path;
+    }
 
     // Points a link at the simulator over TCP.
     void useTcp(link::ModuleLink& link) const {

@@ -17,17 +17,18 @@ bool confirmed(LoggerSession& session, const std::string& command) {
 
 } // namespace
 
+CommandResult sendClear(LoggerSession& session) {
+    if (confirmed(session, "*CLR=1,0")) {
+        session.observer.message(W("Zawartość pamięci skasowana."), MessageIcon::Information);
+        return CommandResult::Confirmed;
+    }
+    session.observer.message(W("Brak potwierdzenia."), MessageIcon::Error);
+    return CommandResult::NotConfirmed;
+}
+
 CommandResult clearMemory(LoggerSession& session) {
     CommandResult result = CommandResult::Declined;
-    if (session.observer.askYesNo(W("Czy na pewno chcesz skasować\nzawartość pamięci w module ?"))) {
-        if (confirmed(session, "*CLR=1,0")) {
-            session.observer.message(W("Zawartość pamięci skasowana."), MessageIcon::Information);
-            result = CommandResult::Confirmed;
-        } else {
-            session.observer.message(W("Brak potwierdzenia."), MessageIcon::Error);
-            result = CommandResult::NotConfirmed;
-        }
-    }
+    if (session.observer.askYesNo(W("Czy na pewno chcesz skasować\nzawartość pamięci w module ?"))) result = sendClear(session);
     // A failed status read has shown its own message and closed the link (session.connected).
     (void)readStatus(session, kStatusSelector);
     return result;

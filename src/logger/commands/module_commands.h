@@ -22,6 +22,10 @@ inline constexpr int kMaxLoggingPeriod = 255;
 // every case, also after No.
 CommandResult clearMemory(LoggerSession& session);
 
+// "*CLR=1,0" without asking, its outcome shown ("Zawartość pamięci skasowana." or
+// "Brak potwierdzenia."); the status is not read again.
+CommandResult sendClear(LoggerSession& session);
+
 // "LOGT=%d", or with the clock "LOGT=%d TIME=yy/mm/dd,hh:mm:ss" of the given local time.
 std::string loggingCommand(int periodMinutes, bool setClock, const LocalDateTime& now);
 

@@ -80,7 +80,7 @@ std::optional<FrameCheck> checkSlot(std::span<const std::uint8_t> frame, int len
 void beginDownload(LoggerSession& session, DownloadState& state, RecordSink& sink) {
     state.startPending = false;
     state.recordCount = session.status.recordCount();
-    state.nextIndex = state.printMode ? 1 : 0;
+    state.nextIndex = state.printMode ? 1 : std::max(0, state.firstIndex);
     state.batchSize = std::clamp(state.recordCount - state.nextIndex, 0, kBatchRecords);
     state.reRequests = state.invalidRecords = state.handledRecords = 0;
     state.startTime = nowSeconds(session);
@@ -162,30 +162,21 @@ SlotRepair repairSlot(LoggerSession& session, DownloadState& state, int slot, st
     return repair;
 }
 
-// Hand-on: gives the record of one slot to the sink by its kind. A slot past the last
-// record, and a failed one without a valid time, are left out; an incorrect "P" record
-// is counted as invalid.
+// Hand-on: a slot past the last record is left out; the others go to the sink as they
+// came, then by kind. An incorrect "P" record is counted as invalid.
 void handOn(DownloadState& state, RecordSink& sink, int slot, std::span<const std::uint8_t> frame, bool correct) {
     if (state.nextIndex + slot >= state.recordCount) return;  // past the last record
-    RecordBytes record{};
-    std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
-    if (!correct && isBlankTime(record)) return;
-    switch (record[kKindOffset]) {
-    case 'P':
-        if (!correct) ++state.invalidRecords;
-        sink.historyRecord(record, correct);
-        break;
-    case 'X': sink.historyRecord(record, correct); break;
-    case 'Z': sink.eventRecord(record, correct); break;
-    default: break;  // a kind this logger does not know
-    }
+    sink.recordSlot(state.nextIndex + slot + 1, frame, correct);
+    const HandOff handed = handOnRecord(sink, frame, correct);
+    if (handed == HandOff::Skipped) return;
+    if (!correct && frame[kKindOffset] == 'P') ++state.invalidRecords;
     ++state.handledRecords;
 }
 
 // The sink's files finished and, for an export, the completion shown.
 StepResult completeDownload(LoggerSession& session, const DownloadState& state, RecordSink& sink) {
     sink.downloadEnded(DownloadEnd::Complete);
-    if (!state.printMode) {
+    if (!state.printMode && state.announce) {
         session.observer.message(W("Zawartość pamięci odczytana."), MessageIcon::Information);
         session.observer.message(transferSummary(state, nowSeconds(session)), MessageIcon::Information);
     }
@@ -193,6 +184,18 @@ StepResult completeDownload(LoggerSession& session, const DownloadState& state, 
 }
 
 } // namespace
+
+HandOff handOnRecord(RecordSink& sink, std::span<const std::uint8_t> frame, bool correct) {
+    RecordBytes record{};
+    std::copy_n(frame.begin(), std::min(frame.size(), record.size()), record.begin());
+    if (!correct && isBlankTime(record)) return HandOff::Skipped;
+    switch (record[kKindOffset]) {
+    case 'P':
+    case 'X': sink.historyRecord(record, correct); return HandOff::History;
+    case 'Z': sink.eventRecord(record, correct); return HandOff::Event;
+    default: return HandOff::OtherKind;  // a kind this logger does not know
+    }
+}
 
 void startDownload(DownloadState& state, bool printMode) {
     state.printMode = printMode;
@@ -243,6 +246,7 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
         handOn(state, sink, slot, frame, repair.check == FrameCheck::Valid);
     }
     state.nextIndex += n;
+    sink.batchEnded();
     const long long shown = std::min(state.nextIndex, state.recordCount);
     session.observer.progress(state.recordCount > 0 ? static_cast<int>(shown * 100 / state.recordCount) : 100);
     if (state.nextIndex < state.recordCount) return StepResult::Continue;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "logger/download/record_sink.h"
@@ -22,6 +23,8 @@ struct DownloadState {
     int batchSize = 0;          // records asked for in every request of this download
     int recordCount = 0;        // taken from the status when the download starts
     bool printMode = false;     // a download for printing starts at the second record
+    int firstIndex = 0;         // otherwise it starts after this many records (0: the whole memory)
+    bool announce = true;       // show the completion and the summary (an archive tells its own)
     bool startPending = false;
     int reRequests = 0;
     int invalidRecords = 0;     // "P" records handed on with correctness 0
@@ -41,6 +44,14 @@ void startDownload(DownloadState& state, bool printMode);
 // the completion message and the transfer summary were shown; on Failed the message was
 // shown and the link is closed.
 StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink& sink);
+
+// What the download did with one record: the sink's method it went to, or why not.
+enum class HandOff { History, Event, OtherKind, Skipped };
+
+// Hands one record (the first bytes of its frame) to the sink by its kind; an incorrect
+// record without a valid time stamp is skipped. The download and a replay from an archive
+// go through this one door, so that both write the same lines.
+HandOff handOnRecord(RecordSink& sink, std::span<const std::uint8_t> frame, bool correct);
 
 // "Transfer zakończony.\nPrzesłano ..." for a finished download.
 std::string transferSummary(const DownloadState& state, long long endTime);

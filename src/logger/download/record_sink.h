@@ -4,6 +4,9 @@
 // come and how the download ended.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "logger/records/record_bytes.h"
 
 namespace kavrel::logger {
@@ -24,6 +27,13 @@ public:
     virtual void historyRecord(const RecordBytes& record, bool correct) = 0;
     // A "Z" (event) record, in memory order.
     virtual void eventRecord(const RecordBytes& record, bool correct) = 0;
+    // Every slot of a batch up to the record count, before the kinds are sorted out: its
+    // index in the memory (1 the oldest) and its frame exactly as received (L + 2 bytes).
+    virtual void recordSlot(int index, std::span<const std::uint8_t> frame, bool correct) {
+        (void)index, (void)frame, (void)correct;
+    }
+    // A batch was handed on in full (an archive commits it here).
+    virtual void batchEnded() {}
     // The download ended; called exactly once per started download.
     virtual void downloadEnded(DownloadEnd end) = 0;
 };

@@ -1,6 +1,10 @@
 #include "logger/export/export_files.h"
 
 #include <span>
+#include <system_error>
+
+#include "common/file_names.h"
+#include "common/win1250.h"
 
 #include "logger/export/csv_form.h"
 #include "logger/export/html_page.h"
@@ -22,10 +26,15 @@ ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, b
       full_(descriptions.fullExport != 0 && !printMode),
       semicolon_(semicolonForm(separateComma, printMode)) {}
 
+std::filesystem::path partialFileName(const std::filesystem::path& name) {
+    return name.parent_path() /
+           pathFromUtf8(pathToUtf8(name.stem()) + " (niepełny)" + pathToUtf8(name.extension()));
+}
+
 ExportFiles::CreateResult ExportFiles::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
     if (!csv_.create(csv)) return CreateResult::CsvNotCreated;
     if (!html_.create(html)) {
-        csv_.close();
+        (void)csv_.commitUnlessTargetExists();
         return CreateResult::HtmlNotCreated;
     }
     return CreateResult::FilesCreated;
@@ -54,9 +63,37 @@ void ExportFiles::eventRecord(const RecordBytes& record, bool correct) {
 }
 
 void ExportFiles::downloadEnded(DownloadEnd end) {
-    csv_.close();
-    if (end == DownloadEnd::Complete) html_.write(kHtmlTail);
-    html_.close();
+    if (end == DownloadEnd::Complete) {
+        html_.write(kHtmlTail);
+        (void)csv_.commit();
+        (void)html_.commit();
+        return;
+    }
+    const std::filesystem::path csvTarget = csv_.target(), htmlTarget = html_.target();
+    const std::filesystem::path csvKept = keepPartial(csv_);
+    const std::filesystem::path htmlKept = keepPartial(html_);
+    if (observer_ && (csvKept != csvTarget || htmlKept != htmlTarget))
+        observer_->message(W("Odczyt nie został ukończony. Odczytane rekordy zapisano w plikach „" + pathToUtf8(csvKept) +
+                             "” i „" + pathToUtf8(htmlKept) + "”; poprzednie pliki o tej nazwie pozostały bez zmian."),
+                           MessageIcon::Warning);
+}
+
+void ExportFiles::abandon() {
+    (void)csv_.commitUnlessTargetExists();
+    (void)html_.commitUnlessTargetExists();
+}
+
+std::filesystem::path ExportFiles::keepPartial(TextOutput& output) {
+    const std::filesystem::path target = output.target();
+    if (!output.isOpen()) return target;
+    std::error_code error;
+    if (!std::filesystem::exists(target, error)) {
+        (void)output.commit();
+        return target;
+    }
+    const std::filesystem::path kept = partialFileName(target);
+    if (!output.keepAs(kept)) return target;
+    return kept;
 }
 
 void ExportFiles::writeCsv(std::string_view text) {

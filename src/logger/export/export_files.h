@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "common/clock.h"
+#include "common/observer.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/record_sink.h"
 #include "logger/export/csv_header.h"
@@ -23,9 +24,14 @@ public:
     // are the program's table, which outlives every export.
     ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma);
 
-    // Creates the CSV file, then the HTML file. When the HTML file cannot be created, the
-    // CSV file stays, empty.
+    // Starts the CSV file, then the HTML file, each in a temporary beside its name. When the
+    // HTML file cannot be created, an empty CSV file is left unless one of that name exists.
     CreateResult create(const std::filesystem::path& csv, const std::filesystem::path& html);
+    // Nothing will be downloaded: the empty files take their names where none exist, and
+    // files of those names stay as they are.
+    void abandon();
+    // Where to say that a failed download's files were kept beside the earlier ones.
+    void setObserver(OperationObserver* observer) { observer_ = observer; }
 
     // Writes the CSV heading line and the HTML head; the columns follow the status read
     // just before the download (lines, extended lines, energy meter).
@@ -35,6 +41,9 @@ public:
     void downloadStarted() override;
     void historyRecord(const RecordBytes& record, bool correct) override;
     void eventRecord(const RecordBytes& record, bool correct) override;
+    // Complete: both files take their names. Failed: the files as far as written take their
+    // names where none exist; beside a file of that name (a complete earlier download) they
+    // are kept as "NAME (niepełny).csv" and the observer is told.
     void downloadEnded(DownloadEnd end) override;
 
     // Measurement records written with correctness 0 in this download.
@@ -45,6 +54,8 @@ public:
 
 private:
     void writeCsv(std::string_view text);
+    // Puts a failed download's file in place, or beside an existing one; the name it got.
+    std::filesystem::path keepPartial(TextOutput& output);
 
     const LineDescriptions& descriptions_;
     bool full_;
@@ -53,6 +64,11 @@ private:
     std::optional<HistoryLineBuilder> history_;
     TextOutput csv_;
     TextOutput html_;
+    OperationObserver* observer_ = nullptr;
 };
+
+// "wyniki (niepełny).csv" for wyniki.csv: where a failed download's file goes beside a
+// complete one.
+std::filesystem::path partialFileName(const std::filesystem::path& name);
 
 } // namespace kavrel::logger

@@ -28,6 +28,7 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
 
     const auto csvName = csvFileName(exportFileName);
     auto files = std::make_unique<ExportFiles>(descriptions, request.printMode, request.separateComma);
+    files->setObserver(&observer);
     switch (files->create(csvName, htmlFileName(csvName))) {
     case ExportFiles::CreateResult::CsvNotCreated:
         observer.message(W("Błąd otwarcia pliku CSV do zapisu."), MessageIcon::Warning);
@@ -41,7 +42,7 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
     // The record count and the line configuration must be current. A failed read has
     // shown its message and closed the link: a download could only fail again.
     if (readStatus(session, kStatusSelectorBeforeDownload) != StatusResult::Ok) {
-        files->downloadEnded(DownloadEnd::Failed);
+        files->abandon();
         return nullptr;
     }
 

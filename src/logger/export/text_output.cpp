@@ -1,14 +1,88 @@
 #include "logger/export/text_output.h"
 
+#include <atomic>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "common/file_names.h"
 
 namespace kavrel::logger {
 
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef _WIN32
+    return ::MoveFileExW(from.wstring().c_str(), to.wstring().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
+#endif
+}
+
 bool TextOutput::create(const std::filesystem::path& path) {
-    close();
+    discard();
     failed_ = false;
-    file_ = openFile(path, "wb");
+    std::error_code error;
+    const auto type = std::filesystem::status(path, error).type();
+    if (type == std::filesystem::file_type::directory) return false;
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
+        // A device or a pipe is written as it is: a temporary would replace it.
+        target_ = path;
+        file_ = openFile(path, "wb");
+        return file_ != nullptr;
+    }
+    // A name of this process and this file alone, beside the target (the same file system,
+    // so that the move is a rename).
+    static std::atomic<int> counter{0};
+    target_ = path;
+    temporary_ = path;
+    temporary_ += "." + std::to_string(processId()) + "-" + std::to_string(counter++) + ".tmp";
+    file_ = openFile(temporary_, "wb");
+    if (!file_) temporary_.clear();
     return file_ != nullptr;
+}
+
+bool TextOutput::commit() {
+    if (temporary_.empty()) return close();
+    const bool written = close();
+    if (written && replaceFile(temporary_, target_)) {
+        temporary_.clear();
+        return true;
+    }
+    failed_ = true;
+    discard();
+    return false;
+}
+
+bool TextOutput::keepAs(const std::filesystem::path& other) {
+    if (temporary_.empty()) {
+        close();
+        return false;
+    }
+    close();
+    const bool kept = replaceFile(temporary_, other);
+    if (kept) temporary_.clear();
+    else discard();
+    return kept;
+}
+
+bool TextOutput::commitUnlessTargetExists() {
+    std::error_code error;
+    if (!temporary_.empty() && std::filesystem::exists(target_, error)) {
+        discard();
+        return false;
+    }
+    return commit();
+}
+
+void TextOutput::discard() {
+    close();
+    if (temporary_.empty()) return;
+    std::error_code error;
+    std::filesystem::remove(temporary_, error);
+    temporary_.clear();
 }
 
 void TextOutput::write(std::string_view text) {

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "common/win1250.h"
+#include "logger/archive/archive.h"
+#include "logger/archive/archive_update.h"
+#include "logger/archive/archived_clear.h"
 #include "logger/commands/module_commands.h"
 #include "logger/export/export_names.h"
 #include "logger/export/prepare_export.h"
@@ -69,7 +72,9 @@ DownloadReport LoggerDevice::download(OperationObserver& observer, const Downloa
     StepResult step = StepResult::Continue;
     while (step == StepResult::Continue) {
         if (cancel) {
-            // The window is closing: the files keep what was read, the HTML without its end.
+            // The window is closing: the files keep what was read, the HTML without its end
+            // (beside complete files of those names, under their own); no more messages.
+            files->setObserver(nullptr);
             files->downloadEnded(DownloadEnd::Failed);
             report.outcome = DownloadOutcome::Cancelled;
             return report;
@@ -93,6 +98,28 @@ void LoggerDevice::clearMemory(OperationObserver& observer) {
     Using using_(*this, observer);
     // The observer has shown the outcome (the message boxes say it).
     (void)logger::clearMemory(session_);
+}
+
+void LoggerDevice::archive(OperationObserver& observer, const ArchiveOrder& order, const BatchProgress& progress,
+                           const std::atomic<bool>& cancel) {
+    Using using_(*this, observer);
+    if (!link_.isOpen()) {
+        observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
+        return;
+    }
+    archive::Archive store;
+    if (!store.open(order.file)) {
+        observer.message(W("Błąd otwarcia archiwum: " + store.error()), MessageIcon::Warning);
+        return;
+    }
+    archive::UpdateHooks hooks;
+    hooks.cancel = &cancel;
+    hooks.progress = progress;
+    const archive::UpdateResult update = archive::updateArchive(session_, store, order.moduleName, systemClock(), hooks);
+    if (cancel) return;
+    if (update.complete())
+        observer.message(W(archive::updateSummary(update) + "."), MessageIcon::Information);
+    if (order.clearAfter) (void)archive::clearArchived(session_, order.file, update);
 }
 
 void LoggerDevice::changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now) {

@@ -48,6 +48,13 @@ struct DownloadReport {
 // Called on the worker after every batch: records read so far and the records to read.
 using BatchProgress = std::function<void(int read, int total)>;
 
+// "Pobierz do archiwum" and "Pobierz i skasuj".
+struct ArchiveOrder {
+    std::filesystem::path file;
+    std::string moduleName;     // UTF-8
+    bool clearAfter = false;
+};
+
 enum class Ending {
     Finish,    // "Koniec pracy": "*EOT!" only when the serial line was switched to 115200
     CloseBox,  // the window's close box: "*EOT!" whenever the link is open
@@ -71,6 +78,10 @@ public:
     DownloadReport download(OperationObserver& observer, const DownloadOrder& order, const BatchProgress& progress,
                             const std::atomic<bool>& cancel);
     void clearMemory(OperationObserver& observer);
+    // Downloads what is new into the archive, then (clearAfter) clears the memory only when
+    // the archive holds all of it; the summary and every refusal are shown.
+    void archive(OperationObserver& observer, const ArchiveOrder& order, const BatchProgress& progress,
+                 const std::atomic<bool>& cancel);
     void changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now);
     // What each way of ending says to the module; the link is left to the program's end.
     void end(Ending ending);

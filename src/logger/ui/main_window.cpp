@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/file_names.h"
 #include "common/qt/qt_text.h"
 #include "config/ui/kit/field_edits.h"
 #include "link/qt/port_picker.h"
@@ -221,7 +222,85 @@ void Crejestrator::buildControls() {
     layout->setMenuBar(menu);
     layout->addWidget(connection);
     layout->addLayout(middle, 1);
+    layout->addWidget(buildArchiveControls());
     layout->addLayout(bottom);
+}
+
+QWidget* Crejestrator::buildArchiveControls() {
+    // The archive: a file that keeps every record of the module, fetched a part at a time.
+    auto* group = new QGroupBox(QStringLiteral("Archiwum"), this);
+    archiveFile_ = new QLineEdit(group);
+    archiveFile_->setObjectName(QStringLiteral("archiveFile"));
+    archiveFile_->setPlaceholderText(QStringLiteral("plik archiwum (.db)"));
+    auto* browse = new QPushButton(QStringLiteral("..."), group);
+    browse->setMaximumWidth(32);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Plik archiwum"), archiveFile_->text(),
+                                                          QStringLiteral("Archiwa (*.db)"), nullptr,
+                                                          QFileDialog::DontConfirmOverwrite);
+        if (!file.isEmpty()) archiveFile_->setText(file);
+    });
+    archiveName_ = new QLineEdit(group);
+    archiveName_->setObjectName(QStringLiteral("archiveName"));
+    archiveName_->setPlaceholderText(QStringLiteral("nazwa modułu"));
+    auto* update = new QPushButton(QStringLiteral("Pobierz do archiwum"), group);
+    update->setToolTip(QStringLiteral("Pobiera z modułu tylko rekordy, których nie ma jeszcze w archiwum"));
+    connect(update, &QPushButton::clicked, this, &Crejestrator::updateArchive);
+    auto* clear = new QPushButton(QStringLiteral("Pobierz i skasuj"), group);
+    clear->setToolTip(QStringLiteral("Kasuje pamięć modułu tylko wtedy, gdy archiwum zawiera wszystkie jej rekordy"));
+    connect(clear, &QPushButton::clicked, this, &Crejestrator::updateArchiveAndClear);
+    moduleButtons_.append(update);
+    moduleButtons_.append(clear);
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(QStringLiteral("Plik"), group), 0, 0);
+    grid->addWidget(archiveFile_, 0, 1);
+    grid->addWidget(browse, 0, 2);
+    grid->addWidget(update, 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Moduł"), group), 1, 0);
+    grid->addWidget(archiveName_, 1, 1, 1, 2);
+    grid->addWidget(clear, 1, 3);
+    grid->setColumnStretch(1, 1);
+    return group;
+}
+
+void Crejestrator::setArchive(const QString& file, const QString& moduleName) {
+    archiveFile_->setText(file);
+    archiveName_->setText(moduleName);
+}
+
+void Crejestrator::updateArchive() { runArchive(false); }
+
+void Crejestrator::updateArchiveAndClear() { runArchive(true); }
+
+void Crejestrator::runArchive(bool clearAfter) {
+    if (!takeControlValues()) return;
+    if (!shown_.linkOpen) {
+        message(QStringLiteral("Brak połączenia z modułem!"), MessageIcon::Warning);
+        return;
+    }
+    if (archiveFile_->text().trimmed().isEmpty()) {
+        message(QStringLiteral("Wybierz plik archiwum."), MessageIcon::Warning);
+        return;
+    }
+    ArchiveOrder order;
+    order.file = pathFromUtf8(archiveFile_->text().trimmed().toStdString());
+    order.moduleName = archiveName_->text().trimmed().toStdString();
+    order.clearAfter = clearAfter;
+    *cancel_ = false;
+    auto cancel = cancel_;
+    const BatchProgress progress = [this](int read, int total) {
+        QMetaObject::invokeMethod(this, [this, read, total] { showProgress(read, total); }, Qt::QueuedConnection);
+    };
+    downloading_ = startOperation([this, order, progress, cancel](LoggerDevice& device, OperationObserver& observer) {
+        device.archive(observer, order, progress, *cancel);
+        return std::function<void()>([this] {
+            downloading_ = false;
+            updateControls();
+        });
+    });
+    showProgress(0, 0);
+    updateControls();
 }
 
 void Crejestrator::setMessageHandler(OperationRunner::MessageHandler handler) {

@@ -74,6 +74,11 @@ public:
     void startPrint();
     void clearMemory();
     void changeLogging();
+    // "Pobierz do archiwum" and "Pobierz i skasuj": into the archive file chosen below the
+    // buttons, under the module name given there.
+    void updateArchive();
+    void updateArchiveAndClear();
+    void setArchive(const QString& file, const QString& moduleName);
     // "Wykres": the history chart of the CSV file written last.
     void showChart();
     void finishWork();
@@ -93,6 +98,8 @@ private:
     bool startOperation(DeviceOperation operation);
     void operationFinished();
     void download(DownloadOrder order);
+    void runArchive(bool clearAfter);
+    QWidget* buildArchiveControls();
     void downloadEnded(const DownloadReport& report, bool printMode);
     void showProgress(int read, int total);
     void showDevice(const DeviceSnapshot& snapshot);
@@ -135,6 +142,8 @@ private:
     QCheckBox* previewBox_;
     QCheckBox* fitBox_;
     QPushButton* chartButton_;
+    QLineEdit* archiveFile_;
+    QLineEdit* archiveName_;
     QProgressBar* progress_;
     QLineEdit* recordsRead_;
     QList<QPushButton*> moduleButtons_;  // enabled by a status read: status, data, print, clear, settings

@@ -1,0 +1,189 @@
+// kavrel logger archive update|export|status, and the archive's part of
+// kavrel logger clear --archived: the logger's archive from the command line.
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "cli/logger_archive.h"
+#include "common/file_names.h"
+#include "common/win1250.h"
+#include "logger/archive/archive.h"
+#include "logger/archive/archive_export.h"
+#include "logger/archive/archive_update.h"
+#include "logger/archive/archived_clear.h"
+#include "logger/descriptions/line_descriptions.h"
+
+namespace kavrel::cli {
+namespace {
+
+using namespace kavrel::logger;
+using namespace kavrel::logger::archive;
+
+struct ArchiveArgs {
+    std::string action;
+    std::filesystem::path file;
+    std::optional<std::string> name;
+    std::optional<std::int64_t> segment;
+    std::string output;
+    bool comma = false;
+    std::string from, to;
+};
+
+bool isDate(const std::string& text) {
+    int y = 0, m = 0, d = 0, used = 0;
+    return text.size() == 10 && std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used) == 3 && used == 10 &&
+           m >= 1 && m <= 12 && d >= 1 && d <= 31;
+}
+
+// Returns "" when the arguments are good, else what is wrong.
+std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& parsed) {
+    if (args.empty()) return "archive expects update, export or status";
+    parsed.action = args[0];
+    if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status")
+        return "unknown archive action " + parsed.action;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const bool exporting = parsed.action == "export";
+        if (arg == "--name" && hasValue) parsed.name = args[++i];
+        else if (arg == "-o" && exporting && hasValue) parsed.output = args[++i];
+        else if (arg == "--comma" && exporting) parsed.comma = true;
+        else if ((arg == "--from" || arg == "--to") && exporting && hasValue) {
+            const std::string& date = args[++i];
+            if (!isDate(date)) return arg + " expects a date YYYY-MM-DD";
+            (arg == "--from" ? parsed.from : parsed.to) = date;
+        } else if (arg == "--segment" && exporting && hasValue) {
+            const std::string& value = args[++i];
+            if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
+                return "--segment expects the segment's number (archive status lists them)";
+            parsed.segment = std::stoll(value);
+        } else if (arg == "--fixed-speed" && parsed.action == "update") {
+            // taken by the logger's own options
+        } else if (parsed.file.empty() && arg.rfind("-", 0) != 0) {
+            parsed.file = pathFromUtf8(arg);
+        } else {
+            return "unexpected argument " + arg;
+        }
+    }
+    if (parsed.file.empty()) return "archive " + parsed.action + " needs ARCHIVE.db";
+    if (parsed.action == "export" && parsed.output.empty()) return "archive export needs -o NAME";
+    return "";
+}
+
+int usage(CliContext& context, const std::string& text) {
+    context.err << "kavrel logger: " << text << "\n";
+    return kExitUsage;
+}
+
+// The archive file of an export or status must exist: opening would create an empty one.
+bool openExisting(CliContext& context, Archive& archive, const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+        context.err << "kavrel logger: no archive " << pathToUtf8(file) << "\n";
+        return false;
+    }
+    if (!archive.open(file)) {
+        context.err << "kavrel logger: cannot open " << pathToUtf8(file) << ": " << archive.error() << "\n";
+        return false;
+    }
+    return true;
+}
+
+void printHoles(std::ostream& out, const std::vector<Hole>& holes, const char* indent) {
+    for (const Hole& hole : holes) out << indent << holeText(hole) << "\n";
+}
+
+int runStatus(CliContext& context, const ArchiveArgs& args) {
+    Archive archive;
+    if (!openExisting(context, archive, args.file)) return kExitFailure;
+    const auto modules = archive.modules(args.name);
+    if (modules.empty()) context.out << (args.name ? "Brak modułu o tej nazwie w archiwum.\n" : "Archiwum jest puste.\n");
+    for (const ModuleInfo& m : modules) {
+        const ModuleIdentity& id = m.identity;
+        context.out << "Moduł: " << (id.name.empty() ? "(bez nazwy)" : id.name) << " (" << id.version << ", pamięć "
+                    << id.geometryFactor << "x" << id.geometryBlocks << ", rekord " << id.recordLength << " B)\n";
+        for (const SegmentInfo& s : m.segments) {
+            context.out << "  Segment " << s.id << " od " << s.started << " (" << s.reason << "): " << s.records
+                        << " rekordów";
+            if (s.records > 0)
+                context.out << ", nr " << s.firstNumber << "–" << s.lastNumber << ", " << s.firstStamp << " – " << s.lastStamp;
+            context.out << "\n";
+            printHoles(context.out, s.holes, "    ");
+        }
+    }
+    return kExitOk;
+}
+
+int runExport(CliContext& context, const ArchiveArgs& args) {
+    Archive archive;
+    if (!openExisting(context, archive, args.file)) return kExitFailure;
+    const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
+    ExportChoice choice;
+    choice.moduleName = args.name;
+    choice.segment = args.segment;
+    choice.from = args.from;
+    choice.to = args.to;
+    choice.separateComma = args.comma;
+    const ExportOutcome outcome = exportArchive(archive, choice, pathFromUtf8(args.output), descriptions, context.clock.now());
+    if (!outcome.ok) {
+        context.err << "kavrel logger: " << outcome.error << "\n";
+        return kExitFailure;
+    }
+    context.out << pathToUtf8(outcome.csv) << "\n" << pathToUtf8(outcome.html) << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+bool isArchiveAction(std::span<const std::string> args) { return !args.empty() && args[0] == "archive"; }
+
+bool archiveNeedsModule(std::span<const std::string> args) { return args.size() >= 2 && args[1] == "update"; }
+
+int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
+    ArchiveArgs parsed;
+    if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
+    return parsed.action == "status" ? runStatus(context, parsed) : runExport(context, parsed);
+}
+
+std::string checkArchiveArgs(std::span<const std::string> args) {
+    ArchiveArgs parsed;
+    return parseArchiveArgs(args.subspan(1), parsed);
+}
+
+int runArchiveUpdate(CliContext& context, LoggerSession& session, std::span<const std::string> args) {
+    ArchiveArgs parsed;
+    if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
+    Archive archive;
+    if (!archive.open(parsed.file)) {
+        context.err << "kavrel logger: cannot open " << pathToUtf8(parsed.file) << ": " << archive.error() << "\n";
+        return kExitFailure;
+    }
+    const UpdateResult result = updateArchive(session, archive, parsed.name.value_or(""), context.clock);
+    context.out << updateSummary(result) << "\n";
+    printHoles(context.out, result.holes, "");
+    for (const std::string& reason : result.newSegments) context.out << "Nowy segment: " << reason << "\n";
+    if (!result.complete()) return kExitFailure;
+    return result.holes.empty() ? kExitOk : kExitHoles;
+}
+
+int runArchivedClear(CliContext& context, LoggerSession& session, const std::string& file, const std::string& name) {
+    Archive archive;
+    const std::filesystem::path path = pathFromUtf8(file);
+    if (!archive.open(path)) {
+        context.err << "kavrel logger: cannot open " << file << ": " << archive.error() << "\n";
+        return kExitFailure;
+    }
+    const UpdateResult update = updateArchive(session, archive, name, context.clock);
+    context.out << updateSummary(update) << "\n";
+    printHoles(context.out, update.holes, "");
+    switch (clearArchived(session, path, update)) {
+    case ArchivedClear::Cleared: return kExitOk;
+    case ArchivedClear::Declined: context.err << "kavrel logger: nothing cleared\n"; return kExitFailure;
+    case ArchivedClear::Refused:
+    case ArchivedClear::Failed: return kExitFailure;
+    }
+    return kExitFailure;
+}
+
+} // namespace kavrel::cli

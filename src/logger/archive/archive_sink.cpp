@@ -1,0 +1,114 @@
+#include "logger/archive/archive_sink.h"
+
+#include <algorithm>
+
+#include "common/bytes.h"
+#include "logger/records/record_layout.h"
+
+namespace kavrel::logger::archive {
+namespace {
+
+bool numbered(std::uint8_t kind) { return kind == record::kMeasurement || kind == record::kEvent; }
+
+} // namespace
+
+ArchiveSink::ArchiveSink(Archive& archive, std::int64_t segment, SegmentTail tail)
+    : archive_(archive), segment_(segment), tail_(std::move(tail)) {
+    number_ = tail_.number;
+    lastKind_ = tail_.lastKind;
+    empty_ = tail_.empty();
+}
+
+void ArchiveSink::expect(const Location& where) {
+    expected_ = where;
+    expecting_ = true;
+}
+
+void ArchiveSink::switchSegment(std::int64_t segment) {
+    segment_ = segment;
+    tail_ = {};
+    number_ = 0;
+    lastKind_ = 0;
+    empty_ = true;
+    pending_.clear();
+}
+
+void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, bool correct) {
+    if (broken_ || frame.size() <= record::kKind) return;
+    const std::uint8_t kind = frame[record::kKind];
+    // The first slot after a search may begin where the search saw it, skipping numbers
+    // the module no longer holds.
+    const bool whereExpected = expecting_ && index == expected_.index && !expected_.frame.empty() &&
+                               std::equal(frame.begin(), frame.end(), expected_.frame.begin(), expected_.frame.end());
+    expecting_ = false;
+    std::int64_t number = number_;
+    if (numbered(kind) && frame.size() >= record::kNumber + 4) {
+        const std::int64_t own = static_cast<std::int32_t>(bytes::get32le(frame, record::kNumber));
+        if (!correct) {
+            // A frame that kept failing its check: its number cannot be trusted, its place can.
+            number = number_ + 1;
+        } else if (empty_ || own == number_ + 1) {
+            number = own;
+        } else if (whereExpected && own > number_) {
+            const Hole hole{number_ + 1, own - 1, noticed_};
+            pendingHoles_.push_back(hole);
+            number = own;
+        } else {
+            broken_ = lostPlace_ = true;
+            return;
+        }
+    } else if (kind == record::kExtended && !(lastKind_ == record::kMeasurement || empty_ || whereExpected)) {
+        // An extended-line record belongs to the measurement before it, never to another record.
+        broken_ = lostPlace_ = true;
+        return;
+    }
+    ArchivedRecord r;
+    r.number = number;
+    r.kind = kind;
+    r.correct = correct;
+    r.moduleIndex = index;
+    r.frame.assign(frame.begin(), frame.end());
+    if (kind == record::kExtended) {
+        // Its time is its measurement's.
+        r.stamp = !pending_.empty() ? pending_.back().stamp : tail_.numberedStamp;
+    } else {
+        r.stamp = stampOf(frame);
+    }
+    number_ = number;
+    lastKind_ = kind;
+    empty_ = false;
+    pending_.push_back(std::move(r));
+}
+
+void ArchiveSink::batchEnded() {
+    broken_ = false;
+    for (Hole& hole : pendingHoles_) {
+        if (!archive_.noteHole(segment_, hole)) writeFailed_ = true;
+        holes_.push_back(hole);
+    }
+    pendingHoles_.clear();
+    if (pending_.empty()) return;
+    if (!archive_.append(segment_, pending_)) {
+        writeFailed_ = true;
+        pending_.clear();
+        return;
+    }
+    // The tail follows what was committed.
+    for (const ArchivedRecord& r : pending_) {
+        ++tail_.lastSeq;
+        tail_.lastKind = r.kind;
+        if (numbered(r.kind)) {
+            tail_.number = r.number;
+            tail_.numberedFrame = r.frame;
+            tail_.numberedIndex = r.moduleIndex;
+            tail_.numberedStamp = r.stamp;
+            tail_.rowsAfter = 0;
+        } else {
+            ++tail_.rowsAfter;
+        }
+    }
+    archived_ += static_cast<long long>(pending_.size());
+    pending_.clear();
+}
+
+} // namespace kavrel::logger::archive

@@ -1,0 +1,58 @@
+// "Pobierz do archiwum": downloads into an archive what it does not hold yet. Reads the
+// status, finds the module and its segment, searches the memory for the first record not
+// archived, then fetches from there in the download's batches, each committed before the
+// next request. After a cut the next update goes on where the archive ends.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "logger/archive/archive.h"
+#include "logger/protocol/session.h"
+
+namespace kavrel::logger::archive {
+
+struct UpdateResult {
+    enum class Outcome {
+        Complete,      // everything the status showed is archived
+        Failed,        // the link failed (its message was shown) or the archive could not be written
+    };
+    Outcome outcome = Outcome::Failed;
+    std::string error;               // UTF-8, for an archive that could not be written
+    std::int64_t module = 0;
+    std::int64_t segment = 0;
+    ModuleStatus status;             // the status the update read before it started
+    long long fetched = 0;           // records archived by this update
+    int batches = 0;                 // batch requests ("*RD_n,6")
+    int searchRequests = 0;          // single-record requests of the searches
+    int searches = 0;
+    std::vector<Hole> holes;         // found by this update
+    std::vector<std::string> newSegments;  // why segments were started (UTF-8)
+    long long seconds = 0;
+    bool complete() const { return outcome == Outcome::Complete; }
+};
+
+// What a window adds to an update: a stop asked for between batches (the window closes)
+// and the progress after every batch (index reached, records the module shows).
+struct UpdateHooks {
+    const std::atomic<bool>* cancel = nullptr;
+    std::function<void(int read, int recordCount)> progress;
+};
+
+// Downloads what is new into the archive for the module named `name`. Holes and new
+// segments are shown through the session's observer as they are found.
+UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
+                           const UpdateHooks& hooks = {});
+
+// "Utracone rekordy: 37 (nr 10412–10448)" (UTF-8).
+std::string holeText(const Hole& hole);
+// "Pobrano 106 rekordów w 2 s; zapytania: 18 paczek, 3 pojedyncze" (UTF-8).
+std::string updateSummary(const UpdateResult& result);
+// "2026-12-08 14:05:09" of the local time.
+std::string timeText(const LocalDateTime& t);
+
+} // namespace kavrel::logger::archive

@@ -1,0 +1,301 @@
+// The logger's archive against the simulator over real loopback TCP and a real
+// pseudo-terminal: cut links, a memory that grows and wraps, holes, another module, and the
+// clear that must never lose a record.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+#include "common/bytes.h"
+#include "logger/archive/archive.h"
+#include "logger/archive/archive_export.h"
+#include "logger/archive/archive_update.h"
+#include "logger/archive/archived_clear.h"
+#include "logger/download/download.h"
+#include "logger/export/prepare_export.h"
+#include "logger_sim.h"
+#include "sim/record_memory.h"
+#include "support/file_contents.h"
+#include "support/temp_folder.h"
+
+namespace kavrel::logger::archive {
+namespace {
+
+namespace fs = std::filesystem;
+using kavrel::testing::LoggerSim;
+using kavrel::testing::readWholeFile;
+using kavrel::testing::TempFolder;
+
+sim::SimOptions memoryOf(int records, bool cyclic = false) {
+    sim::SimOptions options;
+    options.memory.records = records;
+    options.memory.cyclic = cyclic;
+    options.memory.requestLog = std::make_shared<std::vector<std::string>>();
+    options.memory.pendingRecords = std::make_shared<std::atomic<int>>(0);
+    return options;
+}
+
+struct Files {
+    std::string csv, html;
+    bool operator==(const Files&) const = default;
+};
+
+// What "Odczytaj dane" writes for a module with these records, uncut.
+Files fullDownload(sim::SimOptions options, const fs::path& folder) {
+    options.memory.faults = {};
+    LoggerSim t(options);
+    EXPECT_EQ(connectSession(t.session), StatusResult::Ok);
+    ExportRequest request;
+    request.folder = folder;
+    request.chooseFile = [&](const fs::path&) { return std::optional(folder / "full"); };
+    fs::path name;
+    const LineDescriptions descriptions;
+    auto files = prepareExport(t.session, request, descriptions, t.clock, name);
+    DownloadState state;
+    startDownload(state, false);
+    while (downloadStep(t.session, state, *files) == StepResult::Continue) {}
+    return {readWholeFile(folder / "full.csv"), readWholeFile(folder / "full.html")};
+}
+
+Files exported(Archive& archive, const fs::path& folder, ExportChoice choice = {}) {
+    const LineDescriptions descriptions;
+    const ExportOutcome out = exportArchive(archive, choice, folder / "archiwum", descriptions, LocalDateTime{});
+    EXPECT_TRUE(out.ok) << out.error;
+    return {readWholeFile(folder / "archiwum.csv"), readWholeFile(folder / "archiwum.html")};
+}
+
+// Every record of the segment once, in order: "P" and "Z" numbered one after another
+// (across holes only as noted), each "X" right after its "P".
+void expectUnbroken(Archive& archive, std::int64_t segment) {
+    std::int64_t last = 0;
+    std::uint8_t lastKind = 0;
+    const auto holes = archive.holes(segment);
+    ASSERT_TRUE(archive.forEach(segment, "", "", [&](const ArchivedRecord& r) {
+        if (r.kind == 'X') {
+            EXPECT_EQ(lastKind, 'P') << "record " << r.seq;
+        } else if (last != 0) {
+            std::int64_t expected = last + 1;
+            for (const Hole& h : holes)
+                if (h.first == expected) expected = h.last + 1;
+            EXPECT_EQ(r.number, expected) << "record " << r.seq;
+        }
+        if (r.kind != 'X') last = r.number;
+        lastKind = r.kind;
+        return !::testing::Test::HasFailure();
+    }));
+}
+
+// Updates until one completes (each a new connection, as a technician tries again).
+UpdateResult updateUntilComplete(LoggerSim& t, Archive& archive, int& runs) {
+    UpdateResult result;
+    for (runs = 1; runs <= 40; ++runs) {
+        if (connectSession(t.session) != StatusResult::Ok) continue;
+        result = updateArchive(t.session, archive, "Stacja", t.clock);
+        disconnectSession(t.session);
+        if (result.complete()) break;
+    }
+    return result;
+}
+
+int recordsRequested(const std::vector<std::string>& log, std::size_t from) {
+    int records = 0;
+    for (std::size_t i = from; i < log.size(); ++i) {
+        int first = 0, count = 0;
+        if (std::sscanf(log[i].c_str(), "*RD_%d,%d", &first, &count) == 2) records += count;
+    }
+    return records;
+}
+
+class ArchiveCuts : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ArchiveCuts, RepeatedUpdatesAfterACutEveryTenthBatchEndAsOneUncutDownload) {
+    const bool tcp = GetParam();
+    const TempFolder temp;
+    sim::SimOptions options = memoryOf(700);
+    options.memory.faults.cutEveryBatch = 10;
+    LoggerSim t(options, tcp);
+    if (!tcp) {
+        t.sim.linkPty((temp.path / "ttyKavrel").string());
+        t.sim.useSerial(t.link);
+    }
+    Archive archive;
+    ASSERT_TRUE(archive.open(temp.path / "a.db"));
+    int runs = 0;
+    const UpdateResult last = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(last.complete());
+    EXPECT_GE(runs, 700 / 6 / 9);   // the cuts did end updates
+    expectUnbroken(archive, last.segment);
+    EXPECT_EQ(archive.segmentInfo(last.segment).records, 700);
+    EXPECT_TRUE(archive.holes(last.segment).empty());
+    EXPECT_EQ(exported(archive, temp.path), fullDownload(options, temp.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(TcpAndPty, ArchiveCuts, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "tcp" : "pty"; });
+
+TEST(Archive, NewRecordsOfAWrappedMemoryCostTheirOwnBatchesAndAShortSearch) {
+    const TempFolder temp;
+    const sim::SimOptions options = memoryOf(1200, true);
+    LoggerSim t(options);
+    Archive archive;
+    ASSERT_TRUE(archive.open(temp.path / "a.db"));
+    int runs = 0;
+    ASSERT_TRUE(updateUntilComplete(t, archive, runs).complete());
+
+    constexpr int kNew = 100;
+    *options.memory.pendingRecords = kNew;   // the module logs, overwriting its oldest
+    const std::size_t before = options.memory.requestLog->size();
+    const UpdateResult second = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(second.complete());
+    EXPECT_EQ(second.fetched, kNew);
+    EXPECT_TRUE(second.holes.empty());
+    const std::size_t statusReads = 2;   // the connection's and the one before the download
+    const int requested = recordsRequested(*options.memory.requestLog, before);
+    EXPECT_LE(requested, kNew + 6 + second.searchRequests);
+    EXPECT_LE(second.searchRequests, 8);
+    EXPECT_GE(options.memory.requestLog->size() - before, statusReads);
+
+    // The archive holds what the module held before and after, each record once.
+    sim::RecordMemory now(options.memory);
+    now.append(kNew);
+    expectUnbroken(archive, second.segment);
+    std::vector<std::vector<std::uint8_t>> frames;
+    ASSERT_TRUE(archive.forEach(second.segment, "", "", [&](const ArchivedRecord& r) {
+        frames.push_back(r.frame);
+        return true;
+    }));
+    ASSERT_EQ(frames.size(), 1200u + kNew);
+    for (int i = 1; i <= now.recordCount(); ++i) {
+        const std::string f = now.frame(i);
+        ASSERT_EQ(frames[static_cast<std::size_t>(kNew + i - 1)], std::vector<std::uint8_t>(f.begin(), f.end())) << i;
+    }
+}
+
+TEST(Archive, AMemoryThatWrapsWhileItIsReadIsArchivedWithoutGapsOrRepeats) {
+    const TempFolder temp;
+    sim::SimOptions options = memoryOf(480, true);
+    options.memory.growPerBatch = 1;
+    LoggerSim t(options);
+    Archive archive;
+    ASSERT_TRUE(archive.open(temp.path / "a.db"));
+    int runs = 0;
+    const UpdateResult result = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(result.complete());
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(result.holes.empty());
+    expectUnbroken(archive, result.segment);
+    EXPECT_GE(archive.segmentInfo(result.segment).records, 480);
+}
+
+TEST(Archive, RecordsOverwrittenBeforeTheyWereArchivedAreReportedExactly) {
+    const TempFolder temp;
+    const sim::SimOptions options = memoryOf(160, true);
+    LoggerSim t(options);
+    Archive archive;
+    ASSERT_TRUE(archive.open(temp.path / "a.db"));
+    int runs = 0;
+    const UpdateResult first = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(first.complete());
+    const std::int64_t newest = archive.tail(first.segment).number;
+
+    // More than the whole memory is logged: the module's oldest record is now far past
+    // the archive's newest.
+    *options.memory.pendingRecords = 160 + 75;
+    sim::RecordMemory now(options.memory);
+    now.append(160 + 75);
+    std::int64_t oldest = 0;
+    for (int i = 1; oldest == 0; ++i) {
+        const std::string f = now.frame(i);
+        if (f[2] != 'X') oldest = static_cast<std::int32_t>(bytes::get32le(std::span(reinterpret_cast<const std::uint8_t*>(f.data()), f.size()), 3));
+    }
+    const UpdateResult second = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(second.complete());
+    ASSERT_EQ(second.holes.size(), 1u);
+    EXPECT_EQ(second.holes[0].first, newest + 1);
+    EXPECT_EQ(second.holes[0].last, oldest - 1);
+    EXPECT_EQ(archive.holes(second.segment).size(), 1u);
+    const auto lost = t.observer.only("message[warning]: Utracone rekordy");
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0], "message[warning]: " + holeText(second.holes[0]));
+    expectUnbroken(archive, second.segment);
+
+    // The export holds both sides of the hole and nothing between them.
+    const Files files = exported(archive, temp.path);
+    const auto lines = std::count(files.csv.begin(), files.csv.end(), '\n');
+    long long measurements = 0;
+    ASSERT_TRUE(archive.forEach(second.segment, "", "", [&](const ArchivedRecord& r) {
+        measurements += r.kind == 'P';
+        return true;
+    }));
+    EXPECT_EQ(lines, 1 + measurements);
+}
+
+TEST(Archive, AnotherModuleBehindTheSameAddressStartsANewSegment) {
+    const TempFolder temp;
+    sim::SimOptions options = memoryOf(300);
+    options.memory.replaceAfterBatches = 20;
+    LoggerSim t(options);
+    Archive archive;
+    ASSERT_TRUE(archive.open(temp.path / "a.db"));
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    const UpdateResult result = updateArchive(t.session, archive, "Stacja", t.clock);
+    ASSERT_TRUE(result.complete());
+    const auto modules = archive.modules();
+    ASSERT_EQ(modules.size(), 1u);
+    ASSERT_EQ(modules[0].segments.size(), 2u);
+    EXPECT_EQ(modules[0].segments[1].records, 300);
+    EXPECT_EQ(modules[0].segments[1].firstNumber, 1);
+    EXPECT_EQ(t.observer.only("message[warning]: Moduł nie kontynuuje").size(), 1u);
+    expectUnbroken(archive, result.segment);
+}
+
+TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
+    const TempFolder temp;
+    sim::SimOptions options = memoryOf(200);
+    options.memory.faults.cutEveryBatch = 12;
+    LoggerSim t(options);
+    const fs::path file = temp.path / "a.db";
+    Archive archive;
+    ASSERT_TRUE(archive.open(file));
+
+    // A cut update: refused, nothing cleared.
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    const UpdateResult partial = updateArchive(t.session, archive, "", t.clock);
+    ASSERT_FALSE(partial.complete());
+    EXPECT_EQ(clearArchived(t.session, file, partial), ArchivedClear::Refused);
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    EXPECT_EQ(t.session.status.storedRecords, 200);
+
+    // Complete, but the module logs while the user reads the question: refused.
+    int runs = 0;
+    UpdateResult complete = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(complete.complete());
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    complete = updateArchive(t.session, archive, "", t.clock);
+    ASSERT_TRUE(complete.complete());
+    t.observer.answers = {true};
+    *options.memory.pendingRecords = 1;
+    EXPECT_EQ(clearArchived(t.session, file, complete), ArchivedClear::Refused);
+    EXPECT_EQ(t.observer.only("ask: ").back(), "ask: Skasować 200 rekordów? W archiwum: 200");
+    EXPECT_EQ(t.observer.only("message[warning]").back(),
+              "message[warning]: Od pobrania moduł zapisał nowe rekordy. Pamięć modułu nie została skasowana.");
+
+    // Everything archived and nothing new: cleared.
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    complete = updateArchive(t.session, archive, "", t.clock);
+    ASSERT_TRUE(complete.complete());
+    t.observer.answers = {true};
+    EXPECT_EQ(clearArchived(t.session, file, complete), ArchivedClear::Cleared);
+    EXPECT_EQ(t.session.status.storedRecords, 0);
+    EXPECT_EQ(archive.segmentInfo(complete.segment).records, 201);
+}
+
+TEST(ArchivedClear, GroupsThousands) {
+    EXPECT_EQ(groupedNumber(12345), "12 345");
+    EXPECT_EQ(groupedNumber(999), "999");
+    EXPECT_EQ(groupedNumber(1234567), "1 234 567");
+}
+
+} // namespace
+} // namespace kavrel::logger::archive
