@@ -61,7 +61,11 @@ std::optional<Answer> MemoryCommands::answer(std::string_view line, Session& ses
     int first = 0, count = 0;
     if (!parseRead(line, first, count)) return std::nullopt;
     if (options_.requestLog) options_.requestLog->emplace_back(line);
-    if (count == 0) return status();
+    if (count == 0) {
+        // A new connection's status request: the cut link works again.
+        cutPending_ = false;
+        return status();
+    }
     return records(first, count, session);
 }
 
@@ -82,8 +86,16 @@ Answer MemoryCommands::records(int first, int count, const Session& session) {
     // in a download (print mode starts one record later, in the same batch).
     const int batch = count > 1 ? (first - 1) / kBatchRecords + 1 : 0;
     if (count > 1) {
+        // A cut lasts until the logger starts anew (its status request): the download's
+        // own reconnections in between meet a dead link too.
+        if (cutPending_) {
+            Answer cut;
+            cut.cut = true;
+            return cut;
+        }
         ++batchRequests_;
         if (f.cutEveryBatch > 0 && batchRequests_ % f.cutEveryBatch == 0) {
+            cutPending_ = true;
             Answer cut;
             cut.cut = true;
             return cut;

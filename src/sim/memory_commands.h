@@ -33,7 +33,8 @@ private:
     std::string previousBatch_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     long long grownBySeconds_ = 0;
-    long batchRequests_ = 0;   // requests for more than one record, over every connection
+    long batchRequests_ = 0;
+    bool cutPending_ = false;  // the link was cut and the logger has not started anew   // requests for more than one record, over every connection
     // How often each fault has struck so far.
     int shortUsed_ = 0, longUsed_ = 0, repeatUsed_ = 0, crcUsed_ = 0, typeUsed_ = 0, lengthUsed_ = 0, dropUsed_ = 0;
     int statusAnswers_ = 0;  // status answers sent while a short-status fault is on

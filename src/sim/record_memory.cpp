@@ -18,6 +18,7 @@ constexpr int kStatusVersion[2] = {'3', '6'};
 constexpr int kGeometryFactor = 16;   // records per block of the simulated memory
 constexpr long long kWrappedCycles = 7000;    // a wrapped memory lost this many cycles of records
 constexpr long long kOtherModuleCycles = 1000; // another module's records are dated this much later
+constexpr long long kOtherModuleFirstNumber = 40001;  // ... and numbered from here
 
 std::span<std::uint8_t> bytesOf(std::string& s) { return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()}; }
 
@@ -135,6 +136,7 @@ void RecordMemory::clear() {
     // Logging goes on from the next period, the first record numbered 1 again.
     while (kindAt(written_) == 'X') ++written_;
     oldest_ = numberOrigin_ = written_;
+    numberBase_ = 1;
     wrapped_ = false;
 }
 
@@ -142,6 +144,7 @@ void RecordMemory::replaceByAnotherModule() {
     const long long count = written_ - oldest_;
     written_ = (written_ / cycleLength() + kOtherModuleCycles) * cycleLength();
     oldest_ = numberOrigin_ = written_;
+    numberBase_ = kOtherModuleFirstNumber;
     wrapped_ = false;
     append(static_cast<int>(count));
 }
@@ -170,7 +173,7 @@ std::string RecordMemory::frame(int index) const {
     if (kind == 'X') {
         fillExtended(f, period);
     } else {
-        const long long number = numberedBefore(position) - numberedBefore(numberOrigin_) + 1;
+        const long long number = numberedBefore(position) - numberedBefore(numberOrigin_) + numberBase_;
         bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(number));
         putTime(f, position);
         if (kind == 'P') fillMeasurement(f, period);

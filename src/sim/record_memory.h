@@ -54,7 +54,8 @@ private:
     long long capacity_ = 0;
     long long written_ = 0;            // positions written so far (the next record's position)
     long long oldest_ = 0;             // position of index 1
-    long long numberOrigin_ = 0;       // position numbered 1 (moves when the memory is cleared)
+    long long numberOrigin_ = 0;       // position numbered numberBase_ (moves when the memory is cleared)
+    long long numberBase_ = 1;
     long long periodOrigin_ = 0;       // period dated firstStamp_
     bool wrapped_ = false;
     long long firstStamp_ = 0;         // seconds since 1970 (local time read as UTC) of period 0

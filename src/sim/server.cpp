@@ -102,8 +102,10 @@ void SimServer::linkPty(const std::string& path) {
     ptyLink_ = path;
     const char* name = ptyMaster_ >= 0 ? ::ptsname(ptyMaster_) : nullptr;
     if (!name) return;
-    ::unlink(path.c_str());
-    [[maybe_unused]] const int linked = ::symlink(name, path.c_str());
+    // Made beside and renamed over: a program opening the link never finds it missing.
+    const std::string fresh = path + ".new";
+    ::unlink(fresh.c_str());
+    if (::symlink(name, fresh.c_str()) == 0) ::rename(fresh.c_str(), path.c_str());
 }
 
 void SimServer::start() {

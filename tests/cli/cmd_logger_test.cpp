@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/logger_archive.h"
 #include "support/file_contents.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
@@ -87,6 +90,33 @@ TEST(KavrelLogger, StatusClearAndSetPeriod) {
     ASSERT_EQ(cli.run({"set-period", "30"}), kExitOk);
     EXPECT_NE(cli.out.str().find("Liczba rekordów w pamięci: 0\n"), std::string::npos);
     EXPECT_NE(cli.out.str().find("Okres logowania [min]: 30\n"), std::string::npos);
+}
+
+TEST(KavrelLogger, ArchiveUpdateReportsHolesWithExitThreeAndClearsOnlyWhatItHolds) {
+    sim::SimOptions options = memory(160);
+    options.memory.cyclic = true;
+    options.memory.pendingRecords = std::make_shared<std::atomic<int>>(0);
+    LoggerCli cli(options);
+    const std::string db = (cli.folder / "a.db").string();
+    ASSERT_EQ(cli.run({"archive", "update", db, "--name", "Stacja"}), kExitOk) << cli.err.str();
+    EXPECT_TRUE(cli.out.str().starts_with("Pobrano 160 rekordów w ")) << cli.out.str();
+
+    *options.memory.pendingRecords = 400;   // more than the memory holds: some never archived
+    ASSERT_EQ(cli.run({"archive", "update", db, "--name", "Stacja"}), kExitHoles) << cli.err.str();
+    EXPECT_NE(cli.out.str().find("Utracone rekordy: "), std::string::npos) << cli.out.str();
+    ASSERT_EQ(cli.run({"archive", "status", db}), kExitOk);
+    EXPECT_NE(cli.out.str().find("Moduł: Stacja (V3.6, pamięć 16x11, rekord 37 B)"), std::string::npos) << cli.out.str();
+    EXPECT_NE(cli.out.str().find("    Utracone rekordy: "), std::string::npos) << cli.out.str();
+
+    ASSERT_EQ(cli.run({"archive", "export", db, "-o", (cli.folder / "eksport").string(), "--from", "2025-03-07"}), kExitOk)
+        << cli.err.str();
+    EXPECT_TRUE(readWholeFile(cli.folder / "eksport.csv").starts_with("Lp;Czas RTC;"));
+    EXPECT_EQ(cli.run({"archive", "export", db, "-o", "x", "--from", "7.3.2025"}), kExitUsage);
+    EXPECT_EQ(cli.run({"archive", "export", (cli.folder / "brak.db").string(), "-o", "x"}), kExitFailure);
+    EXPECT_FALSE(fs::exists(cli.folder / "brak.db"));
+
+    ASSERT_EQ(cli.run({"clear", "--archived", db, "--name", "Stacja", "--yes"}), kExitOk) << cli.err.str();
+    EXPECT_NE(cli.err.str().find("Zawartość pamięci skasowana."), std::string::npos) << cli.err.str();
 }
 
 TEST(KavrelLogger, RefusesBadArguments) {

@@ -112,7 +112,7 @@ class ArchiveCuts : public ::testing::TestWithParam<bool> {};
 TEST_P(ArchiveCuts, RepeatedUpdatesAfterACutEveryTenthBatchEndAsOneUncutDownload) {
     const bool tcp = GetParam();
     const TempFolder temp;
-    sim::SimOptions options = memoryOf(700);
+    sim::SimOptions options = memoryOf(400);
     options.memory.faults.cutEveryBatch = 10;
     LoggerSim t(options, tcp);
     if (!tcp) {
@@ -124,9 +124,9 @@ TEST_P(ArchiveCuts, RepeatedUpdatesAfterACutEveryTenthBatchEndAsOneUncutDownload
     int runs = 0;
     const UpdateResult last = updateUntilComplete(t, archive, runs);
     ASSERT_TRUE(last.complete());
-    EXPECT_GE(runs, 700 / 6 / 9);   // the cuts did end updates
+    EXPECT_GE(runs, 400 / 6 / 9);   // the cuts did end updates
     expectUnbroken(archive, last.segment);
-    EXPECT_EQ(archive.segmentInfo(last.segment).records, 700);
+    EXPECT_EQ(archive.segmentInfo(last.segment).records, 400);
     EXPECT_TRUE(archive.holes(last.segment).empty());
     EXPECT_EQ(exported(archive, temp.path), fullDownload(options, temp.path));
 }
@@ -245,7 +245,7 @@ TEST(Archive, AnotherModuleBehindTheSameAddressStartsANewSegment) {
     ASSERT_EQ(modules.size(), 1u);
     ASSERT_EQ(modules[0].segments.size(), 2u);
     EXPECT_EQ(modules[0].segments[1].records, 300);
-    EXPECT_EQ(modules[0].segments[1].firstNumber, 1);
+    EXPECT_EQ(modules[0].segments[1].firstNumber, 40001);
     EXPECT_EQ(t.observer.only("message[warning]: Moduł nie kontynuuje").size(), 1u);
     expectUnbroken(archive, result.segment);
 }
@@ -261,7 +261,7 @@ TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
 
     // A cut update: refused, nothing cleared.
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
-    const UpdateResult partial = updateArchive(t.session, archive, "", t.clock);
+    const UpdateResult partial = updateArchive(t.session, archive, "Stacja", t.clock);
     ASSERT_FALSE(partial.complete());
     EXPECT_EQ(clearArchived(t.session, file, partial), ArchivedClear::Refused);
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
@@ -272,7 +272,7 @@ TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
     UpdateResult complete = updateUntilComplete(t, archive, runs);
     ASSERT_TRUE(complete.complete());
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
-    complete = updateArchive(t.session, archive, "", t.clock);
+    complete = updateArchive(t.session, archive, "Stacja", t.clock);
     ASSERT_TRUE(complete.complete());
     t.observer.answers = {true};
     *options.memory.pendingRecords = 1;
@@ -283,7 +283,7 @@ TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
 
     // Everything archived and nothing new: cleared.
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
-    complete = updateArchive(t.session, archive, "", t.clock);
+    complete = updateArchive(t.session, archive, "Stacja", t.clock);
     ASSERT_TRUE(complete.complete());
     t.observer.answers = {true};
     EXPECT_EQ(clearArchived(t.session, file, complete), ArchivedClear::Cleared);

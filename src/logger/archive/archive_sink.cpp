@@ -17,6 +17,7 @@ ArchiveSink::ArchiveSink(Archive& archive, std::int64_t segment, SegmentTail tai
     number_ = tail_.number;
     lastKind_ = tail_.lastKind;
     empty_ = tail_.empty();
+    numberSeen_ = !tail_.numberedFrame.empty();
 }
 
 void ArchiveSink::expect(const Location& where) {
@@ -30,6 +31,7 @@ void ArchiveSink::switchSegment(std::int64_t segment) {
     number_ = 0;
     lastKind_ = 0;
     empty_ = true;
+    numberSeen_ = false;
     pending_.clear();
 }
 
@@ -38,16 +40,21 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
     const std::uint8_t kind = frame[record::kKind];
     // The first slot after a search may begin where the search saw it, skipping numbers
     // the module no longer holds.
-    const bool whereExpected = expecting_ && index == expected_.index && !expected_.frame.empty() &&
-                               std::equal(frame.begin(), frame.end(), expected_.frame.begin(), expected_.frame.end());
-    expecting_ = false;
+    if (expecting_) {
+        relaxed_ = index == expected_.index && !expected_.frame.empty() &&
+                   std::equal(frame.begin(), frame.end(), expected_.frame.begin(), expected_.frame.end());
+        expecting_ = false;
+    }
+    // Up to its first numbered record, a start where the search saw it is taken as it is.
+    const bool whereExpected = relaxed_;
+    if (numbered(kind)) relaxed_ = false;
     std::int64_t number = number_;
     if (numbered(kind) && frame.size() >= record::kNumber + 4) {
         const std::int64_t own = static_cast<std::int32_t>(bytes::get32le(frame, record::kNumber));
         if (!correct) {
             // A frame that kept failing its check: its number cannot be trusted, its place can.
             number = number_ + 1;
-        } else if (empty_ || own == number_ + 1) {
+        } else if (!numberSeen_ || own == number_ + 1) {
             number = own;
         } else if (whereExpected && own > number_) {
             const Hole hole{number_ + 1, own - 1, noticed_};
@@ -77,11 +84,13 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
     number_ = number;
     lastKind_ = kind;
     empty_ = false;
+    if (numbered(kind)) numberSeen_ = true;
     pending_.push_back(std::move(r));
 }
 
 void ArchiveSink::batchEnded() {
     broken_ = false;
+    relaxed_ = false;
     for (Hole& hole : pendingHoles_) {
         if (!archive_.noteHole(segment_, hole)) writeFailed_ = true;
         holes_.push_back(hole);

@@ -55,6 +55,8 @@ private:
     std::int64_t number_ = 0;
     std::uint8_t lastKind_ = 0;
     bool empty_ = true;
+    bool numberSeen_ = false;   // a numbered record is archived or pending
+    bool relaxed_ = false;      // the batch began where the search saw it
     Location expected_;
     bool expecting_ = false;
     bool broken_ = false;

@@ -46,7 +46,23 @@ std::optional<std::int64_t> MemoryProbe::orderNumber(int index) {
         if (!frame) return std::nullopt;
         if (numbered((*frame)[record::kKind])) return numberIn(*frame);
     }
+    // The oldest slots, before the first numbered record: they belong to the record before
+    // it, which the module has overwritten.
+    for (int at = index + 1; at <= count_ && at <= index + kWalkBack; ++at) {
+        const auto* frame = frameAt(at);
+        if (!frame) return std::nullopt;
+        if (numbered((*frame)[record::kKind])) return numberIn(*frame) - 1;
+    }
     return 0;
+}
+
+const std::vector<std::uint8_t>* MemoryProbe::firstNumbered(int from) {
+    for (int at = from; at <= count_ && at < from + kWalkBack + 1; ++at) {
+        const auto* frame = frameAt(at);
+        if (!frame) return nullptr;
+        if (numbered((*frame)[record::kKind])) return frame;
+    }
+    return nullptr;
 }
 
 Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail) {
@@ -65,7 +81,8 @@ Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail
         return finish(Location::Kind::NewSegment, 1);
     };
     if (tail.empty()) return finish(Location::Kind::Continue, 1);
-    if (tail.numberedFrame.empty()) return newSegment("segment bez numerowanych rekordów");
+    // Only slots without a number so far: nothing to check them by.
+    if (tail.numberedFrame.empty()) return finish(Location::Kind::Continue, std::min(recordCount, tail.rowsAfter) + 1);
     const std::int64_t n = tail.number;
 
     // Where the archive's newest numbered record was read: in a memory that has not
@@ -122,11 +139,13 @@ Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail
     if (hi == 1) {
         // Everything the module holds is newer than the archive. The oldest record must be
         // newer in time too, or this is another module's numbering.
-        const auto* oldest = probe.frameAt(1);
-        if (!oldest) return failed();
-        const std::string stamp = stampOf(*oldest);
+        const auto* oldest = probe.firstNumbered(1);
+        const std::string stamp = oldest ? stampOf(*oldest) : std::string();
         if (!stamp.empty() && !tail.numberedStamp.empty() && stamp < tail.numberedStamp)
             return newSegment("rekordy w module są starsze niż w archiwum");
+        // Only a memory that has wrapped overwrites records.
+        if (!session.status.cyclicBuffer() && *first > n + 1)
+            return newSegment("w niezapełnionej pamięci brak rekordów, na których kończy się archiwum");
         return finish(Location::Kind::Continue, 1);
     }
     // lo holds number n or the slots after it: the numbered record of lo must be the archived one.

@@ -40,6 +40,8 @@ public:
     // The number that orders an index: its own for "P" and "Z", the number of the record
     // before it for the others (0 when none is found near it).
     std::optional<std::int64_t> orderNumber(int index);
+    // The first "P" or "Z" record at `from` or a few slots after it.
+    const std::vector<std::uint8_t>* firstNumbered(int from);
     // The frame already read at an index, without asking the module.
     const std::vector<std::uint8_t>* seen(int index) const {
         const auto it = frames_.find(index);
