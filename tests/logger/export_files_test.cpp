@@ -9,6 +9,7 @@
 #include "logger/export/export_names.h"
 #include "logger/record_builder.h"
 #include "support/file_contents.h"
+#include "support/recording_observer.h"
 #include "support/temp_folder.h"
 
 using namespace kavrel::logger;
@@ -171,6 +172,46 @@ TEST_F(ExportFilesTest, ASecondDownloadStartsWithAClosedLine) {
     EXPECT_NE(kavrel::testing::readWholeFile(folder / "Wyniki.CSV").find("0;0;0;0;0;02;2025"), std::string::npos);  // no line end between
 }
 
+TEST_F(ExportFilesTest, AnEarlierCompleteFileStaysUntilTheNewOneIsCompleteAndAFailedOneIsKeptBeside) {
+    const auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; };
+    const auto download = [&](DownloadEnd end, kavrel::testing::RecordingObserver* observer) {
+        ExportFiles e(descriptions, false, false);
+        e.setObserver(observer);
+        const bool earlier = fs::exists(folder / "w.csv");
+        const std::string before = earlier ? kavrel::testing::readWholeFile(folder / "w.csv") : "";
+        EXPECT_EQ(e.create(folder / "w.csv", folder / "w.html"), ExportFiles::CreateResult::FilesCreated);
+        e.writeHeaders(kLines, false, false, kGenerated);
+        e.historyRecord(measurementRecord({.number = 7}), true);
+        EXPECT_EQ(fs::exists(folder / "w.csv"), earlier);   // untouched while it runs
+        EXPECT_EQ(earlier ? kavrel::testing::readWholeFile(folder / "w.csv") : "", before);
+        e.downloadEnded(end);
+    };
+    write(folder / "w.csv", "earlier");
+    write(folder / "w.html", "earlier");
+    kavrel::testing::RecordingObserver observer;
+    download(DownloadEnd::Failed, &observer);
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "w.csv"), "earlier");
+    EXPECT_EQ(kavrel::testing::readWholeFile(folder / "w.html"), "earlier");
+    const fs::path partialCsv = partialFileName(folder / "w.csv");
+    EXPECT_EQ(partialCsv.filename().string(), "w (niepełny).csv");
+    EXPECT_TRUE(kavrel::testing::readWholeFile(partialCsv).starts_with("Lp;Czas RTC;"));
+    EXPECT_TRUE(fs::exists(partialFileName(folder / "w.html")));
+    ASSERT_EQ(observer.only("message[warning]").size(), 1u);
+    EXPECT_NE(observer.calls.back().find(partialCsv.string()), std::string::npos) << observer.calls.back();
+
+    download(DownloadEnd::Complete, nullptr);
+    EXPECT_TRUE(kavrel::testing::readWholeFile(folder / "w.csv").starts_with("Lp;Czas RTC;"));
+    EXPECT_TRUE(kavrel::testing::readWholeFile(folder / "w.html").ends_with("</HTML>\r\n"));
+    // Without earlier files a failed download's files take the names, as they always did.
+    fs::remove(folder / "w.csv");
+    fs::remove(folder / "w.html");
+    download(DownloadEnd::Failed, nullptr);
+    EXPECT_TRUE(kavrel::testing::readWholeFile(folder / "w.csv").starts_with("Lp;Czas RTC;"));
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) files += entry.path().extension() == ".tmp" ? 100 : 1;
+    EXPECT_EQ(files, 4);   // w.csv, w.html and the two kept beside; no temporaries left
+}
+
 TEST_F(ExportFilesTest, FilesThatCannotBeCreated) {
     ExportFiles e(descriptions, false, false);
     EXPECT_EQ(e.create(folder / "missing" / "a.csv", folder / "a.html"), ExportFiles::CreateResult::CsvNotCreated);
@@ -187,7 +228,7 @@ TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
     ASSERT_TRUE(out.create(path));
     out.write("a\nb");
     out.write("\n\nc");
-    EXPECT_TRUE(out.close());
+    EXPECT_TRUE(out.commit());
     EXPECT_EQ(kavrel::testing::readWholeFile(path), "a\r\nb\r\n\r\nc");
 
     if (!fs::exists("/dev/full")) GTEST_SKIP();

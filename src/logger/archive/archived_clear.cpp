@@ -1,5 +1,8 @@
 #include "logger/archive/archived_clear.h"
 
+#include <optional>
+
+#include "common/bytes.h"
 #include "common/win1250.h"
 #include "logger/archive/archive.h"
 #include "logger/archive/locate.h"
@@ -8,6 +11,14 @@
 
 namespace kavrel::logger::archive {
 namespace {
+
+constexpr int kEdgeSlots = 4;   // slots looked at for a numbered record at each end of the memory
+
+bool numbered(std::uint8_t kind) { return kind == record::kMeasurement || kind == record::kEvent; }
+
+std::int64_t numberOf(const std::vector<std::uint8_t>& frame) {
+    return static_cast<std::int32_t>(bytes::get32le(frame, record::kNumber));
+}
 
 ArchivedClear refuse(LoggerSession& session, const std::string& reason) {
     session.observer.message(W(reason + " Pamięć modułu nie została skasowana."), MessageIcon::Warning);
@@ -39,22 +50,41 @@ ArchivedClear clearArchived(LoggerSession& session, const std::filesystem::path&
     long long archived = 0;
     std::vector<std::uint8_t> newestSeen;
     if (count > 0) {
+        // The module's oldest and newest numbered records, found in the archive; the slots
+        // around them (extended-line records) must be there beside them.
         MemoryProbe probe(session, count);
-        const auto* oldest = probe.frameAt(1);
-        const auto* newest = probe.frameAt(count);
-        const auto oldestNumber = probe.orderNumber(1);
-        const auto newestNumber = probe.orderNumber(count);
-        if (!oldest || !newest || !oldestNumber || !newestNumber) {
+        int oldestAt = 0, newestAt = 0;
+        bool readFailed = false;
+        for (int at = 1; at <= count && at <= kEdgeSlots && !oldestAt && !readFailed; ++at) {
+            const auto* frame = probe.frameAt(at);
+            readFailed = !frame;
+            if (frame && numbered((*frame)[record::kKind])) oldestAt = at;
+        }
+        for (int at = count; at >= 1 && at > count - kEdgeSlots && !newestAt && !readFailed; --at) {
+            const auto* frame = probe.frameAt(at);
+            readFailed = !frame;
+            if (frame && numbered((*frame)[record::kKind])) newestAt = at;
+        }
+        if (readFailed) {
             session.observer.message(W("Błąd odbioru danych z urządzenia!"), MessageIcon::Error);
             disconnectSession(session);
             return ArchivedClear::Failed;
         }
-        const auto first = archive.findSlot(update.segment, *oldestNumber, (*oldest)[record::kKind], *oldest);
-        const auto last = archive.findSlot(update.segment, *newestNumber, (*newest)[record::kKind], *newest);
-        newestSeen = *newest;
+        if (const auto* frame = probe.seen(count)) newestSeen = *frame;
+        std::optional<std::int64_t> first, last;
+        if (oldestAt && newestAt) {
+            const auto& oldest = *probe.seen(oldestAt);
+            const auto& newest = *probe.seen(newestAt);
+            first = archive.findSlot(update.segment, numberOf(oldest), oldest[record::kKind], oldest);
+            last = archive.findSlot(update.segment, numberOf(newest), newest[record::kKind], newest);
+        }
         const SegmentTail tail = archive.tail(update.segment);
-        if (first && last && *last >= *first) archived = *last - *first + 1;
-        if (!first || !last || *last != tail.lastSeq || archived != count)
+        if (first && last) {
+            // From the slot of index 1 to the segment's last slot.
+            const std::int64_t firstSeq = *first - (oldestAt - 1);
+            if (firstSeq >= 1 && *last + (count - newestAt) == tail.lastSeq) archived = tail.lastSeq - firstSeq + 1;
+        }
+        if (archived != count)
             return refuse(session, "Archiwum nie zawiera wszystkich rekordów z modułu (w module: " + groupedNumber(count) +
                                        ", w archiwum: " + groupedNumber(archived) + ").");
     }
