@@ -1,5 +1,6 @@
 // kavrel logger archive update|export|status, and the archive's part of
 // kavrel logger clear --archived: the logger's archive from the command line.
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <ostream>

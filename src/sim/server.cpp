@@ -45,7 +45,9 @@ SimServer::SimServer(SimModule& module) : module_(module) {
 SimServer::~SimServer() {
     stop();
     for (auto& [fd, connection] : connections_) ::close(fd);
-    for (int fd : {listenFd_, ptyMaster_, ptySlaveKeepalive_, wakePipe_[0], wakePipe_[1]})
+    // The terminal's master is one of the connections: closed once, above.
+    if (ptyMaster_ >= 0 && !connections_.count(ptyMaster_)) ::close(ptyMaster_);
+    for (int fd : {listenFd_, ptySlaveKeepalive_, wakePipe_[0], wakePipe_[1]})
         if (fd >= 0) ::close(fd);
 }
 

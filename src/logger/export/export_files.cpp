@@ -26,10 +26,11 @@ ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, b
       full_(descriptions.fullExport != 0 && !printMode),
       semicolon_(semicolonForm(separateComma, printMode)) {}
 
-std::filesystem::path partialFileName(const std::filesystem::path& name) {
-    return name.parent_path() /
-           pathFromUtf8(pathToUtf8(name.stem()) + " (niepełny)" + pathToUtf8(name.extension()));
+std::filesystem::path besideFileName(const std::filesystem::path& name, std::string_view tag) {
+    return name.parent_path() / pathFromUtf8(pathToUtf8(name.stem()) + std::string(tag) + pathToUtf8(name.extension()));
 }
+
+std::filesystem::path partialFileName(const std::filesystem::path& name) { return besideFileName(name, " (niepełny)"); }
 
 ExportFiles::CreateResult ExportFiles::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
     if (!csv_.create(csv)) return CreateResult::CsvNotCreated;
@@ -65,8 +66,17 @@ void ExportFiles::eventRecord(const RecordBytes& record, bool correct) {
 void ExportFiles::downloadEnded(DownloadEnd end) {
     if (end == DownloadEnd::Complete) {
         html_.write(kHtmlTail);
-        (void)csv_.commit();
-        (void)html_.commit();
+        for (TextOutput* output : {&csv_, &html_}) {
+            const std::filesystem::path target = output->target();
+            if (output->commit() || !output->isKept()) continue;
+            // A file of that name that cannot be replaced (open in a spreadsheet): the
+            // complete new one goes beside it rather than being lost.
+            const std::filesystem::path kept = besideFileName(target, " (nowy)");
+            if (output->keepAs(kept) && observer_)
+                observer_->message(W("Nie można zastąpić pliku „" + pathToUtf8(target) + "”; dane zapisano w pliku „" +
+                                     pathToUtf8(kept) + "”."),
+                                   MessageIcon::Warning);
+        }
         return;
     }
     const std::filesystem::path csvTarget = csv_.target(), htmlTarget = html_.target();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "common/clock.h"
 #include "common/observer.h"
@@ -70,5 +71,7 @@ private:
 // "wyniki (niepełny).csv" for wyniki.csv: where a failed download's file goes beside a
 // complete one.
 std::filesystem::path partialFileName(const std::filesystem::path& name);
+// "NAME TAG.ext" beside NAME.ext.
+std::filesystem::path besideFileName(const std::filesystem::path& name, std::string_view tag);
 
 } // namespace kavrel::logger

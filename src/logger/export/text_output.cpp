@@ -51,8 +51,10 @@ bool TextOutput::commit() {
         temporary_.clear();
         return true;
     }
+    if (!written) discard();
+    // Written but not put in place (the target held open by another program): the file
+    // stays as the temporary, for keepAs.
     failed_ = true;
-    discard();
     return false;
 }
 

@@ -25,11 +25,14 @@ public:
     bool create(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
     const std::filesystem::path& target() const { return target_; }
+    // A temporary is there (written, not yet in place).
+    bool isKept() const { return !temporary_.empty(); }
 
     void write(std::string_view text);
 
     // Closes the file and puts it in place of the target; false when anything written was
-    // lost or it could not be put there (the temporary is then removed, the target kept).
+    // lost (the temporary is removed) or it could not be put there (the temporary stays for
+    // keepAs). The target is kept in both cases.
     bool commit();
     // Closes the file and keeps it under another name; false when it could not be.
     bool keepAs(const std::filesystem::path& other);

@@ -369,6 +369,26 @@ private slots:
         QFile::remove("kavrellogger_tmp.csv");
     }
 
+    void archiveFetchesOnlyWhatIsNewAndClearsOnlyWhatItHolds() {
+        LoggerOnSimulator on(true, 40);
+        Crejestrator& window = *on.window;
+        QVERIFY(on.connect());
+        window.setArchive(folder.filePath("archiwum.db"), "Stacja");
+        captioned<QPushButton>(&window, "Pobierz do archiwum")->click();
+        settle(window);
+        QVERIFY2(on.boxes.size() == 1 && on.boxes.back().startsWith("Pobrano 40 rekordów w "), qPrintable(on.boxes.join("|")));
+        on.received();
+        on.answer = true;
+        captioned<QPushButton>(&window, "Pobierz i skasuj")->click();
+        settle(window);
+        QCOMPARE(on.questions.back(), QString("Skasować 40 rekordów? W archiwum: 40"));
+        QVERIFY2(on.boxes.contains("Zawartość pamięci skasowana."), qPrintable(on.boxes.join("|")));
+        const std::vector<std::string> lines = on.received();
+        QVERIFY(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.ends_with(",6"); }));
+        QCOMPARE(field(window, "storedRecords"), QString("0"));
+        QVERIFY(moduleButtonsEnabled(window));
+    }
+
     void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {
         for (const bool closeBox : {false, true}) {
             LoggerOnSimulator on(false, 12, true);
