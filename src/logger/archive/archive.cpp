@@ -10,11 +10,14 @@
 namespace kavrel::logger::archive {
 namespace {
 
-// Schema version 1. Records are keyed by their place in the segment, so that the order of
+// Schema version 1. A write-ahead log with normal synchronisation: a commit is in the file
+// when it returns, so a killed program or a cut link loses at most the batch in flight; only
+// a power cut may lose the last batches (never the file's consistency), and no batch waits
+// for the disk. Records are keyed by their place in the segment, so that the order of
 // the module's memory (what the exports follow) is the order of the key.
 constexpr const char* kSchema = R"sql(
 PRAGMA journal_mode = WAL;
-PRAGMA synchronous = FULL;
+PRAGMA synchronous = NORMAL;
 CREATE TABLE IF NOT EXISTS archive_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 INSERT OR IGNORE INTO archive_info VALUES('schema', '1');
 CREATE TABLE IF NOT EXISTS modules(
