@@ -4,12 +4,16 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/config_journal.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_dump.h"
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
+#include "config/model/version_notes.h"
+#include "config/protocol/journaled_write.h"
 #include "config/protocol/reviewed_write.h"
+#include "config/protocol/write_check.h"
 #include "config/protocol/write_settings.h"
 
 namespace kavrel::cli {
@@ -44,7 +48,10 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     context.configure(moduleLink);
     if (config::readSettings(moduleLink, context.comPort(), image, context.observer) != config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
-    return config::saveSettingsToFile(output, image, context.observer) == config::SettingsFileResult::Ok ? kExitOk : kExitFailure;
+    if (config::saveSettingsToFile(output, image, context.observer) != config::SettingsFileResult::Ok) return kExitFailure;
+    // The file holds no version: a later write of it learns the firmware it came from here.
+    (void)config::noteSettingsVersion(config::backupFolder(), image, std::string(moduleLink.versionText()));
+    return kExitOk;
 }
 
 // The changes a write would make, one line each: "KEY (caption): module -> file".
@@ -65,10 +72,19 @@ std::string connectionWord(const ConnectionChoice& connection) {
     return config::connectionTag(connection.tcp, connection.comPort, connection.address, connection.tcpPort);
 }
 
+// Lists what the look before a write found; true when the write may go on.
+bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes) {
+    if (!check.needsConfirmation()) return true;
+    context.out << toTerminal(config::writeCheckText(check)) << std::flush;
+    if (yes) return true;
+    context.err << "Nic nie wysłano: potwierdź zapis opcją --yes.\n";
+    return false;
+}
+
 int runWrite(CliContext& context, std::span<const std::string> args) {
     std::string input;
     config::ServiceChoice choice;
-    bool showDiff = false, dryRun = false;
+    bool showDiff = false, dryRun = false, backup = false, yes = false;
     for (const auto& arg : args) {
         if (arg == "--rtc") choice.setClock = true;
         else if (arg == "--restart") choice.restart = true;
@@ -76,35 +92,59 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         else if (arg == "--erase-log") choice.eraseLog = true;
         else if (arg == "--show-diff") showDiff = true;
         else if (arg == "--dry-run") dryRun = true;
+        else if (arg == "--backup") backup = true;
+        else if (arg == "--yes") yes = true;
         else if (input.empty() && arg.rfind("--", 0) != 0) input = arg;
         else return usage(context, "write: unexpected " + arg);
     }
     if (input.empty()) return usage(context, "write needs FILE.kvl");
     config::SettingsImage image;
     if (!load(context, input, image)) return kExitFailure;
+    const std::string folder = config::backupFolder();
+    const std::string connection = journalConnection(context.connection);
+    if (!dryRun) {
+        if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
+            if (const int exit = offerUnfinishedWrite(context, *unfinished, input); exit >= 0) return exit;
+        }
+    }
+    const std::optional<std::string> fileVersion = config::notedSettingsVersion(folder, image);
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
     config::SettingsImage readBack;
-    const config::WriteContext writeContext{context.clock};
-    if (!showDiff && !dryRun) {
-        const config::ConfigResult result =
-            config::writeSettings(moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext);
+    config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
+    const config::WriteContext writeContext{context.clock, dryRun ? nullptr : &journal};
+    const auto reportJournal = [&] {
+        if (!journal.problem().empty()) context.err << journal.problem() << "\n";
+    };
+    if (!showDiff && !dryRun && !backup) {
+        const config::ConfigResult result = config::writePlanned(
+            moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext,
+            [&](const link::FirmwareVersion& version, const std::string& versionText) -> std::optional<config::WritePlan> {
+                if (!acceptCheck(context, config::checkWrite(image, fileVersion, versionText), yes)) {
+                    context.observer.status(config::writeCancelledStatus());
+                    return std::nullopt;
+                }
+                return config::WritePlan{config::writeSequence(image, version), 0};
+            });
+        reportJournal();
         return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
     }
     config::WriteReview review;
     review.confirm = [&](const config::ModuleReview& module) {
-        printChanges(context, module.changes);
+        if (!acceptCheck(context, config::checkWrite(image, fileVersion, module.versionText), yes || dryRun)) return false;
+        if (showDiff || dryRun) printChanges(context, module.changes);
         context.out.flush();
         return !dryRun;
     };
     if (!dryRun) {
-        review.backupFolder = config::backupFolder();
+        review.backupFolder = folder;
         review.connection = connectionWord(context.connection);
     }
     config::ReviewedWriteOutcome outcome;
     const config::ConfigResult result = config::writeSettingsReviewed(moduleLink, context.comPort(), image, readBack, choice,
                                                      context.observer, writeContext, review, outcome);
     if (!outcome.backupPath.empty()) context.err << "Kopia zapasowa: " << outcome.backupPath << "\n";
+    reportJournal();
     if (dryRun && result == config::ConfigResult::WriteCancelled) return kExitOk;
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
@@ -149,7 +189,10 @@ int runDiff(CliContext& context, std::span<const std::string> args) {
 const char* configUsage() {
     return "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
-           "                                         [--show-diff | --dry-run]\n"
+           "                                         [--show-diff | --dry-run | --backup] [--yes]\n"
+           "       kavrel [CONNECTION] config resume\n"
+           "       kavrel [CONNECTION] config restore [BACKUP.kvl]\n"
+           "       kavrel [CONNECTION] config status\n"
            "       kavrel config dump FILE.kvl\n"
            "       kavrel config diff A.kvl B.kvl\n"
            "       kavrel config backups\n"
@@ -160,6 +203,16 @@ const char* configUsage() {
            "       the fields the write changes (KEY (caption): module -> file), keeps the module's\n"
            "       settings as a backup and then writes; --dry-run stops after the list and sends\n"
            "       nothing but the read's queries. A backup that cannot be saved stops the write.\n"
+           "       --backup reads the module, keeps its settings as a backup and writes, without a\n"
+           "       question. A file saved from a module with another firmware, or holding values\n"
+           "       the settings windows do not accept, is listed by key and not sent without --yes.\n"
+           "       While a write runs, its journal (next to the backups) marks every acknowledged\n"
+           "       line; an unfinished write to the same connection is reported before a new one.\n"
+           "resume sends the rest of the unfinished write to this connection (from the first line\n"
+           "       the module did not acknowledge), verifies it and runs its service actions;\n"
+           "       exits 1 without sending anything when there is none.\n"
+           "restore writes the backup the unfinished write made (or BACKUP.kvl) and verifies it.\n"
+           "status tells whether this connection has an unfinished write (exit 1) or not (exit 0).\n"
            "dump   prints every field of FILE.kvl, one KEY = value line each (texts as UTF-8).\n"
            "diff   prints the fields in which A and B differ with their verification labels;\n"
            "       exits 0 when they are the same, 1 when they differ.\n"
@@ -169,13 +222,14 @@ const char* configUsage() {
 }
 
 int runConfig(CliContext& context, std::span<const std::string> args) {
-    if (args.empty()) return usage(context, "which one: read, write, dump, diff or backups?");
+    if (args.empty()) return usage(context, "which one: read, write, resume, restore, status, dump, diff or backups?");
     struct Sub {
         const char* name;
         int (*run)(CliContext&, std::span<const std::string>);
     };
-    static const Sub subs[] = {{"read", runRead}, {"write", runWrite}, {"dump", runDump}, {"diff", runDiff},
-                                 {"backups", runBackups}};
+    static const Sub subs[] = {{"read", runRead},       {"write", runWrite},     {"resume", runResume},
+                               {"restore", runRestore}, {"status", runStatus},   {"dump", runDump},
+                               {"diff", runDiff},       {"backups", runBackups}};
     for (const auto& sub : subs)
         if (args[0] == sub.name) return sub.run(context, args.subspan(1));
     return usage(context, "unknown subcommand " + args[0]);

@@ -16,6 +16,7 @@ struct Session {
     int baud = 9600;           // serial line speed the module uses now (changed by "*S115!")
     long linesReceived = 0;    // lines of this connection so far, this one included
     long okAnswers = 0;        // answers ending in "OK" CR sent on this connection
+    bool writing = false;      // an assignment line came since the last "VER?": a write is under way
 };
 
 struct Answer {
@@ -23,9 +24,12 @@ struct Answer {
     bool silent = false;       // recognised, but the module says nothing
     bool closeAfter = false;   // the module ends the connection after answering
     bool cut = false;          // the link is cut instead of an answer: TCP reset, pseudo-terminal gone
+    // The line was a command of a configuration write: an assignment, or a "HALT!"
+    // between the write's blocks. The module counts them for a cut of the link.
+    bool writeCommand = false;
 
-    static Answer ok() { return {"OK\r", false, false}; }
-    static Answer nothing() { return {"", true, false}; }
+    static Answer ok() { return {.bytes = "OK\r"}; }
+    static Answer nothing() { return {.silent = true}; }
 };
 
 class CommandSet {

@@ -19,6 +19,11 @@ ConfigSimOptions withSettingsFile(const SimOptions& options) {
     return config;
 }
 
+// The commands that follow a verified write; they are not part of the write itself.
+bool isServiceCommand(std::string_view line) {
+    return line == "RCNT!" || line == "ERS!" || line == "INIT!" || line.substr(0, 5) == "TIME=";
+}
+
 } // namespace
 
 ConfigCommands::ConfigCommands(const SimOptions& options)
@@ -27,7 +32,7 @@ ConfigCommands::ConfigCommands(const SimOptions& options)
     config_->reset(options.versionText, withSettingsFile(options));
 }
 
-std::optional<Answer> ConfigCommands::answer(std::string_view line, Session&) {
+std::optional<Answer> ConfigCommands::answer(std::string_view line, Session& session) {
     for (const auto& query : junkQueries_) {
         if (line != query) continue;
         // What a device that is not a module might say: lines of noise, NUL bytes, an "OK".
@@ -37,12 +42,17 @@ std::optional<Answer> ConfigCommands::answer(std::string_view line, Session&) {
         return Answer{noise + "OK\r"};
     }
     if (auto reply = config_->reply(line)) return Answer{*reply};
+    std::optional<Answer> answer;
     switch (config_->apply(line)) {
-    case ModuleConfiguration::Outcome::Accepted: return Answer::ok();
-    case ModuleConfiguration::Outcome::Unanswered: return Answer::nothing();
-    case ModuleConfiguration::Outcome::NotConfiguration: break;
+    case ModuleConfiguration::Outcome::Accepted: answer = Answer::ok(); break;
+    case ModuleConfiguration::Outcome::Unanswered: answer = Answer::nothing(); break;
+    case ModuleConfiguration::Outcome::NotConfiguration: return std::nullopt;
     }
-    return std::nullopt;
+    if (!isServiceCommand(line)) {
+        answer->writeCommand = true;
+        session.writing = true;
+    }
+    return answer;
 }
 
 void ConfigCommands::noteAnsweredElsewhere(std::string_view line) {

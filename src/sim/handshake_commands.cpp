@@ -21,9 +21,16 @@ bool onlyHandshakeWords(std::string_view line) {
 
 } // namespace
 
-std::optional<Answer> HandshakeCommands::answer(std::string_view line, Session&) {
-    if (line == "VER?") return Answer{"OK\r" + versionText_ + "\r"};
-    if (onlyHandshakeWords(line)) return Answer::ok();
+std::optional<Answer> HandshakeCommands::answer(std::string_view line, Session& session) {
+    if (line == "VER?") {
+        session.writing = false;  // every program's exchange starts with the version query
+        return Answer{"OK\r" + versionText_ + "\r"};
+    }
+    if (onlyHandshakeWords(line)) {
+        Answer answer = Answer::ok();
+        answer.writeCommand = session.writing && line == "HALT!";
+        return answer;
+    }
     return std::nullopt;
 }
 

@@ -38,6 +38,12 @@ Answer SimModule::answer(std::string_view line, Session& session) {
         if (auto answer = set->answer(line, session)) {
             for (auto& other : sets_)
                 if (other != set && !answer->silent) other->noteAnsweredElsewhere(line);
+            // The command was taken; its answer is lost with the link.
+            if (answer->writeCommand && faults.cutAtWriteCommand > 0 && !cutDone_ &&
+                ++writeCommands_ == faults.cutAtWriteCommand) {
+                cutDone_ = true;
+                return Answer{.silent = true, .cut = true};
+            }
             if (faults.badSerialStart && session.framing == Framing::Serial && !answer->silent)
                 answer->bytes.insert(0, "\r\n");
             return *answer;

@@ -26,6 +26,8 @@ public:
 
 private:
     SimOptions options_;
+    long writeCommands_ = 0;   // commands of configuration writes taken so far
+    bool cutDone_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
     mutable std::mutex mutex_;
 };

@@ -392,6 +392,13 @@ std::string ModuleConfiguration::value(const std::string& key) const {
     return storedOrDefault(key);
 }
 
+std::vector<std::string> ModuleConfiguration::storedKeys() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : values_) keys.push_back(key);
+    return keys;
+}
+
 std::vector<std::string> ModuleConfiguration::journal() const {
     std::lock_guard lock(mutex_);
     return journal_;

@@ -41,6 +41,7 @@ public:
     // For tests and the demo: a stored value ("" for a text never set, "0" for a number),
     // the lines received so far, and what the service commands did.
     std::string value(const std::string& key) const;
+    std::vector<std::string> storedKeys() const;   // every key a line or the seed has set
     std::vector<std::string> journal() const;
     void clearJournal();
     int counterResets() const;

@@ -39,6 +39,9 @@ std::vector<SimFlag> linkFlags() {
          [](SimOptions& o, const std::string&) { o.faults.badSerialStart = true; return std::string(); }},
         {"--close-mid-reply", "CMD", "TCP: drop the connection halfway through the answer to CMD (repeatable)",
          [](SimOptions& o, const std::string& v) { o.faults.closeMidReply.push_back(v); return std::string(); }},
+        {"--cut-at", "N", "cut the link once, after the N-th command of a configuration write (TCP closes, "
+                          "the pseudo-terminal hangs up and a new one opens)",
+         [](SimOptions& o, const std::string& v) { return number(v, 1, o.faults.cutAtWriteCommand); }},
         {"--trailing", "crlf|lf", "send CR LF or LF a few ms after every other answer ending in \"OK\" CR",
          [](SimOptions& o, const std::string& v) {
              if (v != "crlf" && v != "lf") return std::string("expects crlf or lf");

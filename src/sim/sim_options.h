@@ -23,6 +23,10 @@ struct LinkFaults {
     std::vector<std::string> closeMidReply;    // TCP: after half the reply to these, the connection drops
     std::string trailingAfterOk;               // sent a few ms after every other answer ending in "OK" CR
     int replyDelayMs = 0;                      // every answer is sent this long after its line came in
+    // The link is cut once, after the module has taken the N-th command of a configuration
+    // write (assignment lines and the "HALT!"s between blocks, counted over the whole run)
+    // and before it answers it: a cable knocked out mid-write. 0: never.
+    int cutAtWriteCommand = 0;
 };
 
 struct SimOptions {

@@ -17,13 +17,17 @@ enum class [[nodiscard]] ConfigResult : int {
     NoSettingsInReply = 17,    // a read's reply held none of its query's keys
     BackupFailed = 18,         // the reviewed write: the backup could not be written, nothing sent
     WriteCancelled = 19,       // the reviewed write: the user chose not to send
+    WriteRefused = 20,         // the write was refused once the module answered (another firmware not
+                               // confirmed, a resume on another module): only the handshake was sent
+    NothingToResume = 21,      // no unfinished write for the connection (or no backup to restore), nothing sent
 };
 
 // Every result above, for the check that no two share a number (a caller that tells a
 // cancelled write from a failed read relies on it). A new result goes here too.
 inline constexpr ConfigResult kConfigResults[] = {ConfigResult::Ok, ConfigResult::VerificationFailed,
                                                   ConfigResult::NoSettingsInReply, ConfigResult::BackupFailed,
-                                                  ConfigResult::WriteCancelled};
+                                                  ConfigResult::WriteCancelled, ConfigResult::WriteRefused,
+                                                  ConfigResult::NothingToResume};
 
 // The configurator's own numbers lie above the link's (1..5), which pass through.
 consteval bool configResultsDistinct() {

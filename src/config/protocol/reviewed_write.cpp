@@ -6,6 +6,7 @@
 
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
+#include "config/model/version_notes.h"
 #include "config/protocol/command_lines.h"
 #include "config/protocol/read_settings.h"
 
@@ -80,6 +81,8 @@ ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const Se
             return ConfigResult::BackupFailed;
         }
         outcome.backupPath = backup.path;
+        (void)noteSettingsVersion(review.backupFolder, outcome.module, versionText);  // best effort
+        if (context.recorder) context.recorder->backedUp(backup.path);
     }
     return writeSettings(link, comPort, working, readBack, choice, observer, context);
 }

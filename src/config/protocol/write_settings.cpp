@@ -1,7 +1,6 @@
 #include "config/protocol/write_settings.h"
 
 #include "common/win1250.h"
-#include "config/protocol/command_lines.h"
 #include "config/protocol/verify_settings.h"
 #include "link/handshake.h"
 
@@ -9,16 +8,35 @@ namespace kavrel::config {
 
 ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
                            const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
+    return writePlanned(link, comPort, working, readBack, choice, observer, context,
+                        [&working](const link::FirmwareVersion& version, const std::string&) {
+                            return WritePlan{writeSequence(working, version), 0};
+                        });
+}
+
+ConfigResult writePlanned(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+                          const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
+                          const PlanWrite& plan) {
     link::FirmwareVersion version;
     if (const link::LinkResult opened =
             link::connectModule(link, comPort, link::HandshakePurpose::WriteSettings, observer, version);
         opened != link::LinkResult::Ok)
         return configResult(opened);
+    const std::string versionText(link.versionText());
+    const std::optional<WritePlan> planned = plan(version, versionText);
+    if (!planned) {
+        link::disconnectModule(link);
+        return ConfigResult::WriteRefused;
+    }
+    WriteRecorder* recorder = context.recorder;
+    if (recorder) recorder->starting(versionText, planned->steps, planned->first);
     observer.progress(5);
-    for (const WriteStep& step : writeSequence(working, version)) {
+    for (std::size_t index = planned->first; index < planned->steps.size(); ++index) {
+        const WriteStep& step = planned->steps[index];
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
         link::LinkResult result = link.sendCommand(step.line);
         if (result != link::LinkResult::Ok && step.secondTry) result = link.sendCommand(step.line);
+        if (result == link::LinkResult::Ok && recorder) recorder->acknowledged(index);
         if (result != link::LinkResult::Ok && !step.halt) {
             observer.message(step.failureBox, MessageIcon::Warning);
             observer.status(step.failureStatus);
@@ -30,6 +48,7 @@ ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsIm
     observer.progress(100);
     observer.status(W("Ustawienia wysłane do modułu"));
     ConfigResult result = verifySettings(link, working, readBack, version, observer, context.clock).result;
+    if (result == ConfigResult::Ok && recorder) recorder->verified();
     if (result == ConfigResult::Ok) result = configResult(runServiceActions(link, version, choice, observer, context.clock));
     link::disconnectModule(link);
     return result;

@@ -1,6 +1,7 @@
 // Kavrel-Config: the configurator program.
 #include <QApplication>
 #include <QStringList>
+#include <QTimer>
 
 #include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
@@ -19,5 +20,7 @@ int main(int argc, char** argv) {
     kavrel::QSettingsStore settings;
     kavrel::config::ui::Ckonfigurator window(settings, startupFile);
     window.show();
+    // Asked once the window is up: a write to this connection that a cut left unfinished.
+    QTimer::singleShot(0, &window, &kavrel::config::ui::Ckonfigurator::offerUnfinishedWrite);
     return app.exec();
 }

@@ -9,6 +9,7 @@
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
+#include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
@@ -43,6 +44,20 @@ QWidget* sampleBackups() {
     return new Ckopie(entries, QStringLiteral("/home/serwis/.local/share/Ostrevan/Kavrel/kopie"));
 }
 
+// What the window offers at start after a write over COM3 was cut in the SMS texts.
+QWidget* sampleUnfinishedWrite() {
+    UnfinishedWrite unfinished;
+    unfinished.connection = "COM3 /dev/ttyUSB0";
+    unfinished.state = JournalLoad::Ok;
+    WriteJournal& journal = unfinished.journal;
+    journal.connection = unfinished.connection;
+    journal.versionText = "Kavrel V3.6EL";
+    journal.started = {2026, 12, 8, 14, 5, 9};
+    journal.backupPath = "/home/serwis/.local/share/Ostrevan/Kavrel/kopie/Kavrel V3.6EL COM3 2026-12-08 14.05.09.kvl";
+    for (int i = 0; i < 112; ++i) journal.lines.push_back({"", i < 17});
+    return new CniedokonczonyZapis(unfinished);
+}
+
 } // namespace
 
 const std::vector<GalleryEntry>& dialogGallery() {
@@ -61,6 +76,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
             {"kody-zmiennych", [](const SettingsImage&) -> QWidget* { return new Ckody; }},
             {"zmiany-w-ustawieniach", [](const SettingsImage& r) -> QWidget* { return sampleChanges(r); }},
             {"kopie-zapasowe", [](const SettingsImage&) -> QWidget* { return sampleBackups(); }},
+            {"niedokonczony-zapis", [](const SettingsImage&) -> QWidget* { return sampleUnfinishedWrite(); }},
         };
         entries.insert(entries.end(), std::begin(others), std::end(others));
         return entries;

@@ -26,13 +26,17 @@
 #include "config/model/backup_store.h"
 #include "config/model/settings_compare.h"
 #include "config/model/settings_file.h"
+#include "config/model/version_notes.h"
+#include "config/protocol/journaled_write.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
+#include "config/protocol/write_check.h"
 #include "config/protocol/write_settings.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
+#include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
@@ -55,6 +59,12 @@ QString openSettingsFileName(QWidget* parent) {
 
 // The status box shows the operation's CR LF line ends as plain new lines.
 QString shown(const QString& status) { return QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// The connection as the journal of unfinished writes names it, from an operation's copies.
+std::string journalConnection(const link::ConnectionSettings& connection, const std::string& devicePath) {
+    return connectionIdentity(connection.tcpMode, static_cast<int>(connection.comPort), devicePath,
+                              connection.moduleAddress, static_cast<int>(connection.tcpPort));
+}
 
 // Reports of the file operations, which run on the window's own thread.
 class StatusBoxObserver final : public OperationObserver {
@@ -349,6 +359,7 @@ void Ckonfigurator::startOperation(ModuleWork work) {
 void Ckonfigurator::takeResults(OperationResults results) {
     if (results.record) record_ = *results.record;
     if (results.readBack) readBack_ = *results.readBack;
+    if (results.recordVersion) recordVersion_ = *results.recordVersion;
 }
 
 void Ckonfigurator::readVersion() {
@@ -362,39 +373,113 @@ void Ckonfigurator::readVersion() {
 void Ckonfigurator::readFromModule() {
     // A read that stops part-way keeps what it parsed, so the record comes back either way.
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        (void)readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
-        return OperationResults{.record = copies.record};
+        const ConfigResult result = readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        OperationResults results{.record = copies.record};
+        if (result == ConfigResult::Ok) results.recordVersion = std::string(link.versionText());
+        return results;
     });
 }
 
 void Ckonfigurator::sendToModule() {
+    // The firmware the record came from, when it was noted at a read or a save.
+    const std::string folder = backupFolder();
+    const std::optional<std::string> fileVersion =
+        recordVersion_.empty() ? notedSettingsVersion(folder, record_) : std::optional<std::string>(recordVersion_);
+    OperationRunner* runner = runner_;
     if (showChangesBox_->isChecked()) {
         // The module is read first; the window shows the changes while the operation waits,
         // and what the module held is kept in the backup folder before anything is sent.
-        startOperation([this, folder = backupFolder()](link::ModuleLink& link, OperationCopies& copies,
-                                                      OperationObserver& observer) {
+        startOperation([this, runner, folder, fileVersion](link::ModuleLink& link, OperationCopies& copies,
+                                                           OperationObserver& observer) {
             WriteReview review;
             review.backupFolder = folder;
             review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
                                               copies.connection.moduleAddress,
                                               static_cast<int>(copies.connection.tcpPort));
-            OperationRunner* runner = runner_;
-            review.confirm = [this, runner](const ModuleReview& module) {
-                return runner->askOnWindow([this, changes = module.changes] { return confirmChanges(changes); });
+            const SettingsImage& record = copies.record;
+            review.confirm = [this, runner, &record, fileVersion](const ModuleReview& module) {
+                const WriteCheck check = checkWrite(record, fileVersion, module.versionText);
+                return runner->askOnWindow([this, check, changes = module.changes] {
+                    return (!check.needsConfirmation() || confirmWriteCheck(check)) && confirmChanges(changes);
+                });
             };
+            JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
+                                                      copies.record, copies.choice, systemClock().now());
             ReviewedWriteOutcome outcome;
             // The observer has shown the outcome; the read-back comes back whatever it was.
             (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                                  copies.choice, observer, WriteContext{systemClock()}, review, outcome);
+                                  copies.choice, observer, WriteContext{systemClock(), &journal}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
         });
         return;
     }
-    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+    startOperation([this, runner, folder, fileVersion](link::ModuleLink& link, OperationCopies& copies,
+                                                       OperationObserver& observer) {
+        JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
+                                                  copies.record, copies.choice, systemClock().now());
+        const PlanWrite plan = [&](const link::FirmwareVersion& version,
+                                   const std::string& versionText) -> std::optional<WritePlan> {
+            const WriteCheck check = checkWrite(copies.record, fileVersion, versionText);
+            if (check.needsConfirmation() && !runner->askOnWindow([this, check] { return confirmWriteCheck(check); })) {
+                observer.status(writeCancelledStatus());
+                return std::nullopt;
+            }
+            return WritePlan{writeSequence(copies.record, version), 0};
+        };
         // The observer has shown the outcome; the read-back comes back whatever it was.
-        (void)writeSettings(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
-                      copies.choice, observer, WriteContext{systemClock()});
+        (void)writePlanned(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+                           copies.choice, observer, WriteContext{systemClock(), &journal}, plan);
         return OperationResults{.readBack = copies.readBack};
+    });
+}
+
+void Ckonfigurator::offerUnfinishedWrite() {
+    if (runner_->isRunning()) return;
+    const int comPort = static_cast<int>(connection_.comPort);
+    const auto unfinished = findUnfinishedWrite(
+        backupFolder(), journalConnection(connection_, link::serialDevicePath(comPort, &settings_)));
+    if (!unfinished) return;
+    CniedokonczonyZapis box(*unfinished, this);
+    box.exec();
+    switch (box.choice()) {
+    case UnfinishedWriteChoice::Resume: resumeUnfinished(*unfinished); break;
+    case UnfinishedWriteChoice::Restore: restoreUnfinished(*unfinished); break;
+    case UnfinishedWriteChoice::Leave: break;
+    }
+}
+
+// The window's record becomes what the module holds once the write is verified.
+void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
+    startOperation([unfinished](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        const ConfigResult result = resumeWrite(link, static_cast<int>(copies.connection.comPort), unfinished,
+                                                copies.readBack, observer, systemClock());
+        OperationResults results{.readBack = copies.readBack};
+        if (result == ConfigResult::Ok) {
+            results.record = unfinished.journal.target;
+            results.recordVersion = unfinished.journal.versionText;
+        }
+        return results;
+    });
+}
+
+void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
+    SettingsImage backup;
+    const std::string& path = unfinished.journal.backupPath;
+    if (loadSettingsFile(path, backup) != SettingsFileResult::Ok) {
+        QMessageBox::warning(this, windowTitle(),
+                             toQString(W("Błąd otwarcia pliku do odczytu")) + QStringLiteral(":\n") + QString::fromStdString(path));
+        return;
+    }
+    startOperation([unfinished, backup](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        const ConfigResult result =
+            restoreBackup(link, static_cast<int>(copies.connection.comPort), unfinished, backup,
+                          unfinished.journal.backupPath, copies.readBack, observer, systemClock());
+        OperationResults results{.readBack = copies.readBack};
+        if (result == ConfigResult::Ok) {
+            results.record = backup;
+            results.recordVersion = unfinished.journal.versionText;
+        }
+        return results;
     });
 }
 
@@ -408,20 +493,33 @@ void Ckonfigurator::beginFileOperation() {
 bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    (void)loadSettingsFromFile(path.toStdString(), record_, observer);  // the status says how it went
+    if (loadSettingsFromFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok)  // the status says how it went
+        recordVersion_ = notedSettingsVersion(backupFolder(), record_).value_or(std::string());
     return true;
 }
 
 bool Ckonfigurator::saveToDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    (void)saveSettingsToFile(path.toStdString(), record_, observer);  // the status says how it went
+    // The status says how it went; the file holds no version, so it is noted beside the backups.
+    if (saveSettingsToFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok && !recordVersion_.empty())
+        (void)noteSettingsVersion(backupFolder(), record_, recordVersion_);
     return true;
 }
 
 bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
     Czmiany dialog(changes, Czmiany::Purpose::BeforeWrite, this);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool Ckonfigurator::confirmWriteCheck(const WriteCheck& check) {
+    const QString text = QString(toQString(writeCheckText(check))).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Sprawdzenie pliku"), text, QMessageBox::NoButton, this);
+    box.setInformativeText(QStringLiteral("Wysłać ustawienia mimo to?"));
+    QPushButton* send = box.addButton(QStringLiteral("Wyślij"), QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QStringLiteral("Anuluj"), QMessageBox::RejectRole));
+    box.exec();
+    return box.clickedButton() == send;
 }
 
 void Ckonfigurator::compareWithFile(const QString& path) {

@@ -35,6 +35,8 @@ class OperationRunner;
 
 namespace kavrel::config {
 struct FieldChange;
+struct UnfinishedWrite;
+struct WriteCheck;
 }
 
 namespace kavrel::config::ui {
@@ -69,6 +71,9 @@ public:
     // "Kopie zapasowe...": the backups of replaced module settings; the one chosen is loaded
     // as "Odczytaj z dysku" loads a file.
     void showBackups();
+    // At start: a write to the window's connection that did not finish (its journal is
+    // next to the backups) is offered to be finished, undone from its backup, or left.
+    void offerUnfinishedWrite();
 
     // The operation options of the check boxes.
     struct WriteOptions {
@@ -96,6 +101,7 @@ protected:
     struct OperationResults {
         std::optional<SettingsImage> record;
         std::optional<SettingsImage> readBack;
+        std::optional<std::string> recordVersion;   // the module's version of a record just read
     };
     // The steps of one operation, run on the worker with a link of its own.
     using ModuleWork = std::function<OperationResults(link::ModuleLink&, OperationCopies&, OperationObserver&)>;
@@ -119,10 +125,16 @@ private:
     void rememberShowChanges(bool on);
     // Shown while a write waits: the changes it would make; true sends.
     bool confirmChanges(const std::vector<FieldChange>& changes);
+    // Shown while a write waits when the file came from another firmware or holds values
+    // the dialogs refuse; true sends.
+    bool confirmWriteCheck(const WriteCheck& check);
+    void resumeUnfinished(const UnfinishedWrite& unfinished);
+    void restoreUnfinished(const UnfinishedWrite& unfinished);
 
     SettingsStore& settings_;
     SettingsImage record_;
     SettingsImage readBack_;  // the verification's read-back copy
+    std::string recordVersion_;  // the module version the record was read from ("" unknown), noted with saved files
     link::ConnectionSettings connection_;  // what the next operation's link opens
     bool connectionSaved_ = false;
 

@@ -1,0 +1,26 @@
+// kavrel config resume|restore|status, and the offer `config write` makes when the
+// connection has an unfinished write: the journal of interrupted writes from the command
+// line.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/cli_context.h"
+#include "config/protocol/journaled_write.h"
+
+namespace kavrel::cli {
+
+// The connection as the journal names it (the same for Kavrel-Config on this port).
+std::string journalConnection(const ConnectionChoice& connection);
+
+// Before a new write: tells about the unfinished one and, on a terminal, offers to finish
+// it, to restore its backup or to leave it (the new write then replaces its journal).
+// Returns the exit code of a resume or restore that was chosen, or -1 to go on writing.
+int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file);
+
+int runResume(CliContext& context, std::span<const std::string> args);
+int runRestore(CliContext& context, std::span<const std::string> args);
+int runStatus(CliContext& context, std::span<const std::string> args);
+
+} // namespace kavrel::cli

@@ -1,0 +1,171 @@
+#include "config/protocol/journaled_write.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "common/win1250.h"
+
+namespace kavrel::config {
+namespace {
+
+struct ActionWord {
+    const char* word;
+    bool ServiceChoice::*flag;
+};
+constexpr ActionWord kActionWords[] = {{"counters", &ServiceChoice::resetCounters},
+                                       {"erase", &ServiceChoice::eraseLog},
+                                       {"rtc", &ServiceChoice::setClock},
+                                       {"restart", &ServiceChoice::restart}};
+
+std::string timeText(const LocalDateTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
+// The journal's lines as steps. When this program makes the same lines for the record,
+// they keep their messages and progress; otherwise (a journal of another program
+// version) each line gets the general ones.
+std::vector<WriteStep> stepsOfJournal(const WriteJournal& journal, const link::FirmwareVersion& version) {
+    std::vector<WriteStep> steps = writeSequence(journal.target, version);
+    const bool same = std::equal(steps.begin(), steps.end(), journal.lines.begin(), journal.lines.end(),
+                                 [](const WriteStep& step, const JournalLine& line) { return step.line == line.text; });
+    if (same) return steps;
+    steps.clear();
+    for (const JournalLine& line : journal.lines) {
+        WriteStep step;
+        step.line = line.text;
+        step.halt = line.text == "HALT!";
+        step.failureBox = W("Brak odpowiedzi z modułu Kavrel");
+        step.failureStatus = W("Błąd zapisu ustawień");
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+} // namespace
+
+JournalRecorder::JournalRecorder(std::string path, WriteJournal journal)
+    : path_(std::move(path)), journal_(std::move(journal)) {}
+
+void JournalRecorder::save(bool flush) {
+    if (!saveJournal(path_, journal_, flush) && problem_.empty())
+        problem_ = "Nie udało się zapisać dziennika zapisu: " + path_;
+}
+
+void JournalRecorder::backedUp(const std::string& path) { journal_.backupPath = path; }
+
+void JournalRecorder::starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) {
+    journal_.versionText = versionText;
+    const bool sameLines = std::equal(steps.begin(), steps.end(), journal_.lines.begin(), journal_.lines.end(),
+                                      [](const WriteStep& step, const JournalLine& line) { return step.line == line.text; });
+    if (!sameLines) {
+        journal_.lines.clear();
+        for (std::size_t i = 0; i < steps.size(); ++i) journal_.lines.push_back({steps[i].line, i < first});
+    }
+    // On the disk before the first line goes out.
+    save(true);
+}
+
+void JournalRecorder::acknowledged(std::size_t index) {
+    if (index >= journal_.lines.size() || journal_.lines[index].acknowledged) return;
+    journal_.lines[index].acknowledged = true;
+    save(false);
+}
+
+void JournalRecorder::verified() {
+    if (!removeJournal(path_) && problem_.empty()) problem_ = "Nie udało się usunąć dziennika zapisu: " + path_;
+}
+
+std::vector<std::string> actionWords(const ServiceChoice& choice) {
+    std::vector<std::string> words;
+    for (const auto& action : kActionWords)
+        if (choice.*action.flag) words.emplace_back(action.word);
+    return words;
+}
+
+ServiceChoice choiceOfActions(const std::vector<std::string>& words) {
+    ServiceChoice choice;
+    for (const auto& action : kActionWords)
+        choice.*action.flag = std::find(words.begin(), words.end(), action.word) != words.end();
+    return choice;
+}
+
+JournalRecorder journalForWrite(const std::string& folder, const std::string& connection, const SettingsImage& target,
+                                const ServiceChoice& choice, const LocalDateTime& now) {
+    WriteJournal journal;
+    journal.connection = connection;
+    journal.target = target;
+    journal.started = now;
+    journal.actions = actionWords(choice);
+    return JournalRecorder(journalPath(folder, connection), std::move(journal));
+}
+
+std::optional<UnfinishedWrite> findUnfinishedWrite(const std::string& folder, const std::string& connection) {
+    UnfinishedWrite unfinished;
+    unfinished.connection = connection;
+    unfinished.path = journalPath(folder, connection);
+    unfinished.state = loadJournal(unfinished.path, unfinished.journal);
+    if (unfinished.state == JournalLoad::Missing) return std::nullopt;
+    // Another connection whose name makes the same file name.
+    if (unfinished.state == JournalLoad::Ok && unfinished.journal.connection != connection) return std::nullopt;
+    return unfinished;
+}
+
+std::string unfinishedWriteText(const UnfinishedWrite& unfinished) {
+    if (unfinished.state != JournalLoad::Ok)
+        return W("Uszkodzony dziennik niedokończonego zapisu ustawień:\r\n") + cp1250::fromUtf8(unfinished.path);
+    const WriteJournal& journal = unfinished.journal;
+    std::string text = W("Niedokończony zapis ustawień do modułu (") + cp1250::fromUtf8(journal.connection) + ")\r\n";
+    text += W("Moduł ") + journal.versionText + W(", zapis rozpoczęty ") + timeText(journal.started) + "\r\n";
+    text += W("Potwierdzone linie: ") + std::to_string(journal.acknowledgedCount()) + " z " +
+            std::to_string(journal.lines.size()) + "\r\n";
+    if (journal.backupPath.empty()) text += W("Brak kopii zapasowej: można tylko dokończyć zapis.");
+    else text += W("Kopia zapasowa: ") + cp1250::fromUtf8(journal.backupPath);
+    return text;
+}
+
+std::string nothingToResumeText() { return W("Brak niedokończonego zapisu ustawień dla tego połączenia"); }
+
+std::string noBackupToRestoreText() { return W("Niedokończony zapis nie ma kopii zapasowej do przywrócenia"); }
+
+ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished, SettingsImage& readBack,
+                         OperationObserver& observer, const Clock& clock) {
+    if (unfinished.state != JournalLoad::Ok) {
+        observer.message(unfinishedWriteText(unfinished), MessageIcon::Error);
+        return ConfigResult::NothingToResume;
+    }
+    const WriteJournal& journal = unfinished.journal;
+    JournalRecorder recorder(unfinished.path, journal);
+    const PlanWrite plan = [&](const link::FirmwareVersion& version,
+                               const std::string& versionText) -> std::optional<WritePlan> {
+        if (versionText != journal.versionText) {
+            const std::string text = W("Moduł zgłasza wersję ") + versionText + W(", a przerwany zapis był do wersji ") +
+                                     journal.versionText + W(".\r\nZapis nie został dokończony.");
+            observer.message(text, MessageIcon::Error);
+            observer.status(W("Zapis nie został dokończony"));
+            return std::nullopt;
+        }
+        return WritePlan{stepsOfJournal(journal, version), journal.firstUnacknowledged()};
+    };
+    return writePlanned(link, comPort, journal.target, readBack, choiceOfActions(journal.actions), observer,
+                        WriteContext{clock, &recorder}, plan);
+}
+
+ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished,
+                           const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
+                           OperationObserver& observer, const Clock& clock) {
+    WriteJournal journal;
+    journal.connection = unfinished.connection;
+    journal.target = backup;
+    journal.backupPath = backupPath;
+    journal.started = clock.now();
+    ServiceChoice choice;
+    choice.restart = choiceOfActions(unfinished.journal.actions).restart;
+    journal.actions = actionWords(choice);
+    JournalRecorder recorder(unfinished.path, std::move(journal));
+    return writeSettings(link, comPort, backup, readBack, choice, observer, WriteContext{clock, &recorder});
+}
+
+} // namespace kavrel::config

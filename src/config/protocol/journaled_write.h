@@ -1,0 +1,78 @@
+// Writes that survive a cut: the journal kept while a write runs (write_journal.h), the
+// unfinished write found at the next start, and its two ways out, "Dokończ zapis"
+// (resumeWrite) and "Przywróć kopię" (restoreBackup). Both are the usual write with its
+// verification, only planned from the journal or the backup.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/model/write_journal.h"
+#include "config/protocol/write_settings.h"
+
+namespace kavrel::config {
+
+// Keeps the journal of one write up to date. Saving is best effort: a journal that cannot
+// be written never stops the write; problem() says so afterwards.
+class JournalRecorder final : public WriteRecorder {
+public:
+    // `journal` holds the connection, the target, the actions and the time; its lines,
+    // when it already has some (a resumed write), keep their marks.
+    JournalRecorder(std::string path, WriteJournal journal);
+
+    void backedUp(const std::string& path) override;
+    void starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) override;
+    void acknowledged(std::size_t index) override;
+    void verified() override;
+
+    const std::string& path() const { return path_; }
+    const WriteJournal& journal() const { return journal_; }
+    // "" or the UTF-8 text of the first save or removal that failed.
+    const std::string& problem() const { return problem_; }
+
+private:
+    void save(bool flush);
+
+    std::string path_;
+    WriteJournal journal_;
+    std::string problem_;
+};
+
+// The words of the journal's "akcje" line and back.
+std::vector<std::string> actionWords(const ServiceChoice& choice);
+ServiceChoice choiceOfActions(const std::vector<std::string>& words);
+
+// A journal for a new write of `target` to `connection` (its lines come with the write).
+JournalRecorder journalForWrite(const std::string& folder, const std::string& connection, const SettingsImage& target,
+                                const ServiceChoice& choice, const LocalDateTime& now);
+
+struct UnfinishedWrite {
+    std::string connection;                     // as looked up
+    std::string path;
+    JournalLoad state = JournalLoad::Missing;   // Ok or Damaged
+    WriteJournal journal;                       // when Ok
+};
+
+// The unfinished write to this connection, if there is one (a damaged journal too).
+std::optional<UnfinishedWrite> findUnfinishedWrite(const std::string& folder, const std::string& connection);
+
+// Texts (Windows-1250) about an unfinished write, shared by the window and the tool.
+std::string unfinishedWriteText(const UnfinishedWrite& unfinished);
+std::string nothingToResumeText();
+std::string noBackupToRestoreText();
+
+// "Dokończ zapis": the journal's lines from the first one without its "OK" (the module
+// must report the version the write started with), then the verification and the
+// write's service actions. A verified write removes the journal.
+ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished, SettingsImage& readBack,
+                         OperationObserver& observer, const Clock& clock);
+
+// "Przywróć kopię": `backup` written and verified as any write is, under the same
+// journal (a cut restore is found again); a restart follows when the write asked for
+// one. A verified restore removes the journal.
+ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished,
+                           const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
+                           OperationObserver& observer, const Clock& clock);
+
+} // namespace kavrel::config

@@ -1,0 +1,122 @@
+// The configurator at start after a write to its connection was cut: it offers "Dokończ
+// zapis", "Przywróć kopię" and "Pozostaw", and each does what it says to the module.
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "common/qt/operation_runner.h"
+#include "common/win1250.h"
+#include "config/model/backup_store.h"
+#include "config/protocol/journaled_write.h"
+#include "config/protocol/read_settings.h"
+#include "config/protocol/reviewed_write.h"
+#include "config/ui/dialogs/unfinished_write_box.h"
+#include "config/ui/main_window.h"
+#include "link/connection_settings.h"
+#include "support/recording_observer.h"
+#include "support/sim_fixture.h"
+#include "sim/module_configuration.h"
+
+using namespace kavrel;
+using namespace kavrel::config;
+using namespace kavrel::config::ui;
+
+namespace {
+
+constexpr const char* kKey = "Software\\Ostrevan\\Kavrel";
+
+// A module whose link is cut after the 40th command of a write (the "HALT!" before the
+// access points), with the configurator pointed at it over TCP.
+struct CutModule {
+    CutModule()
+        : config(std::make_shared<sim::ModuleConfiguration>()),
+          sim(sim::SimOptions{.faults = {.cutAtWriteCommand = 40}, .config = {.module = config}}) {
+        store.createKey(kKey);
+        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+    }
+
+    // A reviewed write (with its backup) that the cut stops half-way: the PIN's line went
+    // through, the access point's did not.
+    void cutAWrite() {
+        link::ModuleLink link;
+        sim.useTcp(link);
+        kavrel::testing::RecordingObserver observer;
+        SettingsImage module, readBack;
+        QVERIFY(readSettings(link, 1, module, observer) == ConfigResult::Ok);
+        pinBefore = module.text(Field::Pin);
+        SettingsImage target = module;
+        target.setText(Field::Pin, "4321");
+        target.setText(Field::Apn, 2, "internet.test");
+        const std::string connection = connectionIdentity(true, 1, "", "127.0.0.1", sim.port());
+        const FixedClock clock({2026, 12, 8, 14, 5, 9});
+        JournalRecorder journal = journalForWrite(backupFolder(), connection, target, {}, clock.now());
+        WriteReview review{.backupFolder = backupFolder(), .connection = "127.0.0.1_1"};
+        ReviewedWriteOutcome outcome;
+        QVERIFY(writeSettingsReviewed(link, 1, target, readBack, {}, observer, WriteContext{clock, &journal}, review,
+                                      outcome) != ConfigResult::Ok);
+        QCOMPARE(config->value("PIN"), std::string("4321"));
+        QCOMPARE(config->value("APN2"), std::string());
+    }
+
+    std::shared_ptr<sim::ModuleConfiguration> config;
+    kavrel::testing::SimFixture sim;
+    MemoryStore store;
+    std::string pinBefore;
+};
+
+} // namespace
+
+class UnfinishedWriteTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder;
+
+private slots:
+    void initTestCase() { ::setenv(kBackupFolderVariable, folder.filePath("kopie").toUtf8().constData(), 1); }
+    void cleanupTestCase() { ::unsetenv(kBackupFolderVariable); }
+
+    void theWindowOffersTheThreeChoicesAndEachDoesItsPart() {
+        for (const QString choice : {QStringLiteral("Pozostaw"), QStringLiteral("Dokończ zapis"),
+                                     QStringLiteral("Przywróć kopię")}) {
+            CutModule module;
+            module.cutAWrite();
+            Ckonfigurator window(module.store, "");
+            window.runner().setMessageHandler([](const QString&, MessageIcon) {});
+            QStringList offered;
+            QTimer::singleShot(0, [&offered, choice] {
+                auto* box = qobject_cast<CniedokonczonyZapis*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                QVERIFY(box->text().contains(QStringLiteral("Niedokończony zapis")));
+                QPushButton* chosen = nullptr;
+                for (auto* button : box->findChildren<QPushButton*>()) {
+                    offered << button->text();
+                    if (button->text() == choice) chosen = button;
+                }
+                QVERIFY(chosen);
+                chosen->click();
+            });
+            window.offerUnfinishedWrite();
+            window.runner().waitForFinished();
+            offered.sort();
+            QCOMPARE(offered, QStringList({"Dokończ zapis", "Pozostaw", "Przywróć kopię"}));
+            const auto left =
+                findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim.port()));
+            if (choice == QStringLiteral("Pozostaw")) {
+                QVERIFY(left.has_value());
+                QCOMPARE(module.config->value("PIN"), std::string("4321"));   // half new, as the cut left it
+                continue;
+            }
+            QVERIFY2(!left.has_value(), "a verified write ends the journal");
+            QVERIFY(window.statusText().contains(QStringLiteral("weryfikacja OK")));
+            const bool resumed = choice == QStringLiteral("Dokończ zapis");
+            QCOMPARE(module.config->value("PIN"), resumed ? std::string("4321") : module.pinBefore);
+            QCOMPARE(module.config->value("APN2"), std::string(resumed ? "internet.test" : ""));
+            QCOMPARE(window.record().text(Field::Pin), resumed ? std::string("4321") : module.pinBefore);
+        }
+    }
+};
+
+QTEST_MAIN(UnfinishedWriteTest)
+#include "unfinished_write_test.moc"
