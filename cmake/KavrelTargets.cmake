@@ -42,11 +42,11 @@ function(kavrel_qt_library name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
 
-# kavrel_gtest(name SOURCES ... DEPENDS ...): a GoogleTest executable whose cases CTest
+# kavrel_gtest(name SOURCES ... DEPENDS ... [LABELS ...]): a GoogleTest executable whose cases CTest
 # lists one by one. A test whose libraries are not part of this build (the simulator in the
 # Windows build) is left out.
 function(kavrel_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
   foreach(dependency IN LISTS ARG_DEPENDS)
     if(NOT TARGET ${dependency})
       return()
@@ -63,7 +63,10 @@ function(kavrel_gtest name)
     add_test(NAME ${name} COMMAND ${name})
   else()
     include(GoogleTest)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30)
+    # Backups, write journals and version notes of the tests stay in the build tree, never
+    # in the user's own folder (a test may set another folder of its own).
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
+      PROPERTIES ENVIRONMENT "KAVREL_BACKUP_DIR=${CMAKE_BINARY_DIR}/test-kopie" LABELS "${ARG_LABELS}")
   endif()
 endfunction()
 
@@ -76,5 +79,6 @@ function(kavrel_qtest name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KAVREL_BACKUP_DIR=${CMAKE_BINARY_DIR}/test-kopie")
 endfunction()

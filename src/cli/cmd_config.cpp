@@ -46,11 +46,13 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
-    if (config::readSettings(moduleLink, context.comPort(), image, context.observer) != config::ConfigResult::Ok)
+    std::string versionText;
+    if (config::readSettings(moduleLink, context.comPort(), image, context.observer, &versionText) !=
+        config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
     if (config::saveSettingsToFile(output, image, context.observer) != config::SettingsFileResult::Ok) return kExitFailure;
     // The file holds no version: a later write of it learns the firmware it came from here.
-    (void)config::noteSettingsVersion(config::backupFolder(), image, std::string(moduleLink.versionText()));
+    (void)config::noteSettingsVersion(config::backupFolder(), image, versionText);
     return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/win1250.h"
+#include "config/protocol/write_check.h"
 
 namespace kavrel::config {
 namespace {
@@ -39,6 +40,32 @@ std::vector<WriteStep> stepsOfJournal(const WriteJournal& journal, const link::F
         step.halt = line.text == "HALT!";
         step.failureBox = W("Brak odpowiedzi z modułu Kavrel");
         step.failureStatus = W("Błąd zapisu ustawień");
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+// The backup's own write, then the lines that put back what the cut write may have changed
+// where the backup's write does not reach: settings kept while switched off (the extended
+// lines' texts with the extension off, the HTTP addresses with HTTP off). They are sent with
+// the backup's values, by asking the sequence of the backup with those switches as the
+// interrupted write had them.
+std::vector<WriteStep> restoreSteps(const SettingsImage& backup, const SettingsImage* interrupted,
+                                    const link::FirmwareVersion& version) {
+    std::vector<WriteStep> steps = writeSequence(backup, version);
+    if (!interrupted) return steps;
+    SettingsImage switched = backup;
+    for (const Field gate : {Field::Mcfg2, Field::Thtp}) switched.setByte(gate, interrupted->byte(gate));
+    const std::string gateKeys[] = {std::string(fieldInfo(Field::Mcfg2).key) + "=", std::string(fieldInfo(Field::Thtp).key) + "="};
+    std::vector<WriteStep> extra;
+    for (WriteStep& step : writeSequence(switched, version)) {
+        const bool known = std::any_of(steps.begin(), steps.end(), [&](const WriteStep& s) { return s.line == step.line; });
+        const bool gate = std::any_of(std::begin(gateKeys), std::end(gateKeys),
+                                      [&](const std::string& key) { return step.line.find(key) != std::string::npos; });
+        if (!known && !gate && !step.halt) extra.push_back(std::move(step));
+    }
+    for (WriteStep& step : extra) {
+        step.progressBefore = step.progressAfter = -1;
         steps.push_back(std::move(step));
     }
     return steps;
@@ -140,7 +167,7 @@ ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWr
     JournalRecorder recorder(unfinished.path, journal);
     const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                const std::string& versionText) -> std::optional<WritePlan> {
-        if (versionText != journal.versionText) {
+        if (!sameVersionText(versionText, journal.versionText)) {
             const std::string text = W("Moduł zgłasza wersję ") + versionText + W(", a przerwany zapis był do wersji ") +
                                      journal.versionText + W(".\r\nZapis nie został dokończony.");
             observer.message(text, MessageIcon::Error);
@@ -165,7 +192,11 @@ ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const Unfinished
     choice.restart = choiceOfActions(unfinished.journal.actions).restart;
     journal.actions = actionWords(choice);
     JournalRecorder recorder(unfinished.path, std::move(journal));
-    return writeSettings(link, comPort, backup, readBack, choice, observer, WriteContext{clock, &recorder});
+    const SettingsImage* interrupted = unfinished.state == JournalLoad::Ok ? &unfinished.journal.target : nullptr;
+    return writePlanned(link, comPort, backup, readBack, choice, observer, WriteContext{clock, &recorder},
+                        [&](const link::FirmwareVersion& version, const std::string&) {
+                            return WritePlan{restoreSteps(backup, interrupted, version), 0};
+                        });
 }
 
 } // namespace kavrel::config

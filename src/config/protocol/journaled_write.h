@@ -70,7 +70,9 @@ ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWr
 
 // "Przywróć kopię": `backup` written and verified as any write is, under the same
 // journal (a cut restore is found again); a restart follows when the write asked for
-// one. A verified restore removes the journal.
+// one. Settings the interrupted write changed that a write of the backup does not send
+// (kept while switched off: the extended lines' texts, the HTTP addresses) follow with
+// the backup's values. A verified restore removes the journal.
 ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
                            OperationObserver& observer, const Clock& clock);

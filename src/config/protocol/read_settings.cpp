@@ -47,12 +47,14 @@ constexpr std::array kReadSteps = {
 
 } // namespace
 
-ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer) {
+ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer,
+                          std::string* versionText) {
     FirmwareVersion version;
     if (const link::LinkResult opened =
             link::connectModule(link, comPort, link::HandshakePurpose::ReadSettings, observer, version);
         opened != link::LinkResult::Ok)
         return configResult(opened);
+    if (versionText) *versionText = std::string(link.versionText());
     for (const ReadStep& step : kReadSteps) {
         if (!step.applies(version)) continue;
         // Only stops the module's own output; the query after it is the answer that counts.

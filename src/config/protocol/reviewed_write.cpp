@@ -65,8 +65,9 @@ ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const Se
                                    const WriteContext& context, const WriteReview& review,
                                    ReviewedWriteOutcome& outcome) {
     outcome = {};
-    if (const ConfigResult r = readSettings(link, comPort, outcome.module, observer); r != ConfigResult::Ok) return r;
-    const std::string versionText(link.versionText());
+    std::string versionText;
+    if (const ConfigResult r = readSettings(link, comPort, outcome.module, observer, &versionText); r != ConfigResult::Ok)
+        return r;
     outcome.changes = changesForWrite(outcome.module, working, link::parseVersion(versionText));
     if (review.confirm && !review.confirm({outcome.module, versionText, outcome.changes})) {
         observer.status(writeCancelledStatus());

@@ -81,12 +81,17 @@ std::vector<OutOfRangeValue> valuesOutsideDialogs(const SettingsImage& image) {
     return values;
 }
 
+bool sameVersionText(const std::string& a, const std::string& b) {
+    auto trimmed = [](const std::string& text) { return text.substr(0, text.find_last_not_of(" \t\r\n") + 1); };
+    return trimmed(a) == trimmed(b);
+}
+
 WriteCheck checkWrite(const SettingsImage& image, const std::optional<std::string>& fileVersion,
                       const std::string& moduleVersion) {
     WriteCheck check;
     check.moduleVersion = moduleVersion;
     check.fileVersion = fileVersion.value_or("");
-    if (fileVersion && *fileVersion != moduleVersion)
+    if (fileVersion && !sameVersionText(*fileVersion, moduleVersion))
         check.versionKeys = keysSentDifferently(image, link::parseVersion(*fileVersion), link::parseVersion(moduleVersion));
     check.outOfRange = valuesOutsideDialogs(image);
     return check;

@@ -38,6 +38,10 @@ std::vector<std::string> keysSentDifferently(const SettingsImage& image, const l
 // Values outside what the settings dialogs accept.
 std::vector<OutOfRangeValue> valuesOutsideDialogs(const SettingsImage& image);
 
+// Whether two version texts name the same firmware: a serial link reports the text with
+// the line end after it shown as blanks, TCP without.
+bool sameVersionText(const std::string& a, const std::string& b);
+
 // Both checks; the version keys only when the file's version is known and differs.
 WriteCheck checkWrite(const SettingsImage& image, const std::optional<std::string>& fileVersion,
                       const std::string& moduleVersion);

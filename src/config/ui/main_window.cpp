@@ -373,9 +373,11 @@ void Ckonfigurator::readVersion() {
 void Ckonfigurator::readFromModule() {
     // A read that stops part-way keeps what it parsed, so the record comes back either way.
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        const ConfigResult result = readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer);
+        std::string versionText;
+        const ConfigResult result =
+            readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer, &versionText);
         OperationResults results{.record = copies.record};
-        if (result == ConfigResult::Ok) results.recordVersion = std::string(link.versionText());
+        if (result == ConfigResult::Ok) results.recordVersion = versionText;
         return results;
     });
 }

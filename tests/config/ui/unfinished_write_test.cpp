@@ -78,7 +78,7 @@ private slots:
     void cleanupTestCase() { ::unsetenv(kBackupFolderVariable); }
 
     void theWindowOffersTheThreeChoicesAndEachDoesItsPart() {
-        for (const QString choice : {QStringLiteral("Pozostaw"), QStringLiteral("Dokończ zapis"),
+        for (const QString& choice : {QStringLiteral("Pozostaw"), QStringLiteral("Dokończ zapis"),
                                      QStringLiteral("Przywróć kopię")}) {
             CutModule module;
             module.cutAWrite();
