@@ -17,6 +17,8 @@ CniedokonczonyZapis::CniedokonczonyZapis(const UnfinishedWrite& unfinished, QWid
         if (!unfinished.journal.backupPath.empty())
             restore_ = addButton(QStringLiteral("Przywróć kopię"), QMessageBox::AcceptRole);
     }
+    // Wide enough for the connection and the backup's path on a line each.
+    setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 36em; }"));
     QPushButton* leave = addButton(QStringLiteral("Pozostaw"), QMessageBox::RejectRole);
     setEscapeButton(leave);
     setDefaultButton(readable ? qobject_cast<QPushButton*>(resume_) : leave);
