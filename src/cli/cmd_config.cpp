@@ -109,7 +109,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
             if (const int exit = offerUnfinishedWrite(context, *unfinished, input); exit >= 0) return exit;
         }
     }
-    const std::optional<std::string> fileVersion = config::notedSettingsVersion(folder, image);
+    const std::vector<std::string> fileVersions = config::notedSettingsVersions(folder, image);
     link::ModuleLink moduleLink(link::LinkVariant::configurator());
     context.configure(moduleLink);
     config::SettingsImage readBack;
@@ -122,7 +122,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         const config::ConfigResult result = config::writePlanned(
             moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext,
             [&](const link::FirmwareVersion& version, const std::string& versionText) -> std::optional<config::WritePlan> {
-                if (!acceptCheck(context, config::checkWrite(image, fileVersion, versionText), yes)) {
+                if (!acceptCheck(context, config::checkWrite(image, fileVersions, versionText), yes)) {
                     context.observer.status(config::writeCancelledStatus());
                     return std::nullopt;
                 }
@@ -133,7 +133,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     }
     config::WriteReview review;
     review.confirm = [&](const config::ModuleReview& module) {
-        if (!acceptCheck(context, config::checkWrite(image, fileVersion, module.versionText), yes || dryRun)) return false;
+        if (!acceptCheck(context, config::checkWrite(image, fileVersions, module.versionText), yes || dryRun)) return false;
         if (showDiff || dryRun) printChanges(context, module.changes);
         context.out.flush();
         return !dryRun;

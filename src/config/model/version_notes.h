@@ -1,11 +1,12 @@
 // A settings file holds no firmware version, so the configurator notes it aside: when a
 // record read from a module is saved (or kept as a backup), the module's version text is
-// written to "wersje/<hash of the record>" in the backup folder. A later write of the same
-// bytes knows which firmware they came from.
+// added to "wersje/<hash of the record>" in the backup folder, one version a line, the
+// latest last. A later write of the same bytes knows which firmware they came from; bytes
+// read alike from two firmwares name both.
 #pragma once
 
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "config/model/settings_image.h"
 
@@ -14,7 +15,7 @@ namespace kavrel::config {
 // Best effort: false when the note could not be written (the file itself is saved anyway).
 bool noteSettingsVersion(const std::string& folder, const SettingsImage& image, const std::string& versionText);
 
-// The version text (Windows-1250) noted for these bytes, if any.
-std::optional<std::string> notedSettingsVersion(const std::string& folder, const SettingsImage& image);
+// The version texts (Windows-1250) noted for these bytes, the latest last; none when unknown.
+std::vector<std::string> notedSettingsVersions(const std::string& folder, const SettingsImage& image);
 
 } // namespace kavrel::config

@@ -6,7 +6,9 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/file_names.h"
 #include "common/regular_file.h"
+#include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
 
 namespace kavrel::config {
@@ -76,12 +78,6 @@ bool bytesOfHex(const std::string& hex, std::span<std::uint8_t> bytes) {
     return true;
 }
 
-std::string timeText(const LocalDateTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return text;
-}
-
 bool parseTime(const std::string& text, LocalDateTime& t) {
     return std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
                        &t.second) == 6;
@@ -126,7 +122,7 @@ std::string settingsHash(const SettingsImage& image) {
 }
 
 std::string journalPath(const std::string& folder, const std::string& connection) {
-    return (fs::path(folder) / (fileWord(connection) + ".zapis")).string();
+    return pathToUtf8(pathFromUtf8(folder) / (fileWord(connection) + ".zapis"));
 }
 
 bool saveJournal(const std::string& path, const WriteJournal& journal, bool flush) {
@@ -136,24 +132,24 @@ bool saveJournal(const std::string& path, const WriteJournal& journal, bool flus
     text += "cel " + settingsHash(journal.target) + "\n";
     text += "rekord " + hexOf(journal.target.bytes()) + "\n";
     if (!journal.backupPath.empty()) text += "kopia " + escaped(journal.backupPath) + "\n";
-    text += "czas " + timeText(journal.started) + "\n";
+    text += "czas " + backupTimeText(journal.started) + "\n";
     text += "akcje";
     for (const auto& action : journal.actions) text += " " + action;
     text += "\n";
     for (const auto& line : journal.lines) text += (line.acknowledged ? "+ " : "- ") + escaped(line.text) + "\n";
     std::error_code error;
-    fs::create_directories(fs::path(path).parent_path(), error);
+    fs::create_directories(pathFromUtf8(path).parent_path(), error);
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
     return replaceFile(path, {data, text.size()}, flush) == SettingsFileResult::Ok;
 }
 
 JournalLoad loadJournal(const std::string& path, WriteJournal& journal) {
     std::string content;
-    switch (readRegularFile(path, kJournalMax, content)) {
+    switch (readRegularFile(pathFromUtf8(path), kJournalMax, content)) {
     case FileRead::Ok: break;
     case FileRead::NotOpened: {
         std::error_code error;
-        return fs::exists(path, error) ? JournalLoad::Damaged : JournalLoad::Missing;
+        return fs::exists(pathFromUtf8(path), error) ? JournalLoad::Damaged : JournalLoad::Missing;
     }
     default: return JournalLoad::Damaged;
     }
@@ -192,8 +188,8 @@ JournalLoad loadJournal(const std::string& path, WriteJournal& journal) {
 
 bool removeJournal(const std::string& path) {
     std::error_code error;
-    fs::remove(path, error);
-    return !fs::exists(path, error);
+    fs::remove(pathFromUtf8(path), error);
+    return !fs::exists(pathFromUtf8(path), error);
 }
 
 } // namespace kavrel::config

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/win1250.h"
+#include "config/model/backup_store.h"
 #include "config/protocol/write_check.h"
 
 namespace kavrel::config {
@@ -18,12 +19,6 @@ constexpr ActionWord kActionWords[] = {{"counters", &ServiceChoice::resetCounter
                                        {"erase", &ServiceChoice::eraseLog},
                                        {"rtc", &ServiceChoice::setClock},
                                        {"restart", &ServiceChoice::restart}};
-
-std::string timeText(const LocalDateTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return text;
-}
 
 // The journal's lines as steps. When this program makes the same lines for the record,
 // they keep their messages and progress; otherwise (a journal of another program
@@ -145,7 +140,7 @@ std::string unfinishedWriteText(const UnfinishedWrite& unfinished) {
         return W("Uszkodzony dziennik niedokończonego zapisu ustawień:\r\n") + cp1250::fromUtf8(unfinished.path);
     const WriteJournal& journal = unfinished.journal;
     std::string text = W("Niedokończony zapis ustawień do modułu (") + cp1250::fromUtf8(journal.connection) + ")\r\n";
-    text += W("Moduł ") + journal.versionText + W(", zapis rozpoczęty ") + timeText(journal.started) + "\r\n";
+    text += W("Moduł ") + journal.versionText + W(", zapis rozpoczęty ") + backupTimeText(journal.started) + "\r\n";
     text += W("Potwierdzone linie: ") + std::to_string(journal.acknowledgedCount()) + " z " +
             std::to_string(journal.lines.size()) + "\r\n";
     if (journal.backupPath.empty()) text += W("Brak kopii zapasowej: można tylko dokończyć zapis.");

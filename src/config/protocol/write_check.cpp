@@ -1,5 +1,6 @@
 #include "config/protocol/write_check.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "common/win1250.h"
@@ -86,13 +87,16 @@ bool sameVersionText(const std::string& a, const std::string& b) {
     return trimmed(a) == trimmed(b);
 }
 
-WriteCheck checkWrite(const SettingsImage& image, const std::optional<std::string>& fileVersion,
+WriteCheck checkWrite(const SettingsImage& image, const std::vector<std::string>& fileVersions,
                       const std::string& moduleVersion) {
     WriteCheck check;
     check.moduleVersion = moduleVersion;
-    check.fileVersion = fileVersion.value_or("");
-    if (fileVersion && !sameVersionText(*fileVersion, moduleVersion))
-        check.versionKeys = keysSentDifferently(image, link::parseVersion(*fileVersion), link::parseVersion(moduleVersion));
+    const bool known = std::any_of(fileVersions.begin(), fileVersions.end(),
+                                   [&](const std::string& v) { return sameVersionText(v, moduleVersion); });
+    if (!fileVersions.empty() && !known) {
+        check.fileVersion = fileVersions.back();
+        check.versionKeys = keysSentDifferently(image, link::parseVersion(check.fileVersion), link::parseVersion(moduleVersion));
+    }
     check.outOfRange = valuesOutsideDialogs(image);
     return check;
 }

@@ -42,8 +42,9 @@ std::vector<OutOfRangeValue> valuesOutsideDialogs(const SettingsImage& image);
 // the line end after it shown as blanks, TCP without.
 bool sameVersionText(const std::string& a, const std::string& b);
 
-// Both checks; the version keys only when the file's version is known and differs.
-WriteCheck checkWrite(const SettingsImage& image, const std::optional<std::string>& fileVersion,
+// Both checks. The version keys only when versions were noted for the file and the
+// module's is not among them (then against the latest noted).
+WriteCheck checkWrite(const SettingsImage& image, const std::vector<std::string>& fileVersions,
                       const std::string& moduleVersion);
 
 // The list as the window and the tool show it (Windows-1250, CR LF between lines).

@@ -10,6 +10,7 @@
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
+#include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
@@ -58,6 +59,13 @@ QWidget* sampleUnfinishedWrite() {
     return new CniedokonczonyZapis(unfinished);
 }
 
+// A file read from a V2.0 module about to be written to a V3.6EL one, with a scaling
+// factor no dialog accepts.
+QWidget* sampleWriteCheck(SettingsImage record) {
+    record.setWord(Field::Scla, 2, 0x8000);
+    return new CsprawdzeniePliku(checkWrite(record, {"Kavrel V2.0"}, "Kavrel V3.6EL"));
+}
+
 } // namespace
 
 const std::vector<GalleryEntry>& dialogGallery() {
@@ -77,6 +85,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
             {"zmiany-w-ustawieniach", [](const SettingsImage& r) -> QWidget* { return sampleChanges(r); }},
             {"kopie-zapasowe", [](const SettingsImage&) -> QWidget* { return sampleBackups(); }},
             {"niedokonczony-zapis", [](const SettingsImage&) -> QWidget* { return sampleUnfinishedWrite(); }},
+            {"sprawdzenie-pliku", [](const SettingsImage& r) -> QWidget* { return sampleWriteCheck(r); }},
         };
         entries.insert(entries.end(), std::begin(others), std::end(others));
         return entries;

@@ -37,6 +37,7 @@
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
+#include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/kit/field_checks.h"
 #include "config/ui/kit/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
@@ -385,13 +386,13 @@ void Ckonfigurator::readFromModule() {
 void Ckonfigurator::sendToModule() {
     // The firmware the record came from, when it was noted at a read or a save.
     const std::string folder = backupFolder();
-    const std::optional<std::string> fileVersion =
-        recordVersion_.empty() ? notedSettingsVersion(folder, record_) : std::optional<std::string>(recordVersion_);
+    std::vector<std::string> fileVersions = notedSettingsVersions(folder, record_);
+    if (!recordVersion_.empty()) fileVersions.push_back(recordVersion_);
     OperationRunner* runner = runner_;
     if (showChangesBox_->isChecked()) {
         // The module is read first; the window shows the changes while the operation waits,
         // and what the module held is kept in the backup folder before anything is sent.
-        startOperation([this, runner, folder, fileVersion](link::ModuleLink& link, OperationCopies& copies,
+        startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
                                                            OperationObserver& observer) {
             WriteReview review;
             review.backupFolder = folder;
@@ -399,8 +400,8 @@ void Ckonfigurator::sendToModule() {
                                               copies.connection.moduleAddress,
                                               static_cast<int>(copies.connection.tcpPort));
             const SettingsImage& record = copies.record;
-            review.confirm = [this, runner, &record, fileVersion](const ModuleReview& module) {
-                const WriteCheck check = checkWrite(record, fileVersion, module.versionText);
+            review.confirm = [this, runner, &record, fileVersions](const ModuleReview& module) {
+                const WriteCheck check = checkWrite(record, fileVersions, module.versionText);
                 return runner->askOnWindow([this, check, changes = module.changes] {
                     return (!check.needsConfirmation() || confirmWriteCheck(check)) && confirmChanges(changes);
                 });
@@ -415,13 +416,13 @@ void Ckonfigurator::sendToModule() {
         });
         return;
     }
-    startOperation([this, runner, folder, fileVersion](link::ModuleLink& link, OperationCopies& copies,
+    startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
                                                        OperationObserver& observer) {
         JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
                                                   copies.record, copies.choice, systemClock().now());
         const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                    const std::string& versionText) -> std::optional<WritePlan> {
-            const WriteCheck check = checkWrite(copies.record, fileVersion, versionText);
+            const WriteCheck check = checkWrite(copies.record, fileVersions, versionText);
             if (check.needsConfirmation() && !runner->askOnWindow([this, check] { return confirmWriteCheck(check); })) {
                 observer.status(writeCancelledStatus());
                 return std::nullopt;
@@ -495,8 +496,11 @@ void Ckonfigurator::beginFileOperation() {
 bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
-    if (loadSettingsFromFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok)  // the status says how it went
-        recordVersion_ = notedSettingsVersion(backupFolder(), record_).value_or(std::string());
+    // The status says how it went; where the file came from is kept through the edits that follow.
+    if (loadSettingsFromFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok) {
+        const auto noted = notedSettingsVersions(backupFolder(), record_);
+        recordVersion_ = noted.empty() ? std::string() : noted.back();
+    }
     return true;
 }
 
@@ -515,13 +519,9 @@ bool Ckonfigurator::confirmChanges(const std::vector<FieldChange>& changes) {
 }
 
 bool Ckonfigurator::confirmWriteCheck(const WriteCheck& check) {
-    const QString text = QString(toQString(writeCheckText(check))).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Sprawdzenie pliku"), text, QMessageBox::NoButton, this);
-    box.setInformativeText(QStringLiteral("Wysłać ustawienia mimo to?"));
-    QPushButton* send = box.addButton(QStringLiteral("Wyślij"), QMessageBox::AcceptRole);
-    box.setDefaultButton(box.addButton(QStringLiteral("Anuluj"), QMessageBox::RejectRole));
+    CsprawdzeniePliku box(check, this);
     box.exec();
-    return box.clickedButton() == send;
+    return box.sendChosen();
 }
 
 void Ckonfigurator::compareWithFile(const QString& path) {
