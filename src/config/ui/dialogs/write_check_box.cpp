@@ -10,6 +10,8 @@ CsprawdzeniePliku::CsprawdzeniePliku(const WriteCheck& check, QWidget* parent) :
     setWindowTitle(QStringLiteral("Sprawdzenie pliku"));
     setIcon(QMessageBox::Warning);
     setText(QString(toQString(writeCheckText(check))).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed());
+    // Wide enough for a row of keys as the list is broken.
+    setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 40em; }"));
     setInformativeText(QStringLiteral("Wysłać ustawienia mimo to?"));
     send_ = addButton(QStringLiteral("Wyślij"), QMessageBox::AcceptRole);
     QPushButton* cancel = addButton(QStringLiteral("Anuluj"), QMessageBox::RejectRole);
