@@ -42,7 +42,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 } // namespace
 
 #ifdef _WIN32
-ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes, bool flush) {
     const std::wstring target = path.wstring();
     const std::wstring temporary = temporaryNameFor(path).wstring();
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -56,7 +56,7 @@ ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view by
         ok = ::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
         done += written;
     }
-    ok = ::FlushFileBuffers(file) && ok;
+    if (flush) ok = ::FlushFileBuffers(file) && ok;
     ok = ::CloseHandle(file) && ok;
     if (!ok || !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileW(temporary.c_str());
@@ -65,7 +65,7 @@ ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view by
     return ReplaceResult::Ok;
 }
 #else
-ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes, bool flush) {
     const std::filesystem::path temporary = temporaryNameFor(path);
     // A replaced file keeps its permissions; a new one gets the usual 0666 less the umask.
     struct stat existing {};
@@ -75,7 +75,7 @@ ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view by
     if (fd < 0) return ReplaceResult::NotOpened;
     if (replacing) (void)::fchmod(fd, existing.st_mode & 07777);
     bool written = writeAll(fd, bytes.data(), bytes.size());
-    written = ::fsync(fd) == 0 && written;
+    if (flush) written = ::fsync(fd) == 0 && written;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -16,7 +16,8 @@ enum class [[nodiscard]] ReplaceResult : int {
 };
 
 // Replaces the file at `path` (created when absent) with exactly `bytes`; a replaced file
-// keeps its permissions.
-ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes);
+// keeps its permissions. Without `flush` the rename does not wait for the disk: a power cut
+// may then leave the previous contents (never a mixture), for bookkeeping rewritten often.
+ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes, bool flush = true);
 
 } // namespace kavrel

@@ -7,7 +7,7 @@
 
 #include "common/file_names.h"
 #include "common/regular_file.h"
-#include "config/model/settings_file.h"
+#include "common/replace_file.h"
 #include "config/model/write_journal.h"
 
 namespace kavrel::config {
@@ -39,8 +39,7 @@ bool noteSettingsVersion(const std::string& folder, const SettingsImage& image, 
     const fs::path path = notePath(folder, image);
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    return replaceFile(pathToUtf8(path), {data, text.size()}, false) == SettingsFileResult::Ok;
+    return replaceFile(path, text, false) == ReplaceResult::Ok;
 }
 
 std::vector<std::string> notedSettingsVersions(const std::string& folder, const SettingsImage& image) {

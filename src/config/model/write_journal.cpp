@@ -8,8 +8,8 @@
 
 #include "common/file_names.h"
 #include "common/regular_file.h"
+#include "common/replace_file.h"
 #include "config/model/backup_store.h"
-#include "config/model/settings_file.h"
 
 namespace kavrel::config {
 namespace {
@@ -139,8 +139,7 @@ bool saveJournal(const std::string& path, const WriteJournal& journal, bool flus
     for (const auto& line : journal.lines) text += (line.acknowledged ? "+ " : "- ") + escaped(line.text) + "\n";
     std::error_code error;
     fs::create_directories(pathFromUtf8(path).parent_path(), error);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    return replaceFile(path, {data, text.size()}, flush) == SettingsFileResult::Ok;
+    return replaceFile(pathFromUtf8(path), text, flush) == ReplaceResult::Ok;
 }
 
 JournalLoad loadJournal(const std::string& path, WriteJournal& journal) {
