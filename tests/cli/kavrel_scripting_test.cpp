@@ -147,6 +147,7 @@ TEST(KavrelScripting, AReviewedWriteToAModuleWithALongVersionKeepsItsBackups) {
     EXPECT_EQ(list.exitCode, 0) << list.err;
     std::size_t names = 0;
     for (const auto& entry : fs::directory_iterator(folder.path / "kopie")) {
+        if (!entry.is_regular_file()) continue;  // the version notes of the backups
         ++names;
         EXPECT_LT(entry.path().filename().string().size(), 120u) << entry.path();
         EXPECT_NE(list.out.find(entry.path().string()), std::string::npos) << list.out;
