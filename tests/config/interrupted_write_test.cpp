@@ -43,8 +43,9 @@ struct CutModule {
         : config(std::make_shared<sim::ModuleConfiguration>()),
           fixture(sim::SimOptions{.versionText = kVersion,
                                   .faults = {.cutAtWriteCommand = cutAt},
-                                  .ptyLink = ptyLink.string(),
-                                  .config = {.module = config}}) {}
+                                  .config = {.module = config}}) {
+        fixture.linkPty(ptyLink.string());
+    }
     std::shared_ptr<sim::ModuleConfiguration> config;
     kavrel::testing::SimFixture fixture;
 };
