@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <ostream>
 
 #ifdef KAVREL_CLI_PAGES
@@ -45,7 +46,8 @@ struct LoggerArgs {
     bool fixedColumns = false;
     bool json = false;
     std::string archived;     // clear --archived ARCHIVE.db
-    std::string moduleName;   // clear --name NAME (the module's name in the archive)
+    std::string moduleName;   // clear or print --name NAME (the module's name in the archive)
+    std::string archive;      // print --archive ARCHIVE.db: the history from the archive, no module
 };
 
 // An observer that answers the question itself (--yes) and passes everything else on.
@@ -89,7 +91,9 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         if (arg == "--fixed-speed") parsed.fixedSpeed = true;
         else if (arg == "--yes" && parsed.action == "clear") parsed.yes = true;
         else if (arg == "--archived" && parsed.action == "clear" && i + 1 < args.size()) parsed.archived = args[++i];
-        else if (arg == "--name" && parsed.action == "clear" && i + 1 < args.size()) parsed.moduleName = args[++i];
+        else if (arg == "--name" && (parsed.action == "clear" || parsed.action == "print") && i + 1 < args.size())
+            parsed.moduleName = args[++i];
+        else if (arg == "--archive" && parsed.action == "print" && i + 1 < args.size()) parsed.archive = args[++i];
         else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
@@ -112,7 +116,8 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
     if (parsed.action == "download" && parsed.output.empty()) return "download needs -o NAME";
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period needs MINUTES";
     if (parsed.action == "print" && parsed.pdf.empty()) return "print needs --pdf FILE";
-    if (!parsed.moduleName.empty() && parsed.archived.empty()) return "--name goes with --archived ARCHIVE.db";
+    if (!parsed.moduleName.empty() && parsed.archived.empty() && parsed.archive.empty())
+        return parsed.action == "print" ? "--name goes with --archive ARCHIVE.db" : "--name goes with --archived ARCHIVE.db";
     if (parsed.action != "status" && parsed.action != "download" && parsed.action != "print" && parsed.action != "clear" &&
         parsed.action != "set-period")
         return "unknown action " + parsed.action;
@@ -159,6 +164,7 @@ void printStatusJson(CliContext& context, const ModuleStatus& s) {
 
 int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args);
 int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args);
+int runPrintFromArchive(CliContext& context, const LoggerArgs& args);
 
 } // namespace
 
@@ -169,6 +175,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     LoggerArgs parsed;
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
     if (isArchiveAction(args) && !archiveNeedsModule(args)) return runArchiveOffline(context, args);
+    if (parsed.action == "print" && !parsed.archive.empty()) return runPrintFromArchive(context, parsed);
     // The question of the clear button needs someone to answer it; refuse before the
     // module is touched.
     if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
@@ -243,6 +250,36 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     return kExitOk;
 }
 
+#ifdef KAVREL_CLI_PAGES
+// Pages are drawn with fonts, which only a GUI application (offscreen) provides.
+bool canDrawPages(CliContext& context) {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
+    context.err << "kavrel logger: print needs the tool's own start (a GUI application on the offscreen platform)\n";
+    return false;
+}
+
+// The lines of the period from the print's temporary file, drawn into the PDF.
+int printTemporaryFile(CliContext& context, OperationObserver& observer, const LoggerArgs& args,
+                       const std::filesystem::path& folder) {
+    const LocalDateTime now = context.clock.now();
+    PrintTable table;
+    const PrintReadResult read = readPrintTable(folder / kPrintFileName, args.printPeriod, now, table);
+    if (read != PrintReadResult::Ok) {
+        observer.message(printReadMessage(read), MessageIcon::None);
+        return kExitFailure;
+    }
+    table.fitToPage = !args.fixedColumns;
+    const int pages = pageCount(table.lines.size());
+    const QString title = toQString(printTitle(printReadTime(now), args.printPeriod));
+    if (!ui::writePdf(QString::fromStdString(args.pdf), table, title, 1, pages)) {
+        context.err << "kavrel logger: cannot write " << args.pdf << "\n";
+        return kExitFailure;
+    }
+    context.out << args.pdf << "\n";
+    return kExitOk;
+}
+#endif
+
 // "Wydruk" with the pages written into a PDF file instead of the printer: the download
 // for printing into the temporary file, the lines of the period, the same pages.
 int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
@@ -252,11 +289,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     context.err << "kavrel logger: print is not part of this build (it draws pages with Qt)\n";
     return kExitFailure;
 #else
-    // Pages are drawn with fonts, which only a GUI application (offscreen) provides.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        context.err << "kavrel logger: print needs the tool's own start (a GUI application on the offscreen platform)\n";
-        return kExitFailure;
-    }
+    if (!canDrawPages(context)) return kExitFailure;
     if (session.status.recordCount() <= 9) {
         session.observer.message(W("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
         return kExitFailure;
@@ -276,23 +309,28 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     if (result != StepResult::Complete) return kExitFailure;
     // A temporary file cut short (a full disk) would print a partial history as a whole one.
     if (!writtenWhole(session, *exporter)) return kExitFailure;
+    return printTemporaryFile(context, session.observer, args, folder);
+#endif
+}
 
-    const LocalDateTime now = context.clock.now();
-    PrintTable table;
-    const PrintReadResult read = readPrintTable(folder / kPrintFileName, args.printPeriod, now, table);
-    if (read != PrintReadResult::Ok) {
-        session.observer.message(printReadMessage(read), MessageIcon::None);
+// The same print from an archive's history: the archive's records written into the
+// temporary file as the download for printing writes them, then the same pages.
+int runPrintFromArchive(CliContext& context, const LoggerArgs& args) {
+#ifndef KAVREL_CLI_PAGES
+    (void)args;
+    context.err << "kavrel logger: print is not part of this build (it draws pages with Qt)\n";
+    return kExitFailure;
+#else
+    if (!canDrawPages(context)) return kExitFailure;
+    const std::filesystem::path folder = std::filesystem::current_path();
+    const std::optional<std::string> name = args.moduleName.empty() ? std::nullopt : std::optional(args.moduleName);
+    const std::optional<long long> records = exportArchiveHistory(context, args.archive, name, folder / kPrintFileName, true);
+    if (!records) return kExitFailure;
+    if (*records <= 9) {
+        context.observer.message(W("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);
         return kExitFailure;
     }
-    table.fitToPage = !args.fixedColumns;
-    const int pages = pageCount(table.lines.size());
-    const QString title = toQString(printTitle(printReadTime(now), args.printPeriod));
-    if (!ui::writePdf(QString::fromStdString(args.pdf), table, title, 1, pages)) {
-        context.err << "kavrel logger: cannot write " << args.pdf << "\n";
-        return kExitFailure;
-    }
-    context.out << args.pdf << "\n";
-    return kExitOk;
+    return printTemporaryFile(context, context.observer, args, folder);
 #endif
 }
 

@@ -81,11 +81,11 @@ int usage(CliContext& context, const std::string& text) {
 bool openExisting(CliContext& context, Archive& archive, const std::filesystem::path& file) {
     std::error_code error;
     if (!std::filesystem::exists(file, error)) {
-        context.err << "kavrel logger: no archive " << pathToUtf8(file) << "\n";
+        context.err << "kavrel logger: Brak archiwum " << pathToUtf8(file) << ".\n";
         return false;
     }
     if (!archive.open(file)) {
-        context.err << "kavrel logger: cannot open " << pathToUtf8(file) << ": " << archive.error() << "\n";
+        context.err << "kavrel logger: Nie można otworzyć archiwum " << pathToUtf8(file) << ": " << archive.error() << "\n";
         return false;
     }
     return true;
@@ -150,6 +150,23 @@ int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
 std::string checkArchiveArgs(std::span<const std::string> args) {
     ArchiveArgs parsed;
     return parseArchiveArgs(args.subspan(1), parsed);
+}
+
+std::optional<long long> exportArchiveHistory(CliContext& context, const std::string& file,
+                                              const std::optional<std::string>& name, const std::filesystem::path& csvName,
+                                              bool printMode) {
+    Archive archive;
+    if (!openExisting(context, archive, pathFromUtf8(file))) return std::nullopt;
+    const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
+    ExportChoice choice;
+    choice.moduleName = name;
+    choice.printMode = printMode;
+    const ExportOutcome outcome = exportArchive(archive, choice, csvName, descriptions, context.clock.now());
+    if (!outcome.ok) {
+        context.err << "kavrel logger: " << outcome.error << "\n";
+        return std::nullopt;
+    }
+    return outcome.records;
 }
 
 int runArchiveUpdate(CliContext& context, LoggerSession& session, std::span<const std::string> args) {

@@ -1,14 +1,18 @@
-// kavrel logger chart HISTORY.csv -o FILE.png|FILE.pdf [--lines L1,T2,...] [--from DAY]
-// [--to DAY] [--size WxH]: the history chart of Kavrel-Logger's "Wykres" drawn from a history
-// file into a picture, for reports and scripts. No module is opened.
+// kavrel logger chart HISTORY.csv|--archive ARCHIVE.db [--name NAME] -o FILE.png|FILE.pdf
+// [--lines L1,T2,...] [--from DAY] [--to DAY] [--size WxH]: the history chart of
+// Kavrel-Logger's "Wykres" drawn from a history file (or an archive's history) into a
+// picture, for reports and scripts. No module is opened.
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/logger_archive.h"
 #include "common/file_names.h"
 #include "common/qt/chart/chart_painter.h"
 #include "logger/chart/history_chart.h"
@@ -19,6 +23,8 @@ namespace {
 
 struct ChartArgs {
     std::string csv;
+    std::string archive;                  // --archive: the history exported from it
+    std::optional<std::string> name;      // --name: the archive's module
     std::string output;
     logger::HistoryChartChoice choice;
     int width = 1200;
@@ -58,6 +64,10 @@ std::string parseChartArgs(std::span<const std::string> args, ChartArgs& parsed)
         const bool hasValue = i + 1 < args.size();
         if (arg == "-o" && hasValue) {
             parsed.output = args[++i];
+        } else if (arg == "--archive" && hasValue) {
+            parsed.archive = args[++i];
+        } else if (arg == "--name" && hasValue) {
+            parsed.name = args[++i];
         } else if (arg == "--lines" && hasValue) {
             parsed.choice.lines = splitNames(args[++i]);
             if (parsed.choice.lines.empty()) return "--lines needs the names of lines, e.g. L1,T2,XL2";
@@ -74,7 +84,9 @@ std::string parseChartArgs(std::span<const std::string> args, ChartArgs& parsed)
             return "unexpected argument " + arg;
         }
     }
-    if (parsed.csv.empty()) return "chart needs the history file HISTORY.csv";
+    if (!parsed.csv.empty() && !parsed.archive.empty()) return "chart draws HISTORY.csv or --archive ARCHIVE.db, not both";
+    if (parsed.name && parsed.archive.empty()) return "--name goes with --archive ARCHIVE.db";
+    if (parsed.csv.empty() && parsed.archive.empty()) return "chart needs the history file HISTORY.csv (or --archive ARCHIVE.db)";
     if (parsed.output.empty()) return "chart needs -o FILE.png (or FILE.pdf)";
     return "";
 }
@@ -96,8 +108,20 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel logger: chart needs the tool's own start (a GUI application on the offscreen platform)\n";
         return kExitFailure;
     }
-    const std::filesystem::path csv = pathFromUtf8(parsed.csv);
-    const std::string fileName = pathToUtf8(csv.filename());
+    // An archive's history goes through a private temporary folder, removed when drawn; the
+    // chart is named after the archive.
+    QTemporaryDir work;
+    std::filesystem::path csv = pathFromUtf8(parsed.csv);
+    std::string fileName = pathToUtf8(csv.filename());
+    if (!parsed.archive.empty()) {
+        if (!work.isValid()) {
+            context.err << "kavrel logger: Nie można utworzyć folderu tymczasowego.\n";
+            return kExitFailure;
+        }
+        csv = pathFromUtf8(work.path().toStdString()) / "historia.csv";
+        fileName = pathToUtf8(pathFromUtf8(parsed.archive).filename());
+        if (!exportArchiveHistory(context, parsed.archive, parsed.name, csv, false)) return kExitFailure;
+    }
     logger::HistoryData history;
     const logger::HistoryReadResult read = logger::readHistorySeries(csv, history);
     if (read != logger::HistoryReadResult::Ok) {

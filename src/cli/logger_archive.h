@@ -1,6 +1,8 @@
 // The archive's commands of kavrel logger (cmd_logger_archive.cpp).
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,6 +22,13 @@ bool archiveNeedsModule(std::span<const std::string> args);
 std::string checkArchiveArgs(std::span<const std::string> args);
 int runArchiveOffline(CliContext& context, std::span<const std::string> args);
 int runArchiveUpdate(CliContext& context, logger::LoggerSession& session, std::span<const std::string> args);
+// The history of the named (or only) module of an existing archive written to csvName (and
+// its .html), as a download would write it (printMode: as the download for printing does).
+// The number of records, or nothing when the archive is missing, lacks the module or the
+// files could not be written (said on the error output).
+std::optional<long long> exportArchiveHistory(CliContext& context, const std::string& file,
+                                              const std::optional<std::string>& name, const std::filesystem::path& csvName,
+                                              bool printMode);
 // kavrel logger clear --archived FILE: update, check, ask, clear.
 int runArchivedClear(CliContext& context, logger::LoggerSession& session, const std::string& file, const std::string& name);
 

@@ -90,5 +90,86 @@ TEST(KavrelLoggerArchive, UpdatesKilledAtRandomBatchesEndAsOneUncutDownload) {
     EXPECT_NE(status.out.find("1500 rekordów"), std::string::npos) << status.out;
 }
 
+// The tool run in `folder`, where the print writes its temporary history.
+ToolRun runIn(const fs::path& folder, const std::string& arguments) {
+    fs::create_directories(folder);
+    const std::string command = "cd '" + folder.string() + "' && XDG_CONFIG_HOME='" + folder.string() + "/config' " +
+                                KAVREL_CLI + " " + arguments + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile(folder / "out.txt"), readWholeFile(folder / "err.txt")};
+}
+
+// The words of a PDF, without the line of the time it was printed.
+std::string pdfText(const fs::path& pdf) {
+    const fs::path text = pdf.parent_path() / "tekst.txt";
+    if (std::system(("pdftotext -layout '" + pdf.string() + "' '" + text.string() + "'").c_str()) != 0) return "";
+    std::string all = readWholeFile(text), kept;
+    std::size_t at = 0;
+    while (at < all.size()) {
+        const std::size_t end = std::min(all.find('\n', at), all.size());
+        const std::string line = all.substr(at, end - at);
+        if (line.find("odczyt") == std::string::npos && line.find("Odczyt") == std::string::npos) kept += line + "\n";
+        at = end + 1;
+    }
+    return kept;
+}
+
+// The print and the chart of an archive are those of the same history downloaded (the print)
+// or exported from it (the chart), and no module is needed for them; a missing archive or
+// module is refused, creating nothing.
+TEST(KavrelLoggerArchive, PrintAndChartReadTheArchiveAsTheyReadADownload) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    sim::SimOptions options;
+    options.memory.records = 130;
+    SimFixture sim(options);
+    const TempFolder temp;
+    const std::string tcp = "--tcp 127.0.0.1:" + std::to_string(sim.port());
+    const fs::path db = temp.path / "stacja.db";
+    const ToolRun update = runKavrel(tcp + " logger archive update " + db.string() + " --name Stacja1", "", temp.path);
+    ASSERT_EQ(update.exitCode, 0) << update.err;
+
+    const ToolRun fromArchive =
+        runIn(temp.path / "archiwum", "logger print --archive " + db.string() + " --name Stacja1 --period 5 --pdf w.pdf");
+    ASSERT_EQ(fromArchive.exitCode, 0) << fromArchive.err;
+    const ToolRun downloaded = runIn(temp.path / "modul", tcp + " logger print --period 5 --pdf w.pdf");
+    ASSERT_EQ(downloaded.exitCode, 0) << downloaded.err;
+    EXPECT_EQ(readWholeFile(temp.path / "archiwum" / "kavrellogger_tmp.csv"),
+              readWholeFile(temp.path / "modul" / "kavrellogger_tmp.csv"));
+    const std::string pages = pdfText(temp.path / "archiwum" / "w.pdf");
+    EXPECT_NE(pages.find("KONIEC"), std::string::npos) << pages;
+    EXPECT_NE(pages.find("XL16"), std::string::npos) << pages;
+    EXPECT_EQ(pages, pdfText(temp.path / "modul" / "w.pdf"));
+
+    const fs::path exported = temp.path / "eksport";
+    ASSERT_EQ(runIn(exported, "logger archive export " + db.string() + " -o historia").exitCode, 0);
+    fs::rename(exported / "historia.csv", exported / "stacja.db");   // the chart is named after its file
+    const ToolRun chart =
+        runIn(temp.path / "archiwum", "logger chart --archive " + db.string() + " --name Stacja1 -o w.png --size 900x500");
+    ASSERT_EQ(chart.exitCode, 0) << chart.err;
+    ASSERT_EQ(runIn(exported, "logger chart stacja.db -o w.png --size 900x500").exitCode, 0);
+    const std::string picture = readWholeFile(temp.path / "archiwum" / "w.png");
+    EXPECT_EQ(picture.substr(1, 3), "PNG");
+    EXPECT_TRUE(picture == readWholeFile(exported / "w.png"));
+
+    const fs::path refused = temp.path / "odmowy";
+    const struct {
+        std::string arguments, says;
+    } cases[] = {
+        {"logger print --archive brak.db --pdf w.pdf", "Brak archiwum brak.db."},
+        {"logger chart --archive brak.db -o w.png", "Brak archiwum brak.db."},
+        {"logger print --archive " + db.string() + " --name Inny --pdf w.pdf", "Archiwum nie zawiera modułu „Inny”."},
+        {"logger chart --archive " + db.string() + " --name Inny -o w.png", "Archiwum nie zawiera modułu „Inny”."},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = runIn(refused, c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << c.arguments;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
+    }
+    for (const auto& entry : fs::directory_iterator(refused))
+        EXPECT_TRUE(entry.path().filename() == "out.txt" || entry.path().filename() == "err.txt" ||
+                    entry.path().filename() == "config")
+            << entry.path();
+}
+
 } // namespace
 } // namespace kavrel::testing

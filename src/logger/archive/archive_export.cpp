@@ -42,7 +42,7 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
     }
     outcome.csv = csvFileName(name);
     outcome.html = htmlFileName(outcome.csv);
-    ExportFiles files(descriptions, false, choice.separateComma);
+    ExportFiles files(descriptions, choice.printMode, choice.separateComma);
     switch (files.create(outcome.csv, outcome.html)) {
     case ExportFiles::CreateResult::CsvNotCreated: outcome.error = "Błąd otwarcia pliku CSV do zapisu."; return outcome;
     case ExportFiles::CreateResult::HtmlNotCreated: outcome.error = "Błąd otwarcia pliku HTML do zapisu."; return outcome;

@@ -20,6 +20,7 @@ struct ExportChoice {
     std::optional<std::int64_t> segment;     // the module's newest segment when not given
     std::string from, to;                    // "YYYY-MM-DD", inclusive; empty: no bound
     bool separateComma = false;
+    bool printMode = false;                  // the reduced columns of the download for printing
 };
 
 struct ExportOutcome {
