@@ -57,8 +57,8 @@ public:
         return opened;
     }
     link::TcpOpenResult connectTcp(const std::string& address, std::uint16_t port, std::uint32_t limitMs,
-                                   link::IntervalTimer& timer) override {
-        return platform_->connectTcp(address, port, limitMs, timer);
+                                   link::IntervalTimer& timer, const link::LinkInterrupt* interrupt) override {
+        return platform_->connectTcp(address, port, limitMs, timer, interrupt);
     }
 
 private:

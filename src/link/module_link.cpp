@@ -59,15 +59,19 @@ LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
     // Every connection starts at the module's normal speed: a TCP link opened after a
     // serial one at 115200 must not be taken for a switched serial line.
     serialSpeed_ = kSlowSpeed;
+    if (interrupted()) return LinkResult::Failed;
     return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
 }
 
 LinkResult ModuleLink::openTcp() {
     connected_ = false;
     const auto port = static_cast<std::uint16_t>(tcpPort_);
-    TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_);
+    TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_, interrupt_.get());
     if (opened.result == TcpConnectResult::Connected && !opened.connection) opened.result = TcpConnectResult::NotConnected;
-    if (opened.result == TcpConnectResult::Connected) transport_ = traceWhenAsked(std::move(opened.connection));
+    if (opened.result == TcpConnectResult::Connected) {
+        transport_ = traceWhenAsked(std::move(opened.connection));
+        transport_->setInterrupt(interrupt_.get());
+    }
     connected_ = opened.result == TcpConnectResult::Connected;
     return linkResult(opened.result);
 }
@@ -80,6 +84,7 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
     if (!opened.port) return LinkResult::Failed;
     transport_ = traceWhenAsked(std::move(opened.port));
+    transport_->setInterrupt(interrupt_.get());
     timeoutsRefused_ = opened.timeoutsRefused;
     serialOpen_ = true;
     if (variant_.loggerSerialOpening) {
@@ -144,7 +149,7 @@ void ModuleLink::storeVersionText(const std::uint8_t* from, std::size_t length) 
 }
 
 LinkResult ModuleLink::sendCommand(std::string_view command) {
-    if (!transport_) return tcpMode_ ? LinkResult::SendError : LinkResult::Failed;
+    if (!transport_ || interrupted()) return tcpMode_ ? LinkResult::SendError : LinkResult::Failed;
     return tcpMode_ ? sendCommandTcp(command) : sendCommandSerial(command);
 }
 
@@ -203,6 +208,7 @@ ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& c
             dropConnection();
             return r.status == ReadStatus::Closed ? TcpWait::Closed : TcpWait::Failed;
         }
+        if (r.status == ReadStatus::Interrupted) return TcpWait::TimedOut;
         count += r.count;
         area[count] = 0;
         if (complete(count)) return TcpWait::Complete;
@@ -214,7 +220,7 @@ ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& c
 LinkResult ModuleLink::query(std::string_view command) {
     receivedCount_ = 0;
     receiveArea_[0] = 0;
-    if (!transport_) return LinkResult::Failed;
+    if (!transport_ || interrupted()) return LinkResult::Failed;
     return tcpMode_ ? queryTcp(command) : querySerial(command);
 }
 
@@ -268,7 +274,7 @@ std::size_t ModuleLink::queryFixed(std::string_view command, std::size_t expecte
 
 std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
                                        std::size_t room, std::uint32_t tcpLimitMs, bool intoArea) {
-    if (!transport_) return 0;
+    if (!transport_ || interrupted()) return 0;
     expected = std::min(expected, room);
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
@@ -296,6 +302,7 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
             dropConnection();
             return 0;
         }
+        if (r.status == ReadStatus::Interrupted) break;
         count += r.count;
         if (elapsed >= tcpLimitMs) break;
     }

@@ -69,6 +69,14 @@ public:
     // Where open() gets its serial port and TCP connection from (the platform's by default;
     // tests put a scripted double here).
     void setTransportFactory(std::shared_ptr<TransportFactory> transports) { transports_ = std::move(transports); }
+    // The wake-up that ends this link's waits (a window going away triggers it). Once it is
+    // triggered, every open and exchange fails at once. A new one may replace a triggered
+    // one between exchanges (the open connection then waits on the new one).
+    void setInterrupt(std::shared_ptr<const LinkInterrupt> interrupt) {
+        interrupt_ = std::move(interrupt);
+        if (transport_) transport_->setInterrupt(interrupt_.get());
+    }
+    bool interrupted() const { return link::interrupted(interrupt_.get()); }
 
     LinkResult open(int comPort, bool fastSpeed = false);
     void close();
@@ -145,6 +153,7 @@ private:
     int serialSpeed_ = kSlowSpeed;
     SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;
+    std::shared_ptr<const LinkInterrupt> interrupt_;   // declared before the transport, which points at it
     std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;
     IntervalTimer timer_;

@@ -23,6 +23,7 @@ public:
         if (r.status == ReadStatus::Data) show('<', buffer, r.count);
         else if (r.status == ReadStatus::Closed) note("< (connection closed)");
         else if (r.status == ReadStatus::Error) note("< (read error)");
+        else if (r.status == ReadStatus::Interrupted) note("< (wait interrupted)");
         return r;
     }
     std::size_t readTimed(std::uint8_t* buffer, std::size_t count, const TimedReadLimits& limits) override {
@@ -37,6 +38,10 @@ public:
         return written;
     }
     void discardInput(std::size_t maxBytes) override { inner_->discardInput(maxBytes); }
+    void setInterrupt(const LinkInterrupt* interrupt) override {
+        Transport::setInterrupt(interrupt);
+        inner_->setInterrupt(interrupt);
+    }
     bool setSpeed(int baud) override {
         note(("= " + std::to_string(baud) + " baud").c_str());
         return inner_->setSpeed(baud);

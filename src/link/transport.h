@@ -10,6 +10,7 @@
 #include <string>
 
 #include "link/interval_timer.h"
+#include "link/link_interrupt.h"
 #include "link/link_variant.h"
 
 namespace kavrel::link {
@@ -19,6 +20,7 @@ enum class ReadStatus {
     NoData,   // nothing arrived within the wait
     Closed,   // the peer closed the connection
     Error,    // the device or socket failed
+    Interrupted, // the link's interrupt was triggered: the wait ended early
 };
 
 struct ReadOutcome {
@@ -53,6 +55,17 @@ public:
         (void)baud;
         return false;
     }
+
+    // Every later wait of this transport ends as soon as the interrupt is triggered (the
+    // interrupt outlives the transport: the link that owns both sets it).
+    // A transport over another hands it on.
+    virtual void setInterrupt(const LinkInterrupt* interrupt) { interrupt_ = interrupt; }
+
+protected:
+    const LinkInterrupt* interrupt() const { return interrupt_; }
+
+private:
+    const LinkInterrupt* interrupt_ = nullptr;
 };
 
 // What a serial open is asked for: the device (a path, or "\\.\COMn"), the line speed
@@ -87,9 +100,11 @@ class TransportFactory {
 public:
     virtual ~TransportFactory() = default;
     virtual SerialOpenResult openSerial(const SerialRequest& request) = 0;
-    // Connects to address:port within limitMs measured on timer (the timer is started here).
+    // Connects to address:port within limitMs measured on timer (the timer is started here);
+    // a triggered interrupt (may be null) ends the wait as NotConnected. The connection
+    // returned already has the interrupt set.
     virtual TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                                     IntervalTimer& timer) = 0;
+                                     IntervalTimer& timer, const LinkInterrupt* interrupt) = 0;
 };
 
 // The transports of the platform the program was built for.

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "common/file_names.h"
+#include "common/regular_file.h"
 #include "common/win1250.h"
 
 namespace kavrel::monitor {
@@ -30,6 +31,8 @@ char extendedState(const MeasurementSnapshot& snapshot, int line) {
 }
 
 bool append(const std::filesystem::path& file, const std::string& line) {
+    // A FIFO would block the poll until a reader came; a folder or device is no log.
+    if (!mayWriteRegularFile(file)) return false;
     std::ofstream out(file, std::ios::binary | std::ios::app);
     if (!out) return false;
     out.write(line.data(), static_cast<std::streamsize>(line.size()));

@@ -61,6 +61,9 @@ public:
     void pollTick();
     // Closes the link; the readings stay on screen.
     void stopPolling();
+    // What the window shows now, which START changes only where it must (a new poller
+    // starts from it instead of from blank fields).
+    void showFrom(const MonitorDisplay& display) { display_ = display; }
 
     bool polling() const { return polling_; }
     // Whether the last tick's poll was answered with a "MSR=" reply.

@@ -2,6 +2,7 @@
 // calls: Polish standard dialogs and the programs' icons.
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -105,6 +106,22 @@ private slots:
         again.restoreDefault();
         QCOMPARE(link::serialDevicePath(4, &store), std::string("/dev/ttyS3"));
         QCOMPARE(again.device(), QStringLiteral("/dev/ttyS3"));
+    }
+
+    void theListGettingTheFocusKeepsTheDeviceTheNumberUsesNow() {
+        MemoryStore store;
+        link::storeSerialDevicePath(store, 3, "/dev/ttyUSB1");
+        for (const int number : {3, 4}) {   // a mapped device in the list, and a default that is not
+            PortPickerDialog dialog(number, store, fakePorts);
+            const QString shown = dialog.device();
+            // A view that gets the focus without a current row makes its first row current.
+            QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+            QApplication::sendEvent(&dialog.table(), &focusIn);
+            QApplication::sendEvent(dialog.table().viewport(), &focusIn);
+            QCOMPARE(dialog.device(), shown);
+            dialog.accept();   // Enter: the mapping stays as it was
+            QCOMPARE(link::serialDevicePath(number, &store), shown.toStdString());
+        }
     }
 
     void aTypedDeviceIsStoredAndARefusedSaveKeepsTheDialogOpen() {

@@ -312,6 +312,42 @@ TEST_F(DownloadTest, ARecordWhoseCrcKeepsFailingIsWrittenAsIncorrect) {
                                   "Liczba powtórzeń transmisji: 2\nLiczba niepoprawnych rekordów: 1");
 }
 
+// A clock that stands still except while a message box is open: 9 s each.
+struct ReadingClock final : Clock {
+    LocalDateTime now() const override { return {}; }
+    long long seconds() const override { return at; }
+    void sleep(int) const override {}
+    long long at = 100;
+};
+
+struct SlowReader final : testing::RecordingObserver {
+    explicit SlowReader(ReadingClock& c) : clock(c) {}
+    void message(const std::string& text, MessageIcon icon) override {
+        RecordingObserver::message(text, icon);
+        clock.at += 9;
+    }
+    ReadingClock& clock;
+};
+
+TEST(TransferSummary, TimesTheTransferNotTheUserReadingTheFirstBox) {
+    ReadingClock clock;
+    SlowReader reader(clock);
+    LoggerSim t(testing::memoryOf(10));
+    LoggerSession session{t.link, reader};
+    session.connection = t.session.connection;
+    session.clock = &clock;
+    ASSERT_EQ(connectSession(session), StatusResult::Ok);
+    DownloadState state;
+    RecordingSink sink;
+    startDownload(state, false);
+    StepResult step = StepResult::Continue;
+    while (step == StepResult::Continue) step = downloadStep(session, state, sink);
+    ASSERT_EQ(step, StepResult::Complete);
+    EXPECT_EQ(reader.only("message").back(),
+              "message[information]: Transfer zakończony.\nPrzesłano 10 rekordów w czasie 1 s (10.0 rek/s)\n"
+              "Liczba powtórzeń transmisji: 0\nLiczba niepoprawnych rekordów: 0");
+}
+
 TEST(TransferSummary, CountsAZeroSecondTransferAsOneSecond) {
     DownloadState state;
     state.recordCount = 2000;

@@ -156,6 +156,10 @@ TEST(FitColumns, KeepTheFixedPlacesWhereTextsFitThenMoveApartAndShrinkToThePage)
     EXPECT_DOUBLE_EQ(fitted.positions[1], 8);
     EXPECT_DOUBLE_EQ(fitted.positions[2], 36);
     EXPECT_DOUBLE_EQ(fitted.positions[5] + 4 * scale, 50);
+    // A six-digit record number (10 mm) would run into the time at 8 mm: the time moves to
+    // 2 mm after it, and the columns after it keep their distances.
+    fitted = fitColumns(fixed, {10, 20, 9, 4, 4, 4}, 190, 2);
+    EXPECT_EQ(fitted.positions, (std::vector<double>{0, 12, 40, 52, 59, 66}));
 
     EXPECT_EQ(longestFields({"1;ab;c", "22;a", "3;abc;cd;e"}), (std::vector<std::string>{"22", "abc", "cd", "e"}));
 }

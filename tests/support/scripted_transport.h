@@ -84,7 +84,7 @@ public:
         return {std::make_unique<ScriptedTransport>(script_), script_->timeoutsRefused};
     }
     link::TcpOpenResult connectTcp(const std::string& address, std::uint16_t port, std::uint32_t,
-                                   link::IntervalTimer& timer) override {
+                                   link::IntervalTimer& timer, const link::LinkInterrupt*) override {
         timer.start();
         script_->opened.push_back("tcp " + address + ":" + std::to_string(port));
         if (script_->tcpResult != link::TcpConnectResult::Connected) return {script_->tcpResult, nullptr};

@@ -96,6 +96,7 @@ void OperationRunner::abandon() {
     // show or hand back is dropped with this object's pending calls.
     *abandoned_ = true;
     if (worker_.joinable()) worker_.join();
+    running_ = false;   // the thread has ended; its queued end finds nothing more to do
 }
 
 bool OperationRunner::start(Operation operation) {

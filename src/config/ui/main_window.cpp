@@ -327,8 +327,11 @@ void Ckonfigurator::setOperationRunning(bool running) {
 // The one place an operation is built: the controls' values are taken first (a port
 // number typed just before the click counts), then everything the operation needs is
 // copied, and the worker gets a link of its own.
-void Ckonfigurator::startOperation(ModuleWork work) {
+void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     if (runner_->isRunning()) return;
+    runningKind_ = kind;
+    writeConfirmed_ = false;
+    interrupt_ = std::make_shared<link::LinkInterrupt>();
     takeControlValues();
     const WriteOptions options = writeOptions();
     auto copies = std::make_shared<OperationCopies>();
@@ -344,8 +347,9 @@ void Ckonfigurator::startOperation(ModuleWork work) {
     copies->choice.eraseLog = options.eraseEvents;
     copies->choice.restart = options.restart;
     setOperationRunning(true);
-    runner_->startWithResult([this, copies, work = std::move(work)](OperationObserver& observer) {
+    runner_->startWithResult([this, copies, interrupt = interrupt_, work = std::move(work)](OperationObserver& observer) {
         link::ModuleLink link(link::LinkVariant::configurator());
+        link.setInterrupt(interrupt);
         link.setTcpMode(copies->connection.tcpMode);
         link.setModuleAddress(copies->connection.moduleAddress);
         link.setTcpPort(copies->connection.tcpPort);
@@ -403,7 +407,10 @@ void Ckonfigurator::sendToModule() {
             review.confirm = [this, runner, &record, fileVersions](const ModuleReview& module) {
                 const WriteCheck check = checkWrite(record, fileVersions, module.versionText);
                 return runner->askOnWindow([this, check, changes = module.changes] {
-                    return (!check.needsConfirmation() || confirmWriteCheck(check)) && confirmChanges(changes);
+                    // A close box pressed during the read cancels the write.
+                    if (closing_) return false;
+                    writeConfirmed_ = (!check.needsConfirmation() || confirmWriteCheck(check)) && confirmChanges(changes);
+                    return writeConfirmed_ && !closing_;
                 });
             };
             JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
@@ -413,7 +420,7 @@ void Ckonfigurator::sendToModule() {
             (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
                                   copies.choice, observer, WriteContext{systemClock(), &journal}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
-        });
+        }, OperationKind::ReviewedWrite);
         return;
     }
     startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
@@ -433,7 +440,7 @@ void Ckonfigurator::sendToModule() {
         (void)writePlanned(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
                            copies.choice, observer, WriteContext{systemClock(), &journal}, plan);
         return OperationResults{.readBack = copies.readBack};
-    });
+    }, OperationKind::Write);
 }
 
 void Ckonfigurator::offerUnfinishedWrite() {
@@ -462,7 +469,7 @@ void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
             results.recordVersion = unfinished.journal.versionText;
         }
         return results;
-    });
+    }, OperationKind::Write);
 }
 
 void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
@@ -483,7 +490,7 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
             results.recordVersion = unfinished.journal.versionText;
         }
         return results;
-    });
+    }, OperationKind::Write);
 }
 
 // Loading and saving start as every operation does: the controls' values are taken and
@@ -570,8 +577,31 @@ void Ckonfigurator::saveConnection() {
 void Ckonfigurator::finishWork() { close(); }
 
 void Ckonfigurator::closeEvent(QCloseEvent* event) {
-    // An operation in progress ends first: it owns the link and writes into the record.
-    if (runner_->isRunning()) runner_->waitForFinished();
+    if (runner_->isRunning()) {
+        const bool writing = runningKind_ == OperationKind::Write ||
+                             (runningKind_ == OperationKind::ReviewedWrite && writeConfirmed_);
+        if (writing) {
+            // A write is never cut in half: the module would be left with part of the settings.
+            const auto answer = QMessageBox::question(
+                this, windowTitle(),
+                QStringLiteral("Trwa zapis ustawień do modułu; przerwany zostawiłby w module tylko część "
+                               "ustawień.\n\nZaczekać na koniec zapisu i zamknąć program?"));
+            if (answer != QMessageBox::Yes) {
+                event->ignore();
+                return;
+            }
+            runner_->waitForFinished();
+        } else {
+            // Only reads (or a reviewed write still reading): its waits end at once, what
+            // it would still say or hand back is dropped, and nothing is sent.
+            closing_ = true;
+            interrupt_->trigger();
+            hide();
+            const bool running = runner_->isRunning();
+            runner_->abandon();
+            if (running) QApplication::restoreOverrideCursor();
+        }
+    }
     saveConnection();
     event->accept();
 }

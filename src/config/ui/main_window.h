@@ -18,6 +18,7 @@
 #include "config/model/settings_image.h"
 #include "config/protocol/service_actions.h"
 #include "link/connection_settings.h"
+#include "link/link_interrupt.h"
 #include "link/module_link.h"
 
 class QCheckBox;
@@ -117,7 +118,10 @@ private:
     void editNetworkSettings();
     void openDialog(int index);
     void setOperationRunning(bool running);
-    void startOperation(ModuleWork work);
+    // What an operation does to the module, for the close box: one that only reads is cut
+    // short; a write is never cut in half.
+    enum class OperationKind { Reads, ReviewedWrite, Write };
+    void startOperation(ModuleWork work, OperationKind kind = OperationKind::Reads);
     void takeResults(OperationResults results);
     void setStatus(const QString& text);
     void appendStatus(const QString& text);
@@ -137,6 +141,11 @@ private:
     std::string recordVersion_;  // the module version the record was read from ("" unknown), noted with saved files
     link::ConnectionSettings connection_;  // what the next operation's link opens
     bool connectionSaved_ = false;
+    OperationKind runningKind_ = OperationKind::Reads;
+    bool writeConfirmed_ = false;   // the running reviewed write was confirmed: it sends now
+    bool closing_ = false;          // the close box was pressed: a reviewed write not yet confirmed is cancelled
+    // The running operation's wake-up: triggered by the close box while it only reads.
+    std::shared_ptr<link::LinkInterrupt> interrupt_;
 
     OperationRunner* runner_;
     Custaw_sieciowe* networkDialog_;

@@ -12,20 +12,26 @@
 namespace kavrel::link::posix {
 namespace {
 
-// poll() for one event, restarting after signals with the time that is left.
-int waitFor(int fd, short events, int waitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, waitMs);
-        if (r >= 0) return r == 0 ? 0 : p.revents;
-        if (errno != EINTR) return -1;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        waitMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-}
+constexpr int kSliceMs = 100; // without a wake-up descriptor, how often a wait looks at the interrupt
 
 } // namespace
+
+int waitFor(int fd, short events, int waitMs, const LinkInterrupt* interrupt) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    const int wakeFd = interrupt ? interrupt->wakeFd() : -1;
+    const bool sliced = interrupt && wakeFd < 0;
+    for (;;) {
+        if (interrupted(interrupt)) return kWaitInterrupted;
+        pollfd p[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+        const int r = ::poll(p, wakeFd >= 0 ? 2 : 1, sliced && waitMs > kSliceMs ? kSliceMs : waitMs);
+        if (r > 0 && p[1].revents != 0 && wakeFd >= 0) return kWaitInterrupted;
+        if (r > 0) return p[0].revents;
+        if (r < 0 && errno != EINTR) return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        waitMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        if (r == 0 && (!sliced || waitMs == 0)) return 0;
+    }
+}
 
 FdTransport::~FdTransport() {
     if (fd_ >= 0) ::close(fd_);
@@ -33,7 +39,8 @@ FdTransport::~FdTransport() {
 
 ReadOutcome FdTransport::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
     if (maxBytes == 0) return {ReadStatus::NoData, 0};
-    const int events = waitFor(fd_, POLLIN, waitMs < 0 ? 0 : waitMs);
+    const int events = waitFor(fd_, POLLIN, waitMs < 0 ? 0 : waitMs, interrupt());
+    if (events == kWaitInterrupted) return {ReadStatus::Interrupted, 0};
     if (events < 0) return {ReadStatus::Error, 0};
     if (events == 0) return {ReadStatus::NoData, 0};
     ssize_t n;
@@ -51,7 +58,7 @@ bool FdTransport::writeAll(const std::uint8_t* data, std::size_t size, int limit
     std::size_t done = 0;
     while (done < size) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const int events = waitFor(fd_, POLLOUT, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        const int events = waitFor(fd_, POLLOUT, left.count() > 0 ? static_cast<int>(left.count()) : 0, interrupt());
         if (events <= 0 || (events & (POLLERR | POLLHUP | POLLNVAL))) return false;
         const ssize_t n = isSocket_ ? ::send(fd_, data + done, size - done, MSG_NOSIGNAL)
                                     : ::write(fd_, data + done, size - done);

@@ -6,6 +6,13 @@
 
 namespace kavrel::link::posix {
 
+inline constexpr int kWaitInterrupted = -2;
+
+// poll() for one event on fd, restarting after signals with the time that is left; ends
+// early when the interrupt (may be null) is triggered. Returns the events that came, 0
+// when the wait passed, -1 on failure or kWaitInterrupted.
+int waitFor(int fd, short events, int waitMs, const LinkInterrupt* interrupt);
+
 class FdTransport : public Transport {
 public:
     explicit FdTransport(int fd, bool isSocket) : fd_(fd), isSocket_(isSocket) {}

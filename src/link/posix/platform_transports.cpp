@@ -15,8 +15,8 @@ public:
         return {posix::openSerialPort(request.device, request.baud), false};
     }
     TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                             IntervalTimer& timer) override {
-        return posix::connectTcp(dottedAddress, port, limitMs, timer);
+                             IntervalTimer& timer, const LinkInterrupt* interrupt) override {
+        return posix::connectTcp(dottedAddress, port, limitMs, timer, interrupt);
     }
 };
 

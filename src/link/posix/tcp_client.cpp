@@ -21,7 +21,7 @@ constexpr int kRetryPauseMs = 100;      // pause before trying a refused connect
 } // namespace
 
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                         IntervalTimer& timer) {
+                         IntervalTimer& timer, const LinkInterrupt* interrupt) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -42,24 +42,26 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         while (!refused) {
             const std::uint32_t elapsedBefore = timer.elapsedMs();
             const int remaining = timer.remainingMs(limitMs);
-            pollfd p{fd, POLLOUT, 0};
-            const int ready = ::poll(&p, 1, remaining < kWritableWaitMs ? (remaining > 0 ? remaining : 0) : kWritableWaitMs);
+            const int ready =
+                waitFor(fd, POLLOUT, remaining < kWritableWaitMs ? (remaining > 0 ? remaining : 0) : kWritableWaitMs, interrupt);
+            if (ready == kWaitInterrupted) return {TcpConnectResult::NotConnected, nullptr};
             if (ready > 0) {
                 int error = 0;
                 socklen_t length = sizeof error;
                 ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
                 if (error == 0) {
+                    socket->setInterrupt(interrupt);
                     return {TcpConnectResult::Connected, std::move(socket)};
                 }
                 refused = true;
-            } else if (ready < 0 && errno != EINTR) {
+            } else if (ready < 0) {
                 refused = true;
             }
             if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
         }
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
+        if (timer.elapsedMs() >= limitMs || interrupted(interrupt)) return {TcpConnectResult::NotConnected, nullptr};
     }
 }
 

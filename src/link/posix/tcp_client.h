@@ -13,6 +13,6 @@ namespace kavrel::link::posix {
 // Connects to address:port within limitMs measured on timer. A refused attempt is made
 // again until the limit, so that a module whose server is just starting is still reached.
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                         IntervalTimer& timer);
+                         IntervalTimer& timer, const LinkInterrupt* interrupt);
 
 } // namespace kavrel::link::posix

@@ -76,8 +76,11 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
     defaultButton->hide();
 #endif
 
-    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& index) {
-        if (index.isValid()) deviceEdit_->setText(model_->entry(index.row()).device);
+    // The device follows what the user selects, not the current row: a table that gets the
+    // focus makes its first row current, and that must not replace the mapping shown.
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = table_->selectionModel()->selectedRows();
+        if (!rows.isEmpty()) deviceEdit_->setText(model_->entry(rows.first().row()).device);
     });
     // A click on the row already current (after typing a path) takes its device again.
     connect(table_, &QTableView::clicked, this,

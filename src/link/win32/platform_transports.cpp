@@ -11,8 +11,8 @@ class Win32Transports : public TransportFactory {
 public:
     SerialOpenResult openSerial(const SerialRequest& request) override { return win32::SerialPort::open(request); }
     TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                             IntervalTimer& timer) override {
-        return win32::connectTcp(dottedAddress, port, limitMs, timer);
+                             IntervalTimer& timer, const LinkInterrupt* interrupt) override {
+        return win32::connectTcp(dottedAddress, port, limitMs, timer, interrupt);
     }
 };
 

@@ -8,6 +8,7 @@ namespace kavrel::link::win32 {
 namespace {
 
 constexpr DWORD kMaxChunk = 0x10000000; // one ReadFile or WriteFile never asks for more
+constexpr int kSliceMs = 100;             // with an interrupt, how often a wait looks at it
 
 COMMTIMEOUTS driverTimeouts(const SerialTimeouts& t) {
     COMMTIMEOUTS timeouts{};
@@ -81,12 +82,20 @@ bool SerialPort::read(std::uint8_t* buffer, std::size_t count, DWORD& got) {
 ReadOutcome SerialPort::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
     if (maxBytes == 0) return {ReadStatus::NoData, 0};
     DWORD got = 0;
-    if (waitMs > 0) {
+    if (interrupted(interrupt())) return {ReadStatus::Interrupted, 0};
+    while (waitMs > 0) {
         // A plain total time-out for the first byte (interval and multiplier off): the one
-        // mode every driver and emulation honours the same way.
-        if (!useReadTimeouts(0, 0, static_cast<DWORD>(waitMs))) return {ReadStatus::Error, 0};
+        // mode every driver and emulation honours the same way. With an interrupt the wait
+        // is cut into slices, and the event is looked at between them.
+        const int slice = interrupt() && waitMs > kSliceMs ? kSliceMs : waitMs;
+        if (!useReadTimeouts(0, 0, static_cast<DWORD>(slice))) return {ReadStatus::Error, 0};
         if (!read(buffer, 1, got)) return {ReadStatus::Error, 0};
-        if (got == 0) return {ReadStatus::NoData, 0};
+        if (got > 0) break;
+        waitMs -= slice;
+        if (interrupted(interrupt())) return {ReadStatus::Interrupted, 0};
+        if (waitMs <= 0) return {ReadStatus::NoData, 0};
+    }
+    if (got > 0) {
         ++buffer;
         --maxBytes;
     }
@@ -102,6 +111,8 @@ ReadOutcome SerialPort::readSome(std::uint8_t* buffer, std::size_t maxBytes, int
 
 std::size_t SerialPort::readTimed(std::uint8_t* buffer, std::size_t count, const TimedReadLimits& limits) {
     if (count == 0) return 0;
+    // A read that must end when the window goes away is made of interruptible waits.
+    if (interrupt()) return Transport::readTimed(buffer, count, limits);
     // The protocol's own limits are the time-outs set at open; other limits (a shorter
     // settle time) are handed to the driver the same way, as interval and total.
     const std::uint64_t ownTotal = std::uint64_t{timeouts_.readMultiplier} * count + timeouts_.readConstant;
@@ -117,6 +128,7 @@ std::size_t SerialPort::readTimed(std::uint8_t* buffer, std::size_t count, const
 bool SerialPort::writeAll(const std::uint8_t* data, std::size_t size, int limitMs) {
     (void)limitMs; // the driver's write time-outs (multiplier and constant) bound the write
     while (size > 0) {
+        if (interrupted(interrupt())) return false;
         const DWORD chunk = size < kMaxChunk ? static_cast<DWORD>(size) : kMaxChunk;
         DWORD written = 0;
         if (!::WriteFile(handle_, data, chunk, &written, nullptr) || written == 0) return false;

@@ -12,13 +12,29 @@ constexpr int kWritableWaitMs = 1000;   // each wait for the connection lasts at
 constexpr int kRetryPauseMs = 100;      // pause before trying a refused connection again
 constexpr int kWouldBlock = WSAEWOULDBLOCK; // 10035: the operation is under way
 
-// Waits at most waitMs for the socket to become readable (or writable); > 0 when it did.
-int waitFor(SOCKET socket, bool forWriting, int waitMs) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(socket, &set);
-    timeval limit{waitMs / 1000, (waitMs % 1000) * 1000};
-    return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+constexpr int kSliceMs = 100;           // with an interrupt, how often a wait looks at its event
+constexpr int kInterrupted = -2;
+
+bool eventSet(const LinkInterrupt* interrupt) {
+    return interrupt && (interrupt->triggered() ||
+                         (interrupt->event() && ::WaitForSingleObject(static_cast<HANDLE>(interrupt->event()), 0) == WAIT_OBJECT_0));
+}
+
+// Waits at most waitMs for the socket to become readable (or writable); > 0 when it did,
+// kInterrupted when the interrupt (may be null) was triggered first.
+int waitFor(SOCKET socket, bool forWriting, int waitMs, const LinkInterrupt* interrupt) {
+    for (;;) {
+        if (eventSet(interrupt)) return kInterrupted;
+        const int slice = interrupt && waitMs > kSliceMs ? kSliceMs : waitMs;
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket, &set);
+        timeval limit{slice / 1000, (slice % 1000) * 1000};
+        const int ready = ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+        if (ready != 0) return ready;
+        waitMs -= slice;
+        if (waitMs <= 0) return eventSet(interrupt) ? kInterrupted : 0;
+    }
 }
 
 bool setNonBlocking(SOCKET socket, bool on) {
@@ -54,7 +70,8 @@ TcpConnection::~TcpConnection() {
 
 ReadOutcome TcpConnection::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
     if (maxBytes == 0) return {ReadStatus::NoData, 0};
-    const int ready = waitFor(socket_, false, waitMs < 0 ? 0 : waitMs);
+    const int ready = waitFor(socket_, false, waitMs < 0 ? 0 : waitMs, interrupt());
+    if (ready == kInterrupted) return {ReadStatus::Interrupted, 0};
     if (ready == SOCKET_ERROR) return {ReadStatus::Error, 0};
     if (ready == 0) return {ReadStatus::NoData, 0};
     const int size = maxBytes < 0x7fffffff ? static_cast<int>(maxBytes) : 0x7fffffff;
@@ -70,7 +87,7 @@ bool TcpConnection::writeAll(const std::uint8_t* data, std::size_t size, int lim
     while (size > 0) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (waitFor(socket_, true, left > 0 ? static_cast<int>(left) : 0) <= 0) return false;
+        if (waitFor(socket_, true, left > 0 ? static_cast<int>(left) : 0, interrupt()) <= 0) return false;
         const int chunk = size < 0x7fffffff ? static_cast<int>(size) : 0x7fffffff;
         const int n = ::send(socket_, reinterpret_cast<const char*>(data), chunk, 0);
         if (n == SOCKET_ERROR && ::WSAGetLastError() == kWouldBlock) continue;
@@ -93,7 +110,7 @@ void TcpConnection::discardInput(std::size_t maxBytes) {
 }
 
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                         IntervalTimer& timer) {
+                         IntervalTimer& timer, const LinkInterrupt* interrupt) {
     WinsockStart winsock;
     if (!winsock.started()) return {TcpConnectResult::NoSocketLibrary, nullptr};
     sockaddr_in address{};
@@ -118,14 +135,20 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         while (!refused) {
             const std::uint32_t elapsedBefore = timer.elapsedMs();
             const int remaining = timer.remainingMs(limitMs);
-            const int ready = waitFor(socket, true, remaining < kWritableWaitMs ? remaining : kWritableWaitMs);
+            const int ready = waitFor(socket, true, remaining < kWritableWaitMs ? remaining : kWritableWaitMs, interrupt);
+            if (ready == kInterrupted) {
+                ::closesocket(socket);
+                return {TcpConnectResult::NotConnected, nullptr};
+            }
             if (ready > 0) {
                 int error = 0;
                 int length = sizeof error;
                 ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
                 if (error == 0) {
                     winsock.handOn();
-                    return {TcpConnectResult::Connected, std::make_unique<TcpConnection>(socket)};
+                    auto connection = std::make_unique<TcpConnection>(socket);
+                    connection->setInterrupt(interrupt);
+                    return {TcpConnectResult::Connected, std::move(connection)};
                 }
                 refused = true;
             } else if (ready == SOCKET_ERROR) {
@@ -141,7 +164,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         // starting is still reached; refusal alone never ends the wait early.
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs) return {TcpConnectResult::NotConnected, nullptr};
+        if (timer.elapsedMs() >= limitMs || eventSet(interrupt)) return {TcpConnectResult::NotConnected, nullptr};
     }
 }
 

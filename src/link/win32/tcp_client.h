@@ -31,6 +31,6 @@ private:
 // IPv4 address), 3 Winsock not started, 4 no socket, 5 no non-blocking mode. The limit is
 // measured on timer, started here; each wait for the connection lasts at most 1 s.
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
-                         IntervalTimer& timer);
+                         IntervalTimer& timer, const LinkInterrupt* interrupt);
 
 } // namespace kavrel::link::win32

@@ -175,10 +175,12 @@ void handOn(DownloadState& state, RecordSink& sink, int slot, std::span<const st
 
 // The sink's files finished and, for an export, the completion shown.
 StepResult completeDownload(LoggerSession& session, const DownloadState& state, RecordSink& sink) {
+    // The transfer ends here: the time the first box stays open is no part of it.
+    const long long ended = nowSeconds(session);
     sink.downloadEnded(DownloadEnd::Complete);
     if (!state.printMode && state.announce) {
         session.observer.message(W("Zawartość pamięci odczytana."), MessageIcon::Information);
-        session.observer.message(transferSummary(state, nowSeconds(session)), MessageIcon::Information);
+        session.observer.message(transferSummary(state, ended), MessageIcon::Information);
     }
     return StepResult::Complete;
 }

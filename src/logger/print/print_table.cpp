@@ -117,7 +117,9 @@ FittedColumns fitColumns(const std::vector<int>& positions, const std::vector<do
     double end = 0;
     for (std::size_t n = 0; n < positions.size(); ++n) {
         double at = positions[n];
-        if (n >= kFixedColumns) {
+        if (n > 0) {
+            // Every column, the first three too, starts after the widest text of the one
+            // before it (six-digit record numbers are wider than their fixed 8 mm).
             const double previous = fitted.positions[n - 1];
             const double previousWidth = n - 1 < textWidths.size() ? textWidths[n - 1] : 0.0;
             at = previous + std::max(double(positions[n] - positions[n - 1]), previousWidth + gap);

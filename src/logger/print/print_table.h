@@ -69,12 +69,12 @@ struct FittedColumns {
     double scale = 1.0;              // the factor applied to the positions and the font height
 };
 
-// The first three columns (number, time, first line) keep their fixed places. Every later
-// column keeps its distance from the one before it (as columnPositions gives it) unless
-// the widest text of that one (textWidths, millimetres at the full font height) needs
-// more room: then it starts `gap` mm after that text. When the last column then ends past
-// `available` mm, the distances from the third column on and the font shrink by one
-// factor so that it ends there. Where no text overlaps the next column and the table
+// Every column keeps its distance from the one before it (as columnPositions gives it)
+// unless the widest text of that one (textWidths, millimetres at the full font height)
+// needs more room: then it starts `gap` mm after that text; so the first three columns
+// (number, time, first line) keep their fixed places only where their texts fit. When
+// the last column then ends past `available` mm, the distances from the third column on
+// and the font shrink by one factor so that it ends there. Where no text overlaps the next column and the table
 // fits, the positions are those of columnPositions.
 FittedColumns fitColumns(const std::vector<int>& positions, const std::vector<double>& textWidths, double available,
                          double gap);

@@ -25,7 +25,10 @@ LoggerSettings loadLoggerSettings(SettingsStore& store) {
         return settings;
     }
     std::uint32_t number = 0;
-    if (key.readNumber("ComPORT", number) == RegistryResult::Ok) settings.comPort = number;
+    // A number the COM field would refuse would block every button that reads the field.
+    if (key.readNumber("ComPORT", number) == RegistryResult::Ok && number >= std::uint32_t{kMinComPort} &&
+        number <= std::uint32_t{kMaxComPort})
+        settings.comPort = number;
     if (key.readNumber("Speed", number) == RegistryResult::Ok && number >= std::uint32_t{kMinSpeed} && number <= std::uint32_t{kMaxSpeed})
         settings.speed = number;
     if (key.readNumber("Connect_9600", number) == RegistryResult::Ok) settings.fixedSpeed = number != 0;

@@ -36,6 +36,8 @@ namespace kavrel::logger::ui {
 namespace {
 
 const SystemClock kPcClock;
+constexpr int kEndingWaitMs = 1000;    // the goodbye's wait for the module
+constexpr int kReadingGraceMs = 500;   // a reading operation's time to end by itself after the close box
 
 // The read-only fields of the memory state, in the window's order.
 struct StatusField {
@@ -89,6 +91,7 @@ Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, Q
     bool dataWriteFailed = false;
     device_ = std::make_shared<LoggerDevice>(
         loadLineDescriptions(std::filesystem::current_path(), writeDescriptionData, &dataWriteFailed));
+    device_->link().setInterrupt(interrupt_);
     if (dataWriteFailed)
         QTimer::singleShot(0, this, [this] {
             message(QStringLiteral("Błąd zapisu pliku %1!").arg(QString::fromLatin1(kDescriptionDataFile)),
@@ -102,6 +105,7 @@ Crejestrator::~Crejestrator() {
     // for it (its questions are answered "no", its messages dropped), before anything it
     // could report to is gone.
     *cancel_ = true;
+    interrupt_->trigger();
     delete runner_;
 }
 
@@ -312,7 +316,9 @@ void Crejestrator::setQuestionHandler(OperationRunner::QuestionHandler handler) 
     runner_->setQuestionHandler(std::move(handler));
 }
 
-void Crejestrator::message(const QString& text, MessageIcon icon) { showMessage_(text, icon); }
+void Crejestrator::message(const QString& text, MessageIcon icon) {
+    if (!closing_) showMessage_(text, icon);
+}
 
 void Crejestrator::showSettings() {
     comEdit_->setNumber(settings_.comPort);
@@ -363,8 +369,9 @@ void Crejestrator::showDevice(const DeviceSnapshot& snapshot) {
     updateControls();
 }
 
-bool Crejestrator::startOperation(DeviceOperation operation) {
+bool Crejestrator::startOperation(DeviceOperation operation, bool readsOnly) {
     if (runner_->isRunning() || !device_) return false;
+    runningReadsOnly_ = readsOnly;
     std::shared_ptr<LoggerDevice> device = std::move(device_);
     const bool started = runner_->start([this, device, operation](OperationObserver& observer) {
         std::function<void()> afterwards = operation(*device, observer);
@@ -401,7 +408,7 @@ void Crejestrator::connectModule() {
     startOperation([connection, devicePath](LoggerDevice& device, OperationObserver& observer) {
         device.connect(observer, connection, devicePath);
         return std::function<void()>();
-    });
+    }, true);
 }
 
 void Crejestrator::readStatus() {
@@ -409,7 +416,7 @@ void Crejestrator::readStatus() {
     startOperation([](LoggerDevice& device, OperationObserver& observer) {
         device.readStatus(observer);
         return std::function<void()>();
-    });
+    }, true);
 }
 
 void Crejestrator::exportData() {
@@ -464,7 +471,7 @@ void Crejestrator::download(DownloadOrder order) {
                                                                             OperationObserver& observer) {
         const DownloadReport report = device.download(observer, order, progress, *cancel);
         return std::function<void()>([this, report, printMode] { downloadEnded(report, printMode); });
-    });
+    }, true);
     showProgress(0, 0);
     updateControls();
 }
@@ -547,12 +554,26 @@ void Crejestrator::closeEvent(QCloseEvent* event) {
 void Crejestrator::requestEnding(Ending ending) {
     if (ended_ || !takeControlValues()) return;
     if (runner_->isRunning()) {
-        // A download stops after its batch; the ending follows when the worker is back.
+        // A download stops after its batch; the ending follows when the worker is back. An
+        // operation that only reads and is not back soon (a silent module, a batch retried)
+        // is woken from its wait; what it would still say is not shown. A clear or a new
+        // setting runs to its end.
         pendingEnding_ = ending;
         *cancel_ = true;
+        if (runningReadsOnly_ && !closing_) {
+            closing_ = true;
+            QTimer::singleShot(kReadingGraceMs, this, [interrupt = interrupt_] { interrupt->trigger(); });
+        }
         return;
     }
-    startOperation([this, ending](LoggerDevice& device, OperationObserver&) {
+    // The goodbye to the module waits at most a second for its answer: a silent module
+    // does not hold the window open. It has a wake-up of its own, which nothing set for
+    // the operation before it can trigger.
+    if (device_) {
+        interrupt_ = std::make_shared<link::LinkInterrupt>();
+        device_->link().setInterrupt(interrupt_);
+    }
+    const bool started = startOperation([this, ending](LoggerDevice& device, OperationObserver&) {
         device.end(ending);
         return std::function<void()>([this, ending] {
             saveLoggerSettings(store_, settings_,
@@ -561,6 +582,7 @@ void Crejestrator::requestEnding(Ending ending) {
             close();
         });
     });
+    if (started) QTimer::singleShot(kEndingWaitMs, this, [interrupt = interrupt_] { interrupt->trigger(); });
 }
 
 } // namespace kavrel::logger::ui

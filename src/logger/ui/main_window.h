@@ -18,6 +18,7 @@
 #include "common/observer.h"
 #include "common/qt/operation_runner.h"
 #include "common/settings_store.h"
+#include "link/link_interrupt.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/print/print_period.h"
 #include "logger/ui/logger_device.h"
@@ -95,7 +96,9 @@ private:
     using DeviceOperation = std::function<std::function<void()>(LoggerDevice&, OperationObserver&)>;
 
     void buildControls();
-    bool startOperation(DeviceOperation operation);
+    // readsOnly: the operation changes nothing in the module, so ending the window may cut
+    // its waits short.
+    bool startOperation(DeviceOperation operation, bool readsOnly = false);
     void operationFinished();
     void download(DownloadOrder order);
     void runArchive(bool clearAfter);
@@ -123,6 +126,10 @@ private:
     PrintHandler print_;
     bool downloading_ = false;
     bool ended_ = false;
+    bool closing_ = false;          // the window is ending: messages are no longer shown
+    bool runningReadsOnly_ = false; // the running operation changes nothing in the module
+    // Triggered when the window ends during an operation that only reads: its waits end at once.
+    std::shared_ptr<link::LinkInterrupt> interrupt_ = std::make_shared<link::LinkInterrupt>();
     std::optional<Ending> pendingEnding_;
     OperationRunner::MessageHandler showMessage_;
     FileChooser chooseFile_;

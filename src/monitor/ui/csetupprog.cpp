@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -67,8 +68,10 @@ CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSe
 
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(QStringLiteral("Numer portu COM:"), this), 0, 0);
-    if (portMapping)
-        top->addWidget(withPortPicker(comPort_, *portMapping), 0, 1, Qt::AlignLeft);
+    if (portMapping) {
+        portMapping_ = std::make_unique<StagedStore>(*portMapping);
+        top->addWidget(withPortPicker(comPort_, *portMapping_), 0, 1, Qt::AlignLeft);
+    }
     else
         top->addWidget(comPort_, 0, 1, Qt::AlignLeft);
     top->addWidget(new QLabel(QStringLiteral("Nazwa pliku z wynikami:"), this), 1, 0);
@@ -162,6 +165,8 @@ void CSetupProg::accept() {
         settings_.barMin[i] = *barMin_[i]->number();
         settings_.barMax[i] = *barMax_[i]->number();
     }
+    if (portMapping_ && !portMapping_->commit())
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Nie można zapisać wybranego portu COM."));
     QDialog::accept();
 }
 

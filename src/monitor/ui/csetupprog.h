@@ -5,7 +5,9 @@
 
 #include <QDialog>
 #include <array>
+#include <memory>
 
+#include "common/staged_store.h"
 #include "link/connection_settings.h"
 #include "monitor/monitor_settings.h"
 
@@ -48,6 +50,8 @@ private:
 
     MonitorSettings settings_;
     link::ConnectionSettings connection_;
+    // A port picked with "..." is kept here and reaches the user's settings only on "Wprowadź".
+    std::unique_ptr<StagedStore> portMapping_;
     config::ui::NumberEdit* comPort_;
     FittingTextEdit* resultsFile_;
     config::ui::NumberEdit* recordPeriod_;

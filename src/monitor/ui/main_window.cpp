@@ -13,8 +13,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -35,6 +37,8 @@ namespace {
 constexpr int kCommandWordsMax = 10;
 constexpr int kCommandWordMax = 255;
 constexpr int kGsmSignalMax = 31;
+constexpr int kNameOverhangPx = 16;
+constexpr int kTrendShownMinPx = 120;   // the least of the trend a smaller window shows   // how far a line's name may reach beyond its value field
 constexpr const char* kSettingsFilter = "Pliki konfiguracji (*.CFG)";
 constexpr const char* kSettingsExtension = "cfg";
 // The monitor's own choices beside the shared connection key: whether the trend is shown.
@@ -49,6 +53,21 @@ QLineEdit* readOnlyField(QWidget* parent, int characters, const char* name) {
     if (characters > 0)
         field->setFixedWidth(field->fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('0'))) + 14);
     return field;
+}
+
+// A reading wider than its field shows its beginning; the whole text is in the tool tip.
+void showReading(QLineEdit* field, const QString& text) {
+    if (field->text() != text) field->setText(text);
+    field->setCursorPosition(0);
+    const int room = field->width() - 10;   // the frame and the text margins
+    field->setToolTip(field->fontMetrics().horizontalAdvance(text) > room ? text : QString());
+}
+
+// A name wider than its room shows its beginning and "…"; the whole name is in the tool tip.
+void showName(QLabel* label, const QString& name, int room) {
+    const QString shown = label->fontMetrics().elidedText(name, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == name ? QString() : name);
 }
 
 // A label that keeps its place in the layout while hidden, so that nothing moves when an
@@ -74,6 +93,7 @@ QProgressBar* verticalBar(QWidget* parent, int height) {
 // A check box that shows a state and cannot be changed by a click: it is set back at once.
 QCheckBox* indicator(const QString& text, QWidget* parent) {
     auto* box = new QCheckBox(text, parent);
+    box->setFocusPolicy(Qt::NoFocus);   // nothing to do with it: Enter and Tab pass it by
     QObject::connect(box, &QCheckBox::clicked, box, [box](bool checked) { box->setChecked(!checked); });
     return box;
 }
@@ -115,7 +135,13 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
 
     trendPanel_ = new QGroupBox(QStringLiteral("Wykres odczytów L1...L8"), this);
     trend_ = new TrendChart(trendPanel_);
-    (new QVBoxLayout(trendPanel_))->addWidget(trend_);
+    // On a small screen the trend scrolls rather than push the buttons off the screen.
+    auto* trendScroll = new QScrollArea(trendPanel_);
+    trendScroll->setWidget(trend_);
+    trendScroll->setWidgetResizable(true);
+    trendScroll->setFrameShape(QFrame::NoFrame);
+    trendScroll->setMinimumHeight(kTrendShownMinPx);
+    (new QVBoxLayout(trendPanel_))->addWidget(trendScroll);
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menu);
@@ -146,6 +172,10 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     showSettingsInWindow();
     draw();
     setPollingButtons(false, false);
+    // The first focus is the window's own, where Enter reaches its default (ending the
+    // program), not a button or a check box that Enter would press.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus(Qt::OtherFocusReason);
     if (words.size() > 1 && words[1].startsWith(QStringLiteral("/start"))) startPolling();
 }
 
@@ -354,7 +384,13 @@ void Cmonitor::startPolling() {
     link::ConnectionSettings connection = connection_;
     connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
     session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
-                                             link::loadSerialTiming(store_));
+                                             link::loadSerialTiming(store_), interrupt_);
+    session_->showFrom(display_);
+    // Queued to the window, so it arrives before the message box the worker then asks for;
+    // the window is there until the worker has ended (closing waits for it).
+    session_->setShowBeforeMessage([this](const MonitorDisplay& shown) {
+        QMetaObject::invokeMethod(this, [this, shown] { showDuringStep(shown); }, Qt::QueuedConnection);
+    });
     stopRequested_ = false;
     runStep(Step::Start);
 }
@@ -396,13 +432,22 @@ void Cmonitor::stepFinished() {
     applyResult(*result, pendingStep_);
 }
 
-void Cmonitor::applyResult(const PollResult& result, Step step) {
+void Cmonitor::showDuringStep(const MonitorDisplay& shown) {
+    if (closing_ || !pendingResult_) return;
+    showStepDisplay(shown);
+}
+
+void Cmonitor::showStepDisplay(const MonitorDisplay& result) {
     // Names stay the window's own: the extended-line names may change while polling.
-    MonitorDisplay shown = result.display;
+    MonitorDisplay shown = result;
     for (int i = 0; i < kInputLines; ++i) shown.lines[i].name = display_.lines[i].name;
     for (int i = 0; i < kExtendedLines; ++i) shown.extended[i].name = display_.extended[i].name;
     display_ = shown;
     draw();
+}
+
+void Cmonitor::applyResult(const PollResult& result, Step step) {
+    showStepDisplay(result.display);
     if (step != Step::Stop && result.answered)
         trend_->addSample(trendSample(trendClock_ ? trendClock_() : QDateTime::currentMSecsSinceEpoch(), result.snapshot));
 
@@ -438,11 +483,11 @@ void Cmonitor::draw() {
     for (int i = 0; i < kInputLines; ++i) {
         const InputLineDisplay& shown = display_.lines[i];
         LineWidgets& line = lines_[i];
-        line.name->setText(toQString(shown.name));
+        showName(line.name, toQString(shown.name), line.value->width() + kNameOverhangPx);
         line.bar->setRange(shown.barRange.minimum, shown.barRange.maximum);
         // A reading outside the range shows an empty or a full bar.
         line.bar->setValue(std::clamp(shown.barPosition, line.bar->minimum(), line.bar->maximum()));
-        line.value->setText(toQString(shown.value));
+        showReading(line.value, toQString(shown.value));
         line.alarm->setText(toQString(shown.alarmText));
         line.alarm->setVisible(shown.alarmShown);
     }
@@ -462,10 +507,10 @@ void Cmonitor::draw() {
     status_->setVisible(display_.statusShown);
     for (int i = 0; i < kExtendedLines; ++i) {
         const ExtendedLineDisplay& shown = display_.extended[i];
-        extended_[i].name->setText(toQString(shown.name));
+        showName(extended_[i].name, toQString(shown.name), extended_[i].name->minimumWidth() + kNameOverhangPx);
         extended_[i].high->setChecked(shown.high);
         extended_[i].low->setChecked(shown.low);
-        extended_[i].value->setText(toQString(shown.value));
+        showReading(extended_[i].value, toQString(shown.value));
     }
 }
 
@@ -493,8 +538,12 @@ void Cmonitor::editExtendedNames() {
     Custaw_ext dialog(names, this);
     if (dialog.exec() != QDialog::Accepted) return;
     for (int i = 0; i < kExtendedLines; ++i) {
-        settings_.extName[i] = fromQString(dialog.names().value(i));
-        display_.extended[i].name = settings_.extName[i];
+        // A name left as it was shown stays as it is kept: an empty name is shown as
+        // "Linia XLn", and accepting that unedited must not write it into the files.
+        const QString name = dialog.names().value(i);
+        if (name == names.value(i)) continue;
+        settings_.extName[i] = fromQString(name);
+        display_.extended[i].name = settings_.extName[i].empty() ? "Linia XL" + std::to_string(i + 1) : settings_.extName[i];
     }
     draw();
 }
@@ -562,9 +611,10 @@ void Cmonitor::closeEvent(QCloseEvent* event) {
     closing_ = true;
     pollTimer_->stop();
     if (busy()) {
-        // The window goes away at once; the exchange under way ends on its own (at the
-        // latest at its time limit) and closes nothing the window still uses.
+        // The window goes away at once; the exchange under way is woken from its wait and
+        // ends, closing nothing the window still uses.
         hide();
+        interrupt_->trigger();
         runner_->waitForFinished();
     }
     session_.reset();   // no step runs any more: the link is closed here

@@ -13,6 +13,7 @@
 #include "common/observer.h"
 #include "common/settings_store.h"
 #include "link/connection_settings.h"
+#include "link/link_interrupt.h"
 #include "monitor/display.h"
 #include "monitor/monitor_settings.h"
 
@@ -87,6 +88,8 @@ private:
     void runStep(Step step);
     void stepFinished();
     void applyResult(const PollResult& result, Step step);
+    void showStepDisplay(const MonitorDisplay& shown);
+    void showDuringStep(const MonitorDisplay& shown);
     void setPollingButtons(bool polling, bool stepRunning);
     void showSettingsInWindow();
     void draw();
@@ -98,6 +101,8 @@ private:
     link::ConnectionSettings connection_;
     MonitorDisplay display_;
     std::shared_ptr<PollSession> session_;        // handed to one step at a time
+    // Triggered when the window closes: the running step's link waits end at once.
+    std::shared_ptr<link::LinkInterrupt> interrupt_ = std::make_shared<link::LinkInterrupt>();
     std::shared_ptr<PollResult> pendingResult_;   // written by the running step only
     Step pendingStep_ = Step::Start;
     bool polling_ = false;

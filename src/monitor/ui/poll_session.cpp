@@ -3,13 +3,15 @@
 namespace kavrel::monitor::ui {
 
 PollSession::PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
-                         const std::string& devicePath, link::SerialTiming timing)
+                         const std::string& devicePath, link::SerialTiming timing,
+                         std::shared_ptr<const link::LinkInterrupt> interrupt)
     : settings_(settings), link_(link::LinkVariant::monitor()), poller_(link_, settings_, view_, clock_) {
     link_.setTcpMode(connection.tcpMode);
     link_.setModuleAddress(connection.moduleAddress);
     link_.setTcpPort(connection.tcpPort);
     link_.setDevicePathResolver([devicePath](int) { return devicePath; });
     link_.setSerialTiming(timing);
+    link_.setInterrupt(std::move(interrupt));
 }
 
 PollResult PollSession::start(OperationObserver& observer) {

@@ -4,6 +4,8 @@
 // operation has ended; it never reads or changes the session while an operation runs.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "common/clock.h"
@@ -27,10 +29,18 @@ class PollSession {
 public:
     // devicePath: the serial device the port number stands for, and timing: how serial
     // replies end, both read from the user's settings by the window.
+    // interrupt: what the window triggers when it goes away, ending the link's waits.
     PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
-                const std::string& devicePath, link::SerialTiming timing = link::SerialTiming::Fast);
+                const std::string& devicePath, link::SerialTiming timing = link::SerialTiming::Fast,
+                std::shared_ptr<const link::LinkInterrupt> interrupt = nullptr);
     PollSession(const PollSession&) = delete;
     PollSession& operator=(const PollSession&) = delete;
+
+    // What the window shows when START is pressed: START changes only what it must.
+    void showFrom(const MonitorDisplay& display) { poller_.showFrom(display); }
+    // Called on the worker with what the window should show before a message box of the
+    // step comes up (the box then explains what is shown, e.g. "BEZ ZAPISU DO PLIKU!").
+    void setShowBeforeMessage(std::function<void(const MonitorDisplay&)> show) { view_.showBeforeMessage = std::move(show); }
 
     // The steps of the run; message boxes go through the observer and wait for the user.
     PollResult start(OperationObserver& observer);
@@ -44,11 +54,14 @@ private:
     // display is taken from the poller when the operation ends.
     class View final : public MonitorView {
     public:
-        void refresh(const MonitorDisplay&) override {}
+        void refresh(const MonitorDisplay& display) override { shown = display; }
         void message(const std::string& text, MessageIcon icon) override {
+            if (showBeforeMessage) showBeforeMessage(shown);
             if (observer) observer->message(text, icon);
         }
         OperationObserver* observer = nullptr;
+        MonitorDisplay shown;
+        std::function<void(const MonitorDisplay&)> showBeforeMessage;
     };
 
     PollResult result() const;

@@ -7,6 +7,8 @@
 namespace kavrel::monitor::ui {
 namespace {
 
+constexpr int kEntriesLooked = 64;   // how many entries of a folder are tried for a letter
+
 // Swaps the case of the first letter of a name; empty when the name has no letter.
 QString swapFirstLetter(QString name) {
     for (QChar& c : name) {
@@ -18,32 +20,43 @@ QString swapFirstLetter(QString name) {
 
 } // namespace
 
-bool folderIgnoresCase(const QString& folder) {
-    // Look for the nearest existing folder on the path whose name has a letter, and ask
-    // whether the same name in another case reaches it too. Folders not yet made are
-    // passed over.
-    QFileInfo info(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
-    while (!info.isRoot() && info.absolutePath() != info.absoluteFilePath()) {
-        const QString swapped = swapFirstLetter(info.fileName());
-        if (info.exists() && !swapped.isEmpty()) {
-            const QFileInfo other(info.dir(), swapped);
-            std::error_code error;
-            return other.exists() && std::filesystem::equivalent(other.absoluteFilePath().toStdU16String(),
-                                                                 info.absoluteFilePath().toStdU16String(), error);
-        }
-        info = QFileInfo(info.absolutePath());
-    }
+bool namesIgnoreCase(const QString& folder) {
 #ifdef Q_OS_WIN
+    (void)folder;
     return true;
 #else
+    const QDir dir(folder);
+    if (!dir.exists()) return false;
+    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    int looked = 0;
+    for (const QString& entry : entries) {
+        if (++looked > kEntriesLooked) break;
+        const QString swapped = swapFirstLetter(entry);
+        if (swapped.isEmpty()) continue;
+        const QFileInfo other(dir, swapped);
+        if (!other.exists()) return false;
+        // Both names exist: the same entry (case ignored) or two entries of a case-keeping folder.
+        std::error_code error;
+        return std::filesystem::equivalent(other.absoluteFilePath().toStdU16String(),
+                                           dir.absoluteFilePath(entry).toStdU16String(), error);
+    }
     return false;
 #endif
 }
 
-QString settingsFilePath(const QString& chosen, bool ignoresCase) { return ignoresCase ? chosen.toUpper() : chosen; }
-
-QString settingsFilePath(const QString& chosen) {
-    return settingsFilePath(chosen, folderIgnoresCase(QFileInfo(chosen).absolutePath()));
+QString settingsFilePath(const QString& chosen, const CaseTest& ignoresCase) {
+    const QString path = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
+    QString outermost;
+    for (QString folder = QFileInfo(path).absolutePath();; folder = QFileInfo(folder).absolutePath()) {
+        if (!ignoresCase(folder)) break;
+        outermost = folder;
+        if (QDir(folder).isRoot()) break;
+    }
+    if (outermost.isEmpty()) return chosen;
+    const int inside = outermost.endsWith(QLatin1Char('/')) ? outermost.size() : outermost.size() + 1;
+    return path.left(inside) + path.mid(inside).toUpper();
 }
+
+QString settingsFilePath(const QString& chosen) { return settingsFilePath(chosen, namesIgnoreCase); }
 
 } // namespace kavrel::monitor::ui

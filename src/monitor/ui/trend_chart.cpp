@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -134,12 +135,26 @@ bool TrendChart::savePicture(const QString& path) {
 }
 
 void TrendChart::chooseAndSave() {
-    QString filter;
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz wykres"), QStringLiteral("wykres.png"),
-                                                QStringLiteral("Obrazy PNG (*.png);;Dokumenty PDF (*.pdf)"), &filter);
-    if (path.isEmpty()) return;
-    const QString suffix = filter.contains(QStringLiteral("pdf")) ? QStringLiteral(".pdf") : QStringLiteral(".png");
+    QFileDialog dialog(this, QStringLiteral("Zapisz wykres"), QStringLiteral("wykres.png"),
+                       QStringLiteral("Obrazy PNG (*.png);;Dokumenty PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the chosen kind's ending itself, and so asks before it replaces "NAME.png".
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.contains(QStringLiteral("pdf")) ? QStringLiteral("pdf") : QStringLiteral("png"));
+    });
+    dialog.selectFile(QStringLiteral("wykres.png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString chosen = dialog.selectedFiles().first();
+    const QString suffix =
+        dialog.selectedNameFilter().contains(QStringLiteral("pdf")) ? QStringLiteral(".pdf") : QStringLiteral(".png");
+    QString path = chosen;
     if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
+    // A name given with another ending gets the kind's ending here, after the dialog's own question.
+    if (path != chosen && QFileInfo::exists(path) &&
+        QMessageBox::question(this, window()->windowTitle(),
+                              QStringLiteral("Plik %1 już istnieje.\nCzy chcesz go zastąpić?").arg(path)) != QMessageBox::Yes)
+        return;
     if (!savePicture(path))
         QMessageBox::critical(this, window()->windowTitle(), QStringLiteral("Błąd zapisu wykresu do pliku:\n%1").arg(path));
 }

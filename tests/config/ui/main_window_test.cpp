@@ -2,13 +2,16 @@
 // against the simulator.
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "common/qt/operation_runner.h"
 #include "common/win1250.h"
@@ -233,6 +236,66 @@ private slots:
         window.runner().waitForFinished();
         QCOMPARE(window.record().phoneNumber(3), std::string("+48600111222"));
         QCOMPARE(window.record().word(Field::Ulo, 2), 1234);
+    }
+
+    // Over the serial line a read waits up to 46 s for a silent module; the close box ends
+    // it at once, and during the read that starts a reviewed write it cancels the write.
+    void closingDuringAReadEndsItAtOnceAndCancelsAWriteNotYetConfirmed() {
+        for (const bool write : {false, true}) {
+            auto lines = std::make_shared<std::vector<std::string>>();
+            kavrel::testing::SimFixture sim({.faults = {.silentCommands = {"SMS?"}}, .lineLog = lines});
+            MemoryStore store;
+            store.createKey(kKey);
+            link::saveConnectionSettings(store, {1, false, "127.0.0.1", 23});
+            store.createKey(link::kSerialPortsKey);
+            store.write(link::kSerialPortsKey, "COM1", sim.ptyPath());
+            Ckonfigurator window(store, "");
+            QStringList boxes;
+            window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+            bool changesShown = false;
+            window.runner().setQuestionHandler([&](const QString&) { return changesShown = true; });
+            window.show();
+            if (write) button(window, "Wyślij do modułu")->click();
+            else window.readFromModule();
+            QTRY_VERIFY(std::count(lines->begin(), lines->end(), "SMS?") == 1);
+            QElapsedTimer closing;
+            closing.start();
+            QVERIFY(window.close());
+            QVERIFY2(closing.elapsed() < 3000, qPrintable(QString("%1 ms").arg(closing.elapsed())));
+            QVERIFY(!window.runner().isRunning());
+            QVERIFY(!changesShown && boxes.isEmpty());
+            // Nothing but queries and the handshake reached the module.
+            for (const std::string& line : *lines)
+                QVERIFY2(line.ends_with("?") || line == "HALT!" || line == "DEBUG=0", line.c_str());
+        }
+    }
+
+    // A write under way is never cut in half: the close box asks, and "Nie" keeps the window.
+    void closingDuringAWriteAsksWhetherToWaitForIt() {
+        WindowOnSimulator on({.splitBytes = 8, .splitDelayMs = 5});   // a write that takes a while
+        Ckonfigurator& window = *on.window;
+        window.readFromModule();
+        window.runner().waitForFinished();
+        window.show();
+        namedControl<QCheckBox>(&window, "showChanges")->setChecked(false);
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            button(window, "Wyślij do modułu")->click();
+            QVERIFY(window.runner().isRunning());
+            QString asked;
+            QTimer::singleShot(0, [&asked, answer] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                asked = box->text();
+                box->button(answer)->click();
+            });
+            const bool closed = window.close();
+            QVERIFY(asked.startsWith(QString::fromUtf8("Trwa zapis ustawień do modułu")));
+            QCOMPARE(closed, answer == QMessageBox::Yes);
+            QCOMPARE(window.isVisible(), answer == QMessageBox::No);
+            window.runner().waitForFinished();
+            QVERIFY2(on.boxes.isEmpty(), qPrintable(on.boxes.join(" | ")));
+            QVERIFY2(window.statusText().contains("\nweryfikacja OK"), qPrintable(window.statusText()));
+        }
     }
 };
 

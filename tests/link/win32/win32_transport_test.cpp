@@ -71,7 +71,7 @@ std::string text(const std::uint8_t* bytes, std::size_t count) { return {reinter
 TEST(Win32Tcp, BytesGoBothWaysAndAClosedPeerIsSeen) {
     LoopbackServer server;
     IntervalTimer timer;
-    TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", server.port(), 5000, timer);
+    TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", server.port(), 5000, timer, nullptr);
     ASSERT_EQ(opened.result, TcpConnectResult::Connected);
     ASSERT_NE(server.accept(), INVALID_SOCKET);
     Transport& link = *opened.connection;
@@ -105,13 +105,13 @@ TEST(Win32Tcp, RefusedConnectionEndsWithResultOneAtTheLimit) {
     const std::uint16_t port = server.port();
     server.stopListening();
     IntervalTimer timer;
-    const TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", port, 1000, timer);
+    const TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", port, 1000, timer, nullptr);
     EXPECT_EQ(opened.result, TcpConnectResult::NotConnected);
     EXPECT_EQ(opened.connection, nullptr);
     EXPECT_GE(timer.elapsedMs(), 1000u) << "a refusal does not end the wait early";
     EXPECT_LT(timer.elapsedMs(), 4000u);
 
-    EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer).result, TcpConnectResult::NotConnected);
+    EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer, nullptr).result, TcpConnectResult::NotConnected);
 }
 
 TEST(Win32Serial, EveryPortNumberUsesTheDeviceNamespace) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -193,6 +194,19 @@ private slots:
         QCOMPARE(window.settings().speed, 9600u);
         QCOMPARE(window.tcpDialog().port(), 23);
         QCOMPARE(field(window, "ComPORT"), QString("3"));
+
+        // A COM number the field refuses would block "Połącz", the close box and "Koniec pracy".
+        for (const std::uint32_t wrong : {0u, 256u, 70000u}) {
+            store.write(kLoggerSettingsKey, "ComPORT", wrong);
+            Crejestrator refused(store, false);
+            refused.setMessageHandler([](const QString&, MessageIcon) {});
+            QCOMPARE(field(refused, "ComPORT"), QString("1"));
+            refused.show();
+            refused.close();
+            settle(refused);
+            QVERIFY(!refused.isVisible());
+            QCOMPARE(std::get<std::uint32_t>(*store.read(kLoggerSettingsKey, "ComPORT")), 1u);
+        }
     }
 
     void wrdatSavesTheTextDescriptionsAsTheDataFile() {
@@ -418,6 +432,30 @@ private slots:
         QFile html(folder.filePath("duzo.html"));
         QVERIFY(html.open(QIODevice::ReadOnly));
         QVERIFY(!html.readAll().contains("</HTML>"));  // stopped early: the page is not closed
+    }
+
+    void closingWhileASerialDownloadWaitsOnASilentModuleEndsAtOnce() {
+        LoggerOnSimulator on(false, 3000);
+        Crejestrator& window = *on.window;
+        QVERIFY(on.connect());
+        window.setFileChooser([&](const QString&) { return folder.filePath("cisza.csv"); });
+        sim::LinkFaults silent;
+        silent.silentCommands = {"*RD_"};   // every batch and its retries wait their whole limit
+        on.sim.setFaults(silent);
+        captioned<QPushButton>(&window, "Odczytaj dane")->click();
+        QTest::qWait(200);
+        QVERIFY(window.runner().isRunning());
+        QElapsedTimer closing;
+        closing.start();
+        window.close();
+        while (window.isVisible() && closing.elapsed() < 20000) {
+            window.runner().waitForFinished();
+            QTest::qWait(20);
+        }
+        QVERIFY(!window.isVisible());
+        // Six retries of a batch take over 12 s on this line.
+        QVERIFY2(closing.elapsed() < 4000, qPrintable(QString("%1 ms").arg(closing.elapsed())));
+        QVERIFY(on.boxes.isEmpty());
     }
 };
 

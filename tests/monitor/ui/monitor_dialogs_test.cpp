@@ -1,17 +1,25 @@
 // The monitor's settings dialogs and their checks, the path of a settings file, and the
 // trend's fixed memory.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
 #include "common/qt/chart/chart_widget.h"
 #include "config/ui/kit/field_checks.h"
+#include "link/port_mapping.h"
+#include "link/qt/port_picker.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
 #include "monitor/ui/settings_paths.h"
@@ -96,15 +104,77 @@ private slots:
         QCOMPARE(dialog.names().size(), 16);
     }
 
-    void settingsPathsKeepTheirCaseWhereCaseMatters() {
-        QCOMPARE(settingsFilePath("/dane/Monitor.cfg", true), QString("/DANE/MONITOR.CFG"));
-        QCOMPARE(settingsFilePath("/dane/Monitor.cfg", false), QString("/dane/Monitor.cfg"));
+    void aPortPickedInTheSettingsCountsOnlyWhenTheyAreAccepted() {
+        MemoryStore store;
+        for (const bool accept : {false, true}) {
+            CSetupProg dialog(MonitorSettings{}, link::ConnectionSettings{}, nullptr, &store);
+            auto* picker = dialog.findChild<PortPickerButton*>();
+            QVERIFY(picker);
+            picker->setSource([] {
+                SerialPortEntry adapter;
+                adapter.device = QStringLiteral("/dev/ttyUSB0");
+                return QList<SerialPortEntry>{adapter};
+            });
+            QTimer::singleShot(0, [] {
+                auto* chooser = qobject_cast<PortPickerDialog*>(QApplication::activeModalWidget());
+                QVERIFY(chooser);
+                chooser->setDevice(QStringLiteral("/dev/ttyUSB0"));
+                chooser->accept();
+            });
+            picker->pick();
+            QCOMPARE(field(dialog, "comPort")->toolTip(), QStringLiteral("COM1: /dev/ttyUSB0"));   // shown at once
+            QCOMPARE(link::storedSerialDevicePath(store, 1), std::string());                       // kept back
+            accept ? dialog.accept() : dialog.reject();
+            QCOMPARE(link::storedSerialDevicePath(store, 1), std::string(accept ? "/dev/ttyUSB0" : ""));
+        }
+    }
+
+    void savingTheTrendUnderANameWithoutItsEndingAsksBeforeReplacing() {
+        QTemporaryDir folder;
+        QFile existing(folder.filePath("wykres.png"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("poprzedni");
+        existing.close();
+        TrendChart chart;
+        QString asked;
+        int step = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                asked = box->text();
+                box->button(QMessageBox::No)->click();
+            } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                if (step++ > 0) return files->reject();
+                namedControl<QLineEdit>(files, "fileNameEdit")->setText(folder.filePath("wykres"));
+                files->accept();
+            }
+        });
+        answer.start(10);
+        kavrel::testing::captioned<QPushButton>(&chart, "Zapisz wykres...")->click();
+        QVERIFY(asked.contains("wykres.png"));
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("poprzedni"));
+    }
+
+    void settingsPathsAreUpperCasedOnlyInsideFoldersThatIgnoreCase() {
+        // A memory stick mounted at /media/jan/Stick: its mount point is a name of the
+        // case-keeping tree above, so only what lies inside the stick is upper-cased.
+        const CaseTest stick = [](const QString& folder) { return folder.startsWith("/media/jan/Stick"); };
+        QCOMPARE(settingsFilePath("/media/jan/Stick/Hala 2/Monitor.cfg", stick), QString("/media/jan/Stick/HALA 2/MONITOR.CFG"));
+        QCOMPARE(settingsFilePath("/media/jan/Stick/Monitor.cfg", stick), QString("/media/jan/Stick/MONITOR.CFG"));
+        QCOMPARE(settingsFilePath("/home/jan/Monitor.cfg", stick), QString("/home/jan/Monitor.cfg"));
+        const CaseTest everywhere = [](const QString&) { return true; };
+        QCOMPARE(settingsFilePath("/dane/Monitor.cfg", everywhere), QString("/DANE/MONITOR.CFG"));
+
         QTemporaryDir folder;
         QDir(folder.path()).mkdir("Ustawienia");
+        QDir(folder.path()).mkdir("Pusty");
         const QString chosen = folder.path() + "/Ustawienia/monitor.cfg";
         // The test folders live on a file system that tells cases apart.
-        QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia"));
-        QVERIFY(!folderIgnoresCase(folder.path() + "/Ustawienia/jeszcze/nie ma"));
+        QVERIFY(!namesIgnoreCase(folder.path()));
+        QVERIFY(!namesIgnoreCase(folder.path() + "/Pusty"));
+        QVERIFY(!namesIgnoreCase(folder.path() + "/jeszcze/nie ma"));
         QCOMPARE(settingsFilePath(chosen), chosen);
     }
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +15,9 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <sys/stat.h>
 
+#include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "link/connection_settings.h"
 #include "monitor/monitor_settings.h"
@@ -246,6 +249,132 @@ private slots:
         QCOMPARE(silent.boxes, QStringList{"Brak odpowiedzi z Kavrel"});
         QCOMPARE(namedControl<QLabel>(silent.window.get(), "status")->text(), QString::fromUtf8("Brak komunikacji z modułem Kavrel"));
         QVERIFY(!silent.window->polling() && button(*silent.window, "START")->isEnabled());
+    }
+
+    void closingDuringASilentSerialPollEndsAtOnceAndFreesThePort() {
+        sim::SimOptions options;
+        options.faults.silentCommands = {"MSR?"};   // a serial poll waits up to 46 s for it
+        MonitorOnSimulator m({}, options, false);
+        Cmonitor& w = *m.window;
+        m.window->show();
+        button(w, "START")->click();   // its first poll waits on the silent module
+        QTest::qWait(300);
+        QVERIFY(w.busy());
+        QElapsedTimer closing;
+        closing.start();
+        QVERIFY(w.close());
+        QVERIFY2(closing.elapsed() < 3000, qPrintable(QString("%1 ms").arg(closing.elapsed())));
+        QVERIFY(!w.busy());
+        QVERIFY(m.boxes.isEmpty());   // the cut poll says nothing on the way out
+        // The port is free again for the next start.
+        link::ModuleLink link(link::LinkVariant::monitor());
+        m.sim.useSerial(link);
+        QCOMPARE(link.open(5), link::LinkResult::Ok);
+    }
+
+    void aFifoAsResultsFileIsRefusedWithTheFieldShownBeforeTheBox() {
+        QVERIFY(::mkfifo("RURA.CSV", 0600) == 0);
+        MonitorSettings settings;
+        settings.resultsFile = "RURA.CSV";
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
+        MonitorOnSimulator m({"MONITOR.CFG"});
+        Cmonitor& w = *m.window;
+        QString fieldDuringBox;
+        w.setMessageHandler([&](const QString& t, MessageIcon) {
+            m.boxes << t;
+            fieldDuringBox = text(w, "fileField");
+        });
+        m.start();   // opening the FIFO for writing would wait for a reader for ever
+        QCOMPARE(m.boxes, QStringList{QString::fromUtf8("Błąd otwarcia pliku do zapisu!")});
+        QCOMPARE(fieldDuringBox, QString("BEZ ZAPISU DO PLIKU!"));
+        QVERIFY(w.polling());
+        m.tick();
+        QVERIFY(w.close());
+    }
+
+    void aFailedStartLeavesTheCountersAndTheStatusAlone() {
+        MonitorOnSimulator m({}, {}, false);
+        Cmonitor& w = *m.window;
+        m.start();
+        button(w, "STOP")->click();
+        w.waitForStep();
+        const QStringList before = {text(w, "smsField"), text(w, "emailField"), text(w, "gsmNumber"),
+                                    namedControl<QLabel>(&w, "status")->text()};
+        QVERIFY(shown(w, "status"));
+        QVERIFY(before[2] != "0");
+        qputenv("KAVREL_COM5", "/nonexistent/ttyKavrel");
+        m.start();
+        QCOMPARE(m.boxes, QStringList{QString::fromUtf8("Błąd otwarcia portu COM5 !")});
+        QCOMPARE((QStringList{text(w, "smsField"), text(w, "emailField"), text(w, "gsmNumber"),
+                              namedControl<QLabel>(&w, "status")->text()}),
+                 before);
+        QVERIFY(shown(w, "status"));
+    }
+
+    void longReadingsShowTheirBeginningWithTheWholeTextInATip() {
+        sim::SimOptions options;
+        options.monitor.longTexts = true;
+        MonitorOnSimulator m({}, options);
+        m.window->show();
+        m.start();
+        for (const char* name : {"value1", "extValue1"}) {
+            const QLineEdit* field = namedControl<QLineEdit>(m.window.get(), name);
+            QVERIFY(field->text().size() > 15);
+            QCOMPARE(field->cursorPosition(), 0);   // the beginning shows, not the unit at the end
+            QCOMPARE(field->toolTip(), field->text());
+        }
+    }
+
+    void acceptingTheNamesUneditedChangesNothing() {
+        MonitorOnSimulator m;
+        Cmonitor& w = *m.window;
+        QCOMPARE(w.display().extended[0].name, std::string("Linia XL1"));
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            namedControl<QLineEdit>(dialog, "extName2")->setText("Kocioł");
+            dialog->accept();
+        });
+        button(w, "Linie XL1...16")->click();
+        QCOMPARE(w.settings().extName[0], std::string());   // shown as "Linia XL1", kept empty
+        QCOMPARE(toQString(w.settings().extName[1]), QString::fromUtf8("Kocioł"));
+        QCOMPARE(w.display().extended[0].name, std::string("Linia XL1"));
+        for (int i = 2; i < kExtendedLines; ++i) QVERIFY(w.settings().extName[i].empty());
+    }
+
+    void enterAtStartUpEndsTheProgramWithoutTouchingAnIndicator() {
+        MonitorOnSimulator m;
+        Cmonitor& w = *m.window;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QVERIFY(!qobject_cast<QAbstractButton*>(focused));
+        QTest::keyClick(focused, Qt::Key_Return);
+        QVERIFY(!w.isVisible());
+        for (int i = 1; i <= 6; ++i) QVERIFY(!namedControl<QCheckBox>(&w, QString("output%1").arg(i))->isChecked());
+    }
+
+    void theWindowFitsALaptopScreenWithLongNames() {
+        MonitorSettings settings;
+        for (auto& name : settings.lineName) name = "Temperatura hali";     // 16 characters
+        for (auto& name : settings.extName) name = "Czujnik zalania";       // 15 characters
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
+        MonitorOnSimulator m({"MONITOR.CFG"});
+        Cmonitor& w = *m.window;
+        // 1366×768 less a task bar and the window's frame.
+        QVERIFY2(w.minimumSizeHint().width() <= 1340 && w.minimumSizeHint().height() <= 690,
+                 qPrintable(QString("%1×%2").arg(w.minimumSizeHint().width()).arg(w.minimumSizeHint().height())));
+        w.resize(1340, 690);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(1340, 690));
+        // START and STOP are inside the window, and a cut name has its whole text in a tip.
+        for (const char* caption : {"START", "STOP", "Odczytaj CFG"}) {
+            const QRect place(button(w, caption)->mapTo(&w, QPoint(0, 0)), button(w, caption)->size());
+            QVERIFY2(w.rect().contains(place), caption);
+        }
     }
 
     void startUpTakesTheKeptPortOverTheDefaultFileAndSlashStartPolls() {

@@ -162,21 +162,25 @@ QImage pageImage(const PrintTable& table, const QString& title, int page, int do
     return image;
 }
 
-bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to) {
+QPageLayout wholeA4Page() { return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)); }
+
+bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to,
+              const QPageLayout& layout) {
     // Drawn in memory and written through a temporary file, so that a full disk never
     // leaves a cut PDF nor costs the one of that name that was there before.
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
-    if (!drawPdf(pdf, table, title, from, to)) return false;
+    if (!drawPdf(pdf, table, title, from, to, layout)) return false;
     const QByteArray& bytes = pdf.data();
     return replaceFile(std::filesystem::path(path.toStdU16String()), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ==
            ReplaceResult::Ok;
 }
 
-bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to) {
+bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to,
+             const QPageLayout& layout) {
     QPdfWriter writer(&device);
     writer.setResolution(600);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setPageLayout(layout);
     writer.setTitle(printJobName());
     writer.setCreator(QStringLiteral("Kavrel-Logger"));
     QPainter painter;

@@ -3,6 +3,7 @@
 // resolution, from the top left corner of its printable area.
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 
 #include "logger/print/print_table.h"
@@ -30,11 +31,17 @@ bool drawPages(QPainter& painter, QPagedPaintDevice& device, const PrintTable& t
 // One page on a white A4 sheet of `dotsPerInch` (pictures of the printout).
 QImage pageImage(const PrintTable& table, const QString& title, int page, int dotsPerInch);
 
-// Pages from..to as an A4 PDF onto an open device.
-bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to);
+// An A4 portrait page whose printable area is the whole sheet.
+QPageLayout wholeA4Page();
 
-// Pages from..to into an A4 PDF file, which is replaced only once the whole PDF is on the
-// disk. False when the file cannot be written (an older file of that name is kept).
-bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to);
+// Pages from..to as a PDF of the given page layout onto an open device.
+bool drawPdf(QIODevice& device, const PrintTable& table, const QString& title, int from, int to,
+             const QPageLayout& layout = wholeA4Page());
+
+// Pages from..to into a PDF file of the given page layout (the printer's, for a PDF that
+// matches the preview of that printer), which is replaced only once the whole PDF is on
+// the disk. False when the file cannot be written (an older file of that name is kept).
+bool writePdf(const QString& path, const PrintTable& table, const QString& title, int from, int to,
+              const QPageLayout& layout = wholeA4Page());
 
 } // namespace kavrel::logger::ui

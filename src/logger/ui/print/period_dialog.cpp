@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -10,6 +11,17 @@
 #include "logger/print/print_period.h"
 
 namespace kavrel::logger::ui {
+namespace {
+
+constexpr int kTitleBarButtonsPx = 140;   // the icon and the close (and help) buttons
+
+int titleRoom(const QWidget& window) {
+    QFont titleFont = window.font();
+    titleFont.setBold(true);   // title bars often are
+    return QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) + kTitleBarButtonsPx;
+}
+
+} // namespace
 
 Czakres::Czakres(QWidget* parent) : QDialog(parent), choices_(new QButtonGroup(this)) {
     setWindowTitle(QStringLiteral("Wybierz zakres danych"));
@@ -26,6 +38,9 @@ Czakres::Czakres(QWidget* parent) : QDialog(parent), choices_(new QButtonGroup(t
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    // Wide enough for its title beside the title bar's icon and buttons, which a window
+    // manager would otherwise cut ("Wybie… anych").
+    setMinimumWidth(titleRoom(*this));
     setPeriod(kDefaultPeriod);
 }
 

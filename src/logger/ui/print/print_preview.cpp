@@ -37,7 +37,8 @@ HistoryPrintPreview::HistoryPrintPreview(QPrinter& printer, const PrintTable& ta
 }
 
 bool HistoryPrintPreview::savePdf(const QString& path) {
-    if (writePdf(path, table_, title_, 1, pageCount(table_.lines.size()))) return true;
+    // The printer's page and margins: the pages sit in the PDF where the preview shows them.
+    if (writePdf(path, table_, title_, 1, pageCount(table_.lines.size()), printer()->pageLayout())) return true;
     QMessageBox::warning(this, QStringLiteral("Kavrel-Logger"), QStringLiteral("Błąd zapisu pliku PDF: %1").arg(path));
     return false;
 }

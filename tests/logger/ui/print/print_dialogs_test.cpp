@@ -8,6 +8,9 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +31,8 @@ using namespace kavrel::logger::ui;
 using kavrel::testing::namedControl;
 
 namespace {
+
+constexpr double kPointsPerMm = 72 / 25.4;
 
 // Calls `act` with the first modal window that opens, then closes it.
 template <typename Act>
@@ -64,6 +69,8 @@ private slots:
         QCOMPARE(texts, (QStringList{"Ostatni dzień", "Ostatni tydzień", "Ostatni miesiąc", "Ostatni kwartał",
                                      "Ostatni rok", "Wszystkie dane"}));
         QCOMPARE(dialog.period(), 2);
+        // Room for the whole title beside the title bar's buttons: it was cut to "Wybie… anych".
+        QVERIFY(dialog.minimumWidth() > QFontMetrics(dialog.font()).horizontalAdvance(dialog.windowTitle()) + 100);
         whenModalOpens([](QWidget* modal) {
             QVERIFY(namedControl<QRadioButton>(modal, "period4")->isChecked());
             namedControl<QRadioButton>(modal, "period0")->click();
@@ -100,6 +107,7 @@ private slots:
         PrintRequest request{folder.path().toStdString(), 5, {2025, 3, 7, 12, 0, 0}, true};
         bool previewed = false;
         const QString pdf = folder.filePath("wydruk.pdf");
+        QPointF titleAt;   // where the preview puts the title's left edge, in points of the sheet
         whenModalOpens([&](QWidget* modal) {
             auto* preview = qobject_cast<HistoryPrintPreview*>(modal);
             QVERIFY(preview);
@@ -107,6 +115,7 @@ private slots:
             QVERIFY(namedControl<QAction>(preview, "printHistory"));
             QVERIFY(namedControl<QAction>(preview, "savePdf"));
             QVERIFY(preview->savePdf(pdf));
+            titleAt = preview->printer()->pageLayout().paintRectPoints().topLeft() + QPointF(10 * kPointsPerMm, 0);
             previewed = true;
         });
         printHistory(nullptr, request);   // the preview is closed: nothing is printed
@@ -116,6 +125,17 @@ private slots:
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 2);
+        // The PDF puts the title where the preview shows it: 10 mm inside the printer's
+        // printable area (it sat a margin's width off, on a sheet without margins).
+        QProcess words;
+        words.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+        QVERIFY(words.waitForFinished(10000));
+        const QString boxes = QString::fromUtf8(words.readAllStandardOutput());
+        const QRegularExpressionMatch title =
+            QRegularExpression(R"(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="[0-9.]+" yMax="[0-9.]+">Historia<)").match(boxes);
+        QVERIFY2(title.hasMatch(), qPrintable(boxes.left(400)));
+        QVERIFY2(std::abs(title.captured(1).toDouble() - titleAt.x()) < 1.5,
+                 qPrintable(QString("title at %1 pt, preview at %2 pt").arg(title.captured(1)).arg(titleAt.x())));
     }
 
     void chartDrawsEachLineOnTheAxisOfItsUnitAndSavesAPicture() {
