@@ -102,6 +102,16 @@ int main(int argc, char** argv) {
     window.stopPolling();
     window.waitForStep();
 
+    // The same window on a 1366×768 laptop (less its task bar and the window's frame), with
+    // names of the greatest length: the trend scrolls, names too long for their room end in "…".
+    MonitorSettings longest = sampleSettings();
+    for (auto& name : longest.lineName) name = "Temperatura hali";
+    for (auto& name : longest.extName) name = "Czujnik zalania";
+    if (saveMonitorSettings("LAPTOP.CFG", longest) != SettingsFileResult::Ok) return 1;
+    window.loadSettingsFile(QStringLiteral("LAPTOP.CFG"));
+    window.resize(1356, 698);
+    save(&window, folder, "monitor-laptop");
+
     CSetupProg setup(window.settings(), window.connection());
     save(&setup, folder, "ustawienia-programu");
     QStringList names;
@@ -113,5 +123,5 @@ int main(int argc, char** argv) {
 
     window.close();
     server.stop();
-    return written == 5 ? 0 : 1;
+    return written == 6 ? 0 : 1;
 }

@@ -80,6 +80,8 @@ Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, Q
         box.exec();
     };
     chooseFile_ = [this](const QString& lastName) { return defaultFileChoice(this, lastName); };
+    // The worker's messages too go through message(), which says nothing once the window ends.
+    runner_->setMessageHandler([this](const QString& text, MessageIcon icon) { message(text, icon); });
     buildControls();
     connect(runner_, &OperationRunner::finished, this, &Crejestrator::operationFinished);
 
@@ -308,8 +310,7 @@ void Crejestrator::runArchive(bool clearAfter) {
 }
 
 void Crejestrator::setMessageHandler(OperationRunner::MessageHandler handler) {
-    showMessage_ = handler;
-    runner_->setMessageHandler(std::move(handler));
+    showMessage_ = std::move(handler);
 }
 
 void Crejestrator::setQuestionHandler(OperationRunner::QuestionHandler handler) {

@@ -192,6 +192,7 @@ QWidget* Cmonitor::buildInputLines(int first) {
         const int i = first + column;
         LineWidgets& line = lines_[i];
         line.name = new QLabel(group);
+        line.name->setObjectName(QStringLiteral("lineName%1").arg(i + 1));
         line.name->setAlignment(Qt::AlignCenter);
         line.bar = verticalBar(group, 130);
         line.bar->setObjectName(QStringLiteral("bar%1").arg(i + 1));

@@ -455,7 +455,7 @@ private slots:
         QVERIFY(!window.isVisible());
         // Six retries of a batch take over 12 s on this line.
         QVERIFY2(closing.elapsed() < 4000, qPrintable(QString("%1 ms").arg(closing.elapsed())));
-        QVERIFY(on.boxes.isEmpty());
+        QVERIFY2(on.boxes.isEmpty(), qPrintable(on.boxes.join(" | ")));
     }
 };
 

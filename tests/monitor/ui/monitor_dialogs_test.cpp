@@ -147,7 +147,8 @@ private slots:
             } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
                 if (step++ > 0) return files->reject();
                 namedControl<QLineEdit>(files, "fileNameEdit")->setText(folder.filePath("wykres"));
-                files->accept();
+                // Queued: the dialog's question then comes while this timer can fire again.
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
             }
         });
         answer.start(10);

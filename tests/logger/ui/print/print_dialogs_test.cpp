@@ -132,7 +132,7 @@ private slots:
         QVERIFY(words.waitForFinished(10000));
         const QString boxes = QString::fromUtf8(words.readAllStandardOutput());
         const QRegularExpressionMatch title =
-            QRegularExpression(R"(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="[0-9.]+" yMax="[0-9.]+">Historia<)").match(boxes);
+            QRegularExpression(R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="[0-9.]+" yMax="[0-9.]+">Historia<)re").match(boxes);
         QVERIFY2(title.hasMatch(), qPrintable(boxes.left(400)));
         QVERIFY2(std::abs(title.captured(1).toDouble() - titleAt.x()) < 1.5,
                  qPrintable(QString("title at %1 pt, preview at %2 pt").arg(title.captured(1)).arg(titleAt.x())));
