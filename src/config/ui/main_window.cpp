@@ -187,8 +187,10 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
 
 Ckonfigurator::~Ckonfigurator() {
     // A running operation works on its own copies, but it reports through the runner and
-    // would hand its results back here: it ends before the window's members go away.
+    // would hand its results back here: it ends before the window's members go away, at
+    // once when it only reads.
     const bool running = runner_->isRunning();
+    if (running && !writeUnderWay()) interrupt_->trigger();
     runner_->abandon();
     if (running) QApplication::restoreOverrideCursor();
 }
@@ -576,11 +578,13 @@ void Ckonfigurator::saveConnection() {
 
 void Ckonfigurator::finishWork() { close(); }
 
+bool Ckonfigurator::writeUnderWay() const {
+    return runningKind_ == OperationKind::Write || (runningKind_ == OperationKind::ReviewedWrite && writeConfirmed_);
+}
+
 void Ckonfigurator::closeEvent(QCloseEvent* event) {
     if (runner_->isRunning()) {
-        const bool writing = runningKind_ == OperationKind::Write ||
-                             (runningKind_ == OperationKind::ReviewedWrite && writeConfirmed_);
-        if (writing) {
+        if (writeUnderWay()) {
             // A write is never cut in half: the module would be left with part of the settings.
             const auto answer = QMessageBox::question(
                 this, windowTitle(),

@@ -122,6 +122,8 @@ private:
     // short; a write is never cut in half.
     enum class OperationKind { Reads, ReviewedWrite, Write };
     void startOperation(ModuleWork work, OperationKind kind = OperationKind::Reads);
+    // The running operation sends settings (a write, or a reviewed write once confirmed).
+    bool writeUnderWay() const;
     void takeResults(OperationResults results);
     void setStatus(const QString& text);
     void appendStatus(const QString& text);

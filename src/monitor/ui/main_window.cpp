@@ -180,8 +180,10 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
 }
 
 Cmonitor::~Cmonitor() {
-    // A running step keeps its session alive by itself; only its messages are dropped.
+    // A running step keeps its session alive by itself; only its messages are dropped, and
+    // its waits end at once.
     closing_ = true;
+    interrupt_->trigger();
 }
 
 QWidget* Cmonitor::buildInputLines(int first) {

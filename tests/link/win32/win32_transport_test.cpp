@@ -5,7 +5,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "link/serial_device.h"
 #include "link/transport.h"
@@ -112,6 +114,30 @@ TEST(Win32Tcp, RefusedConnectionEndsWithResultOneAtTheLimit) {
     EXPECT_LT(timer.elapsedMs(), 4000u);
 
     EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer, nullptr).result, TcpConnectResult::NotConnected);
+}
+
+TEST(Win32Tcp, TheInterruptEndsAWaitForASilentPeerAndARefusedConnect) {
+    LoopbackServer server;
+    IntervalTimer timer;
+    LinkInterrupt interrupt;
+    TcpOpenResult opened = platformTransports()->connectTcp("127.0.0.1", server.port(), 5000, timer, &interrupt);
+    ASSERT_EQ(opened.result, TcpConnectResult::Connected);
+    ASSERT_NE(server.accept(), INVALID_SOCKET);
+    std::thread trigger([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        interrupt.trigger();
+    });
+    std::uint8_t buffer[16];
+    timer.start();
+    EXPECT_EQ(opened.connection->readSome(buffer, sizeof buffer, 10000).status, ReadStatus::Interrupted);
+    EXPECT_LT(timer.elapsedMs(), 2000u) << "the silent peer is waited for 10 s otherwise";
+    trigger.join();
+
+    // A connect started after the trigger gives up at once.
+    server.stopListening();
+    const TcpOpenResult refused = platformTransports()->connectTcp("127.0.0.1", server.port(), 5000, timer, &interrupt);
+    EXPECT_EQ(refused.result, TcpConnectResult::NotConnected);
+    EXPECT_LT(timer.elapsedMs(), 1000u);
 }
 
 TEST(Win32Serial, EveryPortNumberUsesTheDeviceNamespace) {
