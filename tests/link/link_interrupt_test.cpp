@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
 #include "link/module_link.h"
+#include "link/trace_transport.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;
@@ -36,8 +38,11 @@ Clock::duration timedWithInterrupt(LinkInterrupt& interrupt, Call call) {
 } // namespace
 
 TEST(LinkInterrupt, EndsTheWaitForASilentModuleOnBothLines) {
-    for (const bool tcp : {true, false}) {
-        SCOPED_TRACE(tcp ? "tcp" : "serial");
+    for (const int run : {0, 1, 2}) {
+        const bool tcp = run != 1;
+        const bool traced = run == 2;   // the trace's transport hands the interrupt on to the socket's
+        SCOPED_TRACE(traced ? "traced tcp" : tcp ? "tcp" : "serial");
+        if (traced) ::setenv(kTraceVariable, "1", 1);
         SimFixture sim({.faults = {.silent = true}});
         ModuleLink link(LinkVariant::monitor());
         auto interrupt = std::make_shared<LinkInterrupt>();
@@ -55,6 +60,7 @@ TEST(LinkInterrupt, EndsTheWaitForASilentModuleOnBothLines) {
         link.close();
         EXPECT_EQ(link.open(1), LinkResult::Failed);
         EXPECT_LT(Clock::now() - begun, std::chrono::milliseconds(500));
+        ::unsetenv(kTraceVariable);
     }
 }
 
