@@ -1,4 +1,4 @@
-// kavrel ports: the serial ports of this computer with the COM numbers that open them,
+// kavrel ports (Linux): the serial ports of this computer with the COM numbers that open them,
 // and the per-user COM number mapping the programs' port picker changes.
 #include <cstdlib>
 #include <optional>
@@ -59,13 +59,6 @@ int listPortsJson(CliContext& context, const SettingsStore& settings) {
 }
 
 int changeMapping(CliContext& context, SettingsStore& settings, int number, const std::string& device) {
-#ifdef _WIN32
-    (void)settings;
-    (void)device;
-    context.err << "kavrel ports: on Windows COM" << number << " is the port COM" << number
-                << " itself; there is nothing to map\n";
-    return kExitUsage;
-#else
     if (!link::storeSerialDevicePath(settings, number, device)) {
         context.err << "kavrel ports: the user's settings refused the mapping of COM" << number << "\n";
         return kExitFailure;
@@ -76,7 +69,6 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
     const std::string opened = link::serialDevicePath(number, &settings);
     context.out << "COM" << number << '\t' << opened << "\n";
     return kExitOk;
-#endif
 }
 
 } // namespace
@@ -94,8 +86,7 @@ const char* portsUsage() {
            "                   (the value COMN under Software\\Ostrevan\\Kavrel\\Porty of the user's\n"
            "                   settings, as the programs' port picker stores it)\n"
            "  --unmap N        COM N opens its default device /dev/ttyS<N-1> again\n"
-           "The environment variable KAVREL_COMN wins over a mapping. On Windows COM N is the port\n"
-           "COMN itself and nothing is mapped.\n";
+           "The environment variable KAVREL_COMN wins over a mapping.\n";
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {

@@ -58,7 +58,7 @@ class PortPickerTest : public QObject {
 
 private slots:
     void init() {
-        for (const char* name : {"KAVREL_COM1", "KAVREL_COM3", "KAVREL_COM4"}) ::unsetenv(name);
+        for (const char* name : {"KAVREL_COM1", "KAVREL_COM3", "KAVREL_COM4"}) qunsetenv(name);
     }
 
     void modelListsPortsWithTheirComNumbersAndMappedDevicesTheSystemMisses() {

@@ -1,6 +1,5 @@
 #include "link/qt/serial_port_list.h"
 
-#include <QSerialPortInfo>
 #include <QStringList>
 #include <algorithm>
 
@@ -26,21 +25,7 @@ QString SerialPortEntry::usbId() const {
 }
 
 QList<SerialPortEntry> systemSerialPorts() {
-    QList<SerialPortEntry> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        SerialPortEntry entry;
-#ifdef Q_OS_WIN
-        entry.device = info.portName();
-#else
-        entry.device = info.systemLocation();
-#endif
-        entry.description = info.description();
-        entry.manufacturer = info.manufacturer();
-        entry.serialNumber = info.serialNumber();
-        if (info.hasVendorIdentifier()) entry.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier()) entry.productId = info.productIdentifier();
-        ports.append(entry);
-    }
+    QList<SerialPortEntry> ports = platformSerialPorts();
     std::sort(ports.begin(), ports.end(),
               [](const SerialPortEntry& a, const SerialPortEntry& b) { return deviceBefore(a.device, b.device); });
     return ports;

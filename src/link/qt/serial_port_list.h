@@ -25,8 +25,10 @@ struct SerialPortEntry {
 // Where a list comes from: the system in the programs, a fixed list in tests.
 using SerialPortSource = std::function<QList<SerialPortEntry>()>;
 
-// The ports QSerialPortInfo finds, sorted by device.
+// The ports the system lists, sorted by device.
 QList<SerialPortEntry> systemSerialPorts();
+// The same unsorted, from the platform's own list (system_serial_ports*.cpp).
+QList<SerialPortEntry> platformSerialPorts();
 
 // The COM number a Windows port name stands for ("COM7" gives 7), or nullopt.
 std::optional<int> windowsComNumber(const QString& portName);

@@ -1,0 +1,45 @@
+// kavrel ports on Windows: the COM ports present, as the programs' port picker lists them.
+// COM n is the port COMn itself, so there is no mapping to change.
+#include <cstdio>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "link/serial_port_info.h"
+
+namespace kavrel::cli {
+namespace {
+
+std::string field(const std::string& text) { return text.empty() ? std::string("-") : text; }
+
+std::string usbId(const link::SerialPortInfo& port) {
+    if (!port.vendorId || !port.productId) return {};
+    char text[10];
+    std::snprintf(text, sizeof(text), "%04x:%04x", unsigned{*port.vendorId}, unsigned{*port.productId});
+    return text;
+}
+
+} // namespace
+
+const char* portsUsage() {
+    return "usage: kavrel ports\n"
+           "Lists the COM ports of this computer, one a line, with tab-separated fields: port, the COM\n"
+           "number that opens it, description (as Device Manager shows it), manufacturer, serial\n"
+           "number and USB VID:PID ('-' when unknown). On Windows COM N is the port COMN itself:\n"
+           "use the number shown with --com, in Kavrel-Config and in the other programs.\n";
+}
+
+int runPorts(CliContext& context, std::span<const std::string> args) {
+    if (!args.empty()) {
+        if (args[0] == "--map" || args[0] == "--unmap")
+            context.err << "kavrel ports: on Windows COM N is the port COMN itself; there is nothing to map\n";
+        context.err << portsUsage();
+        return kExitUsage;
+    }
+    for (const link::SerialPortInfo& port : link::listSerialPorts())
+        context.out << port.device << '\t' << port.device << '\t' << field(port.description) << '\t'
+                    << field(port.manufacturer) << '\t' << field(port.serialNumber) << '\t' << field(usbId(port))
+                    << "\n";
+    return kExitOk;
+}
+
+} // namespace kavrel::cli
