@@ -82,7 +82,9 @@ Section "Kavrel" SecMain
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   ; The links' names are the programs' (the same in every language), so the uninstaller finds them.
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\Kavrel-Config.lnk" "$INSTDIR\Kavrel-Config.exe" "" "" 0 SW_SHOWNORMAL "" "$(ConfigLink)"
+  IfFileExists "$INSTDIR\Kavrel-Monitor.exe" 0 +2
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\Kavrel-Monitor.lnk" "$INSTDIR\Kavrel-Monitor.exe" "" "" 0 SW_SHOWNORMAL "" "$(MonitorLink)"
+  IfFileExists "$INSTDIR\Kavrel-Logger.exe" 0 +2
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\Kavrel-Logger.lnk" "$INSTDIR\Kavrel-Logger.exe" "" "" 0 SW_SHOWNORMAL "" "$(LoggerLink)"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\README.lnk" "$INSTDIR\README.txt" "" "" 0 SW_SHOWNORMAL "" "$(ReadmeLink)"
   SetOutPath "$INSTDIR"

@@ -4,10 +4,12 @@
 # the simulator's pseudo-terminal, writing its CSV log; Kavrel-Config.exe and Kavrel-Logger.exe
 # started; each closed as the close box closes it (WM_CLOSE) and its registry values read back;
 # a silent uninstall that removes what it installed and leaves the user's settings and files.
-#   installer_end_to_end.sh SETUP.EXE KAVREL-SIM
+#   installer_end_to_end.sh SETUP.EXE KAVREL-SIM "PROGRAM..."   (the window programs the build made)
 set -euo pipefail
 setup=$(realpath "$1")
 sim=$(realpath "$2")
+programs=" $3 "
+built() { [[ $programs == *" $1 "* ]]; }
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -32,7 +34,15 @@ export DISPLAY=":$display"
 wine_quiet() { wine "$@" </dev/null 2>/dev/null; }
 # reg query's line of one value: "    NAME    REG_DWORD    0x7".
 registry_value() { wine_quiet reg query "$1" /v "$2" | tr -d '\r' | grep -E "^ +$2 " || true; }
-running() { wine_quiet tasklist | tr -d '\r' | grep -qi "^$1"; }
+# Whether a program runs in this prefix (Wine's tasklist lists nothing): Wine's processes show
+# the path they were started by as their command line, and carry the prefix in their environment.
+running() {
+  local pid
+  for pid in $(pgrep -f "[/\\\\]$1" || true); do
+    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
 # Closes a program as its close box does, and waits until it has ended.
 close_program() {
   wine_quiet taskkill /IM "$1" >/dev/null || true
@@ -49,16 +59,17 @@ wineboot --init >/dev/null 2>&1 || true
 wine_quiet "$setup" /S || fail "the installer exited with $?"
 wineserver -w
 install="$WINEPREFIX/drive_c/Program Files/Kavrel"
-for file in Kavrel-Config.exe Kavrel-Monitor.exe Kavrel-Logger.exe kavrel.exe uninstall.exe README.txt qt.conf \
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kavrel"
+for program in $programs; do
+  [ -f "$install/$program.exe" ] || fail "$program.exe is not installed"
+  [ -f "$menu/$program.lnk" ] || fail "no Start-menu entry $program"
+done
+for file in kavrel.exe uninstall.exe README.txt qt.conf \
             Qt6Core.dll Qt6Widgets.dll Qt6PrintSupport.dll libstdc++-6.dll plugins/platforms/qwindows.dll \
             plugins/styles/qwindowsvistastyle.dll translations/qtbase_pl.qm; do
   [ -f "$install/$file" ] || fail "$file is not installed"
 done
 [ ! -e "$install/Qt6Test.dll" ] || fail "the test library is installed"
-menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kavrel"
-for link in Kavrel-Config Kavrel-Monitor Kavrel-Logger; do
-  [ -f "$menu/$link.lnk" ] || fail "no Start-menu entry $link"
-done
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
 registry_value "$uninstall_key" UninstallString | grep -q 'uninstall.exe' || fail "no Add/Remove Programs entry"
 registry_value 'HKLM\Software\Classes\.kvl' '(Default)' | grep -q 'Kavrel.Konfiguracja' ||
@@ -68,7 +79,7 @@ wine_quiet reg query 'HKLM\Software\Classes\Kavrel.Konfiguracja\shell\open\comma
 # A silent install starts nothing.
 running Kavrel-Config.exe && fail "the silent install started Kavrel-Config"
 
-step "Kavrel-Monitor.exe MON.CFG /start on COM7, the simulator's pseudo-terminal"
+step "the simulator's pseudo-terminal as COM7"
 "$sim" --pty > "$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 1 50); do grep -q '^pty=' "$work/sim.out" && break; sleep 0.1; done
@@ -77,6 +88,10 @@ pty=$(sed -n 's/^pty=//p' "$work/sim.out")
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
 documents="$work/dokumenty"
 mkdir -p "$documents"
+key='HKCU\Software\Ostrevan\Kavrel'
+
+if built Kavrel-Monitor; then
+step "Kavrel-Monitor.exe MON.CFG /start on COM7"
 # The monitor's settings file: its magic, COM 7, the results file, a record period of 1 minute
 # (a file shorter than 688 bytes keeps the defaults of the fields it does not hold).
 {
@@ -93,24 +108,33 @@ done
 [ "$(wc -l < "$documents/WYNIKI.CSV")" -ge 2 ] || fail "the CSV log has no row: $(cat "$documents/WYNIKI.CSV")"
 head -n 1 "$documents/WYNIKI.CSV" | grep -q 'Linia L1' || fail "unexpected CSV header: $(head -n 1 "$documents/WYNIKI.CSV")"
 close_program Kavrel-Monitor.exe
-key='HKCU\Software\Ostrevan\Kavrel'
 registry_value "$key" Port_COM | grep -Eq 'REG_DWORD +0x7$' || fail "Port_COM after the monitor: $(registry_value "$key" Port_COM)"
 registry_value "$key" Transmisja_TCP | grep -Eq 'REG_DWORD +0x0$' || fail "Transmisja_TCP is no DWORD 0"
+fi
 
-step "Kavrel-Config.exe and Kavrel-Logger.exe start and close"
+if built Kavrel-Config; then
+step "Kavrel-Config.exe starts and closes"
 (cd "$documents" && wine "$install/Kavrel-Config.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Config.exe
 sleep 2
 close_program Kavrel-Config.exe
 registry_value "$key" Adres_IP | grep -q 'REG_SZ' || fail "Adres_IP is no string: $(registry_value "$key" Adres_IP)"
 registry_value "$key" Port_TCP | grep -q 'REG_DWORD' || fail "Port_TCP is no DWORD"
+registry_value "$key" Port_COM | grep -q 'REG_DWORD' || fail "Port_COM is no DWORD"
+fi
+
+if built Kavrel-Logger; then
+step "Kavrel-Logger.exe starts and closes"
+# The logger keeps its own port (a DWORD, as a technician's earlier run left it): COM7.
+wine_quiet reg add 'HKCU\Software\Ostrevan\Kavrel-Logger' /v ComPORT /t REG_DWORD /d 7 /f >/dev/null
 (cd "$documents" && wine "$install/Kavrel-Logger.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Logger.exe
 sleep 2
 close_program Kavrel-Logger.exe
 logger_key='HKCU\Software\Ostrevan\Kavrel-Logger'
-registry_value "$logger_key" ComPORT | grep -q 'REG_DWORD' || fail "the logger's ComPORT is no DWORD"
+registry_value "$logger_key" ComPORT | grep -Eq 'REG_DWORD +0x7$' || fail "the logger's ComPORT: $(registry_value "$logger_key" ComPORT)"
 registry_value "$logger_key" Speed | grep -q 'REG_DWORD' || fail "the logger's Speed is no DWORD"
+fi
 
 step "kavrel.exe ports and version on COM7"
 wine_quiet "$install/kavrel.exe" --com 7 version | tr -d '\r' | grep -q '^Kavrel V3.6EL$' || fail "kavrel.exe --com 7 version"
@@ -127,5 +151,5 @@ wine_quiet reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Add/Remove Pr
 wine_quiet reg query 'HKLM\Software\Classes\Kavrel.Konfiguracja' >/dev/null 2>&1 && fail "the .kvl file type is left"
 wine_quiet reg query 'HKLM\Software\Classes\.kvl' >/dev/null 2>&1 && fail "the .kvl extension is left"
 registry_value "$key" Port_COM | grep -q 'REG_DWORD' || fail "the user's settings went with the uninstall"
-[ -f "$documents/WYNIKI.CSV" ] || fail "the user's CSV log went with the uninstall"
+[ -f "$documents/MON.CFG" ] || fail "the user's files went with the uninstall"
 echo "installer end to end: ok"
