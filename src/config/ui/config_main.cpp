@@ -5,7 +5,7 @@
 
 #include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "config/ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     kavrel::setUpApplication(app, kavrel::Program::Config);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel"));
-    kavrel::config::ui::setFieldProblemTitle(QStringLiteral("Konfigurator Kavrel"));
+    kavrel::ui::setFieldProblemTitle(QStringLiteral("Konfigurator Kavrel"));
     // The command line is one file name (a settings file opened with the program), which
     // may hold spaces and double quotes.
     const QString startupFile = app.arguments().mid(1).join(QLatin1Char(' '));

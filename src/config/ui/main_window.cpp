@@ -38,8 +38,8 @@
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/dialogs/write_check_box.h"
-#include "config/ui/kit/field_checks.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/settings_buttons.h"
 #include "link/connection_settings.h"
@@ -257,7 +257,7 @@ QGroupBox* Ckonfigurator::buildPortGroup() {
     auto* grid = new QGridLayout(group);
     comRadio_ = new QRadioButton(QStringLiteral("COM"), group);
     tcpRadio_ = new QRadioButton(QStringLiteral("TCP/IP"), group);
-    comEdit_ = new NumberEdit(0, 255, group);
+    comEdit_ = new kavrel::ui::NumberEdit(0, 255, group);
     comEdit_->setObjectName(QStringLiteral("comPort"));
     auto* networkButton = new QPushButton(QStringLiteral("Ustawienia TCP/IP"), group);
     grid->addWidget(comRadio_, 0, 0);
@@ -300,7 +300,7 @@ void Ckonfigurator::editNetworkSettings() {
 void Ckonfigurator::takeControlValues() {
     // A port number that does not pass is reported, and the previous one is used.
     if (const QString problem = comEdit_->problem(); !problem.isEmpty()) {
-        reportFieldProblem(this, problem);
+        kavrel::ui::reportFieldProblem(this, problem);
         comEdit_->setNumber(static_cast<int>(connection_.comPort));
     } else {
         connection_.comPort = static_cast<std::uint32_t>(*comEdit_->number());

@@ -40,10 +40,13 @@ struct UnfinishedWrite;
 struct WriteCheck;
 }
 
+namespace kavrel::ui {
+class NumberEdit;
+}
+
 namespace kavrel::config::ui {
 
 class Custaw_sieciowe;
-class NumberEdit;
 
 class Ckonfigurator : public QWidget {
     Q_OBJECT
@@ -153,7 +156,7 @@ private:
     Custaw_sieciowe* networkDialog_;
     QRadioButton* comRadio_;
     QRadioButton* tcpRadio_;
-    NumberEdit* comEdit_;
+    kavrel::ui::NumberEdit* comEdit_;
     QLineEdit* versionEdit_;
     QCheckBox* clockBox_;
     QCheckBox* countersBox_;

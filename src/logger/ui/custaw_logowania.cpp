@@ -7,15 +7,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "logger/commands/module_commands.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::logger::ui {
 
 Custaw_logowania::Custaw_logowania(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Ustawienia logowania"));
-    periodEdit_ = new config::ui::NumberEdit(0, kMaxLoggingPeriod, this);
+    periodEdit_ = new kavrel::ui::NumberEdit(0, kMaxLoggingPeriod, this);
     periodEdit_->setObjectName(QStringLiteral("LOGT"));
     clockBox_ = new QCheckBox(QStringLiteral("Ustaw zegar według komputera PC"), this);
 
@@ -49,7 +49,7 @@ int Custaw_logowania::exec() {
 }
 
 void Custaw_logowania::accept() {
-    if (!config::ui::checkField(this, periodEdit_)) return;
+    if (!kavrel::ui::checkField(this, periodEdit_)) return;
     period_ = *periodEdit_->number();
     setClock_ = clockBox_->isChecked();
     QDialog::accept();

@@ -7,7 +7,7 @@
 
 class QCheckBox;
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 class NumberEdit;
 }
 
@@ -29,7 +29,7 @@ public slots:
     void accept() override;
 
 private:
-    config::ui::NumberEdit* periodEdit_;
+    kavrel::ui::NumberEdit* periodEdit_;
     QCheckBox* clockBox_;
     int period_ = 0;
     bool setClock_ = false;

@@ -5,18 +5,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "logger/settings/logger_settings.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::logger::ui {
 
 Custaw_tcpip::Custaw_tcpip(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Ustawienia transmisji TCP/IP"));
-    addressEdit_ = new config::ui::TextEdit(static_cast<int>(kMaxAddressLength), this);
+    addressEdit_ = new kavrel::ui::TextEdit(static_cast<int>(kMaxAddressLength), this);
     addressEdit_->setObjectName(QStringLiteral("Adres_IP"));
     addressEdit_->setMinimumWidth(170);
-    portEdit_ = new config::ui::NumberEdit(0, kMaxTcpPort, this);
+    portEdit_ = new kavrel::ui::NumberEdit(0, kMaxTcpPort, this);
     portEdit_->setObjectName(QStringLiteral("Port_TCP"));
 
     auto* form = new QFormLayout;
@@ -49,7 +49,7 @@ int Custaw_tcpip::exec() {
 }
 
 void Custaw_tcpip::accept() {
-    if (!config::ui::checkField(this, portEdit_)) return;
+    if (!kavrel::ui::checkField(this, portEdit_)) return;
     address_ = addressEdit_->text().trimmed();
     port_ = *portEdit_->number();
     QDialog::accept();

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QString>
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 class NumberEdit;
 class TextEdit;
 }
@@ -29,8 +29,8 @@ public slots:
     void accept() override;
 
 private:
-    config::ui::TextEdit* addressEdit_;
-    config::ui::NumberEdit* portEdit_;
+    kavrel::ui::TextEdit* addressEdit_;
+    kavrel::ui::NumberEdit* portEdit_;
     QString address_;
     int port_ = 0;
 };

@@ -5,7 +5,7 @@
 
 #include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/ui/main_window.h"
 
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     kavrel::setUpApplication(app, kavrel::Program::Logger);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel-Logger"));
-    kavrel::config::ui::setFieldProblemTitle(QStringLiteral("Kavrel-Logger"));
+    kavrel::ui::setFieldProblemTitle(QStringLiteral("Kavrel-Logger"));
     // "/wrdat" among the words of the command line saves the line descriptions read from
     // the text file as the data file.
     std::vector<std::string> words;

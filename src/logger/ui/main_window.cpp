@@ -23,12 +23,12 @@
 
 #include "common/file_names.h"
 #include "common/qt/qt_text.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "link/qt/port_picker.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "logger/ui/print/history_chart_dialog.h"
 #include "logger/ui/print/period_dialog.h"
 
@@ -118,7 +118,7 @@ void Crejestrator::buildControls() {
 
     // The connection.
     auto* connection = new QGroupBox(QStringLiteral("Połączenie"), this);
-    comEdit_ = new config::ui::NumberEdit(kMinComPort, kMaxComPort, connection);
+    comEdit_ = new kavrel::ui::NumberEdit(kMinComPort, kMaxComPort, connection);
     comEdit_->setObjectName(QStringLiteral("ComPORT"));
     fixedSpeedBox_ = new QCheckBox(QStringLiteral("Stała prędkość transmisji (9600 bps)"), connection);
     tcpBox_ = new QCheckBox(QStringLiteral("Transmisja przez TCP/IP"), connection);
@@ -335,7 +335,7 @@ void Crejestrator::selectTcp() {
 }
 
 bool Crejestrator::takeControlValues() {
-    if (!config::ui::checkField(this, comEdit_)) return false;
+    if (!kavrel::ui::checkField(this, comEdit_)) return false;
     settings_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
     settings_.fixedSpeed = fixedSpeedBox_->isChecked();
     settings_.tcp = tcpBox_->isChecked();

@@ -31,7 +31,7 @@ class QMessageBox;
 class QProgressBar;
 class QPushButton;
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 class NumberEdit;
 }
 
@@ -138,7 +138,7 @@ private:
     Custaw_tcpip* tcpDialog_;
     Custaw_logowania* loggingDialog_;
     Czakres* periodDialog_;
-    config::ui::NumberEdit* comEdit_;
+    kavrel::ui::NumberEdit* comEdit_;
     QCheckBox* fixedSpeedBox_;
     QCheckBox* tcpBox_;
     QPushButton* tcpSettingsButton_;

@@ -18,14 +18,14 @@
 #include <climits>
 
 #include "common/qt/qt_text.h"
-#include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/field_checks.h"
 #include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {
 
-using config::ui::NumberEdit;
-using config::ui::TextEdit;
+using kavrel::ui::NumberEdit;
+using kavrel::ui::TextEdit;
 
 namespace {
 
@@ -150,7 +150,7 @@ void CSetupProg::chooseResultsFile() {
 void CSetupProg::accept() {
     QList<QLineEdit*> checked{comPort_, resultsFile_, recordPeriod_, tcpPort_};
     for (int i = 0; i < kInputLines; ++i) checked << lineName_[i] << barMin_[i] << barMax_[i];
-    if (!config::ui::checkFields(this, checked)) return;
+    if (!kavrel::ui::checkFields(this, checked)) return;
 
     settings_.comPort = *comPort_->number();
     settings_.resultsFile = fromQString(resultsFile_->text());

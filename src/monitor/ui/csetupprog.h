@@ -19,7 +19,7 @@ namespace kavrel {
 class SettingsStore;
 }
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 class NumberEdit;
 class TextEdit;
 }
@@ -52,16 +52,16 @@ private:
     link::ConnectionSettings connection_;
     // A port picked with "..." is kept here and reaches the user's settings only on "Wprowadź".
     std::unique_ptr<StagedStore> portMapping_;
-    config::ui::NumberEdit* comPort_;
+    kavrel::ui::NumberEdit* comPort_;
     FittingTextEdit* resultsFile_;
-    config::ui::NumberEdit* recordPeriod_;
+    kavrel::ui::NumberEdit* recordPeriod_;
     QCheckBox* tcpMode_;
     QLineEdit* moduleAddress_;
-    config::ui::NumberEdit* tcpPort_;
-    std::array<config::ui::TextEdit*, kInputLines> lineName_{};
+    kavrel::ui::NumberEdit* tcpPort_;
+    std::array<kavrel::ui::TextEdit*, kInputLines> lineName_{};
     std::array<QButtonGroup*, kInputLines> lineType_{};
-    std::array<config::ui::NumberEdit*, kInputLines> barMin_{};
-    std::array<config::ui::NumberEdit*, kInputLines> barMax_{};
+    std::array<kavrel::ui::NumberEdit*, kInputLines> barMin_{};
+    std::array<kavrel::ui::NumberEdit*, kInputLines> barMax_{};
 };
 
 } // namespace kavrel::monitor::ui

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "monitor/monitor_settings.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {
@@ -49,7 +49,7 @@ Custaw_ext::Custaw_ext(const QStringList& names, QWidget* parent) : QDialog(pare
 }
 
 void Custaw_ext::accept() {
-    if (!config::ui::checkFields(this, QList<QLineEdit*>(edits_.begin(), edits_.end()))) return;
+    if (!kavrel::ui::checkFields(this, QList<QLineEdit*>(edits_.begin(), edits_.end()))) return;
     names_.clear();
     for (FittingTextEdit* edit : edits_) names_ << edit->text();
     QDialog::accept();

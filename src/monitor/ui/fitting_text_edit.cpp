@@ -7,7 +7,7 @@ FittingTextEdit::FittingTextEdit(int typed, int fits, QWidget* parent) : Checked
 }
 
 QString FittingTextEdit::problem() const {
-    return text().size() > fits_ ? config::ui::textLengthMessage(fits_) : QString();
+    return text().size() > fits_ ? kavrel::ui::textLengthMessage(fits_) : QString();
 }
 
 } // namespace kavrel::monitor::ui

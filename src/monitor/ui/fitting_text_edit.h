@@ -3,11 +3,11 @@
 // than `fits` with the standard length message.
 #pragma once
 
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::monitor::ui {
 
-class FittingTextEdit : public config::ui::CheckedEdit {
+class FittingTextEdit : public kavrel::ui::CheckedEdit {
     Q_OBJECT
 public:
     FittingTextEdit(int typed, int fits, QWidget* parent = nullptr);

@@ -4,7 +4,7 @@
 
 #include "common/qt/application_setup.h"
 #include "common/qt/qsettings_store.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "monitor/ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel"));
     // Fields refused by the settings dialogs are reported under the program's own name.
-    kavrel::config::ui::setFieldProblemTitle(QStringLiteral("Kavrel-Monitor"));
+    kavrel::ui::setFieldProblemTitle(QStringLiteral("Kavrel-Monitor"));
     kavrel::QSettingsStore settings;
     kavrel::monitor::ui::Cmonitor window(settings, app.arguments().mid(1));
     window.show();

@@ -6,13 +6,14 @@
 
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
-#include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "support/dialog_controls.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::ui;
 using kavrel::testing::namedControl;
 
 namespace {

@@ -5,12 +5,13 @@
 
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/kit/bit_boxes.h"
-#include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::ui;
 
 namespace {
 

@@ -5,13 +5,14 @@
 #include "common/win1250.h"
 #include "config/model/conversions.h"
 #include "config/ui/dialogs/general_settings_dialog.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::ui;
 using namespace kavrel::testing;
 
 namespace {

@@ -17,8 +17,8 @@
 #include "common/win1250.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
-#include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
@@ -28,6 +28,7 @@
 using namespace kavrel;
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::ui;
 using kavrel::testing::captioned;
 using kavrel::testing::fieldControl;
 using kavrel::testing::namedControl;

@@ -4,14 +4,14 @@
 
 #include <QStringList>
 
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::config::ui {
 
 // Clears `into` and routes every following check message of any settings dialog there.
 inline void recordProblems(QStringList& into) {
     into.clear();
-    setFieldProblemHandler([&into](QWidget*, const QString& message) { into << message; });
+    kavrel::ui::setFieldProblemHandler([&into](QWidget*, const QString& message) { into << message; });
 }
 
 } // namespace kavrel::config::ui

@@ -4,10 +4,11 @@
 #include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 #include "config/ui/dialogs/scaling_dialog.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;
+using namespace kavrel::ui;
 using namespace kavrel::testing;
 
 class ScalingDialogTest : public QObject {

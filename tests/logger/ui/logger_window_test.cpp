@@ -17,12 +17,12 @@
 #include <algorithm>
 
 #include "common/settings_store.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "link/serial_device.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "logger/ui/main_window.h"
 #include "logger/ui/print/period_dialog.h"
 #include "support/named_controls.h"
@@ -124,7 +124,7 @@ class LoggerWindowTest : public QObject {
 private slots:
     void init() {
         problems.clear();
-        config::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        kavrel::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
         QDir::setCurrent(folder.path());
     }
 

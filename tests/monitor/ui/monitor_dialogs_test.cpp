@@ -17,7 +17,7 @@
 #include <cmath>
 
 #include "common/qt/chart/chart_widget.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 #include "link/port_mapping.h"
 #include "link/qt/port_picker.h"
 #include "monitor/ui/csetupprog.h"
@@ -51,7 +51,7 @@ class MonitorDialogsTest : public QObject {
 
 private slots:
     void init() {
-        config::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
+        kavrel::ui::setFieldProblemHandler([this](QWidget*, const QString& m) { problems << m; });
     }
 
     void programSettingsCheckEveryFieldAndHandBackOnlyOnAccept() {

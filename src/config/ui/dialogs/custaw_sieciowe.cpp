@@ -6,17 +6,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/ui/kit/field_edits.h"
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::config::ui {
 
 Custaw_sieciowe::Custaw_sieciowe(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Komunikacja z modułem Kavrel przez sieć"));
-    addressEdit_ = new TextEdit(255, this);
+    addressEdit_ = new kavrel::ui::TextEdit(255, this);
     addressEdit_->setObjectName(QStringLiteral("address"));
     addressEdit_->setMinimumWidth(160);
-    portEdit_ = new NumberEdit(0, 65535, this);
+    portEdit_ = new kavrel::ui::NumberEdit(0, 65535, this);
     portEdit_->setObjectName(QStringLiteral("port"));
     networkBox_ = new QCheckBox(QStringLiteral("Komunikacja przez sieć (zamiast portu RS-232)"), this);
     // Kept for the settings it mirrors, but never shown: the main window's radio buttons
@@ -57,7 +57,7 @@ int Custaw_sieciowe::exec() {
 }
 
 void Custaw_sieciowe::accept() {
-    if (!checkField(this, portEdit_)) return;
+    if (!kavrel::ui::checkField(this, portEdit_)) return;
     address_ = addressEdit_->text().trimmed();
     port_ = *portEdit_->number();
     QDialog::accept();

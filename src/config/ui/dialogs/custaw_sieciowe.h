@@ -7,10 +7,12 @@
 
 class QCheckBox;
 
-namespace kavrel::config::ui {
-
+namespace kavrel::ui {
 class NumberEdit;
 class TextEdit;
+}
+
+namespace kavrel::config::ui {
 
 class Custaw_sieciowe : public QDialog {
     Q_OBJECT
@@ -30,8 +32,8 @@ public slots:
     void accept() override;
 
 private:
-    TextEdit* addressEdit_;
-    NumberEdit* portEdit_;
+    kavrel::ui::TextEdit* addressEdit_;
+    kavrel::ui::NumberEdit* portEdit_;
     QCheckBox* networkBox_;
     QString address_ = QStringLiteral("192.168.2.1");
     int port_ = 23;

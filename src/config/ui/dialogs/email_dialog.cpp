@@ -79,7 +79,7 @@ QWidget* Custaw_emaili::buildLogMailing() {
 
     auto* hourRow = new QHBoxLayout;
     hourRow->addWidget(new QLabel(QStringLiteral("O której godzinie:"), group));
-    hour_ = new NumberEdit(0, 31, group);
+    hour_ = new kavrel::ui::NumberEdit(0, 31, group);
     nameAfterField(hour_, Field::Slog);
     addChecked(hour_);
     hourRow->addWidget(hour_);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/ui/kit/bit_boxes.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {
@@ -27,7 +27,7 @@ private:
     QWidget* buildLogMailing();
 
     std::vector<BitBox> bitBoxes_;
-    NumberEdit* hour_ = nullptr;
+    kavrel::ui::NumberEdit* hour_ = nullptr;
     QButtonGroup* interval_ = nullptr;  // ids 0..3: every 1, 2, 3, 7 days
 };
 

@@ -11,7 +11,7 @@
 
 #include "common/qt/qt_text.h"
 #include "config/model/conversions.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -33,13 +33,13 @@ Edit* named(Edit* edit, const char* name) {
 }
 
 // A text edit as wide as its longest text, for the short fields.
-TextEdit* fitted(TextEdit* edit) {
+kavrel::ui::TextEdit* fitted(kavrel::ui::TextEdit* edit) {
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QString(edit->maxLength() + 2, QLatin1Char('W'))));
     return edit;
 }
 
-std::uint8_t byteOf(const NumberEdit* edit) { return static_cast<std::uint8_t>(*edit->number()); }
-std::uint16_t wordOf(const NumberEdit* edit) { return static_cast<std::uint16_t>(*edit->number()); }
+std::uint8_t byteOf(const kavrel::ui::NumberEdit* edit) { return static_cast<std::uint8_t>(*edit->number()); }
+std::uint16_t wordOf(const kavrel::ui::NumberEdit* edit) { return static_cast<std::uint16_t>(*edit->number()); }
 
 } // namespace
 
@@ -89,7 +89,7 @@ QWidget* Custaw_ogolne::buildNumbers() {
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("SMSC=Numer centrum wiadomości odpowiedni dla sieci GSM:")), 0, 0, 1, 4);
 
-    numbers_[0] = named(new TextEdit(16), "NUM0");
+    numbers_[0] = named(new kavrel::ui::TextEdit(16), "NUM0");
     grid->addWidget(new QLabel(QStringLiteral("SMSC")), 1, 0);
     grid->addWidget(numbers_[0], 1, 1);
     auto* operatorRow = new QHBoxLayout;
@@ -109,21 +109,21 @@ QWidget* Custaw_ogolne::buildNumbers() {
     for (int n = 1; n <= 10; ++n) {
         const int row = 3 + (n - 1) % 5;
         const int column = n <= 5 ? 0 : 2;
-        auto* edit = new TextEdit(16);
+        auto* edit = new kavrel::ui::TextEdit(16);
         edit->setObjectName(QStringLiteral("NUM%1").arg(n));
         numbers_[static_cast<std::size_t>(n)] = edit;
         grid->addWidget(new QLabel(QStringLiteral("Numer %1").arg(n)), row, column);
         grid->addWidget(edit, row, column + 1);
     }
 
-    pin_ = named(fitted(new TextEdit(8)), "PIN");
-    networkCode_ = named(new NumberEdit(0, 65535), "COPS");
+    pin_ = named(fitted(new kavrel::ui::TextEdit(8)), "PIN");
+    networkCode_ = named(new kavrel::ui::NumberEdit(0, 65535), "COPS");
     grid->addWidget(new QLabel(QStringLiteral("PIN")), 8, 0);
     grid->addWidget(pin_, 8, 1);
     grid->addWidget(new QLabel(QStringLiteral("Kod sieci\n(0=autom.)")), 8, 2);
     grid->addWidget(networkCode_, 8, 3);
 
-    for (TextEdit* edit : numbers_) addChecked(edit);
+    for (kavrel::ui::TextEdit* edit : numbers_) addChecked(edit);
     addChecked(pin_);
     addChecked(networkCode_);
     return group;
@@ -144,7 +144,7 @@ QWidget* Custaw_ogolne::buildReports() {
     addDayRow(grid, 3, 2);
     grid->addWidget(bitBox(QStringLiteral("Godziny czuwania 24h w So, Ni, Dni Wolne"), Field::Mcfg1, 6), 4, 0, 1, -1);
 
-    reportPeriod_ = named(new NumberEdit(0, 65535), "TRPT");
+    reportPeriod_ = named(new kavrel::ui::NumberEdit(0, 65535), "TRPT");
     grid->addWidget(bitBox(QStringLiteral("Raport okresowy wysyłany co"), Field::Mcfg1, 0), 5, 0);
     grid->addWidget(reportPeriod_, 5, 1);
     grid->addWidget(new QLabel(QStringLiteral("minut")), 5, 2);
@@ -159,7 +159,7 @@ QWidget* Custaw_ogolne::buildReports() {
 QWidget* Custaw_ogolne::buildOptions() {
     auto* group = new QGroupBox;
     auto* grid = new QGridLayout(group);
-    smsLimit_ = named(new NumberEdit(0, 255), "SLIM");
+    smsLimit_ = named(new kavrel::ui::NumberEdit(0, 255), "SLIM");
     grid->addWidget(bitBox(QStringLiteral("Ograniczenie liczby wysł. SMS aktywne, max."), Field::Mcfg1, 2), 0, 0);
     grid->addWidget(smsLimit_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("SMS na dobę")), 0, 2);
@@ -174,15 +174,15 @@ QWidget* Custaw_ogolne::buildOptions() {
 QWidget* Custaw_ogolne::buildLogging() {
     auto* group = new QGroupBox;
     auto* grid = new QGridLayout(group);
-    logPeriod_ = named(new NumberEdit(0, 255), "LOGT");
+    logPeriod_ = named(new kavrel::ui::NumberEdit(0, 255), "LOGT");
     grid->addWidget(new QLabel(QStringLiteral("Okres logowania pomiarów:")), 0, 0);
     grid->addWidget(logPeriod_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("minut (0 = wyłączone)")), 0, 2);
     grid->addWidget(bitBox(QStringLiteral("Logowanie pomiarów tylko w godz. czuwania"), Field::Mcfg2, 4), 1, 0, 1, -1);
     grid->addWidget(bitBox(QStringLiteral("Logowanie 10x częstsze w stanie alarmowym"), Field::Mcfg2, 7), 2, 0, 1, -1);
 
-    balanceCode_ = named(fitted(new TextEdit(8)), "URL2");
-    balanceHour_ = named(new NumberEdit(0, 255), "TGAC");
+    balanceCode_ = named(fitted(new kavrel::ui::TextEdit(8)), "URL2");
+    balanceHour_ = named(new kavrel::ui::NumberEdit(0, 255), "TGAC");
     grid->addWidget(new QLabel(QStringLiteral("Kod sprawdzania stanu konta:")), 3, 0);
     grid->addWidget(balanceCode_, 3, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(new QLabel(QStringLiteral("Sprawdzanie o godzinie:")), 4, 0);

@@ -14,10 +14,12 @@
 class QGridLayout;
 class QLineEdit;
 
-namespace kavrel::config::ui {
-
+namespace kavrel::ui {
 class NumberEdit;
 class TextEdit;
+}
+
+namespace kavrel::config::ui {
 
 class Custaw_ogolne : public SettingsDialog {
     Q_OBJECT
@@ -43,16 +45,16 @@ private:
     void addDayRow(QGridLayout* grid, int row, int dayMask);
     void fill();
 
-    std::array<TextEdit*, 11> numbers_{};  // by phone number; 0 is the SMS centre
-    TextEdit* pin_ = nullptr;
-    NumberEdit* networkCode_ = nullptr;
+    std::array<kavrel::ui::TextEdit*, 11> numbers_{};  // by phone number; 0 is the SMS centre
+    kavrel::ui::TextEdit* pin_ = nullptr;
+    kavrel::ui::NumberEdit* networkCode_ = nullptr;
     QLineEdit* reportHours_ = nullptr;
     QLineEdit* guardHours_ = nullptr;
-    NumberEdit* reportPeriod_ = nullptr;
-    NumberEdit* smsLimit_ = nullptr;
-    NumberEdit* logPeriod_ = nullptr;
-    TextEdit* balanceCode_ = nullptr;
-    NumberEdit* balanceHour_ = nullptr;
+    kavrel::ui::NumberEdit* reportPeriod_ = nullptr;
+    kavrel::ui::NumberEdit* smsLimit_ = nullptr;
+    kavrel::ui::NumberEdit* logPeriod_ = nullptr;
+    kavrel::ui::TextEdit* balanceCode_ = nullptr;
+    kavrel::ui::NumberEdit* balanceHour_ = nullptr;
     std::vector<BitBox> bits_;  // MCFG1 and MCFG2 options and the three day rows
 };
 

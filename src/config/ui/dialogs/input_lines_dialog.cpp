@@ -172,7 +172,7 @@ QWidget* Clinie_wejsciowe::buildBottom() {
         const int first = which == 1 ? 1 : 5;
         deadBandForm->addWidget(
             new QLabel(QStringLiteral("Próg nieczułości L%1...L%2").arg(first).arg(first + 3), bottom), which - 1, 0);
-        auto* edit = new NumberEdit(0, 255, bottom);
+        auto* edit = new kavrel::ui::NumberEdit(0, 255, bottom);
         nameAfterField(edit, which == 1 ? Field::Hist1 : Field::Hist2);
         addChecked(edit);
         deadBands_[static_cast<std::size_t>(which - 1)] = edit;

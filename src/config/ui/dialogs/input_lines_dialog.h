@@ -12,7 +12,7 @@
 
 #include "config/model/conversions.h"
 #include "config/ui/kit/bit_boxes.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/kit/threshold_edit.h"
 
@@ -58,7 +58,7 @@ private:
 
     std::array<LineRow, kLines> rows_{};
     std::vector<BitBox> bitBoxes_;  // per-line options and the alarm-state masks
-    std::array<NumberEdit*, 2> deadBands_{};
+    std::array<kavrel::ui::NumberEdit*, 2> deadBands_{};
 };
 
 } // namespace kavrel::config::ui

@@ -53,7 +53,7 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
 
     for (std::size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow& row = kTextRows[i];
-        auto* edit = new TextEdit(fieldInfo(row.field).size, this);
+        auto* edit = new kavrel::ui::TextEdit(fieldInfo(row.field).size, this);
         nameAfterField(edit, row.field, row.number);
         edit->setText(toQString(record_.text(row.field, row.number)));
         forms[static_cast<std::size_t>(row.group)]->addRow(QString::fromUtf8(row.label), edit);
@@ -65,11 +65,11 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
     addChecked(textEdit(Field::Url1));
 
     QFormLayout* http = forms[kHttpGroup];
-    uid_ = new NumberEdit(0, 65535, this);
+    uid_ = new kavrel::ui::NumberEdit(0, 65535, this);
     nameAfterField(uid_, Field::Nuid);
     uid_->setNumber(record_.word(Field::Nuid));
     http->addRow(QStringLiteral("UID"), uid_);
-    period_ = new NumberEdit(0, 255, this);
+    period_ = new kavrel::ui::NumberEdit(0, 255, this);
     nameAfterField(period_, Field::Thtp);
     period_->setNumber(record_.byte(Field::Thtp));
     auto* periodRow = new QHBoxLayout;
@@ -97,7 +97,7 @@ Custaw_internet::Custaw_internet(const SettingsImage& record, QWidget* parent)
     layout->addWidget(makeButtons());
 }
 
-TextEdit* Custaw_internet::textEdit(Field field, int number) const {
+kavrel::ui::TextEdit* Custaw_internet::textEdit(Field field, int number) const {
     for (std::size_t i = 0; i < kTextRows.size(); ++i)
         if (kTextRows[i].field == field && kTextRows[i].number == number) return texts_[i];
     return nullptr;

@@ -7,7 +7,7 @@
 #include <array>
 
 #include "config/ui/kit/bit_boxes.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {
@@ -30,11 +30,11 @@ protected:
     void writeBack() override;
 
 private:
-    TextEdit* textEdit(Field field, int number = 0) const;
+    kavrel::ui::TextEdit* textEdit(Field field, int number = 0) const;
 
-    std::array<TextEdit*, kTextRows.size()> texts_{};
-    NumberEdit* uid_ = nullptr;
-    NumberEdit* period_ = nullptr;
+    std::array<kavrel::ui::TextEdit*, kTextRows.size()> texts_{};
+    kavrel::ui::NumberEdit* uid_ = nullptr;
+    kavrel::ui::NumberEdit* period_ = nullptr;
     std::array<BitBox, 2> mcfg2Boxes_{};
 };
 

@@ -9,7 +9,7 @@
 
 #include "common/qt/qt_text.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -35,7 +35,7 @@ Cteksty::Cteksty(const SettingsImage& record, QWidget* parent)
     auto* grid = new QGridLayout;
     int row = 0;
     for (const TextRow& text : kRows) {
-        auto* edit = new TextEdit(kTextLength);
+        auto* edit = new kavrel::ui::TextEdit(kTextLength);
         edit->setObjectName(QStringLiteral("SMS%1").arg(text.sms));
         // About half a text in view; the rest scrolls within the edit.
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(kTextLength / 2, QLatin1Char('x'))));

@@ -7,9 +7,11 @@
 
 #include "config/ui/kit/settings_dialog.h"
 
-namespace kavrel::config::ui {
-
+namespace kavrel::ui {
 class TextEdit;
+}
+
+namespace kavrel::config::ui {
 
 class Cteksty : public SettingsDialog {
     Q_OBJECT
@@ -20,7 +22,7 @@ protected:
     void writeBack() override;
 
 private:
-    std::array<TextEdit*, 10> texts_{};  // by SMS number: 0 periodic report, 1..8 lines, 9 on demand
+    std::array<kavrel::ui::TextEdit*, 10> texts_{};  // by SMS number: 0 periodic report, 1..8 lines, 9 on demand
 };
 
 } // namespace kavrel::config::ui

@@ -80,7 +80,7 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
     auto* alarmLayout = new QGridLayout(alarmGroup);
     alarmLayout->addWidget(rows_[kOutputs - 1].extra, 0, 0, 1, 3);
     alarmLayout->addWidget(new QLabel(QStringLiteral("Czas sygnalizacji\nalarmu:"), alarmGroup), 1, 0);
-    alarmTime_ = new NumberEdit(0, 255, alarmGroup);
+    alarmTime_ = new kavrel::ui::NumberEdit(0, 255, alarmGroup);
     nameAfterField(alarmTime_, Field::Atim);
     addChecked(alarmTime_);
     alarmLayout->addWidget(alarmTime_, 1, 1);

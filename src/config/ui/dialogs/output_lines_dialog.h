@@ -9,7 +9,7 @@
 #include <array>
 
 #include "config/ui/kit/bit_boxes.h"
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {
@@ -43,7 +43,7 @@ private:
     static void keepOneTicked(QButtonGroup* group, int id, bool checked);
 
     std::array<OutputRow, kOutputs> rows_{};
-    NumberEdit* alarmTime_ = nullptr;
+    kavrel::ui::NumberEdit* alarmTime_ = nullptr;
     QCheckBox* buzzer_ = nullptr;
 };
 

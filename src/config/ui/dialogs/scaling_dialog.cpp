@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -13,8 +13,8 @@ namespace {
 // Symmetric, so -32768 cannot be entered although the record could hold it.
 constexpr int kLimit = 32767;
 
-NumberEdit* factorEdit(const SettingsImage& record, Field field, int line) {
-    auto* edit = new NumberEdit(-kLimit, kLimit);
+kavrel::ui::NumberEdit* factorEdit(const SettingsImage& record, Field field, int line) {
+    auto* edit = new kavrel::ui::NumberEdit(-kLimit, kLimit);
     edit->setObjectName(QStringLiteral("%1%2").arg(QString::fromLatin1(fieldInfo(field).key)).arg(line));
     edit->setNumber(record.signedWord(field, line));
     return edit;

@@ -6,9 +6,11 @@
 
 #include "config/ui/kit/settings_dialog.h"
 
-namespace kavrel::config::ui {
-
+namespace kavrel::ui {
 class NumberEdit;
+}
+
+namespace kavrel::config::ui {
 
 class Cskalowanie : public SettingsDialog {
     Q_OBJECT
@@ -19,8 +21,8 @@ protected:
     void writeBack() override;
 
 private:
-    std::array<NumberEdit*, 8> factorsA_{};  // by line L1..L8
-    std::array<NumberEdit*, 8> offsetsB_{};
+    std::array<kavrel::ui::NumberEdit*, 8> factorsA_{};  // by line L1..L8
+    std::array<kavrel::ui::NumberEdit*, 8> offsetsB_{};
 };
 
 } // namespace kavrel::config::ui

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::config::ui {
 
@@ -33,7 +33,7 @@ bool SettingsDialog::checkFields() {
     QList<QLineEdit*> shown;
     for (QLineEdit* field : checked_)
         if (field->isEnabled() || field->isVisible()) shown.append(field);
-    return ui::checkFields(this, shown);
+    return kavrel::ui::checkFields(this, shown);
 }
 
 void SettingsDialog::accept() {

@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 
 // A line edit that can refuse its text: the message that refuses it, or "" when it is
 // acceptable. The checks of field_checks.h go through this.
@@ -49,4 +49,4 @@ QString integerMessage();
 QString integerRangeMessage(int minimum, int maximum);
 QString textLengthMessage(int maxCharacters);
 
-} // namespace kavrel::config::ui
+} // namespace kavrel::ui

@@ -1,11 +1,11 @@
-#include "config/ui/kit/field_checks.h"
+#include "common/qt/fields/field_checks.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 namespace {
 
 FieldProblemHandler& handler() {
@@ -43,4 +43,4 @@ bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields) {
 
 bool checkField(QWidget* parent, CheckedEdit* field) { return checkFields(parent, {field}); }
 
-} // namespace kavrel::config::ui
+} // namespace kavrel::ui

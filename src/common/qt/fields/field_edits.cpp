@@ -1,6 +1,6 @@
-#include "config/ui/kit/field_edits.h"
+#include "common/qt/fields/field_edits.h"
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 
 QString integerMessage() { return QStringLiteral("Please enter an integer."); }
 
@@ -41,4 +41,4 @@ QString TextEdit::problem() const {
     return text().size() > maxLength() ? textLengthMessage(maxLength()) : QString();
 }
 
-} // namespace kavrel::config::ui
+} // namespace kavrel::ui

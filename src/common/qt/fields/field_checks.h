@@ -11,7 +11,7 @@
 class QLineEdit;
 class QWidget;
 
-namespace kavrel::config::ui {
+namespace kavrel::ui {
 
 class CheckedEdit;
 
@@ -28,4 +28,4 @@ void reportFieldProblem(QWidget* parent, const QString& message);
 bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields);
 bool checkField(QWidget* parent, CheckedEdit* field);
 
-} // namespace kavrel::config::ui
+} // namespace kavrel::ui
