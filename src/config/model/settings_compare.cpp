@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "config/model/field_captions.h"
-#include "config/model/settings_dump.h"
+#include "config/model/element_text.h"
 
 namespace kavrel::config {
 namespace {

@@ -9,11 +9,6 @@
 
 namespace kavrel::config {
 
-// One element's value as shown: texts quoted (control bytes as \xNN), numbers in decimal,
-// thresholds also in their line category, hour and day masks and delays also decoded,
-// reserved bytes in hex.
-std::string elementValueText(const SettingsImage& image, const FieldInfo& info, int number);
-
 // "KEY = value", one line per element, in record order.
 std::vector<std::string> dumpLines(const SettingsImage& image);
 

@@ -8,7 +8,6 @@
 #include "config/protocol/read_settings.h"
 #include "config/protocol/queries.h"
 #include "config/protocol/reply_parser.h"
-#include "config/protocol/write_settings.h"
 #include "link/command_words.h"
 
 namespace kavrel::config {

@@ -1,7 +1,5 @@
 #include "link/posix/fd_transport.h"
 
-#include "link/posix/serial_port.h"
-
 #include <cerrno>
 #include <chrono>
 #include <poll.h>

@@ -13,6 +13,10 @@ inline constexpr int kWaitInterrupted = -2;
 // when the wait passed, -1 on failure or kWaitInterrupted.
 int waitFor(int fd, short events, int waitMs, const LinkInterrupt* interrupt);
 
+// Changes the line speed of an open serial port (same framing); false when refused. It
+// sits with the port's other termios settings in serial_port.cpp.
+bool setSerialSpeed(int fd, int baud);
+
 class FdTransport : public Transport {
 public:
     explicit FdTransport(int fd, bool isSocket) : fd_(fd), isSocket_(isSocket) {}

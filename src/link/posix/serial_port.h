@@ -13,7 +13,4 @@ namespace kavrel::link::posix {
 // is missing, in use or not a terminal.
 std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int baud);
 
-// Changes the line speed of an open port (same framing); false when refused.
-bool setSerialSpeed(int fd, int baud);
-
 } // namespace kavrel::link::posix
