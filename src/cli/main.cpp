@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     (void)argc;
     (void)argv;
-    win32::useUtf8Console();
+    win32::useWideConsole();
     const std::vector<std::string> args = win32::utf8Arguments();
     RegistryStore userSettings;   // HKEY_CURRENT_USER, shared with the windows
 #else

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/utf8.h"
+
 namespace kavrel::cp1250 {
 namespace {
 
@@ -25,48 +27,6 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9, // F8
 };
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence starting at text[i] and advances i past it.
-char32_t nextUtf8(std::string_view text, std::size_t& i) {
-    const auto lead = static_cast<std::uint8_t>(text[i++]);
-    if (lead < 0x80) return lead;
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; minimum = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; minimum = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; minimum = 0x10000; }
-    else return kReplacement;
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size()) return kReplacement;
-        const auto cont = static_cast<std::uint8_t>(text[i]);
-        if ((cont & 0xC0) != 0x80) return kReplacement;
-        cp = (cp << 6) | (cont & 0x3F);
-        ++i;
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-    return cp;
-}
-
 } // namespace
 
 char32_t toUnicode(std::uint8_t byte) {
@@ -87,14 +47,14 @@ std::uint8_t fromUnicode(char32_t cp) {
 std::string toUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
-    for (char c : text) appendUtf8(out, toUnicode(static_cast<std::uint8_t>(c)));
+    for (char c : text) utf8::append(out, toUnicode(static_cast<std::uint8_t>(c)));
     return out;
 }
 
 std::string fromUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) out += static_cast<char>(fromUnicode(nextUtf8(text, i)));
+    for (std::size_t i = 0; i < text.size();) out += static_cast<char>(fromUnicode(utf8::next(text, i)));
     return out;
 }
 

@@ -3,16 +3,58 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <iostream>
+#include <optional>
+
+#include "common/utf16_stream_buffer.h"
 
 namespace kavrel::win32 {
 namespace {
 
-UINT previousOutputCodePage = 0;
-
-void restoreCodePage() {
-    if (previousOutputCodePage != 0) ::SetConsoleOutputCP(previousOutputCodePage);
+// The standard handle when it is a console (a file, a pipe or no handle at all: none).
+HANDLE consoleHandle(DWORD which) {
+    const HANDLE handle = ::GetStdHandle(which);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return nullptr;
+    return handle;
 }
+
+bool writeConsole(HANDLE console, std::u16string_view text) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    while (!text.empty()) {
+        // Old consoles refuse one large write; pieces of a few thousand characters pass.
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(text.size(), 8192));
+        DWORD written = 0;
+        if (!::WriteConsoleW(console, reinterpret_cast<const wchar_t*>(text.data()), piece, &written, nullptr) ||
+            written == 0)
+            return false;
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
+// A standard stream turned to the console for the program's run. It gives the stream its
+// own buffer back before the runtime's last flush at exit.
+class ConsoleStream {
+public:
+    ConsoleStream(std::ostream& stream, HANDLE console)
+        : stream_(stream), buffer_([console](std::u16string_view text) { return writeConsole(console, text); }) {
+        stream_.flush();
+        previous_ = stream_.rdbuf(&buffer_);
+    }
+    ~ConsoleStream() {
+        stream_.flush();
+        stream_.rdbuf(previous_);
+    }
+    ConsoleStream(const ConsoleStream&) = delete;
+    ConsoleStream& operator=(const ConsoleStream&) = delete;
+
+private:
+    std::ostream& stream_;
+    Utf16StreamBuffer buffer_;
+    std::streambuf* previous_ = nullptr;
+};
 
 std::string toUtf8(const wchar_t* text) {
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -35,12 +77,12 @@ std::vector<std::string> utf8Arguments() {
     return arguments;
 }
 
-void useUtf8Console() {
-    const UINT current = ::GetConsoleOutputCP();
-    if (current == 0 || current == CP_UTF8) return; // no console, or already UTF-8
-    if (!::SetConsoleOutputCP(CP_UTF8)) return;
-    previousOutputCodePage = current;
-    std::atexit(restoreCodePage);
+void useWideConsole() {
+    // Made after the runtime's standard streams, so gone before their last flush.
+    static std::optional<ConsoleStream> output;
+    static std::optional<ConsoleStream> error;
+    if (const HANDLE console = consoleHandle(STD_OUTPUT_HANDLE); console && !output) output.emplace(std::cout, console);
+    if (const HANDLE console = consoleHandle(STD_ERROR_HANDLE); console && !error) error.emplace(std::cerr, console);
 }
 
 } // namespace kavrel::win32

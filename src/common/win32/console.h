@@ -1,5 +1,5 @@
 // The Windows edge of a console program: the command line as UTF-8 (as argv is on Linux),
-// and a console that shows UTF-8 output.
+// and standard output and error that show the program's UTF-8 texts in a console.
 #pragma once
 
 #include <string>
@@ -11,8 +11,10 @@ namespace kavrel::win32 {
 // so that a Polish file name reaches the program whatever the ANSI code page is.
 std::vector<std::string> utf8Arguments();
 
-// Switches the console (when there is one) to UTF-8 output for the program's run and puts
-// the previous code page back at exit.
-void useUtf8Console();
+// Where standard output or error is a console, std::cout or std::cerr writes through
+// WriteConsoleW from now on: Polish letters show whatever the console's code page and font,
+// and the console's code page is never changed. A file or a pipe gets the same UTF-8 bytes
+// as before, through the C runtime.
+void useWideConsole();
 
 } // namespace kavrel::win32
