@@ -71,6 +71,14 @@ missing_port() {
 }
 check "a missing COM port exits 1 with the Polish message" missing_port
 
+console_letters() {
+  # A console: Wine makes one of the pseudo-terminal that script(1) opens. The message goes
+  # through WriteConsoleW and comes out whole, with its Polish letters.
+  LANG=C.UTF-8 script -qec "wine $(printf %q "$exe") --com 8 version" /dev/null < /dev/null > c.out 2>&1
+  [ $? -eq 1 ] && grep -q 'Błąd otwarcia portu COM8 !' c.out
+}
+check "a console shows the Polish letters" console_letters
+
 refused_timeouts() {
   # The null device opens like a port but refuses the time-outs: the message comes, the
   # exchange goes on (and finds no module there).
