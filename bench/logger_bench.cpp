@@ -169,7 +169,7 @@ void ExportPerRecord(benchmark::State& state) {
             state.SkipWithError("the export files cannot be created");  // figures of files never written mean nothing
             break;
         }
-        exporter.writeHeaders(lines, true, true, LocalDateTime{});
+        exporter.writeHeaders({lines, true, true}, LocalDateTime{});
         exporter.downloadStarted();
         for (const auto& r : records) {
             if (r[2] == 'Z') exporter.eventRecord(r, true);
@@ -194,7 +194,7 @@ void PeakHeap(benchmark::State& state) {
             state.SkipWithError("the export files cannot be created");  // figures of files never written mean nothing
             break;
         }
-        exporter.writeHeaders({0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0, 0}, true, true, LocalDateTime{});
+        exporter.writeHeaders({{0x40, 0xC0, 0xC1, 0x43, 0x44, 0x40, 0, 0}, true, true}, LocalDateTime{});
         bench::startHeapMeter();
         const double seconds = bench.download(exporter);
         bench::stopHeapMeter();

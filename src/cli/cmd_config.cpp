@@ -26,7 +26,7 @@ int usage(CliContext& context, const std::string& problem) {
 
 // Loads a settings file, saying so on stderr when it cannot.
 bool load(CliContext& context, const std::string& path, config::SettingsImage& image) {
-    if (config::loadSettingsFile(path, image) == config::SettingsFileResult::Ok) return true;
+    if (config::loadSettingsFile(path, image) == FileResult::Ok) return true;
     context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << path << "\n";
     return false;
 }
@@ -50,7 +50,7 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     if (config::readSettings(moduleLink, context.comPort(), image, context.observer, &versionText) !=
         config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
-    if (config::saveSettingsToFile(output, image, context.observer) != config::SettingsFileResult::Ok) return kExitFailure;
+    if (config::saveSettingsToFile(output, image, context.observer) != FileResult::Ok) return kExitFailure;
     // The file holds no version: a later write of it learns the firmware it came from here.
     (void)config::noteSettingsVersion(config::backupFolder(), image, versionText);
     return kExitOk;

@@ -23,6 +23,7 @@
 #include "logger/download/download.h"
 #include "logger/export/export_names.h"
 #include "logger/export/prepare_export.h"
+#include "logger/export/write_export.h"
 #include "logger/print/print_period.h"
 #include "logger/print/print_table.h"
 #include "logger/protocol/session.h"
@@ -220,13 +221,6 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
 
 namespace {
 
-// Whether the download's files hold everything read; says so, as the window does, when not.
-bool writtenWhole(LoggerSession& session, const ExportFiles& exporter) {
-    if (!exporter.writeFailed()) return true;
-    session.observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
-    return false;
-}
-
 // "Odczytaj dane" with the file named on the command line instead of the save dialog.
 int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& args) {
     const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
@@ -235,18 +229,12 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     request.folder = std::filesystem::current_path();
     request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;
-    const std::unique_ptr<ExportFiles> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
+    const std::unique_ptr<ExportSink> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;
-    const std::filesystem::path csv = csvFileName(exportName);
-    const std::filesystem::path html = htmlFileName(csv);
-
     DownloadState state;
-    startDownload(state, false);
-    StepResult result = StepResult::Continue;
-    while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
-    if (result != StepResult::Complete) return kExitFailure;
-    if (!writtenWhole(session, *exporter)) return kExitFailure;
-    context.out << csv.string() << "\n" << html.string() << "\n";
+    if (writeExport(*exporter, downloadSource(session, state, false), &session.observer) != ExportEnd::Complete)
+        return kExitFailure;
+    for (const std::filesystem::path& file : exporter->files()) context.out << file.string() << "\n";
     return kExitOk;
 }
 
@@ -300,15 +288,12 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
     request.printMode = true;
     request.folder = folder;
     std::filesystem::path exportName;
-    const std::unique_ptr<ExportFiles> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
+    const std::unique_ptr<ExportSink> exporter = prepareExport(session, request, descriptions, context.clock, exportName);
     if (!exporter) return kExitFailure;
-    DownloadState state;
-    startDownload(state, true);
-    StepResult result = StepResult::Continue;
-    while (result == StepResult::Continue) result = downloadStep(session, state, *exporter);
-    if (result != StepResult::Complete) return kExitFailure;
     // A temporary file cut short (a full disk) would print a partial history as a whole one.
-    if (!writtenWhole(session, *exporter)) return kExitFailure;
+    DownloadState state;
+    if (writeExport(*exporter, downloadSource(session, state, true), &session.observer) != ExportEnd::Complete)
+        return kExitFailure;
     return printTemporaryFile(context, session.observer, args, folder);
 #endif
 }

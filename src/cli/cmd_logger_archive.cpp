@@ -131,7 +131,7 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
         context.err << "kavrel logger: " << outcome.error << "\n";
         return kExitFailure;
     }
-    context.out << pathToUtf8(outcome.csv) << "\n" << pathToUtf8(outcome.html) << "\n";
+    for (const std::filesystem::path& file : outcome.files) context.out << pathToUtf8(file) << "\n";
     return kExitOk;
 }
 

@@ -121,9 +121,9 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
 
     MonitorSettings settings;
     if (options.settingsFile) {
-        const SettingsFileResult loaded = loadMonitorSettings(*options.settingsFile, settings);
-        if (loaded != SettingsFileResult::Ok) {
-            context.observer.message(loaded == SettingsFileResult::OpenFailed ? W("Błąd otwarcia pliku do odczytu ustawień")
+        const FileResult loaded = loadMonitorSettings(*options.settingsFile, settings);
+        if (loaded != FileResult::Ok) {
+            context.observer.message(loaded == FileResult::OpenFailed ? W("Błąd otwarcia pliku do odczytu ustawień")
                                                                   : W("Niepoprawny format pliku z ustawieniami"),
                                      MessageIcon::Error);
             return kExitFailure;

@@ -44,7 +44,7 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
         return kExitFailure;
     }
     config::SettingsImage backup;
-    if (config::loadSettingsFile(backupPath, backup) != config::SettingsFileResult::Ok) {
+    if (config::loadSettingsFile(backupPath, backup) != FileResult::Ok) {
         context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << backupPath << "\n";
         return kExitFailure;
     }

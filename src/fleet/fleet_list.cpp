@@ -99,7 +99,7 @@ FleetList parseFleetList(std::string_view text, const std::filesystem::path& fol
         if (const std::string error = splitEndpoint(fields[1], module); !error.empty()) return fail(error);
         if (fields.size() == 3) {
             module.settingsFile = folder / fields[2];
-            if (monitor::loadMonitorSettings(module.settingsFile.string(), module.settings) != monitor::SettingsFileResult::Ok)
+            if (monitor::loadMonitorSettings(module.settingsFile.string(), module.settings) != FileResult::Ok)
                 return fail("cannot read the monitor settings file " + module.settingsFile.string());
         }
         list.modules.push_back(std::move(module));

@@ -65,34 +65,34 @@ LineType MonitorSettings::typeOf(int line) const {
     return LineType::Voltage;
 }
 
-SettingsFileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings) {
+FileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings) {
     // A folder, a FIFO or a device is no settings file, and a failed read is no short one.
     std::string content;
     if (readRegularFile(pathFromUtf8(path), kSettingsFileSize, content) != FileRead::Ok)
-        return SettingsFileResult::OpenFailed;
+        return FileResult::OpenFailed;
     const auto* begin = reinterpret_cast<const std::uint8_t*>(content.data());
     return decodeMonitorSettings(std::span(begin, content.size()), settings);
 }
 
-SettingsFileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
+FileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings) {
     if (file.size() < sizeof kMagic || !std::equal(std::begin(kMagic), std::end(kMagic), file.begin()))
-        return SettingsFileResult::NotMonitorFile;
+        return FileResult::WrongFormat;
     forEachField(settings, FieldReader{file.first(std::min(file.size(), kSettingsFileSize))});
-    return SettingsFileResult::Ok;
+    return FileResult::Ok;
 }
 
-SettingsFileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings) {
+FileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings) {
     const std::filesystem::path file = pathFromUtf8(path);
     std::array<std::uint8_t, kSettingsFileSize> content{};
     std::copy(std::begin(kMagic), std::end(kMagic), content.begin());
     forEachField(settings, FieldWriter{content});
     // Through a temporary file: a full disk leaves the old settings file as it was.
     switch (replaceFile(file, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()))) {
-    case ReplaceResult::Ok: return SettingsFileResult::Ok;
-    case ReplaceResult::NotOpened: return SettingsFileResult::OpenFailed;
+    case ReplaceResult::Ok: return FileResult::Ok;
+    case ReplaceResult::NotOpened: return FileResult::OpenFailed;
     case ReplaceResult::WriteFailed: break;
     }
-    return SettingsFileResult::WriteFailed;
+    return FileResult::WriteFailed;
 }
 
 } // namespace kavrel::monitor

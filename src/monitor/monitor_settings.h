@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "common/file_result.h"
 #include "monitor/measurement.h"
 
 namespace kavrel::monitor {
@@ -36,22 +37,20 @@ struct MonitorSettings {
     LineType typeOf(int line) const;
 };
 
-// The result of a load or save, in the shape of the configurator's settings files
-// (config::SettingsFileResult) with the monitor's own format check. Paths are UTF-8 texts,
-// as the core holds file names.
-enum class [[nodiscard]] SettingsFileResult : int { Ok = 0, OpenFailed = 1, NotMonitorFile = 2, WriteFailed = 3 };
+// Loads and saves report a FileResult; WrongFormat is the monitor's own format check.
+// Paths are UTF-8 texts, as the core holds file names.
 
-// Takes the bytes of a settings file into settings: Ok, or NotMonitorFile (settings
+// Takes the bytes of a settings file into settings: Ok, or WrongFormat (settings
 // untouched) when they do not begin with the magic.
-SettingsFileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings);
+FileResult decodeMonitorSettings(std::span<const std::uint8_t> file, MonitorSettings& settings);
 
 // Reads a settings file into settings. A file shorter than 688 bytes fills only the
 // fields it holds whole and leaves the others as they were; a text that fills its field
 // without a terminator is cut to the field's longest text.
-SettingsFileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings);
+FileResult loadMonitorSettings(const std::string& path, MonitorSettings& settings);
 
 // Writes the 688 bytes (texts cut to their fields): OpenFailed when the file cannot be
 // created, WriteFailed when its bytes could not all be written.
-SettingsFileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings);
+FileResult saveMonitorSettings(const std::string& path, const MonitorSettings& settings);
 
 } // namespace kavrel::monitor

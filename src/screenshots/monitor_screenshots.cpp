@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     // The window works in a folder of its own: its start-up file and its CSV log go there.
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    if (saveMonitorSettings(kDefaultSettingsFile, sampleSettings()) != SettingsFileResult::Ok) return 1;
+    if (saveMonitorSettings(kDefaultSettingsFile, sampleSettings()) != FileResult::Ok) return 1;
     MemoryStore store;
     store.createKey(link::kConnectionKey);
     link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)});
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     MonitorSettings longest = sampleSettings();
     for (auto& name : longest.lineName) name = "Temperatura hali";
     for (auto& name : longest.extName) name = "Czujnik zalania";
-    if (saveMonitorSettings("LAPTOP.CFG", longest) != SettingsFileResult::Ok) return 1;
+    if (saveMonitorSettings("LAPTOP.CFG", longest) != FileResult::Ok) return 1;
     window.loadSettingsFile(QStringLiteral("LAPTOP.CFG"));
     window.resize(1356, 698);
     save(&window, folder, "monitor-laptop");

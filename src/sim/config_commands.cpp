@@ -13,7 +13,7 @@ ConfigSimOptions withSettingsFile(const SimOptions& options) {
     ConfigSimOptions config = options.config;
     if (config.seedSettingsFile.empty()) return config;
     config::SettingsImage image;
-    if (config::loadSettingsFile(config.seedSettingsFile, image) != config::SettingsFileResult::Ok) return config;
+    if (config::loadSettingsFile(config.seedSettingsFile, image) != FileResult::Ok) return config;
     for (const auto& step : config::writeSequence(image, link::parseVersion(options.versionText)))
         if (!step.halt) config.seedLines.push_back(step.line);
     return config;

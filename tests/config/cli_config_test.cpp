@@ -56,7 +56,7 @@ TEST(ConfigCommand, ReadEditWriteAndReadBackForEachVersion) {
         ASSERT_EQ(tool.run(sim.fixture, {"read", "-o", first}), 0) << version << tool.err.str();
 
         SettingsImage image;
-        ASSERT_EQ(loadSettingsFile(first, image), SettingsFileResult::Ok);
+        ASSERT_EQ(loadSettingsFile(first, image), FileResult::Ok);
         image.setText(Field::Pin, "4321");
         image.setText(Field::Sms, 3, W("Poziom wody – alarm"));
         image.setByte(Field::Icfg, 2, 0x87);
@@ -70,7 +70,7 @@ TEST(ConfigCommand, ReadEditWriteAndReadBackForEachVersion) {
             image.setByte(Field::Thtp, 12);
             image.setText(Field::Url0, "srv.example.pl");
         }
-        ASSERT_EQ(saveSettingsFile(edited, image), SettingsFileResult::Ok);
+        ASSERT_EQ(saveSettingsFile(edited, image), FileResult::Ok);
 
         ASSERT_EQ(tool.run(sim.fixture, {"write", edited, "--rtc", "--restart"}), 0) << version << tool.err.str();
         EXPECT_NE(tool.err.str().find("weryfikacja OK"), std::string::npos) << version;
@@ -90,7 +90,7 @@ TEST(ConfigCommand, WriteThroughAVersionReplyInPiecesSendsEveryLine) {
     SettingsImage image;
     image.setText(Field::Pin, "1234");
     image.setText(Field::Url0, "srv.example.pl");
-    ASSERT_EQ(saveSettingsFile(file.string(), image), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsFile(file.string(), image), FileResult::Ok);
     std::vector<std::string> journals[2];
     for (const int pieces : {0, 3}) {
         SimWithConfig sim("Kavrel V3.6EL", {}, {.splitBytes = pieces, .splitDelayMs = 5});
@@ -111,8 +111,8 @@ TEST(ConfigCommand, DumpDiffAndBadInput) {
     a.setText(Field::Sms, 1, W("Łódź"));
     SettingsImage b = a;
     b.setByte(Field::Icfg, 4, 3);
-    ASSERT_EQ(saveSettingsFile((folder / "a.kvl").string(), a), SettingsFileResult::Ok);
-    ASSERT_EQ(saveSettingsFile((folder / "b.kvl").string(), b), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsFile((folder / "a.kvl").string(), a), FileResult::Ok);
+    ASSERT_EQ(saveSettingsFile((folder / "b.kvl").string(), b), FileResult::Ok);
     SimWithConfig sim("Kavrel V3.6EL");
     Tool tool;
     EXPECT_EQ(tool.run(sim.fixture, {"dump", (folder / "a.kvl").string()}), 0);
@@ -132,7 +132,7 @@ TEST(ConfigCommand, FoldersAndFifosAreNoSettingsFiles) {
     const fs::path& folder = temp.path;
     fs::create_directories(folder / "dir.kvl");
     ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
-    ASSERT_EQ(saveSettingsFile((folder / "good.kvl").string(), SettingsImage{}), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsFile((folder / "good.kvl").string(), SettingsImage{}), FileResult::Ok);
     SimWithConfig sim("Kavrel V3.6EL");
     Tool tool;
     for (const char* odd : {"dir.kvl", "fifo.kvl"}) {
@@ -157,7 +157,7 @@ TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
     const std::pair<const char*, const char*> cases[] = {{"SET?", "Błąd odczytu ustawień modułu"},
                                                          {"ECFG?", "Błąd odczytu ECFG"}};
     for (const auto& [query, status] : cases) {
-        ASSERT_EQ(saveSettingsFile(file, old), SettingsFileResult::Ok);
+        ASSERT_EQ(saveSettingsFile(file, old), FileResult::Ok);
         sim::ConfigSimOptions config;
         config.junkQueries = {query};
         SimWithConfig sim("Kavrel V3.6EL", config);
@@ -165,7 +165,7 @@ TEST(ConfigCommand, AReadOfNoiseFailsAndKeepsTheOldFile) {
         EXPECT_EQ(tool.run(sim.fixture, {"read", "-o", file}), 1) << query;
         EXPECT_NE(tool.err.str().find(status), std::string::npos) << query << tool.err.str();
         SettingsImage kept;
-        ASSERT_EQ(loadSettingsFile(file, kept), SettingsFileResult::Ok);
+        ASSERT_EQ(loadSettingsFile(file, kept), FileResult::Ok);
         EXPECT_EQ(kept, old) << query;
     }
 }
@@ -188,10 +188,10 @@ TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
     const std::string before = (folder / "before.kvl").string(), edited = (folder / "edited.kvl").string();
     ASSERT_EQ(tool.run(sim.fixture, {"read", "-o", before}), 0) << tool.err.str();
     SettingsImage image;
-    ASSERT_EQ(loadSettingsFile(before, image), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFile(before, image), FileResult::Ok);
     image.setText(Field::Pin, "4321");
     image.setByte(Field::Hist2, static_cast<std::uint8_t>(image.byte(Field::Hist2) + 7));
-    ASSERT_EQ(saveSettingsFile(edited, image), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsFile(edited, image), FileResult::Ok);
     const std::string hist2Before = std::to_string(image.byte(Field::Hist2) - 7);
     const std::string hist2After = std::to_string(image.byte(Field::Hist2));
 

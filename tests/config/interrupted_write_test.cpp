@@ -157,9 +157,9 @@ TEST_P(InterruptedWrite, ResumeReachesTheTargetAndRestoreTheBackupAtEveryCut) {
         CutModule clean(0, ptyLink);
         ASSERT_EQ(tool.run(clean, transport, ptyLink, {"read", "-o", firstFile}), 0) << tool.err.str();
         SettingsImage first;
-        ASSERT_EQ(loadSettingsFile(firstFile, first), SettingsFileResult::Ok);
+        ASSERT_EQ(loadSettingsFile(firstFile, first), FileResult::Ok);
         const SettingsImage target = targetFrom(first);
-        ASSERT_EQ(saveSettingsFile(targetFile, target), SettingsFileResult::Ok);
+        ASSERT_EQ(saveSettingsFile(targetFile, target), FileResult::Ok);
         steps = writeSequence(target, link::parseVersion(kVersion));
         const auto pristine = clean.config->storedKeys();
         ASSERT_EQ(tool.run(clean, transport, ptyLink, {"write", targetFile}), 0) << tool.err.str();

@@ -52,7 +52,7 @@ protected:
 TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
     const SettingsImage image = patterned();
     RecordingObserver observer;
-    ASSERT_EQ(saveSettingsToFile(path("moduł.kvl"), image, observer), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsToFile(path("moduł.kvl"), image, observer), FileResult::Ok);
     const auto saved = contents(path("moduł.kvl"));
     ASSERT_EQ(saved.size(), kSettingsSize);
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), image.bytes().begin()));
@@ -60,7 +60,7 @@ TEST_F(SettingsFileTest, SaveAndLoadGiveTheRecordBackByteForByte) {
 
     SettingsImage loaded;
     loaded.setText(Field::Pin, "old");
-    ASSERT_EQ(loadSettingsFromFile(path("moduł.kvl"), loaded, observer), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFromFile(path("moduł.kvl"), loaded, observer), FileResult::Ok);
     EXPECT_EQ(loaded, image);
     EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Ustawienia zapisane do pliku:\r\nmoduł.kvl",
                                                         "status: Ustawienia odczytane z pliku:\r\nmoduł.kvl"}));
@@ -70,20 +70,20 @@ TEST_F(SettingsFileTest, ShortEmptyAndLongFilesLoad) {
     std::vector<std::uint8_t> hundred(100, 0x41);
     writeBytes(path("short.kvl"), hundred);
     SettingsImage image = patterned();
-    ASSERT_EQ(loadSettingsFile(path("short.kvl"), image), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFile(path("short.kvl"), image), FileResult::Ok);
     for (std::size_t i = 0; i < kSettingsSize; ++i) ASSERT_EQ(image.bytes()[i], i < 100 ? 0x41 : 0) << i;
 
     writeBytes(path("empty.kvl"), {});
     image = patterned();
     RecordingObserver observer;
-    ASSERT_EQ(loadSettingsFromFile(path("empty.kvl"), image, observer), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFromFile(path("empty.kvl"), image, observer), FileResult::Ok);
     EXPECT_EQ(image, SettingsImage());
     EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Ustawienia odczytane z pliku:\r\nempty.kvl"});
 
     std::vector<std::uint8_t> longer(5000);
     for (std::size_t i = 0; i < longer.size(); ++i) longer[i] = static_cast<std::uint8_t>(i);
     writeBytes(path("long.kvl"), longer);
-    ASSERT_EQ(loadSettingsFile(path("long.kvl"), image), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFile(path("long.kvl"), image), FileResult::Ok);
     EXPECT_TRUE(std::equal(image.bytes().begin(), image.bytes().end(), longer.begin()));
 }
 
@@ -91,11 +91,11 @@ TEST_F(SettingsFileTest, MissingFilesLeaveTheRecordAndSayWhy) {
     const SettingsImage before = patterned();
     SettingsImage image = before;
     RecordingObserver observer;
-    EXPECT_EQ(loadSettingsFromFile(path("none.kvl"), image, observer), SettingsFileResult::OpenFailed);
-    EXPECT_EQ(loadStartupFile("no/such/default.kvl", image, observer), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(loadSettingsFromFile(path("none.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadStartupFile("no/such/default.kvl", image, observer), FileResult::OpenFailed);
     EXPECT_EQ(image, before);
     writeBytes(path("start.kvl"), {1, 2, 3});
-    EXPECT_EQ(loadStartupFile(path("start.kvl"), image, observer), SettingsFileResult::Ok);
+    EXPECT_EQ(loadStartupFile(path("start.kvl"), image, observer), FileResult::Ok);
     EXPECT_EQ(observer.calls, (std::vector<std::string>{
                                   "status: Błąd otwarcia pliku do odczytu",
                                   "status: Błąd otwarcia pliku:\r\nno/such/default.kvl",
@@ -112,9 +112,9 @@ TEST_F(SettingsFileTest, FoldersAndFifosAreRefusedAndTheRecordKept) {
     const SettingsImage before = patterned();
     SettingsImage image = before;
     RecordingObserver observer;
-    EXPECT_EQ(loadSettingsFromFile(path("folder.kvl"), image, observer), SettingsFileResult::OpenFailed);
-    EXPECT_EQ(loadSettingsFromFile(path("fifo.kvl"), image, observer), SettingsFileResult::OpenFailed);
-    EXPECT_EQ(loadStartupFile(path("fifo.kvl"), image, observer), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(loadSettingsFromFile(path("folder.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadSettingsFromFile(path("fifo.kvl"), image, observer), FileResult::OpenFailed);
+    EXPECT_EQ(loadStartupFile(path("fifo.kvl"), image, observer), FileResult::OpenFailed);
     EXPECT_EQ(image, before);
     EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Błąd otwarcia pliku do odczytu",
                                                         "status: Błąd otwarcia pliku do odczytu",
@@ -128,9 +128,9 @@ TEST_F(SettingsFileTest, FoldersAndFifosAreRefusedAndTheRecordKept) {
 TEST_F(SettingsFileTest, ANameNearTheLengthLimitIsSaved) {
     const std::string name = std::string(246, 'k') + ".kvl";
     RecordingObserver observer;
-    ASSERT_EQ(saveSettingsToFile(path(name), patterned(), observer), SettingsFileResult::Ok);
+    ASSERT_EQ(saveSettingsToFile(path(name), patterned(), observer), FileResult::Ok);
     SettingsImage loaded;
-    ASSERT_EQ(loadSettingsFile(path(name), loaded), SettingsFileResult::Ok);
+    ASSERT_EQ(loadSettingsFile(path(name), loaded), FileResult::Ok);
     EXPECT_EQ(loaded, patterned());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path), fs::directory_iterator()), 1) << "no temporary left";
 }
@@ -138,9 +138,9 @@ TEST_F(SettingsFileTest, ANameNearTheLengthLimitIsSaved) {
 
 TEST_F(SettingsFileTest, SaveThatCannotOpenItsFileSaysSo) {
     RecordingObserver observer;
-    EXPECT_EQ(saveSettingsToFile(path("no-folder/x.kvl"), patterned(), observer), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(saveSettingsToFile(path("no-folder/x.kvl"), patterned(), observer), FileResult::OpenFailed);
     fs::create_directory(path("folder.kvl"));
-    EXPECT_EQ(saveSettingsToFile(path("folder.kvl"), patterned(), observer), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(saveSettingsToFile(path("folder.kvl"), patterned(), observer), FileResult::OpenFailed);
     EXPECT_TRUE(fs::is_directory(path("folder.kvl")));
     EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Błąd otwarcia pliku do zapisu",
                                                         "status: Błąd otwarcia pliku do zapisu"}));
@@ -158,11 +158,11 @@ TEST_F(SettingsFileTest, SaveWhoseWritingFailsKeepsTheOldFile) {
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     RecordingObserver observer;
-    const SettingsFileResult result = saveSettingsToFile(path("keep.kvl"), patterned(), observer);
+    const FileResult result = saveSettingsToFile(path("keep.kvl"), patterned(), observer);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_EQ(result, SettingsFileResult::WriteFailed);
+    EXPECT_EQ(result, FileResult::WriteFailed);
     EXPECT_EQ(contents(path("keep.kvl")), old);
     EXPECT_EQ(observer.calls, std::vector<std::string>{"status: Błąd zapisu pliku, poprzedni plik pozostał bez zmian"});
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path), fs::directory_iterator()), 1) << "temporary file removed";

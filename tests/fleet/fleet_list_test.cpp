@@ -14,7 +14,7 @@ TEST(FleetList, ReadsNamesAddressesPortsAndSettingsBesideTheFile) {
     const kavrel::testing::TempFolder folder;
     monitor::MonitorSettings kotlownia;
     kotlownia.lineName[0] = W("Kocioł");
-    ASSERT_EQ(monitor::saveMonitorSettings((folder.path / "K.CFG").string(), kotlownia), monitor::SettingsFileResult::Ok);
+    ASSERT_EQ(monitor::saveMonitorSettings((folder.path / "K.CFG").string(), kotlownia), FileResult::Ok);
     const std::string text = "# fleet\r\n\n  K01\t10.0.0.7:4001   K.CFG\r\nK02 127.0.0.1\n   \n#K03 1.2.3.4\nK04 localhost:24";
     const FleetList list = parseFleetList(text, folder.path, "fleet.txt");
     ASSERT_EQ(list.error, "");

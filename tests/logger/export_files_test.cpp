@@ -54,7 +54,7 @@ struct ExportFilesTest : ::testing::Test {
     // Creates the files and writes both heads, as the export does before the download.
     void begin(ExportFiles& e, bool extendedLines = true) {
         ASSERT_EQ(e.create(folder / "Wyniki.CSV", folder / "wyniki.html"), ExportFiles::CreateResult::FilesCreated);
-        e.writeHeaders(kLines, extendedLines, false, kGenerated);
+        e.writeHeaders({kLines, extendedLines, false}, kGenerated);
         e.downloadStarted();
     }
 
@@ -180,7 +180,7 @@ TEST_F(ExportFilesTest, AnEarlierCompleteFileStaysUntilTheNewOneIsCompleteAndAFa
         const bool earlier = fs::exists(folder / "w.csv");
         const std::string before = earlier ? kavrel::testing::readWholeFile(folder / "w.csv") : "";
         EXPECT_EQ(e.create(folder / "w.csv", folder / "w.html"), ExportFiles::CreateResult::FilesCreated);
-        e.writeHeaders(kLines, false, false, kGenerated);
+        e.writeHeaders({kLines, false, false}, kGenerated);
         e.historyRecord(measurementRecord({.number = 7}), true);
         EXPECT_EQ(fs::exists(folder / "w.csv"), earlier);   // untouched while it runs
         EXPECT_EQ(earlier ? kavrel::testing::readWholeFile(folder / "w.csv") : "", before);
@@ -225,14 +225,14 @@ TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
     TempFolder temp;
     const fs::path path = temp.path / "text-output.txt";
     TextOutput out;
-    ASSERT_TRUE(out.create(path));
+    ASSERT_EQ(out.create(path), kavrel::FileResult::Ok);
     out.write("a\nb");
     out.write("\n\nc");
     EXPECT_TRUE(out.commit());
     EXPECT_EQ(kavrel::testing::readWholeFile(path), "a\r\nb\r\n\r\nc");
 
     if (!fs::exists("/dev/full")) GTEST_SKIP();
-    ASSERT_TRUE(out.create("/dev/full"));
+    ASSERT_EQ(out.create("/dev/full"), kavrel::FileResult::Ok);
     out.write(std::string(100000, 'x'));
     EXPECT_FALSE(out.close());
 }

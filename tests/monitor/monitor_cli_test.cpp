@@ -49,7 +49,7 @@ TEST_F(MonitorCommandTest, TwentyFivePollsWithAOneMinutePeriodWriteRows1_13_25) 
     SimFixture sim;
     monitor::MonitorSettings settings;
     settings.recordPeriod = 1;
-    ASSERT_EQ(monitor::saveMonitorSettings(dir / "okres1.cfg", settings), monitor::SettingsFileResult::Ok);
+    ASSERT_EQ(monitor::saveMonitorSettings(dir / "okres1.cfg", settings), FileResult::Ok);
     const auto csv = dir / "log.csv";
     ASSERT_EQ(run(sim, {"--settings", (dir / "okres1.cfg").string(), "--csv", csv.string(), "--count", "25",
                         "--interval-ms", "0"}),

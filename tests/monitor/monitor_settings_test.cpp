@@ -54,7 +54,7 @@ bool same(const MonitorSettings& a, const MonitorSettings& b) {
 } // namespace
 
 TEST_F(MonitorSettingsFileTest, DefaultsAreWrittenAt688FixedBytes) {
-    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), FileResult::Ok);
     Bytes expected(688, 0);
     putText(expected, 0, "KVRLCFG1");
     put32(expected, 8, 1);
@@ -66,7 +66,7 @@ TEST_F(MonitorSettingsFileTest, DefaultsAreWrittenAt688FixedBytes) {
 
 TEST_F(MonitorSettingsFileTest, EveryFieldSurvivesARoundTrip) {
     const MonitorSettings saved = changedSettings();
-    ASSERT_EQ(saveMonitorSettings(file, saved), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, saved), FileResult::Ok);
     const Bytes bytes = read();
     ASSERT_EQ(bytes.size(), 688u);
     EXPECT_EQ(bytes[336 + 4], 1);                 // L2 Temperature
@@ -74,7 +74,7 @@ TEST_F(MonitorSettingsFileTest, EveryFieldSurvivesARoundTrip) {
     EXPECT_EQ(bytes[624 + 8 + 3], 0xFF);
     EXPECT_EQ(bytes[368 + 15 * 16], 'D');         // XL16's name
     MonitorSettings loaded;
-    ASSERT_EQ(loadMonitorSettings(file, loaded), SettingsFileResult::Ok);
+    ASSERT_EQ(loadMonitorSettings(file, loaded), FileResult::Ok);
     EXPECT_TRUE(same(loaded, saved));
 }
 
@@ -83,44 +83,44 @@ TEST_F(MonitorSettingsFileTest, EveryFieldSurvivesARoundTrip) {
 TEST_F(MonitorSettingsFileTest, FoldersAndFifosAreRefused) {
     MonitorSettings settings = changedSettings();
     std::filesystem::create_directory(file);
-    EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::OpenFailed);
     std::filesystem::remove(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::OpenFailed);
-    EXPECT_NE(saveMonitorSettings(file, settings), SettingsFileResult::Ok);
+    EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::OpenFailed);
+    EXPECT_NE(saveMonitorSettings(file, settings), FileResult::Ok);
     EXPECT_TRUE(same(settings, changedSettings()));
 }
 
 TEST_F(MonitorSettingsFileTest, MissingFileAndForeignMagicLeaveTheSettingsAlone) {
     MonitorSettings settings = changedSettings();
-    EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::OpenFailed);
+    EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::OpenFailed);
 
-    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), FileResult::Ok);
     const Bytes good = read();
     for (std::size_t at = 0; at < 8; ++at) {
         Bytes bad = good;
         bad[at] ^= 0x20;
         write(bad);
-        EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::NotMonitorFile) << at;
+        EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::WrongFormat) << at;
         EXPECT_TRUE(same(settings, changedSettings()));
     }
     for (const Bytes& shortFile : {Bytes{}, Bytes{'K', 'V', 'R', 'L', 'C', 'F', 'G'}}) {
         write(shortFile);
-        EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::NotMonitorFile);
+        EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::WrongFormat);
     }
 }
 
 TEST_F(MonitorSettingsFileTest, AShortFileFillsOnlyTheFieldsItHoldsWhole) {
     MonitorSettings settings = changedSettings();
     write({'K', 'V', 'R', 'L', 'C', 'F', 'G', '1'});
-    EXPECT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::Ok);   // the magic alone changes nothing
+    EXPECT_EQ(loadMonitorSettings(file, settings), FileResult::Ok);   // the magic alone changes nothing
     EXPECT_TRUE(same(settings, changedSettings()));
 
-    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, MonitorSettings{}), FileResult::Ok);
     Bytes bytes = read();
     bytes.resize(78);   // magic, port, file name, half of the period
     write(bytes);
-    ASSERT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::Ok);
+    ASSERT_EQ(loadMonitorSettings(file, settings), FileResult::Ok);
     EXPECT_EQ(settings.comPort, 1);
     EXPECT_EQ(settings.resultsFile, "test1.csv");
     EXPECT_EQ(settings.recordPeriod, 65535);
@@ -134,14 +134,14 @@ TEST_F(MonitorSettingsFileTest, UnterminatedTextsStopAtTheEndOfTheirFields) {
     put32(bytes, 76, 1);
     write(bytes);
     MonitorSettings settings;
-    ASSERT_EQ(loadMonitorSettings(file, settings), SettingsFileResult::Ok);
+    ASSERT_EQ(loadMonitorSettings(file, settings), FileResult::Ok);
     EXPECT_EQ(settings.resultsFile, std::string(63, 'A'));
     for (const auto& name : settings.lineName) EXPECT_EQ(name, std::string(31, 'A'));
     for (const auto& name : settings.extName) EXPECT_EQ(name, std::string(15, 'A'));
     EXPECT_EQ(settings.barMax[7], 0x41414141);
 
     // Saved again, every text gets its terminator inside its field.
-    ASSERT_EQ(saveMonitorSettings(file, settings), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, settings), FileResult::Ok);
     const Bytes saved = read();
     EXPECT_EQ(saved[12 + 63], 0);
     EXPECT_EQ(saved[80 + 31], 0);
@@ -152,12 +152,12 @@ TEST_F(MonitorSettingsFileTest, TooLongTextsAreCutWhenSaved) {
     MonitorSettings settings;
     settings.resultsFile = std::string(100, 'x');
     settings.extName[0] = std::string(40, 'y');
-    ASSERT_EQ(saveMonitorSettings(file, settings), SettingsFileResult::Ok);
+    ASSERT_EQ(saveMonitorSettings(file, settings), FileResult::Ok);
     MonitorSettings loaded;
-    ASSERT_EQ(loadMonitorSettings(file, loaded), SettingsFileResult::Ok);
+    ASSERT_EQ(loadMonitorSettings(file, loaded), FileResult::Ok);
     EXPECT_EQ(loaded.resultsFile, std::string(63, 'x'));
     EXPECT_EQ(loaded.extName[0], std::string(15, 'y'));
     EXPECT_EQ(loaded.extName[1], "");
 
-    EXPECT_NE(saveMonitorSettings(file.parent_path() / "brak-katalogu" / "x.cfg", settings), SettingsFileResult::Ok);
+    EXPECT_NE(saveMonitorSettings(file.parent_path() / "brak-katalogu" / "x.cfg", settings), FileResult::Ok);
 }

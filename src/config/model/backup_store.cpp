@@ -145,7 +145,7 @@ BackupResult saveBackup(const std::string& folder, const SettingsImage& image, c
     const std::string stem = name.substr(0, name.size() - 1 - std::string(kSettingsFileExtension).size());
     for (int copy = 2; fs::exists(result.path, error) && copy < 1000; ++copy)
         result.path = (fs::path(folder) / (stem + " (" + std::to_string(copy) + ")." + kSettingsFileExtension)).string();
-    result.saved = saveSettingsFile(result.path, image) == SettingsFileResult::Ok;
+    result.saved = saveSettingsFile(result.path, image) == FileResult::Ok;
     return result;
 }
 

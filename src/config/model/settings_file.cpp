@@ -25,50 +25,51 @@ std::string baseName(const std::string& path) {
 
 } // namespace
 
-SettingsFileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
+FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
     // Only a regular file that reads without error replaces the record: a folder read as
     // zeros, written to a module, would wipe it.
     std::string content;
-    if (readRegularFile(pathFromUtf8(path), image.bytes().size(), content) != FileRead::Ok) return SettingsFileResult::OpenFailed;
+    if (readRegularFile(pathFromUtf8(path), image.bytes().size(), content) != FileRead::Ok) return FileResult::OpenFailed;
     image.clear();
     std::copy(content.begin(), content.end(), image.bytes().begin());
-    return SettingsFileResult::Ok;
+    return FileResult::Ok;
 }
 
 // Through a temporary file beside the target, so that a failed save leaves the old file
 // as it was.
-SettingsFileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
+FileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
     const auto bytes = image.bytes();
     switch (replaceFile(pathFromUtf8(path), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-    case ReplaceResult::Ok: return SettingsFileResult::Ok;
-    case ReplaceResult::NotOpened: return SettingsFileResult::OpenFailed;
+    case ReplaceResult::Ok: return FileResult::Ok;
+    case ReplaceResult::NotOpened: return FileResult::OpenFailed;
     case ReplaceResult::WriteFailed: break;
     }
-    return SettingsFileResult::WriteFailed;
+    return FileResult::WriteFailed;
 }
 
 std::string saveWriteFailedText() { return W("Błąd zapisu pliku, poprzedni plik pozostał bez zmian"); }
 
-SettingsFileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer) {
-    const SettingsFileResult result = loadSettingsFile(path, image);
-    observer.status(result == SettingsFileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(baseName(path))
+FileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = loadSettingsFile(path, image);
+    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(baseName(path))
                                              : W("Błąd otwarcia pliku do odczytu"));
     return result;
 }
 
-SettingsFileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer) {
-    const SettingsFileResult result = saveSettingsFile(path, image);
+FileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = saveSettingsFile(path, image);
     switch (result) {
-    case SettingsFileResult::Ok: observer.status(W("Ustawienia zapisane do pliku:\r\n") + W(baseName(path))); break;
-    case SettingsFileResult::OpenFailed: observer.status(W("Błąd otwarcia pliku do zapisu")); break;
-    case SettingsFileResult::WriteFailed: observer.status(saveWriteFailedText()); break;
+    case FileResult::Ok: observer.status(W("Ustawienia zapisane do pliku:\r\n") + W(baseName(path))); break;
+    case FileResult::OpenFailed:
+    case FileResult::WrongFormat: observer.status(W("Błąd otwarcia pliku do zapisu")); break;
+    case FileResult::WriteFailed: observer.status(saveWriteFailedText()); break;
     }
     return result;
 }
 
-SettingsFileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer) {
-    const SettingsFileResult result = loadSettingsFile(name, image);
-    observer.status(result == SettingsFileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(name)
+FileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer) {
+    const FileResult result = loadSettingsFile(name, image);
+    observer.status(result == FileResult::Ok ? W("Ustawienia odczytane z pliku:\r\n") + W(name)
                                              : W("Błąd otwarcia pliku:\r\n") + W(name));
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/file_result.h"
 #include "common/observer.h"
 #include "config/model/settings_image.h"
 
@@ -17,24 +18,23 @@ inline constexpr const char* kStartupSettingsFile = "default.kvl";
 inline constexpr const char* kSettingsFileFilter = "Pliki konfiguracji (*.KVL)";
 inline constexpr const char* kSettingsFilePattern = "*.KVL";
 
-// The result of a load or save; the monitor's settings file reports in the same shape
-// (monitor::SettingsFileResult). Paths are UTF-8 texts, as the core holds file names.
-enum class [[nodiscard]] SettingsFileResult : int { Ok = 0, OpenFailed = 1, WriteFailed = 2 };
+// Loads and saves report a FileResult (never WrongFormat: any bytes are a record). Paths
+// are UTF-8 texts, as the core holds file names.
 
 // Replaces the whole record with the file; on OpenFailed the record is untouched.
-SettingsFileResult loadSettingsFile(const std::string& path, SettingsImage& image);
+FileResult loadSettingsFile(const std::string& path, SettingsImage& image);
 // Writes exactly 3608 bytes; the old file stays as it was unless everything succeeded.
-SettingsFileResult saveSettingsFile(const std::string& path, const SettingsImage& image);
+FileResult saveSettingsFile(const std::string& path, const SettingsImage& image);
 
 // The buttons "Odczytaj z dysku" and "Zapisz na dysk" after the file dialog: load or
 // save and set the status text ("Ustawienia odczytane z pliku:\r\n" and the file's name
 // without its folder, "Błąd otwarcia pliku do odczytu", ...).
-SettingsFileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer);
-SettingsFileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer);
+FileResult loadSettingsFromFile(const std::string& path, SettingsImage& image, OperationObserver& observer);
+FileResult saveSettingsToFile(const std::string& path, const SettingsImage& image, OperationObserver& observer);
 
 // Start-up: loads the file named on the command line or "default.kvl"; the status names
 // the file exactly as given ("Błąd otwarcia pliku:\r\n" and the name when it is missing).
-SettingsFileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer);
+FileResult loadStartupFile(const std::string& name, SettingsImage& image, OperationObserver& observer);
 
 // The status text of a save whose writing failed (the old file is kept).
 std::string saveWriteFailedText();

@@ -477,7 +477,7 @@ void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
 void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
     SettingsImage backup;
     const std::string& path = unfinished.journal.backupPath;
-    if (loadSettingsFile(path, backup) != SettingsFileResult::Ok) {
+    if (loadSettingsFile(path, backup) != FileResult::Ok) {
         QMessageBox::warning(this, windowTitle(),
                              toQString(W("Błąd otwarcia pliku do odczytu")) + QStringLiteral(":\n") + QString::fromStdString(path));
         return;
@@ -506,7 +506,7 @@ bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     // The status says how it went; where the file came from is kept through the edits that follow.
-    if (loadSettingsFromFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok) {
+    if (loadSettingsFromFile(path.toStdString(), record_, observer) == FileResult::Ok) {
         const auto noted = notedSettingsVersions(backupFolder(), record_);
         recordVersion_ = noted.empty() ? std::string() : noted.back();
     }
@@ -517,7 +517,7 @@ bool Ckonfigurator::saveToDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     // The status says how it went; the file holds no version, so it is noted beside the backups.
-    if (saveSettingsToFile(path.toStdString(), record_, observer) == SettingsFileResult::Ok && !recordVersion_.empty())
+    if (saveSettingsToFile(path.toStdString(), record_, observer) == FileResult::Ok && !recordVersion_.empty())
         (void)noteSettingsVersion(backupFolder(), record_, recordVersion_);
     return true;
 }
@@ -535,7 +535,7 @@ bool Ckonfigurator::confirmWriteCheck(const WriteCheck& check) {
 
 void Ckonfigurator::compareWithFile(const QString& path) {
     SettingsImage file;
-    if (loadSettingsFile(path.toStdString(), file) != SettingsFileResult::Ok) {
+    if (loadSettingsFile(path.toStdString(), file) != FileResult::Ok) {
         QMessageBox::warning(this, windowTitle(), toQString(W("Błąd otwarcia pliku do odczytu")));
         return;
     }

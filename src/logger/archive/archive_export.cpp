@@ -1,8 +1,7 @@
 #include "logger/archive/archive_export.h"
 
 #include "logger/download/download.h"
-#include "logger/export/export_files.h"
-#include "logger/export/export_names.h"
+#include "logger/export/write_export.h"
 
 namespace kavrel::logger::archive {
 
@@ -40,31 +39,30 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
         outcome.error = "Błąd odczytu archiwum: " + archive.error();
         return outcome;
     }
-    outcome.csv = csvFileName(name);
-    outcome.html = htmlFileName(outcome.csv);
-    ExportFiles files(descriptions, choice.printMode, choice.separateComma);
-    switch (files.create(outcome.csv, outcome.html)) {
-    case ExportFiles::CreateResult::CsvNotCreated: outcome.error = "Błąd otwarcia pliku CSV do zapisu."; return outcome;
-    case ExportFiles::CreateResult::HtmlNotCreated: outcome.error = "Błąd otwarcia pliku HTML do zapisu."; return outcome;
-    case ExportFiles::CreateResult::FilesCreated: break;
-    }
-    files.writeHeaders(status->lineConfiguration, status->extendedLines(), status->energyMeter(), generated);
-    files.downloadStarted();
-    const bool read = archive.forEach(*segment, choice.from, choice.to, [&](const ArchivedRecord& r) {
-        (void)handOnRecord(files, r.frame, r.correct);
-        ++outcome.records;
-        return true;
-    });
-    if (!read) {
-        // What was written so far is dropped with its temporaries: an earlier export of
-        // that name stays.
-        outcome.error = "Błąd odczytu archiwum: " + archive.error();
-        return outcome;
-    }
-    files.downloadEnded(DownloadEnd::Complete);
-    if (files.writeFailed()) {
-        outcome.error = "Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!";
-        return outcome;
+    std::unique_ptr<ExportSink> files =
+        makeExportSink(choice.format, descriptions, {.printMode = choice.printMode, .separateComma = choice.separateComma});
+    outcome.error = files->createFiles(name);
+    if (!outcome.error.empty()) return outcome;
+    outcome.files = files->files();
+    files->writeHeaders({status->lineConfiguration, status->extendedLines(), status->energyMeter()}, generated);
+    const RecordSource segmentRecords = [&](RecordSink& sink) {
+        sink.downloadStarted();
+        const bool read = archive.forEach(*segment, choice.from, choice.to, [&](const ArchivedRecord& r) {
+            (void)handOnRecord(sink, r.frame, r.correct);
+            ++outcome.records;
+            return true;
+        });
+        // A failed read ends nothing: what was written so far is dropped with its
+        // temporaries, and an earlier export of that name stays.
+        if (!read) return StepResult::Failed;
+        sink.downloadEnded(DownloadEnd::Complete);
+        return StepResult::Complete;
+    };
+    switch (writeExport(*files, segmentRecords)) {
+    case ExportEnd::Failed:
+    case ExportEnd::Cancelled: outcome.error = "Błąd odczytu archiwum: " + archive.error(); return outcome;
+    case ExportEnd::WriteFailed: outcome.error = kExportWriteFailedText; return outcome;
+    case ExportEnd::Complete: break;
     }
     outcome.ok = true;
     return outcome;

@@ -7,6 +7,7 @@
 #include "common/win1250.h"
 
 #include "logger/export/csv_form.h"
+#include "logger/export/export_names.h"
 #include "logger/export/html_page.h"
 #include "logger/records/event_row.h"
 #include "logger/records/record_layout.h"
@@ -33,19 +34,28 @@ std::filesystem::path besideFileName(const std::filesystem::path& name, std::str
 std::filesystem::path partialFileName(const std::filesystem::path& name) { return besideFileName(name, " (niepełny)"); }
 
 ExportFiles::CreateResult ExportFiles::create(const std::filesystem::path& csv, const std::filesystem::path& html) {
-    if (!csv_.create(csv)) return CreateResult::CsvNotCreated;
-    if (!html_.create(html)) {
+    if (csv_.create(csv) != FileResult::Ok) return CreateResult::CsvNotCreated;
+    if (html_.create(html) != FileResult::Ok) {
         (void)csv_.commitUnlessTargetExists();
         return CreateResult::HtmlNotCreated;
     }
     return CreateResult::FilesCreated;
 }
 
-void ExportFiles::writeHeaders(const LineConfiguration& lines, bool extendedLines, bool energyMeter,
-                                const LocalDateTime& generated) {
-    lines_ = lines;
+std::string ExportFiles::createFiles(const std::filesystem::path& chosen) {
+    const std::filesystem::path csv = csvFileName(chosen);
+    switch (create(csv, htmlFileName(csv))) {
+    case CreateResult::CsvNotCreated: return "Błąd otwarcia pliku CSV do zapisu.";
+    case CreateResult::HtmlNotCreated: return "Błąd otwarcia pliku HTML do zapisu.";
+    case CreateResult::FilesCreated: break;
+    }
+    return "";
+}
+
+void ExportFiles::writeHeaders(const ExportColumns& columns, const LocalDateTime& generated) {
+    lines_ = columns.lines;
     history_.emplace(descriptions_, lines_, full_);
-    writeCsv(csvHeader(descriptions_, {lines, extendedLines, energyMeter, full_}));
+    writeCsv(csvHeader(descriptions_, {columns.lines, columns.extendedLines, columns.energyMeter, full_}));
     html_.write(htmlHead(generated));
 }
 

@@ -5,9 +5,9 @@
 
 namespace kavrel::logger {
 
-std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportRequest& request,
-                                           const LineDescriptions& descriptions, const Clock& clock,
-                                           std::filesystem::path& exportFileName) {
+std::unique_ptr<ExportSink> prepareExport(LoggerSession& session, const ExportRequest& request,
+                                          const LineDescriptions& descriptions, const Clock& clock,
+                                          std::filesystem::path& exportFileName) {
     OperationObserver& observer = session.observer;
     if (!session.link.isOpen()) {
         observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
@@ -26,17 +26,12 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
         exportFileName = *chosen;
     }
 
-    const auto csvName = csvFileName(exportFileName);
-    auto files = std::make_unique<ExportFiles>(descriptions, request.printMode, request.separateComma);
+    std::unique_ptr<ExportSink> files =
+        makeExportSink(request.format, descriptions, {.printMode = request.printMode, .separateComma = request.separateComma});
     files->setObserver(&observer);
-    switch (files->create(csvName, htmlFileName(csvName))) {
-    case ExportFiles::CreateResult::CsvNotCreated:
-        observer.message(W("Błąd otwarcia pliku CSV do zapisu."), MessageIcon::Warning);
+    if (const std::string failure = files->createFiles(exportFileName); !failure.empty()) {
+        observer.message(W(failure), MessageIcon::Warning);
         return nullptr;
-    case ExportFiles::CreateResult::HtmlNotCreated:
-        observer.message(W("Błąd otwarcia pliku HTML do zapisu."), MessageIcon::Warning);
-        return nullptr;
-    case ExportFiles::CreateResult::FilesCreated: break;
     }
 
     // The record count and the line configuration must be current. A failed read has
@@ -47,7 +42,7 @@ std::unique_ptr<ExportFiles> prepareExport(LoggerSession& session, const ExportR
     }
 
     const ModuleStatus& status = session.status;
-    files->writeHeaders(status.lineConfiguration, status.extendedLines(), status.energyMeter(), clock.now());
+    files->writeHeaders({status.lineConfiguration, status.extendedLines(), status.energyMeter()}, clock.now());
     return files;
 }
 

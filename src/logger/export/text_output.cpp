@@ -21,17 +21,17 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 #endif
 }
 
-bool TextOutput::create(const std::filesystem::path& path) {
+FileResult TextOutput::create(const std::filesystem::path& path) {
     discard();
     failed_ = false;
     std::error_code error;
     const auto type = std::filesystem::status(path, error).type();
-    if (type == std::filesystem::file_type::directory) return false;
+    if (type == std::filesystem::file_type::directory) return FileResult::OpenFailed;
     if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
         // A device or a pipe is written as it is: a temporary would replace it.
         target_ = path;
         file_ = openFile(path, "wb");
-        return file_ != nullptr;
+        return file_ ? FileResult::Ok : FileResult::OpenFailed;
     }
     // A name of this process and this file alone, beside the target (the same file system,
     // so that the move is a rename).
@@ -41,7 +41,7 @@ bool TextOutput::create(const std::filesystem::path& path) {
     temporary_ += "." + std::to_string(processId()) + "-" + std::to_string(counter++) + ".tmp";
     file_ = openFile(temporary_, "wb");
     if (!file_) temporary_.clear();
-    return file_ != nullptr;
+    return file_ ? FileResult::Ok : FileResult::OpenFailed;
 }
 
 bool TextOutput::commit() {

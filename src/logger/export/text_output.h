@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "common/file_result.h"
+
 namespace kavrel::logger {
 
 // Moves `from` over `to` (replacing it); false when it could not.
@@ -20,9 +22,9 @@ public:
     TextOutput& operator=(const TextOutput&) = delete;
     ~TextOutput() { discard(); }
 
-    // Starts the file: its temporary is created beside `path`; false when it cannot be
+    // Starts the file: its temporary is created beside `path`; OpenFailed when it cannot be
     // (nor the target be a file: a folder of that name).
-    bool create(const std::filesystem::path& path);
+    FileResult create(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
     const std::filesystem::path& target() const { return target_; }
     // A temporary is there (written, not yet in place).

@@ -9,6 +9,7 @@
 #include "logger/commands/module_commands.h"
 #include "logger/export/export_names.h"
 #include "logger/export/prepare_export.h"
+#include "logger/export/write_export.h"
 
 namespace kavrel::logger::ui {
 
@@ -62,35 +63,22 @@ DownloadReport LoggerDevice::download(OperationObserver& observer, const Downloa
     request.folder = order.folder;
     request.chooseFile = [&order](const std::filesystem::path&) { return std::optional(order.chosenFile); };
     const FixedClock clock(order.now);
-    const std::unique_ptr<ExportFiles> files =
+    const std::unique_ptr<ExportSink> files =
         prepareExport(session_, request, descriptions_, clock, report.exportFileName);
     if (!files) return report;
 
     const int total = session_.status.recordCount();
     progress(0, total);
-    startDownload(download_, order.printMode);
-    StepResult step = StepResult::Continue;
-    while (step == StepResult::Continue) {
-        if (cancel) {
-            // The window is closing: the files keep what was read, the HTML without its end
-            // (beside complete files of those names, under their own); no more messages.
-            files->setObserver(nullptr);
-            files->downloadEnded(DownloadEnd::Failed);
-            report.outcome = DownloadOutcome::Cancelled;
-            return report;
-        }
-        step = downloadStep(session_, download_, *files);
-        progress(std::min(download_.nextIndex, total), total);
-    }
-    if (step == StepResult::Failed) {
-        report.outcome = DownloadOutcome::Failed;
-        return report;
+    const RecordSource batches =
+        downloadSource(session_, download_, order.printMode, [&] { progress(std::min(download_.nextIndex, total), total); });
+    switch (writeExport(*files, batches, &observer, &cancel)) {
+    case ExportEnd::Cancelled: report.outcome = DownloadOutcome::Cancelled; return report;
+    case ExportEnd::Failed: report.outcome = DownloadOutcome::Failed; return report;
+    case ExportEnd::WriteFailed: report.writeFailed = true; break;
+    case ExportEnd::Complete: break;
     }
     report.outcome = DownloadOutcome::Complete;
     report.csvFile = csvFileName(report.exportFileName);
-    report.writeFailed = files->writeFailed();
-    if (report.writeFailed)
-        observer.message(W("Błąd zapisu plików wynikowych: dane nie zostały zapisane w całości!"), MessageIcon::Error);
     return report;
 }
 

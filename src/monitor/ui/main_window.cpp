@@ -552,21 +552,21 @@ void Cmonitor::editExtendedNames() {
 }
 
 void Cmonitor::saveSettingsFile(const QString& chosenPath) {
-    if (saveMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_) != SettingsFileResult::Ok)
+    if (saveMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_) != FileResult::Ok)
         message(QStringLiteral("Błąd otwarcia pliku do zapisu ustawień"), MessageIcon::Error);
 }
 
 void Cmonitor::loadSettingsFile(const QString& chosenPath) {
     if (polling_ || busy()) return;
     switch (loadMonitorSettings(settingsFilePath(chosenPath).toStdString(), settings_)) {
-    case SettingsFileResult::OpenFailed:
-    case SettingsFileResult::WriteFailed:
+    case FileResult::OpenFailed:
+    case FileResult::WriteFailed:
         message(QStringLiteral("Błąd otwarcia pliku do odczytu ustawień"), MessageIcon::Error);
         return;
-    case SettingsFileResult::NotMonitorFile:
+    case FileResult::WrongFormat:
         message(QStringLiteral("Niepoprawny format pliku z ustawieniami"), MessageIcon::Error);
         return;
-    case SettingsFileResult::Ok:
+    case FileResult::Ok:
         showSettingsInWindow();
         draw();
     }

@@ -108,7 +108,7 @@ private slots:
         SettingsImage sample;
         sample.setText(Field::Pin, "4321");
         const QString path = folder.filePath("moj modul.kvl");
-        QVERIFY(saveSettingsFile(path.toStdString(), sample) == SettingsFileResult::Ok);
+        QVERIFY(saveSettingsFile(path.toStdString(), sample) == FileResult::Ok);
         MemoryStore store;
         Ckonfigurator window(store, "\"" + path + "\"");
         QCOMPARE(window.record().text(Field::Pin), std::string("4321"));

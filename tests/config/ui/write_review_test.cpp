@@ -116,7 +116,7 @@ private slots:
         const auto kept = listBackups(backups.toStdString());
         QCOMPARE(kept.size(), std::size_t{1});
         SettingsImage backup;
-        QVERIFY(loadSettingsFile(kept[0].path, backup) == SettingsFileResult::Ok);
+        QVERIFY(loadSettingsFile(kept[0].path, backup) == FileResult::Ok);
         QVERIFY(backup == before);
         QCOMPARE(QFile(QString::fromStdString(kept[0].path)).size(), qint64(kSettingsSize));
 
@@ -163,7 +163,7 @@ private slots:
         SettingsImage file = window.record();
         file.setText(Field::Apn, 0, "internet");
         const QString path = folder.filePath("inny.kvl");
-        QVERIFY(saveSettingsFile(path.toStdString(), file) == SettingsFileResult::Ok);
+        QVERIFY(saveSettingsFile(path.toStdString(), file) == FileResult::Ok);
         QStringList shown;
         whenShown<Czmiany>([&](Czmiany* dialog) {
             shown = rows(dialog);

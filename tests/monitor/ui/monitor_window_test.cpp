@@ -96,7 +96,7 @@ private slots:
         MonitorSettings settings;
         settings.recordPeriod = 1;
         settings.lineType[1] = static_cast<int>(LineType::Temperature);
-        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == FileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG"});
         Cmonitor& w = *m.window;
         QVERIFY(!button(w, "STOP")->isEnabled());
@@ -235,7 +235,7 @@ private slots:
         qputenv("KAVREL_COM9", "/nonexistent/ttyKavrel");
         MonitorSettings settings;
         settings.comPort = 9;
-        QVERIFY(saveMonitorSettings("COM9.CFG", settings) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("COM9.CFG", settings) == FileResult::Ok);
         MonitorOnSimulator serial({"COM9.CFG"}, {}, false);
         serial.start();
         QCOMPARE(serial.boxes, QStringList{QString::fromUtf8("Błąd otwarcia portu COM9 !")});
@@ -276,7 +276,7 @@ private slots:
         QVERIFY(::mkfifo("RURA.CSV", 0600) == 0);
         MonitorSettings settings;
         settings.resultsFile = "RURA.CSV";
-        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == FileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG"});
         Cmonitor& w = *m.window;
         QString fieldDuringBox;
@@ -360,7 +360,7 @@ private slots:
         MonitorSettings settings;
         for (auto& name : settings.lineName) name = "Temperatura hali";     // 16 characters
         for (auto& name : settings.extName) name = "Czujnik zalania";       // 15 characters
-        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", settings) == FileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG"});
         Cmonitor& w = *m.window;
         // 1366×768 less a task bar and the window's frame.
@@ -389,7 +389,7 @@ private slots:
         MonitorSettings defaults;
         defaults.comPort = 7;
         defaults.recordPeriod = 9;
-        QVERIFY(saveMonitorSettings(kDefaultSettingsFile, defaults) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings(kDefaultSettingsFile, defaults) == FileResult::Ok);
         {
             MonitorOnSimulator m;   // the kept port is 5
             QCOMPARE(m.window->settings().comPort, 5);
@@ -404,7 +404,7 @@ private slots:
         MonitorSettings file;
         file.comPort = 5;
         file.resultsFile = "WYNIKI.CSV";
-        QVERIFY(saveMonitorSettings("MONITOR.CFG", file) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("MONITOR.CFG", file) == FileResult::Ok);
         MonitorOnSimulator m({"MONITOR.CFG", "/start"}, {}, false);
         m.window->waitForStep();
         QVERIFY(m.boxes.isEmpty());
@@ -475,7 +475,7 @@ private slots:
         MonitorSettings other;
         other.comPort = 12;
         other.lineName[0] = "Zasilanie";
-        QVERIFY(saveMonitorSettings("Konfiguracje/inny.cfg", other) == SettingsFileResult::Ok);
+        QVERIFY(saveMonitorSettings("Konfiguracje/inny.cfg", other) == FileResult::Ok);
         w.loadSettingsFile("Konfiguracje/inny.cfg");
         QCOMPARE(w.settings().comPort, 12);   // a file loaded by the user brings its port
         QCOMPARE(w.display().lines[0].name, std::string("Zasilanie"));

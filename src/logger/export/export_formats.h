@@ -1,0 +1,36 @@
+// The formats an export can be written in, one table row each. A format is an ExportSink in
+// a file of its own; adding one is that file and its row in export_formats.cpp.
+#pragma once
+
+#include <memory>
+#include <span>
+
+#include "logger/descriptions/line_descriptions.h"
+#include "logger/export/export_sink.h"
+
+namespace kavrel::logger {
+
+enum class ExportFormat {
+    CsvAndHtml,  // the history CSV and the event log HTML of "Odczytaj dane"
+};
+
+struct ExportOptions {
+    bool printMode = false;      // the download for printing: the reduced columns
+    bool separateComma = false;  // "Rozdzielaj przecinkami"
+};
+
+// Makes a format's sink; the descriptions are the program's table, which outlives it.
+using MakeExportSink = std::unique_ptr<ExportSink> (*)(const LineDescriptions& descriptions, const ExportOptions& options);
+
+struct ExportFormatRow {
+    ExportFormat format;
+    MakeExportSink make;
+};
+
+std::span<const ExportFormatRow> exportFormats();
+
+// The sink of the format's row.
+std::unique_ptr<ExportSink> makeExportSink(ExportFormat format, const LineDescriptions& descriptions,
+                                           const ExportOptions& options);
+
+} // namespace kavrel::logger
