@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "common/file_result.h"
+
 namespace kavrel {
 
 enum class [[nodiscard]] ReplaceResult : int {
@@ -19,5 +21,15 @@ enum class [[nodiscard]] ReplaceResult : int {
 // keeps its permissions. Without `flush` the rename does not wait for the disk: a power cut
 // may then leave the previous contents (never a mixture), for bookkeeping rewritten often.
 ReplaceResult replaceFile(const std::filesystem::path& path, std::string_view bytes, bool flush = true);
+
+// The save's result: NotOpened is OpenFailed, the rest WriteFailed (the old file kept).
+constexpr FileResult toFileResult(ReplaceResult result) {
+    switch (result) {
+    case ReplaceResult::Ok: return FileResult::Ok;
+    case ReplaceResult::NotOpened: return FileResult::OpenFailed;
+    case ReplaceResult::WriteFailed: break;
+    }
+    return FileResult::WriteFailed;
+}
 
 } // namespace kavrel

@@ -87,12 +87,7 @@ FileResult saveMonitorSettings(const std::string& path, const MonitorSettings& s
     std::copy(std::begin(kMagic), std::end(kMagic), content.begin());
     forEachField(settings, FieldWriter{content});
     // Through a temporary file: a full disk leaves the old settings file as it was.
-    switch (replaceFile(file, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()))) {
-    case ReplaceResult::Ok: return FileResult::Ok;
-    case ReplaceResult::NotOpened: return FileResult::OpenFailed;
-    case ReplaceResult::WriteFailed: break;
-    }
-    return FileResult::WriteFailed;
+    return toFileResult(replaceFile(file, std::string_view(reinterpret_cast<const char*>(content.data()), content.size())));
 }
 
 } // namespace kavrel::monitor

@@ -71,7 +71,10 @@ int main(int argc, char** argv) {
     settings.tcp = true;
     settings.address = "127.0.0.1";
     settings.tcpPort = static_cast<std::uint32_t>(port);
-    saveLoggerSettings(store, settings, SettingsScope::All);
+    if (saveLoggerSettings(store, settings, SettingsScope::All) != FileResult::Ok) {
+        QTextStream(stderr) << "logger screenshots: the settings could not be kept\n";
+        return 1;
+    }
 
     Crejestrator window(store, false);
     window.setMessageHandler([](const QString&, MessageIcon) {});

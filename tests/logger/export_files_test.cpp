@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "common/win1250.h"
 #include "logger/export/export_files.h"
+#include "logger/export/export_formats.h"
 #include "logger/export/export_names.h"
 #include "logger/record_builder.h"
 #include "support/file_contents.h"
@@ -235,4 +237,26 @@ TEST(TextOutput, LineFeedsBecomeCrLfAndAFullDiskIsNoticed) {
     ASSERT_EQ(out.create("/dev/full"), kavrel::FileResult::Ok);
     out.write(std::string(100000, 'x'));
     EXPECT_FALSE(out.close());
+}
+
+// Whatever a row of the format table makes, its sink writes exactly the files it names,
+// each with its head, and leaves no temporary behind.
+TEST_F(ExportFilesTest, EveryFormatWritesTheFilesItNamesAndNothingElse) {
+    for (const ExportFormatRow& row : exportFormats()) {
+        const fs::path where = folder / std::to_string(static_cast<int>(row.format));
+        fs::create_directories(where);
+        const std::unique_ptr<ExportSink> sink = row.make(descriptions, {});
+        ASSERT_TRUE(sink);
+        ASSERT_EQ(sink->createFiles(where / "eksport"), "");
+        sink->writeHeaders({kLines, true, false}, kGenerated);
+        sink->downloadStarted();
+        sink->downloadEnded(DownloadEnd::Complete);
+        EXPECT_FALSE(sink->writeFailed());
+        std::vector<fs::path> named = sink->files(), found;
+        for (const auto& entry : fs::directory_iterator(where)) found.push_back(entry.path());
+        std::sort(named.begin(), named.end());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, named);
+        for (const fs::path& file : named) EXPECT_GT(fs::file_size(file), 0u) << file;
+    }
 }

@@ -39,12 +39,8 @@ FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
 // as it was.
 FileResult saveSettingsFile(const std::string& path, const SettingsImage& image) {
     const auto bytes = image.bytes();
-    switch (replaceFile(pathFromUtf8(path), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-    case ReplaceResult::Ok: return FileResult::Ok;
-    case ReplaceResult::NotOpened: return FileResult::OpenFailed;
-    case ReplaceResult::WriteFailed: break;
-    }
-    return FileResult::WriteFailed;
+    return toFileResult(
+        replaceFile(pathFromUtf8(path), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
 }
 
 std::string saveWriteFailedText() { return W("Błąd zapisu pliku, poprzedni plik pozostał bez zmian"); }

@@ -184,10 +184,10 @@ bool asksToWriteDescriptionData(std::span<const std::string> words) {
     });
 }
 
-bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table) {
+FileResult writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table) {
     const auto data = descriptionData(table);
     // Through a temporary file: a failed write keeps the old data file whole.
-    return replaceFile(file, std::string_view(reinterpret_cast<const char*>(data.data()), data.size())) == ReplaceResult::Ok;
+    return toFileResult(replaceFile(file, std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
 }
 
 LineDescriptions loadLineDescriptions(const std::filesystem::path& folder, bool writeData, bool* dataWriteFailed) {
@@ -201,7 +201,7 @@ LineDescriptions loadLineDescriptions(const std::filesystem::path& folder, bool 
         table = parseDescriptionText(*text).value_or(LineDescriptions{});
 
     if (writeData && table.loadedFromText) {
-        const bool written = writeDescriptionData(folder / kDescriptionDataFile, table);
+        const bool written = writeDescriptionData(folder / kDescriptionDataFile, table) == FileResult::Ok;
         if (dataWriteFailed) *dataWriteFailed = !written;
     }
     return table;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_result.h"
 #include "logger/values/value_kind.h"
 
 namespace kavrel::logger {
@@ -66,8 +67,8 @@ std::vector<std::uint8_t> descriptionData(const LineDescriptions& table);
 // the first ten words, within its first 255 characters, contains "/wrdat".
 bool asksToWriteDescriptionData(std::span<const std::string> words);
 
-// Writes the data file for a table (created anew); false when it cannot be written.
-bool writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table);
+// Writes the data file for a table (created anew); an old one stays whole unless it succeeds.
+FileResult writeDescriptionData(const std::filesystem::path& file, const LineDescriptions& table);
 
 // At program start, in folder: the data file if it can be opened, else the text file, else
 // the cleared table; a missing or foreign file is no error. With writeData (the "/wrdat"

@@ -40,18 +40,18 @@ LoggerSettings loadLoggerSettings(SettingsStore& store) {
     return settings;
 }
 
-bool saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope) {
+FileResult saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope) {
     RegistryKey key(store);
-    if (key.open(kLoggerSettingsKey) != RegistryResult::Ok) return false;
+    if (key.open(kLoggerSettingsKey) != RegistryResult::Ok) return FileResult::OpenFailed;
     bool ok = key.writeNumber("ComPORT", settings.comPort) == RegistryResult::Ok;
     ok &= key.writeNumber("Speed", settings.speed) == RegistryResult::Ok;
-    if (scope == SettingsScope::PortAndSpeed) return ok;
+    if (scope == SettingsScope::PortAndSpeed) return ok ? FileResult::Ok : FileResult::WriteFailed;
     ok &= key.writeNumber("Connect_9600", settings.fixedSpeed ? 1 : 0) == RegistryResult::Ok;
     ok &= key.writeNumber("Connect_TCPIP", settings.tcp ? 1 : 0) == RegistryResult::Ok;
     ok &= key.writeNumber("Separate_Comma", settings.separateComma ? 1 : 0) == RegistryResult::Ok;
     ok &= key.writeNumber("Port_TCP", settings.tcpPort) == RegistryResult::Ok;
     ok &= key.writeString("Adres_IP", settings.address) == RegistryResult::Ok;
-    return ok;
+    return ok ? FileResult::Ok : FileResult::WriteFailed;
 }
 
 } // namespace kavrel::logger

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_result.h"
 #include "common/settings_store.h"
 
 namespace kavrel::logger {
@@ -41,7 +42,8 @@ enum class SettingsScope {
     PortAndSpeed  // the close box: ComPORT and Speed only
 };
 
-// Writes the values of the scope; false (nothing saved) when the key cannot be opened.
-bool saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope);
+// Writes the values of the scope: OpenFailed (nothing saved) when the key cannot be opened,
+// WriteFailed when the store refused a value.
+FileResult saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope);
 
 } // namespace kavrel::logger

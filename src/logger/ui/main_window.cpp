@@ -577,8 +577,10 @@ void Crejestrator::requestEnding(Ending ending) {
     const bool started = startOperation([this, ending](LoggerDevice& device, OperationObserver&) {
         device.end(ending);
         return std::function<void()>([this, ending] {
-            saveLoggerSettings(store_, settings_,
-                               ending == Ending::Finish ? SettingsScope::All : SettingsScope::PortAndSpeed);
+            // Said even while closing: the next start would find the old settings.
+            if (saveLoggerSettings(store_, settings_, ending == Ending::Finish ? SettingsScope::All : SettingsScope::PortAndSpeed) !=
+                FileResult::Ok)
+                showMessage_(QStringLiteral("Błąd zapisu ustawień programu."), MessageIcon::Warning);
             ended_ = true;
             close();
         });

@@ -76,7 +76,7 @@ struct LoggerOnSimulator {
         settings.fixedSpeed = fixedSpeed;
         settings.address = "127.0.0.1";
         settings.tcpPort = static_cast<std::uint32_t>(sim.port());
-        saveLoggerSettings(store, settings, SettingsScope::All);
+        if (saveLoggerSettings(store, settings, SettingsScope::All) != FileResult::Ok) qFatal("settings not saved");
         store.createKey(link::kSerialPortsKey);
         store.write(link::kSerialPortsKey, "COM1", sim.ptyPath());
         window = std::make_unique<Crejestrator>(store, false);
@@ -180,6 +180,17 @@ private slots:
         settle(again);
         const LoggerSettings expected{7, 9600, false, true, "10.1.2.3", 2323, false};
         QCOMPARE(loadLoggerSettings(store), expected);
+
+        // A store that refuses the save is said so, and the window still ends.
+        Crejestrator refused(store, false);
+        QStringList boxes;
+        refused.setMessageHandler([&boxes](const QString& text, MessageIcon) { boxes << text; });
+        refused.show();
+        store.setReadOnly(true);
+        captioned<QPushButton>(&refused, "Koniec pracy")->click();
+        settle(refused);
+        QCOMPARE(boxes, QStringList{"Błąd zapisu ustawień programu."});
+        QVERIFY(!refused.isVisible());
     }
 
     // Speed has no field and Port_TCP only the TCP/IP dialog's: a stored value outside
