@@ -10,7 +10,7 @@ using namespace kavrel::monitor;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MonitorSettings settings;
-    if (decodeMonitorSettings(std::span<const std::uint8_t>(data, size), settings) != FileResult::Ok) return 0;
+    if (decodeMonitorSettings(std::span<const std::uint8_t>(data, size), settings) != kavrel::FileResult::Ok) return 0;
     bool fits = settings.resultsFile.size() <= kResultsFileMax;
     for (const auto& name : settings.lineName) fits = fits && name.size() <= kLineNameMax;
     for (const auto& name : settings.extName) fits = fits && name.size() <= kExtNameMax;
