@@ -14,6 +14,9 @@ struct FirmwareVersion {
     bool operator==(const FirmwareVersion&) const = default;
 
     // What the firmware knows, by version: each threshold is written here and only here.
+    // The tables of version-dependent rows name these tests as member pointers
+    // (VersionTest); anyVersion() is the test of a row every firmware takes.
+    constexpr bool anyVersion() const { return true; }
     constexpr bool fromV17() const { return versionCode >= 0x17; }
     constexpr bool fromV19() const { return versionCode >= 0x19; }
     constexpr bool fromV20() const { return versionCode >= 0x20; }
@@ -34,6 +37,11 @@ struct FirmwareVersion {
         return versionCode >= 0x29 || (versionCode == 0x28 && variantLetter >= 'D' && variantLetter <= 'Z');
     }
 };
+
+// One of the tests above, as a table row holds it: &FirmwareVersion::fromV25.
+using VersionTest = bool (FirmwareVersion::*)() const;
+
+constexpr bool passes(const FirmwareVersion& version, VersionTest test) { return (version.*test)(); }
 
 // Fills a version from a version text. The version is the first "V" or "v" among the
 // first 16 characters that is followed by a digit, any one character and a digit (the

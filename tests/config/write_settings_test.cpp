@@ -7,6 +7,7 @@
 #include "config/protocol/command_lines.h"
 #include "config/protocol/write_settings.h"
 #include "config_sim.h"
+#include "link/clock_line.h"
 #include "support/recording_observer.h"
 
 using namespace kavrel;
@@ -346,6 +347,11 @@ TEST(ServiceActions, FromVersion20AllFourInOrder) {
               (Lines{"append: ,\r\nweryfikacja OK", "append: ,liczniki wyzerowane", "append: , log skasowany",
                      "append: ,zegar ustawiony", "append: ,\r\nrestart modułu."}));
     EXPECT_EQ(sim.module->clock(), "26/03/05,07:08:09");
+}
+
+// The clock line is shared with the logger's; from 2100 on the year stays two digits wide.
+TEST(ServiceActions, TheClockLineKeepsTwoYearDigitsInAnyCentury) {
+    EXPECT_EQ(link::clockLine({2100, 1, 2, 3, 4, 5, 5}), "TIME=00/01/02,03:04:05");
 }
 
 TEST(ServiceActions, AnUnansweredActionStopsTheRest) {

@@ -4,14 +4,21 @@
 // platform because they never touch a device or a socket.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "link/interval_timer.h"
+#include "link/link_interrupt.h"
+#include "link/module_link.h"
 #include "link/transport.h"
 
 namespace kavrel::testing {

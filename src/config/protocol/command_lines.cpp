@@ -60,30 +60,15 @@ std::string withNumber(const char* format, int n) {
     return W(text);
 }
 
-using Applies = bool (*)(const SettingsImage&, const FirmwareVersion&);
 using Format = std::string (*)(const SettingsImage&, const FirmwareVersion&, int n);
-
-bool always(const SettingsImage&, const FirmwareVersion&) { return true; }
-bool from19(const SettingsImage&, const FirmwareVersion& v) { return v.fromV19(); }
-bool from20(const SettingsImage&, const FirmwareVersion& v) { return v.fromV20(); }
-bool from20E(const SettingsImage&, const FirmwareVersion& v) { return v.fromV20WithE(); }
-bool from22(const SettingsImage&, const FirmwareVersion& v) { return v.fromV22(); }
-bool from25(const SettingsImage&, const FirmwareVersion& v) { return v.fromV25(); }
-bool extension(const SettingsImage& s, const FirmwareVersion& v) {
-    return v.fromV25() && extendedLinesOn(s);
-}
-bool extensionTypes(const SettingsImage& s, const FirmwareVersion& v) { return extension(s, v) && v.fromV28(); }
-bool from26(const SettingsImage&, const FirmwareVersion& v) { return v.fromV26(); }
-bool from27(const SettingsImage&, const FirmwareVersion& v) { return v.fromV27(); }
-bool httpOn(const SettingsImage& s, const FirmwareVersion& v) {
-    return v.fromV27() && httpNotificationsOn(s);
-}
-bool from36(const SettingsImage&, const FirmwareVersion& v) { return v.fromV36(); }
+// A feature the settings switch on: its lines are sent only then.
+using SwitchedOn = bool (*)(const SettingsImage&);
 
 int apnLast(const FirmwareVersion& v) { return v.eFlag ? 6 : 2; }
 
 struct Row {
-    Applies applies;
+    link::VersionTest applies = &FirmwareVersion::anyVersion;   // every firmware unless a row says
+    SwitchedOn onlyIf = nullptr;  // nullptr: whatever the settings
     int first = 0;          // the line is sent for n = first..last
     int last = 0;
     Format format;
@@ -101,151 +86,143 @@ std::string halt(const SettingsImage&, const FirmwareVersion&, int) { return std
 #define KAVREL_NO_ANSWER "Brak odpowiedzi z modułu Kavrel "
 
 const std::array kRows = {
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Pin), assignment(s, Field::Num, 0), assignment(s, Field::Num, 1)});
         },
         .box = "Brak odpowiedzi (PIN)", .status = "Błąd zapisu ustawień (1)", .progressBase = 10},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 2, 3); },
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 2, 3); },
         .box = "Brak odpowiedzi (NUM2)", .status = "Błąd zapisu ustawień (2)", .progressBase = 20},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 4, 5); },
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Num, 4, 5); },
         .box = "Brak odpowiedzi (NUM 4)", .status = "Błąd zapisu ustawień (3)", .progressBase = 30},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Trpt), assignment(s, Field::Scfg), assignment(s, Field::Hist1),
                          assignment(s, Field::Hist2)});
         },
         .box = "Brak odpowiedzi (TRPT)", .status = "Błąd zapisu ustawień (4)", .progressBase = 35},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({valueList(s, {Field::Rcfg1, Field::Rcfg2, Field::Rcfg3}),
                          valueList(s, {Field::Clip1, Field::Clip2}), valueList(s, {Field::Ctrl1, Field::Ctrl2}),
                          assignment(s, Field::Csdc)});
         },
         .box = "Brak odpowiedzi (RCFG)", .status = "Błąd zapisu ustawień (5)", .progressBase = 45},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Mcfg1), assignment(s, Field::Slim)});
         },
         .box = "Brak odpowiedzi", .status = "Błąd zapisu ustawień (6)", .progressBase = 47},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return threeDigitList(s, Field::Rpthr); },
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) { return threeDigitList(s, Field::Rpthr); },
         .box = "Brak odpowiedzi (RPTHR)", .status = "Błąd zapisu ustawień (6a)", .progressBase = 48},
-    Row{.applies = always,
-        .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
+    Row{.format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({threeDigitList(s, Field::Almd), assignment(s, Field::Cops)});
         },
         .box = "Brak odpowiedzi (ALMD,COPS)", .status = "Błąd zapisu ustawień (6b)", .progressBase = 50},
-    Row{.applies = always, .format = halt},
-    Row{.applies = always, .first = 0, .last = 9,
+    Row{.format = halt},
+    Row{.first = 0, .last = 9,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Sms, n); },
         .box = KAVREL_NO_ANSWER "(SMS%d)", .status = "Błąd zapisu treści SMS",
         .progressBase = 50, .progressStep = 2, .secondTry = true},
-    Row{.applies = always, .format = halt},
-    Row{.applies = always, .first = 1, .last = 8,
+    Row{.format = halt},
+    Row{.first = 1, .last = 8,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) {
             return join({assignment(s, Field::Icfg, n), assignment(s, Field::Ulo, n), assignment(s, Field::Uhi, n),
                          assignment(s, Field::Scfgn, n)});
         },
         .box = KAVREL_NO_ANSWER "(ICFG%d)", .status = "Błąd zapisu ustawień wejść",
         .progressBase = 70, .progressStep = 2},
-    Row{.applies = always, .format = halt},
-    Row{.applies = always, .first = 1, .last = 6,
+    Row{.format = halt},
+    Row{.first = 1, .last = 6,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ocfg, n); },
         .box = KAVREL_NO_ANSWER "(OCFG%d)", .status = "Błąd zapisu ustawień wyjść",
         .progressBase = 86, .progressStep = 2},
-    Row{.applies = from19,
+    Row{.applies = &FirmwareVersion::fromV19,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Logt); },
         .box = KAVREL_NO_ANSWER "(LOGT)", .status = "Błąd zapisu LOGT"},
-    Row{.applies = from19,
+    Row{.applies = &FirmwareVersion::fromV19,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return threeDigitList(s, Field::Grdhr); },
         .box = "Brak odpowiedzi (GRDHR)", .status = "Błąd zapisu ustawień (GRDHR)"},
-    Row{.applies = from22,
+    Row{.applies = &FirmwareVersion::fromV22,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 1, 4); },
         .box = KAVREL_NO_ANSWER "(ADEL1)", .status = "Błąd zapisu ADEL(1)", .progressBase = 90},
-    Row{.applies = from22,
+    Row{.applies = &FirmwareVersion::fromV22,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Adel, 5, 8); },
         .box = KAVREL_NO_ANSWER "(ADEL5)", .status = "Błąd zapisu ADEL(5)", .progressBase = 100},
-    Row{.applies = from20, .format = halt, .progressBase = 0},
-    Row{.applies = from20, .first = 0, .last = 6,
+    Row{.applies = &FirmwareVersion::fromV20, .format = halt, .progressBase = 0},
+    Row{.applies = &FirmwareVersion::fromV20, .first = 0, .last = 6,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Apn, n); },
         .box = KAVREL_NO_ANSWER "(APN%d)", .status = "Błąd zapisu APN",
         .progressBase = 0, .progressStep = 5, .lastOf = apnLast},
-    Row{.applies = from20E, .first = 0, .last = 5,
+    Row{.applies = &FirmwareVersion::fromV20WithE, .first = 0, .last = 5,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Ead, n); },
         .box = KAVREL_NO_ANSWER "(EAD%d)", .status = "Błąd zapisu EAD", .progressBase = 30, .progressStep = 5},
-    Row{.applies = from20E,
+    Row{.applies = &FirmwareVersion::fromV20WithE,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 1, 4); },
         .box = KAVREL_NO_ANSWER "(SEML1)", .status = "Błąd zapisu SEML(1)", .progressBase = 70},
-    Row{.applies = from20E,
+    Row{.applies = &FirmwareVersion::fromV20WithE,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Seml, 5, 8); },
         .box = KAVREL_NO_ANSWER "(SEML5)", .status = "Błąd zapisu SEML(5)", .progressBase = 90},
-    Row{.applies = from20E,
+    Row{.applies = &FirmwareVersion::fromV20WithE,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Slog), assignment(s, Field::Slgt)});
         },
         .box = KAVREL_NO_ANSWER "(SLOG)", .status = "Błąd zapisu SLOG"},
-    Row{.applies = from25,
+    Row{.applies = &FirmwareVersion::fromV25,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Mcfg2), assignment(s, Field::Sxml)});
         },
         .box = KAVREL_NO_ANSWER "(MCFG2)", .status = "Błąd zapisu MCFG"},
-    Row{.applies = extension, .format = halt, .progressBase = 0},
-    Row{.applies = extension,
+    Row{.applies = &FirmwareVersion::fromV25, .onlyIf = extendedLinesOn, .format = halt, .progressBase = 0},
+    Row{.applies = &FirmwareVersion::fromV25, .onlyIf = extendedLinesOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 1, 6); },
         .box = KAVREL_NO_ANSWER "(XCFG1)", .status = "Błąd zapisu XCFG1", .progressBase = 10},
-    Row{.applies = extension,
+    Row{.applies = &FirmwareVersion::fromV25, .onlyIf = extendedLinesOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 7, 12); },
         .box = KAVREL_NO_ANSWER "(XCFG7)", .status = "Błąd zapisu XCFG7", .progressBase = 12},
-    Row{.applies = extension,
+    Row{.applies = &FirmwareVersion::fromV25, .onlyIf = extendedLinesOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Xcfg, 13, 17); },
         .box = KAVREL_NO_ANSWER "(XCFG13)", .status = "Błąd zapisu XCFG13", .progressBase = 15},
-    Row{.applies = extensionTypes,
+    Row{.applies = &FirmwareVersion::fromV28, .onlyIf = extendedLinesOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Xtyp1), assignment(s, Field::Xlo1), assignment(s, Field::Xhi1),
                          assignment(s, Field::Xtyp9), assignment(s, Field::Xlo9), assignment(s, Field::Xhi9)});
         },
         .box = KAVREL_NO_ANSWER "(XTYP1)", .status = "Błąd zapisu XTYP1", .progressBase = 17},
-    Row{.applies = extension, .first = 1, .last = 17,
+    Row{.applies = &FirmwareVersion::fromV25, .onlyIf = extendedLinesOn, .first = 1, .last = 17,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) { return assignment(s, Field::Xms, n); },
         .box = KAVREL_NO_ANSWER "(XMS%d)", .status = "Błąd zapisu XMS", .progressBase = 15, .progressStep = 5},
-    Row{.applies = from26,
+    Row{.applies = &FirmwareVersion::fromV26,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::NumExt, 6, 8); },
         .box = "Brak odpowiedzi (NUM6)", .status = "Błąd zapisu ustawień (NUM6)",
         .progressBase = 25, .progressBefore = 10},
-    Row{.applies = from26,
+    Row{.applies = &FirmwareVersion::fromV26,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return joinRange(s, Field::NumExt, 9, 10);
         },
         .box = "Brak odpowiedzi (NUM9)", .status = "Błąd zapisu ustawień (NUM9)", .progressBase = 50},
-    Row{.applies = from26,
+    Row{.applies = &FirmwareVersion::fromV26,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Atim); },
         .box = "Brak odpowiedzi (ATIM)", .status = "Błąd zapisu ustawień (ATIM)", .progressBase = 60},
-    Row{.applies = from26, .first = 1, .last = 8,
+    Row{.applies = &FirmwareVersion::fromV26, .first = 1, .last = 8,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int n) {
             return join({assignment(s, Field::Ecfg, n), assignment(s, Field::Scla, n), assignment(s, Field::Sclb, n)});
         },
         .box = "Błąd zapisu ustawień (ECFG%d)", .status = "Błąd zapisu ustawień (ECFG%d)",
         .progressBase = 60, .progressStep = 5},
-    Row{.applies = from27,
+    Row{.applies = &FirmwareVersion::fromV27,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) {
             return join({assignment(s, Field::Thtp), assignment(s, Field::Nuid), assignment(s, Field::Tgac)});
         },
         .box = KAVREL_NO_ANSWER "(THTP)", .status = "Błąd zapisu THTP"},
-    Row{.applies = httpOn,
+    Row{.applies = &FirmwareVersion::fromV27, .onlyIf = httpNotificationsOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url0); },
         .box = KAVREL_NO_ANSWER "(URL0)", .status = "Błąd zapisu URL0"},
-    Row{.applies = httpOn,
+    Row{.applies = &FirmwareVersion::fromV27, .onlyIf = httpNotificationsOn,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return assignment(s, Field::Url1); },
         .box = KAVREL_NO_ANSWER "(URL1)", .status = "Błąd zapisu URL1"},
-    Row{.applies = from27,
+    Row{.applies = &FirmwareVersion::fromV27,
         .format = [](const SettingsImage& s, const FirmwareVersion& v, int) {
             return std::string(fieldInfo(Field::Url2).key) + "=" + url2Text(s, v);
         },
         .box = KAVREL_NO_ANSWER "(URL2)", .status = "Błąd zapisu URL2"},
-    Row{.applies = from36,
+    Row{.applies = &FirmwareVersion::fromV36,
         .format = [](const SettingsImage& s, const FirmwareVersion&, int) { return joinRange(s, Field::Wkd, 1, 3); },
         .box = KAVREL_NO_ANSWER "(WKD1)", .status = "Błąd zapisu WKD"},
 };
@@ -288,7 +265,7 @@ std::string url2Text(const SettingsImage& image, const FirmwareVersion& version)
 std::vector<WriteStep> writeSequence(const SettingsImage& image, const FirmwareVersion& version) {
     std::vector<WriteStep> steps;
     for (const Row& row : kRows) {
-        if (!row.applies(image, version)) continue;
+        if (!link::passes(version, row.applies) || (row.onlyIf && !row.onlyIf(image))) continue;
         const int last = row.lastOf ? row.lastOf(version) : row.last;
         for (int n = row.first; n <= last; ++n) {
             WriteStep step;

@@ -13,14 +13,8 @@ namespace {
 
 using link::FirmwareVersion;
 
-bool always(const FirmwareVersion&) { return true; }
-bool hasMail(const FirmwareVersion& v) { return v.hasMail(); }
-bool hasMailAddresses(const FirmwareVersion& v) { return v.hasMailAddresses(); }
-bool hasExtendedLines(const FirmwareVersion& v) { return v.fromV25(); }
-bool hasExtraNumbers(const FirmwareVersion& v) { return v.fromV26(); }
-
 struct ReadStep {
-    bool (*applies)(const FirmwareVersion&);
+    link::VersionTest applies = &FirmwareVersion::anyVersion;   // every firmware unless a row says
     bool haltFirst = false;   // "HALT!" before the query, its answer not examined
     int progressBefore = -1;  // -1: none
     const char* query;
@@ -31,17 +25,20 @@ struct ReadStep {
 };
 
 constexpr std::array kReadSteps = {
-    ReadStep{.applies = always, .progressBefore = 30, .query = query::kSettings, .keys = kSetReplyKeys,
+    ReadStep{.progressBefore = 30, .query = query::kSettings, .keys = kSetReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu ustawień modułu"},
-    ReadStep{.applies = always, .progressBefore = 50, .query = query::kSmsTexts, .keys = kSmsReplyKeys,
+    ReadStep{.progressBefore = 50, .query = query::kSmsTexts, .keys = kSmsReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści SMS"},
-    ReadStep{.applies = hasMail, .haltFirst = true, .progressBefore = 60, .query = query::kMail, .keys = kApnReplyKeys,
+    ReadStep{.applies = &FirmwareVersion::hasMail, .haltFirst = true, .progressBefore = 60,
+             .query = query::kMail, .keys = kApnReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści APN", .progressAfter = 70},
-    ReadStep{.applies = hasMailAddresses, .query = query::kMailAddresses, .keys = kEadReplyKeys,
+    ReadStep{.applies = &FirmwareVersion::hasMailAddresses, .query = query::kMailAddresses, .keys = kEadReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu treści EAD"},
-    ReadStep{.applies = hasExtendedLines, .haltFirst = true, .progressBefore = 80, .query = query::kExtendedLines, .keys = kXcfgReplyKeys,
+    ReadStep{.applies = &FirmwareVersion::fromV25, .haltFirst = true, .progressBefore = 80,
+             .query = query::kExtendedLines, .keys = kXcfgReplyKeys,
              .noAnswerBox = "Brak odpowiedzi", .noAnswerStatus = "Błąd odczytu XCFG"},
-    ReadStep{.applies = hasExtraNumbers, .progressBefore = 90, .query = query::kExtraNumbers, .keys = kEcfgReplyKeys,
+    ReadStep{.applies = &FirmwareVersion::fromV26, .progressBefore = 90,
+             .query = query::kExtraNumbers, .keys = kEcfgReplyKeys,
              .noAnswerBox = "Brak odpowiedzi na ECFG", .noAnswerStatus = "Błąd odczytu ECFG"},
 };
 
@@ -56,7 +53,7 @@ ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& im
         return configResult(opened);
     if (versionText) *versionText = std::string(link.versionText());
     for (const ReadStep& step : kReadSteps) {
-        if (!step.applies(version)) continue;
+        if (!link::passes(version, step.applies)) continue;
         // Only stops the module's own output; the query after it is the answer that counts.
         if (step.haltFirst) (void)link.sendCommand(link::command::kHalt);
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);

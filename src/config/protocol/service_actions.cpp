@@ -1,18 +1,11 @@
 #include "config/protocol/service_actions.h"
 
 #include <array>
-#include <cstdio>
 
 #include "common/win1250.h"
+#include "link/clock_line.h"
 
 namespace kavrel::config {
-
-std::string clockLine(const LocalDateTime& now) {
-    char line[48];
-    std::snprintf(line, sizeof line, "TIME=%02d/%02d/%02d,%02d:%02d:%02d", now.year - 2000, now.month, now.day, now.hour,
-                  now.minute, now.second);
-    return line;
-}
 
 link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareVersion& version, const ServiceChoice& choice,
                                    OperationObserver& observer, const Clock& clock) {
@@ -27,7 +20,7 @@ link::LinkResult runServiceActions(link::ModuleLink& link, const link::FirmwareV
     const std::array actions = {
         Action{choice.resetCounters, true, "RCNT!", "Brak odpowiedzi RCNT", "Błąd kasowania liczników", ",liczniki wyzerowane"},
         Action{choice.eraseLog, true, "ERS!", "Brak odpowiedzi ERS", "Błąd kasowania logu", ", log skasowany"},
-        Action{choice.setClock, false, choice.setClock ? clockLine(clock.now()) : std::string(), "Brak odpowiedzi",
+        Action{choice.setClock, false, choice.setClock ? link::clockLine(clock.now()) : std::string(), "Brak odpowiedzi",
                "Błąd ustawiania RTC", ",zegar ustawiony"},
     };
     for (const Action& action : actions) {

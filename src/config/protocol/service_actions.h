@@ -19,9 +19,6 @@ struct ServiceChoice {
     bool restart = false;         // "Restart modułu po wysłaniu ustawień"
 };
 
-// "TIME=26/03/05,07:08:09" for 5 March 2026, 07:08:09.
-std::string clockLine(const LocalDateTime& now);
-
 // Runs the ticked actions in order on the open link, appending ",liczniki wyzerowane",
 // ", log skasowany", ",zegar ustawiony" and ",\r\nrestart modułu." to the status. An
 // unanswered action ends the run with its message box and status text. Returns 0 or the

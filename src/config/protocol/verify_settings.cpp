@@ -31,17 +31,8 @@ int difference(const SettingsImage& working, const SettingsImage& readBack, Fiel
 
 // ---- The comparison after "SET?".
 
-using Condition = bool (*)(const FirmwareVersion&);
-bool always(const FirmwareVersion&) { return true; }
-bool from17(const FirmwareVersion& v) { return v.fromV17(); }
-bool from19(const FirmwareVersion& v) { return v.fromV19(); }
-bool from20E(const FirmwareVersion& v) { return v.fromV20WithE(); }
-bool from22(const FirmwareVersion& v) { return v.fromV22(); }
-bool from25(const FirmwareVersion& v) { return v.fromV25(); }
-bool from26(const FirmwareVersion& v) { return v.fromV26(); }
-
 struct Comparison {
-    Condition applies;
+    link::VersionTest applies = &FirmwareVersion::anyVersion;   // every firmware unless a row says
     std::array<Field, 3> fields;   // compared in this order for each number
     int fieldCount;
     int first = 0;                             // compared for each number first..last
@@ -52,26 +43,27 @@ struct Comparison {
 constexpr Field kNone = Field::Pin;
 
 constexpr std::array kSetComparisons = {
-    Comparison{.applies = always, .fields = {Field::Pin}, .fieldCount = 1},
-    Comparison{.applies = always, .fields = {Field::Num}, .fieldCount = 1, .last = 5},
-    Comparison{.applies = always, .fields = {Field::Icfg, Field::Ulo, Field::Uhi}, .fieldCount = 3,
+    Comparison{.fields = {Field::Pin}, .fieldCount = 1},
+    Comparison{.fields = {Field::Num}, .fieldCount = 1, .last = 5},
+    Comparison{.fields = {Field::Icfg, Field::Ulo, Field::Uhi}, .fieldCount = 3,
                .first = 1, .last = 8, .groupEndsAtFirstDifference = true},
-    Comparison{.applies = always, .fields = {Field::Ocfg}, .fieldCount = 1,
+    Comparison{.fields = {Field::Ocfg}, .fieldCount = 1,
                .first = 1, .last = 6, .groupEndsAtFirstDifference = true},
-    Comparison{.applies = always, .fields = {Field::Trpt}, .fieldCount = 1},
-    Comparison{.applies = always, .fields = {Field::Scfg}, .fieldCount = 1},
-    Comparison{.applies = always, .fields = {Field::Hist1}, .fieldCount = 1},
-    Comparison{.applies = always, .fields = {Field::Hist2}, .fieldCount = 1},
-    Comparison{.applies = always, .fields = {Field::Rcfg1, Field::Clip1, Field::Ctrl1}, .fieldCount = 3},
-    Comparison{.applies = always, .fields = {Field::Csdc, Field::Mcfg1}, .fieldCount = 2},
-    Comparison{.applies = from25, .fields = {Field::Mcfg2}, .fieldCount = 1},
-    Comparison{.applies = from17, .fields = {Field::Slim}, .fieldCount = 1},
-    Comparison{.applies = from19, .fields = {Field::Logt}, .fieldCount = 1},
-    Comparison{.applies = from22, .fields = {Field::Adel}, .fieldCount = 1,
+    Comparison{.fields = {Field::Trpt}, .fieldCount = 1},
+    Comparison{.fields = {Field::Scfg}, .fieldCount = 1},
+    Comparison{.fields = {Field::Hist1}, .fieldCount = 1},
+    Comparison{.fields = {Field::Hist2}, .fieldCount = 1},
+    Comparison{.fields = {Field::Rcfg1, Field::Clip1, Field::Ctrl1}, .fieldCount = 3},
+    Comparison{.fields = {Field::Csdc, Field::Mcfg1}, .fieldCount = 2},
+    Comparison{.applies = &FirmwareVersion::fromV25, .fields = {Field::Mcfg2}, .fieldCount = 1},
+    Comparison{.applies = &FirmwareVersion::fromV17, .fields = {Field::Slim}, .fieldCount = 1},
+    Comparison{.applies = &FirmwareVersion::fromV19, .fields = {Field::Logt}, .fieldCount = 1},
+    Comparison{.applies = &FirmwareVersion::fromV22, .fields = {Field::Adel}, .fieldCount = 1,
                .first = 1, .last = 8, .groupEndsAtFirstDifference = true},
-    Comparison{.applies = from20E, .fields = {Field::Rcfg2, Field::Slog, Field::Slgt}, .fieldCount = 3},
-    Comparison{.applies = from26, .fields = {Field::Atim, Field::Rcfg3, kNone}, .fieldCount = 2},
-    Comparison{.applies = from26, .fields = {Field::Clip2, Field::Ctrl2, kNone}, .fieldCount = 2},
+    Comparison{.applies = &FirmwareVersion::fromV20WithE, .fields = {Field::Rcfg2, Field::Slog, Field::Slgt},
+               .fieldCount = 3},
+    Comparison{.applies = &FirmwareVersion::fromV26, .fields = {Field::Atim, Field::Rcfg3, kNone}, .fieldCount = 2},
+    Comparison{.applies = &FirmwareVersion::fromV26, .fields = {Field::Clip2, Field::Ctrl2, kNone}, .fieldCount = 2},
 };
 
 // ---- The blocks of texts and extended values after it.
@@ -242,7 +234,7 @@ private:
 
     void compareSetReply() {
         for (const Comparison& c : kSetComparisons) {
-            if (!c.applies(version_)) continue;
+            if (!link::passes(version_, c.applies)) continue;
             for (int n = c.first; n <= c.last; ++n) {
                 bool differed = false;
                 for (int f = 0; f < c.fieldCount; ++f) differed = compare(c.fields[static_cast<std::size_t>(f)], n) || differed;

@@ -1,8 +1,7 @@
 #include "logger/commands/module_commands.h"
 
-#include <cstdio>
-
 #include "common/win1250.h"
+#include "link/clock_line.h"
 
 namespace kavrel::logger {
 namespace {
@@ -35,12 +34,8 @@ CommandResult clearMemory(LoggerSession& session) {
 }
 
 std::string loggingCommand(int periodMinutes, bool setClock, const LocalDateTime& now) {
-    char command[96];
-    if (setClock)
-        std::snprintf(command, sizeof command, "LOGT=%d TIME=%02d/%02d/%02d,%02d:%02d:%02d", periodMinutes,
-                      now.year % 100, now.month, now.day, now.hour, now.minute, now.second);
-    else
-        std::snprintf(command, sizeof command, "LOGT=%d", periodMinutes);
+    std::string command = "LOGT=" + std::to_string(periodMinutes);
+    if (setClock) command += " " + link::clockLine(now);
     return command;
 }
 

@@ -227,8 +227,8 @@ StepResult downloadStep(LoggerSession& session, DownloadState& state, RecordSink
     const auto frameSize = static_cast<std::size_t>(session.status.recordLength) + 2;
     switch (requestBatch(session, state, frameSize)) {
     case BatchOutcome::ReconnectFailed: return fail(session, sink, kReconnectFailed);
-    // Too many bytes six times over is as much a failed transfer as too few; it used
-    // to end the download without a word.
+    // A batch still too short or too long at its sixth attempt fails the transfer with its
+    // message, whichever way it was wrong: a download never ends without saying why.
     case BatchOutcome::Short:
     case BatchOutcome::Long: return fail(session, sink, "Błąd odbioru danych z urządzenia!");
     case BatchOutcome::Accepted:
