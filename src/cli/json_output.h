@@ -8,10 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace kavrel::cli {
+#include "common/json_text.h"
 
-// A JSON string literal of a UTF-8 text, quotes included.
-std::string jsonString(std::string_view utf8);
+namespace kavrel::cli {
 
 class JsonObject {
 public:

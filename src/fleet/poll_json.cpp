@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/json_text.h"
 #include "fleet/poll_values.h"
 
 namespace kavrel::fleet {
@@ -26,28 +27,6 @@ std::string lineJson(const LineValue& line) {
 const char* boolean(bool value) { return value ? "true" : "false"; }
 
 } // namespace
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
 
 std::string pollJson(const PollRecord& record, const FleetModule& module) {
     std::string out = "{\"modul\":" + jsonString(module.name) + ",\"czas\":\"" + utcText(record.started) +

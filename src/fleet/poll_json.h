@@ -15,7 +15,4 @@ namespace kavrel::fleet {
 
 std::string pollJson(const PollRecord& record, const FleetModule& module);
 
-// A JSON string literal of a UTF-8 text, quotes included.
-std::string jsonString(const std::string& text);
-
 } // namespace kavrel::fleet
