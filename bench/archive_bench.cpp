@@ -19,21 +19,15 @@
 #include "logger/archive/archive.h"
 #include "logger/archive/archive_update.h"
 #include "logger/protocol/session.h"
+#include "quiet_observer.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
 using namespace kavrel;
+using kavrel::bench::QuietObserver;
 using namespace kavrel::logger;
 using Clock = std::chrono::steady_clock;
-
-struct QuietObserver final : OperationObserver {
-    void status(const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void progress(int) override {}
-    void message(const std::string&, MessageIcon) override {}
-    bool askYesNo(const std::string&) override { return false; }
-};
 
 struct Requests {
     int batches = 0, singles = 0, records = 0;

@@ -13,11 +13,13 @@
 #include "config/model/settings_image.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/write_settings.h"
+#include "quiet_observer.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
 using namespace kavrel;
+using kavrel::bench::QuietObserver;
 
 constexpr int kLineBaud = 9600;
 constexpr double kBitsPerByte = 10.0;  // start, eight data bits, stop
@@ -64,15 +66,6 @@ public:
 private:
     std::shared_ptr<link::TransportFactory> platform_ = link::platformTransports();
     Counts& counts_;
-};
-
-struct QuietObserver final : OperationObserver {
-    void status(const std::string&) override {}
-    void appendStatus(const std::string& text) override { last = text; }
-    void progress(int) override {}
-    void message(const std::string& text, MessageIcon) override { last = text; }
-    bool askYesNo(const std::string&) override { return false; }
-    std::string last;
 };
 
 // Every text field filled to its last byte (texts without spaces, as the module's lines

@@ -23,26 +23,19 @@
 #include "logger/download/download.h"
 #include "logger/export/export_files.h"
 #include "logger/protocol/session.h"
+#include "quiet_observer.h"
 #include "sim/record_memory.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
 using namespace kavrel;
+using kavrel::bench::QuietObserver;
 using namespace kavrel::logger;
 
 constexpr int kLineBaud = 115200;
 constexpr double kBitsPerByte = 10.0;  // start, eight data bits, stop
 constexpr int kFrameSize = 39;
-
-// Says nothing: the benchmark counts records, not messages.
-struct QuietObserver final : OperationObserver {
-    void status(const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void progress(int) override {}
-    void message(const std::string&, MessageIcon) override {}
-    bool askYesNo(const std::string&) override { return false; }
-};
 
 struct CountingSink final : RecordSink {
     void historyRecord(const RecordBytes&, bool) override { ++records; }
