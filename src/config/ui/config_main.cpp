@@ -4,8 +4,8 @@
 #include <QTimer>
 
 #include "common/qt/application_setup.h"
-#include "common/qt/qsettings_store.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/qsettings_store.h"
 #include "config/ui/main_window.h"
 
 int main(int argc, char** argv) {

@@ -18,6 +18,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 #include "common/qt/operation_runner.h"
 #include "link/qt/port_picker.h"
 #include "common/qt/qt_text.h"
@@ -38,8 +40,6 @@
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/dialogs/write_check_box.h"
-#include "common/qt/fields/field_checks.h"
-#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/settings_buttons.h"
 #include "link/connection_settings.h"
@@ -96,23 +96,20 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     networkDialog_ = new Custaw_sieciowe(this);
     networkDialog_->setObjectName(QStringLiteral("networkDialog"));
 
+    buildWindow();
+    connectRunner();
+    restoreConnection();
+    openStartupFile(startupFile);
+}
+
+// The settings buttons, the operations, the port and the options side by side, with the
+// progress, the status box and "Koniec pracy" below.
+void Ckonfigurator::buildWindow() {
     auto* menu = new QMenuBar(this);
     QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
     help->addAction(QStringLiteral("&O programie..."), this, &Ckonfigurator::showAbout);
 
-    auto* versionLabel = new QLabel(QStringLiteral("Wersja modułu"), this);
-    versionEdit_ = new QLineEdit(this);
-    versionEdit_->setReadOnly(true);
-    clockBox_ = new QCheckBox(QStringLiteral("Ustaw zegar RTC w module"), this);
-    countersBox_ = new QCheckBox(QStringLiteral("Wyzeruj stan liczników"), this);
-    eventsBox_ = new QCheckBox(QStringLiteral("Skasuj pamięć zdarzeń"), this);
-    restartBox_ = new QCheckBox(QStringLiteral("Restart modułu po wysłaniu ustawień"), this);
-    clockBox_->setChecked(true);
-    restartBox_->setChecked(true);
-    showChangesBox_ = new QCheckBox(QStringLiteral("Pokaż zmiany przed wysłaniem"), this);
-    showChangesBox_->setObjectName(QStringLiteral("showChanges"));
-    showChangesBox_->setToolTip(QStringLiteral("Przed wysłaniem odczytuje ustawienia modułu, pokazuje zmieniane pola\n"
-                                               "i zapisuje poprzednie ustawienia w kopii zapasowej."));
+    QVBoxLayout* options = buildOptions();
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -123,14 +120,6 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     status_->setFixedHeight(110);
     auto* endButton = new QPushButton(QStringLiteral("Koniec pracy"), this);
     connect(endButton, &QPushButton::clicked, this, &Ckonfigurator::finishWork);
-
-    auto* options = new QVBoxLayout;
-    auto* versionRow = new QHBoxLayout;
-    versionRow->addWidget(versionLabel);
-    versionRow->addWidget(versionEdit_, 1);
-    options->addLayout(versionRow);
-    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_, showChangesBox_}) options->addWidget(box);
-    options->addStretch();
 
     auto* top = new QHBoxLayout;
     top->addWidget(buildSettingsButtons());
@@ -153,13 +142,42 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
     endRow->addStretch();
     endRow->addWidget(endButton);
     layout->addLayout(endRow);
+}
 
+// The module's version and the check boxes of a write.
+QVBoxLayout* Ckonfigurator::buildOptions() {
+    auto* versionLabel = new QLabel(QStringLiteral("Wersja modułu"), this);
+    versionEdit_ = new QLineEdit(this);
+    versionEdit_->setReadOnly(true);
+    clockBox_ = new QCheckBox(QStringLiteral("Ustaw zegar RTC w module"), this);
+    countersBox_ = new QCheckBox(QStringLiteral("Wyzeruj stan liczników"), this);
+    eventsBox_ = new QCheckBox(QStringLiteral("Skasuj pamięć zdarzeń"), this);
+    restartBox_ = new QCheckBox(QStringLiteral("Restart modułu po wysłaniu ustawień"), this);
+    clockBox_->setChecked(true);
+    restartBox_->setChecked(true);
+    showChangesBox_ = new QCheckBox(QStringLiteral("Pokaż zmiany przed wysłaniem"), this);
+    showChangesBox_->setObjectName(QStringLiteral("showChanges"));
+    showChangesBox_->setToolTip(QStringLiteral("Przed wysłaniem odczytuje ustawienia modułu, pokazuje zmieniane pola\n"
+                                               "i zapisuje poprzednie ustawienia w kopii zapasowej."));
+    auto* options = new QVBoxLayout;
+    auto* versionRow = new QHBoxLayout;
+    versionRow->addWidget(versionLabel);
+    versionRow->addWidget(versionEdit_, 1);
+    options->addLayout(versionRow);
+    for (QCheckBox* box : {clockBox_, countersBox_, eventsBox_, restartBox_, showChangesBox_}) options->addWidget(box);
+    options->addStretch();
+    return options;
+}
+
+void Ckonfigurator::connectRunner() {
     connect(runner_, &OperationRunner::statusChanged, this, &Ckonfigurator::setStatus);
     connect(runner_, &OperationRunner::statusAppended, this, &Ckonfigurator::appendStatus);
     connect(runner_, &OperationRunner::progressChanged, progress_, &QProgressBar::setValue);
     connect(runner_, &OperationRunner::versionChanged, versionEdit_, &QLineEdit::setText);
     connect(runner_, &OperationRunner::finished, this, [this] { setOperationRunning(false); });
+}
 
+void Ckonfigurator::restoreConnection() {
     // The connection kept from the last run (created with the defaults on the first).
     connection_ = link::loadConnectionSettings(settings_);
     comEdit_->setNumber(static_cast<int>(connection_.comPort));
@@ -174,7 +192,9 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
         showChangesBox_->setChecked(showChanges != 0);
     }
     connect(showChangesBox_, &QCheckBox::toggled, this, &Ckonfigurator::rememberShowChanges);
+}
 
+void Ckonfigurator::openStartupFile(const QString& startupFile) {
     // The settings file named on the command line (a file opened with the program), else
     // the default file of the working folder.
     QString name = startupFile;

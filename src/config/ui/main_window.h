@@ -28,6 +28,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace kavrel {
 class OperationObserver;
@@ -111,10 +112,15 @@ protected:
     using ModuleWork = std::function<OperationResults(link::ModuleLink&, OperationCopies&, OperationObserver&)>;
 
 private:
+    void buildWindow();
+    QVBoxLayout* buildOptions();
     QGroupBox* buildSettingsButtons();
     QGroupBox* buildOperations();
     QGroupBox* buildPortGroup();
     void showAbout();
+    void connectRunner();
+    void restoreConnection();
+    void openStartupFile(const QString& startupFile);
     void takeControlValues();
     void beginFileOperation();
     void selectTcp(bool tcp);

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
 #include "logger/commands/module_commands.h"
-#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::logger::ui {
 

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
 #include "logger/settings/logger_settings.h"
-#include "common/qt/fields/field_checks.h"
 
 namespace kavrel::logger::ui {
 

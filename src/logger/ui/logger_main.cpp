@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "common/qt/application_setup.h"
-#include "common/qt/qsettings_store.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/qsettings_store.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/ui/main_window.h"
 

@@ -22,13 +22,13 @@
 #include <utility>
 
 #include "common/file_names.h"
-#include "common/qt/qt_text.h"
+#include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
+#include "common/qt/qt_text.h"
 #include "link/qt/port_picker.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "common/qt/fields/field_checks.h"
 #include "logger/ui/print/history_chart_dialog.h"
 #include "logger/ui/print/period_dialog.h"
 

@@ -17,9 +17,9 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "common/qt/qt_text.h"
-#include "common/qt/fields/field_edits.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
+#include "common/qt/qt_text.h"
 #include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {
@@ -44,6 +44,15 @@ CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSe
     : QDialog(parent), settings_(settings), connection_(connection) {
     setWindowTitle(QStringLiteral("Ustawienia programu"));
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buildProgramFields(settings, connection, portMapping));
+    layout->addWidget(buildLineFields(settings));
+    layout->addWidget(buildButtons());
+}
+
+// The port, the results file and its period, and the TCP/IP connection.
+QGridLayout* CSetupProg::buildProgramFields(const MonitorSettings& settings, const link::ConnectionSettings& connection,
+                                            SettingsStore* portMapping) {
     comPort_ = new NumberEdit(1, 255, this);
     comPort_->setObjectName(QStringLiteral("comPort"));
     comPort_->setNumber(settings.comPort);
@@ -90,7 +99,11 @@ CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSe
     top->addWidget(moduleAddress_, 4, 1, Qt::AlignLeft);
     top->addWidget(new QLabel(QStringLiteral("Numer portu TCP"), this), 5, 0);
     top->addWidget(tcpPort_, 5, 1, Qt::AlignLeft);
+    return top;
+}
 
+// "Ustawienia linii pomiarowych": each line's name, measurement type and bar range.
+QGroupBox* CSetupProg::buildLineFields(const MonitorSettings& settings) {
     auto* lines = new QGroupBox(QStringLiteral("Ustawienia linii pomiarowych:"), this);
     auto* grid = new QGridLayout(lines);
     grid->addWidget(new QLabel(QStringLiteral("Minimum"), lines), 0, 6);
@@ -122,17 +135,16 @@ CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSe
         grid->addWidget(barMin_[i], row, 6);
         grid->addWidget(barMax_[i], row, 7);
     }
+    return lines;
+}
 
+QDialogButtonBox* CSetupProg::buildButtons() {
     auto* buttons = new QDialogButtonBox(this);
     addButton(buttons, "Wprowadź", QDialogButtonBox::AcceptRole)->setDefault(true);
     addButton(buttons, "Anuluj", QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSetupProg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CSetupProg::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(lines);
-    layout->addWidget(buttons);
+    return buttons;
 }
 
 void CSetupProg::takeChosenFile(const QString& path) { resultsFile_->setText(QFileInfo(path).fileName()); }

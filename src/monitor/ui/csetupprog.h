@@ -13,6 +13,9 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QDialogButtonBox;
+class QGridLayout;
+class QGroupBox;
 class QLineEdit;
 
 namespace kavrel {
@@ -46,6 +49,10 @@ public slots:
     void accept() override;
 
 private:
+    QGridLayout* buildProgramFields(const MonitorSettings& settings, const link::ConnectionSettings& connection,
+                                    SettingsStore* portMapping);
+    QGroupBox* buildLineFields(const MonitorSettings& settings);
+    QDialogButtonBox* buildButtons();
     void chooseResultsFile();
 
     MonitorSettings settings_;

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "monitor/monitor_settings.h"
 #include "common/qt/fields/field_checks.h"
+#include "monitor/monitor_settings.h"
 #include "monitor/ui/fitting_text_edit.h"
 
 namespace kavrel::monitor::ui {

@@ -103,6 +103,23 @@ QCheckBox* indicator(const QString& text, QWidget* parent) {
 Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* parent)
     : QWidget(parent), store_(store) {
     setWindowTitle(QStringLiteral("Kavrel-Monitor"));
+    setUpOperations();
+    buildWindow();
+    const QStringList words = loadStartupSettings(arguments);
+    restoreTrendShown();
+
+    showSettingsInWindow();
+    draw();
+    setPollingButtons(false, false);
+    // The first focus is the window's own, where Enter reaches its default (ending the
+    // program), not a button or a check box that Enter would press.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus(Qt::OtherFocusReason);
+    if (words.size() > 1 && words[1].startsWith(QStringLiteral("/start"))) startPolling();
+}
+
+// Messages, the worker that runs the exchanges, and the timer that starts one every 5 s.
+void Cmonitor::setUpOperations() {
     showMessage_ = [this](const QString& text, MessageIcon icon) {
         const auto boxIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
                              : icon == MessageIcon::Warning ? QMessageBox::Warning
@@ -117,7 +134,10 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     pollTimer_->setObjectName(QStringLiteral("pollTimer"));
     pollTimer_->setInterval(kPollPeriodMs);
     connect(pollTimer_, &QTimer::timeout, this, &Cmonitor::pollTick);
+}
 
+// The menu, the readings side by side, the extended lines and the trend below them.
+void Cmonitor::buildWindow() {
     auto* menu = new QMenuBar(this);
     QMenu* view = menu->addMenu(QStringLiteral("&Widok"));
     trendAction_ = view->addAction(QStringLiteral("&Wykres odczytów"));
@@ -133,6 +153,15 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     top->addWidget(buildCounters(), 1);
     top->addWidget(buildButtons());
 
+    QWidget* trend = buildTrendPanel();
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu);
+    layout->addLayout(top);
+    layout->addWidget(buildExtendedLines());
+    layout->addWidget(trend, 1);
+}
+
+QWidget* Cmonitor::buildTrendPanel() {
     trendPanel_ = new QGroupBox(QStringLiteral("Wykres odczytów L1...L8"), this);
     trend_ = new TrendChart(trendPanel_);
     // On a small screen the trend scrolls rather than push the buttons off the screen.
@@ -142,13 +171,12 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     trendScroll->setFrameShape(QFrame::NoFrame);
     trendScroll->setMinimumHeight(kTrendShownMinPx);
     (new QVBoxLayout(trendPanel_))->addWidget(trendScroll);
+    return trendPanel_;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setMenuBar(menu);
-    layout->addLayout(top);
-    layout->addWidget(buildExtendedLines());
-    layout->addWidget(trendPanel_, 1);
-
+// The settings the window starts with; returns the command line's words (at most
+// kCommandWordsMax, each cut to kCommandWordMax).
+QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
     // Start-up: the connection kept by the last run (its port number first), the default
     // settings file without its port, then the command line's file with its port.
     connection_ = link::loadConnectionSettings(store_);
@@ -161,22 +189,17 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     QStringList words = arguments.mid(0, kCommandWordsMax);
     for (QString& word : words) word.truncate(kCommandWordMax);
     if (!words.isEmpty() && !words[0].isEmpty()) (void)loadMonitorSettings(words[0].toStdString(), settings_);
+    return words;
+}
 
+// Whether the trend is shown, as the last run left it (shown the first time).
+void Cmonitor::restoreTrendShown() {
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
     if (monitorKey.open(kMonitorKey) == RegistryResult::Ok)
         (void)monitorKey.readNumber(kTrendValue, trendShown);  // a missing value shows the trend
     trendAction_->setChecked(trendShown != 0);
     setTrendShown(trendShown != 0);
-
-    showSettingsInWindow();
-    draw();
-    setPollingButtons(false, false);
-    // The first focus is the window's own, where Enter reaches its default (ending the
-    // program), not a button or a check box that Enter would press.
-    setFocusPolicy(Qt::StrongFocus);
-    setFocus(Qt::OtherFocusReason);
-    if (words.size() > 1 && words[1].startsWith(QStringLiteral("/start"))) startPolling();
 }
 
 Cmonitor::~Cmonitor() {

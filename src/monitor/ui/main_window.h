@@ -80,6 +80,11 @@ protected:
 private:
     enum class Step { Start, Tick, Stop };
 
+    void setUpOperations();
+    void buildWindow();
+    QWidget* buildTrendPanel();
+    QStringList loadStartupSettings(const QStringList& arguments);
+    void restoreTrendShown();
     QWidget* buildInputLines(int first);
     QWidget* buildOutputsAndGsm();
     QWidget* buildCounters();

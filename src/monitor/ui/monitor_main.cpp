@@ -3,8 +3,8 @@
 #include <QStringList>
 
 #include "common/qt/application_setup.h"
-#include "common/qt/qsettings_store.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/qsettings_store.h"
 #include "monitor/ui/main_window.h"
 
 int main(int argc, char** argv) {

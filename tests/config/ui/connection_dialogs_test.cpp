@@ -4,10 +4,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
-#include "common/qt/fields/field_edits.h"
-#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "support/dialog_controls.h"
 

@@ -3,10 +3,10 @@
 #include <QDialogButtonBox>
 #include <QVBoxLayout>
 
+#include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/kit/bit_boxes.h"
-#include "common/qt/fields/field_edits.h"
-#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 
 using namespace kavrel::config;

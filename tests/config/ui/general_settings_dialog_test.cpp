@@ -2,10 +2,10 @@
 // and what it must leave alone.
 #include <QTest>
 
+#include "common/qt/fields/field_edits.h"
 #include "common/win1250.h"
 #include "config/model/conversions.h"
 #include "config/ui/dialogs/general_settings_dialog.h"
-#include "common/qt/fields/field_edits.h"
 #include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 

@@ -13,12 +13,12 @@
 #include <QTest>
 #include <algorithm>
 
+#include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 #include "common/qt/operation_runner.h"
 #include "common/win1250.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
-#include "common/qt/fields/field_edits.h"
-#include "common/qt/fields/field_checks.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"

@@ -1,10 +1,10 @@
 // "Współczynniki skalowania wyników pomiarów (S)": signed 16-bit factors in, the same out.
 #include <QTest>
 
+#include "common/qt/fields/field_edits.h"
 #include "support/dialog_controls.h"
 #include "config/ui/problem_recorder.h"
 #include "config/ui/dialogs/scaling_dialog.h"
-#include "common/qt/fields/field_edits.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;

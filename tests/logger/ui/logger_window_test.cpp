@@ -16,13 +16,13 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "common/settings_store.h"
+#include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
+#include "common/settings_store.h"
 #include "link/serial_device.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
-#include "common/qt/fields/field_checks.h"
 #include "logger/ui/main_window.h"
 #include "logger/ui/print/period_dialog.h"
 #include "support/named_controls.h"

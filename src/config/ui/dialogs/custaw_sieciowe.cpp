@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "common/qt/fields/field_edits.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::config::ui {
 

@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <vector>
 
-#include "config/ui/kit/bit_boxes.h"
 #include "common/qt/fields/field_edits.h"
+#include "config/ui/kit/bit_boxes.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {

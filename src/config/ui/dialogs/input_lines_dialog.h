@@ -10,9 +10,9 @@
 #include <array>
 #include <vector>
 
+#include "common/qt/fields/field_edits.h"
 #include "config/model/conversions.h"
 #include "config/ui/kit/bit_boxes.h"
-#include "common/qt/fields/field_edits.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/kit/threshold_edit.h"
 

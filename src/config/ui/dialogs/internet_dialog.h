@@ -6,8 +6,8 @@
 #include <QCheckBox>
 #include <array>
 
-#include "config/ui/kit/bit_boxes.h"
 #include "common/qt/fields/field_edits.h"
+#include "config/ui/kit/bit_boxes.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {

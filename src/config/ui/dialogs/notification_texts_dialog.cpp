@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/qt/fields/field_edits.h"
 #include "common/qt/qt_text.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
-#include "common/qt/fields/field_edits.h"
 
 namespace kavrel::config::ui {
 namespace {

@@ -47,6 +47,26 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
     : SettingsDialog(record, QStringLiteral("Konfiguracja linii wyjściowych"), parent) {
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
+    addOutputRows(grid);
+    // O6's alarm-state box and the signalling time form the group beside row O6.
+    grid->addWidget(makeAlarmGroup(), kOutputs - 1, 3, 2, 1);
+    grid->addWidget(makeBuzzerGroup(), kOutputs, 0, 1, 3, Qt::AlignBottom | Qt::AlignLeft);
+    nameBoxes();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(makeButtons());
+    fill();
+
+    for (const OutputRow& row : rows_)
+        if (row.exclusive)
+            connect(row.exclusive, &QButtonGroup::idToggled, this,
+                    [group = row.exclusive](int id, bool checked) { keepOneTicked(group, id, checked); });
+}
+
+// One row per output: its label, its boxes, and the thermostat group or the extra box
+// beside them (O6's extra box goes into the alarm group instead).
+void Clinie_wyjsciowe::addOutputRows(QGridLayout* grid) {
     for (int n = 1; n <= kOutputs; ++n) {
         const OutputCaptions& captions = kOutputCaptions[static_cast<std::size_t>(n - 1)];
         OutputRow& row = rows_[static_cast<std::size_t>(n - 1)];
@@ -74,8 +94,9 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
         if (captions.extra) row.extra = new QCheckBox(QString::fromUtf8(captions.extra), this);
         if (captions.extra && n != kOutputs) grid->addWidget(row.extra, r, 3);
     }
+}
 
-    // O6's alarm-state box and the signalling time form the group beside row O6.
+QGroupBox* Clinie_wyjsciowe::makeAlarmGroup() {
     auto* alarmGroup = new QGroupBox(QStringLiteral("Stan alarmowy na O6"), this);
     auto* alarmLayout = new QGridLayout(alarmGroup);
     alarmLayout->addWidget(rows_[kOutputs - 1].extra, 0, 0, 1, 3);
@@ -87,14 +108,19 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
     alarmLayout->addWidget(new QLabel(QStringLiteral("sek."), alarmGroup), 1, 2);
     alarmLayout->addWidget(new QLabel(QStringLiteral("(1...254 s.;   0 lub 255=ciągle)"), alarmGroup), 2, 0, 1, 3);
     alarmLayout->setColumnStretch(3, 1);
-    grid->addWidget(alarmGroup, kOutputs - 1, 3, 2, 1);
+    return alarmGroup;
+}
 
+QGroupBox* Clinie_wyjsciowe::makeBuzzerGroup() {
     auto* buzzerGroup = new QGroupBox(QStringLiteral("Brzęczyk (BUZZER)"), this);
     auto* buzzerLayout = new QHBoxLayout(buzzerGroup);
     buzzer_ = new QCheckBox(QStringLiteral("Sygn. stanu alarmowego"), buzzerGroup);
     buzzerLayout->addWidget(buzzer_);
-    grid->addWidget(buzzerGroup, kOutputs, 0, 1, 3, Qt::AlignBottom | Qt::AlignLeft);
+    return buzzerGroup;
+}
 
+// Every box carries the name of the OCFGn bit it stands for.
+void Clinie_wyjsciowe::nameBoxes() {
     for (int n = 1; n <= kOutputs; ++n) {
         const OutputRow& row = rows_[static_cast<std::size_t>(n - 1)];
         const std::pair<QCheckBox*, std::uint8_t> boxes[] = {{row.remanence, kRemanence}, {row.signal, kSignalBit},
@@ -104,16 +130,6 @@ Clinie_wyjsciowe::Clinie_wyjsciowe(const SettingsImage& record, QWidget* parent)
             if (box) nameAfterBit(box, Field::Ocfg, n, std::countr_zero(mask));
     }
     nameBitBoxes(buzzerBit());
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addWidget(makeButtons());
-    fill();
-
-    for (const OutputRow& row : rows_)
-        if (row.exclusive)
-            connect(row.exclusive, &QButtonGroup::idToggled, this,
-                    [group = row.exclusive](int id, bool checked) { keepOneTicked(group, id, checked); });
 }
 
 std::array<BitBox, 1> Clinie_wyjsciowe::buzzerBit() const { return {{{buzzer_, Field::Mcfg2, 0, kBuzzerBit}}}; }

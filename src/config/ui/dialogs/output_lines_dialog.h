@@ -8,8 +8,11 @@
 #include <QCheckBox>
 #include <array>
 
-#include "config/ui/kit/bit_boxes.h"
+class QGridLayout;
+class QGroupBox;
+
 #include "common/qt/fields/field_edits.h"
+#include "config/ui/kit/bit_boxes.h"
 #include "config/ui/kit/settings_dialog.h"
 
 namespace kavrel::config::ui {
@@ -38,6 +41,10 @@ private:
         QButtonGroup* exclusive = nullptr;
     };
 
+    void addOutputRows(QGridLayout* grid);
+    QGroupBox* makeAlarmGroup();
+    QGroupBox* makeBuzzerGroup();
+    void nameBoxes();
     void fill();
     std::array<BitBox, 1> buzzerBit() const;
     static void keepOneTicked(QButtonGroup* group, int id, bool checked);
