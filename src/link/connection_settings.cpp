@@ -29,14 +29,14 @@ SerialTiming loadSerialTiming(SettingsStore& store) {
     return gap != 0 ? SerialTiming::Gap : SerialTiming::Fast;
 }
 
-bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings) {
+FileResult saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings) {
     RegistryKey key(store);
-    if (key.open(kConnectionKey) != RegistryResult::Ok) return false;
+    if (key.open(kConnectionKey) != RegistryResult::Ok) return FileResult::OpenFailed;
     bool ok = key.writeNumber("Port_COM", settings.comPort) == RegistryResult::Ok;
     ok &= key.writeNumber("Port_TCP", settings.tcpPort) == RegistryResult::Ok;
     ok &= key.writeString("Adres_IP", settings.moduleAddress) == RegistryResult::Ok;
     ok &= key.writeNumber("Transmisja_TCP", settings.tcpMode ? 1 : 0) == RegistryResult::Ok;
-    return ok;
+    return ok ? FileResult::Ok : FileResult::WriteFailed;
 }
 
 } // namespace kavrel::link

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_result.h"
 #include "common/settings_store.h"
 #include "link/serial_reader.h"
 
@@ -30,7 +31,8 @@ ConnectionSettings loadConnectionSettings(SettingsStore& store);
 inline constexpr const char* kGapTimingValue = "TrybZgodny";
 SerialTiming loadSerialTiming(SettingsStore& store);
 
-// Writes the four values; nothing is saved when the key cannot be opened.
-bool saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings);
+// Writes the four values: OpenFailed (nothing saved) when the key cannot be opened,
+// WriteFailed when the store refused a value.
+FileResult saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings);
 
 } // namespace kavrel::link

@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     if (saveMonitorSettings(kDefaultSettingsFile, sampleSettings()) != FileResult::Ok) return 1;
     MemoryStore store;
     store.createKey(link::kConnectionKey);
-    link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)});
+    if (link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(port)}) != FileResult::Ok)
+        return 1;
 
     Cmonitor window(store, {});
     window.setMessageHandler([](const QString& text, MessageIcon) { QTextStream(stderr) << text << "\n"; });

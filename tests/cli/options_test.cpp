@@ -136,8 +136,9 @@ TEST(TerminalProgress, OneLineUpdatedInPlace) {
 TEST(CliOptions, WithoutAConnectionOptionTheSavedOneIsUsed) {
     MemoryStore store;
     ASSERT_TRUE(store.createKey(link::kConnectionKey) && store.createKey(link::kSerialPortsKey));
-    ASSERT_TRUE(link::saveConnectionSettings(store, {.comPort = 4, .tcpMode = true, .moduleAddress = "10.0.0.5",
-                                                     .tcpPort = 4001}));
+    ASSERT_EQ(link::saveConnectionSettings(store, {.comPort = 4, .tcpMode = true, .moduleAddress = "10.0.0.5",
+                                                   .tcpPort = 4001}),
+              FileResult::Ok);
     const ConnectionChoice saved = completeConnection(parse({"version"}), store);
     EXPECT_TRUE(saved.tcp);
     EXPECT_EQ(saved.address, "10.0.0.5");

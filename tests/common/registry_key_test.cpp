@@ -71,7 +71,7 @@ TEST(ConnectionSettings, SavedValuesComeBackAndAFailedSaveIsReported) {
     MemoryStore store;
     link::loadConnectionSettings(store);
     link::ConnectionSettings changed{4, true, "10.1.2.3", 2323};
-    ASSERT_TRUE(link::saveConnectionSettings(store, changed));
+    ASSERT_EQ(link::saveConnectionSettings(store, changed), FileResult::Ok);
     const auto loaded = link::loadConnectionSettings(store);
     EXPECT_EQ(loaded.comPort, 4u);
     EXPECT_TRUE(loaded.tcpMode);
@@ -80,8 +80,8 @@ TEST(ConnectionSettings, SavedValuesComeBackAndAFailedSaveIsReported) {
     EXPECT_EQ(std::get<std::uint32_t>(*store.read(kKey, "Transmisja_TCP")), 1u);
 
     store.setReadOnly(true);
-    EXPECT_FALSE(link::saveConnectionSettings(store, {}));
+    EXPECT_EQ(link::saveConnectionSettings(store, {}), FileResult::WriteFailed);
     MemoryStore empty;
-    EXPECT_FALSE(link::saveConnectionSettings(empty, changed));  // no key: nothing saved
+    EXPECT_EQ(link::saveConnectionSettings(empty, changed), FileResult::OpenFailed);  // no key: nothing saved
     EXPECT_FALSE(empty.keyExists(kKey));
 }

@@ -593,7 +593,9 @@ void Ckonfigurator::saveConnection() {
     connection.tcpMode = connection_.tcpMode;
     connection.moduleAddress = networkDialog_->address().toStdString();
     connection.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
-    link::saveConnectionSettings(settings_, connection);
+    // Said on the way out: the next start would find the old connection.
+    if (link::saveConnectionSettings(settings_, connection) != FileResult::Ok)
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Błąd zapisu ustawień programu."));
 }
 
 void Ckonfigurator::finishWork() { close(); }

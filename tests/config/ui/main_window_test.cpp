@@ -24,6 +24,7 @@
 #include "link/connection_settings.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
+#include "support/saved_connection.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -52,8 +53,7 @@ QPushButton* button(QWidget& window, const QString& text) {
 // A configurator set to TCP on an in-process simulator, recording its message boxes.
 struct WindowOnSimulator {
     explicit WindowOnSimulator(sim::LinkFaults faults = {}) : sim(sim::SimOptions{.faults = std::move(faults)}) {
-        store.createKey(kKey);
-        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
         window = std::make_unique<Ckonfigurator>(store, "");
         window->runner().setMessageHandler([this](const QString& t, MessageIcon) { boxes << t; });
     }
@@ -102,6 +102,20 @@ private slots:
         QCOMPARE(saved.comPort, 1u);
         Ckonfigurator again(store, "");
         QVERIFY(radio(again, "TCP/IP")->isChecked());
+
+        // A store that refuses the connection is said so, and the window still ends.
+        Ckonfigurator refused(store, "");
+        refused.show();
+        store.setReadOnly(true);
+        QString told;
+        QTimer::singleShot(0, [&told] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            told = box->text();
+            box->accept();
+        });
+        QVERIFY(refused.close());
+        QCOMPARE(told, QString("Błąd zapisu ustawień programu."));
     }
 
     void quotedFileOnTheCommandLineIsLoaded() {
@@ -246,8 +260,7 @@ private slots:
             auto lines = std::make_shared<std::vector<std::string>>();
             kavrel::testing::SimFixture sim({.faults = {.silentCommands = {"SMS?"}}, .lineLog = lines});
             MemoryStore store;
-            store.createKey(kKey);
-            link::saveConnectionSettings(store, {1, false, "127.0.0.1", 23});
+            kavrel::testing::saveConnection(store, {1, false, "127.0.0.1", 23});
             store.createKey(link::kSerialPortsKey);
             store.write(link::kSerialPortsKey, "COM1", sim.ptyPath());
             Ckonfigurator window(store, "");

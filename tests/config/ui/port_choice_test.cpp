@@ -11,6 +11,7 @@
 #include "link/port_mapping.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
+#include "support/saved_connection.h"
 
 using namespace kavrel;
 using namespace kavrel::config::ui;
@@ -24,8 +25,7 @@ private slots:
         ::unsetenv("KAVREL_COM5");
         kavrel::testing::SimFixture sim;
         MemoryStore store;
-        store.createKey(link::kConnectionKey);
-        link::saveConnectionSettings(store, {5, false, "127.0.0.1", 23});
+        kavrel::testing::saveConnection(store, {5, false, "127.0.0.1", 23});
         link::storeSerialDevicePath(store, 5, sim.ptyPath());
 
         Ckonfigurator window(store, "");

@@ -19,6 +19,7 @@
 #include "support/recording_observer.h"
 #include "support/sim_fixture.h"
 #include "sim/module_configuration.h"
+#include "support/saved_connection.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -26,16 +27,13 @@ using namespace kavrel::config::ui;
 
 namespace {
 
-constexpr const char* kKey = "Software\\Ostrevan\\Kavrel";
-
 // A module whose link is cut after the 40th command of a write (the "HALT!" before the
 // access points), with the configurator pointed at it over TCP.
 struct CutModule {
     CutModule()
         : config(std::make_shared<sim::ModuleConfiguration>()),
           sim(sim::SimOptions{.faults = {.cutAtWriteCommand = 40}, .config = {.module = config}}) {
-        store.createKey(kKey);
-        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
     }
 
     // A reviewed write (with its backup) that the cut stops half-way: the PIN's line went

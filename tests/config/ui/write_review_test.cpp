@@ -24,6 +24,7 @@
 #include "link/connection_settings.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
+#include "support/saved_connection.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -88,8 +89,7 @@ private slots:
     void changesAreShownTheOldSettingsKeptAndRestoredFromTheBackup() {
         kavrel::testing::SimFixture sim;
         MemoryStore store;
-        store.createKey(link::kConnectionKey);
-        link::saveConnectionSettings(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
         Ckonfigurator window(store, "");
         QStringList boxes;
         window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });

@@ -25,6 +25,7 @@
 #include "monitor/ui/trend_chart.h"
 #include "support/named_controls.h"
 #include "support/sim_fixture.h"
+#include "support/saved_connection.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
@@ -60,8 +61,7 @@ std::uint32_t storedNumber(SettingsStore& store, const char* name) {
 struct MonitorOnSimulator {
     explicit MonitorOnSimulator(const QStringList& arguments = {}, sim::SimOptions options = {}, bool tcp = true)
         : sim(std::move(options)) {
-        store.createKey(link::kConnectionKey);
-        link::saveConnectionSettings(store, {5, tcp, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+        kavrel::testing::saveConnection(store, {5, tcp, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
         qputenv("KAVREL_COM5", QByteArray::fromStdString(sim.ptyPath()));
         window = std::make_unique<Cmonitor>(store, arguments);
         window->setMessageHandler([this](const QString& t, MessageIcon) { boxes << t; });
@@ -224,8 +224,7 @@ private slots:
         // Nothing listens on the port: the connection is refused at once.
         MonitorOnSimulator refused;
         refused.window.reset();
-        refused.store.createKey(link::kConnectionKey);
-        link::saveConnectionSettings(refused.store, {5, true, "127.0.0.1", 1});
+        kavrel::testing::saveConnection(refused.store, {5, true, "127.0.0.1", 1});
         refused.window = std::make_unique<Cmonitor>(refused.store, QStringList{});
         refused.window->setMessageHandler([&](const QString& t, MessageIcon) { refused.boxes << t; });
         refused.start();
