@@ -29,6 +29,7 @@ struct MonitorOptions {
     std::optional<int> period;  // minutes, instead of the settings' record period
     long count = 0;             // 0: until interrupted
     int intervalMs = kPollPeriodMs;
+    bool reconnect = true;      // --no-reconnect: a lost connection stays lost
 };
 
 bool toNumber(const std::string& text, long minimum, long maximum, long& value) {
@@ -40,6 +41,10 @@ bool toNumber(const std::string& text, long minimum, long maximum, long& value) 
 std::string parseOptions(std::span<const std::string> args, MonitorOptions& options) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--no-reconnect") {
+            options.reconnect = false;
+            continue;
+        }
         if (arg != "--settings" && arg != "--csv" && arg != "--period" && arg != "--count" && arg != "--interval-ms")
             return "unexpected argument " + arg;
         if (i + 1 >= args.size()) return arg + " needs a value";
@@ -140,6 +145,7 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     TerminalMonitorView view(context.observer);
     MonitorPoller poller(moduleLink, settings, view, context.clock);
     if (options.csvFile) poller.setLogFile(pathFromUtf8(*options.csvFile));
+    poller.setReconnect(options.reconnect);
 
     interrupted = false;
     const auto previousHandler = std::signal(SIGINT, onInterrupt);

@@ -9,7 +9,9 @@
 #include "common/qt/qsettings_store.h"
 #include "common/qt/qt_text.h"
 #include "link/qt/serial_port_model.h"
+#include "link/port_access.h"
 #include "link/port_mapping.h"
+#include "link/stable_device_name.h"
 
 namespace kavrel::cli {
 namespace {
@@ -28,9 +30,20 @@ int listPorts(CliContext& context, const SettingsStore& settings) {
         const SerialPortEntry& port = ports.entry(row);
         context.out << field(port.device) << '\t' << field(comNumbersText(ports.comNumbers(row)).remove(QLatin1Char(' ')))
                     << '\t' << field(port.description) << '\t' << field(port.manufacturer) << '\t'
-                    << field(port.serialNumber) << '\t' << field(port.usbId()) << "\n";
+                    << field(port.serialNumber) << '\t' << field(port.usbId()) << '\t' << field(port.stableName)
+                    << '\t' << field(QString::fromUtf8(link::portAccessMark(port.access))) << "\n";
     }
     return kExitOk;
+}
+
+const char* accessWord(link::PortAccess access) {
+    switch (access) {
+    case link::PortAccess::NoPermission: return "no-permission";
+    case link::PortAccess::InUse: return "in-use";
+    case link::PortAccess::Absent: return "absent";
+    case link::PortAccess::Usable: break;
+    }
+    return "usable";
 }
 
 std::optional<std::string> jsonField(const QString& text) {
@@ -51,7 +64,9 @@ int listPortsJson(CliContext& context, const SettingsStore& settings) {
             .add("description", jsonField(port.description))
             .add("manufacturer", jsonField(port.manufacturer))
             .add("serialNumber", jsonField(port.serialNumber))
-            .add("usbId", jsonField(port.usbId()));
+            .add("usbId", jsonField(port.usbId()))
+            .add("stableName", jsonField(port.stableName))
+            .add("access", std::string(accessWord(port.access)));
         list += (list.size() > 1 ? "," : "") + object.text();
     }
     context.out << JsonObject().addRaw("ports", list + "]").text() << "\n";
@@ -59,7 +74,10 @@ int listPortsJson(CliContext& context, const SettingsStore& settings) {
 }
 
 int changeMapping(CliContext& context, SettingsStore& settings, int number, const std::string& device) {
-    if (!link::storeSerialDevicePath(settings, number, device)) {
+    // An adapter is stored by the name that survives its replug, where it has one.
+    const std::string stable = link::stableDeviceName(device, link::stableDeviceNames(link::serialByIdFolder()));
+    const std::string stored = stable.empty() ? device : stable;
+    if (!link::storeSerialDevicePath(settings, number, stored)) {
         context.err << "kavrel ports: the user's settings refused the mapping of COM" << number << "\n";
         return kExitFailure;
     }
@@ -76,17 +94,23 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
 const char* portsUsage() {
     return "usage: kavrel ports [--json | --map N DEVICE | --unmap N]\n"
            "Lists the serial ports of this computer, one a line, with tab-separated fields: device,\n"
-           "the COM numbers that open it, description, manufacturer, serial number and USB VID:PID\n"
-           "('-' when unknown). Devices that a COM number is mapped to but that the system does not\n"
-           "list (a simulator's pseudo-terminal, an unplugged adapter) follow the ports found.\n"
+           "the COM numbers that open it, description, manufacturer, serial number, USB VID:PID,\n"
+           "the stable name under /dev/serial/by-id that survives a replug, and a mark when this\n"
+           "user cannot open the port: \"brak uprawnień\" (not allowed: join the group dialout) or\n"
+           "\"zajęty przez inny program\" (held by another program) ('-' when unknown or none).\n"
+           "Devices that a COM number is mapped to but that the system does not list (a\n"
+           "simulator's pseudo-terminal, an unplugged adapter) follow the ports found.\n"
            "  --json           the list as one JSON object: \"ports\", an array of objects with\n"
            "                   \"device\", \"comNumbers\" (an array of numbers), \"description\",\n"
-           "                   \"manufacturer\", \"serialNumber\" and \"usbId\" (null when unknown)\n"
+           "                   \"manufacturer\", \"serialNumber\", \"usbId\", \"stableName\" (null\n"
+           "                   when unknown) and \"access\" (usable, no-permission, in-use, absent)\n"
            "  --map N DEVICE   COM N opens DEVICE from now on, in kavrel and in the Kavrel programs\n"
            "                   (the value COMN under Software\\Ostrevan\\Kavrel\\Porty of the user's\n"
-           "                   settings, as the programs' port picker stores it)\n"
+           "                   settings, as the programs' port picker stores it); an adapter with a\n"
+           "                   stable name is stored by that name\n"
            "  --unmap N        COM N opens its default device /dev/ttyS<N-1> again\n"
-           "The environment variable KAVREL_COMN wins over a mapping.\n";
+           "The environment variable KAVREL_COMN wins over a mapping; KAVREL_SERIAL_BY_ID names another\n"
+           "folder of stable names.\n";
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {

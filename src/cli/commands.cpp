@@ -16,7 +16,7 @@ const std::vector<Command>& commands() {
          runVersion},
         {"monitor", "poll the live measurements and append them to the CSV log",
          "usage: kavrel [CONNECTION] monitor [--settings FILE.cfg] [--csv FILE] [--period MIN]\n"
-         "                                  [--count N] [--interval-ms MS]\n"
+         "                                  [--count N] [--interval-ms MS] [--no-reconnect]\n"
          "Polls the module as Kavrel-Monitor does: DEBUG=0 and VER? first, then MSR? (and MSRX? when the\n"
          "module has extended lines) once per tick, one line per poll on stdout. The CSV log gets a header\n"
          "at the start and a row at the first answered poll and then once per record period; each tick\n"
@@ -26,6 +26,9 @@ const std::vector<Command>& commands() {
          "  --period MIN         minutes between CSV rows instead of the settings' period (1..65535)\n"
          "  --count N            stop after N polls (default: poll until Ctrl-C)\n"
          "  --interval-ms MS     real wait between polls (default 5000)\n"
+         "  --no-reconnect       a connection that goes away (an adapter unplugged, a TCP peer\n"
+         "                       restarted) stays lost; by default each later poll first opens it\n"
+         "                       again (DEBUG=0, VER?) until the module answers\n"
          "The connection option (or the saved connection) decides the port, not the settings file.\n"
          "Exits 1 when the module cannot be opened or no poll was answered.\n",
          runMonitor},

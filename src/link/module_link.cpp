@@ -116,6 +116,8 @@ void ModuleLink::close() {
 
 bool ModuleLink::isOpen() const { return tcpMode_ ? connected_ && transport_ : serialOpen_; }
 
+bool ModuleLink::connectionLost() const { return !transport_ || transport_->gone(); }
+
 void ModuleLink::dropConnection() {
     transport_.reset();
     connected_ = false;

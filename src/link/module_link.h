@@ -81,6 +81,9 @@ public:
     LinkResult open(int comPort, bool fastSpeed = false);
     void close();
     bool isOpen() const;
+    // The connection went away under the link: a TCP connection the link has dropped, a
+    // serial device that hung up or was unplugged. Only a new open() can reach the module.
+    bool connectionLost() const;
     // The last serial open succeeded but the driver kept its previous time-outs; the
     // configurator and the monitor tell the user and go on.
     bool timeoutsRefused() const { return timeoutsRefused_; }

@@ -38,6 +38,7 @@ public:
         return written;
     }
     void discardInput(std::size_t maxBytes) override { inner_->discardInput(maxBytes); }
+    bool gone() const override { return inner_->gone(); }
     void setInterrupt(const LinkInterrupt* interrupt) override {
         Transport::setInterrupt(interrupt);
         inner_->setInterrupt(interrupt);

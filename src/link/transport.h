@@ -55,6 +55,10 @@ public:
         (void)baud;
         return false;
     }
+    // The device or connection went away under the transport (an adapter unplugged, a
+    // terminal hung up, a peer that closed): every later exchange fails until it is
+    // opened anew. A transport that cannot tell says false.
+    virtual bool gone() const { return false; }
 
     // Every later wait of this transport ends as soon as the interrupt is triggered (the
     // interrupt outlives the transport: the link that owns both sets it).

@@ -25,6 +25,17 @@ private:
     MonitorView& view_;
 };
 
+// A reopen between polls says nothing: the failed polls already tell the user, as they
+// do while the module is silent.
+class QuietReport final : public OperationObserver {
+public:
+    void status(const std::string&) override {}
+    void appendStatus(const std::string&) override {}
+    void progress(int) override {}
+    void message(const std::string&, MessageIcon) override {}
+    bool askYesNo(const std::string&) override { return false; }
+};
+
 } // namespace
 
 MonitorPoller::MonitorPoller(link::ModuleLink& link, const MonitorSettings& settings, MonitorView& view,
@@ -66,12 +77,18 @@ bool MonitorPoller::startPolling() {
     return true;
 }
 
+bool MonitorPoller::reopenLostLink() {
+    QuietReport quiet;
+    return link::openMonitorLink(link_, settings_.comPort, quiet) == link::LinkResult::Ok;
+}
+
 void MonitorPoller::pollTick() {
     if (!polling_) return;
+    const bool reachable = !reconnect_ || !link_.connectionLost() || reopenLostLink();
     // A measurement reply is complete at its last CR; the module sends no "OK" after it.
     link_.setShortReplyMode(true);
     bool answered = false;
-    if (link_.query("MSR?") == link::LinkResult::Ok) {
+    if (reachable && link_.query("MSR?") == link::LinkResult::Ok) {
         state_.failedPolls = 0;
         ++state_.answeredPolls;
         answered = parseMeasurementReply(link_.receivedText(), snapshot_);

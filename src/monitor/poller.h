@@ -53,6 +53,12 @@ public:
 
     // The log goes to this file instead of the settings' results file (command line).
     void setLogFile(std::optional<std::filesystem::path> file) { logOverride_ = std::move(file); }
+    // After the connection went away under a running poll (an adapter unplugged, a TCP peer
+    // restarted), each later tick first opens the link again, quietly ("DEBUG=0", "VER?"),
+    // until the module answers; a tick that cannot reach it counts as a failed poll. On by
+    // default; off, the link stays as it is and every later poll fails until STOP and START.
+    void setReconnect(bool reconnect) { reconnect_ = reconnect; }
+    bool reconnects() const { return reconnect_; }
 
     // Opens the module, handshakes, writes the log header and runs the first poll.
     // Returns true when polling runs; the caller then starts its 5-second timer.
@@ -77,6 +83,8 @@ private:
     std::filesystem::path logFile() const;
     void showVersionStatus();
     void showStatus(const std::string& text);
+    // The quiet reopen of a lost connection; true when the module answered "VER?".
+    bool reopenLostLink();
 
     link::ModuleLink& link_;
     const MonitorSettings& settings_;
@@ -89,6 +97,7 @@ private:
     MonitorDisplay display_;
     bool polling_ = false;
     bool lastAnswered_ = false;
+    bool reconnect_ = true;
 };
 
 } // namespace kavrel::monitor

@@ -1,5 +1,8 @@
-// kavrel ports: a COM number mapped on the command line is the port the tool then opens.
+// kavrel ports: a COM number mapped on the command line is the port the tool then opens;
+// an adapter is stored by its stable name and marked while another program holds it.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "cli/run_kavrel.h"
 #include "support/sim_fixture.h"
@@ -9,6 +12,7 @@ using kavrel::testing::runKavrel;
 using kavrel::testing::SimFixture;
 using kavrel::testing::TempFolder;
 using kavrel::testing::ToolRun;
+namespace fs = std::filesystem;
 
 TEST(KavrelPorts, MappedNumberReachesTheSimulatorAndIsListedUntilUnmapped) {
     SimFixture sim;
@@ -24,13 +28,44 @@ TEST(KavrelPorts, MappedNumberReachesTheSimulatorAndIsListedUntilUnmapped) {
     // The pseudo-terminal is no port the system lists; the mapping shows it all the same.
     const ToolRun list = runKavrel("ports", "KAVREL_COM6=", settings.path);
     EXPECT_EQ(list.exitCode, 0) << list.err;
-    EXPECT_NE(list.out.find(sim.ptyPath() + "\tCOM6\t(przypisane urządzenie)\t-\t-\t-\n"), std::string::npos)
+    EXPECT_NE(list.out.find(sim.ptyPath() + "\tCOM6\t(przypisane urządzenie)\t-\t-\t-\t-\t-\n"), std::string::npos)
         << list.out;
 
     const ToolRun unmap = runKavrel("ports --unmap 6", "KAVREL_COM6=", settings.path);
     EXPECT_EQ(unmap.exitCode, 0) << unmap.err;
     EXPECT_EQ(unmap.out, "COM6\t/dev/ttyS5\n");
     EXPECT_EQ(runKavrel("ports", "KAVREL_COM6=", settings.path).out.find(sim.ptyPath()), std::string::npos);
+}
+
+TEST(KavrelPorts, AdapterIsStoredByItsStableNameAndMarkedWhileAnotherProgramHoldsIt) {
+    SimFixture sim;
+    const TempFolder settings;
+    const fs::path byId = settings.path / "by-id";
+    fs::create_directories(byId);
+    const std::string stable = (byId / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string();
+    fs::create_symlink(sim.ptyPath(), stable);
+    const std::string environment = "KAVREL_COM6= KAVREL_SERIAL_BY_ID='" + byId.string() + "'";
+
+    // Mapped by its present name, the adapter is stored by the name that survives a replug.
+    const ToolRun map = runKavrel("ports --map 6 " + sim.ptyPath(), environment, settings.path);
+    ASSERT_EQ(map.exitCode, 0) << map.err;
+    EXPECT_EQ(map.out, "COM6\t" + stable + "\n");
+    EXPECT_EQ(runKavrel("--com 6 version", environment, settings.path).exitCode, 0);
+
+    const std::string row = stable + "\tCOM6\t(przypisane urządzenie)\t-\t-\t-\t-\t";
+    {
+        // Another program holds the port: the list says so, and the tool cannot open it.
+        kavrel::link::ModuleLink holder;
+        sim.useSerial(holder);
+        ASSERT_EQ(holder.open(1), kavrel::link::LinkResult::Ok);
+        const ToolRun held = runKavrel("ports", environment, settings.path);
+        EXPECT_NE(held.out.find(row + "zajęty przez inny program\n"), std::string::npos) << held.out;
+        EXPECT_EQ(runKavrel("--com 6 version", environment, settings.path).exitCode, 1);
+        const ToolRun json = runKavrel("ports --json", environment, settings.path);
+        EXPECT_NE(json.out.find("\"stableName\":null,\"access\":\"in-use\""), std::string::npos) << json.out;
+    }
+    const ToolRun freed = runKavrel("ports", environment, settings.path);
+    EXPECT_NE(freed.out.find(row + "-\n"), std::string::npos) << freed.out;
 }
 
 TEST(KavrelPorts, BadArgumentsExitTwo) {

@@ -108,6 +108,37 @@ private slots:
         QCOMPARE(again.device(), QStringLiteral("/dev/ttyS3"));
     }
 
+    void anAdapterIsOfferedAndStoredByItsStableNameAndFoundByEither() {
+        const QString stable = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BJ-if00-port0");
+        const SerialPortSource ports = [stable] {
+            QList<SerialPortEntry> list = fakePorts();
+            list[2].stableName = stable;
+            list[2].access = link::PortAccess::InUse;
+            return list;
+        };
+        MemoryStore store;
+        link::storeSerialDevicePath(store, 5, stable.toStdString());
+        link::storeSerialDevicePath(store, 7, "/dev/ttyUSB1");
+        SerialPortModel model(ports, &store);
+        QCOMPARE(model.rowCount(), 3);   // the stored stable name is the listed adapter, not a row of its own
+        QCOMPARE(cell(model, 2, SerialPortModel::kComNumbers), QStringLiteral("COM5, COM7"));
+        QCOMPARE(cell(model, 2, SerialPortModel::kAccess), QStringLiteral("zajęty przez inny program"));
+        QCOMPARE(cell(model, 1, SerialPortModel::kAccess), QString());
+        QCOMPARE(model.data(model.index(2, SerialPortModel::kDevice), Qt::ToolTipRole).toString(), stable);
+
+        PortPickerDialog dialog(5, store, ports);
+        QCOMPARE(dialog.table().currentIndex().row(), 2);
+        dialog.table().selectRow(1);
+        dialog.table().selectRow(2);
+        QCOMPARE(dialog.device(), stable);
+        // Typed by its present name, it is stored by its stable name all the same.
+        PortPickerDialog typed(7, store, ports);
+        typed.setDevice(QStringLiteral("/dev/ttyUSB1"));
+        typed.accept();
+        QCOMPARE(link::serialDevicePath(7, &store), stable.toStdString());
+        QCOMPARE(typed.device(), stable);
+    }
+
     void theListGettingTheFocusKeepsTheDeviceTheNumberUsesNow() {
         MemoryStore store;
         link::storeSerialDevicePath(store, 3, "/dev/ttyUSB1");

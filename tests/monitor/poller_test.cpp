@@ -170,8 +170,9 @@ TEST_F(PollerTest, ThreeFailedExchangesBlankTheReadingsAndTheNextReplyRestoresTh
     EXPECT_TRUE(poller.polling());
 }
 
-TEST_F(PollerTest, AClosedConnectionIsNotReopenedUntilStopAndStart) {
+TEST_F(PollerTest, WithoutReconnectingAClosedConnectionIsNotReopenedUntilStopAndStart) {
     start();
+    poller.setReconnect(false);
     ASSERT_TRUE(poller.startPolling());
     sim->setFaults({.closeMidReply = {"MSR?"}});
     for (int tick = 0; tick < 3; ++tick) poller.pollTick();
@@ -188,6 +189,50 @@ TEST_F(PollerTest, AClosedConnectionIsNotReopenedUntilStopAndStart) {
     EXPECT_EQ(poller.state().failedPolls, 0);
     EXPECT_EQ(poller.state().rowNumber, 1);
     EXPECT_EQ(logLines().size(), 4u);     // two headers, two rows
+}
+
+TEST_F(PollerTest, PollingGoesOnThroughAnAdapterUnpluggedAndBackUnderItsStableName) {
+    const std::string byId = (folder.path / "usb-Kavrel_KV0001-if00-port0").string();
+    start({}, true);
+    sim->linkPty(byId);
+    sim->useSerial(link);
+    ASSERT_TRUE(poller.startPolling());
+    EXPECT_EQ(poller.state().rowNumber, 1);
+
+    sim.reset();   // unplugged: the terminal hangs up and its name reaches nothing
+    for (int tick = 0; tick < 3; ++tick) poller.pollTick();
+    EXPECT_FALSE(poller.lastPollAnswered());
+    EXPECT_EQ(poller.state().failedPolls, 3);
+    EXPECT_EQ(status(), "Brak połączenia z Kavrel");
+    EXPECT_TRUE(poller.polling());
+
+    // Plugged in again, possibly as another terminal, under the same stable name.
+    sim = std::make_unique<SimFixture>();
+    sim->linkPty(byId);
+    poller.pollTick();
+    EXPECT_TRUE(poller.lastPollAnswered());
+    EXPECT_EQ(poller.state().failedPolls, 0);
+    EXPECT_EQ(poller.display().lines[0].value, "11.95V");
+    EXPECT_EQ(status().rfind("Wersja: Kavrel V3.6EL", 0), 0u) << status();
+    EXPECT_TRUE(view.messages.empty()) << view.messages.front();   // the reopen is quiet
+}
+
+TEST_F(PollerTest, PollingGoesOnAfterTheTcpPeerRestartsOnItsPort) {
+    start();
+    ASSERT_TRUE(poller.startPolling());
+    const int port = sim->port();
+    sim.reset();
+    poller.pollTick();   // the connection is found closed
+    poller.pollTick();   // nobody listens: the reopen is refused at once
+    EXPECT_EQ(poller.state().failedPolls, 2);
+    EXPECT_FALSE(link.isOpen());
+
+    sim = std::make_unique<SimFixture>(sim::SimOptions{}, port);
+    ASSERT_EQ(sim->port(), port);
+    poller.pollTick();
+    EXPECT_TRUE(poller.lastPollAnswered());
+    EXPECT_EQ(poller.state().answeredPolls, 2);
+    EXPECT_TRUE(view.messages.empty()) << view.messages.front();
 }
 
 TEST_F(PollerTest, AnyRecordPeriodFromAFileIsCountedWithoutOverflow) {

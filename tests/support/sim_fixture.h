@@ -18,8 +18,9 @@ inline const char* timingName(link::SerialTiming timing) { return timing == link
 
 class SimFixture {
 public:
-    explicit SimFixture(sim::SimOptions options = {}) : module_(std::move(options)), server_(module_) {
-        port_ = server_.listenTcp("127.0.0.1", 0);
+    // tcpPort: 0 for any free one; a given one brings a module back where one was stopped.
+    explicit SimFixture(sim::SimOptions options = {}, int tcpPort = 0) : module_(std::move(options)), server_(module_) {
+        port_ = server_.listenTcp("127.0.0.1", tcpPort);
         ptyPath_ = server_.openPty();
         server_.start();
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,7 +33,11 @@ int waitFor(int fd, short events, int waitMs, const LinkInterrupt* interrupt) {
 }
 
 FdTransport::~FdTransport() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ < 0) return;
+    // The exclusive open ends with this descriptor: a terminal that someone else keeps
+    // open (a pseudo-terminal's keeper) would otherwise stay closed to the next program.
+    if (!isSocket_) ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
 }
 
 ReadOutcome FdTransport::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
@@ -46,8 +51,11 @@ ReadOutcome FdTransport::readSome(std::uint8_t* buffer, std::size_t maxBytes, in
         n = isSocket_ ? ::recv(fd_, buffer, maxBytes, MSG_DONTWAIT) : ::read(fd_, buffer, maxBytes);
     } while (n < 0 && errno == EINTR);
     if (n > 0) return {ReadStatus::Data, static_cast<std::size_t>(n)};
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {ReadStatus::NoData, 0};
+    // An end of input on a terminal, or an error (EIO of a hung-up terminal, ENODEV of an
+    // unplugged adapter), does not pass: the device is gone for this descriptor.
+    gone_ = true;
     if (n == 0) return {isSocket_ ? ReadStatus::Closed : ReadStatus::Error, 0};
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReadStatus::NoData, 0};
     return {ReadStatus::Error, 0};
 }
 
@@ -57,10 +65,12 @@ bool FdTransport::writeAll(const std::uint8_t* data, std::size_t size, int limit
     while (done < size) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const int events = waitFor(fd_, POLLOUT, left.count() > 0 ? static_cast<int>(left.count()) : 0, interrupt());
+        if (events > 0 && (events & (POLLERR | POLLHUP | POLLNVAL))) gone_ = true;
         if (events <= 0 || (events & (POLLERR | POLLHUP | POLLNVAL))) return false;
         const ssize_t n = isSocket_ ? ::send(fd_, data + done, size - done, MSG_NOSIGNAL)
                                     : ::write(fd_, data + done, size - done);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (n < 0) gone_ = true;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }

@@ -28,12 +28,14 @@ public:
     bool writeAll(const std::uint8_t* data, std::size_t size, int limitMs) override;
     void discardInput(std::size_t maxBytes) override;
     bool setSpeed(int baud) override;
+    bool gone() const override { return gone_; }
 
     int fd() const { return fd_; }
 
 private:
     int fd_;
     bool isSocket_;
+    bool gone_ = false;   // a hang-up, an end of input or a device error was seen
 };
 
 } // namespace kavrel::link::posix

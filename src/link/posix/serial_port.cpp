@@ -42,11 +42,13 @@ std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int b
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     // Without sharing: a second program on the same port is refused, as it would be on
-    // a COM port. TIOCEXCL also keeps out programs that do not take the lock.
+    // a COM port. The advisory lock is what other serial tools try; TIOCEXCL also keeps
+    // out programs that do not take the lock (their open fails with EBUSY).
     if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return nullptr;
     }
+    ::ioctl(fd, TIOCEXCL);
     auto port = std::make_unique<FdTransport>(fd, false);
     // The line settings are written back without checking, as the module does not care
     // about the details a driver may refuse (a pseudo-terminal ignores the speed).

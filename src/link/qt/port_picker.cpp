@@ -80,11 +80,11 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
     // focus makes its first row current, and that must not replace the mapping shown.
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = table_->selectionModel()->selectedRows();
-        if (!rows.isEmpty()) deviceEdit_->setText(model_->entry(rows.first().row()).device);
+        if (!rows.isEmpty()) deviceEdit_->setText(model_->entry(rows.first().row()).preferredName());
     });
     // A click on the row already current (after typing a path) takes its device again.
     connect(table_, &QTableView::clicked, this,
-            [this](const QModelIndex& index) { deviceEdit_->setText(model_->entry(index.row()).device); });
+            [this](const QModelIndex& index) { deviceEdit_->setText(model_->entry(index.row()).preferredName()); });
     connect(table_, &QTableView::doubleClicked, this, &PortPickerDialog::accept);
     connect(deviceEdit_, &QLineEdit::textChanged, this,
             [this](const QString& text) { chooseButton_->setEnabled(!text.trimmed().isEmpty()); });
@@ -140,7 +140,7 @@ void PortPickerDialog::restoreDefault() {
 }
 
 void PortPickerDialog::accept() {
-    const QString chosen = device();
+    QString chosen = device();
     if (chosen.isEmpty()) return;
 #ifdef Q_OS_WIN
     const std::optional<int> number = windowsComNumber(chosen);
@@ -150,10 +150,13 @@ void PortPickerDialog::accept() {
     }
     comNumber_ = *number;
 #else
+    // A listed adapter typed by its ttyUSB name is stored by its stable name all the same.
+    if (const int row = model_->rowOf(chosen); row >= 0) chosen = model_->entry(row).preferredName();
     if (!link::storeSerialDevicePath(settings_, comNumber_, devicePathBytes(chosen))) {
         QMessageBox::warning(this, kPickerTitle, QStringLiteral("Nie można zapisać ustawień portu COM%1.").arg(comNumber_));
         return;
     }
+    deviceEdit_->setText(chosen);
 #endif
     QDialog::accept();
 }

@@ -32,7 +32,8 @@ public:
 
     SerialPortModel& model() { return *model_; }
     QTableView& table() { return *table_; }
-    // The device to assign: the selected row's, or one typed by hand.
+    // The device to assign: the selected row's (its stable /dev/serial/by-id name where it
+    // has one), or one typed by hand.
     QString device() const;
     void setDevice(const QString& device);
     // The COM number the choice leaves in the field (the port's own on Windows).

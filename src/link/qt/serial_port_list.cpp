@@ -1,7 +1,10 @@
 #include "link/qt/serial_port_list.h"
 
 #include <QStringList>
+#include <QFile>
 #include <algorithm>
+
+#include "link/stable_device_name.h"
 
 namespace kavrel {
 namespace {
@@ -26,6 +29,12 @@ QString SerialPortEntry::usbId() const {
 
 QList<SerialPortEntry> systemSerialPorts() {
     QList<SerialPortEntry> ports = platformSerialPorts();
+    const std::vector<link::StableDeviceName> stableNames = link::stableDeviceNames(link::serialByIdFolder());
+    for (SerialPortEntry& entry : ports) {
+        const std::string device = QFile::encodeName(entry.device).toStdString();
+        entry.stableName = QFile::decodeName(QByteArray::fromStdString(link::stableDeviceName(device, stableNames)));
+        entry.access = link::portAccess(device);
+    }
     std::sort(ports.begin(), ports.end(),
               [](const SerialPortEntry& a, const SerialPortEntry& b) { return deviceBefore(a.device, b.device); });
     return ports;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "link/port_access.h"
+
 namespace kavrel {
 
 struct SerialPortEntry {
@@ -17,6 +19,11 @@ struct SerialPortEntry {
     QString serialNumber;
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
+    QString stableName;    // /dev/serial/by-id/...: the name that survives a replug, "" when none
+    link::PortAccess access = link::PortAccess::Usable;   // whether this user can open it now
+
+    // What the picker offers and a mapping stores: the stable name where there is one.
+    QString preferredName() const { return stableName.isEmpty() ? device : stableName; }
 
     // "0403:6001" for a USB adapter, "" otherwise.
     QString usbId() const;
@@ -25,7 +32,8 @@ struct SerialPortEntry {
 // Where a list comes from: the system in the programs, a fixed list in tests.
 using SerialPortSource = std::function<QList<SerialPortEntry>()>;
 
-// The ports the system lists, sorted by device.
+// The ports the system lists, sorted by device, with their stable names (from
+// link::serialByIdFolder()) and whether this user can open them.
 QList<SerialPortEntry> systemSerialPorts();
 // The same unsorted, from the platform's own list (system_serial_ports*.cpp).
 QList<SerialPortEntry> platformSerialPorts();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <set>
 
 #include "link/port_mapping.h"
@@ -35,13 +36,23 @@ void SerialPortModel::refresh() {
     }
 #else
     const std::vector<std::string> table = link::comDeviceTable(settings_);
-    for (const SerialPortEntry& port : source_())
-        rows_.append({port, link::comNumbersReaching(devicePathBytes(port.device), table)});
+    std::set<std::string> listed;
+    for (const SerialPortEntry& port : source_()) {
+        // A number stored with the adapter's stable name reaches it as well as one stored
+        // with its present ttyUSB name.
+        std::vector<int> numbers = link::comNumbersReaching(devicePathBytes(port.device), table);
+        listed.insert(devicePathBytes(port.device));
+        if (!port.stableName.isEmpty()) {
+            const std::string stable = devicePathBytes(port.stableName);
+            for (int number : link::comNumbersReaching(stable, table)) numbers.push_back(number);
+            std::sort(numbers.begin(), numbers.end());
+            listed.insert(stable);
+        }
+        rows_.append({port, numbers});
+    }
     // Devices that COM numbers were pointed at by hand or by the environment but that
     // the system does not list; the default /dev/ttyS paths of unmapped numbers are
     // left out, as the system lists those that have a port behind them.
-    std::set<std::string> listed;
-    for (const Row& row : rows_) listed.insert(devicePathBytes(row.port.device));
     for (std::size_t i = 0; i < table.size(); ++i) {
         const int number = static_cast<int>(i) + link::kFirstComNumber;
         const std::string& device = table[i];
@@ -51,6 +62,7 @@ void SerialPortModel::refresh() {
         SerialPortEntry port;
         port.device = devicePathText(device);
         port.description = unlistedDeviceDescription(port.device);
+        port.access = link::portAccess(device);
         rows_.append({port, link::comNumbersReaching(device, table)});
     }
 #endif
@@ -59,7 +71,7 @@ void SerialPortModel::refresh() {
 
 int SerialPortModel::rowOf(const QString& device) const {
     for (int row = 0; row < rows_.size(); ++row)
-        if (rows_[row].port.device == device) return row;
+        if (rows_[row].port.device == device || (!device.isEmpty() && rows_[row].port.stableName == device)) return row;
     return -1;
 }
 
@@ -71,6 +83,9 @@ QVariant SerialPortModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     const Row& row = rows_[index.row()];
+    // The stable name is long: the device cell shows it when pointed at.
+    if (role == Qt::ToolTipRole && index.column() == kDevice && !row.port.stableName.isEmpty())
+        return row.port.stableName;
     switch (index.column()) {
     case kDevice: return row.port.device;
     case kDescription: return row.port.description;
@@ -78,6 +93,7 @@ QVariant SerialPortModel::data(const QModelIndex& index, int role) const {
     case kSerialNumber: return row.port.serialNumber;
     case kUsbId: return row.port.usbId();
     case kComNumbers: return comNumbersText(row.comNumbers);
+    case kAccess: return QString::fromUtf8(link::portAccessMark(row.port.access));
     default: return {};
     }
 }
@@ -85,7 +101,7 @@ QVariant SerialPortModel::data(const QModelIndex& index, int role) const {
 QVariant SerialPortModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const kHeaders[kColumnCount] = {"Urządzenie", "Opis",         "Producent",
-                                                       "Numer seryjny", "USB VID:PID", "Porty COM"};
+                                                       "Numer seryjny", "USB VID:PID", "Porty COM", "Stan"};
     return section >= 0 && section < kColumnCount ? QString::fromUtf8(kHeaders[section]) : QVariant();
 }
 

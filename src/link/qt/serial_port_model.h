@@ -1,6 +1,7 @@
 // The table of the port picker: one row per serial port present, and one per device a
 // COM number is mapped to that the system does not list (a simulator's pseudo-terminal,
-// an adapter that is unplugged), with the COM numbers that reach each device.
+// an adapter that is unplugged), with the COM numbers that reach each device (by its path
+// or by its stable name) and whether this user can open it.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -15,7 +16,7 @@ namespace kavrel {
 class SerialPortModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kDevice, kDescription, kManufacturer, kSerialNumber, kUsbId, kComNumbers, kColumnCount };
+    enum Column { kDevice, kDescription, kManufacturer, kSerialNumber, kUsbId, kComNumbers, kAccess, kColumnCount };
 
     // settings: where the COM numbers' devices are stored (nullptr: defaults only).
     SerialPortModel(SerialPortSource source, const SettingsStore* settings, QObject* parent = nullptr);
@@ -25,7 +26,7 @@ public:
 
     const SerialPortEntry& entry(int row) const { return rows_.at(row).port; }
     const std::vector<int>& comNumbers(int row) const { return rows_.at(row).comNumbers; }
-    // The row of a device, or -1.
+    // The row of a device, named by its path or by its stable name, or -1.
     int rowOf(const QString& device) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;

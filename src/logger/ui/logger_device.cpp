@@ -54,6 +54,15 @@ void LoggerDevice::readStatus(OperationObserver& observer) {
 DownloadReport LoggerDevice::download(OperationObserver& observer, const DownloadOrder& order,
                                       const BatchProgress& progress, const std::atomic<bool>& cancel) {
     Using using_(*this, observer);
+    DownloadReport report = downloadOnce(observer, order, progress, cancel);
+    // The files of a broken download are closed as they are; going on writes them anew.
+    while (report.outcome == DownloadOutcome::Failed && goOnAfterBreak(observer, kDownloadGoOnQuestion, cancel))
+        report = downloadOnce(observer, order, progress, cancel);
+    return report;
+}
+
+DownloadReport LoggerDevice::downloadOnce(OperationObserver& observer, const DownloadOrder& order,
+                                          const BatchProgress& progress, const std::atomic<bool>& cancel) {
     DownloadReport report;
     report.exportFileName = order.exportFileName;
 
@@ -103,11 +112,24 @@ void LoggerDevice::archive(OperationObserver& observer, const ArchiveOrder& orde
     archive::UpdateHooks hooks;
     hooks.cancel = &cancel;
     hooks.progress = progress;
-    const archive::UpdateResult update = archive::updateArchive(session_, store, order.moduleName, systemClock(), hooks);
-    if (cancel) return;
+    archive::UpdateResult update;
+    // A link that broke off (an adapter unplugged, a cut GPRS link) is offered again: each
+    // update commits batch by batch and the next one starts where the archive ends.
+    do {
+        update = archive::updateArchive(session_, store, order.moduleName, systemClock(), hooks);
+        if (cancel) return;
+    } while (!update.complete() && update.error.empty() && goOnAfterBreak(observer, kArchiveGoOnQuestion, cancel));
     if (update.complete())
         observer.message(W(archive::updateSummary(update) + "."), MessageIcon::Information);
     if (order.clearAfter) (void)archive::clearArchived(session_, order.file, update);
+}
+
+bool LoggerDevice::goOnAfterBreak(OperationObserver& observer, const char* question, const std::atomic<bool>& cancel) {
+    // The failure has been shown; the link is closed. Each yes connects anew (its failure
+    // shown too) until the module is reached again or the user gives up.
+    while (!cancel && observer.askYesNo(W(question)))
+        if (connectSession(session_) == StatusResult::Ok) return true;
+    return false;
 }
 
 void LoggerDevice::changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now) {

@@ -55,6 +55,12 @@ struct ArchiveOrder {
     bool clearAfter = false;
 };
 
+// Asked after a download or an archive update that the link broke off (UTF-8).
+inline constexpr const char* kDownloadGoOnQuestion =
+    "Pobieranie zostało przerwane.\nPołączyć ponownie i pobrać dane jeszcze raz?";
+inline constexpr const char* kArchiveGoOnQuestion =
+    "Pobieranie zostało przerwane.\nPołączyć ponownie i kontynuować od miejsca, w którym kończy się archiwum?";
+
 enum class Ending {
     Finish,    // "Koniec pracy": "*EOT!" only when the serial line was switched to 115200
     CloseBox,  // the window's close box: "*EOT!" whenever the link is open
@@ -75,11 +81,13 @@ public:
     void readStatus(OperationObserver& observer);
     // "Odczytaj dane" and the download for printing, batch by batch until the end, an
     // error, or cancel (checked between batches; the files are then closed unfinished).
+    // After a link failure the user is asked whether to connect again and download anew.
     DownloadReport download(OperationObserver& observer, const DownloadOrder& order, const BatchProgress& progress,
                             const std::atomic<bool>& cancel);
     void clearMemory(OperationObserver& observer);
     // Downloads what is new into the archive, then (clearAfter) clears the memory only when
-    // the archive holds all of it; the summary and every refusal are shown.
+    // the archive holds all of it; the summary and every refusal are shown. After a link
+    // failure the user is asked whether to connect again and go on where the archive ends.
     void archive(OperationObserver& observer, const ArchiveOrder& order, const BatchProgress& progress,
                  const std::atomic<bool>& cancel);
     void changeLogging(OperationObserver& observer, int periodMinutes, bool setClock, const LocalDateTime& now);
@@ -101,6 +109,11 @@ private:
         void version(const std::string& text) override { target->version(text); }
     };
     struct Using;
+
+    DownloadReport downloadOnce(OperationObserver& observer, const DownloadOrder& order, const BatchProgress& progress,
+                                const std::atomic<bool>& cancel);
+    // After a download broken off by the link: asks whether to go on and connects again.
+    bool goOnAfterBreak(OperationObserver& observer, const char* question, const std::atomic<bool>& cancel);
 
     link::ModuleLink link_{link::LinkVariant::logger()};
     Forwarder forwarder_;

@@ -44,6 +44,7 @@ constexpr const char* kSettingsExtension = "cfg";
 // The monitor's own choices beside the shared connection key: whether the trend is shown.
 constexpr const char* kMonitorKey = "Software\\Ostrevan\\Kavrel-Monitor";
 constexpr const char* kTrendValue = "Wykres";
+constexpr const char* kReconnectValue = "Wznawianie";
 
 QLineEdit* readOnlyField(QWidget* parent, int characters, const char* name) {
     auto* field = new QLineEdit(parent);
@@ -143,6 +144,13 @@ void Cmonitor::buildWindow() {
     trendAction_ = view->addAction(QStringLiteral("&Wykres odczytów"));
     trendAction_->setCheckable(true);
     connect(trendAction_, &QAction::toggled, this, &Cmonitor::setTrendShown);
+    // Polling goes on by itself after an adapter unplugged and plugged in again or a TCP
+    // peer restarted; off, a lost connection stays lost until STOP and START.
+    QMenu* connectionMenu = menu->addMenu(QStringLiteral("&Połączenie"));
+    reconnectAction_ = connectionMenu->addAction(QStringLiteral("&Wznawiaj po przerwie"));
+    reconnectAction_->setObjectName(QStringLiteral("reconnectAction"));
+    reconnectAction_->setCheckable(true);
+    reconnectAction_->setChecked(true);
     QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
     help->addAction(QStringLiteral("&O programie..."), this, &Cmonitor::showAbout);
 
@@ -192,14 +200,20 @@ QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
     return words;
 }
 
-// Whether the trend is shown, as the last run left it (shown the first time).
+// Whether the trend is shown and a lost connection reopened, as the last run left them
+// (both on the first time).
 void Cmonitor::restoreTrendShown() {
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
-    if (monitorKey.open(kMonitorKey) == RegistryResult::Ok)
-        (void)monitorKey.readNumber(kTrendValue, trendShown);  // a missing value shows the trend
+    std::uint32_t reconnect = 1;
+    if (monitorKey.open(kMonitorKey) == RegistryResult::Ok) {
+        // Missing values show the trend and reconnect.
+        (void)monitorKey.readNumber(kTrendValue, trendShown);
+        (void)monitorKey.readNumber(kReconnectValue, reconnect);
+    }
     trendAction_->setChecked(trendShown != 0);
     setTrendShown(trendShown != 0);
+    reconnectAction_->setChecked(reconnect != 0);
 }
 
 Cmonitor::~Cmonitor() {
@@ -412,6 +426,7 @@ void Cmonitor::startPolling() {
     session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
                                              link::loadSerialTiming(store_), interrupt_);
     session_->showFrom(display_);
+    session_->setReconnect(reconnectAction_->isChecked());
     // Queued to the window, so it arrives before the message box the worker then asks for;
     // the window is there until the worker has ended (closing waits for it).
     session_->setShowBeforeMessage([this](const MonitorDisplay& shown) {
@@ -631,6 +646,7 @@ void Cmonitor::saveConnection() {
         (void)monitorKey.open(kMonitorKey);
     }
     (void)monitorKey.writeNumber(kTrendValue, trendAction_->isChecked() ? 1 : 0);
+    (void)monitorKey.writeNumber(kReconnectValue, reconnectAction_->isChecked() ? 1 : 0);
 }
 
 void Cmonitor::closeEvent(QCloseEvent* event) {

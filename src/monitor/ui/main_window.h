@@ -122,6 +122,7 @@ private:
     TrendChart* trend_;
     QWidget* trendPanel_;
     QAction* trendAction_;
+    QAction* reconnectAction_;   // taken by the next START
 
     struct LineWidgets {
         QLabel* name;

@@ -41,6 +41,8 @@ public:
     // Called on the worker with what the window should show before a message box of the
     // step comes up (the box then explains what is shown, e.g. "BEZ ZAPISU DO PLIKU!").
     void setShowBeforeMessage(std::function<void(const MonitorDisplay&)> show) { view_.showBeforeMessage = std::move(show); }
+    // Whether a tick after a lost connection opens the link again (MonitorPoller::setReconnect).
+    void setReconnect(bool reconnect) { poller_.setReconnect(reconnect); }
 
     // The steps of the run; message boxes go through the observer and wait for the user.
     PollResult start(OperationObserver& observer);

@@ -69,7 +69,8 @@ void settle(Crejestrator& window) {
 // simulator's pseudo-terminal as COM1. Message boxes, questions and the save dialog are
 // recorded or answered by the test.
 struct LoggerOnSimulator {
-    explicit LoggerOnSimulator(bool tcp, int records = 40, bool fixedSpeed = false) : sim(options(records)) {
+    explicit LoggerOnSimulator(bool tcp, int records = 40, bool fixedSpeed = false, int cutEveryBatch = 0)
+        : sim(options(records, cutEveryBatch)) {
         store.createKey(kLoggerSettingsKey);
         LoggerSettings settings;
         settings.tcp = tcp;
@@ -88,9 +89,10 @@ struct LoggerOnSimulator {
         window->setClock(clock);
         window->show();
     }
-    sim::SimOptions options(int records) {
+    sim::SimOptions options(int records, int cutEveryBatch) {
         sim::SimOptions o;
         o.memory.records = records;
+        o.memory.faults.cutEveryBatch = cutEveryBatch;
         o.lineLog = lines;
         return o;
     }
@@ -412,6 +414,30 @@ private slots:
         QVERIFY(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.ends_with(",6"); }));
         QCOMPARE(field(window, "storedRecords"), QString("0"));
         QVERIFY(moduleButtonsEnabled(window));
+    }
+
+    // An adapter unplugged and plugged in again during the update (the simulator's
+    // terminal cut and made anew under its name): each yes goes on where the archive ends.
+    void anArchiveUpdateBrokenOffGoesOnWhereTheArchiveEnds() {
+        LoggerOnSimulator on(false, 60, false, 4);
+        on.sim.linkPty(folder.filePath("usb-Kavrel_KV0001-if00-port0").toStdString());
+        on.store.write(link::kSerialPortsKey, "COM1", on.sim.ptyPath());
+        QVERIFY(on.connect());
+        on.answer = true;
+        on.window->setArchive(folder.filePath("przerwane.db"), "Stacja");
+        captioned<QPushButton>(on.window.get(), "Pobierz do archiwum")->click();
+        settle(*on.window);
+        QVERIFY2(!on.questions.isEmpty() && on.questions.size() < 20, qPrintable(on.questions.join("|")));
+        QCOMPARE(on.questions.front(), QString("Pobieranie zostało przerwane.\nPołączyć ponownie i kontynuować od "
+                                               "miejsca, w którym kończy się archiwum?"));
+        QVERIFY2(on.boxes.back().startsWith("Pobrano "), qPrintable(on.boxes.join("|")));
+        // Everything is in the archive: a new update fetches nothing.
+        on.questions.clear();
+        captioned<QPushButton>(on.window.get(), "Pobierz do archiwum")->click();
+        settle(*on.window);
+        QVERIFY2(on.boxes.back().startsWith("Pobrano 0 rekordów"), qPrintable(on.boxes.join("|")));
+        QVERIFY(on.questions.isEmpty());
+        QVERIFY(moduleButtonsEnabled(*on.window));
     }
 
     void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {
