@@ -69,7 +69,9 @@ TEST(PortAccess, MissingDevicesAndRefusedPermissionAreTold) {
     const fs::path locked = folder.path / "ttyS9";
     { std::ofstream(locked.string()) << ""; }
     fs::permissions(locked, fs::perms::none);
-    if (::geteuid() != 0) EXPECT_EQ(portAccess(locked.string()), PortAccess::NoPermission);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(portAccess(locked.string()), PortAccess::NoPermission);
+    }
     EXPECT_STREQ(portAccessMark(PortAccess::NoPermission), "brak uprawnień");
     EXPECT_STREQ(portAccessMark(PortAccess::InUse), "zajęty przez inny program");
     EXPECT_STREQ(portAccessMark(PortAccess::Usable), "");
