@@ -18,16 +18,19 @@ using namespace kavrel::config::ui;
 namespace {
 
 // The port picker over a sample of what a technician's laptop lists, with COM3 mapped to
-// the first USB adapter.
+// the first USB adapter by its stable name and the modem held by another program.
 bool savePortPicker(const QString& folder) {
+    constexpr const char* kFtdiStable = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     kavrel::MemoryStore settings;
-    kavrel::link::storeSerialDevicePath(settings, 3, "/dev/ttyUSB0");
-    auto sample = [] {
+    kavrel::link::storeSerialDevicePath(settings, 3, kFtdiStable);
+    auto sample = [kFtdiStable] {
         kavrel::SerialPortEntry onboard{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}};
         kavrel::SerialPortEntry ftdi{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
                                      QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001};
         kavrel::SerialPortEntry modem{QStringLiteral("/dev/ttyACM0"), QStringLiteral("USB Serial Port"),
                                       QStringLiteral("Microchip Technology"), {}, 0x04d8, 0x000a};
+        ftdi.stableName = QString::fromLatin1(kFtdiStable);
+        modem.access = kavrel::link::PortAccess::InUse;
         return QList<kavrel::SerialPortEntry>{onboard, ftdi, modem};
     };
     kavrel::PortPickerDialog dialog(3, settings, sample);
