@@ -1,6 +1,7 @@
 // The monitor's window against the simulated module: start-up order, START, polls filling
 // the window and the CSV log, failures, STOP and closing during an exchange, and the
 // settings files. Ticks are run directly; only the silent polls wait for the 500 ms limit.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -191,6 +192,32 @@ private slots:
         QVERIFY(!text(w, "value1").isEmpty());
         QCOMPARE(namedControl<QLabel>(&w, "status")->text(), QString("Wersja: Kavrel V3.6EL"));
         QCOMPARE(text(w, "answeredField"), QString("2"));
+    }
+
+    // A connection the module closed is opened again by the next tick, unless Połączenie →
+    // "Wznawiaj po przerwie" is off (then it stays lost until STOP and START); the choice is kept.
+    void aLostConnectionIsOpenedAgainUnlessSwitchedOff() {
+        for (const bool reconnect : {true, false}) {
+            MonitorOnSimulator m;
+            auto* action = m.window->findChild<QAction*>("reconnectAction");
+            QVERIFY(action && action->isChecked());
+            action->setChecked(reconnect);
+            m.start();
+            m.sim.setFaults({.closeMidReply = {"MSR?"}});
+            m.tick();
+            m.sim.setFaults({});
+            m.tick();
+            m.tick();
+            QCOMPARE(text(*m.window, "answeredField"), QString(reconnect ? "3" : "1"));
+            QVERIFY2(m.boxes.isEmpty(), qPrintable(m.boxes.join("|")));
+            QVERIFY(m.window->close());
+            m.window.reset();
+            RegistryKey key(m.store);
+            std::uint32_t kept = 7;
+            QCOMPARE(key.open("Software\\Ostrevan\\Kavrel-Monitor"), RegistryResult::Ok);
+            QCOMPARE(key.readNumber("Wznawianie", kept), RegistryResult::Ok);
+            QCOMPARE(kept, reconnect ? 1u : 0u);
+        }
     }
 
     void aTickDuringAnExchangeDoesNothingAndStopAndCloseWaitForIt() {
