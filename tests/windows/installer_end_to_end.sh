@@ -49,17 +49,6 @@ close_program() {
   for _ in $(seq 1 100); do running "$1" || return 0; sleep 0.2; done
   fail "$1 did not end after WM_CLOSE"
 }
-# Open fault: under Wine, Kavrel-Monitor and Kavrel-Logger, once they have used their worker
-# thread, take WM_CLOSE (their settings are written) but their process does not end. Noted
-# here, and the process ended by force, until it is mended.
-close_program_noting_hang() {
-  wine_quiet taskkill /IM "$1" >/dev/null || true
-  for _ in $(seq 1 100); do running "$1" || return 0; sleep 0.2; done
-  echo "NOTE: $1 did not end after WM_CLOSE (open fault under Wine); ended by force" >&2
-  wine_quiet taskkill /F /IM "$1" >/dev/null || true
-  for _ in $(seq 1 50); do running "$1" || return 0; sleep 0.2; done
-  fail "$1 did not end even by force"
-}
 wait_for_window() {
   for _ in $(seq 1 150); do running "$1" && return 0; sleep 0.2; done
   fail "$1 did not start"
@@ -119,7 +108,7 @@ done
 [ -f "$documents/WYNIKI.CSV" ] || fail "the monitor wrote no CSV log"
 [ "$(wc -l < "$documents/WYNIKI.CSV")" -ge 2 ] || fail "the CSV log has no row: $(cat "$documents/WYNIKI.CSV")"
 head -n 1 "$documents/WYNIKI.CSV" | grep -q 'Linia L1' || fail "unexpected CSV header: $(head -n 1 "$documents/WYNIKI.CSV")"
-close_program_noting_hang Kavrel-Monitor.exe
+close_program Kavrel-Monitor.exe
 registry_value "$key" Port_COM | grep -Eq 'REG_DWORD +0x7$' || fail "Port_COM after the monitor: $(registry_value "$key" Port_COM)"
 registry_value "$key" Transmisja_TCP | grep -Eq 'REG_DWORD +0x0$' || fail "Transmisja_TCP is no DWORD 0"
 fi
@@ -142,7 +131,7 @@ wine_quiet reg add 'HKCU\Software\Ostrevan\Kavrel-Logger' /v ComPORT /t REG_DWOR
 (cd "$documents" && wine "$install/Kavrel-Logger.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Logger.exe
 sleep 2
-close_program_noting_hang Kavrel-Logger.exe
+close_program Kavrel-Logger.exe
 logger_key='HKCU\Software\Ostrevan\Kavrel-Logger'
 registry_value "$logger_key" ComPORT | grep -Eq 'REG_DWORD +0x7$' || fail "the logger's ComPORT: $(registry_value "$logger_key" ComPORT)"
 registry_value "$logger_key" Speed | grep -q 'REG_DWORD' || fail "the logger's Speed is no DWORD"

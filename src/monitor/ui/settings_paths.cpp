@@ -5,6 +5,7 @@
 #include <filesystem>
 
 namespace kavrel::monitor::ui {
+#ifndef Q_OS_WIN
 namespace {
 
 constexpr int kEntriesLooked = 64;   // how many entries of a folder are tried for a letter
@@ -19,6 +20,7 @@ QString swapFirstLetter(QString name) {
 }
 
 } // namespace
+#endif
 
 bool namesIgnoreCase(const QString& folder) {
 #ifdef Q_OS_WIN
