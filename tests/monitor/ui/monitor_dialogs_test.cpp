@@ -105,6 +105,9 @@ private slots:
     }
 
     void aPortPickedInTheSettingsCountsOnlyWhenTheyAreAccepted() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows picks a COM port itself: there is no device path kept for a COM number");
+#endif
         MemoryStore store;
         for (const bool accept : {false, true}) {
             CSetupProg dialog(MonitorSettings{}, link::ConnectionSettings{}, nullptr, &store);
@@ -159,6 +162,9 @@ private slots:
     }
 
     void settingsPathsAreUpperCasedOnlyInsideFoldersThatIgnoreCase() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows folders ignore case everywhere: the paths here are those of Linux mounts");
+#endif
         // A memory stick mounted at /media/jan/Stick: its mount point is a name of the
         // case-keeping tree above, so only what lies inside the stick is upper-cased.
         const CaseTest stick = [](const QString& folder) { return folder.startsWith("/media/jan/Stick"); };

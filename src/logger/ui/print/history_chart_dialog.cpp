@@ -1,6 +1,7 @@
 #include "logger/ui/print/history_chart_dialog.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -106,6 +107,7 @@ HistoryChartDialog::~HistoryChartDialog() {
 void HistoryChartDialog::showLines(int result, kavrel::ui::ChartData data) {
     reader_.join();
     loaded_ = true;
+    if (loadWait_) loadWait_->quit();
     const auto read = static_cast<HistoryReadResult>(result);
     if (read != HistoryReadResult::Ok) {
         note_->setText(QString::fromStdString(historyReadMessage(read, fileName_.toStdString())));
@@ -124,7 +126,13 @@ void HistoryChartDialog::showLines(int result, kavrel::ui::ChartData data) {
 }
 
 void HistoryChartDialog::waitForLoaded() {
-    while (!loaded_) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // A loop of its own, ended by the reader's handover: waiting for "more events" may miss
+    // one that the reader posted before the wait began (seen on Windows).
+    if (loaded_) return;
+    QEventLoop loop;
+    loadWait_ = &loop;
+    loop.exec();
+    loadWait_ = nullptr;
 }
 
 QString HistoryChartDialog::note() const { return note_->text(); }

@@ -14,6 +14,7 @@
 
 #include "common/qt/chart/chart_data.h"
 
+class QEventLoop;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -60,6 +61,7 @@ private:
     QPushButton* pdf_;
     QString fileName_;
     bool loaded_ = false;
+    QEventLoop* loadWait_ = nullptr;   // the loop of waitForLoaded while it waits
     bool hasData_ = false;
     bool checkToggled_ = false;
     std::atomic<bool> stop_{false};

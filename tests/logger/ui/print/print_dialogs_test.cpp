@@ -127,6 +127,9 @@ private slots:
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 2);
         // The PDF puts the title where the preview shows it: 10 mm inside the printer's
         // printable area (it sat a margin's width off, on a sheet without margins).
+#ifdef Q_OS_WIN
+        QSKIP("the title's place in the PDF is read with poppler's pdftotext, a Linux program here");
+#endif
         QProcess words;
         words.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
         QVERIFY(words.waitForFinished(10000));
