@@ -43,10 +43,13 @@ running() {
   done
   return 1
 }
-# Closes a program as its close box does, and waits until it has ended.
+# Closes a program as its close box does, and waits until it has ended. On a busy machine
+# the process may be up before its window is: the close message is sent again every 2 s.
 close_program() {
-  wine_quiet taskkill /IM "$1" >/dev/null || true
-  for _ in $(seq 1 100); do running "$1" || return 0; sleep 0.2; done
+  for _ in $(seq 1 10); do
+    wine_quiet taskkill /IM "$1" >/dev/null || true
+    for _ in $(seq 1 10); do running "$1" || return 0; sleep 0.2; done
+  done
   fail "$1 did not end after WM_CLOSE"
 }
 wait_for_window() {
