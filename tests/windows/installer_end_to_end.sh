@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The installer end to end under Wine, in a fresh prefix on a virtual display (Xvfb): a silent
 # install; the installed Kavrel-Monitor.exe started with a settings file and /start on COM7,
-# the simulator's pseudo-terminal, writing its CSV log; Kavrel-Config.exe and Kavrel-Logger.exe
-# started; each closed as the close box closes it (WM_CLOSE) and its registry values read back;
+# the simulator's pseudo-terminal, writing its CSV log; Kavrel-Config.exe reading the module
+# and saving a .kvl equal to the Linux tool's, driven as a user drives it (xdotool's clicks and
+# keys); Kavrel-Logger.exe started; each closed as the close box closes it (WM_CLOSE) and its registry values read back;
 # a silent uninstall that removes what it installed and leaves the user's settings and files.
-#   installer_end_to_end.sh SETUP.EXE KAVREL-SIM "PROGRAM..."   (the window programs the build made)
+#   installer_end_to_end.sh SETUP.EXE KAVREL-SIM KAVREL "PROGRAM..."
+#   (KAVREL: the Linux tool whose configuration file Kavrel-Config's must equal; PROGRAM: the
+#   window programs the build made)
 set -euo pipefail
 setup=$(realpath "$1")
 sim=$(realpath "$2")
-programs=" $3 "
+kavrel=$(realpath "$3")
+programs=" $4 "
 built() { [[ $programs == *" $1 "* ]]; }
 
 work=$(mktemp -d)
@@ -39,7 +43,7 @@ registry_value() { wine_quiet reg query "$1" /v "$2" | tr -d '\r' | grep -E "^ +
 running() {
   local pid
   for pid in $(pgrep -f "[/\\\\]$1" || true); do
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
 }
@@ -93,6 +97,7 @@ documents="$work/dokumenty"
 mkdir -p "$documents"
 echo "notatka" > "$documents/notatka.txt"   # a file of the user's, which the uninstall leaves
 key='HKCU\Software\Ostrevan\Kavrel'
+logger_key='HKCU\Software\Ostrevan\Kavrel-Logger'
 
 if built Kavrel-Monitor; then
 step "Kavrel-Monitor.exe MON.CFG /start on COM7"
@@ -116,29 +121,72 @@ registry_value "$key" Port_COM | grep -Eq 'REG_DWORD +0x7$' || fail "Port_COM af
 registry_value "$key" Transmisja_TCP | grep -Eq 'REG_DWORD +0x0$' || fail "Transmisja_TCP is no DWORD 0"
 fi
 
+# The top-level windows shown (Wine gives each its own X window).
+shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
+
 if built Kavrel-Config; then
-step "Kavrel-Config.exe starts and closes"
+step "Kavrel-Config.exe reads the module on COM7 and saves a .kvl"
+wine_quiet reg add "$key" /v Port_COM /t REG_DWORD /d 7 /f >/dev/null
+wine_quiet reg add "$key" /v Transmisja_TCP /t REG_DWORD /d 0 /f >/dev/null
 (cd "$documents" && wine "$install/Kavrel-Config.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Config.exe
-sleep 2
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Konfigurator Kavrel$' | head -n 1) ||
+  fail "Kavrel-Config showed no window"
+sleep 1
+# The buttons' places in the window as Qt lays it out in the Windows style (no window
+# manager: the X window is the client area, menu bar included).
+read_button="393 204" save_button="393 88"
+before=$(shown_windows)
+xdotool mousemove --window "$window" $read_button click 1
+# "Zapisz na dysk" is disabled while the read runs: it is clicked until its file dialog shows.
+dialog=""
+for _ in $(seq 1 20); do
+  xdotool mousemove --window "$window" $save_button click 1
+  sleep 1.5
+  dialog=$(comm -13 <(echo "$before") <(shown_windows) | head -n 1)
+  [ -n "$dialog" ] && break
+done
+[ -n "$dialog" ] || fail "Kavrel-Config showed no save dialog after reading the module"
+sleep 1
+# The file name field has the focus; a full Windows path of the documents folder.
+xdotool type --delay 20 "Z:${documents//\//\\}\\MODUL.KVL"
+xdotool key Return
+for _ in $(seq 1 50); do [ -s "$documents/MODUL.KVL" ] && break; sleep 0.2; done
+[ -s "$documents/MODUL.KVL" ] || fail "Kavrel-Config saved no MODUL.KVL"
 close_program Kavrel-Config.exe
-registry_value "$key" Adres_IP | grep -q 'REG_SZ' || fail "Adres_IP is no string: $(registry_value "$key" Adres_IP)"
-registry_value "$key" Port_TCP | grep -q 'REG_DWORD' || fail "Port_TCP is no DWORD"
-registry_value "$key" Port_COM | grep -q 'REG_DWORD' || fail "Port_COM is no DWORD"
+"$kavrel" --device "$pty" config read -o "$work/linux.kvl" >/dev/null 2>&1 || fail "the Linux tool could not read the module"
+cmp "$work/linux.kvl" "$documents/MODUL.KVL" >&2 || fail "Kavrel-Config's MODUL.KVL differs from the Linux tool's"
 fi
 
 if built Kavrel-Logger; then
 step "Kavrel-Logger.exe starts and closes"
-# The logger keeps its own port (a DWORD, as a technician's earlier run left it): COM7.
-wine_quiet reg add 'HKCU\Software\Ostrevan\Kavrel-Logger' /v ComPORT /t REG_DWORD /d 7 /f >/dev/null
+# A first run creates the logger's key with every value at its default (COM1); the close
+# box writes the port and the speed again.
 (cd "$documents" && wine "$install/Kavrel-Logger.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Logger.exe
 sleep 2
 close_program Kavrel-Logger.exe
-logger_key='HKCU\Software\Ostrevan\Kavrel-Logger'
-registry_value "$logger_key" ComPORT | grep -Eq 'REG_DWORD +0x7$' || fail "the logger's ComPORT: $(registry_value "$logger_key" ComPORT)"
-registry_value "$logger_key" Speed | grep -q 'REG_DWORD' || fail "the logger's Speed is no DWORD"
+registry_value "$logger_key" ComPORT | grep -Eq 'REG_DWORD +0x1$' || fail "the logger's ComPORT: $(registry_value "$logger_key" ComPORT)"
 fi
+
+step "the registry values the programs wrote, with their types"
+# Numbers are DWORDs, texts strings: the configurator and the monitor write theirs when they
+# are closed, the logger its own when it finds its key missing.
+expected_values=()
+if built Kavrel-Config || built Kavrel-Monitor; then
+  expected_values+=("$key Port_COM REG_DWORD" "$key Transmisja_TCP REG_DWORD" "$key Adres_IP REG_SZ" "$key Port_TCP REG_DWORD")
+fi
+if built Kavrel-Logger; then
+  # (its address and TCP port are written by "Koniec pracy" only)
+  for value in ComPORT Speed Connect_9600 Connect_TCPIP Separate_Comma; do
+    expected_values+=("$logger_key $value REG_DWORD")
+  done
+fi
+for entry in "${expected_values[@]}"; do
+  read -r where name type <<< "$entry"
+  registry_value "$where" "$name" | grep -Eq "^ +$name +$type( |$)" ||
+    fail "$where\\$name is no $type: '$(registry_value "$where" "$name")'"
+done
 
 step "kavrel.exe ports and version on COM7"
 wine_quiet "$install/kavrel.exe" --com 7 version | tr -d '\r' | grep -q '^Kavrel V3.6EL$' || fail "kavrel.exe --com 7 version"
