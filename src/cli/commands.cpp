@@ -14,6 +14,12 @@ const std::vector<Command>& commands() {
          "           54 for V3.6), \"e\" and \"l\" (true or false), \"variant\" (a letter or null)\n"
          "The tool's own version is 'kavrel --version'.\n",
          runVersion},
+        {"ping", "time the module's answers to VER? (a slow or unsteady link)",
+         "usage: kavrel [CONNECTION] ping [--count N]\n"
+         "Opens the module and says VER? N times (default 5), one after the other, printing each\n"
+         "round trip and then their minimum, median and maximum in milliseconds.\n"
+         "Exits 1 when the module cannot be opened or a VER? went unanswered.\n",
+         runPing},
         {"monitor", "poll the live measurements and append them to the CSV log",
          "usage: kavrel [CONNECTION] monitor [--settings FILE.cfg] [--csv FILE] [--period MIN]\n"
          "                                  [--count N] [--interval-ms MS] [--no-reconnect]\n"

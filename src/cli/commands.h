@@ -25,6 +25,7 @@ bool drawsPages(std::span<const std::string> args);
 
 // The commands, each in its own file.
 int runVersion(CliContext& context, std::span<const std::string> args);
+int runPing(CliContext& context, std::span<const std::string> args);
 int runMonitor(CliContext& context, std::span<const std::string> args);
 int runConfig(CliContext& context, std::span<const std::string> args);
 const char* configUsage();

@@ -1,13 +1,12 @@
 #include "link/handshake.h"
 
-#include <chrono>
-#include <thread>
-
 #include "common/win1250.h"
 #include "link/command_words.h"
 
 namespace kavrel::link {
 namespace {
+
+constexpr int kLoggerReopenPauseMs = 100;   // a port just closed is given time before it opens again
 
 std::string comPortText(int comPort) { return W("Błąd otwarcia portu COM") + std::to_string(comPort) + " !"; }
 
@@ -124,7 +123,7 @@ LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& obs
 LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer) {
     if (link.isOpen()) {
         link.close();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        link.clock().sleep(kLoggerReopenPauseMs);
     }
     if (const LinkResult opened = link.open(comPort, fastSpeed); opened != LinkResult::Ok) {
         observer.message(link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : W("Błąd otwarcia portu COM!"),

@@ -5,10 +5,8 @@
 #include "link/trace_transport.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 
 namespace kavrel::link {
@@ -24,8 +22,9 @@ constexpr std::uint32_t kFixedAreaLimitMs = 1000;
 constexpr std::uint32_t kFixedBufferLimitMs = 300;
 constexpr const char kSpeedSwitch[] = "*S115!";
 constexpr std::size_t kSerialQueueBytes = 1024;
-
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+constexpr int kSpeedSwitchPauseMs = 60;     // after each "*S115!"
+constexpr int kLoggerSettleMs = 200;        // before the logger's first line
+constexpr int kTcpClosePauseMs = 50;        // after a TCP close, before a new connection
 
 } // namespace
 
@@ -59,6 +58,7 @@ LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
     // Every connection starts at the module's normal speed: a TCP link opened after a
     // serial one at 115200 must not be taken for a switched serial line.
     serialSpeed_ = kSlowSpeed;
+    roundTrips_.reset();
     if (interrupted()) return LinkResult::Failed;
     return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
 }
@@ -95,12 +95,12 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
             const std::size_t size = frame(kSpeedSwitch, line);
             for (int i = 0; i < 2; ++i) {
                 writeSerial(line.data(), size);
-                pause(60);
+                clock_->sleep(kSpeedSwitchPauseMs);
             }
             serialSpeed_ = kFastSpeed;
             transport_->setSpeed(kFastSpeed);
         }
-        pause(200);
+        clock_->sleep(kLoggerSettleMs);
         transport_->discardInput(kFlushBytes);
     }
     return LinkResult::Ok;
@@ -111,7 +111,7 @@ void ModuleLink::close() {
     transport_.reset();
     serialOpen_ = false;
     connected_ = false;
-    if (wasTcp) pause(50);
+    if (wasTcp) clock_->sleep(kTcpClosePauseMs);
 }
 
 bool ModuleLink::isOpen() const { return tcpMode_ ? connected_ && transport_ : serialOpen_; }
@@ -131,9 +131,14 @@ bool ModuleLink::writeSerial(const std::uint8_t* data, std::size_t size) {
 
 std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame) {
     const auto& t = variant_.serialTimeouts;
-    const TimedReadLimits limits{t.readInterval, t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant};
+    const TimedReadLimits limits{t.readInterval, replyLimitMs(t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant)};
     if (serialTiming_ == SerialTiming::Gap) frame = ReplyFrame::None;
-    return readSerialReply(*transport_, buffer, count, limits, frame, serialSpeed_, settle_);
+    IntervalTimer roundTrip;
+    roundTrip.start();
+    const std::size_t got = readSerialReply(*transport_, buffer, count, limits, frame, serialSpeed_, settle_);
+    // Only a reply known to be whole tells how long the line takes.
+    if (frame == ReplyFrame::None ? got == count : frameComplete(frame, buffer, got)) roundTrips_.measured(roundTrip.elapsedMs());
+    return got;
 }
 
 void ModuleLink::dropStaleSerialInput() {
@@ -188,7 +193,7 @@ LinkResult ModuleLink::sendCommandTcp(std::string_view command) {
     // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
     // complete only with the CR that ends the version text, not at its "OK" line.
     const ReplyFrame replyFrame = isVersionQuery ? ReplyFrame::Version : ReplyFrame::Command;
-    const TcpWait wait = receiveTcp(variant_.sendCommandTcpLimitMs, count,
+    const TcpWait wait = receiveTcp(replyLimitMs(variant_.sendCommandTcpLimitMs), count,
                                     [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return LinkResult::NothingReceived;
     if (wait == TcpWait::Failed) return LinkResult::ReceiveError;
@@ -213,7 +218,10 @@ ModuleLink::TcpWait ModuleLink::receiveTcp(std::uint32_t limitMs, std::size_t& c
         if (r.status == ReadStatus::Interrupted) return TcpWait::TimedOut;
         count += r.count;
         area[count] = 0;
-        if (complete(count)) return TcpWait::Complete;
+        if (complete(count)) {
+            roundTrips_.measured(elapsed);
+            return TcpWait::Complete;
+        }
         if (count == kReceiveAreaSize) return TcpWait::AreaFull;
         if (elapsed >= limitMs) return TcpWait::TimedOut;
     }
@@ -250,7 +258,7 @@ LinkResult ModuleLink::queryTcp(std::string_view command) {
     const std::uint8_t* area = receiveArea_.data();
     const bool shortReplies = shortReplyMode_;
     const ReplyFrame replyFrame = shortReplies ? ReplyFrame::ShortQuery : ReplyFrame::Query;
-    const TcpWait wait = receiveTcp(shortReplies ? kShortQueryLimitMs : kQueryLimitMs, count,
+    const TcpWait wait = receiveTcp(replyLimitMs(shortReplies ? kShortQueryLimitMs : kQueryLimitMs), count,
                                     [&](std::size_t n) { return frameComplete(replyFrame, area, n); });
     if (wait == TcpWait::Closed) return LinkResult::NothingReceived;
     if (wait == TcpWait::Failed) return LinkResult::ReceiveError;
@@ -292,13 +300,14 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
         dropConnection();
         return 0;
     }
+    const std::uint32_t limitMs = replyLimitMs(tcpLimitMs);
     timer_.start();
     std::size_t count = 0;
     // Into the area a receive takes whatever fits, so a reply longer than expected shows
     // up as such; into a caller's buffer it never takes more than the buffer holds.
     const std::size_t limitBytes = intoArea ? room : expected;
     while (count < expected) {
-        const ReadOutcome r = transport_->readSome(destination + count, limitBytes - count, timer_.remainingMs(tcpLimitMs));
+        const ReadOutcome r = transport_->readSome(destination + count, limitBytes - count, timer_.remainingMs(limitMs));
         const std::uint32_t elapsed = timer_.elapsedMs();
         if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
             dropConnection();
@@ -306,7 +315,11 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
         }
         if (r.status == ReadStatus::Interrupted) break;
         count += r.count;
-        if (elapsed >= tcpLimitMs) break;
+        if (count >= expected) {
+            roundTrips_.measured(elapsed);
+            break;
+        }
+        if (elapsed >= limitMs) break;
     }
     return count;
 }

@@ -15,9 +15,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/clock.h"
 #include "common/result_code.h"
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
+#include "link/round_trip_tracker.h"
 #include "link/serial_device.h"
 #include "link/serial_reader.h"
 #include "link/transport.h"
@@ -77,6 +79,11 @@ public:
         if (transport_) transport_->setInterrupt(interrupt_.get());
     }
     bool interrupted() const { return link::interrupted(interrupt_.get()); }
+    // The link's fixed pauses (around the serial speed switch, after a TCP close, before the
+    // logger reopens) are taken on this clock: tests give one that records them instead of
+    // waiting. It must outlive the link.
+    void setClock(const Clock& clock) { clock_ = &clock; }
+    const Clock& clock() const { return *clock_; }
 
     LinkResult open(int comPort, bool fastSpeed = false);
     void close();
@@ -101,6 +108,10 @@ public:
     // the 500 ms pause (gap, for a converter or module that misbehaves with the fast mode).
     void setSerialTiming(SerialTiming timing) { serialTiming_ = timing; }
     SerialTiming serialTiming() const { return serialTiming_; }
+    // The round trips of the open connection (reset by open()). In the fast timing, the
+    // default, every reply limit grows with them (round_trip_tracker.h); the gap timing is
+    // the compatible one and keeps the protocol's limits exactly, over TCP too.
+    const RoundTripTracker& roundTrips() const { return roundTrips_; }
 
     // Monitor: a query reply ends with its last CR and the wait is 500 ms. Cleared by open().
     void setShortReplyMode(bool shortReplies) { shortReplyMode_ = shortReplies; }
@@ -140,6 +151,9 @@ private:
     std::size_t queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
                                std::size_t room, std::uint32_t tcpLimitMs, bool intoArea);
     void storeVersionText(const std::uint8_t* from, std::size_t length);
+    std::uint32_t replyLimitMs(std::uint32_t protocolMs) const {
+        return roundTrips_.limitMs(protocolMs, serialTiming_ == SerialTiming::Fast);
+    }
 
     LinkVariant variant_;
     std::array<char, kVersionTextSize> versionText_{};
@@ -160,6 +174,8 @@ private:
     std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;
     IntervalTimer timer_;
+    const Clock* clock_ = &systemClock();
+    RoundTripTracker roundTrips_;
 };
 
 } // namespace kavrel::link

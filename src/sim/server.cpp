@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <random>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,7 +36,7 @@ bool startsWithAny(const std::string& line, const std::vector<std::string>& pref
 
 } // namespace
 
-SimServer::SimServer(SimModule& module) : module_(module) {
+SimServer::SimServer(SimModule& module) : module_(module), random_(module.options().seed) {
     if (::pipe(wakePipe_) == 0) {
         setNonBlocking(wakePipe_[0]);
         setNonBlocking(wakePipe_[1]);
@@ -205,7 +206,7 @@ bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& li
     }
     if (answer.silent || answer.bytes.empty()) return !answer.closeAfter;
     const LinkFaults faults = module_.faults();
-    sleepMs(faults.replyDelayMs);
+    sleepMs(replyDelayMs(faults));
     // Only the serial line is paced: a TCP peer gets its bytes as fast as loopback takes them.
     const int baud = connection.isPty && module_.options().baud > 0 ? connection.session.baud : 0;
     std::size_t size = answer.bytes.size();
@@ -224,6 +225,12 @@ bool SimServer::sendAnswer(int fd, Connection& connection, const std::string& li
         if (!writePaced(fd, tail.data(), tail.size(), baud)) return connection.isPty;
     }
     return true;
+}
+
+int SimServer::replyDelayMs(const LinkFaults& faults) {
+    const int spread = faults.replyDelayMs * faults.replyJitterPercent / 100;
+    if (spread <= 0) return faults.replyDelayMs;
+    return faults.replyDelayMs + std::uniform_int_distribution<int>(-spread, spread)(random_);
 }
 
 bool SimServer::writePaced(int fd, const char* data, std::size_t size, int baud) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -48,6 +49,8 @@ private:
     // Sends one answer; false when the connection was dropped.
     bool sendAnswer(int fd, Connection& connection, const std::string& line, const Answer& answer);
     bool writePaced(int fd, const char* data, std::size_t size, int baud);
+    // How late this answer goes out: the reply delay with its jitter drawn.
+    int replyDelayMs(const LinkFaults& faults);
 
     SimModule& module_;
     int listenFd_ = -1;
@@ -57,6 +60,7 @@ private:
     std::string ptyLink_;
     bool ptyCut_ = false;          // the pseudo-terminal was cut: a new one replaces it
     std::map<int, Connection> connections_;
+    std::mt19937 random_;          // the reply delay's jitter, from the options' seed
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;
 };

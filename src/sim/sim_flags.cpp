@@ -35,6 +35,20 @@ std::vector<SimFlag> linkFlags() {
          }},
         {"--reply-delay", "MS", "send every answer MS milliseconds late (a slow module or link)",
          [](SimOptions& o, const std::string& v) { return number(v, 0, o.faults.replyDelayMs); }},
+        {"--delay", "MS[:JITTER]", "a slow link's round trip: send every answer MS milliseconds late, give or take "
+                                   "up to JITTER percent of it (uniformly, drawn anew for each answer)",
+         [](SimOptions& o, const std::string& v) {
+             int delay = 0, jitter = 0;
+             const bool read = v.find(':') == std::string::npos ? wholeNumber(v, delay) : numberPair(v, delay, jitter);
+             if (!read || delay < 0 || jitter < 0 || jitter > 100) return std::string("expects MS or MS:JITTER, e.g. 800:30");
+             o.faults.replyDelayMs = delay;
+             o.faults.replyJitterPercent = jitter;
+             return std::string();
+         }},
+        {"--seed", "N", "seed of the random draws (the jitter of --delay; default 1), so that a run can be repeated",
+         [](SimOptions& o, const std::string& v) {
+             return wholeNumber(v, o.seed) ? std::string() : std::string("expects a whole number");
+         }},
         {"--bad-serial-start", nullptr, "begin serial answers with CR LF instead of \"OK\"",
          [](SimOptions& o, const std::string&) { o.faults.badSerialStart = true; return std::string(); }},
         {"--close-mid-reply", "CMD", "TCP: drop the connection halfway through the answer to CMD (repeatable)",

@@ -22,7 +22,8 @@ struct LinkFaults {
     bool badSerialStart = false;               // serial replies start with CR LF before the "OK"
     std::vector<std::string> closeMidReply;    // TCP: after half the reply to these, the connection drops
     std::string trailingAfterOk;               // sent a few ms after every other answer ending in "OK" CR
-    int replyDelayMs = 0;                      // every answer is sent this long after its line came in
+    int replyDelayMs = 0;                      // every answer is sent this long after its line came in...
+    int replyJitterPercent = 0;                // ...give or take up to this share of it, drawn anew for each answer
     // The link is cut once, after the module has taken the N-th command of a configuration
     // write (assignment lines and the "HALT!"s between blocks, counted over the whole run)
     // and before it answers it: a cable knocked out mid-write. 0: never.
@@ -34,6 +35,7 @@ struct SimOptions {
     int baud = 0;          // when set, the pseudo-terminal's output is paced at this line rate (8N1: 10 bits
                            // a byte) until "*S115!" switches it to 115200
     LinkFaults faults;
+    unsigned seed = 1;     // of the random draws (the reply delay's jitter): a run can be repeated
     MonitorSimOptions monitor;
     ConfigSimOptions config;
     MemoryOptions memory;

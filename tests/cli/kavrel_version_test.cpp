@@ -1,6 +1,10 @@
 // The kavrel tool as a user runs it: a real process against the in-process simulator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+#include <vector>
+
 #include "cli/run_kavrel.h"
 #include "support/sim_fixture.h"
 
@@ -43,4 +47,28 @@ TEST(KavrelVersion, UsageErrorsExitTwo) {
     const ToolRun help = runKavrel("version --help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("usage: kavrel"), std::string::npos);
+}
+
+TEST(KavrelPing, PrintsEachRoundTripAndTheirMinimumMedianAndMaximum) {
+    // Every answer 100 ms late, give or take 30 %.
+    SimFixture sim({.faults = {.replyDelayMs = 100, .replyJitterPercent = 30}});
+    const ToolRun run = runKavrel("--tcp 127.0.0.1:" + std::to_string(sim.port()) + " ping --count 3");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::regex each(R"(VER\? (\d): (\d+\.\d) ms\n)");
+    std::vector<double> times;
+    for (std::sregex_iterator it(run.out.begin(), run.out.end(), each), end; it != end; ++it) {
+        EXPECT_EQ((*it)[1], std::to_string(times.size() + 1));
+        times.push_back(std::stod((*it)[2]));
+    }
+    ASSERT_EQ(times.size(), 3u) << run.out;
+    std::sort(times.begin(), times.end());
+    EXPECT_GE(times.front(), 69.0);
+    EXPECT_LT(times.back(), 400.0);
+    char summary[128];
+    std::snprintf(summary, sizeof summary, "Odpowiedzi: 3 z 3, czas min %.1f ms, mediana %.1f ms, max %.1f ms\n",
+                  times[0], times[1], times[2]);
+    EXPECT_TRUE(run.out.ends_with(summary)) << run.out;
+
+    EXPECT_EQ(runKavrel("--tcp 127.0.0.1:" + std::to_string(sim.port()) + " ping --count 0").exitCode, 2);
+    EXPECT_EQ(runKavrel("--tcp 127.0.0.1:" + std::to_string(sim.port()) + " ping 3").exitCode, 2);
 }

@@ -15,7 +15,7 @@
 using namespace kavrel;
 using namespace kavrel::link;
 using kavrel::testing::SimFixture;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
@@ -23,14 +23,14 @@ constexpr auto kGenerous = std::chrono::milliseconds(1500);
 
 // Triggers the interrupt 100 ms after the call starts and returns how long the call took.
 template <typename Call>
-Clock::duration timedWithInterrupt(LinkInterrupt& interrupt, Call call) {
+SteadyClock::duration timedWithInterrupt(LinkInterrupt& interrupt, Call call) {
     auto trigger = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         interrupt.trigger();
     });
-    const auto begun = Clock::now();
+    const auto begun = SteadyClock::now();
     call();
-    const auto took = Clock::now() - begun;
+    const auto took = SteadyClock::now() - begun;
     trigger.get();
     return took;
 }
@@ -54,12 +54,12 @@ TEST(LinkInterrupt, EndsTheWaitForASilentModuleOnBothLines) {
         EXPECT_LT(timedWithInterrupt(*interrupt, [&] { result = link.query("MSR?"); }), kGenerous);
         EXPECT_NE(result, LinkResult::Ok);
         // Once triggered, the link fails at once: no exchange and no new connection.
-        const auto begun = Clock::now();
+        const auto begun = SteadyClock::now();
         EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
         EXPECT_EQ(link.queryFixed("ST?", 10), 0u);
         link.close();
         EXPECT_EQ(link.open(1), LinkResult::Failed);
-        EXPECT_LT(Clock::now() - begun, std::chrono::milliseconds(500));
+        EXPECT_LT(SteadyClock::now() - begun, std::chrono::milliseconds(500));
         ::unsetenv(kTraceVariable);
     }
 }

@@ -56,17 +56,34 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
     }
 }
 
-TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransport) {
+TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransportAndItsPausesThroughTheClock) {
     ModuleLink link(LinkVariant::logger());
     auto script = scriptLink(link);
+    const FixedClock clock;   // records the pauses instead of taking them
+    link.setClock(clock);
     script->input = {"stale"};
     ASSERT_EQ(link.open(3, true), LinkResult::Ok);
     EXPECT_EQ(script->written, (Calls{"*S115!\r", "*S115!\r"}));
     EXPECT_EQ(script->speeds, std::vector<int>{115200});
     EXPECT_EQ(link.serialSpeed(), 115200);
     EXPECT_TRUE(script->input.empty());  // the settle ends with the input discarded
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{60, 60, 200}));  // behind each switch, then the settle
     link.close();
     EXPECT_EQ(script->closes, 1);
+
+    // The logger's opening closes a link left open and gives the port 100 ms before it opens again.
+    script->replies["HALT! DEBUG=0"] = {"OK\r\n"};
+    RecordingObserver observer;
+    ASSERT_EQ(openLoggerLink(link, 3, false, observer), LinkResult::Ok);
+    ASSERT_EQ(openLoggerLink(link, 3, false, observer), LinkResult::Ok);
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{60, 60, 200, 200, 100, 200}));
+
+    // A TCP connection is followed by 50 ms once it is closed.
+    link.setTcpMode(true);
+    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    link.close();
+    EXPECT_EQ(clock.sleeps().back(), 50);
+    EXPECT_EQ(clock.sleeps().size(), 7u);
 }
 
 TEST(ModuleLinkScripted, TcpOpenResultsOfThePlatformPassThrough) {

@@ -30,6 +30,12 @@ TEST(SimCommandLine, EndpointsAndFlagsOfEveryGroupReachTheOptions) {
     EXPECT_EQ(fleet.modules, 200);
     EXPECT_EQ(fleet.fleetFile, "f.txt");
     EXPECT_EQ(fleet.options.faults.replyDelayMs, 2000);
+    const SimCommandLine slow = parse({"--pty", "--delay", "800:30", "--seed", "7"});
+    ASSERT_EQ(slow.action, Action::Run) << slow.error;
+    EXPECT_EQ(slow.options.faults.replyDelayMs, 800);
+    EXPECT_EQ(slow.options.faults.replyJitterPercent, 30);
+    EXPECT_EQ(slow.options.seed, 7u);
+    EXPECT_EQ(parse({"--pty", "--delay", "300"}).options.faults.replyJitterPercent, 0);
 
     const TcpEndpoint endpoint = tcpEndpoint("127.0.0.1:2323");
     EXPECT_EQ(endpoint.address, "127.0.0.1");
@@ -50,6 +56,8 @@ TEST(SimCommandLine, BadMissingAndUnknownWordsAreUsageErrors) {
         {{"--pty", "--records"}, "kavrel-sim: --records needs N\n", false},
         {{"--pty", "--records", "-1"}, "kavrel-sim: --records expects a whole number from 0 to 1048544\n", false},
         {{"--pty", "--trailing", "cr"}, "kavrel-sim: --trailing expects crlf or lf\n", false},
+        {{"--pty", "--delay", "800:101"}, "kavrel-sim: --delay expects MS or MS:JITTER, e.g. 800:30\n", false},
+        {{"--pty", "--delay", "fast"}, "kavrel-sim: --delay expects MS or MS:JITTER, e.g. 800:30\n", false},
         {{"--pty", "--fast"}, "kavrel-sim: unknown option --fast\n", true},
         {{"--tcp", "127.0.0.1:0", "--modules", "0"}, "kavrel-sim: --modules expects 1..1000\n", false},
         {{"--pty", "--modules", "2"}, "kavrel-sim: --modules and --fleet-file serve over --tcp only\n", false},

@@ -33,10 +33,12 @@ DeviceSnapshot LoggerDevice::snapshot() const {
     return shown;
 }
 
-void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath) {
+void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath,
+                           link::SerialTiming timing) {
     Using using_(*this, observer);
     session_.connection = connection;
     link_.setDevicePathResolver([devicePath](int) { return devicePath; });
+    link_.setSerialTiming(timing);
     // The observer has shown a failure; the window reads the outcome from the session.
     (void)connectSession(session_);
 }

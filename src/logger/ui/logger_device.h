@@ -75,8 +75,10 @@ public:
     DeviceSnapshot snapshot() const;
 
     // The operations, each on the worker with that operation's observer. devicePath is
-    // the serial device the COM number names (resolved by the window from its settings).
-    void connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath);
+    // the serial device the COM number names (resolved by the window from its settings);
+    // the compatible (gap) timing keeps the protocol's reply limits on a slow link.
+    void connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath,
+                 link::SerialTiming timing = link::SerialTiming::Fast);
     // "Odczytaj status": refuses without an open link.
     void readStatus(OperationObserver& observer);
     // "Odczytaj dane" and the download for printing, batch by batch until the end, an

@@ -25,6 +25,7 @@
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
 #include "common/qt/qt_text.h"
+#include "link/connection_settings.h"
 #include "link/qt/port_picker.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
@@ -406,8 +407,9 @@ void Crejestrator::connectModule() {
     connection.address = settings_.address;
     connection.tcpPort = settings_.tcpPort;
     const std::string devicePath = link::serialDevicePath(connection.comPort, &store_);
-    startOperation([connection, devicePath](LoggerDevice& device, OperationObserver& observer) {
-        device.connect(observer, connection, devicePath);
+    const link::SerialTiming timing = link::loadSerialTiming(store_);
+    startOperation([connection, devicePath, timing](LoggerDevice& device, OperationObserver& observer) {
+        device.connect(observer, connection, devicePath, timing);
         return std::function<void()>();
     }, true);
 }

@@ -1,0 +1,57 @@
+// Reply limits over a slow link: in the default timing they grow with the connection's round
+// trips, in the compatible timing they stay the protocol's.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "link/handshake.h"
+#include "link/round_trip_tracker.h"
+#include "support/recording_observer.h"
+#include "support/sim_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::link;
+using kavrel::testing::RecordingObserver;
+using kavrel::testing::SimFixture;
+
+TEST(RoundTripTracker, LimitsGrowWithTheLongestRoundTripOnlyWhenAskedAndNeverShrinkBelowTheProtocol) {
+    RoundTripTracker tracker;
+    EXPECT_EQ(tracker.limitMs(500, true), 3000u);    // no round trip known yet
+    EXPECT_EQ(tracker.limitMs(5000, true), 5000u);   // never below the protocol's value
+    EXPECT_EQ(tracker.limitMs(500, false), 500u);    // the compatible timing: the protocol's value
+    tracker.measured(900);
+    tracker.measured(400);
+    EXPECT_EQ(tracker.longestMs(), 900u);
+    EXPECT_EQ(tracker.limitMs(500, true), 1800u);
+    EXPECT_EQ(tracker.limitMs(300, false), 300u);
+    EXPECT_EQ(tracker.limitMs(3000, true), 3000u);
+    tracker.measured(IntervalTimer::kNoCounterElapsed);   // a system without a counter: no time at all
+    EXPECT_EQ(tracker.longestMs(), 900u);
+    tracker.reset();
+    EXPECT_FALSE(tracker.longestMs());
+    EXPECT_EQ(tracker.limitMs(500, true), 3000u);
+}
+
+TEST(SlowLink, MonitorOverTcpSlowerThanItsHalfSecondWorksInTheDefaultTimingOnly) {
+    // Every answer 600 ms late: more than the monitor's 500 ms reply limit.
+    SimFixture sim({.faults = {.replyDelayMs = 600}});
+    for (const SerialTiming timing : {SerialTiming::Fast, SerialTiming::Gap}) {
+        ModuleLink link(LinkVariant::monitor());
+        sim.useTcp(link);
+        link.setSerialTiming(timing);
+        RecordingObserver observer;
+        const LinkResult opened = openMonitorLink(link, 1, observer);
+        if (timing == SerialTiming::Gap) {
+            // The compatible timing keeps 500 ms: the "DEBUG=0" answer arrives in the "VER?" wait.
+            EXPECT_NE(opened, LinkResult::Ok);
+            continue;
+        }
+        ASSERT_EQ(opened, LinkResult::Ok);   // the first "DEBUG=0" was given 3 s
+        EXPECT_EQ(link.versionText(), "Kavrel V3.6EL");
+        link.setShortReplyMode(true);
+        EXPECT_EQ(link.query("MSR?"), LinkResult::Ok);
+        EXPECT_TRUE(link.receivedText().ends_with("\r")) << link.receivedText();
+        ASSERT_TRUE(link.roundTrips().longestMs());
+        EXPECT_GE(*link.roundTrips().longestMs(), 590u);
+    }
+}
