@@ -79,6 +79,7 @@ TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransportAndItsPausesThr
     EXPECT_EQ(clock.sleeps(), (std::vector<int>{60, 60, 200, 200, 100, 200}));
 
     // A TCP connection is followed by 50 ms once it is closed.
+    link.close();
     link.setTcpMode(true);
     ASSERT_EQ(link.open(1), LinkResult::Ok);
     link.close();
