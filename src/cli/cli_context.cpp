@@ -93,6 +93,7 @@ void CliContext::configure(link::ModuleLink& link) const {
     link.setModuleAddress(connection.address);
     link.setTcpPort(static_cast<std::uint32_t>(connection.tcpPort));
     link.setSerialTiming(connection.gapTiming ? link::SerialTiming::Gap : link::SerialTiming::Fast);
+    if (trace) link.setTrace(trace);
     if (!connection.devicePath.empty()) {
         const std::string path = connection.devicePath;
         link.setDevicePathResolver([path](int) { return path; });

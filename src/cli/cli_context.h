@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ struct CliContext {
     std::ostream& err;
     TerminalObserver& observer;
     SystemClock clock;
+    // --trace: every link of the command writes its exchanges here (none: KAVREL_TRACE's).
+    std::shared_ptr<link::WireTrace> trace;
 
     // Sets up a link for the chosen connection.
     void configure(link::ModuleLink& link) const;

@@ -11,6 +11,7 @@
 #include <netdb.h>
 #endif
 
+#include "common/win1250.h"
 #include "link/connection_settings.h"
 #include "link/serial_device.h"
 
@@ -127,6 +128,10 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
         // Every other option takes a value, even one this tool does not know.
         if (i + 1 >= args.size()) return usageError("kavrel: " + arg + " needs a value\n");
         const std::string& value = args[++i];
+        if (arg == "--trace") {
+            line.traceFile = value;
+            continue;
+        }
         if (arg != "--tcp" && arg != "--com" && arg != "--device")
             return usageError("kavrel: unknown option " + arg + "\n", true);
         if (std::string error = applyOption(line, arg, value, resolve); !error.empty()) return usageError(std::move(error));
@@ -142,6 +147,9 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
         line.action = CommandLine::Action::CommandHelp;
         return line;
     }
+    if (std::find(line.commandArgs.begin(), line.commandArgs.end(), "--trace") != line.commandArgs.end())
+        return usageError("kavrel: --trace is an option of the tool: give it before the command, as in\n"
+                          "  kavrel --trace FILE ... " + line.command->name + " ...\n");
     const auto misplaced = std::find_if(line.commandArgs.begin(), line.commandArgs.end(), isConnectionOption);
     if (misplaced != line.commandArgs.end())
         return usageError("kavrel: " + *misplaced + " is a connection option: give it before the command, as in\n"
@@ -165,6 +173,20 @@ ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& user
     return connection;
 }
 
+bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace, std::ostream& err) {
+    trace.reset();
+    if (line.traceFile.empty()) return true;
+    if (line.traceFile == "-") {
+        trace = link::WireTrace::toStandardError();
+        return true;
+    }
+    std::string reason;
+    trace = link::WireTrace::toFile(line.traceFile, link::WireTrace::Mode::Replace, &reason);
+    if (trace) return true;
+    err << toTerminal(W("Błąd otwarcia pliku przebiegu transmisji")) << ": " << line.traceFile << ": " << reason << "\n";
+    return false;
+}
+
 void printVersion(std::ostream& out) { out << "kavrel " << KAVREL_TOOL_VERSION << "\n"; }
 
 void printUsage(std::ostream& out) {
@@ -180,6 +202,11 @@ void printUsage(std::ostream& out) {
            "  --device PATH       a serial device by its path\n"
            "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
            "                      (for a converter or module that misbehaves with the fast mode)\n"
+           "\nTRACE:\n"
+           "  --trace FILE        write every line sent to the module and every reply to FILE\n"
+           "                      (UTF-8, milliseconds since each connection, '>' sent, '<' received;\n"
+           "                      '-' for stderr). KAVREL_TRACE=FILE does the same for every\n"
+           "                      program, appending.\n"
            "\nCOMMANDS:\n";
     for (const auto& command : commands()) {
         std::string name = command.name;

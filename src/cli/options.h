@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +35,7 @@ struct CommandLine {
     Action action = Action::Run;
     ConnectionChoice connection;
     bool connectionChosen = false;  // --tcp, --com or --device given; else the saved connection is used
+    std::string traceFile;          // --trace FILE: the wire trace of this run
     const Command* command = nullptr;
     std::vector<std::string> commandArgs;
     std::string error;              // "kavrel: ...\n", or empty when the usage alone says it
@@ -41,6 +43,10 @@ struct CommandLine {
 };
 
 CommandLine parseCommandLine(std::span<const std::string> args, const HostResolver& resolve = resolveHost);
+
+// The wire trace --trace asks for, written anew for this run (null without --trace); when
+// the file cannot be written, says why on `err` and returns false.
+bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace, std::ostream& err);
 
 // The connection a command gets: the one chosen on the command line, else the one the
 // configurator saved; the gap timing also when the user chose it for good; a COM number

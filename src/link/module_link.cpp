@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string>
 
 
 namespace kavrel::link {
@@ -25,6 +26,22 @@ constexpr std::size_t kSerialQueueBytes = 1024;
 constexpr int kSpeedSwitchPauseMs = 60;     // after each "*S115!"
 constexpr int kLoggerSettleMs = 200;        // before the logger's first line
 constexpr int kTcpClosePauseMs = 50;        // after a TCP close, before a new connection
+
+// A fixed-length reply is traced once complete, cut into frames by the link's describer.
+class BinaryReplyTrace {
+public:
+    BinaryReplyTrace(WireTrace* trace, const FrameDescriber* describer) : trace_(trace) {
+        if (trace_) trace_->beginBinaryReply(describer);
+    }
+    ~BinaryReplyTrace() {
+        if (trace_) trace_->endBinaryReply();
+    }
+    BinaryReplyTrace(const BinaryReplyTrace&) = delete;
+    BinaryReplyTrace& operator=(const BinaryReplyTrace&) = delete;
+
+private:
+    WireTrace* trace_;
+};
 
 } // namespace
 
@@ -60,19 +77,26 @@ LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
     serialSpeed_ = kSlowSpeed;
     roundTrips_.reset();
     if (interrupted()) return LinkResult::Failed;
+    if (!traceChosen_) setTrace(WireTrace::fromEnvironment());
     return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
+}
+
+void ModuleLink::traceOpen(const std::string& connection) {
+    if (trace_) trace_->beginOperation(connection);
 }
 
 LinkResult ModuleLink::openTcp() {
     connected_ = false;
     const auto port = static_cast<std::uint16_t>(tcpPort_);
+    if (trace_) traceOpen("TCP " + moduleAddress_ + ":" + std::to_string(port));
     TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_, interrupt_.get());
     if (opened.result == TcpConnectResult::Connected && !opened.connection) opened.result = TcpConnectResult::NotConnected;
     if (opened.result == TcpConnectResult::Connected) {
-        transport_ = traceWhenAsked(std::move(opened.connection));
+        transport_ = traced(std::move(opened.connection), trace_);
         transport_->setInterrupt(interrupt_.get());
     }
     connected_ = opened.result == TcpConnectResult::Connected;
+    if (trace_) trace_->event('=', connected_ ? "połączono" : "brak połączenia (" + std::to_string(static_cast<int>(opened.result)) + ")");
     return linkResult(opened.result);
 }
 
@@ -81,9 +105,11 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
     serialSpeed_ = kSlowSpeed;
     timeoutsRefused_ = false;
     settle_.reset();
+    if (trace_) traceOpen("port " + path + " " + std::to_string(kSlowSpeed) + " bod");
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
+    if (trace_) trace_->event('=', opened.port ? "port otwarty" : "błąd otwarcia portu");
     if (!opened.port) return LinkResult::Failed;
-    transport_ = traceWhenAsked(std::move(opened.port));
+    transport_ = traced(std::move(opened.port), trace_);
     transport_->setInterrupt(interrupt_.get());
     timeoutsRefused_ = opened.timeoutsRefused;
     serialOpen_ = true;
@@ -289,6 +315,7 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
     std::array<std::uint8_t, kCommandMax + 1> line{};
     const std::size_t size = frame(command, line);
     if (size == 0) return 0;
+    const BinaryReplyTrace replyTrace(trace_.get(), &frameDescriber_);
     if (!tcpMode_) {
         transport_->discardInput(kFlushBytes);
         if (!writeSerial(line.data(), size)) return 0;

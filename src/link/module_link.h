@@ -23,6 +23,7 @@
 #include "link/serial_device.h"
 #include "link/serial_reader.h"
 #include "link/transport.h"
+#include "link/wire_trace.h"
 
 namespace kavrel::link {
 
@@ -84,6 +85,14 @@ public:
     // waiting. It must outlive the link.
     void setClock(const Clock& clock) { clock_ = &clock; }
     const Clock& clock() const { return *clock_; }
+    // The debug switch: every later open and exchange is written to this trace (null: none).
+    // A link never given one takes what KAVREL_TRACE asks for at its first open.
+    void setTrace(std::shared_ptr<WireTrace> trace) {
+        trace_ = std::move(trace);
+        traceChosen_ = true;
+    }
+    // How the trace cuts this link's fixed-length replies into frames (the logger's).
+    void setFrameDescriber(FrameDescriber describer) { frameDescriber_ = std::move(describer); }
 
     LinkResult open(int comPort, bool fastSpeed = false);
     void close();
@@ -134,6 +143,8 @@ private:
     LinkResult openSerial(int comPort, bool fastSpeed);
     LinkResult openTcp();
     void dropConnection();
+    // The trace's header of a new operation and its first entry, when there is a trace.
+    void traceOpen(const std::string& connection);
     std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
     bool writeSerial(const std::uint8_t* data, std::size_t size);
     std::size_t readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame);
@@ -170,6 +181,9 @@ private:
     int serialSpeed_ = kSlowSpeed;
     SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;
+    std::shared_ptr<WireTrace> trace_;   // declared before the transport, which writes to it
+    bool traceChosen_ = false;
+    FrameDescriber frameDescriber_;
     std::shared_ptr<const LinkInterrupt> interrupt_;   // declared before the transport, which points at it
     std::unique_ptr<Transport> transport_;
     DevicePathResolver resolveDevice_;

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "common/observer.h"
 #include "link/module_link.h"
+#include "logger/protocol/frame_trace.h"
 #include "logger/protocol/module_status.h"
 
 namespace kavrel::logger {
@@ -24,8 +25,11 @@ struct LoggerConnection {
 };
 
 struct LoggerSession {
+    // The link's trace, when it has one, shows the replies as the logger's frames.
     LoggerSession(link::ModuleLink& moduleLink, OperationObserver& operationObserver)
-        : link(moduleLink), observer(operationObserver) {}
+        : link(moduleLink), observer(operationObserver) {
+        link.setFrameDescriber(describeLoggerReply);
+    }
 
     link::ModuleLink& link;
     OperationObserver& observer;

@@ -1,6 +1,7 @@
 #include "monitor/ui/csetupprog.h"
 
 #include "link/qt/port_picker.h"
+#include "link/qt/trace_choice_row.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -40,12 +41,19 @@ QPushButton* addButton(QDialogButtonBox* box, const char* caption, QDialogButton
 } // namespace
 
 CSetupProg::CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent,
-                       SettingsStore* portMapping)
+                       SettingsStore* portMapping, const link::TraceChoice* trace)
     : QDialog(parent), settings_(settings), connection_(connection) {
     setWindowTitle(QStringLiteral("Ustawienia programu"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(buildProgramFields(settings, connection, portMapping));
+    QGridLayout* top = buildProgramFields(settings, connection, portMapping);
+    if (trace) {
+        // The wire trace's check box and file, under the connection.
+        traceChoice_ = *trace;
+        traceRow_ = new TraceChoiceRow(*trace, this);
+        top->addWidget(traceRow_, top->rowCount(), 0, 1, 2);
+    }
+    layout->addLayout(top);
     layout->addWidget(buildLineFields(settings));
     layout->addWidget(buildButtons());
 }
@@ -177,6 +185,7 @@ void CSetupProg::accept() {
         settings_.barMin[i] = *barMin_[i]->number();
         settings_.barMax[i] = *barMax_[i]->number();
     }
+    if (traceRow_) traceChoice_ = traceRow_->choice();
     if (portMapping_ && !portMapping_->commit())
         QMessageBox::warning(this, windowTitle(), QStringLiteral("Nie można zapisać wybranego portu COM."));
     QDialog::accept();

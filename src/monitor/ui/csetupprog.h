@@ -9,6 +9,7 @@
 
 #include "common/staged_store.h"
 #include "link/connection_settings.h"
+#include "link/trace_choice.h"
 #include "monitor/monitor_settings.h"
 
 class QButtonGroup;
@@ -20,6 +21,7 @@ class QLineEdit;
 
 namespace kavrel {
 class SettingsStore;
+class TraceChoiceRow;
 }
 
 namespace kavrel::ui {
@@ -35,12 +37,14 @@ class CSetupProg : public QDialog {
     Q_OBJECT
 public:
     // portMapping: where a port picked with "..." beside the COM number is stored; without
-    // it the number is a plain field.
+    // it the number is a plain field. trace: the wire trace's choice, offered as a row of
+    // its own; without it there is none.
     CSetupProg(const MonitorSettings& settings, const link::ConnectionSettings& connection, QWidget* parent = nullptr,
-               SettingsStore* portMapping = nullptr);
+               SettingsStore* portMapping = nullptr, const link::TraceChoice* trace = nullptr);
 
     const MonitorSettings& settings() const { return settings_; }
     const link::ConnectionSettings& connection() const { return connection_; }
+    const link::TraceChoice& traceChoice() const { return traceChoice_; }
 
     // "Otwórz...": the chosen file's name without its folder becomes the results file.
     void takeChosenFile(const QString& path);
@@ -57,6 +61,7 @@ private:
 
     MonitorSettings settings_;
     link::ConnectionSettings connection_;
+    link::TraceChoice traceChoice_;
     // A port picked with "..." is kept here and reaches the user's settings only on "Wprowadź".
     std::unique_ptr<StagedStore> portMapping_;
     kavrel::ui::NumberEdit* comPort_;
@@ -65,6 +70,7 @@ private:
     QCheckBox* tcpMode_;
     QLineEdit* moduleAddress_;
     kavrel::ui::NumberEdit* tcpPort_;
+    TraceChoiceRow* traceRow_ = nullptr;
     std::array<kavrel::ui::TextEdit*, kInputLines> lineName_{};
     std::array<QButtonGroup*, kInputLines> lineType_{};
     std::array<kavrel::ui::NumberEdit*, kInputLines> barMin_{};

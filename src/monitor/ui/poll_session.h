@@ -50,6 +50,8 @@ public:
     PollResult stop();
 
     bool polling() const { return poller_.polling(); }
+    // The wire trace of this run's link (set before START; without it KAVREL_TRACE's).
+    void setTrace(std::shared_ptr<link::WireTrace> trace) { link_.setTrace(std::move(trace)); }
 
 private:
     // The poller's view: message boxes to the observer of the running operation; the

@@ -1,0 +1,63 @@
+#include "link/qt/trace_choice_row.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QToolButton>
+
+#include "common/qt/qt_text.h"
+
+namespace kavrel {
+
+TraceChoiceRow::TraceChoiceRow(const link::TraceChoice& choice, QWidget* parent) : QWidget(parent) {
+    enabled_ = new QCheckBox(QStringLiteral("Zapisuj przebieg transmisji do pliku:"), this);
+    enabled_->setObjectName(QStringLiteral("traceEnabled"));
+    enabled_->setToolTip(QStringLiteral("Każda linia wysłana do modułu i każda odpowiedź, z czasem w milisekundach "
+                                        "(do diagnozy połączenia)"));
+    enabled_->setChecked(choice.enabled);
+    file_ = new QLineEdit(choice.file.empty() ? defaultFile() : toQString(choice.file), this);
+    file_->setObjectName(QStringLiteral("traceFile"));
+    file_->setMinimumWidth(220);
+    browse_ = new QToolButton(this);
+    browse_->setText(QStringLiteral("..."));
+    browse_->setToolTip(QStringLiteral("Wybierz plik przebiegu transmisji"));
+    connect(browse_, &QToolButton::clicked, this, &TraceChoiceRow::chooseFile);
+    const auto follow = [this](bool on) {
+        file_->setEnabled(on);
+        browse_->setEnabled(on);
+    };
+    connect(enabled_, &QCheckBox::toggled, this, follow);
+    follow(choice.enabled);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(enabled_);
+    row->addWidget(file_, 1);
+    row->addWidget(browse_);
+}
+
+link::TraceChoice TraceChoiceRow::choice() const {
+    return {enabled_->isChecked(), fromQString(file_->text().trimmed())};
+}
+
+QString TraceChoiceRow::defaultFile() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty()) folder = QDir::homePath();
+    return QDir::toNativeSeparators(folder + QStringLiteral("/kavrel-przebieg.txt"));
+}
+
+void TraceChoiceRow::chooseFile() {
+    QFileDialog dialog(this, QStringLiteral("Plik przebiegu transmisji"), file_->text(),
+                       QStringLiteral("Pliki tekstowe (*.txt);;Wszystkie pliki (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // The trace is appended to, never replaced: nothing to confirm.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        file_->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+}
+
+} // namespace kavrel
