@@ -22,6 +22,7 @@
 #include "common/qt/fields/field_edits.h"
 #include "common/qt/operation_runner.h"
 #include "link/qt/port_picker.h"
+#include "link/qt/trace_choice_row.h"
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "common/win1250.h"
@@ -107,6 +108,7 @@ Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile
 void Ckonfigurator::buildWindow() {
     auto* menu = new QMenuBar(this);
     QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
+    help->addAction(QStringLiteral("&Przebieg transmisji..."), this, [this] { TraceChoiceDialog(settings_, this).exec(); });
     help->addAction(QStringLiteral("&O programie..."), this, &Ckonfigurator::showAbout);
 
     QVBoxLayout* options = buildOptions();
@@ -362,6 +364,7 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     // touches the window's settings store.
     copies->devicePath = link::serialDevicePath(static_cast<int>(connection_.comPort), &settings_);
     copies->serialTiming = link::loadSerialTiming(settings_);
+    copies->trace = traceForNextOperation(this, settings_);
     copies->record = record_;
     copies->readBack = readBack_;
     copies->choice.setClock = options.setClock;
@@ -377,6 +380,7 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
         link.setTcpPort(copies->connection.tcpPort);
         link.setDevicePathResolver([path = copies->devicePath](int) { return path; });
         link.setSerialTiming(copies->serialTiming);
+        link.setTrace(copies->trace);
         OperationResults results = work(link, *copies, observer);
         return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
     });

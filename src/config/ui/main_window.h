@@ -19,6 +19,7 @@
 #include "config/protocol/service_actions.h"
 #include "link/connection_settings.h"
 #include "link/link_interrupt.h"
+#include "link/wire_trace.h"
 #include "link/module_link.h"
 
 class QCheckBox;
@@ -98,6 +99,7 @@ protected:
         link::ConnectionSettings connection;
         std::string devicePath;   // the serial device the COM number stands for, looked up by the window
         link::SerialTiming serialTiming = link::SerialTiming::Fast;
+        std::shared_ptr<link::WireTrace> trace;   // the wire trace, opened by the window; none: off
         SettingsImage record;
         SettingsImage readBack;   // the verification's read-back copy, kept between writes
         ServiceChoice choice;     // the write's options from the check boxes

@@ -1,6 +1,10 @@
 #include "link/qt/trace_choice_row.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -58,6 +62,43 @@ void TraceChoiceRow::chooseFile() {
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         file_->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+}
+
+TraceChoiceDialog::TraceChoiceDialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store) {
+    setWindowTitle(QStringLiteral("Przebieg transmisji"));
+    row_ = new TraceChoiceRow(link::loadTraceChoice(store), this);
+    auto* note = new QLabel(QStringLiteral("Każda linia wysłana do modułu i każda odpowiedź są dopisywane do pliku,\n"
+                                           "z czasem w milisekundach od otwarcia połączenia."),
+                            this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("Wprowadź"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QStringLiteral("Anuluj"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TraceChoiceDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TraceChoiceDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(row_);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+}
+
+void TraceChoiceDialog::accept() {
+    if (!link::saveTraceChoice(store_, row_->choice())) {
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Nie można zapisać ustawienia przebiegu transmisji."));
+        return;
+    }
+    QDialog::accept();
+}
+
+std::shared_ptr<link::WireTrace> traceForNextOperation(QWidget* window, const SettingsStore& store) {
+    const link::TraceChoice choice = link::loadTraceChoice(store);
+    if (!choice.enabled) return link::WireTrace::fromEnvironment();
+    std::string reason;
+    auto trace = link::openChosenTrace(choice, &reason);
+    if (!trace)
+        QMessageBox::warning(window, window->windowTitle(),
+                             QStringLiteral("Nie można zapisywać przebiegu transmisji do pliku %1: %2")
+                                 .arg(toQString(choice.file), QString::fromLocal8Bit(reason.c_str())));
+    return trace;
 }
 
 } // namespace kavrel

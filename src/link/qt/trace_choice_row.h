@@ -3,7 +3,9 @@
 // the choice back when it is accepted; the window stores it (link/trace_choice.h).
 #pragma once
 
+#include <QDialog>
 #include <QWidget>
+#include <memory>
 
 #include "link/trace_choice.h"
 
@@ -30,5 +32,26 @@ private:
     QLineEdit* file_;
     QToolButton* browse_;
 };
+
+// "Przebieg transmisji": the row alone, for a program whose settings have no dialog of
+// their own (it is opened from the "Pomoc" menu). "Wprowadź" stores the choice.
+class TraceChoiceDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TraceChoiceDialog(SettingsStore& store, QWidget* parent = nullptr);
+    TraceChoiceRow& row() { return *row_; }
+
+public slots:
+    void accept() override;
+
+private:
+    SettingsStore& store_;
+    TraceChoiceRow* row_;
+};
+
+// The trace a program's next operation gets, opened on the window's thread and handed to
+// the worker with the operation: the chosen file when the choice is on (one that cannot be
+// opened is said in a box, and there is no trace), else KAVREL_TRACE's.
+std::shared_ptr<link::WireTrace> traceForNextOperation(QWidget* window, const SettingsStore& store);
 
 } // namespace kavrel

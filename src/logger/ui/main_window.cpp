@@ -27,6 +27,7 @@
 #include "common/qt/qt_text.h"
 #include "link/connection_settings.h"
 #include "link/qt/port_picker.h"
+#include "link/qt/trace_choice_row.h"
 #include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
@@ -115,6 +116,7 @@ Crejestrator::~Crejestrator() {
 void Crejestrator::buildControls() {
     auto* menu = new QMenuBar(this);
     QMenu* help = menu->addMenu(QStringLiteral("&Pomoc"));
+    help->addAction(QStringLiteral("&Przebieg transmisji..."), this, [this] { TraceChoiceDialog(store_, this).exec(); });
     help->addAction(QStringLiteral("&O programie..."), this, &Crejestrator::showAbout);
 
     // The connection.
@@ -408,7 +410,9 @@ void Crejestrator::connectModule() {
     connection.tcpPort = settings_.tcpPort;
     const std::string devicePath = link::serialDevicePath(connection.comPort, &store_);
     const link::SerialTiming timing = link::loadSerialTiming(store_);
-    startOperation([connection, devicePath, timing](LoggerDevice& device, OperationObserver& observer) {
+    std::shared_ptr<link::WireTrace> trace = traceForNextOperation(this, store_);
+    startOperation([connection, devicePath, timing, trace](LoggerDevice& device, OperationObserver& observer) {
+        device.link().setTrace(trace);
         device.connect(observer, connection, devicePath, timing);
         return std::function<void()>();
     }, true);

@@ -24,6 +24,7 @@
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
+#include "link/qt/trace_choice_row.h"
 #include "link/serial_device.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
@@ -188,7 +189,6 @@ QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
     // Start-up: the connection kept by the last run (its port number first), the default
     // settings file without its port, then the command line's file with its port.
     connection_ = link::loadConnectionSettings(store_);
-    traceChoice_ = link::loadTraceChoice(store_);
     settings_.comPort = static_cast<std::int32_t>(connection_.comPort);
     const std::int32_t keptPort = settings_.comPort;
     // An absent or invalid file leaves the defaults; the start-up says nothing about it, nor
@@ -426,14 +426,7 @@ void Cmonitor::startPolling() {
     connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
     session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
                                              link::loadSerialTiming(store_), interrupt_);
-    if (traceChoice_.enabled) {
-        std::string reason;
-        if (auto trace = link::openChosenTrace(traceChoice_, &reason)) session_->setTrace(std::move(trace));
-        else
-            message(QStringLiteral("Nie można zapisywać przebiegu transmisji do pliku %1: %2")
-                        .arg(toQString(traceChoice_.file), QString::fromLocal8Bit(reason.c_str())),
-                    MessageIcon::Warning);
-    }
+    session_->setTrace(traceForNextOperation(this, store_));
     session_->showFrom(display_);
     session_->setReconnect(reconnectAction_->isChecked());
     // Queued to the window, so it arrives before the message box the worker then asks for;
@@ -568,10 +561,11 @@ void Cmonitor::draw() {
 
 void Cmonitor::editSettings() {
     if (polling_ || busy()) return;
-    CSetupProg dialog(settings_, connection_, this, &store_, &traceChoice_);
+    const link::TraceChoice traceChoice = link::loadTraceChoice(store_);
+    CSetupProg dialog(settings_, connection_, this, &store_, &traceChoice);
     if (dialog.exec() != QDialog::Accepted) return;
-    traceChoice_ = dialog.traceChoice();
-    (void)link::saveTraceChoice(store_, traceChoice_);
+    if (!link::saveTraceChoice(store_, dialog.traceChoice()))
+        message(QStringLiteral("Nie można zapisać ustawienia przebiegu transmisji."), MessageIcon::Warning);
     settings_.comPort = dialog.settings().comPort;
     settings_.resultsFile = dialog.settings().resultsFile;
     settings_.recordPeriod = dialog.settings().recordPeriod;

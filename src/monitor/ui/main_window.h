@@ -14,7 +14,6 @@
 #include "common/settings_store.h"
 #include "link/connection_settings.h"
 #include "link/link_interrupt.h"
-#include "link/trace_choice.h"
 #include "monitor/display.h"
 #include "monitor/monitor_settings.h"
 
@@ -105,7 +104,6 @@ private:
     SettingsStore& store_;
     MonitorSettings settings_;
     link::ConnectionSettings connection_;
-    link::TraceChoice traceChoice_;   // the wire trace, from its own key of the settings
     MonitorDisplay display_;
     std::shared_ptr<PollSession> session_;        // handed to one step at a time
     // Triggered when the window closes: the running step's link waits end at once.
