@@ -149,7 +149,7 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
     }
     if (std::find(line.commandArgs.begin(), line.commandArgs.end(), "--trace") != line.commandArgs.end())
         return usageError("kavrel: --trace is an option of the tool: give it before the command, as in\n"
-                          "  kavrel --trace FILE ... " + line.command->name + " ...\n");
+                          "  kavrel --trace FILE ... " + std::string(line.command->name) + " ...\n");
     const auto misplaced = std::find_if(line.commandArgs.begin(), line.commandArgs.end(), isConnectionOption);
     if (misplaced != line.commandArgs.end())
         return usageError("kavrel: " + *misplaced + " is a connection option: give it before the command, as in\n"

@@ -26,19 +26,19 @@ std::vector<std::uint8_t> sealed(std::uint8_t type, int length) {
 }
 
 TEST(LoggerReplyPieces, CutsFramesSlotsAndText) {
-    std::vector<std::uint8_t> reply = sealed('R', 5);              // 7 bytes, good
-    auto bad = sealed('R', 5);
-    bad[6] ^= 0xFF;                                                // its CRC broken
+    std::vector<std::uint8_t> reply = sealed('R', 10);             // 12 bytes, good
+    auto bad = sealed('R', 10);
+    bad[11] ^= 0xFF;                                               // its CRC broken
     reply.insert(reply.end(), bad.begin(), bad.end());
-    reply.insert(reply.end(), 7, 0xFF);                            // an erased slot of the same size
-    const std::uint8_t damaged[] = {'Q', 5, 1, 2, 3, 4, 5};        // a wrong type letter
-    reply.insert(reply.end(), std::begin(damaged), std::end(damaged));
+    reply.insert(reply.end(), 12, 0xFF);                           // an erased slot of the same size
+    auto damaged = sealed('Q', 10);                                // a wrong type letter
+    reply.insert(reply.end(), damaged.begin(), damaged.end());
     reply.insert(reply.end(), {'O', 'K'});                         // too short for a slot
     const auto pieces = describeLoggerReply(reply);
     std::vector<std::pair<std::size_t, std::string>> got;
     for (const auto& p : pieces) got.emplace_back(p.size, p.verdict);
     const std::vector<std::pair<std::size_t, std::string>> expected = {
-        {7, "CRC dobry"}, {7, "CRC zły"}, {7, "pusty zapis"}, {7, "nierozpoznana ramka"}, {2, ""}};
+        {12, "CRC dobry"}, {12, "CRC zły"}, {12, "pusty zapis"}, {12, "nierozpoznana ramka"}, {2, ""}};
     EXPECT_EQ(got, expected);
 
     // Text replies ("OK" CR LF to "HALT! DEBUG=0") and a length byte past the end are no frames.
