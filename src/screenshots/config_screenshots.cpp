@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "link/qt/port_picker.h"
+#include "link/qt/trace_choice_row.h"
 #include "config/model/settings_file.h"
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/main_window.h"
@@ -38,6 +39,19 @@ bool savePortPicker(const QString& folder) {
     dialog.show();
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/wybierz-port.png");
+    QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
+    return dialog.grab().save(path);
+}
+
+// "Przebieg transmisji" of the "Pomoc" menu (the logger's is the same dialog), switched on.
+bool saveTraceChoice(const QString& folder) {
+    kavrel::MemoryStore settings;
+    (void)kavrel::link::saveTraceChoice(settings, {true, "/home/technik/Dokumenty/kavrel-przebieg.txt"});
+    kavrel::TraceChoiceDialog dialog(settings);
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/przebieg-transmisji.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
     return dialog.grab().save(path);
 }
@@ -79,5 +93,6 @@ int main(int argc, char** argv) {
     }
     if (savePortPicker(folder)) ++written;
     if (saveMainWindow(folder)) ++written;
-    return written == static_cast<int>(dialogGallery().size()) + 2 ? 0 : 1;
+    if (saveTraceChoice(folder)) ++written;
+    return written == static_cast<int>(dialogGallery().size()) + 3 ? 0 : 1;
 }

@@ -113,7 +113,9 @@ int main(int argc, char** argv) {
     window.resize(1356, 698);
     save(&window, folder, "monitor-laptop");
 
-    CSetupProg setup(window.settings(), window.connection());
+    // With the wire trace's row, as the window offers it.
+    const kavrel::link::TraceChoice trace{true, "/home/technik/Dokumenty/kavrel-przebieg.txt"};
+    CSetupProg setup(window.settings(), window.connection(), nullptr, nullptr, &trace);
     save(&setup, folder, "ustawienia-programu");
     QStringList names;
     for (const auto& line : window.display().extended) names << QString::fromStdString(cp1250::toUtf8(line.name));

@@ -364,7 +364,9 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     // touches the window's settings store.
     copies->devicePath = link::serialDevicePath(static_cast<int>(connection_.comPort), &settings_);
     copies->serialTiming = link::loadSerialTiming(settings_);
-    copies->trace = traceForNextOperation(this, settings_);
+    QString traceFailure;
+    copies->trace = traceForNextOperation(settings_, traceFailure);
+    if (!traceFailure.isEmpty()) QMessageBox::warning(this, windowTitle(), traceFailure);
     copies->record = record_;
     copies->readBack = readBack_;
     copies->choice.setClock = options.setClock;

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QDir>
 #include <QFileDialog>
@@ -89,15 +90,15 @@ void TraceChoiceDialog::accept() {
     QDialog::accept();
 }
 
-std::shared_ptr<link::WireTrace> traceForNextOperation(QWidget* window, const SettingsStore& store) {
+std::shared_ptr<link::WireTrace> traceForNextOperation(const SettingsStore& store, QString& failure) {
+    failure.clear();
     const link::TraceChoice choice = link::loadTraceChoice(store);
     if (!choice.enabled) return link::WireTrace::fromEnvironment();
     std::string reason;
     auto trace = link::openChosenTrace(choice, &reason);
     if (!trace)
-        QMessageBox::warning(window, window->windowTitle(),
-                             QStringLiteral("Nie można zapisywać przebiegu transmisji do pliku %1: %2")
-                                 .arg(toQString(choice.file), QString::fromLocal8Bit(reason.c_str())));
+        failure = QStringLiteral("Nie można zapisywać przebiegu transmisji do pliku %1: %2")
+                      .arg(toQString(choice.file), QString::fromLocal8Bit(reason.c_str()));
     return trace;
 }
 

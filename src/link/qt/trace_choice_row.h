@@ -50,8 +50,9 @@ private:
 };
 
 // The trace a program's next operation gets, opened on the window's thread and handed to
-// the worker with the operation: the chosen file when the choice is on (one that cannot be
-// opened is said in a box, and there is no trace), else KAVREL_TRACE's.
-std::shared_ptr<link::WireTrace> traceForNextOperation(QWidget* window, const SettingsStore& store);
+// the worker with the operation: the chosen file when the choice is on, else KAVREL_TRACE's.
+// A chosen file that cannot be opened gives no trace and, in `failure`, the text the
+// window shows (the operation goes on).
+std::shared_ptr<link::WireTrace> traceForNextOperation(const SettingsStore& store, QString& failure);
 
 } // namespace kavrel

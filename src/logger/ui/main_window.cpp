@@ -410,7 +410,9 @@ void Crejestrator::connectModule() {
     connection.tcpPort = settings_.tcpPort;
     const std::string devicePath = link::serialDevicePath(connection.comPort, &store_);
     const link::SerialTiming timing = link::loadSerialTiming(store_);
-    std::shared_ptr<link::WireTrace> trace = traceForNextOperation(this, store_);
+    QString traceFailure;
+    std::shared_ptr<link::WireTrace> trace = traceForNextOperation(store_, traceFailure);
+    if (!traceFailure.isEmpty()) message(traceFailure, MessageIcon::Warning);
     startOperation([connection, devicePath, timing, trace](LoggerDevice& device, OperationObserver& observer) {
         device.link().setTrace(trace);
         device.connect(observer, connection, devicePath, timing);

@@ -426,7 +426,9 @@ void Cmonitor::startPolling() {
     connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
     session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
                                              link::loadSerialTiming(store_), interrupt_);
-    session_->setTrace(traceForNextOperation(this, store_));
+    QString traceFailure;
+    session_->setTrace(traceForNextOperation(store_, traceFailure));
+    if (!traceFailure.isEmpty()) message(traceFailure, MessageIcon::Warning);
     session_->showFrom(display_);
     session_->setReconnect(reconnectAction_->isChecked());
     // Queued to the window, so it arrives before the message box the worker then asks for;

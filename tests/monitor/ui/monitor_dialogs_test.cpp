@@ -18,6 +18,7 @@
 
 #include "common/qt/chart/chart_widget.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/win1250.h"
 #include "link/port_mapping.h"
 #include "link/qt/port_picker.h"
 #include "monitor/ui/csetupprog.h"
@@ -102,6 +103,26 @@ private slots:
         QCOMPARE(enter(dialog, "extName4", "Czujnik zalania"), QString());
         QCOMPARE(dialog.names().value(3), QString("Czujnik zalania"));
         QCOMPARE(dialog.names().size(), 16);
+    }
+
+    // The wire trace's row: its file follows the check box, and the choice is handed back
+    // only on "Wprowadź".
+    void theTraceRowHandsBackItsChoiceOnAccept() {
+        const link::TraceChoice off{false, ""};
+        CSetupProg dialog(MonitorSettings{}, link::ConnectionSettings{}, nullptr, nullptr, &off);
+        auto* enabled = namedControl<QCheckBox>(&dialog, "traceEnabled");
+        QCOMPARE(enabled->text(), QString("Zapisuj przebieg transmisji do pliku:"));
+        QVERIFY(field(dialog, "traceFile")->text().endsWith("kavrel-przebieg.txt"));   // a default to start from
+        QVERIFY(!field(dialog, "traceFile")->isEnabled());
+        enabled->setChecked(true);
+        QVERIFY(field(dialog, "traceFile")->isEnabled());
+        field(dialog, "traceFile")->setText(QStringLiteral("/tmp/łącze.txt"));
+        QVERIFY(!dialog.traceChoice().enabled);   // not before "Wprowadź"
+        dialog.accept();
+        QVERIFY(dialog.traceChoice().enabled);
+        QCOMPARE(dialog.traceChoice().file, W("/tmp/łącze.txt"));   // kept as every stored text
+        CSetupProg without(MonitorSettings{}, link::ConnectionSettings{});
+        QVERIFY(!without.findChild<QCheckBox*>("traceEnabled"));
     }
 
     void aPortPickedInTheSettingsCountsOnlyWhenTheyAreAccepted() {

@@ -21,12 +21,14 @@
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "link/connection_settings.h"
+#include "link/trace_choice.h"
 #include "monitor/monitor_settings.h"
 #include "monitor/ui/main_window.h"
 #include "monitor/ui/trend_chart.h"
 #include "support/named_controls.h"
 #include "support/sim_fixture.h"
 #include "support/saved_connection.h"
+#include "support/trace_file.h"
 
 using namespace kavrel;
 using namespace kavrel::monitor;
@@ -170,6 +172,37 @@ private slots:
         QVERIFY(!text(w, "value1").isEmpty());   // the readings stay
         w.pollTick();
         QVERIFY(!w.busy());   // no tick after STOP
+    }
+
+    // The wire trace chosen in the settings records the run from START; switched off, the
+    // next run writes nothing more.
+    void theChosenWireTraceRecordsTheRun() {
+        MonitorOnSimulator m;
+        const QString trace = QDir::current().filePath("przebieg.txt");
+        QVERIFY(link::saveTraceChoice(m.store, {true, fromQString(trace)}));
+        m.start();
+        m.tick();
+        button(*m.window, "STOP")->click();
+        m.window->waitForStep();
+        QVERIFY(m.boxes.isEmpty());
+        const auto operations = testing::readTrace(trace.toStdString());
+        QCOMPARE(operations.size(), std::size_t{1});
+        QStringList sent;
+        for (const auto& entry : operations[0].entries)
+            if (entry.direction == '>') sent << QString::fromStdString(entry.text);
+        QVERIFY2(sent.contains("DEBUG=0\\r") && sent.count("MSR?\\r") >= 2, qPrintable(sent.join(' ')));
+
+        QVERIFY(link::saveTraceChoice(m.store, {false, fromQString(trace)}));
+        m.start();
+        button(*m.window, "STOP")->click();
+        m.window->waitForStep();
+        QCOMPARE(testing::readTrace(trace.toStdString()).size(), std::size_t{1});
+        // A file that cannot be written is said, and polling goes on without a trace.
+        QVERIFY(link::saveTraceChoice(m.store, {true, fromQString(QDir::current().filePath("brak/przebieg.txt"))}));
+        m.start();
+        QCOMPARE(m.boxes.size(), 1);
+        QVERIFY2(m.boxes[0].startsWith("Nie można zapisywać przebiegu transmisji do pliku"), qPrintable(m.boxes[0]));
+        QVERIFY(m.window->polling());
     }
 
     void threeFailedPollsBlankTheWindowAndTheNextReplyRestoresIt() {
