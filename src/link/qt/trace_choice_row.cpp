@@ -76,6 +76,8 @@ TraceChoiceDialog::TraceChoiceDialog(SettingsStore& store, QWidget* parent) : QD
     buttons->addButton(QStringLiteral("Anuluj"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &TraceChoiceDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &TraceChoiceDialog::reject);
+    // Room for a whole path in the documents folder.
+    setMinimumWidth(fontMetrics().horizontalAdvance(QString(90, QLatin1Char('n'))));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(row_);
     layout->addWidget(note);
