@@ -104,9 +104,14 @@ long long WireTrace::elapsedMs() const {
 // One entry, written and flushed at once: a trace must hold everything up to a crash, and
 // entries of links on other threads never interleave within a line.
 void WireTrace::writeEntry(long long ms, char direction, const std::string& text) {
-    char head[32];
-    std::snprintf(head, sizeof head, "%6lld %c ", ms, direction);
-    std::string line = head;
+    // The milliseconds right-aligned in six columns (std::to_string: no %lld, which not
+    // every C runtime's printf knows).
+    const std::string count = std::to_string(ms);
+    std::string line(count.size() < 6 ? 6 - count.size() : 0, ' ');
+    line += count;
+    line += ' ';
+    line += direction;
+    line += ' ';
     line += text;
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), file_);
