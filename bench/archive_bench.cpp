@@ -50,9 +50,6 @@ struct Connection {
         session.clock = &systemClock();
         if (tcp) {
             sim.useTcp(link);
-            session.connection.tcp = true;
-            session.connection.address = "127.0.0.1";
-            session.connection.tcpPort = static_cast<std::uint32_t>(sim.port());
         } else {
             sim.useSerial(link);
         }

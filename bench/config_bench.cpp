@@ -134,13 +134,13 @@ int main() {
         Run write;
         config::SettingsImage readBack;
         timed("write", write, [&](link::ModuleLink& link) {
-            return config::writeSettings(link, 1, full, readBack, {}, observer, {noPauses});
+            return config::writeSettings(link, full, readBack, {}, observer, {noPauses});
         });
         print("write with verification", testing::timingName(timing), write);
 
         Run read;
         config::SettingsImage image;
-        timed("read", read, [&](link::ModuleLink& link) { return config::readSettings(link, 1, image, observer); });
+        timed("read", read, [&](link::ModuleLink& link) { return config::readSettings(link, image, observer); });
         {
             int differing = 0;
             for (const config::FieldInfo& row : config::fieldTable())

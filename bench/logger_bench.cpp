@@ -62,9 +62,6 @@ struct Bench {
             sim.useSerial(link);
         } else {
             sim.useTcp(link);
-            session.connection.tcp = true;
-            session.connection.address = "127.0.0.1";
-            session.connection.tcpPort = static_cast<std::uint32_t>(sim.port());
         }
     }
     static sim::SimOptions options(int records, int paceBaud) {

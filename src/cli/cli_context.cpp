@@ -88,16 +88,8 @@ bool TerminalObserver::askYesNo(const std::string& text) {
     return !answer.empty() && (answer[0] == 't' || answer[0] == 'T' || answer[0] == 'y' || answer[0] == 'Y');
 }
 
-void CliContext::configure(link::ModuleLink& link) const {
-    link.setTcpMode(connection.tcp);
-    link.setModuleAddress(connection.address);
-    link.setTcpPort(static_cast<std::uint32_t>(connection.tcpPort));
-    link.setSerialTiming(connection.gapTiming ? link::SerialTiming::Gap : link::SerialTiming::Fast);
+void CliContext::traceInto(link::ModuleLink& link) const {
     if (trace) link.setTrace(trace);
-    if (!connection.devicePath.empty()) {
-        const std::string path = connection.devicePath;
-        link.setDevicePathResolver([path](int) { return path; });
-    }
 }
 
 } // namespace kavrel::cli

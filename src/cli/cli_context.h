@@ -55,7 +55,7 @@ private:
 };
 
 struct CliContext {
-    ConnectionChoice connection;
+    link::Connection connection;   // every command's link is made for this one
     std::ostream& out;
     std::ostream& err;
     TerminalObserver& observer;
@@ -63,9 +63,8 @@ struct CliContext {
     // --trace: every link of the command writes its exchanges here (none: KAVREL_TRACE's).
     std::shared_ptr<link::WireTrace> trace;
 
-    // Sets up a link for the chosen connection.
-    void configure(link::ModuleLink& link) const;
-    int comPort() const { return connection.comPort; }
+    // Gives a link made for `connection` the command's trace.
+    void traceInto(link::ModuleLink& link) const;
 };
 
 // Prints a Windows-1250 text to a UTF-8 terminal.

@@ -11,6 +11,7 @@
 #include "config/model/settings_file.h"
 #include "config/protocol/read_settings.h"
 #include "config/model/version_notes.h"
+#include "config/protocol/connection_names.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_check.h"
@@ -44,10 +45,10 @@ int runRead(CliContext& context, std::span<const std::string> args) {
     if (output.empty()) return usage(context, "read needs -o FILE.kvl");
     config::SettingsImage image;
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
     std::string versionText;
-    if (config::readSettings(moduleLink, context.comPort(), image, context.observer, &versionText) !=
+    if (config::readSettings(moduleLink, image, context.observer, &versionText) !=
         config::ConfigResult::Ok)
         return kExitFailure;  // the output file is left as it was
     if (config::saveSettingsToFile(output, image, context.observer) != FileResult::Ok) return kExitFailure;
@@ -65,13 +66,6 @@ void printChanges(CliContext& context, const std::vector<config::FieldChange>& c
     context.out << "Zmiany w ustawieniach modułu: " << changes.size() << "\n";
     for (const auto& change : changes)
         context.out << change.key << " (" << change.caption << "): " << change.before << " -> " << change.after << "\n";
-}
-
-// The backup's connection word: the device's name for --device, else COM n or the address.
-std::string connectionWord(const ConnectionChoice& connection) {
-    if (!connection.tcp && !connection.devicePath.empty())
-        return std::filesystem::path(connection.devicePath).filename().string();
-    return config::connectionTag(connection.tcp, connection.comPort, connection.address, connection.tcpPort);
 }
 
 // Lists what the look before a write found; true when the write may go on.
@@ -103,15 +97,15 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     config::SettingsImage image;
     if (!load(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
-    const std::string connection = journalConnection(context.connection);
+    const std::string connection = config::journalIdentity(context.connection);
     if (!dryRun) {
         if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
             if (const int exit = offerUnfinishedWrite(context, *unfinished, input); exit >= 0) return exit;
         }
     }
     const std::vector<std::string> fileVersions = config::notedSettingsVersions(folder, image);
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
     const config::WriteContext writeContext{context.clock, dryRun ? nullptr : &journal};
@@ -120,7 +114,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     };
     if (!showDiff && !dryRun && !backup) {
         const config::ConfigResult result = config::writePlanned(
-            moduleLink, context.comPort(), image, readBack, choice, context.observer, writeContext,
+            moduleLink, image, readBack, choice, context.observer, writeContext,
             [&](const link::FirmwareVersion& version, const std::string& versionText) -> std::optional<config::WritePlan> {
                 if (!acceptCheck(context, config::checkWrite(image, fileVersions, versionText), yes)) {
                     context.observer.status(config::writeCancelledStatus());
@@ -140,10 +134,10 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     };
     if (!dryRun) {
         review.backupFolder = folder;
-        review.connection = connectionWord(context.connection);
+        review.connection = config::backupWord(context.connection);
     }
     config::ReviewedWriteOutcome outcome;
-    const config::ConfigResult result = config::writeSettingsReviewed(moduleLink, context.comPort(), image, readBack, choice,
+    const config::ConfigResult result = config::writeSettingsReviewed(moduleLink, image, readBack, choice,
                                                      context.observer, writeContext, review, outcome);
     if (!outcome.backupPath.empty()) context.err << "Kopia zapasowa: " << outcome.backupPath << "\n";
     reportJournal();

@@ -182,16 +182,13 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
         return usageError(context, "clear asks for confirmation on a terminal; give --yes to clear without asking");
 
-    link::ModuleLink moduleLink(link::LinkVariant::logger());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::logger(), context.connection);
+
+    context.traceInto(moduleLink);
     AnsweringObserver answering(context.observer, true);
     OperationObserver& observer = parsed.yes ? static_cast<OperationObserver&>(answering) : context.observer;
     LoggerSession session(moduleLink, observer);
-    session.connection.comPort = context.comPort();
-    session.connection.fixedSpeed = parsed.fixedSpeed;
-    session.connection.tcp = context.connection.tcp;
-    session.connection.address = context.connection.address;
-    session.connection.tcpPort = static_cast<std::uint32_t>(context.connection.tcpPort);
+    session.fixedSpeed = parsed.fixedSpeed;
 
     if (connectSession(session) != StatusResult::Ok) return kExitFailure;
     int exitCode = kExitOk;

@@ -138,10 +138,11 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     }
     if (options.period) settings.recordPeriod = *options.period;
     // The connection chosen on the command line (or saved) wins over the file's port.
-    settings.comPort = context.comPort();
+    settings.comPort = context.connection.comNumber();
 
-    link::ModuleLink moduleLink(link::LinkVariant::monitor());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::monitor(), context.connection);
+
+    context.traceInto(moduleLink);
     TerminalMonitorView view(context.observer);
     MonitorPoller poller(moduleLink, settings, view, context.clock);
     if (options.csvFile) poller.setLogFile(pathFromUtf8(*options.csvFile));

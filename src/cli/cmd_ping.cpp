@@ -66,10 +66,10 @@ int runPing(CliContext& context, std::span<const std::string> args) {
         context.err << parsed.error;
         return kExitUsage;
     }
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
-    if (moduleLink.open(context.comPort()) != link::LinkResult::Ok) {
-        context.observer.message(link::openFailureText(moduleLink, context.comPort()), MessageIcon::Error);
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
+    if (moduleLink.open() != link::LinkResult::Ok) {
+        context.observer.message(link::openFailureText(moduleLink), MessageIcon::Error);
         return kExitFailure;
     }
     std::vector<double> roundTrips;

@@ -13,9 +13,9 @@ int runVersion(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel version: unexpected argument " << args.front() << "\n";
         return kExitUsage;
     }
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
-    if (link::readModuleVersion(moduleLink, context.comPort(), context.observer) != link::LinkResult::Ok) return kExitFailure;
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
+    if (link::readModuleVersion(moduleLink, context.observer) != link::LinkResult::Ok) return kExitFailure;
     const std::string text(moduleLink.versionText());
     const link::FirmwareVersion version = link::parseVersion(text);
     // On serial the text carries the reply's CR and NUL as two trailing spaces.

@@ -7,6 +7,7 @@
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
+#include "config/protocol/connection_names.h"
 
 namespace kavrel::cli {
 namespace {
@@ -17,7 +18,7 @@ int usage(CliContext& context, const std::string& problem) {
 }
 
 std::optional<config::UnfinishedWrite> unfinishedHere(const CliContext& context) {
-    return config::findUnfinishedWrite(config::backupFolder(), journalConnection(context.connection));
+    return config::findUnfinishedWrite(config::backupFolder(), config::journalIdentity(context.connection));
 }
 
 void printUnfinished(std::ostream& out, const config::UnfinishedWrite& unfinished) {
@@ -29,11 +30,11 @@ void printUnfinished(std::ostream& out, const config::UnfinishedWrite& unfinishe
 }
 
 int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished) {
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
     config::SettingsImage readBack;
     const config::ConfigResult result =
-        config::resumeWrite(moduleLink, context.comPort(), unfinished, readBack, context.observer, context.clock);
+        config::resumeWrite(moduleLink, unfinished, readBack, context.observer, context.clock);
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
@@ -48,20 +49,15 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
         context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << backupPath << "\n";
         return kExitFailure;
     }
-    link::ModuleLink moduleLink(link::LinkVariant::configurator());
-    context.configure(moduleLink);
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
+    context.traceInto(moduleLink);
     config::SettingsImage readBack;
-    const config::ConfigResult result = config::restoreBackup(moduleLink, context.comPort(), unfinished, backup, backupPath,
+    const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath,
                                                               readBack, context.observer, context.clock);
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
 } // namespace
-
-std::string journalConnection(const ConnectionChoice& connection) {
-    return config::connectionIdentity(connection.tcp, connection.comPort, connection.devicePath, connection.address,
-                                      connection.tcpPort);
-}
 
 int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file) {
     printUnfinished(context.err, unfinished);
@@ -100,7 +96,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
     if (!unfinished) {
         // No unfinished write, but a backup to put back: a write of it under a journal of its own.
         unfinished.emplace();
-        unfinished->connection = journalConnection(context.connection);
+        unfinished->connection = config::journalIdentity(context.connection);
         unfinished->path = config::journalPath(config::backupFolder(), unfinished->connection);
     }
     return restoreUnfinished(context, *unfinished, given);

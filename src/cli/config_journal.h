@@ -11,9 +11,6 @@
 
 namespace kavrel::cli {
 
-// The connection as the journal names it (the same for Kavrel-Config on this port).
-std::string journalConnection(const ConnectionChoice& connection);
-
 // Before a new write: tells about the unfinished one and, on a terminal, offers to finish
 // it, to restore its backup or to leave it (the new write then replaces its journal).
 // Returns the exit code of a resume or restore that was chosen, or -1 to go on writing.

@@ -158,19 +158,20 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
     return line;
 }
 
-ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& userSettings) {
-    ConnectionChoice connection = line.connection;
+link::Connection completeConnection(const CommandLine& line, SettingsStore& userSettings) {
+    ConnectionChoice chosen = line.connection;
     if (!line.connectionChosen) {
         const link::ConnectionSettings saved = link::loadConnectionSettings(userSettings);
-        connection.tcp = saved.tcpMode;
-        connection.address = saved.moduleAddress;
-        connection.tcpPort = static_cast<int>(saved.tcpPort);
-        connection.comPort = static_cast<int>(saved.comPort);
+        chosen.tcp = saved.useTcp;
+        chosen.address = saved.moduleAddress;
+        chosen.tcpPort = static_cast<int>(saved.tcpPort);
+        chosen.comPort = saved.comPort;
     }
-    if (link::loadSerialTiming(userSettings) == link::SerialTiming::Gap) connection.gapTiming = true;
-    if (!connection.tcp && connection.devicePath.empty())
-        connection.devicePath = link::serialDevicePath(connection.comPort, &userSettings);
-    return connection;
+    const bool gap = chosen.gapTiming || link::loadSerialTiming(userSettings) == link::SerialTiming::Gap;
+    const link::SerialTiming timing = gap ? link::SerialTiming::Gap : link::SerialTiming::Fast;
+    if (chosen.tcp) return link::Connection::tcp(chosen.address, static_cast<std::uint32_t>(chosen.tcpPort), timing);
+    if (!chosen.devicePath.empty()) return link::Connection::serialDevice(chosen.devicePath, chosen.comPort, timing);
+    return link::Connection::serialPort(chosen.comPort, link::serialDevicePath(chosen.comPort, &userSettings), timing);
 }
 
 bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace, std::ostream& err) {

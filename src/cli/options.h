@@ -51,7 +51,7 @@ bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace,
 // The connection a command gets: the one chosen on the command line, else the one the
 // configurator saved; the gap timing also when the user chose it for good; a COM number
 // turned into its device.
-ConnectionChoice completeConnection(const CommandLine& line, SettingsStore& userSettings);
+link::Connection completeConnection(const CommandLine& line, SettingsStore& userSettings);
 
 // "kavrel 0.1.0": the tool's own version (the module's is the command `version`).
 void printVersion(std::ostream& out);

@@ -8,7 +8,7 @@
 
 #include "common/file_result.h"
 #include "common/settings_store.h"
-#include "link/serial_reader.h"
+#include "link/connection.h"
 
 namespace kavrel::link {
 
@@ -16,8 +16,8 @@ inline constexpr const char* kConnectionKey = "Software\\Ostrevan\\Kavrel";
 inline constexpr std::size_t kAddressReadBytes = 256;
 
 struct ConnectionSettings {
-    std::uint32_t comPort = 1;
-    bool tcpMode = false;
+    int comPort = 1;
+    bool useTcp = false;     // the user's choice of TCP/IP over the serial port
     std::string moduleAddress = "192.168.2.1";
     std::uint32_t tcpPort = 23;
 };
@@ -34,5 +34,13 @@ SerialTiming loadSerialTiming(SettingsStore& store);
 // Writes the four values: OpenFailed (nothing saved) when the key cannot be opened,
 // WriteFailed when the store refused a value.
 FileResult saveConnectionSettings(SettingsStore& store, const ConnectionSettings& settings);
+
+} // namespace kavrel::link
+
+namespace kavrel::link {
+
+// The connection the settings choose: the serial port with the device its number stands for,
+// or the module's address; with the user's timing. Both read from the store now.
+Connection chosenConnection(const ConnectionSettings& settings, SettingsStore& store);
 
 } // namespace kavrel::link

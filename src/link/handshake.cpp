@@ -8,7 +8,12 @@ namespace {
 
 constexpr int kLoggerReopenPauseMs = 100;   // a port just closed is given time before it opens again
 
-std::string comPortText(int comPort) { return W("Błąd otwarcia portu COM") + std::to_string(comPort) + " !"; }
+std::string portText(const Connection& connection) { return W("Błąd otwarcia portu ") + connection.portName() + " !"; }
+
+// The logger's text names no port number; a device named by its path is named.
+std::string loggerPortText(const Connection& connection) {
+    return W("Błąd otwarcia portu ") + (connection.namedByPath() ? connection.device() : std::string("COM")) + "!";
+}
 
 struct HandshakeTexts {
     const char* noHaltAnswer;
@@ -34,24 +39,24 @@ void fail(OperationObserver& observer, const std::string& box, const std::string
 
 // Opens the link for the configurator or the monitor. Time-outs refused by the serial
 // driver are reported and the port is used as the driver left it.
-LinkResult openReporting(ModuleLink& link, int comPort, OperationObserver& observer) {
-    const LinkResult opened = link.open(comPort);
+LinkResult openReporting(ModuleLink& link, OperationObserver& observer) {
+    const LinkResult opened = link.open();
     if (opened == LinkResult::Ok && link.timeoutsRefused()) observer.message(W("Błąd wpisu timeouts !"), MessageIcon::None);
     return opened;
 }
 
 } // namespace
 
-std::string openFailureText(const ModuleLink& link, int comPort) {
-    return link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : comPortText(comPort);
+std::string openFailureText(const ModuleLink& link) {
+    return link.isSerial() ? portText(link.connection()) : W("Brak połączenia przez sieć LAN (TCP/IP)!");
 }
 
-LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
+LinkResult connectModule(ModuleLink& link, HandshakePurpose purpose, OperationObserver& observer,
                          FirmwareVersion& version) {
     const HandshakeTexts texts = textsFor(purpose);
     startOperation(observer);
-    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
-        const std::string text = openFailureText(link, comPort);
+    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
+        const std::string text = openFailureText(link);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
     }
@@ -78,10 +83,10 @@ LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose
 
 void disconnectModule(ModuleLink& link) { link.close(); }
 
-LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer) {
+LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer) {
     startOperation(observer);
-    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
-        const std::string text = openFailureText(link, comPort);
+    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
+        const std::string text = openFailureText(link);
         fail(observer, text, text, MessageIcon::Warning);
         return opened;
     }
@@ -103,9 +108,9 @@ LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& o
     return result;
 }
 
-LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer) {
-    if (const LinkResult opened = openReporting(link, comPort, observer); opened != LinkResult::Ok) {
-        observer.message(link.tcpMode() ? W("Błąd połączenia TCP/IP !") : comPortText(comPort), MessageIcon::Error);
+LinkResult openMonitorLink(ModuleLink& link, OperationObserver& observer) {
+    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
+        observer.message(link.isSerial() ? portText(link.connection()) : W("Błąd połączenia TCP/IP !"), MessageIcon::Error);
         return opened;
     }
     // Only ends a debug output; the "VER?" after it is the answer that counts.
@@ -120,13 +125,13 @@ LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& obs
     return LinkResult::Ok;
 }
 
-LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer) {
+LinkResult openLoggerLink(ModuleLink& link, bool fastSpeed, OperationObserver& observer) {
     if (link.isOpen()) {
         link.close();
         link.clock().sleep(kLoggerReopenPauseMs);
     }
-    if (const LinkResult opened = link.open(comPort, fastSpeed); opened != LinkResult::Ok) {
-        observer.message(link.tcpMode() ? W("Brak połączenia przez sieć LAN (TCP/IP)!") : W("Błąd otwarcia portu COM!"),
+    if (const LinkResult opened = link.open(fastSpeed); opened != LinkResult::Ok) {
+        observer.message(link.isSerial() ? loggerPortText(link.connection()) : W("Brak połączenia przez sieć LAN (TCP/IP)!"),
                          MessageIcon::Error);
         return opened;
     }

@@ -12,23 +12,24 @@ namespace kavrel::link {
 enum class HandshakePurpose { ReadSettings, WriteSettings };
 
 // Configurator: "HALT!", "DEBUG=0", "HALT!", "VER?"; shows the version text and parses it.
-LinkResult connectModule(ModuleLink& link, int comPort, HandshakePurpose purpose, OperationObserver& observer,
+LinkResult connectModule(ModuleLink& link, HandshakePurpose purpose, OperationObserver& observer,
                          FirmwareVersion& version);
 
 void disconnectModule(ModuleLink& link);
 
 // Configurator's version button: "HALT!", "VER?" only; the firmware version is left alone.
 // Closes the link in every case.
-LinkResult readModuleVersion(ModuleLink& link, int comPort, OperationObserver& observer);
+LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer);
 
 // Monitor: "DEBUG=0", "VER?"; the status reads "Wersja: " and the version text.
-LinkResult openMonitorLink(ModuleLink& link, int comPort, OperationObserver& observer);
+LinkResult openMonitorLink(ModuleLink& link, OperationObserver& observer);
 
 // Logger: closes a link left open, opens (with the speed switch when asked) and sends
 // "HALT! DEBUG=0" expecting 4 bytes that are not examined.
-LinkResult openLoggerLink(ModuleLink& link, int comPort, bool fastSpeed, OperationObserver& observer);
+LinkResult openLoggerLink(ModuleLink& link, bool fastSpeed, OperationObserver& observer);
 
-// The open failure text of the configurator ("Błąd otwarcia portu COM%d !" or the TCP text).
-std::string openFailureText(const ModuleLink& link, int comPort);
+// The open failure text of the configurator ("Błąd otwarcia portu COM%d !" or the TCP text);
+// a device named by its path is named by the path in place of "COM%d".
+std::string openFailureText(const ModuleLink& link);
 
 } // namespace kavrel::link

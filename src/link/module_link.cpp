@@ -56,7 +56,8 @@ LinkResult linkResult(TcpConnectResult connect) {
     return LinkResult::Failed;
 }
 
-ModuleLink::ModuleLink(LinkVariant variant) : variant_(variant), transports_(platformTransports()) {}
+ModuleLink::ModuleLink(LinkVariant variant, Connection connection)
+    : variant_(variant), connection_(std::move(connection)), transports_(platformTransports()) {}
 
 ModuleLink::~ModuleLink() = default;
 
@@ -69,7 +70,7 @@ std::size_t ModuleLink::frame(std::string_view command, std::array<std::uint8_t,
     return command.size() + 1;
 }
 
-LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
+LinkResult ModuleLink::open(bool fastSpeed) {
     if (transport_) close();
     shortReplyMode_ = false;
     // Every connection starts at the module's normal speed: a TCP link opened after a
@@ -78,7 +79,7 @@ LinkResult ModuleLink::open(int comPort, bool fastSpeed) {
     roundTrips_.reset();
     if (interrupted()) return LinkResult::Failed;
     if (!traceChosen_) setTrace(WireTrace::fromEnvironment());
-    return tcpMode_ ? openTcp() : openSerial(comPort, fastSpeed);
+    return isSerial() ? openSerial(fastSpeed) : openTcp();
 }
 
 void ModuleLink::traceOpen(const std::string& connection) {
@@ -87,9 +88,9 @@ void ModuleLink::traceOpen(const std::string& connection) {
 
 LinkResult ModuleLink::openTcp() {
     connected_ = false;
-    const auto port = static_cast<std::uint16_t>(tcpPort_);
-    if (trace_) traceOpen("TCP " + moduleAddress_ + ":" + std::to_string(port));
-    TcpOpenResult opened = transports_->connectTcp(moduleAddress_, port, variant_.tcpConnectLimitMs, timer_, interrupt_.get());
+    const auto port = static_cast<std::uint16_t>(connection_.tcpPort());
+    if (trace_) traceOpen("TCP " + connection_.address() + ":" + std::to_string(port));
+    TcpOpenResult opened = transports_->connectTcp(connection_.address(), port, variant_.tcpConnectLimitMs, timer_, interrupt_.get());
     if (opened.result == TcpConnectResult::Connected && !opened.connection) opened.result = TcpConnectResult::NotConnected;
     if (opened.result == TcpConnectResult::Connected) {
         transport_ = traced(std::move(opened.connection), trace_);
@@ -100,8 +101,8 @@ LinkResult ModuleLink::openTcp() {
     return linkResult(opened.result);
 }
 
-LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
-    const std::string path = resolveDevice_ ? resolveDevice_(comPort) : serialDevicePath(comPort);
+LinkResult ModuleLink::openSerial(bool fastSpeed) {
+    const std::string& path = connection_.device();
     serialSpeed_ = kSlowSpeed;
     timeoutsRefused_ = false;
     settle_.reset();
@@ -133,14 +134,14 @@ LinkResult ModuleLink::openSerial(int comPort, bool fastSpeed) {
 }
 
 void ModuleLink::close() {
-    const bool wasTcp = tcpMode_ && transport_;
+    const bool wasTcp = transport_ && !serialOpen_;
     transport_.reset();
     serialOpen_ = false;
     connected_ = false;
     if (wasTcp) clock_->sleep(kTcpClosePauseMs);
 }
 
-bool ModuleLink::isOpen() const { return tcpMode_ ? connected_ && transport_ : serialOpen_; }
+bool ModuleLink::isOpen() const { return serialOpen_ || (connected_ && transport_); }
 
 bool ModuleLink::connectionLost() const { return !transport_ || transport_->gone(); }
 
@@ -158,7 +159,7 @@ bool ModuleLink::writeSerial(const std::uint8_t* data, std::size_t size) {
 std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame) {
     const auto& t = variant_.serialTimeouts;
     const TimedReadLimits limits{t.readInterval, replyLimitMs(t.readMultiplier * static_cast<std::uint32_t>(count) + t.readConstant)};
-    if (serialTiming_ == SerialTiming::Gap) frame = ReplyFrame::None;
+    if (serialTiming() == SerialTiming::Gap) frame = ReplyFrame::None;
     IntervalTimer roundTrip;
     roundTrip.start();
     const std::size_t got = readSerialReply(*transport_, buffer, count, limits, frame, serialSpeed_, settle_);
@@ -168,7 +169,7 @@ std::size_t ModuleLink::readSerial(std::uint8_t* buffer, std::size_t count, Repl
 }
 
 void ModuleLink::dropStaleSerialInput() {
-    if (serialTiming_ == SerialTiming::Fast) transport_->discardInput(kFlushBytes);
+    if (serialTiming() == SerialTiming::Fast) transport_->discardInput(kFlushBytes);
 }
 
 bool ModuleLink::sendTcp(const std::uint8_t* data, std::size_t size) {
@@ -182,8 +183,8 @@ void ModuleLink::storeVersionText(const std::uint8_t* from, std::size_t length) 
 }
 
 LinkResult ModuleLink::sendCommand(std::string_view command) {
-    if (!transport_ || interrupted()) return tcpMode_ ? LinkResult::SendError : LinkResult::Failed;
-    return tcpMode_ ? sendCommandTcp(command) : sendCommandSerial(command);
+    if (!transport_ || interrupted()) return isSerial() ? LinkResult::Failed : LinkResult::SendError;
+    return serialOpen_ ? sendCommandSerial(command) : sendCommandTcp(command);
 }
 
 LinkResult ModuleLink::sendCommandSerial(std::string_view command) {
@@ -257,7 +258,7 @@ LinkResult ModuleLink::query(std::string_view command) {
     receivedCount_ = 0;
     receiveArea_[0] = 0;
     if (!transport_ || interrupted()) return LinkResult::Failed;
-    return tcpMode_ ? queryTcp(command) : querySerial(command);
+    return serialOpen_ ? querySerial(command) : queryTcp(command);
 }
 
 LinkResult ModuleLink::querySerial(std::string_view command) {
@@ -316,7 +317,7 @@ std::size_t ModuleLink::queryFixedInto(std::string_view command, std::size_t exp
     const std::size_t size = frame(command, line);
     if (size == 0) return 0;
     const BinaryReplyTrace replyTrace(trace_.get(), &frameDescriber_);
-    if (!tcpMode_) {
+    if (serialOpen_) {
         transport_->discardInput(kFlushBytes);
         if (!writeSerial(line.data(), size)) return 0;
         // A fixed-length reply ends at its count; no frame applies.

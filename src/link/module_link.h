@@ -17,10 +17,10 @@
 
 #include "common/clock.h"
 #include "common/result_code.h"
+#include "link/connection.h"
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
 #include "link/round_trip_tracker.h"
-#include "link/serial_device.h"
 #include "link/serial_reader.h"
 #include "link/transport.h"
 #include "link/wire_trace.h"
@@ -56,19 +56,20 @@ public:
     static constexpr int kSlowSpeed = 9600;
     static constexpr int kFastSpeed = 115200;
 
-    explicit ModuleLink(LinkVariant variant = LinkVariant::configurator());
+    explicit ModuleLink(LinkVariant variant = LinkVariant::configurator(), Connection connection = {});
     virtual ~ModuleLink();
     ModuleLink(const ModuleLink&) = delete;
     ModuleLink& operator=(const ModuleLink&) = delete;
 
-    // Connection settings, taken in by the next open().
-    void setTcpMode(bool tcp) { tcpMode_ = tcp; }
-    bool tcpMode() const { return tcpMode_; }
-    void setModuleAddress(std::string_view dottedAddress) { moduleAddress_ = dottedAddress.substr(0, kVersionTextSize - 1); }
-    const std::string& moduleAddress() const { return moduleAddress_; }
-    void setTcpPort(std::uint32_t port) { tcpPort_ = port; }
-    std::uint32_t tcpPort() const { return tcpPort_; }
-    void setDevicePathResolver(DevicePathResolver resolver) { resolveDevice_ = std::move(resolver); }
+    // Where the module is: given once, taken in by every later open(). A link that outlives
+    // one choice (the logger window's) is given the next one before it opens again; an open
+    // connection is used, and closed, as what it was opened as.
+    void setConnection(Connection connection) { connection_ = std::move(connection); }
+    const Connection& connection() const { return connection_; }
+    bool isSerial() const { return connection_.isSerial(); }
+    // A TCP connection is made anew between the retries of a failed logger exchange (the
+    // converter may have dropped it); a serial port stays open.
+    bool reconnectsBetweenRetries() const { return !connection_.isSerial(); }
     // Where open() gets its serial port and TCP connection from (the platform's by default;
     // tests put a scripted double here).
     void setTransportFactory(std::shared_ptr<TransportFactory> transports) { transports_ = std::move(transports); }
@@ -94,7 +95,10 @@ public:
     // How the trace cuts this link's fixed-length replies into frames (the logger's).
     void setFrameDescriber(FrameDescriber describer) { frameDescriber_ = std::move(describer); }
 
-    LinkResult open(int comPort, bool fastSpeed = false);
+    // Opens the connection; fastSpeed: the logger's switch to 115200 baud on a serial line.
+    LinkResult open(bool fastSpeed = false);
+    // A port number is no longer an open's argument: the connection holds it.
+    LinkResult open(int) = delete;
     void close();
     bool isOpen() const;
     // The connection went away under the link: a TCP connection the link has dropped, a
@@ -115,8 +119,7 @@ public:
 
     // Serial replies end at their frame plus a settle time (fast, the default) or only at
     // the 500 ms pause (gap, for a converter or module that misbehaves with the fast mode).
-    void setSerialTiming(SerialTiming timing) { serialTiming_ = timing; }
-    SerialTiming serialTiming() const { return serialTiming_; }
+    SerialTiming serialTiming() const { return connection_.serialTiming(); }
     // The round trips of the open connection (reset by open()). In the fast timing, the
     // default, every reply limit grows with them (round_trip_tracker.h); the gap timing is
     // the compatible one and keeps the protocol's limits exactly, over TCP too.
@@ -140,7 +143,7 @@ public:
     IntervalTimer& timer() { return timer_; }
 
 private:
-    LinkResult openSerial(int comPort, bool fastSpeed);
+    LinkResult openSerial(bool fastSpeed);
     LinkResult openTcp();
     void dropConnection();
     // The trace's header of a new operation and its first entry, when there is a trace.
@@ -163,21 +166,18 @@ private:
                                std::size_t room, std::uint32_t tcpLimitMs, bool intoArea);
     void storeVersionText(const std::uint8_t* from, std::size_t length);
     std::uint32_t replyLimitMs(std::uint32_t protocolMs) const {
-        return roundTrips_.limitMs(protocolMs, serialTiming_ == SerialTiming::Fast);
+        return roundTrips_.limitMs(protocolMs, serialTiming() == SerialTiming::Fast);
     }
 
     LinkVariant variant_;
     std::array<char, kVersionTextSize> versionText_{};
     std::array<std::uint8_t, kReceiveAreaSize + 1> receiveArea_{};
     std::size_t receivedCount_ = 0;
-    std::string moduleAddress_ = "192.168.2.1";
-    std::uint32_t tcpPort_ = 23;
-    bool tcpMode_ = false;
+    Connection connection_;
     bool shortReplyMode_ = false;
     bool serialOpen_ = false;
     bool connected_ = false;
     bool timeoutsRefused_ = false;
-    SerialTiming serialTiming_ = SerialTiming::Fast;
     int serialSpeed_ = kSlowSpeed;
     SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;
@@ -186,7 +186,6 @@ private:
     FrameDescriber frameDescriber_;
     std::shared_ptr<const LinkInterrupt> interrupt_;   // declared before the transport, which points at it
     std::unique_ptr<Transport> transport_;
-    DevicePathResolver resolveDevice_;
     IntervalTimer timer_;
     const Clock* clock_ = &systemClock();
     RoundTripTracker roundTrips_;

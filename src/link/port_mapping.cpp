@@ -52,8 +52,4 @@ std::vector<int> comNumbersReaching(const std::string& device, const std::vector
     return numbers;
 }
 
-DevicePathResolver userDevicePathResolver(const SettingsStore& store) {
-    return [&store](int portNumber) { return serialDevicePath(portNumber, &store); };
-}
-
 } // namespace kavrel::link

@@ -33,8 +33,4 @@ std::vector<std::string> comDeviceTable(const SettingsStore* store);
 // The COM numbers whose device path in `table` is `device`.
 std::vector<int> comNumbersReaching(const std::string& device, const std::vector<std::string>& table);
 
-// A resolver for ModuleLink that reads the store at every open, so that a mapping
-// changed while the program runs is used by the next operation.
-DevicePathResolver userDevicePathResolver(const SettingsStore& store);
-
 } // namespace kavrel::link

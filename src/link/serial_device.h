@@ -3,7 +3,6 @@
 // simulator's pseudo-terminal).
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace kavrel {
@@ -19,7 +18,5 @@ std::string serialDevicePath(int portNumber, const SettingsStore* userSettings =
 
 // Key of the per-number device overrides in the user's settings.
 inline constexpr const char* kSerialPortsKey = "Software\\Ostrevan\\Kavrel\\Porty";
-
-using DevicePathResolver = std::function<std::string(int portNumber)>;
 
 } // namespace kavrel::link

@@ -17,15 +17,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/connection.h"
 #include "link/reply_frames.h"
 #include "link/transport.h"
 
 namespace kavrel::link {
-
-enum class SerialTiming {
-    Fast,   // a reply ends at its frame plus the settle time
-    Gap,    // every reply ends at the pause, as the module's original programs read it
-};
 
 // The settle time of one connection, learned from its replies.
 class SettleTime {

@@ -49,12 +49,12 @@ int barPosition(const std::string& value, LineType type) {
     return truncateToInt(volts ? number * 1000.0 : number);
 }
 
-void showSettings(MonitorDisplay& display, const MonitorSettings& settings, bool tcpMode) {
+void showSettings(MonitorDisplay& display, const MonitorSettings& settings, bool overTcp) {
     for (int i = 0; i < kInputLines; ++i) {
         display.lines[i].name = settings.lineName[i];
         display.lines[i].barRange = barRange(settings, i);
     }
-    display.portField = tcpMode ? "TCP/IP" : "COM" + std::to_string(settings.comPort);
+    display.portField = overTcp ? "TCP/IP" : "COM" + std::to_string(settings.comPort);
     display.fileNameField = settings.resultsFile;
     display.periodField = settings.recordPeriod;
     for (int i = 0; i < kExtendedLines; ++i)

@@ -62,8 +62,9 @@ BarRange barRange(const MonitorSettings& settings, int line);
 // reading in volts (a "V" in the text) is put on the millivolt scale.
 int barPosition(const std::string& value, LineType type);
 
-// Line names, bar ranges, port, file name, period and extended-line names.
-void showSettings(MonitorDisplay& display, const MonitorSettings& settings, bool tcpMode);
+// Line names, bar ranges, port ("TCP/IP" over TCP, else the settings' COM number), file
+// name, period and extended-line names.
+void showSettings(MonitorDisplay& display, const MonitorSettings& settings, bool overTcp);
 
 // A decoded "MSR=" reply: bars, values, alarm labels, outputs, alarm state, GSM,
 // counters and the extended lines' H/L boxes and values by the reply's extMode.

@@ -24,7 +24,7 @@ inline constexpr std::size_t kLineNameMax = 31;   // the dialog allows 16
 inline constexpr std::size_t kExtNameMax = 15;
 
 struct MonitorSettings {
-    std::int32_t comPort = 1;
+    int comPort = 1;
     std::string resultsFile = "test1.csv";   // Windows-1250, at most 63 bytes
     std::int32_t recordPeriod = 5;           // minutes between CSV rows
     std::array<std::string, kInputLines> lineName = {"Linia L1", "Linia L2", "Linia L3", "Linia L4",

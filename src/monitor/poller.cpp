@@ -56,11 +56,11 @@ bool MonitorPoller::startPolling() {
     lastAnswered_ = false;
     display_.rowNumber = 0;
     display_.answeredPolls = 0;
-    showSettings(display_, settings_, link_.tcpMode());
+    showSettings(display_, settings_, !link_.isSerial());
     clearReadings(display_);
 
     HandshakeReport report(display_, view_);
-    if (link::openMonitorLink(link_, settings_.comPort, report) != link::LinkResult::Ok) {
+    if (link::openMonitorLink(link_, report) != link::LinkResult::Ok) {
         view_.refresh(display_);
         return false;
     }
@@ -79,7 +79,7 @@ bool MonitorPoller::startPolling() {
 
 bool MonitorPoller::reopenLostLink() {
     QuietReport quiet;
-    return link::openMonitorLink(link_, settings_.comPort, quiet) == link::LinkResult::Ok;
+    return link::openMonitorLink(link_, quiet) == link::LinkResult::Ok;
 }
 
 void MonitorPoller::pollTick() {

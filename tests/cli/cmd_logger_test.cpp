@@ -26,11 +26,7 @@ struct LoggerCli {
         out.str("");
         err.str("");
         TerminalObserver observer(err, false);
-        ConnectionChoice connection;
-        connection.tcp = true;
-        connection.address = "127.0.0.1";
-        connection.tcpPort = sim.port();
-        CliContext context{connection, out, err, observer, {}};
+        CliContext context{sim.tcp(), out, err, observer, {}};
         return runLogger(context, args);
     }
 

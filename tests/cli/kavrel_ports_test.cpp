@@ -57,7 +57,7 @@ TEST(KavrelPorts, AdapterIsStoredByItsStableNameAndMarkedWhileAnotherProgramHold
         // Another program holds the port: the list says so, and the tool cannot open it.
         kavrel::link::ModuleLink holder;
         sim.useSerial(holder);
-        ASSERT_EQ(holder.open(1), kavrel::link::LinkResult::Ok);
+        ASSERT_EQ(holder.open(), kavrel::link::LinkResult::Ok);
         const ToolRun held = runKavrel("ports", environment, settings.path);
         EXPECT_NE(held.out.find(row + "zajęty przez inny program\n"), std::string::npos) << held.out;
         EXPECT_EQ(runKavrel("--com 6 version", environment, settings.path).exitCode, 1);

@@ -136,20 +136,20 @@ TEST(TerminalProgress, OneLineUpdatedInPlace) {
 TEST(CliOptions, WithoutAConnectionOptionTheSavedOneIsUsed) {
     MemoryStore store;
     ASSERT_TRUE(store.createKey(link::kConnectionKey) && store.createKey(link::kSerialPortsKey));
-    ASSERT_EQ(link::saveConnectionSettings(store, {.comPort = 4, .tcpMode = true, .moduleAddress = "10.0.0.5",
+    ASSERT_EQ(link::saveConnectionSettings(store, {.comPort = 4, .useTcp = true, .moduleAddress = "10.0.0.5",
                                                    .tcpPort = 4001}),
               FileResult::Ok);
-    const ConnectionChoice saved = completeConnection(parse({"version"}), store);
-    EXPECT_TRUE(saved.tcp);
-    EXPECT_EQ(saved.address, "10.0.0.5");
-    EXPECT_EQ(saved.tcpPort, 4001);
-    EXPECT_FALSE(saved.gapTiming);
+    const link::Connection saved = completeConnection(parse({"version"}), store);
+    EXPECT_FALSE(saved.isSerial());
+    EXPECT_EQ(saved.address(), "10.0.0.5");
+    EXPECT_EQ(saved.tcpPort(), 4001u);
+    EXPECT_EQ(completeConnection(parse({"--com", "3", "version"}), store).serialTiming(), link::SerialTiming::Fast);
 
     ASSERT_TRUE(store.write(link::kSerialPortsKey, link::kGapTimingValue, std::uint32_t{1}));
-    const ConnectionChoice chosen = completeConnection(parse({"--device", "/dev/ttyUSB1", "version"}), store);
-    EXPECT_FALSE(chosen.tcp);
-    EXPECT_EQ(chosen.devicePath, "/dev/ttyUSB1");
-    EXPECT_TRUE(chosen.gapTiming);  // chosen for good in the settings
+    const link::Connection chosen = completeConnection(parse({"--device", "/dev/ttyUSB1", "version"}), store);
+    EXPECT_TRUE(chosen.isSerial());
+    EXPECT_EQ(chosen.device(), "/dev/ttyUSB1");
+    EXPECT_EQ(chosen.serialTiming(), link::SerialTiming::Gap);  // chosen for good in the settings
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST(ConnectionSettings, FirstStartCreatesTheKeyWithDefaults) {
     const auto settings = link::loadConnectionSettings(store);
     EXPECT_TRUE(store.keyExists(kKey));
     EXPECT_EQ(settings.comPort, 1u);
-    EXPECT_FALSE(settings.tcpMode);
+    EXPECT_FALSE(settings.useTcp);
     EXPECT_EQ(settings.moduleAddress, "192.168.2.1");
     EXPECT_EQ(settings.tcpPort, 23u);
 }
@@ -74,7 +74,7 @@ TEST(ConnectionSettings, SavedValuesComeBackAndAFailedSaveIsReported) {
     ASSERT_EQ(link::saveConnectionSettings(store, changed), FileResult::Ok);
     const auto loaded = link::loadConnectionSettings(store);
     EXPECT_EQ(loaded.comPort, 4u);
-    EXPECT_TRUE(loaded.tcpMode);
+    EXPECT_TRUE(loaded.useTcp);
     EXPECT_EQ(loaded.moduleAddress, "10.1.2.3");
     EXPECT_EQ(loaded.tcpPort, 2323u);
     EXPECT_EQ(std::get<std::uint32_t>(*store.read(kKey, "Transmisja_TCP")), 1u);

@@ -33,7 +33,7 @@ struct Tool {
         out.str("");
         err.str("");
         cli::TerminalObserver observer(err, false);
-        cli::CliContext context{{.tcp = true, .address = "127.0.0.1", .tcpPort = sim.port()}, out, err, observer, {}};
+        cli::CliContext context{sim.tcp(), out, err, observer, {}};
         return cli::runConfig(context, args);
     }
 };

@@ -23,7 +23,7 @@ struct Tool {
         out.str("");
         err.str("");
         cli::TerminalObserver observer(err, false);
-        cli::CliContext context{{.tcp = true, .address = "127.0.0.1", .tcpPort = sim.fixture.port()}, out, err, observer, {}};
+        cli::CliContext context{sim.fixture.tcp(), out, err, observer, {}};
         return cli::runConfig(context, args);
     }
 };

@@ -84,9 +84,8 @@ struct Tool {
         out.str("");
         err.str("");
         cli::TerminalObserver observer(err, false);
-        cli::ConnectionChoice connection;
-        if (transport == Transport::Tcp) connection = {.tcp = true, .address = "127.0.0.1", .tcpPort = module.fixture.port()};
-        else connection = {.comPort = 4, .devicePath = ptyLink.string()};
+        const link::Connection connection = transport == Transport::Tcp ? module.fixture.tcp()
+                                                                        : link::Connection::serialDevice(ptyLink.string(), 4);
         cli::CliContext context{connection, out, err, observer, {}};
         return cli::runConfig(context, args);
     }

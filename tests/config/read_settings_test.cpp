@@ -35,7 +35,7 @@ TEST(ReadSettings, AsksTheQueriesOfEachVersion) {
         sim.fixture.useTcp(moduleLink);
         RecordingObserver observer;
         SettingsImage image;
-        ASSERT_EQ(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok) << c.version;
+        ASSERT_EQ(readSettings(moduleLink, image, observer), ConfigResult::Ok) << c.version;
         EXPECT_FALSE(moduleLink.isOpen());
         EXPECT_EQ(sim.module->journal(), c.queries) << c.version;
         Calls progress;
@@ -55,7 +55,7 @@ TEST(ReadSettings, FillsTheRecordFromTheModulesReplies) {
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
-    ASSERT_EQ(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok);
+    ASSERT_EQ(readSettings(moduleLink, image, observer), ConfigResult::Ok);
     EXPECT_EQ(image.text(Field::Pin), "1234");
     EXPECT_EQ(image.phoneNumber(0), "+48601000310");
     EXPECT_EQ(image.byte(Field::Rcfg1), 3);
@@ -97,7 +97,7 @@ TEST(ReadSettings, AnUnansweredQueryStopsAndKeepsWhatWasRead) {
         sim.fixture.useTcp(moduleLink);
         RecordingObserver observer;
         SettingsImage image;
-        EXPECT_NE(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok) << c.query;
+        EXPECT_NE(readSettings(moduleLink, image, observer), ConfigResult::Ok) << c.query;
         EXPECT_FALSE(moduleLink.isOpen());
         EXPECT_EQ(observer.only("message"), Calls{std::string("message[warning]: ") + c.box}) << c.query;
         EXPECT_EQ(observer.calls.back(), std::string("status: ") + c.status) << c.query;
@@ -115,7 +115,7 @@ TEST(ReadSettings, OverTheSerialLine) {
         sim.fixture.useSerial(moduleLink, timing);
         RecordingObserver observer;
         SettingsImage image;
-        ASSERT_EQ(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok);
+        ASSERT_EQ(readSettings(moduleLink, image, observer), ConfigResult::Ok);
         EXPECT_EQ(image.text(Field::Apn, 0), "internet");
         EXPECT_EQ(image.text(Field::Ead, 0), "kavrel@example.pl");
         EXPECT_EQ(sim.module->journal(), (Calls{"SET?", "SMS?", "APN?", "EAD?"})) << kavrel::testing::timingName(timing);
@@ -128,7 +128,7 @@ TEST(ReadSettings, SilentModuleAnswerTimesOut) {
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
-    EXPECT_NE(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok);
+    EXPECT_NE(readSettings(moduleLink, image, observer), ConfigResult::Ok);
     EXPECT_EQ(observer.calls.back(), "status: Błąd odczytu treści EAD");
     EXPECT_EQ(image.text(Field::Apn, 0), "internet");
 }

@@ -29,7 +29,7 @@ SettingsImage readModule(SimWithConfig& sim) {
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
     SettingsImage image;
-    EXPECT_EQ(readSettings(moduleLink, 1, image, observer), ConfigResult::Ok);
+    EXPECT_EQ(readSettings(moduleLink, image, observer), ConfigResult::Ok);
     return image;
 }
 
@@ -52,7 +52,7 @@ struct ReviewedRun {
             for (const auto& change : module.changes) shownKeys.push_back(change.key);
             return send;
         };
-        result = writeSettingsReviewed(moduleLink, 1, working, readBack, {}, observer, {clock}, review,
+        result = writeSettingsReviewed(moduleLink, working, readBack, {}, observer, {clock}, review,
                                        outcome);
     }
 };

@@ -118,7 +118,7 @@ void write(SimWithConfig& sim, const SettingsImage& image, const ServiceChoice& 
     sim.fixture.useTcp(moduleLink);
     SettingsImage readBack;
     const FixedClock clock(kClock.now());   // records the pauses of this write alone
-    run.result = writeSettings(moduleLink, 1, image, readBack, choice, run.observer, {clock});
+    run.result = writeSettings(moduleLink, image, readBack, choice, run.observer, {clock});
     run.sleeps = clock.sleeps();
     EXPECT_FALSE(moduleLink.isOpen());
     run.journal = sim.module->journal();
@@ -462,7 +462,7 @@ TEST(Verification, AReadBackOfNoiseIsNoAnswer) {
     link::ModuleLink moduleLink;
     sim.fixture.useTcp(moduleLink);
     RecordingObserver observer;
-    EXPECT_NE(writeSettings(moduleLink, 1, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
+    EXPECT_NE(writeSettings(moduleLink, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
     EXPECT_EQ(observer.only("message"), Lines{"message[warning]: Brak odpowiedzi z modułu Kavrel (SET?)"});
     EXPECT_EQ(observer.only("status").back(), "status: Błąd odczytu ustawień modułu");
 }

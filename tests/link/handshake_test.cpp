@@ -20,7 +20,7 @@ TEST(ConnectModule, ReadingOpensWithTheFourLinesAndParsesTheVersion) {
     sim.useTcp(link);
     RecordingObserver observer;
     FirmwareVersion version;
-    ASSERT_EQ(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
+    ASSERT_EQ(connectModule(link, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 10", "version: Kavrel V2.7E"}));
     EXPECT_EQ(version, (FirmwareVersion{0x27, true, false, 0}));
@@ -32,7 +32,7 @@ TEST(ConnectModule, ModuleIgnoringTheFirstHaltAndDebugStillOpens) {
     sim.useTcp(link);
     RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_EQ(connectModule(link, 1, HandshakePurpose::WriteSettings, observer, version), LinkResult::Ok);
+    EXPECT_EQ(connectModule(link, HandshakePurpose::WriteSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.only("progress"), (Calls{"progress: 0", "progress: 1"}));
     EXPECT_EQ(version.versionCode, 0x36);
 }
@@ -56,7 +56,7 @@ TEST(ConnectModule, FailureMessagesByStepAndPurpose) {
     sim.useTcp(link);
         RecordingObserver observer;
         FirmwareVersion version{0x25, false, false, 0};
-        EXPECT_NE(connectModule(link, 1, c.purpose, observer, version), LinkResult::Ok);
+        EXPECT_NE(connectModule(link, c.purpose, observer, version), LinkResult::Ok);
         EXPECT_EQ(observer.only("message"), Calls{std::string("message[warning]: ") + c.box}) << c.silentOn;
         EXPECT_EQ(observer.calls.back(), std::string("status: ") + c.status);
         EXPECT_FALSE(link.isOpen());
@@ -65,19 +65,16 @@ TEST(ConnectModule, FailureMessagesByStepAndPurpose) {
 }
 
 TEST(ConnectModule, OpenFailureNamesThePortOrTheNetwork) {
-    ModuleLink serial;
-    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    ModuleLink serial(LinkVariant::configurator(), Connection::serialPort(7, "/dev/kavrel-brak"));
     RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_NE(connectModule(serial, 7, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
+    EXPECT_NE(connectModule(serial, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "message[warning]: Błąd otwarcia portu COM7 !",
                                      "status: Błąd otwarcia portu COM7 !"}));
 
-    ModuleLink tcp;
-    tcp.setTcpMode(true);
-    tcp.setModuleAddress("nie-adres");
+    ModuleLink tcp(LinkVariant::configurator(), Connection::tcp("nie-adres", 23));
     RecordingObserver tcpObserver;
-    EXPECT_NE(connectModule(tcp, 7, HandshakePurpose::WriteSettings, tcpObserver, version), LinkResult::Ok);
+    EXPECT_NE(connectModule(tcp, HandshakePurpose::WriteSettings, tcpObserver, version), LinkResult::Ok);
     EXPECT_EQ(tcpObserver.only("message"), Calls{"message[warning]: Brak połączenia przez sieć LAN (TCP/IP)!"});
 }
 
@@ -87,7 +84,7 @@ TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
         ModuleLink link;
         sim.useSerial(link, timing);
         RecordingObserver observer;
-        EXPECT_EQ(readModuleVersion(link, 2, observer), LinkResult::Ok);
+        EXPECT_EQ(readModuleVersion(link, observer), LinkResult::Ok);
         EXPECT_EQ(observer.calls, (Calls{"version: ", "status: ", "progress: 0", "progress: 50", "version: Kavrel V3.6EL  ",
                                          "progress: 100", "status: Wersja modułu odczytana"}))
             << kavrel::testing::timingName(timing);
@@ -98,7 +95,7 @@ TEST(ReadModuleVersion, ShowsTheTextAndClosesTheLink) {
     ModuleLink quick(LinkVariant::monitor());
     sim.useTcp(quick);
     RecordingObserver failed;
-    EXPECT_NE(readModuleVersion(quick, 2, failed), LinkResult::Ok);
+    EXPECT_NE(readModuleVersion(quick, failed), LinkResult::Ok);
     EXPECT_EQ(failed.only("message"), Calls{"message[warning]: Brak odpowiedzi z modułu Kavrel"});
     EXPECT_EQ(failed.calls.back(), "status: Błąd odczytu wersji");
 }
@@ -108,20 +105,19 @@ TEST(MonitorOpening, VersionInTheStatusOrTheNoAnswerMessage) {
     ModuleLink link(LinkVariant::monitor());
     sim.useTcp(link);
     RecordingObserver observer;
-    ASSERT_EQ(openMonitorLink(link, 1, observer), LinkResult::Ok);
+    ASSERT_EQ(openMonitorLink(link, observer), LinkResult::Ok);
     EXPECT_EQ(observer.calls.back(), "status: Wersja: Kavrel V3.6EL");
     link.close();
 
     sim.setFaults({.silentCommands = {"VER?"}});
     RecordingObserver failed;
-    EXPECT_NE(openMonitorLink(link, 1, failed), LinkResult::Ok);
+    EXPECT_NE(openMonitorLink(link, failed), LinkResult::Ok);
     EXPECT_EQ(failed.calls, (Calls{"message[error]: Brak odpowiedzi z Kavrel", "status: Brak komunikacji z modułem Kavrel"}));
     EXPECT_FALSE(link.isOpen());
 
-    ModuleLink serial(LinkVariant::monitor());
-    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    ModuleLink serial(LinkVariant::monitor(), Connection::serialPort(4, "/dev/kavrel-brak"));
     RecordingObserver noPort;
-    EXPECT_NE(openMonitorLink(serial, 4, noPort), LinkResult::Ok);
+    EXPECT_NE(openMonitorLink(serial, noPort), LinkResult::Ok);
     EXPECT_EQ(noPort.calls, Calls{"message[error]: Błąd otwarcia portu COM4 !"});
 }
 
@@ -130,14 +126,13 @@ TEST(LoggerOpening, SendsHaltDebugAndReportsAMissingPort) {
     ModuleLink link(LinkVariant::logger());
     sim.useTcp(link);
     RecordingObserver observer;
-    ASSERT_EQ(openLoggerLink(link, 1, true, observer), LinkResult::Ok);
+    ASSERT_EQ(openLoggerLink(link, true, observer), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
     EXPECT_TRUE(observer.calls.empty());
     // Opening again closes the link first.
-    ASSERT_EQ(openLoggerLink(link, 1, true, observer), LinkResult::Ok);
+    ASSERT_EQ(openLoggerLink(link, true, observer), LinkResult::Ok);
 
-    ModuleLink serial(LinkVariant::logger());
-    serial.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
-    EXPECT_NE(openLoggerLink(serial, 1, false, observer), LinkResult::Ok);
+    ModuleLink serial(LinkVariant::logger(), Connection::serialPort(1, "/dev/kavrel-brak"));
+    EXPECT_NE(openLoggerLink(serial, false, observer), LinkResult::Ok);
     EXPECT_EQ(observer.calls, Calls{"message[error]: Błąd otwarcia portu COM!"});
 }

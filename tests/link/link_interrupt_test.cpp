@@ -49,7 +49,7 @@ TEST(LinkInterrupt, EndsTheWaitForASilentModuleOnBothLines) {
         link.setInterrupt(interrupt);
         if (tcp) sim.useTcp(link);
         else sim.useSerial(link);
-        ASSERT_EQ(link.open(1), LinkResult::Ok);
+        ASSERT_EQ(link.open(), LinkResult::Ok);
         LinkResult result = LinkResult::Ok;
         EXPECT_LT(timedWithInterrupt(*interrupt, [&] { result = link.query("MSR?"); }), kGenerous);
         EXPECT_NE(result, LinkResult::Ok);
@@ -58,7 +58,7 @@ TEST(LinkInterrupt, EndsTheWaitForASilentModuleOnBothLines) {
         EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
         EXPECT_EQ(link.queryFixed("ST?", 10), 0u);
         link.close();
-        EXPECT_EQ(link.open(1), LinkResult::Failed);
+        EXPECT_EQ(link.open(), LinkResult::Failed);
         EXPECT_LT(SteadyClock::now() - begun, std::chrono::milliseconds(500));
         ::unsetenv(kTraceVariable);
     }
@@ -73,10 +73,8 @@ TEST(LinkInterrupt, EndsATcpConnectThatKeepsBeingRefused) {
     ModuleLink link(LinkVariant::configurator());
     auto interrupt = std::make_shared<LinkInterrupt>();
     link.setInterrupt(interrupt);
-    link.setTcpMode(true);
-    link.setModuleAddress("127.0.0.1");
-    link.setTcpPort(unusedPort);
+    link.setConnection(Connection::tcp("127.0.0.1", unusedPort));
     LinkResult result = LinkResult::Ok;
-    EXPECT_LT(timedWithInterrupt(*interrupt, [&] { result = link.open(1); }), kGenerous);
+    EXPECT_LT(timedWithInterrupt(*interrupt, [&] { result = link.open(); }), kGenerous);
     EXPECT_EQ(result, LinkResult::Failed);
 }

@@ -28,12 +28,12 @@ void answerHandshake(kavrel::testing::TransportScript& script, const std::string
 TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOnly) {
     for (const bool refused : {false, true}) {
         ModuleLink link;
-        auto script = scriptLink(link);
+        auto script = scriptLink(link, 12);
         script->timeoutsRefused = refused;
         answerHandshake(*script, "Kavrel V2.7E");
         RecordingObserver observer;
         FirmwareVersion version;
-        ASSERT_EQ(connectModule(link, 12, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
+        ASSERT_EQ(connectModule(link, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
         EXPECT_EQ(observer.only("message"), refused ? Calls{"message[none]: Błąd wpisu timeouts !"} : Calls{});
         EXPECT_EQ(version.versionCode, 0x27);  // and the port is used as it is
         EXPECT_EQ(script->opened, Calls{"serial COM12 9600"});
@@ -43,7 +43,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         monitorScript->timeoutsRefused = refused;
         answerHandshake(*monitorScript, "Kavrel V3.6EL");
         RecordingObserver monitorObserver;
-        ASSERT_EQ(openMonitorLink(monitor, 1, monitorObserver), LinkResult::Ok);
+        ASSERT_EQ(openMonitorLink(monitor, monitorObserver), LinkResult::Ok);
         EXPECT_EQ(monitorObserver.only("message").size(), refused ? 1u : 0u);
 
         ModuleLink logger(LinkVariant::logger());
@@ -51,7 +51,7 @@ TEST(ModuleLinkScripted, RefusedTimeoutsAreReportedByTheConfiguratorAndMonitorOn
         loggerScript->timeoutsRefused = refused;
         loggerScript->replies["HALT! DEBUG=0"] = {"OK\r\n"};
         RecordingObserver loggerObserver;
-        ASSERT_EQ(openLoggerLink(logger, 1, false, loggerObserver), LinkResult::Ok);
+        ASSERT_EQ(openLoggerLink(logger, false, loggerObserver), LinkResult::Ok);
         EXPECT_TRUE(loggerObserver.calls.empty());
     }
 }
@@ -62,7 +62,7 @@ TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransportAndItsPausesThr
     const FixedClock clock;   // records the pauses instead of taking them
     link.setClock(clock);
     script->input = {"stale"};
-    ASSERT_EQ(link.open(3, true), LinkResult::Ok);
+    ASSERT_EQ(link.open(true), LinkResult::Ok);
     EXPECT_EQ(script->written, (Calls{"*S115!\r", "*S115!\r"}));
     EXPECT_EQ(script->speeds, std::vector<int>{115200});
     EXPECT_EQ(link.serialSpeed(), 115200);
@@ -74,14 +74,14 @@ TEST(ModuleLinkScripted, LoggerSpeedSwitchGoesThroughTheTransportAndItsPausesThr
     // The logger's opening closes a link left open and gives the port 100 ms before it opens again.
     script->replies["HALT! DEBUG=0"] = {"OK\r\n"};
     RecordingObserver observer;
-    ASSERT_EQ(openLoggerLink(link, 3, false, observer), LinkResult::Ok);
-    ASSERT_EQ(openLoggerLink(link, 3, false, observer), LinkResult::Ok);
+    ASSERT_EQ(openLoggerLink(link, false, observer), LinkResult::Ok);
+    ASSERT_EQ(openLoggerLink(link, false, observer), LinkResult::Ok);
     EXPECT_EQ(clock.sleeps(), (std::vector<int>{60, 60, 200, 200, 100, 200}));
 
     // A TCP connection is followed by 50 ms once it is closed.
     link.close();
-    link.setTcpMode(true);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    link.setConnection(Connection::tcp("10.0.0.5", 2101));
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     link.close();
     EXPECT_EQ(clock.sleeps().back(), 50);
     EXPECT_EQ(clock.sleeps().size(), 7u);
@@ -93,10 +93,8 @@ TEST(ModuleLinkScripted, TcpOpenResultsOfThePlatformPassThrough) {
         ModuleLink link;
         auto script = scriptLink(link);
         script->tcpResult = result;
-        link.setTcpMode(true);
-        link.setModuleAddress("10.0.0.5");
-        link.setTcpPort(2101);
-        EXPECT_EQ(toInt(link.open(1)), toInt(result));  // the platform's number passes through
+        link.setConnection(Connection::tcp("10.0.0.5", 2101));
+        EXPECT_EQ(toInt(link.open()), toInt(result));  // the platform's number passes through
         EXPECT_FALSE(link.isOpen());
         EXPECT_EQ(script->opened, Calls{"tcp 10.0.0.5:2101"});
     }
@@ -107,7 +105,7 @@ TEST(ModuleLinkScripted, SerialReplyBytesAsGiven) {
     auto script = scriptLink(link);
     script->replies["VER?"] = {"OK\rV\r"};
     script->replies["HALT!"] = {"\r\nOK\r"};
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "V  ");   // CR and NUL shown as spaces
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::BadReply);

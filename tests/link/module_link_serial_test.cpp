@@ -6,6 +6,7 @@
 #include "common/settings_store.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
+#include "link/serial_device.h"
 #include "support/recording_observer.h"
 #include "support/sim_fixture.h"
 
@@ -22,7 +23,7 @@ TEST_P(SerialExchange, VersionAndCommandsOverThePseudoTerminal) {
     SimFixture sim({.versionText = "V"});
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
     EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
@@ -38,12 +39,12 @@ TEST_P(SerialExchange, ReplyNotBeginningWithOkIsRefusedEvenWithOkLater) {
     SimFixture sim({.faults = {.badSerialStart = true}});
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::BadReply);
     link.close();
     kavrel::testing::RecordingObserver observer;
     FirmwareVersion version;
-    EXPECT_NE(connectModule(link, 1, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
+    EXPECT_NE(connectModule(link, HandshakePurpose::ReadSettings, observer, version), LinkResult::Ok);
     EXPECT_EQ(observer.only("message"), std::vector<std::string>{"message[warning]: Brak odpowiedzi"});
     EXPECT_EQ(observer.calls.back(), "status: Błąd nawiązywania połączenia");
 }
@@ -52,7 +53,7 @@ TEST_P(SerialExchange, RepliesInPiecesWithShortPausesAreNeverCutEarly) {
     SimFixture sim;
     ModuleLink link;
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     ASSERT_EQ(link.query("APN?"), LinkResult::Ok);
     const std::string whole(link.receivedText());
     sim.setFaults({.splitBytes = 3, .splitDelayMs = 30});
@@ -67,7 +68,7 @@ TEST_P(SerialExchange, TrailingLineEndsAfterOkDoNotDisturbTheNextExchange) {
         SimFixture sim({.faults = {.trailingAfterOk = trailing}});
         ModuleLink link;
         sim.useSerial(link, GetParam());
-        ASSERT_EQ(link.open(1), LinkResult::Ok);
+        ASSERT_EQ(link.open(), LinkResult::Ok);
         // Each exchange of the gap timing waits out the pause: one round is enough there.
         const int rounds = GetParam() == SerialTiming::Fast ? 3 : 1;
         for (int i = 0; i < rounds; ++i) {
@@ -85,7 +86,7 @@ TEST(ModuleLinkSerial, AReplyWithoutAFrameStillEndsAtThePause) {
     SimFixture sim;
     ModuleLink link;
     sim.useSerial(link, SerialTiming::Fast);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     // The version reply never ends with CR "OK" CR: as a query it ends at the pause, whole.
     EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.receivedText(), "OK\rKavrel V3.6EL\r");
@@ -96,10 +97,10 @@ TEST_P(SerialExchange, ThePortIsNotShared) {
     ModuleLink first, second;
     sim.useSerial(first, GetParam());
     sim.useSerial(second, GetParam());
-    ASSERT_EQ(first.open(1), LinkResult::Ok);
-    EXPECT_EQ(second.open(1), LinkResult::Failed);
+    ASSERT_EQ(first.open(), LinkResult::Ok);
+    EXPECT_EQ(second.open(), LinkResult::Failed);
     first.close();
-    EXPECT_EQ(second.open(1), LinkResult::Ok);
+    EXPECT_EQ(second.open(), LinkResult::Ok);
 }
 
 TEST(ModuleLinkSerial, PortNumbersMapToDevicePaths) {
@@ -122,9 +123,9 @@ TEST(ModuleLinkSerial, PortNumbersMapToDevicePaths) {
     settings.write(kSerialPortsKey, kGapTimingValue, std::uint32_t{0});
     EXPECT_EQ(loadSerialTiming(settings), SerialTiming::Fast);
 
-    ModuleLink link;  // a missing device is result 1 and leaves the link closed
-    link.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
-    EXPECT_EQ(link.open(3), LinkResult::Failed);
+    // a missing device is result 1 and leaves the link closed
+    ModuleLink link(LinkVariant::configurator(), Connection::serialPort(3, "/dev/kavrel-brak"));
+    EXPECT_EQ(link.open(), LinkResult::Failed);
     EXPECT_FALSE(link.isOpen());
 }
 
@@ -132,11 +133,11 @@ TEST_P(SerialExchange, LoggerOpeningSwitchesToFastSpeed) {
     SimFixture sim;
     ModuleLink link(LinkVariant::logger());
     sim.useSerial(link, GetParam());
-    ASSERT_EQ(link.open(1, true), LinkResult::Ok);
+    ASSERT_EQ(link.open(true), LinkResult::Ok);
     EXPECT_EQ(link.serialSpeed(), 115200);
     EXPECT_EQ(link.queryFixed("HALT! DEBUG=0", 3), 3u);
     EXPECT_EQ(link.receivedText(), "OK\r");
     link.close();
-    ASSERT_EQ(link.open(1, false), LinkResult::Ok);
+    ASSERT_EQ(link.open(false), LinkResult::Ok);
     EXPECT_EQ(link.serialSpeed(), 9600);
 }

@@ -29,7 +29,7 @@ TEST(ModuleLinkTcp, VersionReplyInOnePieceAndInTwo) {
         sim.setFaults({.splitBytes = splitBytes, .splitDelayMs = 100});
         ModuleLink link;
         sim.useTcp(link);
-        ASSERT_EQ(link.open(1), LinkResult::Ok);
+        ASSERT_EQ(link.open(), LinkResult::Ok);
         EXPECT_TRUE(link.isOpen());
         EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
         EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
@@ -45,7 +45,7 @@ TEST(ModuleLinkTcp, VersionReplyInSmallPiecesIsCollectedToTheEndOfItsText) {
     sim.setFaults({.splitBytes = 3, .splitDelayMs = 5});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     EXPECT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(link.versionText(), "Kavrel V3.6EL");
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);  // and nothing of it is left for the next exchange
@@ -55,7 +55,7 @@ TEST(ModuleLinkTcp, QueryReplyCutOffByTheLimitIsReturnedAsReceived) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     Stopwatch watch;
     // The version reply never ends with CR "OK" CR, so the query waits out its 3 s.
     EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
@@ -68,7 +68,7 @@ TEST(ModuleLinkTcp, ShortReplyModeEndsAtTheLastCrAndSilenceGivesThree) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     link.setShortReplyMode(true);
     Stopwatch watch;
     EXPECT_EQ(link.query("VER?"), LinkResult::Ok);
@@ -76,7 +76,7 @@ TEST(ModuleLinkTcp, ShortReplyModeEndsAtTheLastCrAndSilenceGivesThree) {
     sim.setFaults({.silent = true});
     EXPECT_EQ(link.query("VER?"), LinkResult::NothingReceived);
     EXPECT_TRUE(link.isOpen());  // silence is not a lost connection
-    EXPECT_EQ(link.open(1), LinkResult::Ok);
+    EXPECT_EQ(link.open(), LinkResult::Ok);
     EXPECT_FALSE(link.shortReplyMode());  // every open clears it
 }
 
@@ -84,7 +84,7 @@ TEST(ModuleLinkTcp, WithoutACounterEveryWaitEndsAtItsFirstCheck) {
     SimFixture sim({.faults = {.silent = true}});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     link.timer().setCounterAvailable(false);
     Stopwatch watch;
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Failed);
@@ -96,13 +96,13 @@ TEST(ModuleLinkTcp, ModuleClosingTheConnectionGivesThreeAndCloseStillWorks) {
     SimFixture sim({.faults = {.closeMidReply = {"VER?"}}});
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     EXPECT_EQ(link.sendCommand("VER?"), LinkResult::NothingReceived);
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::SendError);  // nothing to send on
     link.close();
     link.close();
-    EXPECT_EQ(link.open(1), LinkResult::Ok);  // and the next operation connects anew
+    EXPECT_EQ(link.open(), LinkResult::Ok);  // and the next operation connects anew
     EXPECT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
 }
 
@@ -118,11 +118,9 @@ TEST(ModuleLinkTcp, ConnectionRefusedEndsAfterTheLimit) {
     ::close(probe);
 
     ModuleLink link(LinkVariant::logger());
-    link.setTcpMode(true);
-    link.setModuleAddress("127.0.0.1");
-    link.setTcpPort(ntohs(where.sin_port));
+    link.setConnection(Connection::tcp("127.0.0.1", ntohs(where.sin_port)));
     Stopwatch watch;
-    EXPECT_EQ(link.open(1), LinkResult::Failed);
+    EXPECT_EQ(link.open(), LinkResult::Failed);
     EXPECT_GE(watch.ms(), 2900);
     EXPECT_LT(watch.ms(), 4500);
     EXPECT_FALSE(link.isOpen());
@@ -130,16 +128,15 @@ TEST(ModuleLinkTcp, ConnectionRefusedEndsAfterTheLimit) {
 
 TEST(ModuleLinkTcp, AddressThatIsNotDottedIpv4FailsAtOnce) {
     ModuleLink link;
-    link.setTcpMode(true);
-    link.setModuleAddress("modul.local");
-    EXPECT_EQ(link.open(1), LinkResult::Failed);
+    link.setConnection(Connection::tcp("modul.local", 23));
+    EXPECT_EQ(link.open(), LinkResult::Failed);
 }
 
 TEST(ModuleLinkTcp, OverlongCommandIsRefusedNotCut) {
     SimFixture sim;
     ModuleLink link;
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     const std::string tooLong(ModuleLink::kCommandMax, 'A');
     EXPECT_NE(link.sendCommand(tooLong), LinkResult::Ok);
     EXPECT_NE(link.query(tooLong), LinkResult::Ok);
@@ -149,7 +146,7 @@ TEST(ModuleLinkTcp, FixedQueryNeverWritesPastTheCallersBuffer) {
     SimFixture sim;
     ModuleLink link(LinkVariant::logger());
     sim.useTcp(link);
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     std::array<std::uint8_t, 8> buffer{};
     buffer.fill(0xAA);
     // Ask for more than the buffer holds: at most its size arrives.

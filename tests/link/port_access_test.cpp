@@ -34,13 +34,13 @@ TEST(PortAccess, APortTheLinkHoldsIsInUseForOthersUntilItIsClosed) {
     {
         ModuleLink holder;
         sim.useSerial(holder);
-        ASSERT_EQ(holder.open(1), LinkResult::Ok);
+        ASSERT_EQ(holder.open(), LinkResult::Ok);
         EXPECT_EQ(portAccess(sim.ptyPath()), PortAccess::InUse);
         // A second link is refused by the lock; a program that takes no lock by the exclusive
         // open (root passes that one, so it is only looked at for other users).
         ModuleLink second;
         sim.useSerial(second);
-        EXPECT_NE(second.open(1), LinkResult::Ok);
+        EXPECT_NE(second.open(), LinkResult::Ok);
         if (::geteuid() != 0) {
             errno = 0;
             EXPECT_LT(::open(sim.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), 0);
@@ -96,9 +96,8 @@ TEST(StableDeviceName, LinksOfTheFolderNameTheDevicesTheyReach) {
     EXPECT_TRUE(stableDeviceNames(folder.path / "no-such-folder").empty());
 
     // The stable name opens the module as its present name does.
-    ModuleLink link;
-    link.setDevicePathResolver([&adapter](int) { return adapter.string(); });
-    ASSERT_EQ(link.open(1), LinkResult::Ok);
+    ModuleLink link(LinkVariant::configurator(), Connection::serialPort(1, adapter.string()));
+    ASSERT_EQ(link.open(), LinkResult::Ok);
     ASSERT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
     EXPECT_EQ(std::string(link.versionText()).rfind("Kavrel V3.6EL", 0), 0u);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "link/connection_settings.h"
 #include "link/handshake.h"
 #include "link/port_mapping.h"
 #include "support/recording_observer.h"
@@ -19,10 +20,10 @@ TEST(PortMapping, StoredDeviceIsOpenedByTheLinkAndUnmappingRestoresTheDefault) {
     ASSERT_TRUE(storeSerialDevicePath(store, 5, sim.ptyPath()));
     EXPECT_EQ(storedSerialDevicePath(store, 5), sim.ptyPath());
 
-    ModuleLink link(LinkVariant::configurator());
-    link.setDevicePathResolver(userDevicePathResolver(store));
+    // The mapping is read where the connection is chosen, as the windows do at each operation.
+    ModuleLink link(LinkVariant::configurator(), chosenConnection({.comPort = 5}, store));
     kavrel::testing::RecordingObserver observer;
-    ASSERT_EQ(readModuleVersion(link, 5, observer), LinkResult::Ok);
+    ASSERT_EQ(readModuleVersion(link, observer), LinkResult::Ok);
     EXPECT_EQ(std::string(link.versionText()).rfind("Kavrel V3.6EL", 0), 0u);
 
     ASSERT_TRUE(storeSerialDevicePath(store, 5, ""));

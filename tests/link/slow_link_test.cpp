@@ -37,10 +37,9 @@ TEST(SlowLink, MonitorOverTcpSlowerThanItsHalfSecondWorksInTheDefaultTimingOnly)
     SimFixture sim({.faults = {.replyDelayMs = 600}});
     for (const SerialTiming timing : {SerialTiming::Fast, SerialTiming::Gap}) {
         ModuleLink link(LinkVariant::monitor());
-        sim.useTcp(link);
-        link.setSerialTiming(timing);
+        link.setConnection(sim.tcp(timing));
         RecordingObserver observer;
-        const LinkResult opened = openMonitorLink(link, 1, observer);
+        const LinkResult opened = openMonitorLink(link, observer);
         if (timing == SerialTiming::Gap) {
             // The compatible timing keeps 500 ms: the "DEBUG=0" answer arrives in the "VER?" wait.
             EXPECT_NE(opened, LinkResult::Ok);

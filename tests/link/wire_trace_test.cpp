@@ -54,7 +54,7 @@ TEST(WireTraceExchange, RecordsEveryLineOverTcpAndSerial) {
             if (tcp) sim.useTcp(link);
             else sim.useSerial(link);
             link.setTrace(WireTrace::toFile(file.string(), WireTrace::Mode::Replace));
-            ASSERT_EQ(link.open(1), LinkResult::Ok);
+            ASSERT_EQ(link.open(), LinkResult::Ok);
             ASSERT_EQ(link.sendCommand("HALT!"), LinkResult::Ok);
             ASSERT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
             link.close();
@@ -97,14 +97,13 @@ TEST(WireTraceExchange, EachOpenIsAnOperationOfItsOwnAndAFailedOneSaysSo) {
         ModuleLink link(quickRefusal);
         link.setTrace(WireTrace::toFile(file.string(), WireTrace::Mode::Replace));
         sim.useTcp(link);
-        ASSERT_EQ(link.open(1), LinkResult::Ok);
+        ASSERT_EQ(link.open(), LinkResult::Ok);
         ASSERT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
         link.close();
-        link.setTcpPort(closedPort);
-        EXPECT_NE(link.open(1), LinkResult::Ok);
-        link.setTcpMode(false);
-        link.setDevicePathResolver([&](int) { return (folder.path / "brak").string(); });
-        EXPECT_NE(link.open(1), LinkResult::Ok);
+        link.setConnection(Connection::tcp("127.0.0.1", closedPort));
+        EXPECT_NE(link.open(), LinkResult::Ok);
+        link.setConnection(Connection::serialDevice((folder.path / "brak").string()));
+        EXPECT_NE(link.open(), LinkResult::Ok);
     }
     const auto operations = readTrace(file);
     ASSERT_EQ(operations.size(), 3u);

@@ -245,7 +245,7 @@ TEST_F(DownloadTest, AReconnectionThatFailsEndsTheDownload) {
     Memory m(18);
     m.options.memory.faults.dropAtBatch = 2;
     ASSERT_TRUE(connect(m));
-    t->link.setTcpPort(1);  // nobody listens there
+    t->link.setConnection(link::Connection::tcp("127.0.0.1", 1));  // nobody listens there
     ASSERT_EQ(run(), StepResult::Failed);
     EXPECT_EQ(messages(*t), std::vector<std::string>{"message[error]: Błąd resetowania połączenia przez sieć LAN (TCP/IP)!"});
     EXPECT_EQ(sink.ends, std::vector<DownloadEnd>{DownloadEnd::Failed});
@@ -334,7 +334,6 @@ TEST(TransferSummary, TimesTheTransferNotTheUserReadingTheFirstBox) {
     SlowReader reader(clock);
     LoggerSim t(testing::memoryOf(10));
     LoggerSession session{t.link, reader};
-    session.connection = t.session.connection;
     session.clock = &clock;
     ASSERT_EQ(connectSession(session), StatusResult::Ok);
     DownloadState state;

@@ -17,14 +17,8 @@ inline sim::SimOptions memoryOf(int records) {
 
 struct LoggerSim {
     explicit LoggerSim(sim::SimOptions options, bool tcp = true) : sim(std::move(options)) {
-        if (tcp) {
-            sim.useTcp(link);
-            session.connection.tcp = true;
-            session.connection.address = "127.0.0.1";
-            session.connection.tcpPort = static_cast<std::uint32_t>(sim.port());
-        } else {
-            sim.useSerial(link);
-        }
+        if (tcp) sim.useTcp(link);
+        else sim.useSerial(link);
         session.clock = &clock;
     }
 

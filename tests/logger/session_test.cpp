@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(TcpAndSerial, ConnectOverBothLinks, ::testing::Values(t
 
 TEST(ReadStatus, FixedSpeedStaysAt9600) {
     LoggerSim t(memoryOf(5), false);
-    t.session.connection.fixedSpeed = true;
+    t.session.fixedSpeed = true;
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     EXPECT_EQ(t.link.serialSpeed(), 9600);
 }
@@ -93,9 +93,7 @@ TEST(Disconnect, TcpAfterAFastSerialLinkSendsNoEot) {
     LoggerSim t(options, false);
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
     ASSERT_EQ(t.link.serialSpeed(), 115200);
-    t.session.connection.tcp = true;
-    t.session.connection.address = "127.0.0.1";
-    t.session.connection.tcpPort = static_cast<std::uint32_t>(t.sim.port());
+    t.link.setConnection(t.sim.tcp());
     ASSERT_EQ(connectSession(t.session), StatusResult::Ok);  // ends the serial link with its two "*EOT!"
     EXPECT_EQ(t.link.serialSpeed(), 9600);
     options.lineLog->clear();

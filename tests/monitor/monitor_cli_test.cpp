@@ -23,11 +23,7 @@ namespace {
 class MonitorCommandTest : public ::testing::Test {
 protected:
     int run(SimFixture& sim, std::vector<std::string> args) {
-        ConnectionChoice connection;
-        connection.tcp = true;
-        connection.address = "127.0.0.1";
-        connection.tcpPort = sim.port();
-        CliContext context{connection, out, err, observer, {}};
+        CliContext context{sim.tcp(), out, err, observer, {}};
         return runMonitor(context, args);
     }
     std::vector<std::string> lines(const std::string& text, const std::string& end) const {

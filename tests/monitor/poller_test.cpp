@@ -271,7 +271,7 @@ TEST_F(PollerTest, StartFailuresLeaveTheMonitorIdle) {
     // (A TCP address that refuses is tried again for 5 s; the link's own tests cover it.)
     poller.setLogFile(logFile);
     settings.comPort = 3;
-    link.setDevicePathResolver([](int) { return std::string("/dev/kavrel-brak"); });
+    link.setConnection(link::Connection::serialPort(3, "/dev/kavrel-brak"));
     EXPECT_FALSE(poller.startPolling());
     EXPECT_EQ(view.messages, Texts{"error: Błąd otwarcia portu COM3 !"});
     EXPECT_EQ(view.refreshes, 1);

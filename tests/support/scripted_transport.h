@@ -102,11 +102,12 @@ private:
     std::shared_ptr<TransportScript> script_;
 };
 
-// A link of the given variant whose transports follow the script.
-inline std::shared_ptr<TransportScript> scriptLink(link::ModuleLink& link) {
+// A link of the given variant whose transports follow the script; serial opens are of
+// COM `comNumber`, recorded under the device name "COMn".
+inline std::shared_ptr<TransportScript> scriptLink(link::ModuleLink& link, int comNumber = 1) {
     auto script = std::make_shared<TransportScript>();
     link.setTransportFactory(std::make_shared<ScriptedTransports>(script));
-    link.setDevicePathResolver([](int n) { return "COM" + std::to_string(n); });
+    link.setConnection(link::Connection::serialPort(comNumber, "COM" + std::to_string(comNumber)));
     return script;
 }
 

@@ -37,18 +37,19 @@ public:
         ptyPath_ = path;
     }
 
-    // Points a link at the simulator over TCP.
-    void useTcp(link::ModuleLink& link) const {
-        link.setTcpMode(true);
-        link.setModuleAddress("127.0.0.1");
-        link.setTcpPort(static_cast<std::uint32_t>(port_));
+    // The simulator over TCP.
+    link::Connection tcp(link::SerialTiming timing = link::SerialTiming::Fast) const {
+        return link::Connection::tcp("127.0.0.1", static_cast<std::uint32_t>(port_), timing);
     }
-    // Points a link at the simulator's pseudo-terminal, whatever COM number is opened.
+    // The simulator's pseudo-terminal as COM `comNumber`.
+    link::Connection serial(link::SerialTiming timing = link::SerialTiming::Fast, int comNumber = 1) const {
+        return link::Connection::serialPort(comNumber, ptyPath_, timing);
+    }
+    // Points a link at the simulator over TCP.
+    void useTcp(link::ModuleLink& link) const { link.setConnection(tcp()); }
+    // Points a link at the simulator's pseudo-terminal.
     void useSerial(link::ModuleLink& link, link::SerialTiming timing = link::SerialTiming::Fast) const {
-        link.setTcpMode(false);
-        link.setSerialTiming(timing);
-        const std::string path = ptyPath_;
-        link.setDevicePathResolver([path](int) { return path; });
+        link.setConnection(serial(timing));
     }
 
 private:

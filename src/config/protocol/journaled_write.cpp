@@ -152,7 +152,7 @@ std::string nothingToResumeText() { return W("Brak niedokończonego zapisu ustaw
 
 std::string noBackupToRestoreText() { return W("Niedokończony zapis nie ma kopii zapasowej do przywrócenia"); }
 
-ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished, SettingsImage& readBack,
+ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
                          OperationObserver& observer, const Clock& clock) {
     if (unfinished.state != JournalLoad::Ok) {
         observer.message(unfinishedWriteText(unfinished), MessageIcon::Error);
@@ -171,11 +171,11 @@ ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWr
         }
         return WritePlan{stepsOfJournal(journal, version), journal.firstUnacknowledged()};
     };
-    return writePlanned(link, comPort, journal.target, readBack, choiceOfActions(journal.actions), observer,
+    return writePlanned(link, journal.target, readBack, choiceOfActions(journal.actions), observer,
                         WriteContext{clock, &recorder}, plan);
 }
 
-ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished,
+ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
                            OperationObserver& observer, const Clock& clock) {
     WriteJournal journal;
@@ -188,7 +188,7 @@ ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const Unfinished
     journal.actions = actionWords(choice);
     JournalRecorder recorder(unfinished.path, std::move(journal));
     const SettingsImage* interrupted = unfinished.state == JournalLoad::Ok ? &unfinished.journal.target : nullptr;
-    return writePlanned(link, comPort, backup, readBack, choice, observer, WriteContext{clock, &recorder},
+    return writePlanned(link, backup, readBack, choice, observer, WriteContext{clock, &recorder},
                         [&](const link::FirmwareVersion& version, const std::string&) {
                             return WritePlan{restoreSteps(backup, interrupted, version), 0};
                         });

@@ -65,7 +65,7 @@ std::string noBackupToRestoreText();
 // "Dokończ zapis": the journal's lines from the first one without its "OK" (the module
 // must report the version the write started with), then the verification and the
 // write's service actions. A verified write removes the journal.
-ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished, SettingsImage& readBack,
+ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
                          OperationObserver& observer, const Clock& clock);
 
 // "Przywróć kopię": `backup` written and verified as any write is, under the same
@@ -73,7 +73,7 @@ ConfigResult resumeWrite(link::ModuleLink& link, int comPort, const UnfinishedWr
 // one. Settings the interrupted write changed that a write of the backup does not send
 // (kept while switched off: the extended lines' texts, the HTTP addresses) follow with
 // the backup's values. A verified restore removes the journal.
-ConfigResult restoreBackup(link::ModuleLink& link, int comPort, const UnfinishedWrite& unfinished,
+ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
                            OperationObserver& observer, const Clock& clock);
 

@@ -44,11 +44,11 @@ constexpr std::array kReadSteps = {
 
 } // namespace
 
-ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer,
+ConfigResult readSettings(link::ModuleLink& link, SettingsImage& image, OperationObserver& observer,
                           std::string* versionText) {
     FirmwareVersion version;
     if (const link::LinkResult opened =
-            link::connectModule(link, comPort, link::HandshakePurpose::ReadSettings, observer, version);
+            link::connectModule(link, link::HandshakePurpose::ReadSettings, observer, version);
         opened != link::LinkResult::Ok)
         return configResult(opened);
     if (versionText) *versionText = std::string(link.versionText());

@@ -18,7 +18,7 @@ namespace kavrel::config {
 // otherwise the failing step's link result or NoSettingsInReply. `versionText`, when given,
 // gets the module's version text as the handshake reported it (Windows-1250): on a serial
 // link the link's own copy is replaced by the next command's reply.
-ConfigResult readSettings(link::ModuleLink& link, int comPort, SettingsImage& image, OperationObserver& observer,
+ConfigResult readSettings(link::ModuleLink& link, SettingsImage& image, OperationObserver& observer,
                           std::string* versionText = nullptr);
 
 } // namespace kavrel::config

@@ -60,13 +60,13 @@ std::string backupFailedStatus() { return W("Błąd zapisu kopii zapasowej, usta
 
 std::string writeCancelledStatus() { return W("Wysyłanie ustawień anulowane"); }
 
-ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writeSettingsReviewed(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                                    const ServiceChoice& choice, OperationObserver& observer,
                                    const WriteContext& context, const WriteReview& review,
                                    ReviewedWriteOutcome& outcome) {
     outcome = {};
     std::string versionText;
-    if (const ConfigResult r = readSettings(link, comPort, outcome.module, observer, &versionText); r != ConfigResult::Ok)
+    if (const ConfigResult r = readSettings(link, outcome.module, observer, &versionText); r != ConfigResult::Ok)
         return r;
     outcome.changes = changesForWrite(outcome.module, working, link::parseVersion(versionText));
     if (review.confirm && !review.confirm({outcome.module, versionText, outcome.changes})) {
@@ -85,7 +85,7 @@ ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const Se
         (void)noteSettingsVersion(review.backupFolder, outcome.module, versionText);  // best effort
         if (context.recorder) context.recorder->backedUp(backup.path);
     }
-    return writeSettings(link, comPort, working, readBack, choice, observer, context);
+    return writeSettings(link, working, readBack, choice, observer, context);
 }
 
 } // namespace kavrel::config

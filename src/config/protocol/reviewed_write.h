@@ -51,7 +51,7 @@ std::string writeCancelledStatus();
 // Reads the module (the read's own messages on failure), asks, backs up, and runs
 // writeSettings. Returns the read's failure, WriteCancelled (only queries reached the
 // module), BackupFailed (nothing was sent), or what writeSettings returned.
-ConfigResult writeSettingsReviewed(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writeSettingsReviewed(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                                    const ServiceChoice& choice, OperationObserver& observer,
                                    const WriteContext& context, const WriteReview& review,
                                    ReviewedWriteOutcome& outcome);

@@ -6,20 +6,20 @@
 
 namespace kavrel::config {
 
-ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writeSettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                            const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
-    return writePlanned(link, comPort, working, readBack, choice, observer, context,
+    return writePlanned(link, working, readBack, choice, observer, context,
                         [&working](const link::FirmwareVersion& version, const std::string&) {
                             return WritePlan{writeSequence(working, version), 0};
                         });
 }
 
-ConfigResult writePlanned(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writePlanned(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                           const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
                           const PlanWrite& plan) {
     link::FirmwareVersion version;
     if (const link::LinkResult opened =
-            link::connectModule(link, comPort, link::HandshakePurpose::WriteSettings, observer, version);
+            link::connectModule(link, link::HandshakePurpose::WriteSettings, observer, version);
         opened != link::LinkResult::Ok)
         return configResult(opened);
     const std::string versionText(link.versionText());

@@ -53,13 +53,13 @@ using PlanWrite = std::function<std::optional<WritePlan>(const link::FirmwareVer
 // operations, as the window does. The link is closed at the end. Returns Ok only when
 // everything was acknowledged, verified and done; a link result or VerificationFailed
 // otherwise.
-ConfigResult writeSettings(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writeSettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                            const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context);
 
 // The same write with the lines chosen by `plan` (writeSettings plans the whole sequence
 // of `working`); `working` is what the verification expects. WriteRefused when the plan
 // was refused.
-ConfigResult writePlanned(link::ModuleLink& link, int comPort, const SettingsImage& working, SettingsImage& readBack,
+ConfigResult writePlanned(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                           const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context,
                           const PlanWrite& plan);
 

@@ -30,6 +30,7 @@
 #include "config/model/settings_compare.h"
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
+#include "config/protocol/connection_names.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
@@ -61,12 +62,6 @@ QString openSettingsFileName(QWidget* parent) {
 
 // The status box shows the operation's CR LF line ends as plain new lines.
 QString shown(const QString& status) { return QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
-
-// The connection as the journal of unfinished writes names it, from an operation's copies.
-std::string journalConnection(const link::ConnectionSettings& connection, const std::string& devicePath) {
-    return connectionIdentity(connection.tcpMode, static_cast<int>(connection.comPort), devicePath,
-                              connection.moduleAddress, static_cast<int>(connection.tcpPort));
-}
 
 // Reports of the file operations, which run on the window's own thread.
 class StatusBoxObserver final : public OperationObserver {
@@ -182,10 +177,10 @@ void Ckonfigurator::connectRunner() {
 void Ckonfigurator::restoreConnection() {
     // The connection kept from the last run (created with the defaults on the first).
     connection_ = link::loadConnectionSettings(settings_);
-    comEdit_->setNumber(static_cast<int>(connection_.comPort));
+    comEdit_->setNumber(connection_.comPort);
     networkDialog_->setConnection(QString::fromStdString(connection_.moduleAddress), static_cast<int>(connection_.tcpPort));
-    (connection_.tcpMode ? tcpRadio_ : comRadio_)->setChecked(true);
-    selectTcp(connection_.tcpMode);
+    (connection_.useTcp ? tcpRadio_ : comRadio_)->setChecked(true);
+    selectTcp(connection_.useTcp);
     {
         RegistryKey key(settings_);
         std::uint32_t showChanges = 1;  // on unless the user turned it off
@@ -305,7 +300,7 @@ void Ckonfigurator::showAbout() {
 }
 
 void Ckonfigurator::selectTcp(bool tcp) {
-    connection_.tcpMode = tcp;
+    connection_.useTcp = tcp;
     networkDialog_->setNetworkChosen(tcp);
     if (tcp) {
         connection_.moduleAddress = networkDialog_->address().toStdString();
@@ -323,9 +318,9 @@ void Ckonfigurator::takeControlValues() {
     // A port number that does not pass is reported, and the previous one is used.
     if (const QString problem = comEdit_->problem(); !problem.isEmpty()) {
         kavrel::ui::reportFieldProblem(this, problem);
-        comEdit_->setNumber(static_cast<int>(connection_.comPort));
+        comEdit_->setNumber(connection_.comPort);
     } else {
-        connection_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
+        connection_.comPort = *comEdit_->number();
     }
 }
 
@@ -359,11 +354,9 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     takeControlValues();
     const WriteOptions options = writeOptions();
     auto copies = std::make_shared<OperationCopies>();
-    copies->connection = connection_;
-    // The port mapping ("..." beside the COM number) is read here, so the worker never
-    // touches the window's settings store.
-    copies->devicePath = link::serialDevicePath(static_cast<int>(connection_.comPort), &settings_);
-    copies->serialTiming = link::loadSerialTiming(settings_);
+    // The port mapping ("..." beside the COM number) and the serial timing are read here,
+    // so the worker never touches the window's settings store.
+    copies->connection = link::chosenConnection(connection_, settings_);
     QString traceFailure;
     copies->trace = traceForNextOperation(settings_, traceFailure);
     if (!traceFailure.isEmpty()) QMessageBox::warning(this, windowTitle(), traceFailure);
@@ -375,13 +368,8 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     copies->choice.restart = options.restart;
     setOperationRunning(true);
     runner_->startWithResult([this, copies, interrupt = interrupt_, work = std::move(work)](OperationObserver& observer) {
-        link::ModuleLink link(link::LinkVariant::configurator());
+        link::ModuleLink link(link::LinkVariant::configurator(), copies->connection);
         link.setInterrupt(interrupt);
-        link.setTcpMode(copies->connection.tcpMode);
-        link.setModuleAddress(copies->connection.moduleAddress);
-        link.setTcpPort(copies->connection.tcpPort);
-        link.setDevicePathResolver([path = copies->devicePath](int) { return path; });
-        link.setSerialTiming(copies->serialTiming);
         link.setTrace(copies->trace);
         OperationResults results = work(link, *copies, observer);
         return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
@@ -396,9 +384,9 @@ void Ckonfigurator::takeResults(OperationResults results) {
 }
 
 void Ckonfigurator::readVersion() {
-    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+    startOperation([](link::ModuleLink& link, OperationCopies&, OperationObserver& observer) {
         // The observer has shown the outcome; the window has nothing else to do with it.
-        (void)link::readModuleVersion(link, static_cast<int>(copies.connection.comPort), observer);
+        (void)link::readModuleVersion(link, observer);
         return OperationResults{};
     });
 }
@@ -408,7 +396,7 @@ void Ckonfigurator::readFromModule() {
     startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         std::string versionText;
         const ConfigResult result =
-            readSettings(link, static_cast<int>(copies.connection.comPort), copies.record, observer, &versionText);
+            readSettings(link, copies.record, observer, &versionText);
         OperationResults results{.record = copies.record};
         if (result == ConfigResult::Ok) results.recordVersion = versionText;
         return results;
@@ -428,9 +416,7 @@ void Ckonfigurator::sendToModule() {
                                                            OperationObserver& observer) {
             WriteReview review;
             review.backupFolder = folder;
-            review.connection = connectionTag(copies.connection.tcpMode, static_cast<int>(copies.connection.comPort),
-                                              copies.connection.moduleAddress,
-                                              static_cast<int>(copies.connection.tcpPort));
+            review.connection = backupWord(copies.connection);
             const SettingsImage& record = copies.record;
             review.confirm = [this, runner, &record, fileVersions](const ModuleReview& module) {
                 const WriteCheck check = checkWrite(record, fileVersions, module.versionText);
@@ -441,11 +427,11 @@ void Ckonfigurator::sendToModule() {
                     return writeConfirmed_ && !closing_;
                 });
             };
-            JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
+            JournalRecorder journal = journalForWrite(folder, journalIdentity(copies.connection),
                                                       copies.record, copies.choice, systemClock().now());
             ReviewedWriteOutcome outcome;
             // The observer has shown the outcome; the read-back comes back whatever it was.
-            (void)writeSettingsReviewed(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+            (void)writeSettingsReviewed(link, copies.record, copies.readBack,
                                   copies.choice, observer, WriteContext{systemClock(), &journal}, review, outcome);
             return OperationResults{.readBack = copies.readBack};
         }, OperationKind::ReviewedWrite);
@@ -453,7 +439,7 @@ void Ckonfigurator::sendToModule() {
     }
     startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
                                                        OperationObserver& observer) {
-        JournalRecorder journal = journalForWrite(folder, journalConnection(copies.connection, copies.devicePath),
+        JournalRecorder journal = journalForWrite(folder, journalIdentity(copies.connection),
                                                   copies.record, copies.choice, systemClock().now());
         const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                    const std::string& versionText) -> std::optional<WritePlan> {
@@ -465,7 +451,7 @@ void Ckonfigurator::sendToModule() {
             return WritePlan{writeSequence(copies.record, version), 0};
         };
         // The observer has shown the outcome; the read-back comes back whatever it was.
-        (void)writePlanned(link, static_cast<int>(copies.connection.comPort), copies.record, copies.readBack,
+        (void)writePlanned(link, copies.record, copies.readBack,
                            copies.choice, observer, WriteContext{systemClock(), &journal}, plan);
         return OperationResults{.readBack = copies.readBack};
     }, OperationKind::Write);
@@ -473,9 +459,7 @@ void Ckonfigurator::sendToModule() {
 
 void Ckonfigurator::offerUnfinishedWrite() {
     if (runner_->isRunning()) return;
-    const int comPort = static_cast<int>(connection_.comPort);
-    const auto unfinished = findUnfinishedWrite(
-        backupFolder(), journalConnection(connection_, link::serialDevicePath(comPort, &settings_)));
+    const auto unfinished = findUnfinishedWrite(backupFolder(), journalIdentity(link::chosenConnection(connection_, settings_)));
     if (!unfinished) return;
     CniedokonczonyZapis box(*unfinished, this);
     box.exec();
@@ -489,7 +473,7 @@ void Ckonfigurator::offerUnfinishedWrite() {
 // The window's record becomes what the module holds once the write is verified.
 void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
     startOperation([unfinished](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        const ConfigResult result = resumeWrite(link, static_cast<int>(copies.connection.comPort), unfinished,
+        const ConfigResult result = resumeWrite(link, unfinished,
                                                 copies.readBack, observer, systemClock());
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
@@ -510,7 +494,7 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
     }
     startOperation([unfinished, backup](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         const ConfigResult result =
-            restoreBackup(link, static_cast<int>(copies.connection.comPort), unfinished, backup,
+            restoreBackup(link, unfinished, backup,
                           unfinished.journal.backupPath, copies.readBack, observer, systemClock());
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
@@ -596,7 +580,7 @@ void Ckonfigurator::saveConnection() {
     takeControlValues();
     link::ConnectionSettings connection;
     connection.comPort = connection_.comPort;
-    connection.tcpMode = connection_.tcpMode;
+    connection.useTcp = connection_.useTcp;
     connection.moduleAddress = networkDialog_->address().toStdString();
     connection.tcpPort = static_cast<std::uint32_t>(networkDialog_->port());
     // Said on the way out: the next start would find the old connection.

@@ -96,9 +96,7 @@ protected:
     // What a module operation starts from: copies of the window's values, taken after the
     // controls' values have been taken in. The operation may change its copies freely.
     struct OperationCopies {
-        link::ConnectionSettings connection;
-        std::string devicePath;   // the serial device the COM number stands for, looked up by the window
-        link::SerialTiming serialTiming = link::SerialTiming::Fast;
+        link::Connection connection;   // with the device its COM number stands for, looked up by the window
         std::shared_ptr<link::WireTrace> trace;   // the wire trace, opened by the window; none: off
         SettingsImage record;
         SettingsImage readBack;   // the verification's read-back copy, kept between writes

@@ -101,7 +101,7 @@ BatchOutcome requestBatch(LoggerSession& session, const DownloadState& state, st
     BatchOutcome outcome = BatchOutcome::Short;
     bool drained = false;
     for (int attempt = 0; attempt < kBatchAttempts; ++attempt) {
-        if (link.tcpMode() && (attempt == 3 || attempt == 5) && !drained && !reconnect(session))
+        if (link.reconnectsBetweenRetries() && (attempt == 3 || attempt == 5) && !drained && !reconnect(session))
             return BatchOutcome::ReconnectFailed;
         const std::size_t received = link.queryFixed(request, expected);
         if (received > expected) {
@@ -149,7 +149,7 @@ SlotRepair repairSlot(LoggerSession& session, DownloadState& state, int slot, st
             repair.failure = repair.check == FrameCheck::WrongType ? "Błędny format odebranych danych!" : "Niewłaściwa długość danych!";
             break;
         }
-        if (link.tcpMode() && (reRequests == 2 || reRequests == 4) && !reconnect(session)) {
+        if (link.reconnectsBetweenRetries() && (reRequests == 2 || reRequests == 4) && !reconnect(session)) {
             repair.failure = kReconnectFailed;
             break;
         }

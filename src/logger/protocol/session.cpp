@@ -14,12 +14,6 @@ constexpr int kStatusAttempts = 6;
 constexpr int kShortStatusPauseMs = 100;
 constexpr int kReconnectPauseMs = 100;
 
-void applyConnection(LoggerSession& session) {
-    session.link.setTcpMode(session.connection.tcp);
-    session.link.setModuleAddress(session.connection.address);
-    session.link.setTcpPort(session.connection.tcpPort);
-}
-
 StatusResult failStatus(LoggerSession& session, StatusResult result, const std::string& text) {
     session.observer.message(text, MessageIcon::Error);
     disconnectSession(session);
@@ -33,9 +27,7 @@ StatusResult connectSession(LoggerSession& session) {
         disconnectSession(session);
         session.clock->sleep(kReconnectPauseMs);
     }
-    applyConnection(session);
-    if (link::openLoggerLink(session.link, session.connection.comPort, !session.connection.fixedSpeed,
-                             session.observer) != link::LinkResult::Ok)
+    if (link::openLoggerLink(session.link, !session.fixedSpeed, session.observer) != link::LinkResult::Ok)
         return StatusResult::NoReply;
     return readStatus(session, kStatusSelector);
 }
@@ -54,7 +46,7 @@ void disconnectSession(LoggerSession& session) {
 
 link::LinkResult reopenLink(LoggerSession& session) {
     session.link.close();
-    return session.link.open(session.connection.comPort, !session.connection.fixedSpeed);
+    return session.link.open(!session.fixedSpeed);
 }
 
 StatusResult readStatus(LoggerSession& session, int selector) {

@@ -16,14 +16,6 @@
 
 namespace kavrel::logger {
 
-struct LoggerConnection {
-    int comPort = 1;
-    bool fixedSpeed = false;   // stay at 9600 baud on a serial link
-    bool tcp = false;
-    std::string address = "192.168.2.1";
-    std::uint32_t tcpPort = 23;
-};
-
 struct LoggerSession {
     // The link's trace, when it has one, shows the replies as the logger's frames.
     LoggerSession(link::ModuleLink& moduleLink, OperationObserver& operationObserver)
@@ -33,7 +25,7 @@ struct LoggerSession {
 
     link::ModuleLink& link;
     OperationObserver& observer;
-    LoggerConnection connection;
+    bool fixedSpeed = false;       // stay at 9600 baud on a serial link
     // The protocol's pauses and the calendar seconds of a download's start and summary.
     const Clock* clock = &systemClock();
 
@@ -53,7 +45,8 @@ enum class [[nodiscard]] StatusResult : int {
 inline constexpr int kStatusSelector = 0;
 inline constexpr int kStatusSelectorBeforeDownload = 3;
 
-// "Połącz": closes a link left open, opens with the speed switch unless fixedSpeed, says
+// "Połącz": closes a link left open, opens the link's connection with the speed switch
+// unless fixedSpeed, says
 // "HALT! DEBUG=0" and reads the status. Returns the status result, or the open failure
 // (as NoReply) after its message.
 StatusResult connectSession(LoggerSession& session);
@@ -68,7 +61,7 @@ void endFastTransfer(link::ModuleLink& link);
 // message, disconnects and returns the reason.
 StatusResult readStatus(LoggerSession& session, int selector);
 
-// Re-opens the link with the connection's arguments (download's TCP reconnection).
+// Re-opens the link, at the same speed (download's TCP reconnection).
 link::LinkResult reopenLink(LoggerSession& session);
 
 } // namespace kavrel::logger

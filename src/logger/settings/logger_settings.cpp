@@ -7,7 +7,7 @@ namespace {
 
 // Best effort: values that cannot be written are simply the defaults again next time.
 void writeFirstStartValues(RegistryKey& key, const LoggerSettings& defaults) {
-    (void)key.writeNumber("ComPORT", defaults.comPort);
+    (void)key.writeNumber("ComPORT", static_cast<std::uint32_t>(defaults.comPort));
     (void)key.writeNumber("Speed", defaults.speed);
     (void)key.writeNumber("Connect_9600", defaults.fixedSpeed ? 1 : 0);
     (void)key.writeNumber("Connect_TCPIP", defaults.tcp ? 1 : 0);
@@ -28,7 +28,7 @@ LoggerSettings loadLoggerSettings(SettingsStore& store) {
     // A number the COM field would refuse would block every button that reads the field.
     if (key.readNumber("ComPORT", number) == RegistryResult::Ok && number >= std::uint32_t{kMinComPort} &&
         number <= std::uint32_t{kMaxComPort})
-        settings.comPort = number;
+        settings.comPort = static_cast<int>(number);
     if (key.readNumber("Speed", number) == RegistryResult::Ok && number >= std::uint32_t{kMinSpeed} && number <= std::uint32_t{kMaxSpeed})
         settings.speed = number;
     if (key.readNumber("Connect_9600", number) == RegistryResult::Ok) settings.fixedSpeed = number != 0;
@@ -43,7 +43,7 @@ LoggerSettings loadLoggerSettings(SettingsStore& store) {
 FileResult saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope) {
     RegistryKey key(store);
     if (key.open(kLoggerSettingsKey) != RegistryResult::Ok) return FileResult::OpenFailed;
-    bool ok = key.writeNumber("ComPORT", settings.comPort) == RegistryResult::Ok;
+    bool ok = key.writeNumber("ComPORT", static_cast<std::uint32_t>(settings.comPort)) == RegistryResult::Ok;
     ok &= key.writeNumber("Speed", settings.speed) == RegistryResult::Ok;
     if (scope == SettingsScope::PortAndSpeed) return ok ? FileResult::Ok : FileResult::WriteFailed;
     ok &= key.writeNumber("Connect_9600", settings.fixedSpeed ? 1 : 0) == RegistryResult::Ok;

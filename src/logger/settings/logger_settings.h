@@ -20,7 +20,7 @@ inline constexpr int kMaxTcpPort = 65535;
 inline constexpr std::size_t kMaxAddressLength = 255;
 
 struct LoggerSettings {
-    std::uint32_t comPort = 1;        // ComPORT
+    int comPort = 1;                  // ComPORT
     std::uint32_t speed = 9600;       // Speed: kept and written back, never used by the link
     bool fixedSpeed = false;          // Connect_9600
     bool tcp = false;                 // Connect_TCPIP

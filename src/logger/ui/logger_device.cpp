@@ -29,16 +29,14 @@ DeviceSnapshot LoggerDevice::snapshot() const {
     shown.status = session_.status;
     shown.connected = session_.connected && link_.isOpen();
     shown.linkOpen = link_.isOpen();
-    shown.serialLinkOpen = link_.isOpen() && !link_.tcpMode();
+    shown.serialLinkOpen = link_.isOpen() && link_.isSerial();
     return shown;
 }
 
-void LoggerDevice::connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath,
-                           link::SerialTiming timing) {
+void LoggerDevice::connect(OperationObserver& observer, const link::Connection& connection, bool fixedSpeed) {
     Using using_(*this, observer);
-    session_.connection = connection;
-    link_.setDevicePathResolver([devicePath](int) { return devicePath; });
-    link_.setSerialTiming(timing);
+    session_.fixedSpeed = fixedSpeed;
+    link_.setConnection(connection);
     // The observer has shown a failure; the window reads the outcome from the session.
     (void)connectSession(session_);
 }

@@ -74,11 +74,10 @@ public:
 
     DeviceSnapshot snapshot() const;
 
-    // The operations, each on the worker with that operation's observer. devicePath is
-    // the serial device the COM number names (resolved by the window from its settings);
-    // the compatible (gap) timing keeps the protocol's reply limits on a slow link.
-    void connect(OperationObserver& observer, const LoggerConnection& connection, const std::string& devicePath,
-                 link::SerialTiming timing = link::SerialTiming::Fast);
+    // The operations, each on the worker with that operation's observer. The connection
+    // comes resolved from the window's settings (the device its COM number stands for,
+    // the timing: the compatible (gap) one keeps the protocol's reply limits on a slow link).
+    void connect(OperationObserver& observer, const link::Connection& connection, bool fixedSpeed);
     // "Odczytaj status": refuses without an open link.
     void readStatus(OperationObserver& observer);
     // "Odczytaj dane" and the download for printing, batch by batch until the end, an

@@ -339,7 +339,7 @@ void Crejestrator::selectTcp() {
 
 bool Crejestrator::takeControlValues() {
     if (!kavrel::ui::checkField(this, comEdit_)) return false;
-    settings_.comPort = static_cast<std::uint32_t>(*comEdit_->number());
+    settings_.comPort = *comEdit_->number();
     settings_.fixedSpeed = fixedSpeedBox_->isChecked();
     settings_.tcp = tcpBox_->isChecked();
     settings_.separateComma = commaBox_->isChecked();
@@ -402,20 +402,19 @@ void Crejestrator::operationFinished() {
 
 void Crejestrator::connectModule() {
     if (!takeControlValues()) return;
-    LoggerConnection connection;
-    connection.comPort = static_cast<int>(settings_.comPort);
-    connection.fixedSpeed = settings_.fixedSpeed;
-    connection.tcp = settings_.tcp;
-    connection.address = settings_.address;
-    connection.tcpPort = settings_.tcpPort;
-    const std::string devicePath = link::serialDevicePath(connection.comPort, &store_);
+    // The device the COM number stands for and the timing are read here, so the worker
+    // never touches the window's settings store.
     const link::SerialTiming timing = link::loadSerialTiming(store_);
+    const link::Connection connection =
+        settings_.tcp ? link::Connection::tcp(settings_.address, settings_.tcpPort, timing)
+                      : link::Connection::serialPort(settings_.comPort, link::serialDevicePath(settings_.comPort, &store_), timing);
+    const bool fixedSpeed = settings_.fixedSpeed;
     QString traceFailure;
     std::shared_ptr<link::WireTrace> trace = traceForNextOperation(store_, traceFailure);
     if (!traceFailure.isEmpty()) message(traceFailure, MessageIcon::Warning);
-    startOperation([connection, devicePath, timing, trace](LoggerDevice& device, OperationObserver& observer) {
+    startOperation([connection, fixedSpeed, trace](LoggerDevice& device, OperationObserver& observer) {
         device.link().setTrace(trace);
-        device.connect(observer, connection, devicePath, timing);
+        device.connect(observer, connection, fixedSpeed);
         return std::function<void()>();
     }, true);
 }

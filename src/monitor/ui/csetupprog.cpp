@@ -73,9 +73,9 @@ QGridLayout* CSetupProg::buildProgramFields(const MonitorSettings& settings, con
     recordPeriod_ = new NumberEdit(1, 65535, this);
     recordPeriod_->setObjectName(QStringLiteral("recordPeriod"));
     recordPeriod_->setNumber(settings.recordPeriod);
-    tcpMode_ = new QCheckBox(QStringLiteral("Transmisja przez TCP/IP"), this);
-    tcpMode_->setObjectName(QStringLiteral("tcpMode"));
-    tcpMode_->setChecked(connection.tcpMode);
+    tcpBox_ = new QCheckBox(QStringLiteral("Transmisja przez TCP/IP"), this);
+    tcpBox_->setObjectName(QStringLiteral("tcpMode"));
+    tcpBox_->setChecked(connection.useTcp);
     moduleAddress_ = new QLineEdit(toQString(connection.moduleAddress), this);
     moduleAddress_->setObjectName(QStringLiteral("moduleAddress"));
     moduleAddress_->setMaxLength(static_cast<int>(link::kAddressReadBytes) - 1);
@@ -102,7 +102,7 @@ QGridLayout* CSetupProg::buildProgramFields(const MonitorSettings& settings, con
     periodRow->addWidget(new QLabel(QStringLiteral("minut"), this));
     periodRow->addStretch();
     top->addLayout(periodRow, 2, 1);
-    top->addWidget(tcpMode_, 3, 0, 1, 2);
+    top->addWidget(tcpBox_, 3, 0, 1, 2);
     top->addWidget(new QLabel(QStringLiteral("Adres IP modułu Kavrel"), this), 4, 0);
     top->addWidget(moduleAddress_, 4, 1, Qt::AlignLeft);
     top->addWidget(new QLabel(QStringLiteral("Numer portu TCP"), this), 5, 0);
@@ -175,8 +175,8 @@ void CSetupProg::accept() {
     settings_.comPort = *comPort_->number();
     settings_.resultsFile = fromQString(resultsFile_->text());
     settings_.recordPeriod = *recordPeriod_->number();
-    connection_.comPort = static_cast<std::uint32_t>(settings_.comPort);
-    connection_.tcpMode = tcpMode_->isChecked();
+    connection_.comPort = settings_.comPort;
+    connection_.useTcp = tcpBox_->isChecked();
     connection_.moduleAddress = fromQString(moduleAddress_->text());
     connection_.tcpPort = static_cast<std::uint32_t>(*tcpPort_->number());
     for (int i = 0; i < kInputLines; ++i) {

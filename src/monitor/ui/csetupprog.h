@@ -67,7 +67,7 @@ private:
     kavrel::ui::NumberEdit* comPort_;
     FittingTextEdit* resultsFile_;
     kavrel::ui::NumberEdit* recordPeriod_;
-    QCheckBox* tcpMode_;
+    QCheckBox* tcpBox_;
     QLineEdit* moduleAddress_;
     kavrel::ui::NumberEdit* tcpPort_;
     TraceChoiceRow* traceRow_ = nullptr;

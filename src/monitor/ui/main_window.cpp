@@ -189,8 +189,8 @@ QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
     // Start-up: the connection kept by the last run (its port number first), the default
     // settings file without its port, then the command line's file with its port.
     connection_ = link::loadConnectionSettings(store_);
-    settings_.comPort = static_cast<std::int32_t>(connection_.comPort);
-    const std::int32_t keptPort = settings_.comPort;
+    settings_.comPort = connection_.comPort;
+    const int keptPort = settings_.comPort;
     // An absent or invalid file leaves the defaults; the start-up says nothing about it, nor
     // about the command line's file below.
     (void)loadMonitorSettings(kDefaultSettingsFile, settings_);
@@ -414,7 +414,7 @@ void Cmonitor::startPolling() {
     // count of 0.
     display_.rowNumber = 0;
     display_.answeredPolls = 0;
-    showSettings(display_, settings_, connection_.tcpMode);
+    showSettings(display_, settings_, connection_.useTcp);
     clearReadings(display_);
     draw();
     trend_->setLines(settings_);
@@ -423,9 +423,8 @@ void Cmonitor::startPolling() {
     // The worker gets its own copies; the port's device is looked up here, where the
     // user's settings live.
     link::ConnectionSettings connection = connection_;
-    connection.comPort = static_cast<std::uint32_t>(settings_.comPort);
-    session_ = std::make_shared<PollSession>(settings_, connection, link::serialDevicePath(settings_.comPort, &store_),
-                                             link::loadSerialTiming(store_), interrupt_);
+    connection.comPort = settings_.comPort;
+    session_ = std::make_shared<PollSession>(settings_, link::chosenConnection(connection, store_), interrupt_);
     QString traceFailure;
     session_->setTrace(traceForNextOperation(store_, traceFailure));
     if (!traceFailure.isEmpty()) message(traceFailure, MessageIcon::Warning);
@@ -520,7 +519,7 @@ void Cmonitor::setPollingButtons(bool polling, bool stepRunning) {
 // ---- drawing ------------------------------------------------------------------------
 
 void Cmonitor::showSettingsInWindow() {
-    showSettings(display_, settings_, connection_.tcpMode);
+    showSettings(display_, settings_, connection_.useTcp);
     trend_->setLines(settings_);
 }
 
@@ -644,7 +643,7 @@ void Cmonitor::saveConnection() {
     if (key.open(link::kConnectionKey) == RegistryResult::Ok) {
         (void)key.writeNumber("Port_COM", static_cast<std::uint32_t>(settings_.comPort));
         (void)key.writeNumber("Port_TCP", connection_.tcpPort);
-        (void)key.writeNumber("Transmisja_TCP", connection_.tcpMode ? 1 : 0);
+        (void)key.writeNumber("Transmisja_TCP", connection_.useTcp ? 1 : 0);
         (void)key.writeString("Adres_IP", connection_.moduleAddress);
     }
     RegistryKey monitorKey(store_);

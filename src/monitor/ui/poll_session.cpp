@@ -2,15 +2,9 @@
 
 namespace kavrel::monitor::ui {
 
-PollSession::PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
-                         const std::string& devicePath, link::SerialTiming timing,
+PollSession::PollSession(const MonitorSettings& settings, const link::Connection& connection,
                          std::shared_ptr<const link::LinkInterrupt> interrupt)
-    : settings_(settings), link_(link::LinkVariant::monitor()), poller_(link_, settings_, view_, clock_) {
-    link_.setTcpMode(connection.tcpMode);
-    link_.setModuleAddress(connection.moduleAddress);
-    link_.setTcpPort(connection.tcpPort);
-    link_.setDevicePathResolver([devicePath](int) { return devicePath; });
-    link_.setSerialTiming(timing);
+    : settings_(settings), link_(link::LinkVariant::monitor(), connection), poller_(link_, settings_, view_, clock_) {
     link_.setInterrupt(std::move(interrupt));
 }
 

@@ -10,7 +10,7 @@
 
 #include "common/clock.h"
 #include "common/observer.h"
-#include "link/connection_settings.h"
+#include "link/connection.h"
 #include "link/module_link.h"
 #include "monitor/poller.h"
 
@@ -27,11 +27,10 @@ struct PollResult {
 
 class PollSession {
 public:
-    // devicePath: the serial device the port number stands for, and timing: how serial
-    // replies end, both read from the user's settings by the window.
+    // connection: resolved by the window from the user's settings (the device the port
+    // number stands for, the serial timing).
     // interrupt: what the window triggers when it goes away, ending the link's waits.
-    PollSession(const MonitorSettings& settings, const link::ConnectionSettings& connection,
-                const std::string& devicePath, link::SerialTiming timing = link::SerialTiming::Fast,
+    PollSession(const MonitorSettings& settings, const link::Connection& connection,
                 std::shared_ptr<const link::LinkInterrupt> interrupt = nullptr);
     PollSession(const PollSession&) = delete;
     PollSession& operator=(const PollSession&) = delete;

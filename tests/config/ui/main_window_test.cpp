@@ -22,6 +22,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
+#include "link/serial_device.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 #include "support/saved_connection.h"
@@ -96,7 +97,7 @@ private slots:
             QVERIFY(!window.isVisible());
         }
         const auto saved = link::loadConnectionSettings(store);
-        QVERIFY(saved.tcpMode);
+        QVERIFY(saved.useTcp);
         QCOMPARE(saved.moduleAddress, std::string("10.0.0.5"));
         QCOMPARE(saved.tcpPort, 2323u);
         QCOMPARE(saved.comPort, 1u);

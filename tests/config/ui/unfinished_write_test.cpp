@@ -43,7 +43,7 @@ struct CutModule {
         sim.useTcp(link);
         kavrel::testing::RecordingObserver observer;
         SettingsImage module, readBack;
-        QVERIFY(readSettings(link, 1, module, observer) == ConfigResult::Ok);
+        QVERIFY(readSettings(link, module, observer) == ConfigResult::Ok);
         pinBefore = module.text(Field::Pin);
         SettingsImage target = module;
         target.setText(Field::Pin, "4321");
@@ -53,7 +53,7 @@ struct CutModule {
         JournalRecorder journal = journalForWrite(backupFolder(), connection, target, {}, clock.now());
         WriteReview review{.backupFolder = backupFolder(), .connection = "127.0.0.1_1"};
         ReviewedWriteOutcome outcome;
-        QVERIFY(writeSettingsReviewed(link, 1, target, readBack, {}, observer, WriteContext{clock, &journal}, review,
+        QVERIFY(writeSettingsReviewed(link, target, readBack, {}, observer, WriteContext{clock, &journal}, review,
                                       outcome) != ConfigResult::Ok);
         QCOMPARE(config->value("PIN"), std::string("4321"));
         QCOMPARE(config->value("APN2"), std::string());

@@ -328,7 +328,7 @@ private slots:
         // The port is free again for the next start.
         link::ModuleLink link(link::LinkVariant::monitor());
         m.sim.useSerial(link);
-        QCOMPARE(link.open(5), link::LinkResult::Ok);
+        QCOMPARE(link.open(), link::LinkResult::Ok);
     }
 
     void aFifoAsResultsFileIsRefusedWithTheFieldShownBeforeTheBox() {
@@ -529,7 +529,7 @@ private slots:
         button(w, "Ustawienia")->click();
         QCOMPARE(text(w, "periodField"), QString("3"));
         QCOMPARE(text(w, "portField"), QString("COM5"));
-        QVERIFY(!w.connection().tcpMode);
+        QVERIFY(!w.connection().useTcp);
 
         MonitorSettings other;
         other.comPort = 12;
