@@ -73,6 +73,11 @@ void TerminalObserver::progress(int position) {
     if (position >= 100) endProgressLine();
 }
 
+void TerminalObserver::messageDetail(const std::string& text) {
+    endProgressLine();
+    err_ << toTerminal(text) << "\n";
+}
+
 void TerminalObserver::message(const std::string& text, MessageIcon icon) {
     if (icon == MessageIcon::Error || icon == MessageIcon::Warning) reportedError_ = true;
     endProgressLine();

@@ -39,6 +39,7 @@ public:
     void progress(int position) override;
     void message(const std::string& text, MessageIcon icon) override;
     bool askYesNo(const std::string& text) override;
+    void messageDetail(const std::string& text) override;
 
     // Messages of the last operation that were errors (so the tool can exit 1).
     bool reportedError() const { return reportedError_; }

@@ -59,6 +59,8 @@ public:
     void appendStatus(const std::string& text) override { inner_.appendStatus(text); }
     void progress(int position) override { inner_.progress(position); }
     void message(const std::string& text, MessageIcon icon) override { inner_.message(text, icon); }
+    void messageDetail(const std::string& text) override { inner_.messageDetail(text); }
+    void version(const std::string& text) override { inner_.version(text); }
     bool askYesNo(const std::string&) override { return answer_; }
 
 private:

@@ -75,6 +75,7 @@ public:
     explicit TerminalMonitorView(OperationObserver& observer) : observer_(observer) {}
     void refresh(const MonitorDisplay&) override {}
     void message(const std::string& text, MessageIcon icon) override { observer_.message(text, icon); }
+    void messageDetail(const std::string& text) override { observer_.messageDetail(text); }
 
 private:
     OperationObserver& observer_;

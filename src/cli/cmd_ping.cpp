@@ -69,7 +69,7 @@ int runPing(CliContext& context, std::span<const std::string> args) {
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
     context.traceInto(moduleLink);
     if (moduleLink.open() != link::LinkResult::Ok) {
-        context.observer.message(link::openFailureText(moduleLink), MessageIcon::Error);
+        link::reportOpenFailure(moduleLink, context.observer, link::openFailureText(moduleLink), MessageIcon::Error);
         return kExitFailure;
     }
     std::vector<double> roundTrips;

@@ -25,6 +25,9 @@ public:
     virtual bool askYesNo(const std::string& text) = 0;
     // The module's version text, for the window's version field ("" clears it).
     virtual void version(const std::string& text) { (void)text; }
+    // More about the message just given: the system's reason and what to do about it. The
+    // command line prints it on a line of its own; the windows keep their message as it is.
+    virtual void messageDetail(const std::string& text) { (void)text; }
 };
 
 } // namespace kavrel

@@ -37,6 +37,7 @@ void fail(OperationObserver& observer, const std::string& box, const std::string
     observer.status(status);
 }
 
+
 // Opens the link for the configurator or the monitor. Time-outs refused by the serial
 // driver are reported and the port is used as the driver left it.
 LinkResult openReporting(ModuleLink& link, OperationObserver& observer) {
@@ -46,6 +47,11 @@ LinkResult openReporting(ModuleLink& link, OperationObserver& observer) {
 }
 
 } // namespace
+
+void reportOpenFailure(const ModuleLink& link, OperationObserver& observer, const std::string& box, MessageIcon icon) {
+    observer.message(box, icon);
+    if (const std::string reason = link.openFailureReason(); !reason.empty()) observer.messageDetail(reason);
+}
 
 std::string openFailureText(const ModuleLink& link) {
     return link.isSerial() ? portText(link.connection()) : W("Brak połączenia przez sieć LAN (TCP/IP)!");
@@ -57,7 +63,8 @@ LinkResult connectModule(ModuleLink& link, HandshakePurpose purpose, OperationOb
     startOperation(observer);
     if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
         const std::string text = openFailureText(link);
-        fail(observer, text, text, MessageIcon::Warning);
+        reportOpenFailure(link, observer, text, MessageIcon::Warning);
+        observer.status(text);
         return opened;
     }
     // The first two lines only wake the module and end a debug output; the third "HALT!" is the
@@ -87,7 +94,8 @@ LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer) {
     startOperation(observer);
     if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
         const std::string text = openFailureText(link);
-        fail(observer, text, text, MessageIcon::Warning);
+        reportOpenFailure(link, observer, text, MessageIcon::Warning);
+        observer.status(text);
         return opened;
     }
     LinkResult result = link.sendCommand(command::kHalt);
@@ -110,7 +118,7 @@ LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer) {
 
 LinkResult openMonitorLink(ModuleLink& link, OperationObserver& observer) {
     if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
-        observer.message(link.isSerial() ? portText(link.connection()) : W("Błąd połączenia TCP/IP !"), MessageIcon::Error);
+        reportOpenFailure(link, observer, link.isSerial() ? portText(link.connection()) : W("Błąd połączenia TCP/IP !"), MessageIcon::Error);
         return opened;
     }
     // Only ends a debug output; the "VER?" after it is the answer that counts.
@@ -131,8 +139,9 @@ LinkResult openLoggerLink(ModuleLink& link, bool fastSpeed, OperationObserver& o
         link.clock().sleep(kLoggerReopenPauseMs);
     }
     if (const LinkResult opened = link.open(fastSpeed); opened != LinkResult::Ok) {
-        observer.message(link.isSerial() ? loggerPortText(link.connection()) : W("Brak połączenia przez sieć LAN (TCP/IP)!"),
-                         MessageIcon::Error);
+        reportOpenFailure(link, observer,
+                   link.isSerial() ? loggerPortText(link.connection()) : W("Brak połączenia przez sieć LAN (TCP/IP)!"),
+                   MessageIcon::Error);
         return opened;
     }
     link.queryFixed(command::kHaltDebugOff, 4);

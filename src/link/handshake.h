@@ -32,4 +32,8 @@ LinkResult openLoggerLink(ModuleLink& link, bool fastSpeed, OperationObserver& o
 // a device named by its path is named by the path in place of "COM%d".
 std::string openFailureText(const ModuleLink& link);
 
+// Shows an open's message box, then the system's reason for it where there is one (the
+// command line prints that on a line of its own).
+void reportOpenFailure(const ModuleLink& link, OperationObserver& observer, const std::string& box, MessageIcon icon);
+
 } // namespace kavrel::link

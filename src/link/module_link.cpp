@@ -1,5 +1,6 @@
 #include "link/module_link.h"
 
+#include "common/win1250.h"
 #include "link/command_words.h"
 #include "link/reply_frames.h"
 #include "link/trace_transport.h"
@@ -77,6 +78,7 @@ LinkResult ModuleLink::open(bool fastSpeed) {
     // serial one at 115200 must not be taken for a switched serial line.
     serialSpeed_ = kSlowSpeed;
     roundTrips_.reset();
+    openFailure_ = {};
     if (interrupted()) return LinkResult::Failed;
     if (!traceChosen_) setTrace(WireTrace::fromEnvironment());
     return isSerial() ? openSerial(fastSpeed) : openTcp();
@@ -84,6 +86,19 @@ LinkResult ModuleLink::open(bool fastSpeed) {
 
 void ModuleLink::traceOpen(const std::string& connection) {
     if (trace_) trace_->beginOperation(connection);
+}
+
+// The open's outcome in the trace, with the system's reason when it failed.
+void ModuleLink::traceOpenResult(const std::string& outcome) {
+    const std::string reason = openFailureReason();
+    trace_->event('=', reason.empty() ? outcome : outcome + ": " + cp1250::toUtf8(reason));
+}
+
+std::string ModuleLink::openFailureReason() const {
+    // An address that is no address is named alone; a reachable one with its port.
+    std::string place = isSerial() ? connection_.device() : connection_.address();
+    if (!isSerial() && openFailure_.kind != OpenFailureKind::BadAddress) place += ":" + std::to_string(connection_.tcpPort());
+    return link::openFailureReason(openFailure_, place);
 }
 
 LinkResult ModuleLink::openTcp() {
@@ -97,7 +112,8 @@ LinkResult ModuleLink::openTcp() {
         transport_->setInterrupt(interrupt_.get());
     }
     connected_ = opened.result == TcpConnectResult::Connected;
-    if (trace_) trace_->event('=', connected_ ? "połączono" : "brak połączenia (" + std::to_string(static_cast<int>(opened.result)) + ")");
+    if (!connected_) openFailure_ = opened.failure;
+    if (trace_) traceOpenResult(connected_ ? "połączono" : "brak połączenia (" + std::to_string(static_cast<int>(opened.result)) + ")");
     return linkResult(opened.result);
 }
 
@@ -108,7 +124,8 @@ LinkResult ModuleLink::openSerial(bool fastSpeed) {
     settle_.reset();
     if (trace_) traceOpen("port " + path + " " + std::to_string(kSlowSpeed) + " bod");
     SerialOpenResult opened = transports_->openSerial({path, kSlowSpeed, variant_.serialTimeouts, kSerialQueueBytes});
-    if (trace_) trace_->event('=', opened.port ? "port otwarty" : "błąd otwarcia portu");
+    if (!opened.port) openFailure_ = opened.failure;
+    if (trace_) traceOpenResult(opened.port ? "port otwarty" : "błąd otwarcia portu");
     if (!opened.port) return LinkResult::Failed;
     transport_ = traced(std::move(opened.port), trace_);
     transport_->setInterrupt(interrupt_.get());

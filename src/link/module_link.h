@@ -20,6 +20,7 @@
 #include "link/connection.h"
 #include "link/interval_timer.h"
 #include "link/link_variant.h"
+#include "link/open_failure.h"
 #include "link/round_trip_tracker.h"
 #include "link/serial_reader.h"
 #include "link/transport.h"
@@ -107,6 +108,12 @@ public:
     // The last serial open succeeded but the driver kept its previous time-outs; the
     // configurator and the monitor tell the user and go on.
     bool timeoutsRefused() const { return timeoutsRefused_; }
+    // Why the last open() failed, as the system said it (none after a success, or when
+    // the open was interrupted).
+    const OpenFailure& openFailure() const { return openFailure_; }
+    // That reason and its remedy as one line naming the device or address (Windows-1250);
+    // "" when there is none.
+    std::string openFailureReason() const;
 
     LinkResult sendCommand(std::string_view command);
     LinkResult query(std::string_view command);
@@ -148,6 +155,7 @@ private:
     void dropConnection();
     // The trace's header of a new operation and its first entry, when there is a trace.
     void traceOpen(const std::string& connection);
+    void traceOpenResult(const std::string& outcome);
     std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
     bool writeSerial(const std::uint8_t* data, std::size_t size);
     std::size_t readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame);
@@ -178,6 +186,7 @@ private:
     bool serialOpen_ = false;
     bool connected_ = false;
     bool timeoutsRefused_ = false;
+    OpenFailure openFailure_;
     int serialSpeed_ = kSlowSpeed;
     SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;

@@ -12,6 +12,7 @@
 #include "link/interval_timer.h"
 #include "link/link_interrupt.h"
 #include "link/link_variant.h"
+#include "link/open_failure.h"
 
 namespace kavrel::link {
 
@@ -84,6 +85,7 @@ struct SerialRequest {
 struct SerialOpenResult {
     std::unique_ptr<Transport> port;   // nullptr: missing, in use, or not a serial device
     bool timeoutsRefused = false;      // open, but the driver kept its previous time-outs
+    OpenFailure failure;               // without a port: why, as the system said it
 };
 
 // Results of a TCP open, shared by every platform.
@@ -98,6 +100,7 @@ enum class [[nodiscard]] TcpConnectResult : int {
 struct TcpOpenResult {
     TcpConnectResult result = TcpConnectResult::NotConnected;
     std::unique_ptr<Transport> connection;   // set only with Connected
+    OpenFailure failure;                     // without a connection: why (none when interrupted)
 };
 
 class TransportFactory {

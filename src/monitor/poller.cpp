@@ -18,6 +18,7 @@ public:
     void appendStatus(const std::string&) override {}
     void progress(int) override {}
     void message(const std::string& text, MessageIcon icon) override { view_.message(text, icon); }
+    void messageDetail(const std::string& text) override { view_.messageDetail(text); }
     bool askYesNo(const std::string&) override { return false; }
 
 private:

@@ -41,6 +41,8 @@ public:
     virtual void refresh(const MonitorDisplay& display) = 0;
     // A message box with an OK button and the given icon.
     virtual void message(const std::string& text, MessageIcon icon) = 0;
+    // The system's reason under a message (the command line prints it; a window need not).
+    virtual void messageDetail(const std::string& text) { (void)text; }
     // START, "Ustawienia" and "Odczytaj CFG" enabled when idle; STOP when polling.
     virtual void pollingChanged(bool polling) { (void)polling; }
 };

@@ -1,6 +1,9 @@
 // The kavrel tool as a user runs it: a real process against the in-process simulator.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <regex>
 #include <vector>
@@ -34,8 +37,31 @@ TEST(KavrelVersion, PrintsTheTextAndItsFieldsOverTcpAndSerial) {
 TEST(KavrelVersion, FailuresSayWhatHappenedInPolish) {
     const ToolRun noPort = runKavrel("--com 9 version", "KAVREL_COM9=/dev/kavrel-brak");
     EXPECT_EQ(noPort.exitCode, 1);
-    EXPECT_NE(noPort.err.find("Błąd otwarcia portu COM9 !"), std::string::npos) << noPort.err;
+    EXPECT_EQ(noPort.err, "Błąd otwarcia portu COM9 !\nNie ma urządzenia /dev/kavrel-brak\n");
     EXPECT_EQ(noPort.out, "");
+
+    // A device given by its path is named by it, never as COM1.
+    const ToolRun noDevice = runKavrel("--device /dev/kavrel-brak version");
+    EXPECT_EQ(noDevice.exitCode, 1);
+    EXPECT_EQ(noDevice.err, "Błąd otwarcia portu /dev/kavrel-brak !\nNie ma urządzenia /dev/kavrel-brak\n");
+}
+
+// A port the user may not open: as root the tool is run as nobody (setpriv), so the system
+// really refuses it.
+TEST(KavrelVersion, AUserWithoutAccessToThePortIsToldWhy) {
+    SimFixture sim;
+    std::string asUser;
+    if (::geteuid() == 0) {
+        if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as another user";
+        ASSERT_EQ(::chmod(sim.ptyPath().c_str(), 0600), 0);
+        asUser = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups";
+    } else {
+        ASSERT_EQ(::chmod(sim.ptyPath().c_str(), 0), 0);
+    }
+    const ToolRun refused = runKavrel("--device " + sim.ptyPath() + " version", asUser);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "Błąd otwarcia portu " + sim.ptyPath() + " !\nBrak uprawnień do " + sim.ptyPath() +
+                               ": dodaj użytkownika do grupy dialout\n");
 }
 
 TEST(KavrelVersion, UsageErrorsExitTwo) {

@@ -111,7 +111,7 @@ TEST(WireTraceExchange, EachOpenIsAnOperationOfItsOwnAndAFailedOneSaysSo) {
     ASSERT_EQ(operations[1].entries.size(), 1u);
     EXPECT_EQ(operations[1].entries[0].text.rfind("brak połączenia", 0), 0u);
     ASSERT_EQ(operations[2].entries.size(), 1u);
-    EXPECT_EQ(operations[2].entries[0].text, "błąd otwarcia portu");
+    EXPECT_EQ(operations[2].entries[0].text, "błąd otwarcia portu: Nie ma urządzenia " + (folder.path / "brak").string());
     // Appending keeps what was there; replacing starts afresh.
     WireTrace::toFile(file.string(), WireTrace::Mode::Append)->beginOperation("dopisane");
     EXPECT_EQ(readTrace(file).size(), 4u);

@@ -30,6 +30,7 @@ struct TransportScript {
     std::deque<std::string> input;
     // What open reports.
     bool refuseSerialOpen = false;
+    link::OpenFailure serialFailure;    // the reason a refused serial open gives
     bool timeoutsRefused = false;
     link::TcpConnectResult tcpResult = link::TcpConnectResult::Connected;
 
@@ -87,15 +88,15 @@ public:
 
     link::SerialOpenResult openSerial(const link::SerialRequest& request) override {
         script_->opened.push_back("serial " + request.device + " " + std::to_string(request.baud));
-        if (script_->refuseSerialOpen) return {};
-        return {std::make_unique<ScriptedTransport>(script_), script_->timeoutsRefused};
+        if (script_->refuseSerialOpen) return {nullptr, false, script_->serialFailure};
+        return {std::make_unique<ScriptedTransport>(script_), script_->timeoutsRefused, {}};
     }
     link::TcpOpenResult connectTcp(const std::string& address, std::uint16_t port, std::uint32_t,
                                    link::IntervalTimer& timer, const link::LinkInterrupt*) override {
         timer.start();
         script_->opened.push_back("tcp " + address + ":" + std::to_string(port));
-        if (script_->tcpResult != link::TcpConnectResult::Connected) return {script_->tcpResult, nullptr};
-        return {link::TcpConnectResult::Connected, std::make_unique<ScriptedTransport>(script_)};
+        if (script_->tcpResult != link::TcpConnectResult::Connected) return {script_->tcpResult, nullptr, {}};
+        return {link::TcpConnectResult::Connected, std::make_unique<ScriptedTransport>(script_), {}};
     }
 
 private:

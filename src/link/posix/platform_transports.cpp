@@ -12,7 +12,7 @@ namespace {
 class PosixTransports : public TransportFactory {
 public:
     SerialOpenResult openSerial(const SerialRequest& request) override {
-        return {posix::openSerialPort(request.device, request.baud), false};
+        return posix::openSerialPort(request.device, request.baud);
     }
     TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
                              IntervalTimer& timer, const LinkInterrupt* interrupt) override {

@@ -1,5 +1,6 @@
 #include "link/posix/serial_port.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -38,15 +39,18 @@ bool applyLineSettings(int fd, int baud) {
 
 } // namespace
 
-std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int baud) {
+SerialOpenResult openSerialPort(const std::string& devicePath, int baud) {
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return {nullptr, false, serialOpenFailure(errno)};
     // Without sharing: a second program on the same port is refused, as it would be on
     // a COM port. The advisory lock is what other serial tools try; TIOCEXCL also keeps
     // out programs that do not take the lock (their open fails with EBUSY).
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool terminal = ::isatty(fd) != 0;
+    if (!terminal || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // The reason is taken before close() can change errno.
+        const int reason = terminal ? errno : ENOTTY;
         ::close(fd);
-        return nullptr;
+        return {nullptr, false, serialOpenFailure(reason)};
     }
     ::ioctl(fd, TIOCEXCL);
     auto port = std::make_unique<FdTransport>(fd, false);
@@ -56,7 +60,7 @@ std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int b
     // DTR and RTS held inactive: the module's interface does not use them.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
-    return port;
+    return {std::move(port), false, {}};
 }
 
 bool setSerialSpeed(int fd, int baud) { return applyLineSettings(fd, baud); }

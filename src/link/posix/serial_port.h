@@ -9,8 +9,8 @@
 namespace kavrel::link::posix {
 
 // Opens the device for exclusive reading and writing and sets 8 data bits, no parity,
-// one stop bit, no flow control, raw bytes, at the given speed. nullptr when the device
-// is missing, in use or not a terminal.
-std::unique_ptr<FdTransport> openSerialPort(const std::string& devicePath, int baud);
+// one stop bit, no flow control, raw bytes, at the given speed. Without a port when the
+// device is missing, in use or not a terminal; the failure then keeps the system's errno.
+SerialOpenResult openSerialPort(const std::string& devicePath, int baud);
 
 } // namespace kavrel::link::posix

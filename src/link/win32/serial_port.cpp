@@ -46,7 +46,7 @@ void setLine(HANDLE handle, int baud) {
 SerialOpenResult SerialPort::open(const SerialRequest& request) {
     const std::wstring device = pathFromUtf8(request.device).wstring();
     const HANDLE handle = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return {};
+    if (handle == INVALID_HANDLE_VALUE) return {nullptr, false, serialOpenFailure(static_cast<int>(::GetLastError()))};
     std::unique_ptr<SerialPort> port(new SerialPort(handle, request.timeouts));
     setLine(handle, request.baud);
     COMMTIMEOUTS timeouts = driverTimeouts(request.timeouts);
@@ -55,7 +55,7 @@ SerialOpenResult SerialPort::open(const SerialRequest& request) {
     else ::GetCommTimeouts(handle, &port->current_);
     const DWORD queue = static_cast<DWORD>(request.queueBytes);
     ::SetupComm(handle, queue, queue);
-    return {std::move(port), !timeoutsSet};
+    return {std::move(port), !timeoutsSet, {}};
 }
 
 SerialPort::~SerialPort() { ::CloseHandle(handle_); }

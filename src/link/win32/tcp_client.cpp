@@ -112,19 +112,28 @@ void TcpConnection::discardInput(std::size_t maxBytes) {
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
                          IntervalTimer& timer, const LinkInterrupt* interrupt) {
     WinsockStart winsock;
-    if (!winsock.started()) return {TcpConnectResult::NoSocketLibrary, nullptr};
+    if (!winsock.started()) return {TcpConnectResult::NoSocketLibrary, nullptr, {OpenFailureKind::Other, ::WSAGetLastError()}};
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = ::htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) return {TcpConnectResult::NotConnected, nullptr};
+    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1)
+        return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
+    // Refusals are tried again until the limit, so the reason given at the end is the last
+    // attempt's; with no answer at all the limit itself is the reason.
+    int lastError = 0;
+    const auto notConnected = [&lastError] {
+        return TcpOpenResult{TcpConnectResult::NotConnected, nullptr,
+                             lastError != 0 ? tcpConnectFailure(lastError) : OpenFailure{OpenFailureKind::TimedOut, 0}};
+    };
 
     timer.start();
     for (;;) {
         const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (socket == INVALID_SOCKET) return {TcpConnectResult::NoSocket, nullptr};
+        if (socket == INVALID_SOCKET) return {TcpConnectResult::NoSocket, nullptr, {OpenFailureKind::Other, ::WSAGetLastError()}};
         if (!setNonBlocking(socket, true)) {
+            const int reason = ::WSAGetLastError();
             ::closesocket(socket);
-            return {TcpConnectResult::NoNonBlocking, nullptr};
+            return {TcpConnectResult::NoNonBlocking, nullptr, {OpenFailureKind::Other, reason}};
         }
         const BOOL one = TRUE;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
@@ -138,7 +147,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
             const int ready = waitFor(socket, true, remaining < kWritableWaitMs ? remaining : kWritableWaitMs, interrupt);
             if (ready == kInterrupted) {
                 ::closesocket(socket);
-                return {TcpConnectResult::NotConnected, nullptr};
+                return {TcpConnectResult::NotConnected, nullptr, {}};
             }
             if (ready > 0) {
                 int error = 0;
@@ -148,15 +157,17 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
                     winsock.handOn();
                     auto connection = std::make_unique<TcpConnection>(socket);
                     connection->setInterrupt(interrupt);
-                    return {TcpConnectResult::Connected, std::move(connection)};
+                    return {TcpConnectResult::Connected, std::move(connection), {}};
                 }
+                lastError = error;
                 refused = true;
             } else if (ready == SOCKET_ERROR) {
+                lastError = ::WSAGetLastError();
                 refused = true;
             }
             if (elapsedBefore >= limitMs || timer.elapsedMs() >= limitMs) {
                 ::closesocket(socket);
-                return {TcpConnectResult::NotConnected, nullptr};
+                return notConnected();
             }
         }
         ::closesocket(socket);
@@ -164,7 +175,8 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         // starting is still reached; refusal alone never ends the wait early.
         const int pause = timer.remainingMs(limitMs) < kRetryPauseMs ? timer.remainingMs(limitMs) : kRetryPauseMs;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        if (timer.elapsedMs() >= limitMs || eventSet(interrupt)) return {TcpConnectResult::NotConnected, nullptr};
+        if (eventSet(interrupt)) return {TcpConnectResult::NotConnected, nullptr, {}};
+        if (timer.elapsedMs() >= limitMs) return notConnected();
     }
 }
 
