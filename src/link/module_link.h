@@ -1,7 +1,8 @@
 // The connection to one module: a serial port or a TCP client, the framing of command
-// lines (text + CR) and the exchanges the programs build on.
+// lines (text + CR) and the exchanges the programs build on. How an exchange's bytes travel
+// is its connection's own (serial_exchange.h, tcp_exchange.h); callers only ask the link.
 //
-// Every open and exchange returns a LinkResult (Ok = 0); its numbers are those below.
+// Every open and exchange returns a LinkResult (Ok = 0, link_result.h).
 // On TCP an exchange ending with NothingReceived, ReceiveError or SendError has already
 // closed the socket; a later close() is harmless.
 #pragma once
@@ -9,7 +10,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,43 +18,25 @@
 #include "common/clock.h"
 #include "common/result_code.h"
 #include "link/connection.h"
+#include "link/exchange.h"
 #include "link/interval_timer.h"
+#include "link/link_result.h"
 #include "link/link_variant.h"
 #include "link/open_failure.h"
 #include "link/round_trip_tracker.h"
-#include "link/serial_reader.h"
 #include "link/transport.h"
 #include "link/wire_trace.h"
 
 namespace kavrel::link {
 
-enum class [[nodiscard]] LinkResult : int {
-    Ok = 0,
-    // open: the port was not opened, or TCP did not connect in time (or the address is not
-    // dotted IPv4); sendCommand: the write failed, or (TCP) no "OK" came in time;
-    // query: the write or send failed.
-    Failed = 1,
-    BadReply = 2,          // sendCommand, serial: the reply does not start with "OK" CR
-    NothingReceived = 3,   // serial: nothing received; TCP: the connection was closed
-    ReceiveError = 4,      // TCP receive error
-    SendError = 5,         // sendCommand, TCP: the send failed or there was no connection
-    // open on TCP: the platform's connect results pass through with their own numbers
-    // (TcpConnectResult), which the exchange results above also use.
-    NoSocketLibrary = 3,
-    NoSocket = 4,
-    NoNonBlocking = 5,
-};
-
-// The link result of a TCP connect, number for number.
-LinkResult linkResult(TcpConnectResult connect);
 
 class ModuleLink {
 public:
     static constexpr std::size_t kReceiveAreaSize = 4096;
-    static constexpr std::size_t kVersionTextSize = 1024;
+    static constexpr std::size_t kVersionTextSize = kVersionTextBytes;
     static constexpr std::size_t kSerialReplyMax = 40;    // one sendCommand read on serial
     static constexpr std::size_t kCommandMax = 1023;      // a framed command line, CR included, fits 1 KB
-    static constexpr int kSlowSpeed = 9600;
+    static constexpr int kSlowSpeed = kNormalLineSpeed;
     static constexpr int kFastSpeed = 115200;
 
     explicit ModuleLink(LinkVariant variant = LinkVariant::configurator(), Connection connection = {});
@@ -79,7 +61,7 @@ public:
     // one between exchanges (the open connection then waits on the new one).
     void setInterrupt(std::shared_ptr<const LinkInterrupt> interrupt) {
         interrupt_ = std::move(interrupt);
-        if (transport_) transport_->setInterrupt(interrupt_.get());
+        if (Transport* transport = exchange_ ? exchange_->transport() : nullptr) transport->setInterrupt(interrupt_.get());
     }
     bool interrupted() const { return link::interrupted(interrupt_.get()); }
     // The link's fixed pauses (around the serial speed switch, after a TCP close, before the
@@ -137,7 +119,7 @@ public:
     bool shortReplyMode() const { return shortReplyMode_; }
 
     // The text after the "OK" line of the last "VER?" reply (serial: of the last sendCommand).
-    std::string_view versionText() const { return std::string_view(versionText_.data()); }
+    std::string_view versionText() const { return versionText_.text(); }
     // The bytes of the last reply, NUL-terminated in the area.
     std::span<const std::uint8_t> received() const { return {receiveArea_.data(), receivedCount_}; }
     std::string_view receivedText() const {
@@ -145,59 +127,43 @@ public:
     }
     std::span<const std::uint8_t, kReceiveAreaSize + 1> receiveArea() const { return receiveArea_; }
 
-    int serialSpeed() const { return serialSpeed_; }
+    // The open serial line's speed (the normal 9600 baud when closed, and on TCP).
+    int serialSpeed() const { return exchange_ ? exchange_->lineSpeed() : kSlowSpeed; }
     const LinkVariant& variant() const { return variant_; }
     IntervalTimer& timer() { return timer_; }
 
 private:
     LinkResult openSerial(bool fastSpeed);
     LinkResult openTcp();
-    void dropConnection();
     // The trace's header of a new operation and its first entry, when there is a trace.
     void traceOpen(const std::string& connection);
     void traceOpenResult(const std::string& outcome);
-    std::size_t frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
-    bool writeSerial(const std::uint8_t* data, std::size_t size);
-    std::size_t readSerial(std::uint8_t* buffer, std::size_t count, ReplyFrame frame);
-    // Fast timing: input left over from an earlier reply is thrown away before a command.
-    void dropStaleSerialInput();
-    bool sendTcp(const std::uint8_t* data, std::size_t size);
-    enum class TcpWait { Complete, TimedOut, AreaFull, Closed, Failed };
-    // Receives into the area until complete(count) holds, the limit has passed or the area is
-    // full; a closed or failed connection is dropped.
-    TcpWait receiveTcp(std::uint32_t limitMs, std::size_t& count, const std::function<bool(std::size_t)>& complete);
-    LinkResult sendCommandSerial(std::string_view command);
-    LinkResult sendCommandTcp(std::string_view command);
-    LinkResult querySerial(std::string_view command);
-    LinkResult queryTcp(std::string_view command);
-    std::size_t queryFixedInto(std::string_view command, std::size_t expected, std::uint8_t* destination,
-                               std::size_t room, std::uint32_t tcpLimitMs, bool intoArea);
-    void storeVersionText(const std::uint8_t* from, std::size_t length);
-    std::uint32_t replyLimitMs(std::uint32_t protocolMs) const {
-        return roundTrips_.limitMs(protocolMs, serialTiming() == SerialTiming::Fast);
-    }
+    // The command and its CR; empty for one too long to send (never cut: a shortened
+    // assignment would silently change a setting in the module).
+    std::span<const std::uint8_t> frame(std::string_view command, std::array<std::uint8_t, kCommandMax + 1>& line) const;
+    std::size_t queryFixedInto(std::string_view command, std::size_t expected, std::span<std::uint8_t> destination,
+                               std::uint32_t tcpLimitMs, bool intoArea);
+    ExchangeLimits exchangeLimits() { return {variant_, roundTrips_, serialTiming()}; }
 
     LinkVariant variant_;
-    std::array<char, kVersionTextSize> versionText_{};
+    VersionText versionText_;
     std::array<std::uint8_t, kReceiveAreaSize + 1> receiveArea_{};
     std::size_t receivedCount_ = 0;
     Connection connection_;
     bool shortReplyMode_ = false;
-    bool serialOpen_ = false;
-    bool connected_ = false;
     bool timeoutsRefused_ = false;
     OpenFailure openFailure_;
-    int serialSpeed_ = kSlowSpeed;
-    SettleTime settle_;   // fast timing: learned anew on every serial open
     std::shared_ptr<TransportFactory> transports_;
     std::shared_ptr<WireTrace> trace_;   // declared before the transport, which writes to it
     bool traceChosen_ = false;
     FrameDescriber frameDescriber_;
     std::shared_ptr<const LinkInterrupt> interrupt_;   // declared before the transport, which points at it
-    std::unique_ptr<Transport> transport_;
     IntervalTimer timer_;
     const Clock* clock_ = &systemClock();
     RoundTripTracker roundTrips_;
+    // Of the open connection's kind; owns its transport. Declared last: it refers to the
+    // members above (the trace and interrupt through its transport, the timer, the limits).
+    std::unique_ptr<Exchange> exchange_;
 };
 
 } // namespace kavrel::link

@@ -28,7 +28,6 @@
 #include "link/connection_settings.h"
 #include "link/qt/port_picker.h"
 #include "link/qt/trace_choice_row.h"
-#include "link/serial_device.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"
 #include "logger/ui/print/history_chart_dialog.h"
@@ -404,10 +403,8 @@ void Crejestrator::connectModule() {
     if (!takeControlValues()) return;
     // The device the COM number stands for and the timing are read here, so the worker
     // never touches the window's settings store.
-    const link::SerialTiming timing = link::loadSerialTiming(store_);
-    const link::Connection connection =
-        settings_.tcp ? link::Connection::tcp(settings_.address, settings_.tcpPort, timing)
-                      : link::Connection::serialPort(settings_.comPort, link::serialDevicePath(settings_.comPort, &store_), timing);
+    const link::ConnectionSettings chosen{settings_.comPort, settings_.tcp, settings_.address, settings_.tcpPort};
+    const link::Connection connection = link::chosenConnection(chosen, store_);
     const bool fixedSpeed = settings_.fixedSpeed;
     QString traceFailure;
     std::shared_ptr<link::WireTrace> trace = traceForNextOperation(store_, traceFailure);

@@ -1,0 +1,117 @@
+#include "link/tcp_exchange.h"
+
+#include <algorithm>
+
+namespace kavrel::link {
+namespace {
+
+constexpr std::size_t kFlushBytes = 4096;        // the one look before an exchange
+constexpr std::uint32_t kSendLimitMs = 5000;     // a blocking send that never completes
+constexpr int kClosePauseMs = 50;                // after a close, before a new connection
+
+} // namespace
+
+TcpExchange::TcpExchange(std::unique_ptr<Transport> connection, ExchangeLimits limits, IntervalTimer& timer)
+    : connection_(std::move(connection)), limits_(limits), timer_(timer) {}
+
+void TcpExchange::close(const Clock& clock) {
+    if (!connection_) return;
+    connection_.reset();
+    clock.sleep(kClosePauseMs);
+}
+
+bool TcpExchange::send(std::span<const std::uint8_t> line) {
+    if (connection_->writeAll(line.data(), line.size(), static_cast<int>(kSendLimitMs))) return true;
+    connection_.reset();
+    return false;
+}
+
+TcpExchange::Wait TcpExchange::receive(std::span<std::uint8_t> area, std::uint32_t limitMs, std::size_t& count,
+                                       const std::function<bool(std::size_t)>& complete) {
+    timer_.start();
+    count = 0;
+    const std::size_t room = area.size() - 1;   // the last byte is kept for a NUL
+    for (;;) {
+        const ReadOutcome r = connection_->readSome(area.data() + count, room - count, timer_.remainingMs(limitMs));
+        const std::uint32_t elapsed = timer_.elapsedMs();
+        if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
+            connection_.reset();
+            return r.status == ReadStatus::Closed ? Wait::Closed : Wait::Failed;
+        }
+        if (r.status == ReadStatus::Interrupted) return Wait::TimedOut;
+        count += r.count;
+        area[count] = 0;
+        if (complete(count)) {
+            limits_.roundTrips.measured(elapsed);
+            return Wait::Complete;
+        }
+        if (count == room) return Wait::AreaFull;
+        if (elapsed >= limitMs) return Wait::TimedOut;
+    }
+}
+
+LinkResult TcpExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t> area,
+                                VersionText& version) {
+    if (line.empty()) return LinkResult::SendError;
+    if (limits_.variant.flushBeforeSendCommand) connection_->discardInput(kFlushBytes);
+    if (!send(line)) return LinkResult::SendError;
+    std::size_t count = 0;
+    // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
+    // complete only with the CR that ends the version text, not at its "OK" line.
+    const Wait wait = receive(area, limits_.replyLimitMs(limits_.variant.sendCommandTcpLimitMs), count,
+                              [&](std::size_t n) { return frameComplete(frame, area.data(), n); });
+    if (wait == Wait::Closed) return LinkResult::NothingReceived;
+    if (wait == Wait::Failed) return LinkResult::ReceiveError;
+    // No closing "OK" in time, or a full area without one, is as good as no answer.
+    if (wait != Wait::Complete) return LinkResult::Failed;
+    if (frame == ReplyFrame::Version) version.store(area.data() + 3, versionTextEnd(area.data(), count) - 3);
+    return LinkResult::Ok;
+}
+
+LinkResult TcpExchange::query(std::span<const std::uint8_t> line, ReplyFrame frame, std::uint32_t tcpLimitMs,
+                              std::span<std::uint8_t> area, std::size_t& count) {
+    count = 0;
+    if (line.empty()) return LinkResult::Failed;
+    if (!send(line)) return LinkResult::Failed;
+    std::size_t received = 0;
+    const Wait wait = receive(area, limits_.replyLimitMs(tcpLimitMs), received,
+                              [&](std::size_t n) { return frameComplete(frame, area.data(), n); });
+    if (wait == Wait::Closed) return LinkResult::NothingReceived;
+    if (wait == Wait::Failed) return LinkResult::ReceiveError;
+    // A reply cut off by the limit, or by the size of the area, is returned as received.
+    if (received == 0) return LinkResult::NothingReceived;
+    count = received;
+    return LinkResult::Ok;
+}
+
+std::size_t TcpExchange::fixed(std::span<const std::uint8_t> line, std::size_t expected,
+                               std::span<std::uint8_t> destination, std::uint32_t tcpLimitMs, bool takeAll) {
+    if (line.empty()) return 0;
+    expected = std::min(expected, destination.size());
+    connection_->discardInput(kFlushBytes);
+    if (!send(line)) return 0;
+    const std::uint32_t limitMs = limits_.replyLimitMs(tcpLimitMs);
+    timer_.start();
+    std::size_t count = 0;
+    // With takeAll a receive takes whatever fits, so a reply longer than expected shows up
+    // as such; otherwise it never takes more than expected.
+    const std::size_t limitBytes = takeAll ? destination.size() : expected;
+    while (count < expected) {
+        const ReadOutcome r = connection_->readSome(destination.data() + count, limitBytes - count, timer_.remainingMs(limitMs));
+        const std::uint32_t elapsed = timer_.elapsedMs();
+        if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
+            connection_.reset();
+            return 0;
+        }
+        if (r.status == ReadStatus::Interrupted) break;
+        count += r.count;
+        if (count >= expected) {
+            limits_.roundTrips.measured(elapsed);
+            break;
+        }
+        if (elapsed >= limitMs) break;
+    }
+    return count;
+}
+
+} // namespace kavrel::link
