@@ -11,6 +11,10 @@ std::string numbered(const OpenFailure& failure) {
 
 } // namespace
 
+OpenFailure tcpLimitPassed(int lastSystemCode) {
+    return lastSystemCode != 0 ? tcpConnectFailure(lastSystemCode) : OpenFailure{OpenFailureKind::TimedOut, 0};
+}
+
 std::string openFailureReason(const OpenFailure& failure, const std::string& where) {
     const std::string place = cp1250::fromUtf8(where);
     switch (failure.kind) {

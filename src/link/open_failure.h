@@ -32,6 +32,9 @@ struct OpenFailure {
 OpenFailure serialOpenFailure(int systemCode);
 // The platform's error number as a failure of connecting over TCP.
 OpenFailure tcpConnectFailure(int systemCode);
+// A connect that gave up at its limit: refusals are tried again until then, so the reason
+// is the last attempt's (0: none was refused, nothing answered at all).
+OpenFailure tcpLimitPassed(int lastSystemCode);
 // The system's description of a number, in Polish where we have one, else its own words
 // (Windows-1250).
 std::string systemErrorText(int systemCode);

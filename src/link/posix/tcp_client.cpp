@@ -27,13 +27,8 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
     address.sin_port = htons(port);
     if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1)
         return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
-    // Refusals are tried again until the limit, so the reason given at the end is the last
-    // attempt's; with no answer at all the limit itself is the reason.
-    int lastError = 0;
-    const auto notConnected = [&lastError] {
-        return TcpOpenResult{TcpConnectResult::NotConnected, nullptr,
-                             lastError != 0 ? tcpConnectFailure(lastError) : OpenFailure{OpenFailureKind::TimedOut, 0}};
-    };
+    int lastError = 0;   // of the last refused attempt
+    const auto notConnected = [&lastError] { return TcpOpenResult{TcpConnectResult::NotConnected, nullptr, tcpLimitPassed(lastError)}; };
 
     timer.start();
     for (;;) {

@@ -68,7 +68,10 @@ bool SerialPort::useReadTimeouts(DWORD interval, DWORD multiplier, DWORD constan
     wanted.ReadIntervalTimeout = interval;
     wanted.ReadTotalTimeoutMultiplier = multiplier;
     wanted.ReadTotalTimeoutConstant = constant;
-    if (!::SetCommTimeouts(handle_, &wanted)) return false;
+    if (!::SetCommTimeouts(handle_, &wanted)) {
+        noteFailure();
+        return false;
+    }
     current_ = wanted;
     return true;
 }
@@ -76,7 +79,22 @@ bool SerialPort::useReadTimeouts(DWORD interval, DWORD multiplier, DWORD constan
 bool SerialPort::read(std::uint8_t* buffer, std::size_t count, DWORD& got) {
     got = 0;
     const DWORD size = count < kMaxChunk ? static_cast<DWORD>(count) : kMaxChunk;
-    return ::ReadFile(handle_, buffer, size, &got, nullptr) != 0;
+    if (::ReadFile(handle_, buffer, size, &got, nullptr) != 0) return true;
+    noteFailure();
+    return false;
+}
+
+void SerialPort::noteFailure() {
+    switch (::GetLastError()) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_BAD_COMMAND:        // what many USB serial drivers answer once unplugged
+    case ERROR_GEN_FAILURE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_INVALID_HANDLE: gone_ = true; break;
+    default: break;
+    }
 }
 
 ReadOutcome SerialPort::readSome(std::uint8_t* buffer, std::size_t maxBytes, int waitMs) {
@@ -131,7 +149,11 @@ bool SerialPort::writeAll(const std::uint8_t* data, std::size_t size, int limitM
         if (interrupted(interrupt())) return false;
         const DWORD chunk = size < kMaxChunk ? static_cast<DWORD>(size) : kMaxChunk;
         DWORD written = 0;
-        if (!::WriteFile(handle_, data, chunk, &written, nullptr) || written == 0) return false;
+        if (!::WriteFile(handle_, data, chunk, &written, nullptr)) {
+            noteFailure();
+            return false;
+        }
+        if (written == 0) return false;
         data += written;
         size -= written;
     }

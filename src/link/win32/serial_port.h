@@ -25,16 +25,21 @@ public:
     bool writeAll(const std::uint8_t* data, std::size_t size, int limitMs) override;
     void discardInput(std::size_t maxBytes) override;
     bool setSpeed(int baud) override;
+    // A USB adapter pulled out: its handle fails every call from then on.
+    bool gone() const override { return gone_; }
 
 private:
     SerialPort(HANDLE handle, const SerialTimeouts& timeouts) : handle_(handle), timeouts_(timeouts) {}
     // Sets the read part of the driver's time-outs when it differs from what is set.
     bool useReadTimeouts(DWORD interval, DWORD multiplier, DWORD constant);
     bool read(std::uint8_t* buffer, std::size_t count, DWORD& got);
+    // After a failed call: the errors of a device that is no longer there mark the port gone.
+    void noteFailure();
 
     HANDLE handle_;
     SerialTimeouts timeouts_;   // as set at open: what a read of the protocol's own limits uses
     COMMTIMEOUTS current_{};    // what the driver was last given
+    bool gone_ = false;
 };
 
 } // namespace kavrel::link::win32

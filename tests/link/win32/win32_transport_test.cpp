@@ -9,10 +9,13 @@
 #include <string>
 #include <thread>
 
+#include "common/win1250.h"
+#include "link/port_access.h"
 #include "link/serial_device.h"
 #include "link/transport.h"
 
 using namespace kavrel::link;
+using kavrel::W;
 
 namespace {
 
@@ -113,7 +116,11 @@ TEST(Win32Tcp, RefusedConnectionEndsWithResultOneAtTheLimit) {
     EXPECT_GE(timer.elapsedMs(), 1000u) << "a refusal does not end the wait early";
     EXPECT_LT(timer.elapsedMs(), 4000u);
 
-    EXPECT_EQ(platformTransports()->connectTcp("not.an.address", port, 1000, timer, nullptr).result, TcpConnectResult::NotConnected);
+    EXPECT_EQ(opened.failure.kind, OpenFailureKind::Refused) << opened.failure.code;
+
+    const TcpOpenResult noAddress = platformTransports()->connectTcp("not.an.address", port, 1000, timer, nullptr);
+    EXPECT_EQ(noAddress.result, TcpConnectResult::NotConnected);
+    EXPECT_EQ(noAddress.failure.kind, OpenFailureKind::BadAddress);
 }
 
 TEST(Win32Tcp, TheInterruptEndsAWaitForASilentPeerAndARefusedConnect) {
@@ -151,7 +158,11 @@ TEST(Win32Serial, MissingPortIsNotOpened) {
     SerialRequest request;
     request.device = serialDevicePath(241);
     request.timeouts = {500, 10, 5000, 10, 600};
-    EXPECT_EQ(platformTransports()->openSerial(request).port, nullptr);
+    const SerialOpenResult opened = platformTransports()->openSerial(request);
+    EXPECT_EQ(opened.port, nullptr);
+    EXPECT_EQ(opened.failure.kind, OpenFailureKind::NoDevice) << opened.failure.code;
+    EXPECT_EQ(openFailureReason(opened.failure, request.device), W("Nie ma urządzenia \\\\.\\COM241"));
+    EXPECT_EQ(portAccess(request.device), PortAccess::Absent);
 }
 
 TEST(Win32Serial, DeviceThatRefusesTheTimeoutsStaysOpenAndSaysSo) {
