@@ -86,6 +86,23 @@ private slots:
         QVERIFY(!chart.savePng(folder.filePath("brak/wykres.png")));
         QVERIFY(!chart.savePdf(folder.filePath("brak/wykres.pdf")));
     }
+
+    // A trend before its first poll: lines without points label no time (not the epoch).
+    void anEmptyChartLabelsNoTime() {
+        ChartWidget chart;
+        chart.resize(600, 300);
+        ChartData empty = hourOfPolls();
+        for (ChartSeries& series : empty.series) {
+            series.times.clear();
+            series.values.clear();
+        }
+        chart.setData(empty);
+        (void)chart.picture();
+        QVERIFY(chart.chartPainter().timeMarks().empty());
+        chart.setData(hourOfPolls());
+        (void)chart.picture();
+        QVERIFY(!chart.chartPainter().timeMarks().empty());
+    }
 };
 
 QTEST_MAIN(ChartWidgetTest)

@@ -117,6 +117,13 @@ void ChartPainter::setView(TimeSpan span) {
     if (view_.length() <= 0) view_ = whole_;
 }
 
+std::vector<TimeTick> ChartPainter::timeMarks() const {
+    const bool anyPoint = std::any_of(data_.series.begin(), data_.series.end(),
+                                      [](const ChartSeries& series) { return !series.times.empty(); });
+    if (!anyPoint) return {};
+    return timeTicks(view_, std::max(2, static_cast<int>(plot_.width() / 90)));
+}
+
 WallMs ChartPainter::timeAt(double x) const {
     if (plot_.width() <= 0) return view_.from;
     return view_.from + static_cast<WallMs>(std::llround((x - plot_.left()) / plot_.width() * static_cast<double>(view_.length())));
@@ -216,7 +223,7 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     }
 
     // Grid and time marks.
-    const std::vector<TimeTick> ticks = timeTicks(view_, std::max(2, static_cast<int>(plot_.width() / 90)));
+    const std::vector<TimeTick> ticks = timeMarks();
     auto xOf = [this](WallMs t) {
         return plot_.left() + static_cast<double>(t - view_.from) / static_cast<double>(view_.length()) * plot_.width();
     };

@@ -49,6 +49,9 @@ public:
     // Where the last paint put the plot, and the time under an x position within it.
     const QRectF& plotRect() const { return plot_; }
     WallMs timeAt(double x) const;
+    // The time axis's marks for the last paint's plot; none while no line has a point (an
+    // empty chart has no time of its own to label).
+    std::vector<TimeTick> timeMarks() const;
 
     // The sample drawn nearest to `pos` (within `reach` pixels), from the last paint.
     struct Hit {
