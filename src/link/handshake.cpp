@@ -37,12 +37,22 @@ void fail(OperationObserver& observer, const std::string& box, const std::string
     observer.status(status);
 }
 
-
 // Opens the link for the configurator or the monitor. Time-outs refused by the serial
 // driver are reported and the port is used as the driver left it.
-LinkResult openReporting(ModuleLink& link, OperationObserver& observer) {
+LinkResult openLink(ModuleLink& link, OperationObserver& observer) {
     const LinkResult opened = link.open();
     if (opened == LinkResult::Ok && link.timeoutsRefused()) observer.message(W("Błąd wpisu timeouts !"), MessageIcon::None);
+    return opened;
+}
+
+// The configurator's opening: a failure is shown in the box and as the status.
+LinkResult openReporting(ModuleLink& link, OperationObserver& observer) {
+    const LinkResult opened = openLink(link, observer);
+    if (opened != LinkResult::Ok) {
+        const std::string text = openFailureText(link);
+        reportOpenFailure(link, observer, text, MessageIcon::Warning);
+        observer.status(text);
+    }
     return opened;
 }
 
@@ -61,12 +71,7 @@ LinkResult connectModule(ModuleLink& link, HandshakePurpose purpose, OperationOb
                          FirmwareVersion& version) {
     const HandshakeTexts texts = textsFor(purpose);
     startOperation(observer);
-    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
-        const std::string text = openFailureText(link);
-        reportOpenFailure(link, observer, text, MessageIcon::Warning);
-        observer.status(text);
-        return opened;
-    }
+    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) return opened;
     // The first two lines only wake the module and end a debug output; the third "HALT!" is the
     // one that must be answered.
     (void)link.sendCommand(command::kHalt);
@@ -92,12 +97,7 @@ void disconnectModule(ModuleLink& link) { link.close(); }
 
 LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer) {
     startOperation(observer);
-    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
-        const std::string text = openFailureText(link);
-        reportOpenFailure(link, observer, text, MessageIcon::Warning);
-        observer.status(text);
-        return opened;
-    }
+    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) return opened;
     LinkResult result = link.sendCommand(command::kHalt);
     if (result != LinkResult::Ok) {
         fail(observer, W("Brak odpowiedzi z modułu Kavrel"), W("Błąd nawiązywania połączenia"), MessageIcon::Warning);
@@ -117,7 +117,7 @@ LinkResult readModuleVersion(ModuleLink& link, OperationObserver& observer) {
 }
 
 LinkResult openMonitorLink(ModuleLink& link, OperationObserver& observer) {
-    if (const LinkResult opened = openReporting(link, observer); opened != LinkResult::Ok) {
+    if (const LinkResult opened = openLink(link, observer); opened != LinkResult::Ok) {
         reportOpenFailure(link, observer, link.isSerial() ? portText(link.connection()) : W("Błąd połączenia TCP/IP !"), MessageIcon::Error);
         return opened;
     }
