@@ -21,7 +21,9 @@ bool eventSet(const LinkInterrupt* interrupt) {
 }
 
 // Waits at most waitMs for the socket to become readable (or writable); > 0 when it did,
-// kInterrupted when the interrupt (may be null) was triggered first.
+// kInterrupted when the interrupt (may be null) was triggered first. A connect under way
+// that fails is reported by Winsock in the exception set, not as writable: a wait for
+// writing ends on that too, and SO_ERROR then tells why.
 int waitFor(SOCKET socket, bool forWriting, int waitMs, const LinkInterrupt* interrupt) {
     for (;;) {
         if (eventSet(interrupt)) return kInterrupted;
@@ -29,8 +31,9 @@ int waitFor(SOCKET socket, bool forWriting, int waitMs, const LinkInterrupt* int
         fd_set set;
         FD_ZERO(&set);
         FD_SET(socket, &set);
+        fd_set failed = set;
         timeval limit{slice / 1000, (slice % 1000) * 1000};
-        const int ready = ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+        const int ready = ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, forWriting ? &failed : nullptr, &limit);
         if (ready != 0) return ready;
         waitMs -= slice;
         if (waitMs <= 0) return eventSet(interrupt) ? kInterrupted : 0;
