@@ -8,13 +8,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string_view>
 
 #include "common/clock.h"
 #include "link/connection.h"
-#include "link/interval_timer.h"
 #include "link/link_result.h"
 #include "link/link_variant.h"
 #include "link/reply_frames.h"
@@ -25,6 +23,9 @@ namespace kavrel::link {
 
 inline constexpr std::size_t kVersionTextBytes = 1024;
 inline constexpr int kNormalLineSpeed = 9600;
+inline constexpr int kFastLineSpeed = 115200;         // the logger's serial transfers
+inline constexpr std::size_t kCommandReplyBytes = 40; // a serial command's reply is read into this much
+inline constexpr std::size_t kStaleInputBytes = 4096; // the most thrown away before an exchange
 
 // The text after the "OK" line of a "VER?" reply, control bytes shown as spaces.
 class VersionText {

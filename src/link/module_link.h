@@ -29,15 +29,14 @@
 
 namespace kavrel::link {
 
-
 class ModuleLink {
 public:
     static constexpr std::size_t kReceiveAreaSize = 4096;
     static constexpr std::size_t kVersionTextSize = kVersionTextBytes;
-    static constexpr std::size_t kSerialReplyMax = 40;    // one sendCommand read on serial
+    static constexpr std::size_t kSerialReplyMax = kCommandReplyBytes;   // one sendCommand read on serial
     static constexpr std::size_t kCommandMax = 1023;      // a framed command line, CR included, fits 1 KB
     static constexpr int kSlowSpeed = kNormalLineSpeed;
-    static constexpr int kFastSpeed = 115200;
+    static constexpr int kFastSpeed = kFastLineSpeed;
 
     explicit ModuleLink(LinkVariant variant = LinkVariant::configurator(), Connection connection = {});
     virtual ~ModuleLink();

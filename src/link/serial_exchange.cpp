@@ -1,13 +1,10 @@
 #include "link/serial_exchange.h"
 
-#include "link/command_words.h"
+#include "link/interval_timer.h"
 
 namespace kavrel::link {
 namespace {
 
-constexpr std::size_t kFlushBytes = 4096;
-constexpr std::size_t kCommandReplyMax = 40;   // one command's reply is read into this much
-constexpr int kFastSpeed = 115200;
 constexpr const char kSpeedSwitch[] = "*S115!\r";
 constexpr int kSpeedSwitchPauseMs = 60;   // after each "*S115!"
 constexpr int kLoggerSettleMs = 200;      // before the logger's first line
@@ -25,13 +22,13 @@ void SerialExchange::switchToFastSpeed(const Clock& clock) {
         write(line);
         clock.sleep(kSpeedSwitchPauseMs);
     }
-    speed_ = kFastSpeed;
-    port_->setSpeed(kFastSpeed);
+    speed_ = kFastLineSpeed;
+    port_->setSpeed(kFastLineSpeed);
 }
 
 void SerialExchange::settle(const Clock& clock) {
     clock.sleep(kLoggerSettleMs);
-    port_->discardInput(kFlushBytes);
+    port_->discardInput(kStaleInputBytes);
 }
 
 bool SerialExchange::write(std::span<const std::uint8_t> line) {
@@ -55,7 +52,7 @@ std::size_t SerialExchange::read(std::uint8_t* buffer, std::size_t count, ReplyF
 }
 
 void SerialExchange::dropStaleInput() {
-    if (limits_.timing == SerialTiming::Fast) port_->discardInput(kFlushBytes);
+    if (limits_.timing == SerialTiming::Fast) port_->discardInput(kStaleInputBytes);
 }
 
 LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t>,
@@ -63,8 +60,8 @@ LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFram
     if (line.empty()) return LinkResult::Failed;
     dropStaleInput();
     if (!write(line)) return LinkResult::Failed;
-    std::array<std::uint8_t, kCommandReplyMax + 1> reply{};
-    const std::size_t got = read(reply.data(), kCommandReplyMax, frame);
+    std::array<std::uint8_t, kCommandReplyBytes + 1> reply{};
+    const std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
     if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
     if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != '\r') return LinkResult::BadReply;
@@ -88,7 +85,7 @@ LinkResult SerialExchange::query(std::span<const std::uint8_t> line, ReplyFrame 
 std::size_t SerialExchange::fixed(std::span<const std::uint8_t> line, std::size_t expected,
                                   std::span<std::uint8_t> destination, std::uint32_t, bool) {
     if (line.empty()) return 0;
-    port_->discardInput(kFlushBytes);
+    port_->discardInput(kStaleInputBytes);
     if (!write(line)) return 0;
     // A fixed-length reply ends at its count; no frame applies.
     return read(destination.data(), std::min(expected, destination.size()), ReplyFrame::None);

@@ -3,6 +3,8 @@
 // settle time, or to the pause (gap timing), within the line's read limits.
 #pragma once
 
+#include <memory>
+
 #include "link/exchange.h"
 #include "link/serial_reader.h"
 

@@ -5,7 +5,6 @@
 namespace kavrel::link {
 namespace {
 
-constexpr std::size_t kFlushBytes = 4096;        // the one look before an exchange
 constexpr std::uint32_t kSendLimitMs = 5000;     // a blocking send that never completes
 constexpr int kClosePauseMs = 50;                // after a close, before a new connection
 
@@ -53,7 +52,7 @@ TcpExchange::Wait TcpExchange::receive(std::span<std::uint8_t> area, std::uint32
 LinkResult TcpExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t> area,
                                 VersionText& version) {
     if (line.empty()) return LinkResult::SendError;
-    if (limits_.variant.flushBeforeSendCommand) connection_->discardInput(kFlushBytes);
+    if (limits_.variant.flushBeforeSendCommand) connection_->discardInput(kStaleInputBytes);
     if (!send(line)) return LinkResult::SendError;
     std::size_t count = 0;
     // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
@@ -88,7 +87,7 @@ std::size_t TcpExchange::fixed(std::span<const std::uint8_t> line, std::size_t e
                                std::span<std::uint8_t> destination, std::uint32_t tcpLimitMs, bool takeAll) {
     if (line.empty()) return 0;
     expected = std::min(expected, destination.size());
-    connection_->discardInput(kFlushBytes);
+    connection_->discardInput(kStaleInputBytes);
     if (!send(line)) return 0;
     const std::uint32_t limitMs = limits_.replyLimitMs(tcpLimitMs);
     timer_.start();

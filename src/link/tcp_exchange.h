@@ -5,8 +5,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "link/exchange.h"
+#include "link/interval_timer.h"
 
 namespace kavrel::link {
 
