@@ -84,11 +84,19 @@ bool openExisting(CliContext& context, Archive& archive, const std::filesystem::
         context.err << "kavrel logger: Brak archiwum " << pathToUtf8(file) << ".\n";
         return false;
     }
-    if (!archive.open(file)) {
+    if (!archive.open(file, Archive::Access::ReadOnly)) {
         context.err << "kavrel logger: Nie można otworzyć archiwum " << pathToUtf8(file) << ": " << archive.error() << "\n";
         return false;
     }
     return true;
+}
+
+// The archive of an update, created when missing and held against a second writer.
+bool openForUpdate(CliContext& context, Archive& archive, const std::filesystem::path& file) {
+    if (archive.open(file)) return true;
+    if (archive.busy()) context.err << "kavrel logger: " << archive.error() << "\n";
+    else context.err << "kavrel logger: Nie można otworzyć archiwum " << pathToUtf8(file) << ": " << archive.error() << "\n";
+    return false;
 }
 
 void printHoles(std::ostream& out, const std::vector<Hole>& holes, const char* indent) {
@@ -173,10 +181,7 @@ int runArchiveUpdate(CliContext& context, LoggerSession& session, std::span<cons
     ArchiveArgs parsed;
     if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
     Archive archive;
-    if (!archive.open(parsed.file)) {
-        context.err << "kavrel logger: cannot open " << pathToUtf8(parsed.file) << ": " << archive.error() << "\n";
-        return kExitFailure;
-    }
+    if (!openForUpdate(context, archive, parsed.file)) return kExitFailure;
     const UpdateResult result = updateArchive(session, archive, parsed.name.value_or(""), context.clock);
     context.out << updateSummary(result) << "\n";
     printHoles(context.out, result.holes, "");
@@ -188,10 +193,7 @@ int runArchiveUpdate(CliContext& context, LoggerSession& session, std::span<cons
 int runArchivedClear(CliContext& context, LoggerSession& session, const std::string& file, const std::string& name) {
     Archive archive;
     const std::filesystem::path path = pathFromUtf8(file);
-    if (!archive.open(path)) {
-        context.err << "kavrel logger: cannot open " << file << ": " << archive.error() << "\n";
-        return kExitFailure;
-    }
+    if (!openForUpdate(context, archive, path)) return kExitFailure;
     const UpdateResult update = updateArchive(session, archive, name, context.clock);
     context.out << updateSummary(update) << "\n";
     printHoles(context.out, update.holes, "");

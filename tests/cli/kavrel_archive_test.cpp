@@ -21,8 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Starts the tool; returns its process id.
-pid_t spawnKavrel(const std::vector<std::string>& args, const fs::path& folder) {
+// Starts the tool, its error output into `errors` (dropped when empty); returns its process id.
+pid_t spawnKavrel(const std::vector<std::string>& args, const fs::path& folder, const fs::path& errors = {}) {
     std::vector<std::string> words{KAVREL_CLI};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -38,7 +38,8 @@ pid_t spawnKavrel(const std::vector<std::string>& args, const fs::path& folder) 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.empty() ? "/dev/null" : errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = -1;
     posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -88,6 +89,47 @@ TEST(KavrelLoggerArchive, UpdatesKilledAtRandomBatchesEndAsOneUncutDownload) {
     const ToolRun status = runKavrel("logger archive status " + db.string(), "", temp.path);
     EXPECT_EQ(status.exitCode, 0);
     EXPECT_NE(status.out.find("1500 rekordów"), std::string::npos) << status.out;
+}
+
+// Two updates of one archive started together (a cron job beside the window): whichever
+// gets the archive first fills it, the other waits its turn or is refused with a message;
+// the archive holds each record once, and the clear that counts it agrees.
+TEST(KavrelLoggerArchive, TwoUpdatesAtOnceStoreEveryRecordOnce) {
+    sim::SimOptions options;
+    options.memory.records = 3000;
+    SimFixture sim(options);
+    const TempFolder temp;
+    const std::string address = "127.0.0.1:" + std::to_string(sim.port());
+    const fs::path db = temp.path / "c.db";
+    pid_t pids[2];
+    for (int i = 0; i < 2; ++i)
+        pids[i] = spawnKavrel({"--tcp", address, "logger", "archive", "update", db.string()}, temp.path,
+                              temp.path / ("err" + std::to_string(i) + ".txt"));
+    int completed = 0;
+    for (int i = 0; i < 2; ++i) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pids[i], &status, 0), pids[i]);
+        ASSERT_TRUE(WIFEXITED(status));
+        const std::string err = readWholeFile(temp.path / ("err" + std::to_string(i) + ".txt"));
+        if (WEXITSTATUS(status) == 0) {
+            ++completed;
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(err, "kavrel logger: Archiwum " + db.string() +
+                           " jest właśnie uzupełniane przez inny program; spróbuj ponownie, gdy skończy.\n");
+    }
+    EXPECT_GE(completed, 1);
+
+    const ToolRun status = runKavrel("logger archive status " + db.string(), "", temp.path);
+    EXPECT_NE(status.out.find(": 3000 rekordów"), std::string::npos) << status.out;
+    ASSERT_EQ(runKavrel("logger archive export " + db.string() + " -o " + (temp.path / "z_archiwum").string(), "",
+                        temp.path).exitCode, 0);
+    const std::string tcp = "--tcp " + address;
+    ASSERT_EQ(runKavrel(tcp + " logger download -o " + (temp.path / "pelny").string(), "", temp.path).exitCode, 0);
+    EXPECT_EQ(readWholeFile(temp.path / "z_archiwum.csv"), readWholeFile(temp.path / "pelny.csv"));
+    const ToolRun clear = runKavrel(tcp + " logger clear --archived " + db.string() + " --yes", "", temp.path);
+    EXPECT_EQ(clear.exitCode, 0) << clear.out << clear.err;
 }
 
 // The tool run in `folder`, where the print writes its temporary history.

@@ -255,6 +255,36 @@ TEST(Archive, AnotherModuleBehindTheSameAddressStartsANewSegment) {
     expectUnbroken(archive, result.segment);
 }
 
+// Two writers of one archive would both search from its end and append the same records:
+// the second is refused while the first holds the file, and an append that no longer
+// follows the segment's end (written by someone else meanwhile) adds nothing.
+TEST(Archive, OneWriterAtATimeAndNothingAppendedTwice) {
+    const TempFolder temp;
+    const fs::path file = temp.path / "a.db";
+    auto first = std::make_unique<Archive>();
+    ASSERT_TRUE(first->open(file));
+    Archive second;
+    EXPECT_FALSE(second.open(file));
+    EXPECT_TRUE(second.busy());
+    EXPECT_EQ(second.error(), "Archiwum " + file.string() + " jest właśnie uzupełniane przez inny program; spróbuj ponownie, gdy skończy.");
+    Archive reader;
+    EXPECT_TRUE(reader.open(file, Archive::Access::ReadOnly)) << reader.error();
+
+    LoggerSim t(memoryOf(60));
+    ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+    const UpdateResult update = updateArchive(t.session, *first, "Stacja", t.clock);
+    ASSERT_TRUE(update.complete());
+    ArchivedRecord again;
+    again.frame.assign(39, 0);
+    const ArchivedRecord records[] = {again};
+    EXPECT_FALSE(first->append(update.segment, records, 59));
+    EXPECT_EQ(first->segmentInfo(update.segment).records, 60);
+    EXPECT_TRUE(first->append(update.segment, records, 60));
+
+    first.reset();
+    EXPECT_TRUE(second.open(file)) << second.error();
+}
+
 TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
     const TempFolder temp;
     sim::SimOptions options = memoryOf(200);

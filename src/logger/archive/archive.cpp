@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/file_names.h"
 #include "logger/protocol/frame.h"
 #include "logger/records/record_bytes.h"
 #include "logger/records/record_layout.h"
@@ -89,8 +90,24 @@ ModuleIdentity identityOf(const ModuleStatus& status, const std::string& name) {
     return {name, status.versionText(), status.geometryFactor, status.geometryBlocks, status.recordLength};
 }
 
-bool Archive::open(const std::filesystem::path& file) {
-    return db_.open(file) && createSchema();
+bool Archive::open(const std::filesystem::path& file, Access access) {
+    error_.clear();
+    busy_ = false;
+    if (access == Access::ReadOnly) return db_.open(file, true);
+    switch (lock_.acquire(file)) {
+    case WriterLock::Result::Locked: break;
+    case WriterLock::Result::Busy:
+        busy_ = true;
+        error_ = "Archiwum " + pathToUtf8(file) +
+                 " jest właśnie uzupełniane przez inny program; spróbuj ponownie, gdy skończy.";
+        return false;
+    case WriterLock::Result::Failed:
+        error_ = "Nie można zablokować archiwum " + pathToUtf8(file) + " do zapisu (" + lock_.error() + ").";
+        return false;
+    }
+    if (db_.open(file) && createSchema()) return true;
+    lock_.release();
+    return false;
 }
 
 bool Archive::createSchema() { return db_.exec(kSchema); }
@@ -176,14 +193,20 @@ SegmentTail Archive::tail(std::int64_t segment) {
     return t;
 }
 
-bool Archive::append(std::int64_t segment, std::span<const ArchivedRecord> records) {
+bool Archive::append(std::int64_t segment, std::span<const ArchivedRecord> records, std::int64_t lastSeq) {
     if (records.empty()) return true;
+    error_.clear();
     Transaction transaction(db_);
     if (!transaction.began()) return false;
     Statement last = db_.prepare("SELECT coalesce(max(seq), 0) FROM records WHERE segment_id=?");
     last.bind(1, segment);
     if (!last.step()) return false;
     std::int64_t seq = last.integer(0);
+    if (seq != lastSeq) {
+        // Records this update did not write: appending would store what the archive holds.
+        error_ = "archiwum zostało w tym czasie zmienione przez inny program";
+        return false;
+    }
     Statement insert = db_.prepare("INSERT INTO records(segment_id, seq, number, kind, stamp, correct, module_index, frame) "
                                    "VALUES(?,?,?,?,?,?,?,?)");
     for (const ArchivedRecord& r : records) {

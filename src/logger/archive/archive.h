@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "logger/archive/sqlite_db.h"
+#include "logger/archive/writer_lock.h"
 #include "logger/protocol/module_status.h"
 
 namespace kavrel::logger::archive {
@@ -82,9 +83,15 @@ struct ModuleInfo {
 
 class Archive {
 public:
-    // Opens or creates the archive file; false with error() set.
-    bool open(const std::filesystem::path& file);
-    const std::string& error() const { return db_.lastError(); }
+    enum class Access {
+        Write,     // an update: creates the file when missing and holds its writer lock
+        ReadOnly,  // status, export, the count before a clear: the file exists and is never written
+    };
+    // Opens the archive file; false with error() set (UTF-8). A second writer of the same
+    // file is refused, with busy() set, while the first one holds it.
+    bool open(const std::filesystem::path& file, Access access = Access::Write);
+    const std::string& error() const { return error_.empty() ? db_.lastError() : error_; }
+    bool busy() const { return busy_; }
 
     // The module of this identity, created when missing.
     std::optional<std::int64_t> module(const ModuleIdentity& identity);
@@ -99,8 +106,10 @@ public:
     std::optional<ModuleStatus> segmentStatus(std::int64_t segment);
     SegmentTail tail(std::int64_t segment);
 
-    // Adds records after the segment's last one, all in one transaction.
-    bool append(std::int64_t segment, std::span<const ArchivedRecord> records);
+    // Adds records after the segment's last one, all in one transaction. `lastSeq` is the
+    // segment's last place as the caller knows it: when the file holds more (another
+    // program wrote to it meanwhile), nothing is added and false is returned.
+    bool append(std::int64_t segment, std::span<const ArchivedRecord> records, std::int64_t lastSeq);
     // Notes lost numbers; a hole noticed again (grown since) is kept once.
     bool noteHole(std::int64_t segment, const Hole& hole);
     std::vector<Hole> holes(std::int64_t segment);
@@ -116,7 +125,10 @@ public:
 
 private:
     bool createSchema();
+    WriterLock lock_;     // before the database: released after its connection is closed
     Database db_;
+    std::string error_;
+    bool busy_ = false;
 };
 
 // "YYYY-MM-DD hh:mm:ss" of a frame's time stamp, "" when it is blank or too short.

@@ -97,7 +97,7 @@ void ArchiveSink::batchEnded() {
     }
     pendingHoles_.clear();
     if (pending_.empty()) return;
-    if (!archive_.append(segment_, pending_)) {
+    if (!archive_.append(segment_, pending_, tail_.lastSeq)) {
         writeFailed_ = true;
         pending_.clear();
         return;

@@ -46,7 +46,7 @@ ArchivedClear clearArchived(LoggerSession& session, const std::filesystem::path&
 
     // Counted from the file as committed, through a connection of its own.
     Archive archive;
-    if (!archive.open(file)) return refuse(session, "Błąd odczytu archiwum: " + archive.error() + ".");
+    if (!archive.open(file, Archive::Access::ReadOnly)) return refuse(session, "Błąd odczytu archiwum: " + archive.error() + ".");
     long long archived = 0;
     std::vector<std::uint8_t> newestSeen;
     if (count > 0) {

@@ -19,12 +19,12 @@ Database& Database::operator=(Database&& other) noexcept {
     return *this;
 }
 
-bool Database::open(const std::filesystem::path& file) {
+bool Database::open(const std::filesystem::path& file, bool readOnly) {
     close();
     // UTF-8 names on every system: the path's own UTF-8 form, Polish letters included.
     const std::u8string name = file.u8string();
     const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                   readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         error_ = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         close();

@@ -27,8 +27,9 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens (creating when missing) the file; false with lastError() set on failure.
-    bool open(const std::filesystem::path& file);
+    // Opens (creating when missing) the file, or, readOnly, an existing file without ever
+    // writing to it; false with lastError() set on failure.
+    bool open(const std::filesystem::path& file, bool readOnly = false);
     bool isOpen() const { return db_ != nullptr; }
     void close();
 
