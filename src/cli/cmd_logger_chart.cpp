@@ -128,6 +128,8 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel logger: " << logger::historyReadMessage(read, fileName) << "\n";
         return kExitFailure;
     }
+    // Without --lines: the lines that vary, so that 24 columns never crowd one picture.
+    if (parsed.choice.lines.empty()) parsed.choice.lines = logger::defaultChartLines(history);
     std::vector<std::string> missing;
     const ::kavrel::ui::ChartData data =
         logger::historyChart(history, "Historia pomiarów: " + fileName, parsed.choice, missing);

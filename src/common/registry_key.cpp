@@ -1,7 +1,5 @@
 #include "common/registry_key.h"
 
-#include <charconv>
-
 namespace kavrel {
 
 RegistryResult RegistryKey::open(std::string_view keyPath) {
@@ -25,17 +23,9 @@ RegistryResult RegistryKey::readNumber(std::string_view name, std::uint32_t& val
     if (!open_) return finish(RegistryResult::NotOpen);
     const auto stored = store_.read(path_, name);
     if (!stored) return finish(RegistryResult::NotFound);
-    if (const auto* number = std::get_if<std::uint32_t>(&*stored)) {
-        value = *number;
-        return finish(RegistryResult::Ok);
-    }
-    // A settings file keeps numbers as decimal text.
-    const std::string& text = std::get<std::string>(*stored);
-    std::uint32_t parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return finish(RegistryResult::WrongType);
-    value = parsed;
+    const auto number = storedNumber(*stored);
+    if (!number) return finish(RegistryResult::WrongType);
+    value = *number;
     return finish(RegistryResult::Ok);
 }
 

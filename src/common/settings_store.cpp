@@ -1,6 +1,17 @@
 #include "common/settings_store.h"
 
+#include <charconv>
+
 namespace kavrel {
+
+std::optional<std::uint32_t> storedNumber(const StoreValue& value) {
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) return *number;
+    const std::string& text = std::get<std::string>(value);
+    std::uint32_t parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return parsed;
+}
 
 bool MemoryStore::keyExists(std::string_view keyPath) const { return keys_.find(keyPath) != keys_.end(); }
 

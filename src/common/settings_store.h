@@ -14,6 +14,11 @@ namespace kavrel {
 
 using StoreValue = std::variant<std::uint32_t, std::string>;
 
+// A stored value read as a number: the number itself, or the decimal text a settings file
+// gives numbers back as (the next run of a program reads what the last one wrote as text).
+// Nothing for any other text.
+std::optional<std::uint32_t> storedNumber(const StoreValue& value);
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;

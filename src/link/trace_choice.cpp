@@ -13,7 +13,7 @@ constexpr const char* kFileValue = "Plik";
 TraceChoice loadTraceChoice(const SettingsStore& store) {
     TraceChoice choice;
     if (const auto enabled = store.read(kTraceChoiceKey, kEnabledValue))
-        if (const auto* number = std::get_if<std::uint32_t>(&*enabled)) choice.enabled = *number != 0;
+        if (const auto number = storedNumber(*enabled)) choice.enabled = *number != 0;
     if (const auto file = store.read(kTraceChoiceKey, kFileValue))
         if (const auto* text = std::get_if<std::string>(&*file)) choice.file = *text;
     return choice;

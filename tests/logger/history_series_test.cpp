@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -99,10 +100,16 @@ TEST(HistoryChart, PutsEachKindOfLineOnItsAxisAndDrawsTheChosenLinesAndDays) {
     EXPECT_EQ(headingParts("U4 []").group, headingParts("U5 []").group);
     EXPECT_NE(headingParts("U4 []").group, headingParts("XL1").group);
     EXPECT_EQ(headingParts("XL12").group, headingParts("XL1").group);
-    EXPECT_EQ(headingParts("kWh").group, headingParts("P [W]").group);   // the energy meter's axis
+    // Each quantity of the energy meter on an axis of its own; the meter's mains voltage apart
+    // from the input lines' volts.
+    std::set<std::string> meterGroups;
+    for (const char* heading : {"U [V]", "I [A]", "f [Hz]", "P [W]", "S [VA]", "cos fi", "kWh", "Wh"})
+        meterGroups.insert(headingParts(heading).group);
+    EXPECT_EQ(meterGroups.size(), 8u);
+    EXPECT_EQ(meterGroups.count(headingParts("L1 [V]").group), 0u);
     EXPECT_EQ(headingParts("P [W]").name, "P");
+    EXPECT_EQ(headingParts("P [W]").unit, "W");
     EXPECT_EQ(headingParts("cos fi").unit, "");
-    EXPECT_EQ(headingParts("U [V]").group, headingParts("L1 [V]").group);
     EXPECT_EQ(headingParts(W("Zbiornik wody")).name, "Zbiornik wody");
 
     HistoryData history;
@@ -130,4 +137,24 @@ TEST(HistoryChart, PutsEachKindOfLineOnItsAxisAndDrawsTheChosenLinesAndDays) {
 }
 
 } // namespace
+
+TEST(HistoryChart, WithoutAChoiceDrawsTheLinesThatVaryAtMostEight) {
+    HistoryData history;
+    history.times.resize(3);
+    // L1 and XL3 stay the same, U4 has one value only; the rest move.
+    history.series = {{"L1 [V]", {12.0, 12.0, 12.0}}, {"T2 [\xB0" "C]", {1.0, 2.0, 1.0}}, {"U4 []", {std::nullopt, 5.0, std::nullopt}},
+                      {"XL1", {std::nullopt, 1.0, 2.0}}, {"XL3", {0.0, 0.0, std::nullopt}}};
+    EXPECT_EQ(defaultChartLines(history), (std::vector<std::string>{"T2", "XL1"}));
+    for (int n = 0; n < 10; ++n) history.series.push_back({"XL" + std::to_string(n + 4), {0.0, 1.0 * n + 1, 0.0}});
+    const std::vector<std::string> eight = defaultChartLines(history);
+    ASSERT_EQ(eight.size(), 8u);
+    EXPECT_EQ(eight.front(), "T2");
+    EXPECT_EQ(eight.back(), "XL9");
+    // Nothing varies: the first lines of the file.
+    HistoryData still;
+    still.times.resize(2);
+    still.series = {{"L1 [V]", {1.0, 1.0}}, {"L2 [V]", {2.0, 2.0}}};
+    EXPECT_EQ(defaultChartLines(still), (std::vector<std::string>{"L1", "L2"}));
+}
+
 } // namespace kavrel::logger

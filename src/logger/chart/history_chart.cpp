@@ -13,11 +13,28 @@ namespace {
 // Axis groups and their titles.
 constexpr const char* kRawGroup = "surowe";
 constexpr const char* kExtendedGroup = "XL";
-constexpr const char* kEnergyGroup = "energia";
 constexpr const char* kOtherGroup = "inne";
 
-// The energy meter's columns without brackets, and those whose unit is the meter's.
-constexpr std::array<const char*, 7> kEnergyHeadings = {"I [A]", "f [Hz]", "P [W]", "S [VA]", "cos fi", "kWh", "Wh"};
+// The energy meter's columns, each quantity on an axis of its own: the meter's power and
+// energy are thousands where its current, frequency and power factor are units, and its
+// mains voltage is twenty times an input line's.
+struct EnergyColumn {
+    const char* heading;
+    const char* name;
+    const char* unit;
+    const char* group;
+    const char* axisTitle;
+};
+constexpr std::array<EnergyColumn, 8> kEnergyColumns = {{
+    {"U [V]", "U", "V", "licznik U", "U licznika [V]"},
+    {"I [A]", "I", "A", "licznik I", "I [A]"},
+    {"f [Hz]", "f", "Hz", "licznik f", "f [Hz]"},
+    {"P [W]", "P", "W", "licznik P", "P [W]"},
+    {"S [VA]", "S", "VA", "licznik S", "S [VA]"},
+    {"cos fi", "cos fi", "", "licznik cos", "cos \u03c6"},
+    {"kWh", "kWh", "kWh", "licznik kWh", "Energia [kWh]"},
+    {"Wh", "Wh", "Wh", "licznik Wh", "Energia [Wh]"},
+}};
 
 ::kavrel::ui::WallMs wallOf(const LocalDateTime& t) {
     return ::kavrel::ui::wallMs({t.year, t.month, t.day, t.hour, t.minute, t.second, 0});
@@ -33,17 +50,8 @@ bool startsWithExtended(const std::string& name) {
 HeadingParts headingParts(const std::string& headingCp1250) {
     const std::string heading = cp1250::toUtf8(headingCp1250);
     HeadingParts parts{heading, "", ""};
-    if (std::find(kEnergyHeadings.begin(), kEnergyHeadings.end(), heading) != kEnergyHeadings.end()) {
-        const std::size_t open = heading.find(" [");
-        if (open != std::string::npos) {
-            parts.name = heading.substr(0, open);
-            parts.unit = heading.substr(open + 2, heading.size() - open - 3);
-        } else if (heading != "cos fi") {
-            parts.unit = heading;
-        }
-        parts.group = kEnergyGroup;
-        return parts;
-    }
+    for (const EnergyColumn& column : kEnergyColumns)
+        if (heading == column.heading) return {column.name, column.unit, column.group};
     const std::size_t open = heading.rfind(" [");
     if (open != std::string::npos && heading.back() == ']') {
         parts.name = heading.substr(0, open);
@@ -55,14 +63,30 @@ HeadingParts headingParts(const std::string& headingCp1250) {
     return parts;
 }
 
+std::vector<std::string> defaultChartLines(const HistoryData& history, std::size_t most) {
+    std::vector<std::string> varying, first;
+    for (const HistorySeries& series : history.series) {
+        const std::string name = headingParts(series.name).name;
+        if (first.size() < most) first.push_back(name);
+        std::optional<double> seen;
+        const bool varies = std::any_of(series.values.begin(), series.values.end(), [&](const std::optional<double>& v) {
+            if (!v) return false;
+            if (!seen) seen = v;
+            return *v != *seen;
+        });
+        if (varies && varying.size() < most) varying.push_back(name);
+    }
+    return varying.empty() ? first : varying;
+}
+
 ::kavrel::ui::ChartData historyChart(const HistoryData& history, const std::string& title, const HistoryChartChoice& choice,
                            std::vector<std::string>& missing) {
     ::kavrel::ui::ChartData chart;
     chart.title = title;
     chart.timeTitle = "Czas RTC";
     chart.axisTitles = {{"V", "U [V]"},     {"°C", "T [°C]"},           {"%", "RH [%]"},
-                        {kRawGroup, "Wartość surowa"}, {kExtendedGroup, "Linie XL"}, {kEnergyGroup, "Licznik energii"},
-                        {kOtherGroup, "Wartość"}};
+                        {kRawGroup, "Wartość surowa"}, {kExtendedGroup, "Linie XL"}, {kOtherGroup, "Wartość"}};
+    for (const EnergyColumn& column : kEnergyColumns) chart.axisTitles[column.group] = column.axisTitle;
     chart.minimumSpan = ::kavrel::ui::kMinuteMs;
 
     // The rows of the chosen days.

@@ -27,6 +27,10 @@ struct HistoryChartChoice {
     std::optional<LocalDateTime> to;     // the last day drawn (to its end)
 };
 
+// The lines a chart draws when none are chosen: the measured lines whose values vary, in
+// the file's order, at most `most` of them; the first `most` lines when none varies.
+std::vector<std::string> defaultChartLines(const HistoryData& history, std::size_t most = 8);
+
 // The chart of `history`, titled `title`. Lines not in the choice are left out; `missing`
 // gets each chosen name that the file has no column for.
 ::kavrel::ui::ChartData historyChart(const HistoryData& history, const std::string& title, const HistoryChartChoice& choice,

@@ -36,7 +36,12 @@ public:
     PollSession& operator=(const PollSession&) = delete;
 
     // What the window shows when START is pressed: START changes only what it must.
-    void showFrom(const MonitorDisplay& display) { poller_.showFrom(display); }
+    // It is also what stays behind a message box that comes before the poller has shown
+    // anything (a START whose connection fails), never an empty window.
+    void showFrom(const MonitorDisplay& display) {
+        poller_.showFrom(display);
+        view_.shown = display;
+    }
     // Called on the worker with what the window should show before a message box of the
     // step comes up (the box then explains what is shown, e.g. "BEZ ZAPISU DO PLIKU!").
     void setShowBeforeMessage(std::function<void(const MonitorDisplay&)> show) { view_.showBeforeMessage = std::move(show); }

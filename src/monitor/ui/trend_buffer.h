@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "monitor/measurement.h"
+#include "monitor/monitor_settings.h"
 
 namespace kavrel::monitor::ui {
 
@@ -17,6 +18,7 @@ namespace kavrel::monitor::ui {
 struct TrendSample {
     std::int64_t msecsSinceEpoch = 0;
     std::array<std::optional<double>, kInputLines> value{};   // empty: the reading held no number
+    std::array<std::optional<LineType>, kInputLines> unit{};  // the unit the reading carries
     std::uint8_t lowMask = 0;    // bit 0 = L1
     std::uint8_t highMask = 0;
 };
@@ -24,6 +26,10 @@ struct TrendSample {
 // The reading of a value text such as "12.34V", "-3.5°C" or "45%": its leading number,
 // independent of the locale; empty when the text does not begin with one.
 std::optional<double> trendValue(std::string_view text);
+
+// The kind of a value text by the unit after its number ("V", "'C" or "°C", "%"); empty when
+// it carries none of them.
+std::optional<LineType> trendUnit(std::string_view text);
 
 TrendSample trendSample(std::int64_t msecsSinceEpoch, const MeasurementSnapshot& snapshot);
 

@@ -61,7 +61,15 @@ kavrel::ui::ChartData trendChartData(const TrendBuffer& buffer, const std::array
         const auto line = static_cast<std::size_t>(i);
         kavrel::ui::ChartSeries series;
         series.name = names[line];
-        series.unit = typeText(types[line]).unit;
+        // A reading that carries its unit draws under that unit, whatever the settings say
+        // (a line set as volts that measures a temperature).
+        LineType type = types[line];
+        for (std::size_t n = buffer.size(); n-- > 0;)
+            if (const auto carried = buffer.at(n).unit[line]) {
+                type = *carried;
+                break;
+            }
+        series.unit = typeText(type).unit;
         series.shown = shown[line];
         series.times = times;
         series.values.resize(buffer.size());

@@ -206,6 +206,21 @@ private slots:
         QCOMPARE(settingsFilePath(chosen), chosen);
     }
 
+    void aReadingThatCarriesItsUnitDrawsUnderIt() {
+        // Settings that call every line volts (no settings file) beside a module measuring
+        // degrees and humidity: the trend follows the readings' units, and a line without one
+        // keeps its setting.
+        TrendChart chart(nullptr, 8);
+        chart.setLines(MonitorSettings{});
+        MeasurementSnapshot snapshot;
+        snapshot.lineValue = {"12.34V", "20.9'C", "50%", "-3.5\xB0" "C", "7", "", "1.5 V", "???"};
+        chart.addSample(trendSample(0, snapshot));
+        std::vector<std::string> units;
+        for (const auto& series : chart.chart()->data().series) units.push_back(series.unit);
+        QCOMPARE(units, (std::vector<std::string>{"V", "°C", "%", "°C", "V", "V", "V", "V"}));
+        QCOMPARE(QString::fromStdString(chart.chart()->data().series[1].label()), QString::fromUtf8("Linia L2 [°C]"));
+    }
+
     void trendKeepsTheLastHourAtAFixedCost() {
         TrendBuffer hour;
         for (int n = 0; n < 10000; ++n) hour.push(TrendSample{n});

@@ -286,9 +286,20 @@ private slots:
         refused.window.reset();
         kavrel::testing::saveConnection(refused.store, {5, true, "127.0.0.1", 1});
         refused.window = std::make_unique<Cmonitor>(refused.store, QStringList{});
-        refused.window->setMessageHandler([&](const QString& t, MessageIcon) { refused.boxes << t; });
+        // Behind the box the window stays as START showed it: the port, period and file, the
+        // counters at 0 and the bars empty.
+        QStringList behindTheBox;
+        refused.window->setMessageHandler([&](const QString& t, MessageIcon) {
+            refused.boxes << t;
+            Cmonitor& w = *refused.window;
+            behindTheBox = {text(w, "portField"), text(w, "periodField"), text(w, "fileField"), text(w, "rowField"),
+                            text(w, "answeredField")};
+            for (int line = 1; line <= 8; ++line)
+                behindTheBox << QString::number(namedControl<QProgressBar>(&w, QStringLiteral("bar%1").arg(line))->value());
+        });
         refused.start();
         QCOMPARE(refused.boxes, QStringList{QString::fromUtf8("Błąd połączenia TCP/IP !")});
+        QCOMPARE(behindTheBox, (QStringList{"TCP/IP", "5", "test1.csv", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"}));
         QVERIFY(!refused.window->polling() && button(*refused.window, "START")->isEnabled());
 
         qputenv("KAVREL_COM9", "/nonexistent/ttyKavrel");
