@@ -56,6 +56,10 @@ int serveMany(const SimCommandLine& line) {
     std::string fleet;
     for (int i = 0; i < line.modules; ++i) {
         modules.push_back(std::make_unique<SimModule>(line.options));
+        if (!modules.back()->lineLogOpen()) {
+            std::cerr << "kavrel-sim: cannot open " << line.options.lineLogFile << "\n";
+            return 1;
+        }
         servers.push_back(std::make_unique<SimServer>(*modules.back()));
         const int port = servers.back()->listenTcp(wanted.address, wanted.port == 0 ? 0 : wanted.port + i);
         if (port < 0) {
@@ -105,6 +109,10 @@ int main(int argc, char** argv) {
         return serveMany(line);
     }
     SimModule module(line.options);
+    if (!module.lineLogOpen()) {
+        std::cerr << "kavrel-sim: cannot open " << line.options.lineLogFile << "\n";
+        return 1;
+    }
     SimServer server(module);
     if (!openEndpoints(server, line)) return 1;
     std::signal(SIGINT, onSignal);

@@ -13,7 +13,10 @@ bool startsWithAny(std::string_view line, const std::vector<std::string>& prefix
 
 } // namespace
 
-SimModule::SimModule(SimOptions options) : options_(std::move(options)), sets_(makeCommandSets(options_)) {}
+SimModule::SimModule(SimOptions options) : options_(std::move(options)), sets_(makeCommandSets(options_)) {
+    // Appended to, so that the modules of one run (--modules) can share a file.
+    if (!options_.lineLogFile.empty()) lineLogFile_.open(options_.lineLogFile, std::ios::binary | std::ios::app);
+}
 
 SimModule::~SimModule() = default;
 
@@ -31,6 +34,7 @@ Answer SimModule::answer(std::string_view line, Session& session) {
     std::lock_guard lock(mutex_);
     ++session.linesReceived;
     if (options_.lineLog) options_.lineLog->emplace_back(line);
+    if (lineLogFile_.is_open()) lineLogFile_ << line << '\n' << std::flush;   // seen by a reader at once
     const LinkFaults& faults = options_.faults;
     if (faults.silent || session.linesReceived <= faults.ignoreFirstLines || startsWithAny(line, faults.silentCommands))
         return Answer::nothing();

@@ -1,6 +1,7 @@
 // The simulated module: its command sets and the faults that apply to every answer.
 #pragma once
 
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -23,12 +24,15 @@ public:
     // Faults can be switched while the module runs (tests); applies from the next line.
     void setFaults(const LinkFaults& faults);
     LinkFaults faults() const;
+    // False when the options name a line log that could not be opened.
+    bool lineLogOpen() const { return options_.lineLogFile.empty() || lineLogFile_.is_open(); }
 
 private:
     SimOptions options_;
     long writeCommands_ = 0;   // commands of configuration writes taken so far
     bool cutDone_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
+    std::ofstream lineLogFile_;
     mutable std::mutex mutex_;
 };
 

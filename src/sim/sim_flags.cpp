@@ -56,6 +56,12 @@ std::vector<SimFlag> linkFlags() {
         {"--cut-at", "N", "cut the link once, after the N-th command of a configuration write (TCP closes, "
                           "the pseudo-terminal hangs up and a new one opens)",
          [](SimOptions& o, const std::string& v) { return number(v, 1, o.faults.cutAtWriteCommand); }},
+        {"--line-log", "FILE", "append every line received to FILE as it comes in (scripts wait on it)",
+         [](SimOptions& o, const std::string& v) {
+             if (v.empty()) return std::string("needs a file name");
+             o.lineLogFile = v;
+             return std::string();
+         }},
         {"--trailing", "crlf|lf", "send CR LF or LF a few ms after every other answer ending in \"OK\" CR",
          [](SimOptions& o, const std::string& v) {
              if (v != "crlf" && v != "lf") return std::string("expects crlf or lf");

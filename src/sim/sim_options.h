@@ -41,6 +41,9 @@ struct SimOptions {
     MemoryOptions memory;
     // When set, every line the module receives is added to it, in order (tests read it back).
     std::shared_ptr<std::vector<std::string>> lineLog;
+    // When set, every line the module receives is appended to this file as it comes in, one a
+    // line, so that a script can wait for a command instead of guessing how long it takes.
+    std::string lineLogFile;
 };
 
 } // namespace kavrel::sim

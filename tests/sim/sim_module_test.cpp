@@ -31,6 +31,23 @@ TEST(SimModule, UnknownLinesAreIgnoredAndFaultsApplyToEveryAnswer) {
     EXPECT_EQ(module.answer("HALT!", serial).bytes, "\r\nOK\r");
 }
 
+// --line-log: every line received, silent or answered, is in the file as soon as it came.
+TEST(SimModule, LineLogHoldsEveryReceivedLineAtOnce) {
+    const kavrel::testing::TempFolder temp;
+    SimOptions options;
+    options.lineLogFile = (temp.path / "lines.log").string();
+    options.faults.silentCommands = {"SMS?"};
+    SimModule module(options);
+    ASSERT_TRUE(module.lineLogOpen());
+    Session session;
+    (void)module.answer("HALT!", session);
+    (void)module.answer("SMS?", session);
+    std::ifstream in(options.lineLogFile, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "HALT!\nSMS?\n");
+    options.lineLogFile = (temp.path / "no-folder" / "lines.log").string();
+    EXPECT_FALSE(SimModule(options).lineLogOpen());
+}
+
 // --config takes a file of key=value lines; a huge file or a FIFO is refused instead of
 // being read without end.
 TEST(SimModule, ConfigFlagRefusesHugeAndOddFiles) {

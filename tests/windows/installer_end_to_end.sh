@@ -87,7 +87,8 @@ wine_quiet reg query 'HKLM\Software\Classes\Kavrel.Konfiguracja\shell\open\comma
 running Kavrel-Config.exe && fail "the silent install started Kavrel-Config"
 
 step "the simulator's pseudo-terminal as COM7"
-"$sim" --pty > "$work/sim.out" 2>"$work/sim.err" &
+received="$work/received.log"   # every line the simulator received
+"$sim" --pty --line-log "$received" > "$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 1 50); do grep -q '^pty=' "$work/sim.out" && break; sleep 0.1; done
 pty=$(sed -n 's/^pty=//p' "$work/sim.out")
@@ -123,30 +124,70 @@ fi
 
 # The top-level windows shown (Wine gives each its own X window).
 shown_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
+# A path of this machine as the programs under Wine name it.
+windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+# The button map a program keeps when started with KAVREL_BUTTON_MAP (lines of window title,
+# caption, X and Y on the screen, 1 when enabled; tab-separated).
+button_map="$work/buttons.tsv"
+button_place() { awk -F'\t' -v window="$1" -v caption="$2" '$1 == window && $2 == caption && $5 == 1 { print $3, $4; exit }' "$button_map" 2>/dev/null; }
+# Waits until the window shows the button enabled, at most 30 s.
+wait_for_button() {
+  for _ in $(seq 1 150); do [ -n "$(button_place "$1" "$2")" ] && return 0; sleep 0.2; done
+  return 1
+}
+map_listing() { tr '\t\n' ' ;' < "$button_map" 2>/dev/null | cut -c1-600 || echo "none written"; }
+click_button() {
+  local place
+  place=$(button_place "Konfigurator Kavrel" "$1")
+  # shellcheck disable=SC2086  # "X Y"
+  xdotool mousemove $place click 1
+}
+# The simulator's received lines: how many so far, those after the first N, and a wait (at
+# most 60 s) until one of them after the first N is LINE.
+received_count() { wc -l < "$received" 2>/dev/null || echo 0; }
+received_since() { tail -n +"$(($2 + 1))" "$received" 2>/dev/null | tr -d '\r' | tr '\n' ' ' | cut -c1-400; }
+wait_for_received() {
+  for _ in $(seq 1 300); do
+    tail -n +"$(($2 + 1))" "$received" 2>/dev/null | tr -d '\r' | grep -qxF "$1" && return 0
+    sleep 0.2
+  done
+  return 1
+}
 
 if built Kavrel-Config; then
 step "Kavrel-Config.exe reads the module on COM7 and saves a .kvl"
 wine_quiet reg add "$key" /v Port_COM /t REG_DWORD /d 7 /f >/dev/null
 wine_quiet reg add "$key" /v Transmisja_TCP /t REG_DWORD /d 0 /f >/dev/null
-(cd "$documents" && wine "$install/Kavrel-Config.exe" </dev/null >/dev/null 2>&1 &)
+(cd "$documents" && KAVREL_BUTTON_MAP="$(windows_path "$button_map")" wine "$install/Kavrel-Config.exe" </dev/null >/dev/null 2>&1 &)
 wait_for_window Kavrel-Config.exe
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Konfigurator Kavrel$' | head -n 1) ||
-  fail "Kavrel-Config showed no window"
-sleep 1
-# The buttons' places in the window as Qt lays it out in the Windows style (no window
-# manager: the X window is the client area, menu bar included).
-read_button="393 204" save_button="393 88"
+# Driven by what its controls are: the window keeps a map of its buttons (their captions,
+# places on the screen and whether they are enabled), and the simulator a log of the lines it
+# received, so that each step waits for what shows it done and names what did not happen.
+wait_for_button "Konfigurator Kavrel" "Odczytaj z modułu" ||
+  fail "Kavrel-Config showed no enabled \"Odczytaj z modułu\" button (its button map: $(map_listing))"
+sent_before=$(received_count)
 before=$(shown_windows)
-xdotool mousemove --window "$window" $read_button click 1
-# "Zapisz na dysk" is disabled while the read runs: it is clicked until its file dialog shows.
+click_button "Odczytaj z modułu"
+wait_for_received 'SET?' "$sent_before" ||
+  fail "clicking \"Odczytaj z modułu\" sent the module no SET? (received: $(received_since "$sent_before"))"
+wait_for_received 'ECFG?' "$sent_before" ||
+  fail "the read stopped before its last query, ECFG? (received: $(received_since "$sent_before"))"
+# The window takes the answers and enables its buttons again.
+wait_for_button "Konfigurator Kavrel" "Zapisz na dysk" ||
+  fail "\"Zapisz na dysk\" was not enabled again after the read (its button map: $(map_listing))"
+# The map may still show the button as it was before the read took it: a click that opens
+# no dialog is tried again.
 dialog=""
-for _ in $(seq 1 20); do
-  xdotool mousemove --window "$window" $save_button click 1
-  sleep 1.5
-  dialog=$(comm -13 <(echo "$before") <(shown_windows) | head -n 1)
-  [ -n "$dialog" ] && break
+for _ in $(seq 1 5); do
+  wait_for_button "Konfigurator Kavrel" "Zapisz na dysk" || break
+  click_button "Zapisz na dysk"
+  for _ in $(seq 1 15); do
+    dialog=$(comm -13 <(echo "$before") <(shown_windows) | head -n 1)
+    [ -n "$dialog" ] && break 2
+    sleep 0.2
+  done
 done
-[ -n "$dialog" ] || fail "Kavrel-Config showed no save dialog after reading the module"
+[ -n "$dialog" ] || fail "clicking \"Zapisz na dysk\" showed no save dialog"
 sleep 1
 # The file name field has the focus; a full Windows path of the documents folder.
 xdotool type --delay 20 "Z:${documents//\//\\}\\MODUL.KVL"

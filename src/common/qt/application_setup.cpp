@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "common/qt/button_map.h"
+
 namespace kavrel {
 
 QString programIconName(Program program) {
@@ -40,6 +42,7 @@ void setUpApplication(QApplication& application, Program program) {
     QApplication::setWindowIcon(programIcon(program));
     // The desktop entry's name, which window managers match the window to.
     QGuiApplication::setDesktopFileName(programIconName(program));
+    watchButtonsForScripts(application);
 }
 
 } // namespace kavrel
