@@ -95,6 +95,10 @@ FleetList parseFleetList(std::string_view text, const std::filesystem::path& fol
         module.name = fields[0];
         if (!goodName(module.name))
             return fail("the name \"" + module.name + "\" must be 1..64 characters without '/', '+' or '#'");
+        // kavrel/poller/stan is the poller's own retained state: a module of that name would
+        // overwrite it, and a subscriber could not tell the two apart.
+        if (module.name == kPollerName)
+            return fail("the name \"" + module.name + "\" is kept for the poller's own state topic kavrel/poller/stan");
         if (!names.insert(module.name).second) return fail("the name \"" + module.name + "\" is used twice");
         if (const std::string error = splitEndpoint(fields[1], module); !error.empty()) return fail(error);
         if (fields.size() == 3) {

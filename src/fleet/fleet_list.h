@@ -13,6 +13,9 @@
 
 namespace kavrel::fleet {
 
+// The name under which the poller publishes its own state (kavrel/poller/stan): no module takes it.
+inline constexpr std::string_view kPollerName = "poller";
+
 inline constexpr std::uint16_t kDefaultModulePort = 23;   // the module's own TCP port
 
 struct FleetModule {

@@ -17,8 +17,9 @@ std::string jsonNumber(double value) {
 }
 
 std::string lineJson(const LineValue& line) {
-    std::string out = "{\"nazwa\":" + jsonString(line.name);
+    std::string out = "{\"id\":\"" + line.id + "\",\"nazwa\":" + jsonString(line.name);
     if (line.number) out += ",\"wartosc\":" + jsonNumber(*line.number);
+    if (!line.unit.empty()) out += ",\"jednostka\":" + jsonString(line.unit);
     out += ",\"tekst\":" + jsonString(line.text);
     if (!line.state.empty()) out += ",\"stan\":" + jsonString(line.state);
     return out + "}";

@@ -13,9 +13,11 @@
 namespace kavrel::fleet {
 
 struct LineValue {
+    std::string id;                  // "L1".."L8", "XL1".."XL16": stable whatever the line is named
     std::string name;
     std::string text;                // the reading as the module sent it, "°C" for "'C"
     std::optional<double> number;    // its leading number; none when it has none ("???", "")
+    std::string unit;                // what follows that number ("V", "°C", "%"); "" when none
     std::string state;               // "LOW", "HIGH", "OK" (within its thresholds), "" unknown
 };
 

@@ -40,6 +40,7 @@ TEST(FleetList, RefusesABadLineWithItsNumber) {
         {"B 1.2.3.4:70000", "fleet.txt:3: port must be 1..65535 in \"1.2.3.4:70000\""},
         {"B :23", "fleet.txt:3: no host in \":23\""},
         {"A 1.2.3.4", "fleet.txt:3: the name \"A\" is used twice"},
+        {"poller 1.2.3.4", "fleet.txt:3: the name \"poller\" is kept for the poller's own state topic kavrel/poller/stan"},
         {"a/b 1.2.3.4", "fleet.txt:3: the name \"a/b\" must be 1..64 characters without '/', '+' or '#'"},
         {"B no.such.host.invalid", "fleet.txt:3: unknown host \"no.such.host.invalid\""},
         {"B 1.2.3.4 MISSING.CFG", "fleet.txt:3: cannot read the monitor settings file " + (folder.path / "MISSING.CFG").string()},

@@ -182,9 +182,13 @@ TEST(PollJson, FailedPollCarriesNoReadingsAndTextsAreEscaped) {
     record.measurement = m;
     module.settings.lineName[1] = W("Linia \"ł\"\x01");
     const std::string json = pollJson(record, module);
-    EXPECT_NE(json.find(R"({"nazwa":"Linia L1","wartosc":12.5,"tekst":"12.5V","stan":"HIGH"})"), std::string::npos) << json;
-    EXPECT_NE(json.find(R"({"nazwa":"Linia \"ł\"\u0001","tekst":"???","stan":"OK"})"), std::string::npos) << json;
-    EXPECT_NE(json.find(R"({"nazwa":"Linia L4","wartosc":-3.5,"tekst":"-3.5°C","stan":"OK"})"), std::string::npos) << json;
+    // A renamed line keeps its id; a reading without a unit, or without a number, has no "jednostka".
+    EXPECT_NE(json.find(R"({"id":"L1","nazwa":"Linia L1","wartosc":12.5,"jednostka":"V","tekst":"12.5V","stan":"HIGH"})"),
+              std::string::npos) << json;
+    EXPECT_NE(json.find(R"({"id":"L2","nazwa":"Linia \"ł\"\u0001","tekst":"???","stan":"OK"})"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"({"id":"L4","nazwa":"Linia L4","wartosc":-3.5,"jednostka":"°C","tekst":"-3.5°C","stan":"OK"})"),
+              std::string::npos) << json;
+    EXPECT_NE(json.find(R"({"id":"L5","nazwa":"Linia L5","wartosc":1,"tekst":"1","stan":"OK"})"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("wyjscia":[true,false,false,false,false,true],"alarm":false,"gsm":99,"siec":false)"),
               std::string::npos) << json;
     EXPECT_EQ(json.find("linie_xl"), std::string::npos) << "no extended lines in mode 0";

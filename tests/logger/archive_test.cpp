@@ -8,12 +8,16 @@
 #include <thread>
 #include <filesystem>
 #include <memory>
+#include <sstream>
+#include <algorithm>
+#include <cctype>
 
 #include "common/bytes.h"
 #include "logger/archive/archive.h"
 #include "logger/archive/archive_export.h"
 #include "logger/archive/archive_update.h"
 #include "logger/archive/archived_clear.h"
+#include "logger/archive/sqlite_db.h"
 #include "logger/download/download.h"
 #include "logger/export/prepare_export.h"
 #include "logger_sim.h"
@@ -283,6 +287,104 @@ TEST(Archive, OneWriterAtATimeAndNothingAppendedTwice) {
 
     first.reset();
     EXPECT_TRUE(second.open(file)) << second.error();
+}
+
+// The decoded rows an `sqlite3` user selects: every row as the CSV export shows the record,
+// events counted, and the rows made again, equal, for an archive that had none yet.
+std::vector<std::string> readingRows(const fs::path& file) {
+    Database db;
+    EXPECT_TRUE(db.open(file, true)) << db.lastError();
+    std::string sql = "SELECT number, stamp";
+    for (int i = 1; i <= 8; ++i) sql += ", l" + std::to_string(i);
+    for (int i = 1; i <= 16; ++i) sql += ", xl" + std::to_string(i);
+    Statement rows = db.prepare(sql + " FROM module_readings WHERE module = 'Stacja' ORDER BY number");
+    std::vector<std::string> out;
+    while (rows.step()) {
+        std::string row = rows.text(0) + ";" + rows.text(1);
+        for (int c = 2; c < 26; ++c) row += ";" + rows.text(c);  // "" for NULL
+        out.push_back(row);
+    }
+    EXPECT_TRUE(rows.done()) << db.lastError();
+    return out;
+}
+
+std::vector<std::string> fieldsOf(const std::string& line, char separator) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+        if (c == separator) fields.emplace_back();
+        else fields.back().push_back(c);
+    }
+    return fields;
+}
+
+double csvNumber(std::string text) {
+    std::replace(text.begin(), text.end(), ',', '.');
+    if (!text.empty() && text.back() == '%') text.pop_back();
+    return std::stod(text);
+}
+
+TEST(ArchiveReadings, RowsShowWhatTheExportShowsAndAreMadeAgainForAnOlderArchive) {
+    for (const bool energyMeter : {false, true}) {
+        SCOPED_TRACE(energyMeter ? "energy meter" : "extended lines");
+        const TempFolder temp;
+        sim::SimOptions options = memoryOf(400);
+        options.memory.energyMeter = energyMeter;
+        LoggerSim t(options);
+        const fs::path file = temp.path / "a.db";
+        std::int64_t events = 0;
+        {
+            Archive archive;
+            ASSERT_TRUE(archive.open(file));
+            ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+            ASSERT_TRUE(updateArchive(t.session, archive, "Stacja", t.clock).complete());
+            exported(archive, temp.path);
+            ASSERT_TRUE(archive.forEach(archive.modules()[0].segments[0].id, "", "", [&](const ArchivedRecord& r) {
+                events += r.kind == 'Z';
+                return true;
+            }));
+        }
+        const std::vector<std::string> rows = readingRows(file);
+        // The export's data lines: number; time; the logged inputs; twelve state fields; XL1..XL16.
+        std::vector<std::vector<std::string>> csv;
+        std::istringstream lines(readWholeFile(temp.path / "archiwum.csv"));
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) csv.push_back(fieldsOf(line, ';'));
+        ASSERT_EQ(rows.size(), csv.size());
+        ASSERT_GT(rows.size(), 100u);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const std::vector<std::string> row = fieldsOf(rows[r], ';');
+            ASSERT_EQ(row[0], csv[r][0]);
+            // The CSV pads the hour with a space; the stamp is zero-padded, so that it sorts.
+            std::string csvStamp = csv[r][1];
+            if (csvStamp.size() > 11 && csvStamp[11] == ' ') csvStamp[11] = '0';
+            EXPECT_EQ(row[1], csvStamp);
+            std::size_t at = 2;
+            for (int i = 0; i < 8; ++i) {
+                if (row[2 + i].empty()) continue;
+                EXPECT_NEAR(std::stod(row[2 + i]), csvNumber(csv[r][at++]), 1e-9) << rows[r];
+            }
+            at += 12;
+            // A "P" whose "X" holds no values has no XL fields in the CSV, and NULLs here.
+            const bool extended = csv[r].size() > at && !csv[r][at].empty();
+            for (int n = 0; n < 16; ++n) {
+                ASSERT_EQ(row[10 + n].empty(), !extended) << rows[r];
+                if (!extended) continue;
+                EXPECT_NEAR(std::stod(row[10 + n]), csvNumber(csv[r][at + n]), 1e-9) << rows[r];
+            }
+        }
+        {
+            Database db;
+            ASSERT_TRUE(db.open(file));
+            Statement count = db.prepare("SELECT count(*) FROM module_events WHERE module = 'Stacja'");
+            ASSERT_TRUE(count.step());
+            EXPECT_EQ(count.integer(0), events);
+            EXPECT_GT(events, 0);
+            ASSERT_TRUE(db.exec("DELETE FROM readings; DELETE FROM events; DELETE FROM decoded;"));
+        }
+        Archive archive;
+        ASSERT_TRUE(archive.open(file));
+        EXPECT_EQ(readingRows(file), rows);
+    }
 }
 
 TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/file_names.h"
+#include "logger/archive/archive_readings.h"
 #include "logger/protocol/frame.h"
 #include "logger/records/record_bytes.h"
 #include "logger/records/record_layout.h"
@@ -110,7 +111,26 @@ bool Archive::open(const std::filesystem::path& file, Access access) {
     return false;
 }
 
-bool Archive::createSchema() { return db_.exec(kSchema); }
+bool Archive::createSchema() {
+    if (!db_.exec(kSchema) || !db_.exec(kReadingsSchema)) return false;
+    // An archive written before its records were decoded into rows (or by a program that
+    // does not decode them) gets its rows now, a segment a transaction.
+    Statement pending = db_.prepare("SELECT s.id FROM segments s LEFT JOIN decoded d ON d.segment_id = s.id "
+                                    "WHERE (SELECT max(seq) FROM records r WHERE r.segment_id = s.id) > coalesce(d.through_seq, 0)");
+    std::vector<std::int64_t> segments;
+    while (pending.step()) segments.push_back(pending.integer(0));
+    if (!pending.done()) return false;
+    for (const std::int64_t segment : segments) {
+        Transaction transaction(db_);
+        if (!transaction.began() || !decodeSegment(segment) || !transaction.commit()) return false;
+    }
+    return true;
+}
+
+bool Archive::decodeSegment(std::int64_t segment) {
+    const std::optional<ModuleStatus> status = segmentStatus(segment);
+    return status && decodeNewRecords(db_, segment, status->lineConfiguration);
+}
 
 std::optional<std::int64_t> Archive::module(const ModuleIdentity& id) {
     Statement insert = db_.prepare(
@@ -214,7 +234,7 @@ bool Archive::append(std::int64_t segment, std::span<const ArchivedRecord> recor
         insert.bind(7, r.moduleIndex).bind(8, std::span<const std::uint8_t>(r.frame));
         if (!insert.run()) return false;
     }
-    return transaction.commit();
+    return decodeSegment(segment) && transaction.commit();
 }
 
 bool Archive::noteHole(std::int64_t segment, const Hole& hole) {

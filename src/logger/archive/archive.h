@@ -125,6 +125,7 @@ public:
 
 private:
     bool createSchema();
+    bool decodeSegment(std::int64_t segment);
     WriterLock lock_;     // before the database: released after its connection is closed
     Database db_;
     std::string error_;

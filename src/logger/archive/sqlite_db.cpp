@@ -89,6 +89,11 @@ Statement& Statement::bind(int at, std::string_view text) {
     return *this;
 }
 
+Statement& Statement::bindReal(int at, double value) {
+    if (stmt_) sqlite3_bind_double(stmt_, at, value);
+    return *this;
+}
+
 Statement& Statement::bind(int at, std::span<const std::uint8_t> blob) {
     if (stmt_) sqlite3_bind_blob(stmt_, at, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
     return *this;

@@ -60,6 +60,8 @@ public:
     Statement& bind(int at, std::int64_t value);
     Statement& bind(int at, std::string_view text);
     Statement& bind(int at, std::span<const std::uint8_t> blob);
+    // A REAL, named apart so that an int argument never has two overloads to choose from.
+    Statement& bindReal(int at, double value);
     // Steps once: true while a row is there. done() tells a finished statement from an error.
     bool step();
     bool done() const { return done_; }

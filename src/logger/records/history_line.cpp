@@ -25,20 +25,6 @@ void appendBitNumbers(std::string& line, std::uint8_t bits, int count) {
         }
 }
 
-// The kind of XL n (0-based) from the kinds byte and the energy-meter flag.
-ValueKind extendedKindOf(int n, std::uint8_t kinds, bool energyMeter) {
-    if (energyMeter && n >= 8) {
-        // XL9..XL16: voltage, current, frequency in tenths; powers and energies whole;
-        // the power factor in thousandths.
-        static constexpr ValueKind kMeter[] = {
-            ValueKind::Tenths,    ValueKind::Tenths,    ValueKind::Tenths,  ValueKind::RawNumber,
-            ValueKind::RawNumber, ValueKind::Voltage,   ValueKind::RawNumber, ValueKind::RawNumber,
-        };
-        return kMeter[n - 8];
-    }
-    return extendedLineKind(n < 8 ? kinds & 0x07 : (kinds >> 4) & 0x07);
-}
-
 } // namespace
 
 HistoryLineBuilder::HistoryLineBuilder(const LineDescriptions& descriptions, const LineConfiguration& lines, bool full)
@@ -96,7 +82,7 @@ std::string HistoryLineBuilder::extended(const RecordBytes& record) {
     for (std::size_t n = 0; n < kExtendedLines; ++n) {
         const auto& description = descriptions_.extended(n);
         if (description.removed()) continue;
-        const ValueKind kind = description.chosenKind().value_or(extendedKindOf(static_cast<int>(n), kinds, energyMeter));
+        const ValueKind kind = description.chosenKind().value_or(extendedValueKind(static_cast<int>(n), kinds, energyMeter));
         appendValueField(line, kind, bytes::get16le(record, extended::kValues + 2 * n));
     }
     return line + "\n";

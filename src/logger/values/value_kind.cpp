@@ -25,6 +25,19 @@ ValueKind extendedLineKind(int kindBits) {
     }
 }
 
+ValueKind extendedValueKind(int n, std::uint8_t kinds, bool energyMeter) {
+    if (energyMeter && n >= 8) {
+        // XL9..XL16: voltage, current, frequency in tenths; powers and energies whole;
+        // the power factor in thousandths.
+        static constexpr ValueKind kMeter[] = {
+            ValueKind::Tenths,    ValueKind::Tenths,    ValueKind::Tenths,  ValueKind::RawNumber,
+            ValueKind::RawNumber, ValueKind::Voltage,   ValueKind::RawNumber, ValueKind::RawNumber,
+        };
+        return kMeter[n - 8];
+    }
+    return extendedLineKind(n < 8 ? kinds & 0x07 : (kinds >> 4) & 0x07);
+}
+
 std::optional<ValueKind> overrideKind(std::int32_t kindOverride) {
     static constexpr ValueKind kByOverride[] = {
         ValueKind::Voltage,    ValueKind::Humidity,   ValueKind::Temperature,
@@ -49,6 +62,19 @@ void appendValueField(std::string& line, ValueKind kind, std::uint16_t rawValue)
     case ValueKind::Tenths: appendFixedPoint(line, raw, 1); break;
     case ValueKind::Voltage: appendFixedPoint(line, raw, 3); break;
     }
+}
+
+double valueNumber(ValueKind kind, std::uint16_t raw) {
+    switch (kind) {
+    case ValueKind::Humidity:
+    case ValueKind::RawNumber: return raw;
+    case ValueKind::Temperature: return static_cast<std::int16_t>(raw) / 10.0;
+    case ValueKind::AboveLevel: return raw > 2500 ? 1 : 0;
+    case ValueKind::BelowLevel: return raw < 2500 ? 1 : 0;
+    case ValueKind::Tenths: return raw / 10.0;
+    case ValueKind::Voltage: return raw / 1000.0;
+    }
+    return raw;
 }
 
 std::string valueField(ValueKind kind, std::uint16_t raw) {

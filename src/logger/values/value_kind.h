@@ -32,8 +32,15 @@ ValueKind inputLineKind(std::uint8_t configuration);
 // The kind of an extended line from its three bits of the "X" record's kinds byte.
 ValueKind extendedLineKind(int kindBits);
 
+// The kind of extended line n (0-based) from an "X" record's kinds byte; XL9..XL16 of an
+// energy meter (flagged in the "P" record before it) have the meter's fixed kinds.
+ValueKind extendedValueKind(int n, std::uint8_t kinds, bool energyMeter);
+
 // The kind a line description's override chooses (0..5), or nothing for other values.
 std::optional<ValueKind> overrideKind(std::int32_t kindOverride);
+
+// The value as a number in the unit its field is written in (volts, percent, degrees, 0/1).
+double valueNumber(ValueKind kind, std::uint16_t raw);
 
 // ",<value>" as a CSV field in the program's own form (comma separator, decimal point):
 // ",12.345", ",-20.0", ",45%", ",1", ",57".
