@@ -68,14 +68,61 @@ void printChanges(CliContext& context, const std::vector<config::FieldChange>& c
         context.out << change.key << " (" << change.caption << "): " << change.before << " -> " << change.after << "\n";
 }
 
-// Lists what the look before a write found; true when the write may go on.
+// A listing of the window's confirmation as terminal lines.
+std::string terminalLines(const std::string& cp1250Text) {
+    std::string text = toTerminal(cp1250Text);
+    std::erase(text, '\r');
+    return text;
+}
+
+// Lists what the look before a write found; true when the write may go on. Only a file read
+// from a module with another firmware waits for --yes: its lines would be sent otherwise than
+// they were read. Values the settings windows cannot enter are a warning on stderr, since a
+// module holds and accepts them and a file read from it must go back to it unasked.
 bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes) {
-    if (!check.needsConfirmation()) return true;
-    context.out << toTerminal(config::writeCheckText(check)) << std::flush;
+    if (!check.outOfRange.empty()) {
+        config::WriteCheck ranges;
+        ranges.outOfRange = check.outOfRange;
+        context.err << terminalLines(config::writeCheckText(ranges)) << std::flush;
+    }
+    if (check.versionKeys.empty()) return true;
+    config::WriteCheck versions = check;
+    versions.outOfRange.clear();
+    context.out << terminalLines(config::writeCheckText(versions)) << std::flush;
     if (yes) return true;
     context.err << "Nic nie wysłano: potwierdź zapis opcją --yes.\n";
     return false;
 }
+
+// Hands the write's progress to its journal (none for a dry run) and, once the read-back
+// matched, notes the module's version for the file written, as a read notes it: the same
+// file offered later to a module of another firmware is then listed and held back.
+class VersionNotingRecorder final : public config::WriteRecorder {
+public:
+    VersionNotingRecorder(std::string folder, const config::SettingsImage& file, config::WriteRecorder* journal)
+        : folder_(std::move(folder)), file_(file), journal_(journal) {}
+    void backedUp(const std::string& path) override {
+        if (journal_) journal_->backedUp(path);
+    }
+    void starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
+                  std::size_t first) override {
+        versionText_ = versionText;
+        if (journal_) journal_->starting(versionText, steps, first);
+    }
+    void acknowledged(std::size_t index) override {
+        if (journal_) journal_->acknowledged(index);
+    }
+    void verified() override {
+        if (journal_) journal_->verified();
+        (void)config::noteSettingsVersion(folder_, file_, versionText_);  // best effort, as after a read
+    }
+
+private:
+    std::string folder_;
+    const config::SettingsImage& file_;
+    config::WriteRecorder* journal_;
+    std::string versionText_;
+};
 
 int runWrite(CliContext& context, std::span<const std::string> args) {
     std::string input;
@@ -108,7 +155,8 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     context.traceInto(moduleLink);
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
-    const config::WriteContext writeContext{context.clock, dryRun ? nullptr : &journal};
+    VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &journal);
+    const config::WriteContext writeContext{context.clock, &recorder};
     const auto reportJournal = [&] {
         if (!journal.problem().empty()) context.err << journal.problem() << "\n";
     };
@@ -200,8 +248,9 @@ const char* configUsage() {
            "       settings as a backup and then writes; --dry-run stops after the list and sends\n"
            "       nothing but the read's queries. A backup that cannot be saved stops the write.\n"
            "       --backup reads the module, keeps its settings as a backup and writes, without a\n"
-           "       question. A file saved from a module with another firmware, or holding values\n"
-           "       the settings windows do not accept, is listed by key and not sent without --yes.\n"
+           "       question. A file saved from a module with another firmware (its own reads and\n"
+           "       verified writes note it) is listed by key and not sent without --yes; values the\n"
+           "       settings windows do not accept are listed on stderr and sent.\n"
            "       While a write runs, its journal (next to the backups) marks every acknowledged\n"
            "       line; an unfinished write to the same connection is reported before a new one.\n"
            "resume sends the rest of the unfinished write to this connection (from the first line\n"
