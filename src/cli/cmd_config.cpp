@@ -39,7 +39,7 @@ int runRead(CliContext& context, std::span<const std::string> args) {
             std::string& target = args[i] == "-o" ? output : base;
             target = args[++i];
         } else {
-            return usage(context, "read: nieoczekiwane " + args[i]);
+            return usage(context, "read: nieoczekiwany argument " + args[i]);
         }
     }
     if (output.empty()) return usage(context, "read wymaga -o PLIK.kvl");
@@ -138,7 +138,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         else if (arg == "--backup") backup = true;
         else if (arg == "--yes") yes = true;
         else if (input.empty() && arg.rfind("--", 0) != 0) input = arg;
-        else return usage(context, "write: nieoczekiwane " + arg);
+        else return usage(context, "write: nieoczekiwany argument " + arg);
     }
     if (input.empty()) return usage(context, "write wymaga PLIK.kvl");
     config::SettingsImage image;
@@ -195,7 +195,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
 
 // The backups of replaced module settings, newest first.
 int runBackups(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "backups: nieoczekiwane " + args[0]);
+    if (!args.empty()) return usage(context, "backups: nieoczekiwany argument " + args[0]);
     const std::string folder = config::backupFolder();
     std::error_code problem;
     const auto entries = config::listBackups(folder, &problem);

@@ -75,7 +75,7 @@ int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unf
 
 // Resumes the unfinished write to this connection; with none, says so and sends nothing.
 int runResume(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "resume: nieoczekiwane " + args[0]);
+    if (!args.empty()) return usage(context, "resume: nieoczekiwany argument " + args[0]);
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
@@ -104,7 +104,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
 
 // Exits 0 when the connection has no unfinished write, 1 when it has one.
 int runStatus(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "status: nieoczekiwane " + args[0]);
+    if (!args.empty()) return usage(context, "status: nieoczekiwany argument " + args[0]);
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.out << toTerminal(config::nothingToResumeText()) << "\n";
