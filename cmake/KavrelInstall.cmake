@@ -8,12 +8,13 @@ include(GNUInstallDirs)
 set(KAVREL_ICON_SIZES 16 24 32 48 64 128 256)
 set(KAVREL_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 
-# kavrel_install_program(target [DESKTOP name] [MANUAL "summary"]): installs a program;
-# DESKTOP adds resources/desktop/<name>.desktop and the icon <name> in every size;
-# MANUAL generates <target>(1) from the program's --help at build time; a window program
+# kavrel_install_program(target [DESKTOP name] [MANUAL "summary"] [MANUAL_PL "opis"]):
+# installs a program; DESKTOP adds resources/desktop/<name>.desktop and the icon <name> in
+# every size; MANUAL generates <target>(1) from the program's --help at build time (with
+# MANUAL_PL the Polish page too, from its Polish help); a window program
 # has no --help, so PAGE installs its hand-written resources/man/<target>.1 instead.
 function(kavrel_install_program target)
-  cmake_parse_arguments(ARG "SUBCOMMANDS;PAGE" "DESKTOP;MANUAL" "" ${ARGN})
+  cmake_parse_arguments(ARG "SUBCOMMANDS;PAGE" "DESKTOP;MANUAL;MANUAL_PL" "" ${ARGN})
   if(NOT TARGET ${target})
     return()
   endif()
@@ -57,8 +58,27 @@ function(kavrel_install_program target)
     add_custom_target(${target}-manual ALL DEPENDS ${page})
     install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
-  # The Polish page beside the English one, for a user whose language is Polish.
-  if((ARG_MANUAL OR ARG_PAGE) AND GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
+  # The Polish page beside the English one, for a user whose language is Polish: made from
+  # the program's Polish help where it has one (resources/man/pl/<target>.sections holds the
+  # rest), else the hand-written resources/man/pl/<target>.1.
+  set(polish_sections ${KAVREL_RESOURCES}/man/pl/${target}.sections)
+  set(pages_made OFF)
+  if(NOT CMAKE_CROSSCOMPILING AND NOT KAVREL_SANITIZE AND NOT KAVREL_FUZZ)
+    set(pages_made ON)
+  endif()
+  if(ARG_MANUAL AND ARG_MANUAL_PL AND EXISTS ${polish_sections} AND pages_made)
+    set(page ${PROJECT_BINARY_DIR}/man/pl/${target}.1.gz)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man/pl
+      COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/man/settings QT_QPA_PLATFORM=offscreen
+              ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DNAME=${target} "-DSUMMARY=${ARG_MANUAL_PL}"
+              -DLANGUAGE=pl -DSUBCOMMANDS=${ARG_SUBCOMMANDS} -DSECTIONS=${polish_sections} -DOUTPUT=${page}
+              -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+      DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake ${polish_sections}
+      COMMENT "Polish manual page ${target}(1)" VERBATIM)
+    add_custom_target(${target}-manual-pl ALL DEPENDS ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/pl/man1)
+  elseif((ARG_MANUAL OR ARG_PAGE) AND GZIP AND pages_made)
     set(source ${KAVREL_RESOURCES}/man/pl/${target}.1)
     set(page ${PROJECT_BINARY_DIR}/man/pl/${target}.1.gz)
     add_custom_command(OUTPUT ${page}
@@ -75,7 +95,8 @@ find_program(GZIP gzip)
 kavrel_install_program(Kavrel-Config DESKTOP kavrel-config PAGE)
 kavrel_install_program(Kavrel-Monitor DESKTOP kavrel-monitor PAGE)
 kavrel_install_program(Kavrel-Logger DESKTOP kavrel-logger PAGE)
-kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module")
+kavrel_install_program(kavrel SUBCOMMANDS MANUAL "command-line tool for the Kavrel GSM telemetry module"
+  MANUAL_PL "narzędzie wiersza poleceń dla modułu telemetrycznego GSM Kavrel")
 kavrel_install_program(kavrel-sim MANUAL "simulated Kavrel module for demonstrations and tests")
 
 # The types of the programs' files (.kvl, the monitor's settings by their first bytes), so

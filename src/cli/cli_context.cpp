@@ -29,7 +29,7 @@ bool finishStandardOutput(std::ostream& err) {
     const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
     if (!failed) return true;
     const int reason = errno;
-    err << "kavrel: cannot write to standard output";
+    err << "kavrel: nie można pisać na standardowe wyjście";
     if (reason != 0) err << ": " << std::strerror(reason);
     err << "\n";
     return false;

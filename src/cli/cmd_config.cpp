@@ -21,7 +21,7 @@ namespace kavrel::cli {
 namespace {
 
 int usage(CliContext& context, const std::string& problem) {
-    context.err << "kavrel config: " << problem << "\n" << configUsage();
+    context.err << "kavrel config: " << problem << "\n" << helpText(configUsage());
     return kExitUsage;
 }
 
@@ -39,10 +39,10 @@ int runRead(CliContext& context, std::span<const std::string> args) {
             std::string& target = args[i] == "-o" ? output : base;
             target = args[++i];
         } else {
-            return usage(context, "read: unexpected " + args[i]);
+            return usage(context, "read: nieoczekiwany argument " + args[i]);
         }
     }
-    if (output.empty()) return usage(context, "read needs -o FILE.kvl");
+    if (output.empty()) return usage(context, "read wymaga -o PLIK.kvl");
     config::SettingsImage image;
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
@@ -68,14 +68,61 @@ void printChanges(CliContext& context, const std::vector<config::FieldChange>& c
         context.out << change.key << " (" << change.caption << "): " << change.before << " -> " << change.after << "\n";
 }
 
-// Lists what the look before a write found; true when the write may go on.
+// A listing of the window's confirmation as terminal lines.
+std::string terminalLines(const std::string& cp1250Text) {
+    std::string text = toTerminal(cp1250Text);
+    std::erase(text, '\r');
+    return text;
+}
+
+// Lists what the look before a write found; true when the write may go on. Only a file read
+// from a module with another firmware waits for --yes: its lines would be sent otherwise than
+// they were read. Values the settings windows cannot enter are a warning on stderr, since a
+// module holds and accepts them and a file read from it must go back to it unasked.
 bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes) {
-    if (!check.needsConfirmation()) return true;
-    context.out << toTerminal(config::writeCheckText(check)) << std::flush;
+    if (!check.outOfRange.empty()) {
+        config::WriteCheck ranges;
+        ranges.outOfRange = check.outOfRange;
+        context.err << terminalLines(config::writeCheckText(ranges)) << std::flush;
+    }
+    if (check.versionKeys.empty()) return true;
+    config::WriteCheck versions = check;
+    versions.outOfRange.clear();
+    context.out << terminalLines(config::writeCheckText(versions)) << std::flush;
     if (yes) return true;
     context.err << "Nic nie wysłano: potwierdź zapis opcją --yes.\n";
     return false;
 }
+
+// Hands the write's progress to its journal (none for a dry run) and, once the read-back
+// matched, notes the module's version for the file written, as a read notes it: the same
+// file offered later to a module of another firmware is then listed and held back.
+class VersionNotingRecorder final : public config::WriteRecorder {
+public:
+    VersionNotingRecorder(std::string folder, const config::SettingsImage& file, config::WriteRecorder* journal)
+        : folder_(std::move(folder)), file_(file), journal_(journal) {}
+    void backedUp(const std::string& path) override {
+        if (journal_) journal_->backedUp(path);
+    }
+    void starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
+                  std::size_t first) override {
+        versionText_ = versionText;
+        if (journal_) journal_->starting(versionText, steps, first);
+    }
+    void acknowledged(std::size_t index) override {
+        if (journal_) journal_->acknowledged(index);
+    }
+    void verified() override {
+        if (journal_) journal_->verified();
+        (void)config::noteSettingsVersion(folder_, file_, versionText_);  // best effort, as after a read
+    }
+
+private:
+    std::string folder_;
+    const config::SettingsImage& file_;
+    config::WriteRecorder* journal_;
+    std::string versionText_;
+};
 
 int runWrite(CliContext& context, std::span<const std::string> args) {
     std::string input;
@@ -91,9 +138,9 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         else if (arg == "--backup") backup = true;
         else if (arg == "--yes") yes = true;
         else if (input.empty() && arg.rfind("--", 0) != 0) input = arg;
-        else return usage(context, "write: unexpected " + arg);
+        else return usage(context, "write: nieoczekiwany argument " + arg);
     }
-    if (input.empty()) return usage(context, "write needs FILE.kvl");
+    if (input.empty()) return usage(context, "write wymaga PLIK.kvl");
     config::SettingsImage image;
     if (!load(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
@@ -108,7 +155,8 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     context.traceInto(moduleLink);
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
-    const config::WriteContext writeContext{context.clock, dryRun ? nullptr : &journal};
+    VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &journal);
+    const config::WriteContext writeContext{context.clock, &recorder};
     const auto reportJournal = [&] {
         if (!journal.problem().empty()) context.err << journal.problem() << "\n";
     };
@@ -147,7 +195,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
 
 // The backups of replaced module settings, newest first.
 int runBackups(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "backups: unexpected " + args[0]);
+    if (!args.empty()) return usage(context, "backups: nieoczekiwany argument " + args[0]);
     const std::string folder = config::backupFolder();
     std::error_code problem;
     const auto entries = config::listBackups(folder, &problem);
@@ -163,7 +211,7 @@ int runBackups(CliContext& context, std::span<const std::string> args) {
 }
 
 int runDump(CliContext& context, std::span<const std::string> args) {
-    if (args.size() != 1) return usage(context, "dump needs one FILE.kvl");
+    if (args.size() != 1) return usage(context, "dump wymaga jednego PLIK.kvl");
     config::SettingsImage image;
     if (!load(context, args[0], image)) return kExitFailure;
     for (const auto& line : config::dumpLines(image)) context.out << line << "\n";
@@ -172,7 +220,7 @@ int runDump(CliContext& context, std::span<const std::string> args) {
 
 // Exits as diff(1) does: 0 when the records are the same, 1 when they differ.
 int runDiff(CliContext& context, std::span<const std::string> args) {
-    if (args.size() != 2) return usage(context, "diff needs two files");
+    if (args.size() != 2) return usage(context, "diff wymaga dwóch plików");
     config::SettingsImage a, b;
     if (!load(context, args[0], a) || !load(context, args[1], b)) return kExitUsage;
     const auto lines = config::diffLines(a, b);
@@ -182,8 +230,44 @@ int runDiff(CliContext& context, std::span<const std::string> args) {
 
 } // namespace
 
-const char* configUsage() {
-    return "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
+const HelpText& configUsage() {
+    static const HelpText text{
+        "użycie: kavrel [POŁĄCZENIE] config read -o PLIK.kvl [--base PLIK.kvl]\n"
+        "        kavrel [POŁĄCZENIE] config write PLIK.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
+        "                                           [--show-diff | --dry-run | --backup] [--yes]\n"
+        "        kavrel [POŁĄCZENIE] config resume\n"
+        "        kavrel [POŁĄCZENIE] config restore [KOPIA.kvl]\n"
+        "        kavrel [POŁĄCZENIE] config status\n"
+        "        kavrel config dump PLIK.kvl\n"
+        "        kavrel config diff A.kvl B.kvl\n"
+        "        kavrel config backups\n"
+        "read   odczytuje konfigurację modułu do PLIK.kvl; rekord zaczyna się od pliku --base (bez niego\n"
+        "       od zer) i nakłada się na niego to, co zgłasza moduł.\n"
+        "write  wysyła PLIK.kvl, odczytuje go z powrotem do weryfikacji, potem wykonuje wybrane akcje\n"
+        "       serwisowe; kod wyjścia 0 tylko wtedy, gdy wszystko to się udało. --show-diff najpierw\n"
+        "       odczytuje moduł, wypisuje pola, które zapis zmieni (KLUCZ (opis): moduł -> plik),\n"
+        "       zachowuje ustawienia modułu jako kopię zapasową i dopiero wtedy zapisuje; --dry-run\n"
+        "       kończy na liście i nie wysyła nic poza zapytaniami odczytu. Kopia zapasowa, której nie da\n"
+        "       się zapisać, zatrzymuje zapis. --backup odczytuje moduł, zachowuje jego ustawienia jako\n"
+        "       kopię i zapisuje, bez pytania. Plik zapisany z modułu z innym oprogramowaniem (odnotowują\n"
+        "       to odczyty i zweryfikowane zapisy) jest wypisywany według kluczy i nie zostanie wysłany\n"
+        "       bez --yes; wartości, których okna ustawień nie przyjmują, są wypisywane na standardowe\n"
+        "       wyjście błędów i wysyłane.\n"
+        "       W czasie zapisu jego dziennik (obok kopii zapasowych) odnotowuje każdą potwierdzoną linię;\n"
+        "       niedokończony zapis do tego samego połączenia jest zgłaszany przed nowym.\n"
+        "resume wysyła resztę niedokończonego zapisu do tego połączenia (od pierwszej linii, której\n"
+        "       moduł nie potwierdził), weryfikuje go i wykonuje jego akcje serwisowe; gdy takiego\n"
+        "       zapisu nie ma, kończy się kodem 1 bez wysyłania czegokolwiek.\n"
+        "restore zapisuje kopię zapasową wykonaną przez niedokończony zapis (albo KOPIA.kvl)\n"
+        "       i weryfikuje ją.\n"
+        "status mówi, czy to połączenie ma niedokończony zapis (kod 1), czy nie (kod 0).\n"
+        "dump   wypisuje każde pole PLIK.kvl, po jednym wierszu KLUCZ = wartość (teksty w UTF-8).\n"
+        "diff   wypisuje pola, którymi różnią się A i B, z ich etykietami weryfikacji;\n"
+        "       kod wyjścia 0, gdy są takie same, 1, gdy się różnią.\n"
+        "backups wypisuje kopie zapasowe zastąpionych ustawień modułu, od najnowszej: czas, wersja,\n"
+        "       połączenie, plik (folder: $KAVREL_BACKUP_DIR, inaczej ~/.local/share/Ostrevan/Kavrel/kopie).\n"
+        "Komunikaty stanu i postęp trafiają na standardowe wyjście błędów.\n",
+        "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
            "                                         [--show-diff | --dry-run | --backup] [--yes]\n"
            "       kavrel [CONNECTION] config resume\n"
@@ -200,8 +284,9 @@ const char* configUsage() {
            "       settings as a backup and then writes; --dry-run stops after the list and sends\n"
            "       nothing but the read's queries. A backup that cannot be saved stops the write.\n"
            "       --backup reads the module, keeps its settings as a backup and writes, without a\n"
-           "       question. A file saved from a module with another firmware, or holding values\n"
-           "       the settings windows do not accept, is listed by key and not sent without --yes.\n"
+           "       question. A file saved from a module with another firmware (its own reads and\n"
+           "       verified writes note it) is listed by key and not sent without --yes; values the\n"
+           "       settings windows do not accept are listed on stderr and sent.\n"
            "       While a write runs, its journal (next to the backups) marks every acknowledged\n"
            "       line; an unfinished write to the same connection is reported before a new one.\n"
            "resume sends the rest of the unfinished write to this connection (from the first line\n"
@@ -214,11 +299,12 @@ const char* configUsage() {
            "       exits 0 when they are the same, 1 when they differ.\n"
            "backups lists the backups of replaced module settings, newest first: time, version,\n"
            "       connection, file (folder: $KAVREL_BACKUP_DIR, else ~/.local/share/Ostrevan/Kavrel/kopie).\n"
-           "Status texts and progress go to stderr.\n";
+           "Status texts and progress go to stderr.\n"};
+    return text;
 }
 
 int runConfig(CliContext& context, std::span<const std::string> args) {
-    if (args.empty()) return usage(context, "which one: read, write, resume, restore, status, dump, diff or backups?");
+    if (args.empty()) return usage(context, "które działanie: read, write, resume, restore, status, dump, diff czy backups?");
     struct Sub {
         const char* name;
         int (*run)(CliContext&, std::span<const std::string>);
@@ -228,7 +314,7 @@ int runConfig(CliContext& context, std::span<const std::string> args) {
                                {"diff", runDiff},       {"backups", runBackups}};
     for (const auto& sub : subs)
         if (args[0] == sub.name) return sub.run(context, args.subspan(1));
-    return usage(context, "unknown subcommand " + args[0]);
+    return usage(context, "nieznane działanie " + args[0]);
 }
 
 } // namespace kavrel::cli

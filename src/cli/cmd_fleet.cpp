@@ -53,8 +53,8 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
         }
         if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
             arg != "--interval" && arg != "--duration")
-            return "unexpected argument " + arg;
-        if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a value";
+            return "nieoczekiwany argument " + arg;
+        if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
         if (arg == "--hosts") options.hosts = value;
         else if (arg == "--db") options.database = value;
@@ -64,14 +64,14 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
             if (error != std::errc{} || end != value.data() + value.size() || options.spoolLimitMb < 1 ||
                 options.spoolLimitMb > 1'000'000)
-                return "--spool-limit expects megabytes 1..1000000";
+                return "--spool-limit oczekuje megabajtów 1..1000000";
         } else if (arg == "--interval") {
-            if (!toSeconds(value, 0.1, options.intervalSeconds)) return "--interval expects seconds, at least 0.1";
+            if (!toSeconds(value, 0.1, options.intervalSeconds)) return "--interval oczekuje sekund, co najmniej 0.1";
         } else if (!toSeconds(value, 0.1, options.durationSeconds)) {
-            return "--duration expects seconds, at least 0.1";
+            return "--duration oczekuje sekund, co najmniej 0.1";
         }
     }
-    if (options.hosts.empty()) return "--hosts FLEET.txt is required";
+    if (options.hosts.empty()) return "wymagane jest --hosts FLOTA.txt";
     return "";
 }
 
@@ -106,7 +106,7 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     }
     MqttOptions mqtt;
     if (!options.broker.empty() && !parseBrokerAddress(options.broker, mqtt)) {
-        context.err << "kavrel fleet poll: --mqtt expects HOST[:PORT] with a port 1..65535\n";
+        context.err << "kavrel fleet poll: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
         return kExitUsage;
     }
     const FleetList fleet = loadFleetList(options.hosts);
@@ -144,14 +144,14 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     activeStop = nullptr;
-    context.err << "kavrel fleet poll: " << fleet.modules.size() << " modules, polls " << stats.polls << ", answered "
-                << stats.answered << ", skipped " << stats.skipped << "; database " << options.database << "\n";
+    context.err << "kavrel fleet poll: " << fleet.modules.size() << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
+                << stats.answered << ", pominięte " << stats.skipped << "; baza " << options.database << "\n";
     return kExitOk;
 }
 
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 1) {
-        context.err << "kavrel fleet status: expects the database, FLEET.db\n";
+        context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db\n";
         return kExitUsage;
     }
     const FleetStatus status = readFleetStatus(args[0]);
@@ -165,8 +165,25 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
 
 } // namespace
 
-const char* fleetUsage() {
-    return "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
+const HelpText& fleetUsage() {
+    static const HelpText text{
+        "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
+        "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "        kavrel fleet status FLOTA.db\n"
+        "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
+        "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
+        "wszystkie naraz: moduł milczący, wolny albo odmawiający nie opóźnia innych. Odczyt, który trwa\n"
+        "jeszcze w chwili następnego, sprawia, że następny jest pomijany. FLOTA.txt: jeden moduł\n"
+        "w wierszu, NAZWA HOST[:PORT] [USTAWIENIA.CFG] (domyślnie port 23; plik ustawień monitora,\n"
+        "względem FLOTA.txt, nazywa linie); wiersze zaczynające się od # są pomijane. Każdy odczyt\n"
+        "staje się wierszem bazy SQLite (domyślnie kavrel-fleet.db); z --mqtt komunikatem JSON\n"
+        "w kavrel/NAZWA/pomiar, a stan modułu w kavrel/NAZWA/stan. Komunikaty, których broker nie\n"
+        "przyjął, czekają w pliku kolejki (domyślnie FLOTA.db-mqtt.spool, najwyżej 64 MB; ponad\n"
+        "--spool-limit najstarsze są porzucane). Działa, aż minie --duration albo do Ctrl-C (drugie\n"
+        "Ctrl-C porzuca trwające odczyty).\n"
+        "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty), jego ostatni udany\n"
+        "odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
+        "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
            "       kavrel fleet status FLEET.db\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
@@ -180,13 +197,14 @@ const char* fleetUsage() {
            "FLEET.db-mqtt.spool, at most 64 MB, the oldest dropped beyond --spool-limit). Runs until\n"
            "--duration has passed or Ctrl-C (a second Ctrl-C abandons polls under way).\n"
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty), its last good poll and\n"
-           "its counts of polls, failures and skipped polls.\n";
+           "its counts of polls, failures and skipped polls.\n"};
+    return text;
 }
 
 int runFleet(CliContext& context, std::span<const std::string> args) {
     if (!args.empty() && args[0] == "poll") return runFleetPoll(context, args.subspan(1));
     if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
-    context.err << "kavrel fleet: expects poll or status\n" << fleetUsage();
+    context.err << "kavrel fleet: oczekiwano poll albo status\n" << helpText(fleetUsage());
     return kExitUsage;
 }
 

@@ -81,7 +81,7 @@ bool parsePeriod(const std::string& text, int& period) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
-    if (args.empty()) return "expects status, download, print, clear, set-period or archive";
+    if (args.empty()) return "oczekiwano status, download, print, chart, clear, set-period albo archive";
     parsed.action = args[0];
     if (isArchiveAction(args)) {
         for (std::size_t i = 1; i < args.size(); ++i)
@@ -106,24 +106,24 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         else if (arg == "--period" && parsed.action == "print" && i + 1 < args.size()) {
             const std::string& value = args[++i];
             if (value.size() != 1 || value[0] < '0' || value[0] >= '0' + kPeriodCount)
-                return "the print period is 0 (day), 1 (week), 2 (month), 3 (quarter), 4 (year) or 5 (all)";
+                return "okres wydruku to 0 (dzień), 1 (tydzień), 2 (miesiąc), 3 (kwartał), 4 (rok) albo 5 (całość)";
             parsed.printPeriod = value[0] - '0';
         }
         else if (parsed.action == "set-period" && parsed.period < 0 && arg.rfind("-", 0) != 0) {
-            if (!parsePeriod(arg, parsed.period)) return "the logging period is a whole number of minutes 0.." +
+            if (!parsePeriod(arg, parsed.period)) return "okres logowania to liczba całkowita minut 0.." +
                                                           std::to_string(kMaxLoggingPeriod);
         } else {
-            return "unexpected argument " + arg;
+            return "nieoczekiwany argument " + arg;
         }
     }
-    if (parsed.action == "download" && parsed.output.empty()) return "download needs -o NAME";
-    if (parsed.action == "set-period" && parsed.period < 0) return "set-period needs MINUTES";
-    if (parsed.action == "print" && parsed.pdf.empty()) return "print needs --pdf FILE";
+    if (parsed.action == "download" && parsed.output.empty()) return "download wymaga -o NAZWA";
+    if (parsed.action == "set-period" && parsed.period < 0) return "set-period wymaga MINUTY";
+    if (parsed.action == "print" && parsed.pdf.empty()) return "print wymaga --pdf PLIK";
     if (!parsed.moduleName.empty() && parsed.archived.empty() && parsed.archive.empty())
         return parsed.action == "print" ? "--name goes with --archive ARCHIVE.db" : "--name goes with --archived ARCHIVE.db";
     if (parsed.action != "status" && parsed.action != "download" && parsed.action != "print" && parsed.action != "clear" &&
         parsed.action != "set-period")
-        return "unknown action " + parsed.action;
+        return "nieznane działanie " + parsed.action;
     return "";
 }
 
@@ -182,7 +182,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     // The question of the clear button needs someone to answer it; refuse before the
     // module is touched.
     if (parsed.action == "clear" && !parsed.yes && !isTerminal(stdin))
-        return usageError(context, "clear asks for confirmation on a terminal; give --yes to clear without asking");
+        return usageError(context, "clear pyta o potwierdzenie w terminalu; podaj --yes, aby kasować bez pytania");
 
     link::ModuleLink moduleLink(link::LinkVariant::logger(), context.connection);
 
@@ -203,7 +203,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
         exitCode = runArchivedClear(context, session, parsed.archived, parsed.moduleName);
     } else if (parsed.action == "clear") {
         const CommandResult result = clearMemory(session);
-        if (result == CommandResult::Declined) context.err << "kavrel logger: nothing cleared\n";
+        if (result == CommandResult::Declined) context.err << "kavrel logger: nic nie skasowano\n";
         exitCode = result == CommandResult::Confirmed && session.connected ? kExitOk : kExitFailure;
     } else if (parsed.action == "set-period") {
         const CommandResult result = changeLogging(session, parsed.period, parsed.clock, context.clock);
@@ -241,7 +241,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
 // Pages are drawn with fonts, which only a GUI application (offscreen) provides.
 bool canDrawPages(CliContext& context) {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
-    context.err << "kavrel logger: print needs the tool's own start (a GUI application on the offscreen platform)\n";
+    context.err << "kavrel logger: print wymaga własnego startu narzędzia (aplikacji GUI na platformie offscreen)\n";
     return false;
 }
 
@@ -259,7 +259,7 @@ int printTemporaryFile(CliContext& context, OperationObserver& observer, const L
     const int pages = pageCount(table.lines.size());
     const QString title = toQString(printTitle(printReadTime(now), args.printPeriod));
     if (!ui::writePdf(QString::fromStdString(args.pdf), table, title, 1, pages)) {
-        context.err << "kavrel logger: cannot write " << args.pdf << "\n";
+        context.err << "kavrel logger: nie można zapisać " << args.pdf << "\n";
         return kExitFailure;
     }
     context.out << args.pdf << "\n";
@@ -273,7 +273,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
 #ifndef KAVREL_CLI_PAGES
     (void)session;
     (void)args;
-    context.err << "kavrel logger: print is not part of this build (it draws pages with Qt)\n";
+    context.err << "kavrel logger: ta kompilacja nie ma print (strony rysuje Qt)\n";
     return kExitFailure;
 #else
     if (!canDrawPages(context)) return kExitFailure;
@@ -302,7 +302,7 @@ int runPrint(CliContext& context, LoggerSession& session, const LoggerArgs& args
 int runPrintFromArchive(CliContext& context, const LoggerArgs& args) {
 #ifndef KAVREL_CLI_PAGES
     (void)args;
-    context.err << "kavrel logger: print is not part of this build (it draws pages with Qt)\n";
+    context.err << "kavrel logger: ta kompilacja nie ma print (strony rysuje Qt)\n";
     return kExitFailure;
 #else
     if (!canDrawPages(context)) return kExitFailure;

@@ -39,10 +39,10 @@ bool isDate(const std::string& text) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& parsed) {
-    if (args.empty()) return "archive expects update, export or status";
+    if (args.empty()) return "archive oczekuje update, export albo status";
     parsed.action = args[0];
     if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status")
-        return "unknown archive action " + parsed.action;
+        return "nieznane działanie archiwum " + parsed.action;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -52,23 +52,23 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
         else if (arg == "--comma" && exporting) parsed.comma = true;
         else if ((arg == "--from" || arg == "--to") && exporting && hasValue) {
             const std::string& date = args[++i];
-            if (!isDate(date)) return arg + " expects a date YYYY-MM-DD";
+            if (!isDate(date)) return arg + " oczekuje daty RRRR-MM-DD";
             (arg == "--from" ? parsed.from : parsed.to) = date;
         } else if (arg == "--segment" && exporting && hasValue) {
             const std::string& value = args[++i];
             if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
-                return "--segment expects the segment's number (archive status lists them)";
+                return "--segment oczekuje numeru segmentu (wymienia je archive status)";
             parsed.segment = std::stoll(value);
         } else if (arg == "--fixed-speed" && parsed.action == "update") {
             // taken by the logger's own options
         } else if (parsed.file.empty() && arg.rfind("-", 0) != 0) {
             parsed.file = pathFromUtf8(arg);
         } else {
-            return "unexpected argument " + arg;
+            return "nieoczekiwany argument " + arg;
         }
     }
-    if (parsed.file.empty()) return "archive " + parsed.action + " needs ARCHIVE.db";
-    if (parsed.action == "export" && parsed.output.empty()) return "archive export needs -o NAME";
+    if (parsed.file.empty()) return "archive " + parsed.action + " wymaga ARCHIWUM.db";
+    if (parsed.action == "export" && parsed.output.empty()) return "archive export wymaga -o NAZWA";
     return "";
 }
 
@@ -199,7 +199,7 @@ int runArchivedClear(CliContext& context, LoggerSession& session, const std::str
     printHoles(context.out, update.holes, "");
     switch (clearArchived(session, path, update)) {
     case ArchivedClear::Cleared: return kExitOk;
-    case ArchivedClear::Declined: context.err << "kavrel logger: nothing cleared\n"; return kExitFailure;
+    case ArchivedClear::Declined: context.err << "kavrel logger: nic nie skasowano\n"; return kExitFailure;
     case ArchivedClear::Refused:
     case ArchivedClear::Failed: return kExitFailure;
     }

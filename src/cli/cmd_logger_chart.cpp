@@ -70,24 +70,24 @@ std::string parseChartArgs(std::span<const std::string> args, ChartArgs& parsed)
             parsed.name = args[++i];
         } else if (arg == "--lines" && hasValue) {
             parsed.choice.lines = splitNames(args[++i]);
-            if (parsed.choice.lines.empty()) return "--lines needs the names of lines, e.g. L1,T2,XL2";
+            if (parsed.choice.lines.empty()) return "--lines wymaga nazw linii, np. L1,T2,XL2";
         } else if ((arg == "--from" || arg == "--to") && hasValue) {
             LocalDateTime day;
-            if (!parseDay(args[++i], day)) return arg + " takes a day as YYYY-MM-DD";
+            if (!parseDay(args[++i], day)) return arg + " oczekuje dnia RRRR-MM-DD";
             (arg == "--from" ? parsed.choice.from : parsed.choice.to) = day;
         } else if (arg == "--size" && hasValue) {
             if (!parseSize(args[++i], parsed.width, parsed.height))
-                return "--size takes WIDTHxHEIGHT in pixels, 200x150 to 8000x8000";
+                return "--size oczekuje SZEROKOŚĆxWYSOKOŚĆ w pikselach, od 200x150 do 8000x8000";
         } else if (!arg.empty() && arg[0] != '-' && parsed.csv.empty()) {
             parsed.csv = arg;
         } else {
-            return "unexpected argument " + arg;
+            return "nieoczekiwany argument " + arg;
         }
     }
-    if (!parsed.csv.empty() && !parsed.archive.empty()) return "chart draws HISTORY.csv or --archive ARCHIVE.db, not both";
-    if (parsed.name && parsed.archive.empty()) return "--name goes with --archive ARCHIVE.db";
-    if (parsed.csv.empty() && parsed.archive.empty()) return "chart needs the history file HISTORY.csv (or --archive ARCHIVE.db)";
-    if (parsed.output.empty()) return "chart needs -o FILE.png (or FILE.pdf)";
+    if (!parsed.csv.empty() && !parsed.archive.empty()) return "chart rysuje HISTORIA.csv albo --archive ARCHIWUM.db, nie oba";
+    if (parsed.name && parsed.archive.empty()) return "--name idzie w parze z --archive ARCHIWUM.db";
+    if (parsed.csv.empty() && parsed.archive.empty()) return "chart wymaga pliku historii HISTORIA.csv (albo --archive ARCHIWUM.db)";
+    if (parsed.output.empty()) return "chart wymaga -o PLIK.png (albo PLIK.pdf)";
     return "";
 }
 
@@ -105,7 +105,7 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
     }
     // Pictures are drawn with fonts, which only a GUI application (offscreen) provides.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        context.err << "kavrel logger: chart needs the tool's own start (a GUI application on the offscreen platform)\n";
+        context.err << "kavrel logger: chart wymaga własnego startu narzędzia (aplikacji GUI na platformie offscreen)\n";
         return kExitFailure;
     }
     // An archive's history goes through a private temporary folder, removed when drawn; the
@@ -134,7 +134,7 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
     const ::kavrel::ui::ChartData data =
         logger::historyChart(history, "Historia pomiarów: " + fileName, parsed.choice, missing);
     if (!missing.empty()) {
-        context.err << "kavrel logger: " << fileName << " has no line " << missing.front() << "; its lines:";
+        context.err << "kavrel logger: " << fileName << " nie ma linii " << missing.front() << "; jego linie:";
         for (const logger::HistorySeries& series : history.series) context.err << " " << logger::headingParts(series.name).name;
         context.err << "\n";
         return kExitFailure;
@@ -149,7 +149,7 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
     const QString output = QString::fromStdString(parsed.output);
     const QSize size(parsed.width, parsed.height);
     if (!(endsWithPdf(parsed.output) ? chart.writePdf(output, size) : chart.writePng(output, size))) {
-        context.err << "kavrel logger: cannot write " << parsed.output << "\n";
+        context.err << "kavrel logger: nie można zapisać " << parsed.output << "\n";
         return kExitFailure;
     }
     context.out << parsed.output << "\n";

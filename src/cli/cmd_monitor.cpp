@@ -46,23 +46,23 @@ std::string parseOptions(std::span<const std::string> args, MonitorOptions& opti
             continue;
         }
         if (arg != "--settings" && arg != "--csv" && arg != "--period" && arg != "--count" && arg != "--interval-ms")
-            return "unexpected argument " + arg;
-        if (i + 1 >= args.size()) return arg + " needs a value";
+            return "nieoczekiwany argument " + arg;
+        if (i + 1 >= args.size()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
         long number = 0;
         if (arg == "--settings") {
             options.settingsFile = value;
         } else if (arg == "--csv") {
-            if (value.empty()) return "--csv needs a file name";
+            if (value.empty()) return "--csv wymaga nazwy pliku";
             options.csvFile = value;
         } else if (arg == "--period") {
-            if (!toNumber(value, 1, 65535, number)) return "--period expects minutes 1..65535";
+            if (!toNumber(value, 1, 65535, number)) return "--period oczekuje minut 1..65535";
             options.period = static_cast<int>(number);
         } else if (arg == "--count") {
-            if (!toNumber(value, 1, 1'000'000'000, number)) return "--count expects a number of polls, at least 1";
+            if (!toNumber(value, 1, 1'000'000'000, number)) return "--count oczekuje liczby odczytów, co najmniej 1";
             options.count = number;
         } else {
-            if (!toNumber(value, 0, 3'600'000, number)) return "--interval-ms expects milliseconds 0..3600000";
+            if (!toNumber(value, 0, 3'600'000, number)) return "--interval-ms oczekuje milisekund 0..3600000";
             options.intervalMs = static_cast<int>(number);
         }
     }

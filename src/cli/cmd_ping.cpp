@@ -31,13 +31,13 @@ PingArgs parsePingArgs(std::span<const std::string> args) {
         if (args[i] == "--count" && i + 1 < args.size()) value = args[++i];
         else if (args[i].starts_with("--count=")) value = args[i].substr(8);
         else {
-            parsed.error = "kavrel ping: unexpected argument " + args[i] + "\n";
+            parsed.error = "kavrel ping: nieoczekiwany argument " + args[i] + "\n";
             return parsed;
         }
         int count = 0;
         const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), count);
         if (failure != std::errc{} || end != value.data() + value.size() || count < 1 || count > kMaxCount) {
-            parsed.error = "kavrel ping: --count expects a whole number from 1 to " + std::to_string(kMaxCount) + "\n";
+            parsed.error = "kavrel ping: --count oczekuje liczby całkowitej od 1 do " + std::to_string(kMaxCount) + "\n";
             return parsed;
         }
         parsed.count = count;

@@ -78,12 +78,12 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
     const std::string stable = link::stableDeviceName(device, link::stableDeviceNames(link::serialByIdFolder()));
     const std::string stored = stable.empty() ? device : stable;
     if (!link::storeSerialDevicePath(settings, number, stored)) {
-        context.err << "kavrel ports: the user's settings refused the mapping of COM" << number << "\n";
+        context.err << "kavrel ports: ustawienia użytkownika nie przyjęły przypisania COM" << number << "\n";
         return kExitFailure;
     }
     const std::string variable = "KAVREL_COM" + std::to_string(number);
     if (const char* value = std::getenv(variable.c_str()); value && *value)
-        context.err << "kavrel ports: note: " << variable << "=" << value << " is set and wins over the mapping\n";
+        context.err << "kavrel ports: uwaga: " << variable << "=" << value << " jest ustawione i ma pierwszeństwo przed przypisaniem\n";
     const std::string opened = link::serialDevicePath(number, &settings);
     context.out << "COM" << number << '\t' << opened << "\n";
     return kExitOk;
@@ -91,8 +91,28 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
 
 } // namespace
 
-const char* portsUsage() {
-    return "usage: kavrel ports [--json | --map N DEVICE | --unmap N]\n"
+const HelpText& portsUsage() {
+    static const HelpText text{
+        "użycie: kavrel ports [--json | --map N URZĄDZENIE | --unmap N]\n"
+        "Wypisuje porty szeregowe tego komputera, po jednym w wierszu, z polami rozdzielonymi\n"
+        "tabulatorem: urządzenie, numery COM, które je otwierają, opis, producent, numer seryjny,\n"
+        "USB VID:PID, stała nazwa w /dev/serial/by-id, która przetrwa ponowne podłączenie, i znacznik,\n"
+        "gdy ten użytkownik nie może otworzyć portu: \"brak uprawnień\" (dołącz do grupy dialout)\n"
+        "albo \"zajęty przez inny program\" ('-', gdy nieznane albo brak).\n"
+        "Urządzenia, do których przypisano numer COM, a których system nie wymienia (pseudoterminal\n"
+        "symulatora, odłączony adapter), następują po znalezionych portach.\n"
+        "  --json                lista jako jeden obiekt JSON: \"ports\", tablica obiektów z polami\n"
+        "                        \"device\", \"comNumbers\" (tablica liczb), \"description\",\n"
+        "                        \"manufacturer\", \"serialNumber\", \"usbId\", \"stableName\" (null,\n"
+        "                        gdy nieznane) i \"access\" (usable, no-permission, in-use, absent)\n"
+        "  --map N URZĄDZENIE    COM N otwiera odtąd URZĄDZENIE, w kavrel i w programach Kavrel\n"
+        "                        (wartość COMN w Software\\Ostrevan\\Kavrel\\Porty ustawień użytkownika,\n"
+        "                        tak jak zapisuje ją wybór portu w programach); adapter ze stałą nazwą\n"
+        "                        jest zapisywany pod tą nazwą\n"
+        "  --unmap N             COM N znów otwiera swoje domyślne urządzenie /dev/ttyS<N-1>\n"
+        "Zmienna środowiska KAVREL_COMN ma pierwszeństwo przed przypisaniem; KAVREL_SERIAL_BY_ID\n"
+        "wskazuje inny folder stałych nazw.\n",
+        "usage: kavrel ports [--json | --map N DEVICE | --unmap N]\n"
            "Lists the serial ports of this computer, one a line, with tab-separated fields: device,\n"
            "the COM numbers that open it, description, manufacturer, serial number, USB VID:PID,\n"
            "the stable name under /dev/serial/by-id that survives a replug, and a mark when this\n"
@@ -110,7 +130,8 @@ const char* portsUsage() {
            "                   stable name is stored by that name\n"
            "  --unmap N        COM N opens its default device /dev/ttyS<N-1> again\n"
            "The environment variable KAVREL_COMN wins over a mapping; KAVREL_SERIAL_BY_ID names another\n"
-           "folder of stable names.\n";
+           "folder of stable names.\n"};
+    return text;
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {
@@ -122,7 +143,7 @@ int runPorts(CliContext& context, std::span<const std::string> args) {
     int number = 0;
     if ((!map && args[0] != "--unmap") || args.size() != expected || !parseComNumber(args[1], number) ||
         (map && args[2].empty())) {
-        context.err << portsUsage();
+        context.err << helpText(portsUsage());
         return kExitUsage;
     }
     return changeMapping(context, settings, number, map ? args[2] : std::string());

@@ -20,19 +20,26 @@ std::string usbId(const link::SerialPortInfo& port) {
 
 } // namespace
 
-const char* portsUsage() {
-    return "usage: kavrel ports\n"
+const HelpText& portsUsage() {
+    static const HelpText text{
+        "użycie: kavrel ports\n"
+        "Wypisuje porty COM tego komputera, po jednym w wierszu, z polami rozdzielonymi tabulatorem:\n"
+        "port, numer COM, który go otwiera, opis (jak w Menedżerze urządzeń), producent, numer seryjny\n"
+        "i USB VID:PID ('-', gdy nieznane). W Windows COM N to sam port COMN: podaj pokazany numer\n"
+        "w --com, w Kavrel-Config i w pozostałych programach.\n",
+        "usage: kavrel ports\n"
            "Lists the COM ports of this computer, one a line, with tab-separated fields: port, the COM\n"
            "number that opens it, description (as Device Manager shows it), manufacturer, serial\n"
            "number and USB VID:PID ('-' when unknown). On Windows COM N is the port COMN itself:\n"
-           "use the number shown with --com, in Kavrel-Config and in the other programs.\n";
+           "use the number shown with --com, in Kavrel-Config and in the other programs.\n"};
+    return text;
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) {
         if (args[0] == "--map" || args[0] == "--unmap")
-            context.err << "kavrel ports: on Windows COM N is the port COMN itself; there is nothing to map\n";
-        context.err << portsUsage();
+            context.err << "kavrel ports: w Windows COM N to sam port COMN; nie ma czego przypisywać\n";
+        context.err << helpText(portsUsage());
         return kExitUsage;
     }
     for (const link::SerialPortInfo& port : link::listSerialPorts())

@@ -10,7 +10,7 @@ namespace kavrel::cli {
 int runVersion(CliContext& context, std::span<const std::string> args) {
     const bool json = args.size() == 1 && args[0] == "--json";
     if (!args.empty() && !json) {
-        context.err << "kavrel version: unexpected argument " << args.front() << "\n";
+        context.err << "kavrel version: nieoczekiwany argument " << args.front() << "\n";
         return kExitUsage;
     }
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "cli/cli_context.h"
+#include "cli/help_text.h"
 
 namespace kavrel::cli {
 
 struct Command {
     const char* name;
-    const char* summary;
-    const char* usage;   // the full --help text of the command
+    HelpText summary;
+    HelpText usage;   // the full --help text of the command
     int (*run)(CliContext& context, std::span<const std::string> args);
 };
 
@@ -28,13 +29,13 @@ int runVersion(CliContext& context, std::span<const std::string> args);
 int runPing(CliContext& context, std::span<const std::string> args);
 int runMonitor(CliContext& context, std::span<const std::string> args);
 int runConfig(CliContext& context, std::span<const std::string> args);
-const char* configUsage();
+const HelpText& configUsage();
 int runLogger(CliContext& context, std::span<const std::string> args);
 // `kavrel logger chart ...` (no module): args are those after "chart".
 int runLoggerChart(CliContext& context, std::span<const std::string> args);
 int runPorts(CliContext& context, std::span<const std::string> args);
-const char* portsUsage();
+const HelpText& portsUsage();
 int runFleet(CliContext& context, std::span<const std::string> args);
-const char* fleetUsage();
+const HelpText& fleetUsage();
 
 } // namespace kavrel::cli

@@ -75,7 +75,7 @@ int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unf
 
 // Resumes the unfinished write to this connection; with none, says so and sends nothing.
 int runResume(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "resume: unexpected " + args[0]);
+    if (!args.empty()) return usage(context, "resume: nieoczekiwany argument " + args[0]);
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
@@ -86,7 +86,7 @@ int runResume(CliContext& context, std::span<const std::string> args) {
 
 // Writes the backup named by the unfinished write, or the one given, and verifies it.
 int runRestore(CliContext& context, std::span<const std::string> args) {
-    if (args.size() > 1) return usage(context, "restore takes at most one BACKUP.kvl");
+    if (args.size() > 1) return usage(context, "restore przyjmuje najwyżej jeden KOPIA.kvl");
     const std::string given = args.empty() ? std::string() : args[0];
     auto unfinished = unfinishedHere(context);
     if (!unfinished && given.empty()) {
@@ -104,7 +104,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
 
 // Exits 0 when the connection has no unfinished write, 1 when it has one.
 int runStatus(CliContext& context, std::span<const std::string> args) {
-    if (!args.empty()) return usage(context, "status: unexpected " + args[0]);
+    if (!args.empty()) return usage(context, "status: nieoczekiwany argument " + args[0]);
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.out << toTerminal(config::nothingToResumeText()) << "\n";

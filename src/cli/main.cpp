@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         printVersion(std::cout);
         return finishStandardOutput(std::cerr) ? kExitOk : kExitFailure;
     case CommandLine::Action::CommandHelp:
-        std::cout << line.command->usage;
+        std::cout << helpText(line.command->usage);
         return finishStandardOutput(std::cerr) ? kExitOk : kExitFailure;
     case CommandLine::Action::UsageError:
         std::cerr << line.error;

@@ -42,13 +42,13 @@ std::string applyOption(CommandLine& line, const std::string& option, const std:
         connection.tcp = true;
         connection.tcpPort = 23;
         if (colon != std::string::npos && !parsePositive(value.substr(colon + 1), 65535, connection.tcpPort))
-            return "kavrel: bad TCP port in " + value + "\n";
+            return "kavrel: błędny port TCP w " + value + "\n";
         const std::optional<std::string> address = resolve(host);
-        if (!address) return "kavrel: unknown host " + host + "\n";
+        if (!address) return "kavrel: nieznany host " + host + "\n";
         connection.address = *address;
     } else if (option == "--com") {
         connection.tcp = false;
-        if (!parsePositive(value, 255, connection.comPort)) return "kavrel: --com expects a port number 1..255\n";
+        if (!parsePositive(value, 255, connection.comPort)) return "kavrel: --com oczekuje numeru portu 1..255\n";
     } else {  // --device
         connection.tcp = false;
         connection.devicePath = value;
@@ -126,21 +126,21 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
             continue;
         }
         // Every other option takes a value, even one this tool does not know.
-        if (i + 1 >= args.size()) return usageError("kavrel: " + arg + " needs a value\n");
+        if (i + 1 >= args.size()) return usageError("kavrel: " + arg + " wymaga wartości\n");
         const std::string& value = args[++i];
         if (arg == "--trace") {
             line.traceFile = value;
             continue;
         }
         if (arg != "--tcp" && arg != "--com" && arg != "--device")
-            return usageError("kavrel: unknown option " + arg + "\n", true);
+            return usageError("kavrel: nieznana opcja " + arg + "\n", true);
         if (std::string error = applyOption(line, arg, value, resolve); !error.empty()) return usageError(std::move(error));
         line.connectionChosen = true;
     }
     if (i >= args.size()) return usageError("", true);
 
     line.command = findCommand(args[i]);
-    if (!line.command) return usageError("kavrel: unknown command " + args[i] + "\n", true);
+    if (!line.command) return usageError("kavrel: nieznane polecenie " + args[i] + "\n", true);
     line.commandArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
     // "--help" after the command, its subcommand or any of its arguments asks for its usage.
     if (std::any_of(line.commandArgs.begin(), line.commandArgs.end(), isHelp)) {
@@ -148,11 +148,11 @@ CommandLine parseCommandLine(std::span<const std::string> givenArgs, const HostR
         return line;
     }
     if (std::find(line.commandArgs.begin(), line.commandArgs.end(), "--trace") != line.commandArgs.end())
-        return usageError("kavrel: --trace is an option of the tool: give it before the command, as in\n"
+        return usageError("kavrel: --trace jest opcją narzędzia: podaj ją przed poleceniem, na przykład\n"
                           "  kavrel --trace FILE ... " + std::string(line.command->name) + " ...\n");
     const auto misplaced = std::find_if(line.commandArgs.begin(), line.commandArgs.end(), isConnectionOption);
     if (misplaced != line.commandArgs.end())
-        return usageError("kavrel: " + *misplaced + " is a connection option: give it before the command, as in\n"
+        return usageError("kavrel: " + *misplaced + " jest opcją połączenia: podaj ją przed poleceniem, na przykład\n"
                           "  kavrel " + *misplaced + (*misplaced == "--gap-timing" ? "" : " ...") + " " +
                           line.command->name + " ...\n");
     return line;
@@ -190,31 +190,59 @@ bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace,
 
 void printVersion(std::ostream& out) { out << "kavrel " << KAVREL_TOOL_VERSION << "\n"; }
 
-void printUsage(std::ostream& out) {
-    out << "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
-           "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
-           "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
+// The tool's options, in Polish and in English.
+const HelpText kToolOptions{
+    "użycie: kavrel [POŁĄCZENIE] POLECENIE [ARGUMENTY...]\n"
+    "\nPOŁĄCZENIE (bez niego używane jest połączenie zapisane przez Kavrel-Config):\n"
+    "  --tcp HOST[:PORT]   moduł przez TCP/IP (domyślnie port 23)\n"
 #ifdef _WIN32
-           "  --com N             serial port COMn\n"
+    "  --com N             port szeregowy COMn\n"
 #else
-           "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
-           "                      it to, or /dev/ttyS<n-1>)\n"
+    "  --com N             port szeregowy COMn (KAVREL_COMn, urządzenie, do którego przypisał go\n"
+    "                      'kavrel ports', albo /dev/ttyS<n-1>)\n"
 #endif
-           "  --device PATH       a serial device by its path\n"
-           "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
-           "                      (for a converter or module that misbehaves with the fast mode)\n"
-           "\nTRACE:\n"
-           "  --trace FILE        write every line sent to the module and every reply to FILE\n"
-           "                      (UTF-8, milliseconds since each connection, '>' sent, '<' received;\n"
-           "                      '-' for stderr). KAVREL_TRACE=FILE does the same for every\n"
-           "                      program, appending.\n"
-           "\nCOMMANDS:\n";
+    "  --device ŚCIEŻKA    urządzenie szeregowe według ścieżki\n"
+    "  --gap-timing        każda odpowiedź łącza szeregowego kończy się po 500 ms przerwy, nie na\n"
+    "                      znaczniku końca (dla konwertera albo modułu, który źle znosi tryb szybki)\n"
+    "\nPRZEBIEG TRANSMISJI:\n"
+    "  --trace PLIK        zapisuje do PLIKU każdą linię wysłaną do modułu i każdą odpowiedź\n"
+    "                      (UTF-8, milisekundy od otwarcia połączenia, '>' wysłane, '<' odebrane;\n"
+    "                      '-' na standardowe wyjście błędów; tylko zwykły plik). KAVREL_TRACE=PLIK\n"
+    "                      robi to samo w każdym programie, dopisując.\n"
+    "\nPOLECENIA:\n",
+    "usage: kavrel [CONNECTION] COMMAND [ARGS...]\n"
+    "\nCONNECTION (without one, the connection saved by Kavrel-Config is used):\n"
+    "  --tcp HOST[:PORT]   the module over TCP/IP (port 23 by default)\n"
+#ifdef _WIN32
+    "  --com N             serial port COMn\n"
+#else
+    "  --com N             serial port COMn (KAVREL_COMn, the device 'kavrel ports' maps\n"
+    "                      it to, or /dev/ttyS<n-1>)\n"
+#endif
+    "  --device PATH       a serial device by its path\n"
+    "  --gap-timing        end every serial reply at a 500 ms pause, not at its end mark\n"
+    "                      (for a converter or module that misbehaves with the fast mode)\n"
+    "\nTRACE:\n"
+    "  --trace FILE        write every line sent to the module and every reply to FILE\n"
+    "                      (UTF-8, milliseconds since each connection, '>' sent, '<' received;\n"
+    "                      '-' for stderr; a regular file only). KAVREL_TRACE=FILE does the same\n"
+    "                      for every program, appending.\n"
+    "\nCOMMANDS:\n"};
+
+const HelpText kToolEnding{
+    "\nOpcje przyjmują wartość jako następne słowo albo po '=' (--tcp=HOST:PORT).\n"
+    "'kavrel POLECENIE --help' opisuje polecenie; 'kavrel --version' (-V) wypisuje wersję narzędzia.\n",
+    "\nOptions take their value as the next word or after '=' (--tcp=HOST:PORT).\n"
+    "'kavrel COMMAND --help' describes a command; 'kavrel --version' (-V) prints the tool's version.\n"};
+
+void printUsage(std::ostream& out) {
+    out << helpText(kToolOptions);
     for (const auto& command : commands()) {
         std::string name = command.name;
-        out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << command.summary << "\n";
+        out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << helpText(command.summary)
+            << "\n";
     }
-    out << "\nOptions take their value as the next word or after '=' (--tcp=HOST:PORT).\n"
-           "'kavrel COMMAND --help' describes a command; 'kavrel --version' (-V) prints the tool's version.\n";
+    out << helpText(kToolEnding);
 }
 
 } // namespace kavrel::cli

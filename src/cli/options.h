@@ -1,6 +1,12 @@
 // The kavrel tool's command line: the connection options before the command, the command
 // and its own arguments. Read apart from main, so that its rules are tested without
 // starting the tool; main prints what the reading says and runs the command.
+//
+// Read by hand rather than with an argument library (CLI11 was weighed): its errors and help
+// are English sentences built inside its exceptions and formatter, and the tool's rules
+// (connection options only before the command, with the command line that would work;
+// --help after any word; the help tables the manual pages are made from, in two languages)
+// would each need an override, which is more code than this reader and the commands' own.
 #pragma once
 
 #include <functional>

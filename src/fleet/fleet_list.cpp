@@ -60,11 +60,11 @@ std::string splitEndpoint(const std::string& text, FleetModule& module) {
         unsigned port = 0;
         const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
         if (error != std::errc{} || end != portText.data() + portText.size() || port < 1 || port > 65535)
-            return "port must be 1..65535 in \"" + text + "\"";
+            return "port musi być z zakresu 1..65535 w \"" + text + "\"";
         module.port = static_cast<std::uint16_t>(port);
     }
     if (module.host.empty()) return "no host in \"" + text + "\"";
-    if (!resolve(module.host, module.address)) return "unknown host \"" + module.host + "\"";
+    if (!resolve(module.host, module.address)) return "nieznany host \"" + module.host + "\"";
     return "";
 }
 
@@ -89,27 +89,27 @@ FleetList parseFleetList(std::string_view text, const std::filesystem::path& fol
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto fields = words(line);
         if (fields.empty() || fields[0][0] == '#') continue;
-        if (fields.size() > 3) return fail("expected NAME HOST[:PORT] [SETTINGS.CFG], found " + std::to_string(fields.size()) + " fields");
-        if (fields.size() < 2) return fail("expected NAME HOST[:PORT] [SETTINGS.CFG], the address is missing");
+        if (fields.size() > 3) return fail("oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], pól: " + std::to_string(fields.size()));
+        if (fields.size() < 2) return fail("oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], brak adresu");
         FleetModule module;
         module.name = fields[0];
         if (!goodName(module.name))
-            return fail("the name \"" + module.name + "\" must be 1..64 characters without '/', '+' or '#'");
+            return fail("nazwa \"" + module.name + "\" musi mieć 1..64 znaki bez '/', '+' i '#'");
         // kavrel/poller/stan is the poller's own retained state: a module of that name would
         // overwrite it, and a subscriber could not tell the two apart.
         if (module.name == kPollerName)
-            return fail("the name \"" + module.name + "\" is kept for the poller's own state topic kavrel/poller/stan");
-        if (!names.insert(module.name).second) return fail("the name \"" + module.name + "\" is used twice");
+            return fail("nazwa \"" + module.name + "\" jest zajęta przez stan samego odpytywania (kavrel/poller/stan)");
+        if (!names.insert(module.name).second) return fail("nazwa \"" + module.name + "\" występuje dwa razy");
         if (const std::string error = splitEndpoint(fields[1], module); !error.empty()) return fail(error);
         if (fields.size() == 3) {
             module.settingsFile = folder / fields[2];
             if (monitor::loadMonitorSettings(module.settingsFile.string(), module.settings) != FileResult::Ok)
-                return fail("cannot read the monitor settings file " + module.settingsFile.string());
+                return fail("nie można odczytać pliku ustawień monitora " + module.settingsFile.string());
         }
         list.modules.push_back(std::move(module));
     }
     if (list.modules.empty()) {
-        list.error = source + ": no modules listed";
+        list.error = source + ": brak modułów na liście";
     }
     return list;
 }
@@ -118,7 +118,7 @@ FleetList loadFleetList(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         FleetList list;
-        list.error = "cannot open " + file.string();
+        list.error = "nie można otworzyć " + file.string();
         return list;
     }
     std::ostringstream text;

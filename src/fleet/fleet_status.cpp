@@ -35,7 +35,7 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(databasePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        status.error = "cannot open " + databasePath + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+        status.error = "nie można otworzyć " + databasePath + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
         sqlite3_close(db);
         return status;
     }
@@ -44,7 +44,7 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     const char* sql = "SELECT name, endpoint, last_outcome, last_good_ms, last_poll_ms, attempts, failures, skips "
                       "FROM modules ORDER BY name";
     if (sqlite3_prepare_v2(db, sql, -1, &query, nullptr) != SQLITE_OK) {
-        status.error = databasePath + " is not a fleet database: " + sqlite3_errmsg(db);
+        status.error = databasePath + " nie jest bazą floty: " + sqlite3_errmsg(db);
         sqlite3_close(db);
         return status;
     }
@@ -62,7 +62,7 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
         m.skips = sqlite3_column_int64(query, 7);
         status.modules.push_back(std::move(m));
     }
-    if (rc != SQLITE_DONE) status.error = "cannot read " + databasePath + ": " + sqlite3_errmsg(db);
+    if (rc != SQLITE_DONE) status.error = "nie można odczytać " + databasePath + ": " + sqlite3_errmsg(db);
     sqlite3_finalize(query);
     sqlite3_close(db);
     return status;

@@ -139,13 +139,13 @@ void bindPoll(Binder& b, const PollRecord& record, const FleetModule& module) {
 FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& modules) : modules_(modules) {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
         SQLITE_OK) {
-        openError_ = "cannot open the database " + path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+        openError_ = "nie można otworzyć bazy " + path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
         return;
     }
     sqlite3_busy_timeout(db_, kBusyWaitMs);
     char* message = nullptr;
     if (sqlite3_exec(db_, schema().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        openError_ = "cannot prepare the database " + path + ": " + (message ? message : "");
+        openError_ = "nie można przygotować bazy " + path + ": " + (message ? message : "");
         sqlite3_free(message);
         return;
     }
@@ -206,11 +206,11 @@ void FleetStore::writer() {
             reported = false;
             continue;
         }
-        if (!reported) std::cerr << "kavrel fleet: the database is not writable now (" << sqlite3_errmsg(db_)
-                                 << "); the rounds are kept and tried again\n";
+        if (!reported) std::cerr << "kavrel fleet: bazy nie da się teraz zapisać (" << sqlite3_errmsg(db_)
+                                 << "); rundy są zachowane i zapis zostanie ponowiony\n";
         reported = true;
         if (finishing_ && ++finalTries >= 3) {
-            std::cerr << "kavrel fleet: " << rounds_.size() << " rounds of polls could not be saved\n";
+            std::cerr << "kavrel fleet: " << rounds_.size() << " rund odczytów nie udało się zapisać\n";
             return;
         }
         wake_.wait_for(lock, kRetryPause);

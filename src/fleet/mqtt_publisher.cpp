@@ -157,8 +157,8 @@ void MqttPublisher::finish() {
 void MqttPublisher::worker() {
     MessageSpool spool(options_.spoolFile, options_.spoolLimitBytes);
     if (!spool.isOpen())
-        std::cerr << "kavrel fleet: cannot open the MQTT spool " << options_.spoolFile.string()
-                  << "; messages wait in memory while the broker is away\n";
+        std::cerr << "kavrel fleet: nie można otworzyć kolejki MQTT " << options_.spoolFile.string()
+                  << "; komunikaty czekają w pamięci, dopóki broker jest niedostępny\n";
     std::deque<Pending> memory;   // only when the spool file cannot be used
     Session session;
     Clock::time_point nextAttempt = Clock::now();
@@ -190,13 +190,13 @@ void MqttPublisher::worker() {
             if (now < nextAttempt) continue;
             if (!connectSession(session, options_)) {
                 if (!awayReported)
-                    std::cerr << "kavrel fleet: MQTT broker " << options_.host << ":" << options_.port
-                              << " not reachable; messages are kept in " << options_.spoolFile.string() << "\n";
+                    std::cerr << "kavrel fleet: broker MQTT " << options_.host << ":" << options_.port
+                              << " jest nieosiągalny; komunikaty czekają w " << options_.spoolFile.string() << "\n";
                 awayReported = true;
                 nextAttempt = Clock::now() + kReconnectPause;
                 continue;
             }
-            if (awayReported) std::cerr << "kavrel fleet: MQTT broker reachable again; sending what was kept\n";
+            if (awayReported) std::cerr << "kavrel fleet: broker MQTT znów osiągalny; wysyłam zachowane komunikaty\n";
             awayReported = false;
         }
         // Send from the head on, a window at a time; a message leaves the spool only once
@@ -241,8 +241,8 @@ void MqttPublisher::worker() {
         std::filesystem::remove(options_.spoolFile, ignored);
     }
     if (spooledCount_ > 0)
-        std::cerr << "kavrel fleet: " << spooledCount_ << " MQTT messages stay in " << options_.spoolFile.string()
-                  << " for the next run\n";
+        std::cerr << "kavrel fleet: " << spooledCount_ << " komunikatów MQTT zostaje w " << options_.spoolFile.string()
+                  << " do następnego uruchomienia\n";
 }
 
 } // namespace kavrel::fleet

@@ -3,9 +3,17 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "common/clock.h"
 #include "common/file_names.h"
+#include "common/regular_file.h"
 #include "common/win1250.h"
 
 namespace kavrel::link {
@@ -22,6 +30,63 @@ void appendEscaped(std::string& text, std::uint8_t byte) {
     text += "\\x";
     text += kDigits[byte >> 4];
     text += kDigits[byte & 0x0F];
+}
+
+const char* const kNotRegular = "to nie jest zwykły plik (przebieg na standardowe wyjście błędów: -)";
+
+std::string systemReason(int error) { return error != 0 ? std::strerror(error) : "cannot open"; }
+
+// Only a regular file takes a trace: a FIFO with no reader would hold the program before
+// its first line, a device such as /dev/full swallows the trace. The file is opened
+// without waiting and looked at before it is emptied.
+std::FILE* openTraceFile(const std::string& path, WireTrace::Mode mode, std::string& reason) {
+    const bool append = mode == WireTrace::Mode::Append;
+#ifdef _WIN32
+    if (!mayWriteRegularFile(pathFromUtf8(path))) {
+        reason = kNotRegular;
+        return nullptr;
+    }
+    errno = 0;
+    std::FILE* file = openFile(pathFromUtf8(path), append ? "ab" : "wb");
+    if (!file) reason = systemReason(errno);
+    return file;
+#else
+    const int fd = ::open(pathFromUtf8(path).c_str(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0), 0666);
+    if (fd < 0) {
+        // ENXIO: a FIFO that nobody reads.
+        reason = errno == ENXIO ? kNotRegular : systemReason(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = kNotRegular;
+        ::close(fd);
+        return nullptr;
+    }
+    if ((!append && ::ftruncate(fd, 0) != 0) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        reason = systemReason(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, append ? "ab" : "wb");
+    if (!file) {
+        reason = systemReason(errno);
+        ::close(fd);
+    }
+    return file;
+#endif
+}
+
+// Says on standard error that the trace in `target` lacks entries: once per file and
+// process, however many links share it or fail after it.
+void tellIncomplete(const std::string& target, int error) {
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard lock(mutex);
+    if (!told.insert(target).second) return;
+    std::fprintf(stderr, "Przebieg transmisji %s jest niepełny: zapis do pliku nie powiódł się (%s).\n", target.c_str(),
+                 systemReason(error).c_str());
 }
 
 bool switchedOff(const char* value) { return !value || !*value || std::strcmp(value, "0") == 0; }
@@ -60,10 +125,10 @@ std::string traceHex(std::span<const std::uint8_t> bytes) {
 }
 
 std::shared_ptr<WireTrace> WireTrace::toFile(const std::string& path, Mode mode, std::string* reason) {
-    errno = 0;
-    std::FILE* file = openFile(pathFromUtf8(path), mode == Mode::Append ? "ab" : "wb");
+    std::string why;
+    std::FILE* file = openTraceFile(path, mode, why);
     if (!file) {
-        if (reason) *reason = errno != 0 ? std::strerror(errno) : "cannot open";
+        if (reason) *reason = why;
         return nullptr;
     }
     return std::shared_ptr<WireTrace>(new WireTrace(file, path, true));
@@ -93,8 +158,20 @@ WireTrace::WireTrace(std::FILE* file, std::string target, bool ownsFile)
 WireTrace::~WireTrace() {
     std::lock_guard lock(mutex_);
     flushBinaryLocked();
-    if (ownsFile_) std::fclose(file_);
-    else std::fflush(file_);
+    errno = 0;
+    if (ownsFile_ && std::fclose(file_) != 0) tellIncomplete(target_, errno);
+    else if (!ownsFile_) std::fflush(file_);
+}
+
+// A line of the trace, flushed at once. A failed write is told once and the trace goes on:
+// the operation itself is not the trace's to stop.
+void WireTrace::writeLocked(const std::string& line) {
+    errno = 0;
+    const bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
+    if ((!written || std::fflush(file_) != 0) && ownsFile_) {
+        tellIncomplete(target_, errno);
+        std::clearerr(file_);
+    }
 }
 
 long long WireTrace::elapsedMs() const {
@@ -114,8 +191,7 @@ void WireTrace::writeEntry(long long ms, char direction, const std::string& text
     line += ' ';
     line += text;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
+    writeLocked(line);
 }
 
 void WireTrace::beginOperation(std::string_view connection) {
@@ -127,8 +203,7 @@ void WireTrace::beginOperation(std::string_view connection) {
     std::string line = head;
     line += connection;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
+    writeLocked(line);
     began_ = std::chrono::steady_clock::now();
 }
 

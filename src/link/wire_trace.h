@@ -49,7 +49,9 @@ class WireTrace {
 public:
     enum class Mode { Append, Replace };
 
-    // A trace into a file; nullptr with the system's reason when it cannot be opened.
+    // A trace into a file; nullptr with the reason when it cannot be opened or is no regular
+    // file (a FIFO, a device). A write that fails later is said once on standard error: the
+    // trace is incomplete, the operation goes on.
     static std::shared_ptr<WireTrace> toFile(const std::string& path, Mode mode, std::string* reason = nullptr);
     static std::shared_ptr<WireTrace> toStandardError();
     // What KAVREL_TRACE asks for: nullptr when unset, empty or "0"; a file is appended to.
@@ -79,6 +81,7 @@ public:
 private:
     WireTrace(std::FILE* file, std::string target, bool ownsFile);
     void writeEntry(long long ms, char direction, const std::string& text);
+    void writeLocked(const std::string& line);
     // Writes what a binary reply held so far; flushBinaryLocked also ends the reply.
     void writePendingLocked();
     void flushBinaryLocked();

@@ -88,12 +88,12 @@ TEST(KavrelChart, RefusesWhatItCannotDrawWithAReason) {
         {"'" + (folder.path / "brak.csv").string() + "'" + png, 1, "Nie można otworzyć pliku brak.csv."},
         {"'" + (folder.path / "strona.csv").string() + "'" + png, 1, "Plik strona.csv nie zawiera historii pomiarów."},
         {"'" + folder.path.string() + "'" + png, 1, "nie jest zwykłym plikiem."},
-        {"'" + csv.string() + "'" + png + " --lines L1,XL9", 1, "historia.csv has no line XL9; its lines: L1 T2 U4 XL2"},
+        {"'" + csv.string() + "'" + png + " --lines L1,XL9", 1, "historia.csv nie ma linii XL9; jego linie: L1 T2 U4 XL2"},
         {"'" + csv.string() + "'" + png + " --from 2025-04-01", 1, "Brak pomiarów w wybranym okresie"},
-        {"'" + csv.string() + "' -o '" + (folder.path / "brak" / "wykres.png").string() + "'", 1, "cannot write"},
-        {"'" + csv.string() + "'" + png + " --size 90x50", 2, "--size takes"},
-        {"'" + csv.string() + "'" + png + " --from 8.03.2025", 2, "--from takes a day"},
-        {"'" + csv.string() + "'", 2, "chart needs -o"},
+        {"'" + csv.string() + "' -o '" + (folder.path / "brak" / "wykres.png").string() + "'", 1, "nie można zapisać"},
+        {"'" + csv.string() + "'" + png + " --size 90x50", 2, "--size oczekuje"},
+        {"'" + csv.string() + "'" + png + " --from 8.03.2025", 2, "--from oczekuje dnia"},
+        {"'" + csv.string() + "'", 2, "chart wymaga -o"},
     };
     for (const auto& c : cases) {
         const auto run = runKavrel("logger chart " + c.arguments, "", folder.path);

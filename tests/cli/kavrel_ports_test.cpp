@@ -74,6 +74,6 @@ TEST(KavrelPorts, BadArgumentsExitTwo) {
                                   "ports --unmap", "ports --map x /dev/ttyUSB0", "ports --list"}) {
         const ToolRun run = runKavrel(arguments, "", settings.path);
         EXPECT_EQ(run.exitCode, 2) << arguments;
-        EXPECT_NE(run.err.find("usage: kavrel ports"), std::string::npos) << arguments;
+        EXPECT_NE(run.err.find("użycie: kavrel ports"), std::string::npos) << arguments;
     }
 }

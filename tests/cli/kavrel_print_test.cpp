@@ -226,7 +226,7 @@ TEST_F(KavrelPrint, AFullDiskNeverPrintsACutHistoryNorCostsTheOldPdf) {
     run = print(sim, "--period 5 --pdf w.pdf", 24);
     ASSERT_LT(fs::file_size(folder / "kavrellogger_tmp.csv"), 24u * 512) << "the history itself fits";
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("kavrel logger: cannot write w.pdf"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("kavrel logger: nie można zapisać w.pdf"), std::string::npos) << run.err;
     EXPECT_EQ(readWholeFile(folder / "w.pdf"), "poprzedni wydruk");
     for (const auto& entry : fs::directory_iterator(folder)) EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 

@@ -48,22 +48,46 @@ TEST(KavrelScripting, VersionOptionSpellingsAndHelpAfterAnyWord) {
 
     const ToolRun late = runKavrel("version --tcp 127.0.0.1:" + std::to_string(sim.port()));
     EXPECT_EQ(late.exitCode, 2);
-    EXPECT_NE(late.err.find("--tcp is a connection option: give it before the command"), std::string::npos) << late.err;
+    EXPECT_NE(late.err.find("--tcp jest opcją połączenia: podaj ją przed poleceniem"), std::string::npos) << late.err;
 
     struct Help {
         const char* words;
         const char* usage;
     };
-    for (const Help& help : {Help{"config read --help", "usage: kavrel [CONNECTION] config read"},
-                             Help{"config write x.kvl --dry-run --help", "config write FILE.kvl"},
-                             Help{"config backups -h", "config backups"}, Help{"logger status --help", "logger ACTION"},
-                             Help{"logger print --pdf=x.pdf --help", "logger ACTION"},
+    for (const Help& help : {Help{"config read --help", "użycie: kavrel [POŁĄCZENIE] config read"},
+                             Help{"config write x.kvl --dry-run --help", "config write PLIK.kvl"},
+                             Help{"config backups -h", "config backups"}, Help{"logger status --help", "logger DZIAŁANIE"},
+                             Help{"logger print --pdf=x.pdf --help", "logger DZIAŁANIE"},
                              Help{"monitor --count 3 --help", "monitor [--settings"}, Help{"ports --map --help", "kavrel ports"},
                              Help{"version --json --help", "version [--json]"}}) {
         const ToolRun run = runKavrel(help.words);
         EXPECT_EQ(run.exitCode, 0) << help.words << run.err;
         EXPECT_NE(run.out.find(help.usage), std::string::npos) << help.words << "\n" << run.out;
     }
+}
+
+// The tool speaks Polish: its help, its usage errors and its messages, never an English
+// sentence between them. The English help is there for the English manual page.
+TEST(KavrelScripting, TheToolsOwnTextsArePolishAndTheEnglishHelpMakesThePage) {
+    for (const char* words : {"--help", "version --help", "ping --help", "monitor --help", "config --help",
+                              "logger --help", "ports --help", "fleet --help"}) {
+        const ToolRun polish = runKavrel(words);
+        EXPECT_EQ(polish.exitCode, 0) << words;
+        EXPECT_EQ(polish.out.rfind("użycie: kavrel", 0), 0u) << words << "\n" << polish.out;
+        for (const char* english : {" the ", "usage", " and ", " with ", "Exit"})
+            EXPECT_EQ(polish.out.find(english), std::string::npos) << words << ": " << english << "\n" << polish.out;
+        const ToolRun english = runKavrel(words, "KAVREL_HELP_LANGUAGE=en");
+        EXPECT_EQ(english.out.rfind("usage: kavrel", 0), 0u) << words << "\n" << english.out;
+    }
+    const ToolRun missing = runKavrel("config write");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err.rfind("kavrel config: write wymaga PLIK.kvl\nużycie: kavrel", 0), 0u) << missing.err;
+    const ToolRun unknown = runKavrel("--speed 9600 version");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err.rfind("kavrel: nieznana opcja --speed\nużycie: kavrel", 0), 0u) << unknown.err;
+    const ToolRun count = runKavrel("ping --count 0");
+    EXPECT_EQ(count.exitCode, 2);
+    EXPECT_NE(count.err.find("kavrel ping: --count oczekuje liczby całkowitej od 1 do "), std::string::npos) << count.err;
 }
 
 // One JSON object a command, numbers as numbers; a mapped device with Polish letters is
@@ -118,7 +142,7 @@ TEST(KavrelScripting, FailuresExitOne) {
                                     tcp(sim) + "config write '" + settings.string() + "' --dry-run"}) {
         const ToolRun full = runKavrel(words + " >/dev/full", "", folder.path);
         EXPECT_EQ(full.exitCode, 1) << words;
-        EXPECT_NE(full.err.find("kavrel: cannot write to standard output"), std::string::npos)
+        EXPECT_NE(full.err.find("kavrel: nie można pisać na standardowe wyjście"), std::string::npos)
             << words << ": " << full.err;
     }
 

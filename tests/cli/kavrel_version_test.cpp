@@ -74,7 +74,7 @@ TEST(KavrelVersion, UsageErrorsExitTwo) {
     EXPECT_EQ(runKavrel("--tcp 127.0.0.1 version extra").exitCode, 2);
     const ToolRun help = runKavrel("version --help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("usage: kavrel"), std::string::npos);
+    EXPECT_NE(help.out.find("użycie: kavrel"), std::string::npos);
 }
 
 TEST(KavrelPing, PrintsEachRoundTripAndTheirMinimumMedianAndMaximum) {

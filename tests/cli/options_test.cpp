@@ -57,21 +57,21 @@ TEST(CliOptions, BadMissingAndUnknownWordsAreUsageErrors) {
     };
     const Case cases[] = {
         {{}, "", true},
-        {{"--tcp"}, "kavrel: --tcp needs a value\n", false},
-        {{"--gap-timing", "--device"}, "kavrel: --device needs a value\n", false},
-        {{"--tcp", "127.0.0.1:0", "version"}, "kavrel: bad TCP port in 127.0.0.1:0\n", false},
-        {{"--tcp", "127.0.0.1:65536", "version"}, "kavrel: bad TCP port in 127.0.0.1:65536\n", false},
-        {{"--tcp", "127.0.0.1:", "version"}, "kavrel: bad TCP port in 127.0.0.1:\n", false},
-        {{"--tcp", "nowhere.example:23", "version"}, "kavrel: unknown host nowhere.example\n", false},
-        {{"--com", "0", "version"}, "kavrel: --com expects a port number 1..255\n", false},
-        {{"--com", "256", "version"}, "kavrel: --com expects a port number 1..255\n", false},
-        {{"--com", "+3", "version"}, "kavrel: --com expects a port number 1..255\n", false},
-        {{"--com", "12345678901", "version"}, "kavrel: --com expects a port number 1..255\n", false},
-        {{"--speed", "9600", "version"}, "kavrel: unknown option --speed\n", true},
-        {{"--speed"}, "kavrel: --speed needs a value\n", false},
+        {{"--tcp"}, "kavrel: --tcp wymaga wartości\n", false},
+        {{"--gap-timing", "--device"}, "kavrel: --device wymaga wartości\n", false},
+        {{"--tcp", "127.0.0.1:0", "version"}, "kavrel: błędny port TCP w 127.0.0.1:0\n", false},
+        {{"--tcp", "127.0.0.1:65536", "version"}, "kavrel: błędny port TCP w 127.0.0.1:65536\n", false},
+        {{"--tcp", "127.0.0.1:", "version"}, "kavrel: błędny port TCP w 127.0.0.1:\n", false},
+        {{"--tcp", "nowhere.example:23", "version"}, "kavrel: nieznany host nowhere.example\n", false},
+        {{"--com", "0", "version"}, "kavrel: --com oczekuje numeru portu 1..255\n", false},
+        {{"--com", "256", "version"}, "kavrel: --com oczekuje numeru portu 1..255\n", false},
+        {{"--com", "+3", "version"}, "kavrel: --com oczekuje numeru portu 1..255\n", false},
+        {{"--com", "12345678901", "version"}, "kavrel: --com oczekuje numeru portu 1..255\n", false},
+        {{"--speed", "9600", "version"}, "kavrel: nieznana opcja --speed\n", true},
+        {{"--speed"}, "kavrel: --speed wymaga wartości\n", false},
         {{"--com", "3"}, "", true},
-        {{"bogus", "--help"}, "kavrel: unknown command bogus\n", true},
-        {{"-x", "version"}, "kavrel: unknown command -x\n", true},
+        {{"bogus", "--help"}, "kavrel: nieznane polecenie bogus\n", true},
+        {{"-x", "version"}, "kavrel: nieznane polecenie -x\n", true},
     };
     for (const Case& c : cases) {
         const CommandLine line = parse(c.args);
@@ -101,12 +101,12 @@ TEST(CliOptions, ValuesAfterAnEqualsSignAndConnectionOptionsAfterTheCommand) {
     EXPECT_EQ(joined.connection.comPort, 7);
     EXPECT_EQ(joined.connection.address, "10.1.2.3");
     EXPECT_EQ(joined.commandArgs, (std::vector<std::string>{"print", "--pdf", "a=b.pdf"}));
-    EXPECT_EQ(parse({"--com=", "version"}).error, "kavrel: --com expects a port number 1..255\n");
+    EXPECT_EQ(parse({"--com=", "version"}).error, "kavrel: --com oczekuje numeru portu 1..255\n");
 
     for (const char* option : {"--tcp", "--com", "--device", "--gap-timing"}) {
         const CommandLine late = parse({"config", "read", "-o", "a.kvl", option, "3"});
         EXPECT_EQ(late.action, Action::UsageError) << option;
-        EXPECT_EQ(late.error.rfind(std::string("kavrel: ") + option + " is a connection option: give it before the command", 0),
+        EXPECT_EQ(late.error.rfind(std::string("kavrel: ") + option + " jest opcją połączenia: podaj ją przed poleceniem", 0),
                   0u)
             << late.error;
     }

@@ -25,5 +25,25 @@ for name in kavrel kavrel-sim Kavrel-Config Kavrel-Monitor Kavrel-Logger; do
 done
 [[ -f $folder/kavrel.1.gz ]] || { echo "FAIL: no kavrel(1)"; failures=$((failures + 1)); }
 zcat "$folder/kavrel.1.gz" | grep -q KAVREL_TRACE || { echo "FAIL: kavrel(1) does not name KAVREL_TRACE"; failures=$((failures + 1)); }
+# kavrel's pages in both languages are made from its help: the same commands, each with its
+# own part, the same exit statuses (3: records lost before they were archived) and the
+# archive among the files; neither falls behind the other.
+if [[ -f $folder/kavrel.1.gz && -f $folder/pl/kavrel.1.gz ]]; then
+    english=$(zcat "$folder/kavrel.1.gz") polish=$(zcat "$folder/pl/kavrel.1.gz")
+    [[ $(grep '^\.SS ' <<<"$english") == $(grep '^\.SS ' <<<"$polish") ]] ||
+        { echo "FAIL: kavrel(1) and its Polish page describe other commands"; failures=$((failures + 1)); }
+    for command in version ping monitor config logger ports fleet; do
+        grep -q "^\.SS $command\$" <<<"$polish" || { echo "FAIL: the Polish kavrel(1) has no $command"; failures=$((failures + 1)); }
+    done
+    for text in "$english" "$polish"; do
+        grep -q '^\.B 3$' <<<"$text" || { echo "FAIL: a kavrel(1) page has no exit status 3"; failures=$((failures + 1)); }
+        grep -q 'archive update' <<<"$text" || { echo "FAIL: a kavrel(1) page has no archive update"; failures=$((failures + 1)); }
+        grep -q 'config status' <<<"$text" || { echo "FAIL: a kavrel(1) page has no config status"; failures=$((failures + 1)); }
+    done
+    grep -q '^użycie: kavrel' <<<"$polish" || { echo "FAIL: the Polish kavrel(1) is not made from the Polish help"; failures=$((failures + 1)); }
+    lines_en=$(wc -l <<<"$english") lines_pl=$(wc -l <<<"$polish")
+    (( lines_pl * 10 >= lines_en * 9 )) ||
+        { echo "FAIL: the Polish kavrel(1) has $lines_pl lines against $lines_en"; failures=$((failures + 1)); }
+fi
 [[ $failures -eq 0 ]] && echo "manual pages: all sections present"
 exit "$failures"

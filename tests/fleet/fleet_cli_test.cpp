@@ -21,7 +21,7 @@ TEST(FleetCli, ABadLineIsRefusedBeforeAnyModuleIsContacted) {
     const auto run = runKavrel("fleet poll --hosts '" + (folder.path / "fleet.txt").string() + "' --db '" +
                                (folder.path / "f.db").string() + "'", "", folder.path);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("fleet.txt:2: port must be 1..65535"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("fleet.txt:2: port musi być z zakresu 1..65535"), std::string::npos) << run.err;
     EXPECT_TRUE(options.lineLog->empty());
     EXPECT_FALSE(std::filesystem::exists(folder.path / "f.db"));
 }

@@ -34,22 +34,22 @@ TEST(FleetList, RefusesABadLineWithItsNumber) {
         std::string line;
         std::string error;
     } cases[] = {
-        {"B", "fleet.txt:3: expected NAME HOST[:PORT] [SETTINGS.CFG], the address is missing"},
-        {"B 1.2.3.4 X.CFG extra", "fleet.txt:3: expected NAME HOST[:PORT] [SETTINGS.CFG], found 4 fields"},
-        {"B 1.2.3.4:0", "fleet.txt:3: port must be 1..65535 in \"1.2.3.4:0\""},
-        {"B 1.2.3.4:70000", "fleet.txt:3: port must be 1..65535 in \"1.2.3.4:70000\""},
+        {"B", "fleet.txt:3: oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], brak adresu"},
+        {"B 1.2.3.4 X.CFG extra", "fleet.txt:3: oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], pól: 4"},
+        {"B 1.2.3.4:0", "fleet.txt:3: port musi być z zakresu 1..65535 w \"1.2.3.4:0\""},
+        {"B 1.2.3.4:70000", "fleet.txt:3: port musi być z zakresu 1..65535 w \"1.2.3.4:70000\""},
         {"B :23", "fleet.txt:3: no host in \":23\""},
-        {"A 1.2.3.4", "fleet.txt:3: the name \"A\" is used twice"},
-        {"poller 1.2.3.4", "fleet.txt:3: the name \"poller\" is kept for the poller's own state topic kavrel/poller/stan"},
-        {"a/b 1.2.3.4", "fleet.txt:3: the name \"a/b\" must be 1..64 characters without '/', '+' or '#'"},
-        {"B no.such.host.invalid", "fleet.txt:3: unknown host \"no.such.host.invalid\""},
-        {"B 1.2.3.4 MISSING.CFG", "fleet.txt:3: cannot read the monitor settings file " + (folder.path / "MISSING.CFG").string()},
+        {"A 1.2.3.4", "fleet.txt:3: nazwa \"A\" występuje dwa razy"},
+        {"poller 1.2.3.4", "fleet.txt:3: nazwa \"poller\" jest zajęta przez stan samego odpytywania (kavrel/poller/stan)"},
+        {"a/b 1.2.3.4", "fleet.txt:3: nazwa \"a/b\" musi mieć 1..64 znaki bez '/', '+' i '#'"},
+        {"B no.such.host.invalid", "fleet.txt:3: nieznany host \"no.such.host.invalid\""},
+        {"B 1.2.3.4 MISSING.CFG", "fleet.txt:3: nie można odczytać pliku ustawień monitora " + (folder.path / "MISSING.CFG").string()},
     };
     for (const auto& c : cases) {
         const FleetList list = parseFleetList(good + c.line + "\nC 1.2.3.4\n", folder.path, "fleet.txt");
         EXPECT_EQ(list.error, c.error) << c.line;
         EXPECT_TRUE(list.modules.empty()) << c.line;
     }
-    EXPECT_EQ(parseFleetList("# nothing\n\n", folder.path, "fleet.txt").error, "fleet.txt: no modules listed");
-    EXPECT_EQ(loadFleetList(folder.path / "none.txt").error, "cannot open " + (folder.path / "none.txt").string());
+    EXPECT_EQ(parseFleetList("# nothing\n\n", folder.path, "fleet.txt").error, "fleet.txt: brak modułów na liście");
+    EXPECT_EQ(loadFleetList(folder.path / "none.txt").error, "nie można otworzyć " + (folder.path / "none.txt").string());
 }
