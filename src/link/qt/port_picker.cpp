@@ -21,10 +21,12 @@ const QString kPickerTitle = QStringLiteral("Wybierz port");
 
 bool isComNumber(int number) { return number >= link::kFirstComNumber && number <= link::kLastComNumber; }
 
+#ifndef Q_OS_WIN
 // The device KAVREL_COMn names for the number: it is opened whatever the picker stores.
 QString environmentDevice(int comNumber) { return devicePathText(link::environmentSerialDevicePath(comNumber)); }
 
 QString variableName(int comNumber) { return QStringLiteral("KAVREL_COM%1").arg(comNumber); }
+#endif
 
 } // namespace
 
