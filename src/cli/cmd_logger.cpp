@@ -49,6 +49,7 @@ struct LoggerArgs {
     std::string archived;     // clear --archived ARCHIVE.db
     std::string moduleName;   // clear or print --name NAME (the module's name in the archive)
     std::string archive;      // print --archive ARCHIVE.db: the history from the archive, no module
+    std::optional<std::int64_t> segment;   // print --segment N: that segment of the archive
 };
 
 // An observer that answers the question itself (--yes) and passes everything else on.
@@ -97,6 +98,11 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         else if (arg == "--name" && (parsed.action == "clear" || parsed.action == "print") && i + 1 < args.size())
             parsed.moduleName = args[++i];
         else if (arg == "--archive" && parsed.action == "print" && i + 1 < args.size()) parsed.archive = args[++i];
+        else if (arg == "--segment" && parsed.action == "print" && i + 1 < args.size()) {
+            std::int64_t segment = 0;
+            if (!parseSegmentNumber(args[++i], segment)) return segmentNumberError();
+            parsed.segment = segment;
+        }
         else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
@@ -119,8 +125,9 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
     if (parsed.action == "download" && parsed.output.empty()) return "download wymaga -o NAZWA";
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period wymaga MINUTY";
     if (parsed.action == "print" && parsed.pdf.empty()) return "print wymaga --pdf PLIK";
+    if (parsed.segment && parsed.archive.empty()) return "--segment działa tylko z --archive ARCHIWUM.db";
     if (!parsed.moduleName.empty() && parsed.archived.empty() && parsed.archive.empty())
-        return parsed.action == "print" ? "--name goes with --archive ARCHIVE.db" : "--name goes with --archived ARCHIVE.db";
+        return parsed.action == "print" ? "--name idzie w parze z --archive ARCHIWUM.db" : "--name idzie w parze z --archived ARCHIWUM.db";
     if (parsed.action != "status" && parsed.action != "download" && parsed.action != "print" && parsed.action != "clear" &&
         parsed.action != "set-period")
         return "nieznane działanie " + parsed.action;
@@ -308,7 +315,8 @@ int runPrintFromArchive(CliContext& context, const LoggerArgs& args) {
     if (!canDrawPages(context)) return kExitFailure;
     const std::filesystem::path folder = std::filesystem::current_path();
     const std::optional<std::string> name = args.moduleName.empty() ? std::nullopt : std::optional(args.moduleName);
-    const std::optional<long long> records = exportArchiveHistory(context, args.archive, name, folder / kPrintFileName, true);
+    const std::optional<long long> records =
+        exportArchiveHistory(context, args.archive, name, args.segment, folder / kPrintFileName, true);
     if (!records) return kExitFailure;
     if (*records <= 9) {
         context.observer.message(W("Brak wystarczającej ilości danych do odczytania"), MessageIcon::Warning);

@@ -55,10 +55,9 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
             if (!isDate(date)) return arg + " oczekuje daty RRRR-MM-DD";
             (arg == "--from" ? parsed.from : parsed.to) = date;
         } else if (arg == "--segment" && exporting && hasValue) {
-            const std::string& value = args[++i];
-            if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
-                return "--segment oczekuje numeru segmentu (wymienia je archive status)";
-            parsed.segment = std::stoll(value);
+            std::int64_t segment = 0;
+            if (!parseSegmentNumber(args[++i], segment)) return segmentNumberError();
+            parsed.segment = segment;
         } else if (arg == "--fixed-speed" && parsed.action == "update") {
             // taken by the logger's own options
         } else if (parsed.file.empty() && arg.rfind("-", 0) != 0) {
@@ -145,6 +144,14 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
 
 } // namespace
 
+bool parseSegmentNumber(const std::string& text, std::int64_t& segment) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    segment = std::stoll(text);
+    return true;
+}
+
+std::string segmentNumberError() { return "--segment wymaga numeru segmentu (wypisuje je archive status)"; }
+
 bool isArchiveAction(std::span<const std::string> args) { return !args.empty() && args[0] == "archive"; }
 
 bool archiveNeedsModule(std::span<const std::string> args) { return args.size() >= 2 && args[1] == "update"; }
@@ -161,13 +168,15 @@ std::string checkArchiveArgs(std::span<const std::string> args) {
 }
 
 std::optional<long long> exportArchiveHistory(CliContext& context, const std::string& file,
-                                              const std::optional<std::string>& name, const std::filesystem::path& csvName,
-                                              bool printMode) {
+                                              const std::optional<std::string>& name,
+                                              const std::optional<std::int64_t>& segment,
+                                              const std::filesystem::path& csvName, bool printMode) {
     Archive archive;
     if (!openExisting(context, archive, pathFromUtf8(file))) return std::nullopt;
     const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
     ExportChoice choice;
     choice.moduleName = name;
+    choice.segment = segment;
     choice.printMode = printMode;
     const ExportOutcome outcome = exportArchive(archive, choice, csvName, descriptions, context.clock.now());
     if (!outcome.ok) {

@@ -1,4 +1,4 @@
-// kavrel logger chart HISTORY.csv|--archive ARCHIVE.db [--name NAME] -o FILE.png|FILE.pdf
+// kavrel logger chart HISTORY.csv|--archive ARCHIVE.db [--name NAME] [--segment N] -o FILE.png|FILE.pdf
 // [--lines L1,T2,...] [--from DAY] [--to DAY] [--size WxH]: the history chart of
 // Kavrel-Logger's "Wykres" drawn from a history file (or an archive's history) into a
 // picture, for reports and scripts. No module is opened.
@@ -25,6 +25,7 @@ struct ChartArgs {
     std::string csv;
     std::string archive;                  // --archive: the history exported from it
     std::optional<std::string> name;      // --name: the archive's module
+    std::optional<std::int64_t> segment;  // --segment: one segment of the archive
     std::string output;
     logger::HistoryChartChoice choice;
     int width = 1200;
@@ -68,6 +69,10 @@ std::string parseChartArgs(std::span<const std::string> args, ChartArgs& parsed)
             parsed.archive = args[++i];
         } else if (arg == "--name" && hasValue) {
             parsed.name = args[++i];
+        } else if (arg == "--segment" && hasValue) {
+            std::int64_t segment = 0;
+            if (!parseSegmentNumber(args[++i], segment)) return segmentNumberError();
+            parsed.segment = segment;
         } else if (arg == "--lines" && hasValue) {
             parsed.choice.lines = splitNames(args[++i]);
             if (parsed.choice.lines.empty()) return "--lines wymaga nazw linii, np. L1,T2,XL2";
@@ -86,6 +91,7 @@ std::string parseChartArgs(std::span<const std::string> args, ChartArgs& parsed)
     }
     if (!parsed.csv.empty() && !parsed.archive.empty()) return "chart rysuje HISTORIA.csv albo --archive ARCHIWUM.db, nie oba";
     if (parsed.name && parsed.archive.empty()) return "--name idzie w parze z --archive ARCHIWUM.db";
+    if (parsed.segment && parsed.archive.empty()) return "--segment działa tylko z --archive ARCHIWUM.db";
     if (parsed.csv.empty() && parsed.archive.empty()) return "chart wymaga pliku historii HISTORIA.csv (albo --archive ARCHIWUM.db)";
     if (parsed.output.empty()) return "chart wymaga -o PLIK.png (albo PLIK.pdf)";
     return "";
@@ -120,7 +126,7 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
         }
         csv = pathFromUtf8(work.path().toStdString()) / "historia.csv";
         fileName = pathToUtf8(pathFromUtf8(parsed.archive).filename());
-        if (!exportArchiveHistory(context, parsed.archive, parsed.name, csv, false)) return kExitFailure;
+        if (!exportArchiveHistory(context, parsed.archive, parsed.name, parsed.segment, csv, false)) return kExitFailure;
     }
     logger::HistoryData history;
     const logger::HistoryReadResult read = logger::readHistorySeries(csv, history);

@@ -16,6 +16,10 @@ namespace kavrel::link {
 // /dev/ttyS<n-1>. Windows: "\\.\COM<n>" for every n.
 std::string serialDevicePath(int portNumber, const SettingsStore* userSettings = nullptr);
 
+// POSIX: the device KAVREL_COM<n> names, which wins over a stored mapping; "" when the
+// variable is not set. Windows: always "".
+std::string environmentSerialDevicePath(int portNumber);
+
 // Key of the per-number device overrides in the user's settings.
 inline constexpr const char* kSerialPortsKey = "Software\\Ostrevan\\Kavrel\\Porty";
 

@@ -1,6 +1,8 @@
 #include "link/tcp_exchange.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace kavrel::link {
 namespace {
@@ -30,9 +32,18 @@ TcpExchange::Wait TcpExchange::receive(std::span<std::uint8_t> area, std::uint32
     timer_.start();
     count = 0;
     const std::size_t room = area.size() - 1;   // the last byte is kept for a NUL
+    // In the default timing a reply that is still coming in is waited for: the limit
+    // counts from its last bytes, so that a long reply over a very slow link (a 400-byte
+    // "SET?" at 100 bytes a second) is not cut at the limit and read as a shorter one. The
+    // area bounds the wait. The compatible timing counts the limit from the command alone.
+    const bool fromLastBytes = limits_.timing == SerialTiming::Fast;
+    std::uint32_t deadline = limitMs;
     for (;;) {
-        const ReadOutcome r = connection_->readSome(area.data() + count, room - count, timer_.remainingMs(limitMs));
+        const ReadOutcome r = connection_->readSome(area.data() + count, room - count, timer_.remainingMs(deadline));
         const std::uint32_t elapsed = timer_.elapsedMs();
+        if (fromLastBytes && r.status == ReadStatus::Data && r.count > 0 && elapsed < IntervalTimer::kNoCounterElapsed)
+            deadline = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                std::uint64_t{elapsed} + limitMs, std::numeric_limits<std::uint32_t>::max()));
         if (r.status == ReadStatus::Closed || r.status == ReadStatus::Error) {
             connection_.reset();
             return r.status == ReadStatus::Closed ? Wait::Closed : Wait::Failed;
@@ -45,7 +56,7 @@ TcpExchange::Wait TcpExchange::receive(std::span<std::uint8_t> area, std::uint32
             return Wait::Complete;
         }
         if (count == room) return Wait::AreaFull;
-        if (elapsed >= limitMs) return Wait::TimedOut;
+        if (elapsed >= deadline) return Wait::TimedOut;
     }
 }
 

@@ -3,6 +3,7 @@
 // byte for byte the files of one uncut download.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <random>
@@ -211,6 +212,59 @@ TEST(KavrelLoggerArchive, PrintAndChartReadTheArchiveAsTheyReadADownload) {
         EXPECT_TRUE(entry.path().filename() == "out.txt" || entry.path().filename() == "err.txt" ||
                     entry.path().filename() == "config")
             << entry.path();
+}
+
+// A module with another memory archived under a name already taken is kept apart: the
+// update says so, and print, chart and export then pick either module by its segment.
+TEST(KavrelLoggerArchive, TwoModulesOfOneNameAreToldApartBySegment) {
+    sim::SimOptions small, large;
+    small.memory.records = 130;    // room for 1024 records
+    large.memory.records = 700;    // room for 1400: another memory
+    SimFixture first(small), second(large);
+    const TempFolder temp;
+    const fs::path db = temp.path / "stacja.db";
+    const auto update = [&](const SimFixture& sim) {
+        return runIn(temp.path / "pobrania",
+                     "--tcp 127.0.0.1:" + std::to_string(sim.port()) + " logger archive update " + db.string() + " --name Stacja");
+    };
+    const ToolRun one = update(first);
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(one.err.find("należy w archiwum już do innego modułu"), std::string::npos) << one.err;
+    const ToolRun two = update(second);
+    ASSERT_EQ(two.exitCode, 0) << two.err;
+    EXPECT_NE(two.err.find("Nazwa „Stacja” należy w archiwum już do innego modułu (V3.6, pamięć 16x65, rekord 37 B). "
+                           "Ten moduł (V3.6, pamięć 16x89, rekord 37 B) jest zapisywany osobno, w segmencie 2"),
+              std::string::npos)
+        << two.err;
+
+    const fs::path work = temp.path / "wyniki";
+    const ToolRun ambiguous = runIn(work, "logger chart --archive " + db.string() + " --name Stacja -o w.png");
+    EXPECT_EQ(ambiguous.exitCode, 1);
+    EXPECT_NE(ambiguous.err.find("kilka modułów o nazwie „Stacja” (2): wskaż segment numerem"), std::string::npos)
+        << ambiguous.err;
+    const ToolRun chart = runIn(work, "logger chart --archive " + db.string() + " --name Stacja --segment 2 -o w.png");
+    EXPECT_EQ(chart.exitCode, 0) << chart.err;
+    EXPECT_EQ(readWholeFile(work / "w.png").substr(1, 3), "PNG");
+    // Each segment's export is its own module's history, as a download of it writes it.
+    for (const int segment : {1, 2}) {
+        const std::string name = "s" + std::to_string(segment);
+        const ToolRun exported =
+            runIn(work, "logger archive export " + db.string() + " --segment " + std::to_string(segment) + " -o " + name);
+        ASSERT_EQ(exported.exitCode, 0) << exported.err;
+        const SimFixture& module = segment == 1 ? first : second;
+        const ToolRun downloaded =
+            runIn(work, "--tcp 127.0.0.1:" + std::to_string(module.port()) + " logger download -o d" + name);
+        ASSERT_EQ(downloaded.exitCode, 0) << downloaded.err;
+        EXPECT_EQ(readWholeFile(work / (name + ".csv")), readWholeFile(work / ("d" + name + ".csv"))) << segment;
+    }
+    EXPECT_NE(readWholeFile(work / "s1.csv"), readWholeFile(work / "s2.csv"));
+    const ToolRun print = runIn(work, "logger print --archive " + db.string() + " --segment 2 --period 5 --pdf w.pdf");
+    EXPECT_EQ(print.exitCode, 0) << print.err;
+    EXPECT_EQ(runIn(work, "logger print --segment 2 --pdf w.pdf").exitCode, 2);
+    EXPECT_EQ(runIn(work, "logger chart --archive " + db.string() + " --segment x -o w.png").exitCode, 2);
+    const ToolRun missing = runIn(work, "logger chart --archive " + db.string() + " --segment 9 -o w.png");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Archiwum nie zawiera segmentu 9."), std::string::npos) << missing.err;
 }
 
 } // namespace

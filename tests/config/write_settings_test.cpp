@@ -5,6 +5,7 @@
 #include "common/win1250.h"
 #include "config/model/conversions.h"
 #include "config/protocol/command_lines.h"
+#include "config/protocol/read_settings.h"
 #include "config/protocol/write_settings.h"
 #include "config_sim.h"
 #include "link/clock_line.h"
@@ -465,4 +466,27 @@ TEST(Verification, AReadBackOfNoiseIsNoAnswer) {
     EXPECT_NE(writeSettings(moduleLink, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
     EXPECT_EQ(observer.only("message"), Lines{"message[warning]: Brak odpowiedzi z modułu Kavrel (SET?)"});
     EXPECT_EQ(observer.only("status").back(), "status: Błąd odczytu ustawień modułu");
+}
+
+// About 100 bytes a second (a GPRS link in a poor cell): the 412 bytes of the "SET?" reply
+// take over 4 s, longer than the first reply limit. The write's verification and a read
+// wait for every reply whole: the write is verified, and the read brings back what was
+// written, the keys at the end of the long reply too.
+TEST(Verification, AVerySlowLinkIsWaitedForToTheEndOfEveryReply) {
+    SimWithConfig sim("Kavrel V3.6EL", {}, {.splitBytes = 1, .splitDelayMs = 10});
+    link::ModuleLink moduleLink;
+    sim.fixture.useTcp(moduleLink);
+    SettingsImage image = sample();   // ATIM at the end of the "SET?" reply: missing when the reply is cut
+    SettingsImage readBack;
+    RecordingObserver observer;
+    EXPECT_EQ(writeSettings(moduleLink, image, readBack, {}, observer, {kClock}), ConfigResult::Ok);
+    EXPECT_TRUE(observer.only("message").empty()) << joined(observer.only("message"));
+    EXPECT_EQ(observer.only("append"), Lines{"append: ,\r\nweryfikacja OK"});
+
+    RecordingObserver readObserver;
+    SettingsImage read;
+    ASSERT_EQ(readSettings(moduleLink, read, readObserver), ConfigResult::Ok);
+    EXPECT_EQ(read.byte(Field::Atim), 30);
+    EXPECT_EQ(read.byte(Field::Wkd, 3), 96);
+    EXPECT_EQ(read.text(Field::Sms, 3), W("Alarm L3 – próg"));   // the reply after the long one is its own
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -209,6 +210,31 @@ private slots:
         answerNextMessageBox(shown);
         button->pick();
         QCOMPARE(shown, QStringLiteral("Najpierw wpisz numer portu COM (1...255)."));
+    }
+
+    // KAVREL_COMn comes before any mapping: the picker says so when it opens, when a choice
+    // is stored that the variable will override, and in the field's tool tip.
+    void aVariableThatOverridesTheChoiceIsShown() {
+        MemoryStore store;
+        link::storeSerialDevicePath(store, 3, "/dev/ttyUSB1");
+        qputenv("KAVREL_COM3", "/dev/pts/9");
+        PortPickerDialog dialog(3, store, fakePorts);
+        dialog.show();
+        const QString current = dialog.findChild<QLabel*>(QStringLiteral("current"))->text();
+        QVERIFY2(current.contains(QStringLiteral("/dev/pts/9")) && current.contains(QStringLiteral("KAVREL_COM3")),
+                 qPrintable(current));
+        QCOMPARE(dialog.device(), QStringLiteral("/dev/ttyUSB1"));   // the stored choice, to change
+        dialog.table().selectRow(1);
+        QString shown;
+        answerNextMessageBox(shown);
+        dialog.accept();
+        QCOMPARE(shown, QStringLiteral("Zapisano /dev/ttyUSB0 dla portu COM3, ale dopóki ustawiona jest zmienna "
+                                       "środowiska KAVREL_COM3, port COM3 otwiera /dev/pts/9."));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(link::storedSerialDevicePath(store, 3), std::string("/dev/ttyUSB0"));
+        QCOMPARE(comDeviceText(3, store), QStringLiteral("COM3: /dev/pts/9 (ze zmiennej KAVREL_COM3)"));
+        qunsetenv("KAVREL_COM3");
+        QCOMPARE(comDeviceText(3, store), QStringLiteral("COM3: /dev/ttyUSB0"));
     }
 };
 

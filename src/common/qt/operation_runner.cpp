@@ -51,13 +51,21 @@ private:
 
     // Runs a call on the window's thread and waits for its result. The wait gives up when
     // the window goes away, so that a closing window never waits for its own operation.
+    // A call already queued when the window went away is dropped where it would run: a box
+    // of an operation cut by the close box would otherwise come up after the window has
+    // gone, and hold the program open behind it.
     template <typename Result, typename Call>
     std::optional<Result> ask(Call call) {
         if (*abandoned_) return std::nullopt;
         auto promise = std::make_shared<std::promise<Result>>();
         auto future = promise->get_future();
-        QMetaObject::invokeMethod(runner_, [r = runner_, call, promise] { promise->set_value(call(r)); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            runner_,
+            [r = runner_, call, promise, abandoned = abandoned_] {
+                if (*abandoned) promise->set_value(Result{});
+                else promise->set_value(call(r));
+            },
+            Qt::QueuedConnection);
         while (future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
             if (*abandoned_) return std::nullopt;
         return future.get();

@@ -200,6 +200,15 @@ void Ckonfigurator::openStartupFile(const QString& startupFile) {
     if (name.isEmpty()) name = QString::fromLatin1(kStartupSettingsFile);
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     (void)loadStartupFile(name.toStdString(), record_, observer);  // the status says how it went
+    takeNotedVersion();
+}
+
+// Where the bytes now in the window came from, as noted when they were read from a module
+// and saved; kept through the edits that follow, so that a file of another firmware is
+// checked before a write however it was opened.
+void Ckonfigurator::takeNotedVersion() {
+    const auto noted = notedSettingsVersions(backupFolder(), record_);
+    recordVersion_ = noted.empty() ? std::string() : noted.back();
 }
 
 Ckonfigurator::~Ckonfigurator() {
@@ -516,10 +525,7 @@ bool Ckonfigurator::loadFromDisk(const QString& path) {
     if (runner_->isRunning()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     // The status says how it went; where the file came from is kept through the edits that follow.
-    if (loadSettingsFromFile(path.toStdString(), record_, observer) == FileResult::Ok) {
-        const auto noted = notedSettingsVersions(backupFolder(), record_);
-        recordVersion_ = noted.empty() ? std::string() : noted.back();
-    }
+    if (loadSettingsFromFile(path.toStdString(), record_, observer) == FileResult::Ok) takeNotedVersion();
     return true;
 }
 

@@ -121,6 +121,8 @@ private:
     void connectRunner();
     void restoreConnection();
     void openStartupFile(const QString& startupFile);
+    // The module version noted for the record's bytes becomes the record's (none: unknown).
+    void takeNotedVersion();
     void takeControlValues();
     void beginFileOperation();
     void selectTcp(bool tcp);

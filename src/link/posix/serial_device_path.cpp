@@ -6,9 +6,14 @@
 
 namespace kavrel::link {
 
+std::string environmentSerialDevicePath(int portNumber) {
+    const char* fromEnvironment = std::getenv(("KAVREL_COM" + std::to_string(portNumber)).c_str());
+    return fromEnvironment ? fromEnvironment : "";
+}
+
 std::string serialDevicePath(int portNumber, const SettingsStore* userSettings) {
     const std::string name = "COM" + std::to_string(portNumber);
-    if (const char* fromEnvironment = std::getenv(("KAVREL_" + name).c_str()); fromEnvironment && *fromEnvironment)
+    if (std::string fromEnvironment = environmentSerialDevicePath(portNumber); !fromEnvironment.empty())
         return fromEnvironment;
     if (userSettings && userSettings->keyExists(kSerialPortsKey)) {
         if (auto stored = userSettings->read(kSerialPortsKey, name)) {

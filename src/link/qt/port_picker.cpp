@@ -21,6 +21,13 @@ const QString kPickerTitle = QStringLiteral("Wybierz port");
 
 bool isComNumber(int number) { return number >= link::kFirstComNumber && number <= link::kLastComNumber; }
 
+#ifndef Q_OS_WIN
+// The device KAVREL_COMn names for the number: it is opened whatever the picker stores.
+QString environmentDevice(int comNumber) { return devicePathText(link::environmentSerialDevicePath(comNumber)); }
+
+QString variableName(int comNumber) { return QStringLiteral("KAVREL_COM%1").arg(comNumber); }
+#endif
+
 } // namespace
 
 QString comDeviceText(int comNumber, const SettingsStore& settings) {
@@ -28,7 +35,10 @@ QString comDeviceText(int comNumber, const SettingsStore& settings) {
     Q_UNUSED(settings);
     return QStringLiteral("COM%1").arg(comNumber);
 #else
-    return QStringLiteral("COM%1: %2").arg(comNumber).arg(devicePathText(link::serialDevicePath(comNumber, &settings)));
+    const QString text =
+        QStringLiteral("COM%1: %2").arg(comNumber).arg(devicePathText(link::serialDevicePath(comNumber, &settings)));
+    if (environmentDevice(comNumber).isEmpty()) return text;
+    return text + QStringLiteral(" (ze zmiennej %1)").arg(variableName(comNumber));
 #endif
 }
 
@@ -37,6 +47,8 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
     setWindowTitle(kPickerTitle);
     model_ = new SerialPortModel(std::move(source), &settings_, this);
     currentLabel_ = new QLabel(this);
+    currentLabel_->setObjectName(QStringLiteral("current"));
+    currentLabel_->setWordWrap(true);
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("ports"));
     table_->setModel(model_);
@@ -115,6 +127,16 @@ void PortPickerDialog::showCurrentDevice() {
     setDevice(QStringLiteral("COM%1").arg(comNumber_));
 #else
     const QString device = devicePathText(link::serialDevicePath(comNumber_, &settings_));
+    if (!environmentDevice(comNumber_).isEmpty()) {
+        // The variable wins over any choice made here; the stored one is what the list shows.
+        currentLabel_->setText(
+            QStringLiteral("Port COM%1 otwiera teraz %2, bo tak ustawia zmienna środowiska %3. Wybór z listy "
+                           "zostanie zapisany, ale zadziała dopiero po usunięciu tej zmiennej.")
+                .arg(comNumber_)
+                .arg(device, variableName(comNumber_)));
+        setDevice(devicePathText(link::storedSerialDevicePath(settings_, comNumber_)));
+        return;
+    }
     currentLabel_->setText(QStringLiteral("Port COM%1 otwiera teraz %2. Wybierz urządzenie z listy lub wpisz jego ścieżkę.")
                                .arg(comNumber_)
                                .arg(device));
@@ -157,6 +179,13 @@ void PortPickerDialog::accept() {
         return;
     }
     deviceEdit_->setText(chosen);
+    if (const QString overriding = environmentDevice(comNumber_); !overriding.isEmpty() && overriding != chosen)
+        QMessageBox::information(this, kPickerTitle,
+                                 QStringLiteral("Zapisano %1 dla portu COM%2, ale dopóki ustawiona jest zmienna "
+                                                "środowiska %3, port COM%2 otwiera %4.")
+                                     .arg(chosen)
+                                     .arg(comNumber_)
+                                     .arg(variableName(comNumber_), overriding));
 #endif
     QDialog::accept();
 }

@@ -7,4 +7,6 @@ std::string serialDevicePath(int portNumber, const SettingsStore*) {
     return "\\\\.\\COM" + std::to_string(portNumber);
 }
 
+std::string environmentSerialDevicePath(int) { return {}; }
+
 } // namespace kavrel::link

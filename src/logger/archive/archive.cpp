@@ -91,6 +91,11 @@ ModuleIdentity identityOf(const ModuleStatus& status, const std::string& name) {
     return {name, status.versionText(), status.geometryFactor, status.geometryBlocks, status.recordLength};
 }
 
+std::string identityText(const ModuleIdentity& id) {
+    return id.version + ", pamięć " + std::to_string(id.geometryFactor) + "x" + std::to_string(id.geometryBlocks) +
+           ", rekord " + std::to_string(id.recordLength) + " B";
+}
+
 bool Archive::open(const std::filesystem::path& file, Access access) {
     error_.clear();
     busy_ = false;

@@ -31,9 +31,13 @@ struct ModuleIdentity {
     int geometryFactor = 0;
     int geometryBlocks = 0;
     int recordLength = 0;
+
+    bool operator==(const ModuleIdentity&) const = default;
 };
 
 ModuleIdentity identityOf(const ModuleStatus& status, const std::string& name);
+// "V3.6, pamięć 4x128, rekord 37 B" (UTF-8): what tells modules of one name apart.
+std::string identityText(const ModuleIdentity& identity);
 
 // One record slot as archived. `number` is the record's own number for "P" and "Z"; an
 // extended-line record, an erased slot or an unknown kind carries the number of the

@@ -19,7 +19,12 @@ std::optional<std::int64_t> chooseSegment(Archive& archive, const ExportChoice& 
         return std::nullopt;
     }
     if (modules.size() > 1) {
-        error = "Archiwum zawiera kilka modułów (" + std::to_string(modules.size()) + "): wskaż moduł nazwą lub segment numerem.";
+        // Modules of one name (another memory or firmware under it) differ only by their segments.
+        error = choice.moduleName ? "Archiwum zawiera kilka modułów o nazwie „" + *choice.moduleName + "” (" +
+                                        std::to_string(modules.size()) +
+                                        "): wskaż segment numerem (--segment N; numery podaje archive status)."
+                                  : "Archiwum zawiera kilka modułów (" + std::to_string(modules.size()) +
+                                        "): wskaż moduł nazwą lub segment numerem.";
         return std::nullopt;
     }
     if (modules.front().segments.empty()) {

@@ -22,6 +22,22 @@ bool sameLines(const ModuleStatus& a, const ModuleStatus& b) {
     return a.lineConfiguration == b.lineConfiguration && (a.flags & kColumnFlags) == (b.flags & kColumnFlags);
 }
 
+// Modules of this name whose memory or firmware differs: the module being updated is a
+// module of its own beside them, which only a segment number picks out later.
+std::string sharedNameNotice(Archive& archive, const ModuleIdentity& identity, std::int64_t segment) {
+    std::string others;
+    for (const ModuleInfo& other : archive.modules(identity.name)) {
+        if (other.identity == identity) continue;
+        others += (others.empty() ? "" : "; ") + identityText(other.identity);
+    }
+    if (others.empty()) return "";
+    const std::string name = identity.name.empty() ? "(bez nazwy)" : "„" + identity.name + "”";
+    return "Nazwa " + name + " należy w archiwum już do innego modułu (" + others + "). Ten moduł (" +
+           identityText(identity) + ") jest zapisywany osobno, w segmencie " + std::to_string(segment) +
+           "; wykres, wydruk i eksport z archiwum wskazują go numerem segmentu (--segment " + std::to_string(segment) +
+           ").";
+}
+
 UpdateResult archiveFailed(UpdateResult result, const Archive& archive, LoggerSession& session) {
     result.outcome = UpdateResult::Outcome::Failed;
     result.error = "Błąd zapisu archiwum: " + archive.error();
@@ -52,6 +68,45 @@ std::string updateSummary(const UpdateResult& r) {
     std::snprintf(text, sizeof text, "Pobrano %lld rekordów w %lld s; zapytania: %d paczek, %d pojedynczych", r.fetched,
                   r.seconds, r.batches, r.searchRequests);
     return text;
+}
+
+std::string holesSummary(const std::vector<Hole>& holes) {
+    constexpr std::size_t kListed = 5;
+    std::string text;
+    if (holes.size() > kListed) {
+        long long lost = 0;
+        std::int64_t first = holes.front().first, last = holes.front().last;
+        for (const Hole& hole : holes) {
+            lost += hole.count();
+            first = std::min(first, hole.first);
+            last = std::max(last, hole.last);
+        }
+        text = "Utracone rekordy: " + std::to_string(lost) + " w " + std::to_string(holes.size()) + " lukach (nr " +
+               std::to_string(first) + "–" + std::to_string(last) + "), pierwsze z nich:\n";
+    }
+    for (std::size_t i = 0; i < holes.size() && i < kListed; ++i) text += (i ? "\n" : "") + holeText(holes[i]);
+    return text;
+}
+
+void addLeg(UpdateResult& total, const UpdateResult& leg) {
+    const long long fetched = total.fetched + leg.fetched;
+    const int batches = total.batches + leg.batches, searchRequests = total.searchRequests + leg.searchRequests;
+    const int searches = total.searches + leg.searches;
+    const long long seconds = total.seconds + leg.seconds;
+    std::vector<Hole> holes = std::move(total.holes);
+    holes.insert(holes.end(), leg.holes.begin(), leg.holes.end());
+    std::vector<std::string> newSegments = std::move(total.newSegments);
+    newSegments.insert(newSegments.end(), leg.newSegments.begin(), leg.newSegments.end());
+    const std::string sharedName = leg.sharedName.empty() ? total.sharedName : leg.sharedName;
+    total = leg;
+    total.fetched = fetched;
+    total.batches = batches;
+    total.searchRequests = searchRequests;
+    total.searches = searches;
+    total.seconds = seconds;
+    total.holes = std::move(holes);
+    total.newSegments = std::move(newSegments);
+    total.sharedName = sharedName;
 }
 
 UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
@@ -94,6 +149,9 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
             if (!startSegment("zmieniona konfiguracja linii")) return archiveFailed(result, archive, session);
         }
     }
+
+    result.sharedName = sharedNameNotice(archive, identityOf(session.status, name), result.segment);
+    if (!result.sharedName.empty() && hooks.showAsFound) session.observer.message(W(result.sharedName), MessageIcon::Warning);
 
     const int count = session.status.recordCount();
     if (count < 1) {
@@ -147,10 +205,11 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
         step = downloadStep(session, state, sink);
         if (hooks.progress) hooks.progress(std::min(state.nextIndex, count), count);
         if (state.nextIndex != before || step != StepResult::Continue) ++result.batches;
-        for (; holesShown < sink.holes().size(); ++holesShown)
+        for (; hooks.showAsFound && holesShown < sink.holes().size(); ++holesShown)
             session.observer.message(W(holeText(sink.holes()[holesShown])), MessageIcon::Warning);
         if (sink.writeFailed()) {
             result.fetched = sink.archivedRecords();
+            result.holes = sink.holes();
             return archiveFailed(result, archive, session);
         }
         if (step != StepResult::Continue || !sink.lostPlace()) continue;

@@ -32,6 +32,9 @@ struct UpdateResult {
     int searches = 0;
     std::vector<Hole> holes;         // found by this update
     std::vector<std::string> newSegments;  // why segments were started (UTF-8)
+    // Said when the name already belongs to another module of the archive (another memory
+    // or firmware): this one is kept apart under the same name (UTF-8; "" when not shared).
+    std::string sharedName;
     long long seconds = 0;
     bool complete() const { return outcome == Outcome::Complete; }
 };
@@ -41,10 +44,14 @@ struct UpdateResult {
 struct UpdateHooks {
     const std::atomic<bool>* cancel = nullptr;
     std::function<void(int read, int recordCount)> progress;
+    // Holes and a shared name are shown through the observer as they are found; false: the
+    // caller shows them from the result at the end (a window, where each message is a box
+    // that would hold up the download).
+    bool showAsFound = true;
 };
 
-// Downloads what is new into the archive for the module named `name`. Holes and new
-// segments are shown through the session's observer as they are found.
+// Downloads what is new into the archive for the module named `name`. Holes, a shared
+// name and new segments are shown through the session's observer as they are found.
 UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
                            const UpdateHooks& hooks = {});
 
@@ -52,6 +59,12 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
 std::string holeText(const Hole& hole);
 // "Pobrano 106 rekordów w 2 s; zapytania: 18 paczek, 3 pojedyncze" (UTF-8).
 std::string updateSummary(const UpdateResult& result);
+// The holes of an update in a few lines: each one when there are few, else their total,
+// the range and the first ones (UTF-8, lines apart by "\n"; "" when there are none).
+std::string holesSummary(const std::vector<Hole>& holes);
+// Several updates of one run (a link broken off and gone on with) as one: what each
+// fetched and found added up, the status and segment of the last one.
+void addLeg(UpdateResult& total, const UpdateResult& leg);
 // "2026-12-08 14:05:09" of the local time.
 std::string timeText(const LocalDateTime& t);
 

@@ -14,7 +14,66 @@ void writeFirstStartValues(RegistryKey& key, const LoggerSettings& defaults) {
     (void)key.writeNumber("Separate_Comma", defaults.separateComma ? 1 : 0);
 }
 
+constexpr std::size_t kArchiveValueMax = 3 * 4096 + 1;   // a long path with every byte escaped
+
+std::string escaped(const std::string& utf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80 && c != '%') {
+            out += c;
+            continue;
+        }
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// A "%" without two hex digits behind it is kept as it is.
+std::string unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? hexDigit(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(text[i + 2]) : -1;
+        if (low < 0) {
+            out += text[i];
+            continue;
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
 } // namespace
+
+ArchiveChoice loadArchiveChoice(SettingsStore& store) {
+    ArchiveChoice choice;
+    RegistryKey key(store);
+    if (key.open(kLoggerSettingsKey) != RegistryResult::Ok) return choice;
+    std::string text;
+    if (key.readString("Archiwum", text, kArchiveValueMax) == RegistryResult::Ok) choice.file = unescaped(text);
+    if (key.readString("Archiwum_modul", text, kArchiveValueMax) == RegistryResult::Ok) choice.moduleName = unescaped(text);
+    return choice;
+}
+
+bool saveArchiveChoice(SettingsStore& store, const ArchiveChoice& choice) {
+    RegistryKey key(store);
+    if (key.open(kLoggerSettingsKey) != RegistryResult::Ok) return false;
+    bool ok = key.writeString("Archiwum", escaped(choice.file)) == RegistryResult::Ok;
+    ok &= key.writeString("Archiwum_modul", escaped(choice.moduleName)) == RegistryResult::Ok;
+    return ok;
+}
 
 LoggerSettings loadLoggerSettings(SettingsStore& store) {
     LoggerSettings settings;

@@ -46,4 +46,17 @@ enum class SettingsScope {
 // WriteFailed when the store refused a value.
 FileResult saveLoggerSettings(SettingsStore& store, const LoggerSettings& settings, SettingsScope scope);
 
+// The archive the window updated last and the module name given for it, kept beside the
+// settings above ("Archiwum", "Archiwum_modul"). Both are UTF-8; the store keeps texts in
+// Windows-1250, so every byte from 0x80 on (and "%") is kept as "%XX", which loses no
+// character of any name.
+struct ArchiveChoice {
+    std::string file;
+    std::string moduleName;
+    bool operator==(const ArchiveChoice&) const = default;
+};
+ArchiveChoice loadArchiveChoice(SettingsStore& store);
+// Best effort: false when the key cannot be opened or a value was refused.
+bool saveArchiveChoice(SettingsStore& store, const ArchiveChoice& choice);
+
 } // namespace kavrel::logger

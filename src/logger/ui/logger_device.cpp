@@ -97,6 +97,17 @@ void LoggerDevice::clearMemory(OperationObserver& observer) {
     (void)logger::clearMemory(session_);
 }
 
+std::string archiveSummary(const archive::UpdateResult& total) {
+    std::string text;
+    if (total.complete()) text = archive::updateSummary(total) + ".";
+    else if (total.fetched > 0 || !total.holes.empty())
+        text = "Archiwum uzupełnione tylko częściowo. " + archive::updateSummary(total) + ".";
+    if (text.empty()) return text;
+    if (const std::string holes = archive::holesSummary(total.holes); !holes.empty()) text += "\n\n" + holes;
+    if (!total.sharedName.empty()) text += "\n\n" + total.sharedName;
+    return text;
+}
+
 void LoggerDevice::archive(OperationObserver& observer, const ArchiveOrder& order, const BatchProgress& progress,
                            const std::atomic<bool>& cancel) {
     Using using_(*this, observer);
@@ -112,15 +123,20 @@ void LoggerDevice::archive(OperationObserver& observer, const ArchiveOrder& orde
     archive::UpdateHooks hooks;
     hooks.cancel = &cancel;
     hooks.progress = progress;
+    // Each hole would be a box that holds up the download until it is answered; they are
+    // in the archive anyway, and the summary at the end names them.
+    hooks.showAsFound = false;
     archive::UpdateResult update;
+    archive::UpdateResult total;
     // A link that broke off (an adapter unplugged, a cut GPRS link) is offered again: each
     // update commits batch by batch and the next one starts where the archive ends.
     do {
         update = archive::updateArchive(session_, store, order.moduleName, systemClock(), hooks);
+        archive::addLeg(total, update);
         if (cancel) return;
     } while (!update.complete() && update.error.empty() && goOnAfterBreak(observer, kArchiveGoOnQuestion, cancel));
-    if (update.complete())
-        observer.message(W(archive::updateSummary(update) + "."), MessageIcon::Information);
+    if (const std::string summary = archiveSummary(total); !summary.empty())
+        observer.message(W(summary), total.complete() ? MessageIcon::Information : MessageIcon::Warning);
     if (order.clearAfter) (void)archive::clearArchived(session_, order.file, update);
 }
 

@@ -13,6 +13,7 @@
 #include "common/clock.h"
 #include "common/observer.h"
 #include "link/module_link.h"
+#include "logger/archive/archive_update.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/download/download.h"
 #include "logger/protocol/session.h"
@@ -54,6 +55,11 @@ struct ArchiveOrder {
     std::string moduleName;     // UTF-8
     bool clearAfter = false;
 };
+
+// What the end of "Pobierz do archiwum" says of all its updates (UTF-8): records, time and
+// requests, the holes found, a name shared with another module; "" when an update that
+// did not complete archived nothing.
+std::string archiveSummary(const archive::UpdateResult& total);
 
 // Asked after a download or an archive update that the link broke off (UTF-8).
 inline constexpr const char* kDownloadGoOnQuestion =

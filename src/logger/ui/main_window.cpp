@@ -88,6 +88,8 @@ Crejestrator::Crejestrator(SettingsStore& settings, bool writeDescriptionData, Q
 
     settings_ = loadLoggerSettings(store_);
     showSettings();
+    const ArchiveChoice archive = loadArchiveChoice(store_);
+    setArchive(QString::fromStdString(archive.file), QString::fromStdString(archive.moduleName));
 
     // The line names and kinds of the export, from the working folder; "/wrdat" saves a
     // table read from the text file as the data file.
@@ -242,11 +244,18 @@ QWidget* Crejestrator::buildArchiveControls() {
     archiveFile_->setPlaceholderText(QStringLiteral("plik archiwum (.db)"));
     auto* browse = new QPushButton(QStringLiteral("..."), group);
     browse->setMaximumWidth(32);
+    browse->setObjectName(QStringLiteral("archiveBrowse"));
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Plik archiwum"), archiveFile_->text(),
-                                                          QStringLiteral("Archiwa (*.db)"), nullptr,
-                                                          QFileDialog::DontConfirmOverwrite);
-        if (!file.isEmpty()) archiveFile_->setText(file);
+        // An existing archive is gone on with, so choosing one is no overwrite; a name typed
+        // without its ending gets ".db".
+        QFileDialog dialog(this, QStringLiteral("Plik archiwum"), QString(), QStringLiteral("Archiwa (*.db)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setDefaultSuffix(QStringLiteral("db"));
+        if (!archiveFile_->text().isEmpty()) dialog.selectFile(archiveFile_->text());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        archiveFile_->setText(dialog.selectedFiles().first());
+        rememberArchive();
     });
     archiveName_ = new QLineEdit(group);
     archiveName_->setObjectName(QStringLiteral("archiveName"));
@@ -277,6 +286,11 @@ void Crejestrator::setArchive(const QString& file, const QString& moduleName) {
     archiveName_->setText(moduleName);
 }
 
+void Crejestrator::rememberArchive() {
+    // Best effort: a choice that cannot be kept is only typed again at the next start.
+    (void)saveArchiveChoice(store_, {archiveFile_->text().trimmed().toStdString(), archiveName_->text().trimmed().toStdString()});
+}
+
 void Crejestrator::updateArchive() { runArchive(false); }
 
 void Crejestrator::updateArchiveAndClear() { runArchive(true); }
@@ -291,6 +305,7 @@ void Crejestrator::runArchive(bool clearAfter) {
         message(QStringLiteral("Wybierz plik archiwum."), MessageIcon::Warning);
         return;
     }
+    rememberArchive();
     ArchiveOrder order;
     order.file = pathFromUtf8(archiveFile_->text().trimmed().toStdString());
     order.moduleName = archiveName_->text().trimmed().toStdString();
@@ -581,6 +596,7 @@ void Crejestrator::requestEnding(Ending ending) {
     const bool started = startOperation([this, ending](LoggerDevice& device, OperationObserver&) {
         device.end(ending);
         return std::function<void()>([this, ending] {
+            rememberArchive();
             // Said even while closing: the next start would find the old settings.
             if (saveLoggerSettings(store_, settings_, ending == Ending::Finish ? SettingsScope::All : SettingsScope::PortAndSpeed) !=
                 FileResult::Ok)

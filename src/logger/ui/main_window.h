@@ -103,6 +103,8 @@ private:
     void download(DownloadOrder order);
     void runArchive(bool clearAfter);
     QWidget* buildArchiveControls();
+    // The archive file and module name, kept for the next start.
+    void rememberArchive();
     void downloadEnded(const DownloadReport& report, bool printMode);
     void showProgress(int read, int total);
     void showDevice(const DeviceSnapshot& snapshot);

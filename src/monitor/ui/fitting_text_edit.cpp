@@ -7,7 +7,8 @@ FittingTextEdit::FittingTextEdit(int typed, int fits, QWidget* parent) : Checked
 }
 
 QString FittingTextEdit::problem() const {
-    return text().size() > fits_ ? kavrel::ui::textLengthMessage(fits_) : QString();
+    if (text().size() > fits_) return kavrel::ui::textLengthMessage(fits_);
+    return kavrel::ui::codePageProblem(text());
 }
 
 } // namespace kavrel::monitor::ui

@@ -104,6 +104,42 @@ private slots:
         QCOMPARE(textLengthMessage(8), QString("Please enter no more than 8 characters."));
     }
 
+    // A letter the module's code page has no byte for would be stored as "?": every text
+    // field of every settings dialog refuses it at "Wprowadź", naming it, and keeps the
+    // dialog open; Polish letters and the code page's own "?" pass.
+    void textsOutsideTheCodePageAreRefusedInEveryDialog() {
+        const QString outside = QString::fromUtf8("Ж✓😀");
+        QCOMPARE(charactersOutsideCodePage(QString::fromUtf8("aЖb✓Ж😀?ł")), QString::fromUtf8("Ж ✓ 😀"));
+        int checked = 0;
+        for (const GalleryEntry& entry : dialogGallery()) {
+            std::unique_ptr<QWidget> widget(entry.make(SettingsImage{}));
+            auto* dialog = qobject_cast<SettingsDialog*>(widget.get());
+            if (!dialog) continue;
+            for (TextEdit* edit : dialog->findChildren<TextEdit*>()) {
+                if (!edit->isEnabled() || edit->isReadOnly()) continue;
+                const QString before = edit->text();
+                problems.clear();
+                edit->setText(outside + QString::fromUtf8("ż"));   // a short field keeps only the first ones
+                const QString kept = charactersOutsideCodePage(edit->text());
+                dialog->accept();
+                const QString where = QString::fromUtf8(entry.name) + ": " + edit->objectName();
+                QVERIFY2(!kept.isEmpty() && problems == QStringList{codePageMessage(kept)},
+                         qPrintable(where + " " + problems.join(" | ")));
+                QVERIFY2(dialog->result() != QDialog::Accepted, qPrintable(where));
+                edit->setText(before);
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 20);
+        problems.clear();
+        SampleDialog dialog{SettingsImage{}};
+        dialog.slim->setText("1");
+        dialog.pin->setText(QString::fromUtf8("Łódź?"));
+        dialog.accept();
+        QCOMPARE(problems.size(), 0);
+        QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
+    }
+
     void bitBoxesChangeOnlyTheirOwnBits() {
         SettingsImage record;
         record.setByte(Field::Mcfg2, 0x6D);  // bit 4 clear, others mixed

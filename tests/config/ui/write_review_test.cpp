@@ -19,6 +19,7 @@
 #include "config/model/settings_file.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/changes_dialog.h"
+#include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
@@ -148,6 +149,50 @@ private slots:
         namedControl<QCheckBox>(&window, "showChanges")->setChecked(false);
         Ckonfigurator again(store, "");
         QVERIFY(!namedControl<QCheckBox>(&again, "showChanges")->isChecked());
+    }
+
+    // A file saved from a module of another firmware is checked before it is sent, and the
+    // check outlives an edit, whether the file came from "Odczytaj z dysku" or was the one
+    // the program started with; with and without the list of changes.
+    void aFileOfAnotherFirmwareIsCheckedHoweverItWasOpened() {
+        const QString path = folder.filePath("stary.kvl");
+        {
+            kavrel::testing::SimFixture older({.versionText = "Kavrel V2.0"});
+            MemoryStore store;
+            kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(older.port())});
+            Ckonfigurator window(store, "");
+            window.readFromModule();
+            window.runner().waitForFinished();
+            QVERIFY(window.saveToDisk(path));
+        }
+        auto lines = std::make_shared<std::vector<std::string>>();
+        kavrel::testing::SimFixture module({.lineLog = lines});
+        MemoryStore store;
+        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(module.port())});
+        for (const bool atStart : {true, false}) {
+            for (const bool showChanges : {true, false}) {
+                Ckonfigurator window(store, atStart ? path : QString());
+                if (!atStart) QVERIFY(window.loadFromDisk(path));
+                QStringList boxes;
+                window.runner().setMessageHandler([&](const QString& t, MessageIcon) { boxes << t; });
+                namedControl<QCheckBox>(&window, "showChanges")->setChecked(showChanges);
+                editInDialog(window, "Ustawienia ogólne", "NUM3", "+48600111222");
+                QString asked;
+                whenShown<CsprawdzeniePliku>([&](CsprawdzeniePliku* box) {
+                    asked = box->text();
+                    captioned<QPushButton>(box, "Anuluj")->click();
+                });
+                lines->clear();
+                window.sendToModule();
+                window.runner().waitForFinished();
+                const QString how = QString("%1, changes %2").arg(atStart ? "start-up file" : "opened file").arg(showChanges);
+                QVERIFY2(asked.contains("Kavrel V2.0"), qPrintable(how + ": " + asked));
+                QCOMPARE(window.statusText(), QString("Wysyłanie ustawień anulowane"));
+                QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(" | ")));
+                for (const std::string& line : *lines)
+                    QVERIFY2(line.ends_with("?") || line == "HALT!" || line == "DEBUG=0", line.c_str());
+            }
+        }
     }
 
     void nothingToChangeIsSaidAndNotSentByEnter() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
@@ -69,8 +72,10 @@ void settle(Crejestrator& window) {
 // simulator's pseudo-terminal as COM1. Message boxes, questions and the save dialog are
 // recorded or answered by the test.
 struct LoggerOnSimulator {
-    explicit LoggerOnSimulator(bool tcp, int records = 40, bool fixedSpeed = false, int cutEveryBatch = 0)
-        : sim(options(records, cutEveryBatch)) {
+    using Tweak = std::function<void(sim::SimOptions&)>;
+    explicit LoggerOnSimulator(bool tcp, int records = 40, bool fixedSpeed = false, int cutEveryBatch = 0,
+                               const Tweak& tweak = {})
+        : sim(options(records, cutEveryBatch, tweak)) {
         store.createKey(kLoggerSettingsKey);
         LoggerSettings settings;
         settings.tcp = tcp;
@@ -89,11 +94,12 @@ struct LoggerOnSimulator {
         window->setClock(clock);
         window->show();
     }
-    sim::SimOptions options(int records, int cutEveryBatch) {
+    sim::SimOptions options(int records, int cutEveryBatch, const Tweak& tweak) {
         sim::SimOptions o;
         o.memory.records = records;
         o.memory.faults.cutEveryBatch = cutEveryBatch;
         o.lineLog = lines;
+        if (tweak) tweak(o);
         return o;
     }
     // The lines the module received since the last call.
@@ -430,7 +436,8 @@ private slots:
         QVERIFY2(!on.questions.isEmpty() && on.questions.size() < 20, qPrintable(on.questions.join("|")));
         QCOMPARE(on.questions.front(), QString("Pobieranie zostało przerwane.\nPołączyć ponownie i kontynuować od "
                                                "miejsca, w którym kończy się archiwum?"));
-        QVERIFY2(on.boxes.back().startsWith("Pobrano "), qPrintable(on.boxes.join("|")));
+        // One summary of all the updates the cuts took, not of the last one alone.
+        QVERIFY2(on.boxes.back().startsWith("Pobrano 60 rekordów w "), qPrintable(on.boxes.join("|")));
         // Everything is in the archive: a new update fetches nothing.
         on.questions.clear();
         captioned<QPushButton>(on.window.get(), "Pobierz do archiwum")->click();
@@ -438,6 +445,62 @@ private slots:
         QVERIFY2(on.boxes.back().startsWith("Pobrano 0 rekordów"), qPrintable(on.boxes.join("|")));
         QVERIFY(on.questions.isEmpty());
         QVERIFY(moduleButtonsEnabled(*on.window));
+    }
+
+    // Records the module overwrote before they were archived are named in the one box at the
+    // end, not each in a box of its own that holds up the download.
+    void holesAreSummedUpAtTheEndInOneBox() {
+        auto pending = std::make_shared<std::atomic<int>>(0);
+        LoggerOnSimulator on(true, 160, false, 0, [&](sim::SimOptions& o) {
+            o.memory.cyclic = true;
+            o.memory.pendingRecords = pending;
+        });
+        QVERIFY(on.connect());
+        on.window->setArchive(folder.filePath("luki.db"), "Stacja");
+        captioned<QPushButton>(on.window.get(), "Pobierz do archiwum")->click();
+        settle(*on.window);
+        on.boxes.clear();
+        *pending = 400;   // more than the memory holds
+        captioned<QPushButton>(on.window.get(), "Pobierz do archiwum")->click();
+        settle(*on.window);
+        QVERIFY2(on.boxes.size() == 1, qPrintable(on.boxes.join("|")));
+        QVERIFY2(on.boxes[0].startsWith("Pobrano ") && on.boxes[0].contains("\n\nUtracone rekordy: "), qPrintable(on.boxes[0]));
+    }
+
+    // The archive file and module name come back at the next start, whatever letters they
+    // hold; "..." gives a name typed without its ending ".db".
+    void theArchiveChoiceIsKeptAndItsFileGetsItsEnding() {
+        MemoryStore store;
+        const QString file = folder.filePath(QString::fromUtf8("archiwa Łódź Ж/stacja%41.db"));
+        const QString name = QString::fromUtf8("Stacja ✓ – 2");
+        {
+            Crejestrator window(store, false);
+            window.show();
+            window.setArchive(file, name);
+            window.finishWork();
+            settle(window);
+        }
+        Crejestrator again(store, false);
+        QCOMPARE(field(again, "archiveFile"), file);
+        QCOMPARE(field(again, "archiveName"), name);
+
+        bool answered = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            poll.stop();
+            dialog->setDirectory(folder.path());
+            dialog->selectFile(QStringLiteral("nowe"));
+            QMetaObject::invokeMethod(dialog, "accept");
+            answered = true;
+        });
+        poll.start(10);
+        namedControl<QPushButton>(&again, "archiveBrowse")->click();
+        QVERIFY(answered);
+        QCOMPARE(field(again, "archiveFile"), folder.filePath("nowe.db"));
+        Crejestrator third(store, false);
+        QCOMPARE(field(third, "archiveFile"), folder.filePath("nowe.db"));
     }
 
     void fixedSpeedFinishSaysNothingButTheCloseBoxDoes() {

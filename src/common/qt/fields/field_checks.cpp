@@ -43,4 +43,17 @@ bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields) {
 
 bool checkField(QWidget* parent, CheckedEdit* field) { return checkFields(parent, {field}); }
 
+bool checkCodePage(QWidget* parent, const QList<QLineEdit*>& fields) {
+    for (QLineEdit* field : fields) {
+        if (!qobject_cast<TextEdit*>(field)) continue;
+        const QString problem = codePageProblem(field->text());
+        if (problem.isEmpty()) continue;
+        reportFieldProblem(parent, problem);
+        field->setFocus();
+        field->selectAll();
+        return false;
+    }
+    return true;
+}
+
 } // namespace kavrel::ui

@@ -27,5 +27,9 @@ void reportFieldProblem(QWidget* parent, const QString& message);
 // otherwise the first refused one is reported, focused and selected.
 bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields);
 bool checkField(QWidget* parent, CheckedEdit* field);
+// True when the text fields (TextEdit) among `fields` hold only what Windows-1250 can
+// hold; otherwise the first that does not is reported, focused and selected. For the text
+// fields a dialog does not check for length (they are only cut to their size).
+bool checkCodePage(QWidget* parent, const QList<QLineEdit*>& fields);
 
 } // namespace kavrel::ui

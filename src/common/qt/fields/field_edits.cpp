@@ -1,5 +1,7 @@
 #include "common/qt/fields/field_edits.h"
 
+#include "common/win1250.h"
+
 namespace kavrel::ui {
 
 QString integerMessage() { return QStringLiteral("Please enter an integer."); }
@@ -10,6 +12,29 @@ QString integerRangeMessage(int minimum, int maximum) {
 
 QString textLengthMessage(int maxCharacters) {
     return QStringLiteral("Please enter no more than %1 characters.").arg(maxCharacters);
+}
+
+QString codePageMessage(const QString& characters) {
+    return QStringLiteral("Tekst zawiera znaki, których moduł nie zapisze: %1\n"
+                          "Usuń je lub zastąp innymi (polskie litery są dozwolone).")
+        .arg(characters);
+}
+
+QString charactersOutsideCodePage(const QString& text) {
+    QList<char32_t> found;
+    for (const char32_t codePoint : text.toUcs4()) {
+        // '?' is the code page's own question mark; any other character it maps to '?' is lost.
+        if (codePoint == U'?' || cp1250::fromUnicode(codePoint) != '?' || found.contains(codePoint)) continue;
+        found.append(codePoint);
+    }
+    QStringList shown;
+    for (const char32_t codePoint : found) shown << QString::fromUcs4(&codePoint, 1);
+    return shown.join(QLatin1Char(' '));
+}
+
+QString codePageProblem(const QString& text) {
+    const QString outside = charactersOutsideCodePage(text);
+    return outside.isEmpty() ? QString() : codePageMessage(outside);
 }
 
 NumberEdit::NumberEdit(int minimum, int maximum, QWidget* parent)
@@ -38,7 +63,8 @@ QString NumberEdit::problem() const {
 TextEdit::TextEdit(int maxCharacters, QWidget* parent) : CheckedEdit(parent) { setMaxLength(maxCharacters); }
 
 QString TextEdit::problem() const {
-    return text().size() > maxLength() ? textLengthMessage(maxLength()) : QString();
+    if (text().size() > maxLength()) return textLengthMessage(maxLength());
+    return codePageProblem(text());
 }
 
 } // namespace kavrel::ui

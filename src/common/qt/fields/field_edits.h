@@ -1,7 +1,9 @@
 // Edit fields with the checks every settings dialog applies when "Wprowadź" is pressed:
 // whole numbers within a range, and texts of at most N characters. The messages are the
 // dialog framework's own: "Please enter an integer.", "Please enter an integer between
-// %1 and %2.", "Please enter no more than %1 characters."
+// %1 and %2.", "Please enter no more than %1 characters." A text is also refused when it
+// holds a character the module's code page (Windows-1250) has no byte for: stored, it
+// would silently become "?".
 #pragma once
 
 #include <QLineEdit>
@@ -44,9 +46,15 @@ public:
     QString problem() const override;
 };
 
+// The characters of `text` that Windows-1250 cannot hold, each once, in order of appearance.
+QString charactersOutsideCodePage(const QString& text);
+// The message that refuses them, or "" when there are none.
+QString codePageProblem(const QString& text);
+
 // The texts of the checks, for the dialogs and their tests.
 QString integerMessage();
 QString integerRangeMessage(int minimum, int maximum);
 QString textLengthMessage(int maxCharacters);
+QString codePageMessage(const QString& characters);
 
 } // namespace kavrel::ui

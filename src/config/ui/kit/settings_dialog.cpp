@@ -30,10 +30,17 @@ QDialogButtonBox* SettingsDialog::makeButtons() {
 
 bool SettingsDialog::checkFields() {
     // A field both disabled and hidden is not part of the settings the user can see.
+    const auto seen = [](QLineEdit* field) { return field->isEnabled() || field->isVisible(); };
     QList<QLineEdit*> shown;
     for (QLineEdit* field : checked_)
-        if (field->isEnabled() || field->isVisible()) shown.append(field);
-    return kavrel::ui::checkFields(this, shown);
+        if (seen(field)) shown.append(field);
+    if (!kavrel::ui::checkFields(this, shown)) return false;
+    // Every text field, checked for length or only cut to its size, keeps its letters: one
+    // the module's code page has no byte for would be stored as "?".
+    QList<QLineEdit*> texts;
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        if (seen(field) && !shown.contains(field)) texts.append(field);
+    return kavrel::ui::checkCodePage(this, texts);
 }
 
 void SettingsDialog::accept() {
