@@ -486,12 +486,16 @@ private slots:
 
         bool answered = false;
         QTimer poll;
+        // The name is typed into the dialog's name field, as a user does (selectFile leaves a
+        // field that has the focus as it is).
         connect(&poll, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) return;
             poll.stop();
             dialog->setDirectory(folder.path());
-            dialog->selectFile(QStringLiteral("nowe"));
+            name->setText(QStringLiteral("nowe"));
             QMetaObject::invokeMethod(dialog, "accept");
             answered = true;
         });
