@@ -27,11 +27,13 @@ void setFieldProblemTitle(const QString& title) {
 
 void reportFieldProblem(QWidget* parent, const QString& message) { handler()(parent, message); }
 
-bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields) {
+namespace {
+
+// The first field with a problem is reported and given the focus, its text selected.
+template <typename ProblemOf>
+bool firstProblemReported(QWidget* parent, const QList<QLineEdit*>& fields, ProblemOf problemOf) {
     for (QLineEdit* field : fields) {
-        auto* checked = qobject_cast<CheckedEdit*>(field);
-        if (!checked) continue;
-        const QString problem = checked->problem();
+        const QString problem = problemOf(field);
         if (problem.isEmpty()) continue;
         reportFieldProblem(parent, problem);
         field->setFocus();
@@ -41,19 +43,21 @@ bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields) {
     return true;
 }
 
+} // namespace
+
+bool checkFields(QWidget* parent, const QList<QLineEdit*>& fields) {
+    return firstProblemReported(parent, fields, [](QLineEdit* field) {
+        auto* checked = qobject_cast<CheckedEdit*>(field);
+        return checked ? checked->problem() : QString();
+    });
+}
+
 bool checkField(QWidget* parent, CheckedEdit* field) { return checkFields(parent, {field}); }
 
 bool checkCodePage(QWidget* parent, const QList<QLineEdit*>& fields) {
-    for (QLineEdit* field : fields) {
-        if (!qobject_cast<TextEdit*>(field)) continue;
-        const QString problem = codePageProblem(field->text());
-        if (problem.isEmpty()) continue;
-        reportFieldProblem(parent, problem);
-        field->setFocus();
-        field->selectAll();
-        return false;
-    }
-    return true;
+    return firstProblemReported(parent, fields, [](QLineEdit* field) {
+        return qobject_cast<TextEdit*>(field) ? codePageProblem(field->text()) : QString();
+    });
 }
 
 } // namespace kavrel::ui
