@@ -30,13 +30,7 @@ using kavrel::testing::ToolRun;
 ToolRun runInShell(const std::string& before, const std::string& arguments, const fs::path& folder) {
     const std::string command = "export XDG_CONFIG_HOME='" + (folder / "config").string() + "'; " + before +
                                 " exec timeout 20 " + KAVREL_CLI + " " + arguments + " 2>&1";
-    ToolRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 256> chunk{};
-    while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.out.append(chunk.data(), n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return kavrel::testing::runShellCommand(command);
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

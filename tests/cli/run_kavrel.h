@@ -21,6 +21,17 @@ struct ToolRun {
     std::string err;
 };
 
+// Runs a shell command line: its standard output and its exit code (-1 when it did not exit).
+inline ToolRun runShellCommand(const std::string& command) {
+    ToolRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::array<char, 256> chunk{};
+    while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.out.append(chunk.data(), n);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 // Runs the tool with its settings in `folder`, so that no user's saved connection or port
 // mapping is read or changed; without a folder, in a fresh one of its own. The error output
 // goes to a file in the same folder, which belongs to this process and test alone, so
@@ -33,12 +44,7 @@ inline ToolRun runKavrel(const std::string& arguments, const std::string& enviro
     const std::filesystem::path errFile = settings / "err.txt";
     const std::string command = "XDG_CONFIG_HOME='" + (settings / "config").string() + "' " + environment + " " +
                                 KAVREL_CLI + " " + arguments + " 2>'" + errFile.string() + "'";
-    ToolRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 256> chunk{};
-    while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.out.append(chunk.data(), n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ToolRun run = runShellCommand(command);
     run.err = readWholeFile(errFile);
     std::filesystem::remove(errFile);
     return run;
