@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "common/file_names.h"
+#include "common/hex_digit.h"
 #include "common/regular_file.h"
 #include "common/replace_file.h"
 #include "config/model/backup_store.h"
@@ -32,13 +33,6 @@ std::string escaped(const std::string& text) {
         }
     }
     return out;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 bool unescaped(const std::string& text, std::string& out) {

@@ -1,5 +1,6 @@
 #include "logger/settings/logger_settings.h"
 
+#include "common/hex_digit.h"
 #include "common/registry_key.h"
 
 namespace kavrel::logger {
@@ -30,13 +31,6 @@ std::string escaped(const std::string& utf8) {
         out += kHex[byte & 0x0F];
     }
     return out;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 // A "%" without two hex digits behind it is kept as it is.
