@@ -17,7 +17,9 @@ polish_profile() {
     localedef -i pl_PL -f UTF-8 "$locales/pl_PL.UTF-8" >/dev/null 2>&1 || true
   fi
   if [ -f "$locales/pl_PL.UTF-8/LC_CTYPE" ]; then
-    export LOCPATH=$locales LC_ALL=pl_PL.UTF-8
+    export LOCPATH=$locales
+    # (this shell does not see its own LOCPATH and would warn that it cannot switch)
+    export LC_ALL=pl_PL.UTF-8 2>/dev/null
   else
     echo "polish_profile: no pl_PL.UTF-8 locale (localedef failed); Wine keeps its default code page" >&2
   fi
