@@ -33,7 +33,7 @@ check() { # check NAME COMMAND...: one case, counted
 }
 kavrel() { wine "$exe" "$@"; }
 
-linux_tool "$sim" --pty --tcp 127.0.0.1:0 --records 40 > sim.out 2> sim.err &
+"${linux_env[@]}" "$sim" --pty --tcp 127.0.0.1:0 --records 40 > sim.out 2> sim.err &
 sim_pid=$!
 for _ in $(seq 100); do [ "$(grep -c '=' sim.out)" -ge 2 ] && break; sleep 0.1; done
 pty=$(sed -n 's/^pty=//p' sim.out)

@@ -105,7 +105,7 @@ running Kavrel-Config.exe && fail "the silent install started Kavrel-Config"
 
 step "the simulator's pseudo-terminal as COM7"
 received="$work/received.log"   # every line the simulator received
-linux_tool "$sim" --pty --records 40 --line-log "$received" > "$work/sim.out" 2>"$work/sim.err" &
+"${linux_env[@]}" "$sim" --pty --records 40 --line-log "$received" > "$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 1 50); do grep -q '^pty=' "$work/sim.out" && break; sleep 0.1; done
 pty=$(sed -n 's/^pty=//p' "$work/sim.out")

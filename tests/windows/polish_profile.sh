@@ -26,5 +26,7 @@ polish_profile() {
 }
 
 # The Linux simulator and tool, whose output the tests compare with, in the locale they are
-# tested in on Linux.
-linux_tool() { env -u LOCPATH LC_ALL=C.UTF-8 "$@"; }
+# tested in on Linux. A program started in the background takes the array, so that $! is its
+# own process id (env runs it in its place): "${linux_env[@]}" "$sim" ... &
+linux_env=(env -u LOCPATH LC_ALL=C.UTF-8)
+linux_tool() { "${linux_env[@]}" "$@"; }
