@@ -32,7 +32,11 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "© ${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Kavrel-Config.exe"
+; The finish page starts Kavrel-Config as the Start menu does: through the user's shell (not
+; from the installer's elevated process) and in the user's own Documents, by its shortcut.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "$(RunConfig)"
+!define MUI_FINISHPAGE_RUN_FUNCTION RunConfigAsUser
 !define MUI_LANGDLL_ALLLANGUAGES
 
 !insertmacro MUI_PAGE_WELCOME
@@ -56,6 +60,14 @@ LangString ReadmeLink ${LANG_POLISH} "Czytaj mnie"
 LangString ReadmeLink ${LANG_ENGLISH} "Read me"
 LangString KvlType ${LANG_POLISH} "Konfiguracja modułu Kavrel"
 LangString KvlType ${LANG_ENGLISH} "Kavrel module configuration"
+LangString RunConfig ${LANG_POLISH} "Uruchom Kavrel-Config (konfigurator)"
+LangString RunConfig ${LANG_ENGLISH} "Run Kavrel-Config (configurator)"
+LangString ProgramRunning ${LANG_POLISH} "Program $R1 jest uruchomiony. Zamknij go i wybierz „Ponów”, albo „Anuluj”, aby przerwać odinstalowanie."
+LangString ProgramRunning ${LANG_ENGLISH} "$R1 is running. Close it and choose Retry, or Cancel to stop the uninstall."
+
+; Each user's own Documents when a shortcut starts: the shell expands the variable for whoever
+; starts it, so that an install by an administrator or a deployment tool serves every account.
+!define WORKING_FOLDER "%USERPROFILE%\Documents"
 
 Function .onInit
   SetRegView 64
@@ -64,6 +76,41 @@ FunctionEnd
 
 Function un.onInit
   SetRegView 64
+  Call un.RefuseWhileRunning
+FunctionEnd
+
+Function RunConfigAsUser
+  Exec '"$WINDIR\explorer.exe" "$SMPROGRAMS\${PRODUCT}\Kavrel-Config.lnk"'
+FunctionEnd
+
+; A program that runs holds its file open: removing the others would leave it without an
+; uninstaller. The user is asked to close it; a silent uninstall ends with exit code 2 and
+; removes nothing.
+Function un.RefuseIfRunning   ; $R1: the program's file name
+  IfFileExists "$INSTDIR\$R1" 0 done
+  retry:
+    ClearErrors
+    FileOpen $R0 "$INSTDIR\$R1" a   ; write access, refused while the program runs
+    IfErrors 0 free
+    IfSilent refuse
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramRunning)" /SD IDCANCEL IDRETRY retry
+  refuse:
+    SetErrorLevel 2
+    Quit
+  free:
+    FileClose $R0
+  done:
+FunctionEnd
+
+Function un.RefuseWhileRunning
+  StrCpy $R1 "Kavrel-Config.exe"
+  Call un.RefuseIfRunning
+  StrCpy $R1 "Kavrel-Monitor.exe"
+  Call un.RefuseIfRunning
+  StrCpy $R1 "Kavrel-Logger.exe"
+  Call un.RefuseIfRunning
+  StrCpy $R1 "kavrel.exe"
+  Call un.RefuseIfRunning
 FunctionEnd
 
 Section "Kavrel" SecMain
@@ -74,12 +121,10 @@ Section "Kavrel" SecMain
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The programs write their files (test1.csv, default.kvl, ...) into the working folder:
-  ; the user's documents, since Program Files is not writable without elevation.
-  SetShellVarContext current
-  StrCpy $0 "$DOCUMENTS"
-  SetShellVarContext all
-  SetOutPath "$0"
+  ; the documents of the user who starts them, since Program Files is not writable without
+  ; elevation. A shortcut takes $OUTDIR as its working folder.
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  StrCpy $OUTDIR "${WORKING_FOLDER}"
   ; The links' names are the programs' (the same in every language), so the uninstaller finds them.
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\Kavrel-Config.lnk" "$INSTDIR\Kavrel-Config.exe" "" "" 0 SW_SHOWNORMAL "" "$(ConfigLink)"
   IfFileExists "$INSTDIR\Kavrel-Monitor.exe" 0 +2

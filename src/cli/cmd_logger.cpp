@@ -240,7 +240,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     DownloadState state;
     if (writeExport(*exporter, downloadSource(session, state, false), &session.observer) != ExportEnd::Complete)
         return kExitFailure;
-    for (const std::filesystem::path& file : exporter->files()) context.out << file.string() << "\n";
+    for (const std::filesystem::path& file : exporter->files()) context.out << pathToUtf8(file) << "\n";
     return kExitOk;
 }
 

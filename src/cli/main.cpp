@@ -1,6 +1,7 @@
 // kavrel: the command-line tool for the Kavrel module.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -16,6 +17,7 @@
 #endif
 
 #include "cli/options.h"
+#include "common/file_names.h"
 
 using namespace kavrel;
 using namespace kavrel::cli;
@@ -60,8 +62,16 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Run: break;
     }
     TerminalObserver observer(std::cerr, isTerminal(stderr));
-    CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
-    if (!openTrace(line, context.trace, std::cerr)) return kExitFailure;
-    const int exitCode = line.command->run(context, line.commandArgs);
+    int exitCode = kExitFailure;
+    // A file or folder the system refuses ends the command with a message, never the tool.
+    try {
+        CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
+        if (!openTrace(line, context.trace, std::cerr)) return kExitFailure;
+        exitCode = line.command->run(context, line.commandArgs);
+    } catch (const std::filesystem::filesystem_error& failure) {
+        std::cout.flush();
+        std::cerr << fileFailureText(failure) << "\n";
+        return kExitFailure;
+    }
     return finishStandardOutput(std::cerr) && exitCode == kExitOk ? kExitOk : std::max(exitCode, int(kExitFailure));
 }

@@ -72,6 +72,20 @@ std::u16string toUtf16(std::string_view text) {
     return out;
 }
 
+std::string fromUtf16(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            append(out, 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00));
+        } else {
+            append(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
+        }
+    }
+    return out;
+}
+
 std::size_t completeLength(std::string_view text) {
     // Back over at most three continuation bytes to the byte that leads them.
     std::size_t lead = text.size();

@@ -19,6 +19,8 @@ void append(std::string& out, char32_t codePoint);
 void appendUtf16(std::u16string& out, char32_t codePoint);
 
 std::u16string toUtf16(std::string_view text);
+// UTF-16 (a Windows name, a QString) as UTF-8; an unpaired surrogate gives U+FFFD.
+std::string fromUtf16(std::u16string_view text);
 
 // Length of the longest prefix of text that does not end inside a character: a lead byte
 // at the end whose continuation bytes have not all come yet is left for the next piece.

@@ -1,14 +1,15 @@
 #include "link/stable_device_name.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
+
+#include "common/file_names.h"
 
 namespace kavrel::link {
 namespace fs = std::filesystem;
 
 fs::path serialByIdFolder() {
-    if (const char* folder = std::getenv("KAVREL_SERIAL_BY_ID"); folder && *folder) return fs::path(folder);
+    if (const std::string folder = environmentText("KAVREL_SERIAL_BY_ID"); !folder.empty()) return pathFromUtf8(folder);
     return fs::path(kSerialByIdFolder);
 }
 
@@ -19,7 +20,7 @@ std::vector<StableDeviceName> stableDeviceNames(const fs::path& folder) {
         std::error_code resolved;
         const fs::path device = fs::canonical(it->path(), resolved);
         if (resolved) continue;
-        names.push_back({device.string(), it->path().string()});
+        names.push_back({pathToUtf8(device), pathToUtf8(it->path())});
     }
     std::sort(names.begin(), names.end(),
               [](const StableDeviceName& a, const StableDeviceName& b) { return a.stable < b.stable; });
@@ -29,7 +30,7 @@ std::vector<StableDeviceName> stableDeviceNames(const fs::path& folder) {
 bool sameDevice(const std::string& a, const std::string& b) {
     if (a == b) return true;
     std::error_code error;
-    return fs::equivalent(fs::path(a), fs::path(b), error) && !error;
+    return fs::equivalent(pathFromUtf8(a), pathFromUtf8(b), error) && !error;
 }
 
 std::string stableDeviceName(const std::string& device, const std::vector<StableDeviceName>& names) {

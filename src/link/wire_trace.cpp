@@ -139,7 +139,9 @@ std::shared_ptr<WireTrace> WireTrace::toStandardError() {
 }
 
 std::shared_ptr<WireTrace> WireTrace::fromEnvironment() {
-    const char* value = std::getenv(kTraceVariable);
+    // Read in UTF-16 on Windows: the file may be named in a folder of any spelling.
+    const std::string text = environmentText(kTraceVariable);
+    const char* value = text.c_str();
     if (switchedOff(value)) return nullptr;
     if (meansStandardError(value)) return toStandardError();
     std::string reason;

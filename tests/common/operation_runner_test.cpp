@@ -6,8 +6,11 @@
 #include <QWidget>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
+#include "common/file_names.h"
 #include "common/qt/operation_runner.h"
 #include "common/win1250.h"
 
@@ -64,6 +67,30 @@ private slots:
         runner.waitForFinished();
         QCOMPARE(finished.count(), 1);
         QVERIFY(ticks >= 3);  // the window's timer kept running during the operation
+        QVERIFY(runner.start([](OperationObserver&) {}));
+        runner.waitForFinished();
+    }
+
+    // A folder the system refuses ends the operation with a message naming it, never the
+    // program; its handback does not run and the next operation starts.
+    void aFileSystemErrorEndsTheOperationWithAMessage() {
+        QWidget window;
+        OperationRunner runner(&window);
+        QStringList seen;
+        runner.setMessageHandler([&](const QString& t, MessageIcon icon) {
+            seen << QString::number(static_cast<int>(icon)) + " " + t;
+        });
+        bool handedBack = false;
+        QVERIFY(runner.startWithResult([&](OperationObserver&) -> OperationRunner::Handback {
+            throw std::filesystem::filesystem_error("create_directories", pathFromUtf8("C:\\Użytkownicy\\Michał"),
+                                                    std::make_error_code(std::errc::permission_denied));
+            return [&] { handedBack = true; };
+        }));
+        runner.waitForFinished();
+        QVERIFY(!handedBack);
+        QCOMPARE(seen, (QStringList{QString::number(static_cast<int>(MessageIcon::Error)) +
+                                    QString(" Błąd dostępu do pliku „C:\\Użytkownicy\\Michał” (kod %1).")
+                                        .arg(static_cast<int>(std::errc::permission_denied))}));
         QVERIFY(runner.start([](OperationObserver&) {}));
         runner.waitForFinished();
     }

@@ -139,9 +139,9 @@ TEST_F(SettingsFileTest, ANameNearTheLengthLimitIsSaved) {
 TEST_F(SettingsFileTest, SaveThatCannotOpenItsFileSaysSo) {
     RecordingObserver observer;
     EXPECT_EQ(saveSettingsToFile(path("no-folder/x.kvl"), patterned(), observer), FileResult::OpenFailed);
-    fs::create_directory(path("folder.kvl"));
+    fs::create_directory(pathFromUtf8(path("folder.kvl")));
     EXPECT_EQ(saveSettingsToFile(path("folder.kvl"), patterned(), observer), FileResult::OpenFailed);
-    EXPECT_TRUE(fs::is_directory(path("folder.kvl")));
+    EXPECT_TRUE(fs::is_directory(pathFromUtf8(path("folder.kvl"))));
     EXPECT_EQ(observer.calls, (std::vector<std::string>{"status: Błąd otwarcia pliku do zapisu",
                                                         "status: Błąd otwarcia pliku do zapisu"}));
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/file_names.h"
 #include "logger/export/export_names.h"
 
+using namespace kavrel;
 using namespace kavrel::logger;
 
 TEST(ExportNames, CsvAndHtmlNamesFromTheChosenName) {
@@ -23,4 +25,20 @@ TEST(ExportNames, CsvAndHtmlNamesFromTheChosenName) {
         EXPECT_EQ(htmlFileName(csv), c.html) << c.chosen;
     }
     EXPECT_EQ(htmlFileName(csvFileName(kPrintFileName)), "kavrellogger_tmp.html");
+}
+
+// Polish letters, whole in both names on every system (Windows keeps them as UTF-16): only
+// the ASCII letters of the name are lowered.
+TEST(ExportNames, PolishLettersStayWhole) {
+    struct Case { const char* chosen; const char* csv; const char* html; };
+    const Case cases[] = {
+        {"pomiary_środa", "pomiary_środa.csv", "pomiary_środa.html"},
+        {"Pomiary_ŚRODA.CSV", "Pomiary_ŚRODA.CSV", "pomiary_Środa.html"},
+        {"Użytkownicy/Michał/Łódź", "Użytkownicy/Michał/Łódź.csv", "Użytkownicy/Michał/Łódź.html"},
+    };
+    for (const auto& c : cases) {
+        const auto csv = csvFileName(pathFromUtf8(c.chosen));
+        EXPECT_EQ(pathToUtf8(csv), pathToUtf8(pathFromUtf8(c.csv))) << c.chosen;
+        EXPECT_EQ(pathToUtf8(htmlFileName(csv)), pathToUtf8(pathFromUtf8(c.html))) << c.chosen;
+    }
 }

@@ -5,6 +5,9 @@
 # and saving a .kvl equal to the Linux tool's, driven as a user drives it (xdotool's clicks and
 # keys); Kavrel-Logger.exe started; each closed as the close box closes it (WM_CLOSE) and its registry values read back;
 # a silent uninstall that removes what it installed and leaves the user's settings and files.
+# The prefix is a Polish user's (polish_profile.sh): the account Michał, whose Documents
+# folder is the programs' working folder, and the Polish code page. The Start-menu links start
+# in each user's own Documents; the uninstaller refuses while a program runs.
 #   installer_end_to_end.sh SETUP.EXE KAVREL-SIM KAVREL "PROGRAM..."
 #   (KAVREL: the Linux tool whose configuration file Kavrel-Config's must equal; PROGRAM: the
 #   window programs the build made)
@@ -17,6 +20,12 @@ built() { [[ $programs == *" $1 "* ]]; }
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=polish_profile.sh
+. "$(dirname "$0")/polish_profile.sh"
+polish_profile "$(dirname "$setup")/locale"
+# Wine links the profile's Documents to the home folder: one of the test's own.
+export HOME="$work/dom Michała"
+mkdir -p "$HOME"
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null
@@ -61,15 +70,23 @@ wait_for_window() {
   fail "$1 did not start"
 }
 
-step "fresh Wine prefix, silent install"
+step "fresh Wine prefix of the user Michał, silent install"
 wineboot --init >/dev/null 2>&1 || true
+profile="$WINEPREFIX/drive_c/users/$USER"
+[ -d "$profile/AppData/Roaming" ] || fail "the prefix has no profile $profile"
 wine_quiet "$setup" /S || fail "the installer exited with $?"
 wineserver -w
 install="$WINEPREFIX/drive_c/Program Files/Kavrel"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kavrel"
+# A link's texts are UTF-16: its working folder is the variable that each user's shell
+# expands, never the installing account's folder.
+link_texts() { strings -e l "$1" || true; }
 for program in $programs; do
   [ -f "$install/$program.exe" ] || fail "$program.exe is not installed"
   [ -f "$menu/$program.lnk" ] || fail "no Start-menu entry $program"
+  link_texts "$menu/$program.lnk" | grep -qxF '%USERPROFILE%\Documents' ||
+    fail "$program.lnk does not start in %USERPROFILE%\Documents: $(link_texts "$menu/$program.lnk" | tr '\n' ' ')"
+  ! link_texts "$menu/$program.lnk" | grep -qi 'users.Micha' || fail "$program.lnk names the installing account's folder"
 done
 for file in kavrel.exe uninstall.exe README.txt qt.conf \
             Qt6Core.dll Qt6Widgets.dll Qt6PrintSupport.dll libstdc++-6.dll plugins/platforms/qwindows.dll \
@@ -88,14 +105,14 @@ running Kavrel-Config.exe && fail "the silent install started Kavrel-Config"
 
 step "the simulator's pseudo-terminal as COM7"
 received="$work/received.log"   # every line the simulator received
-"$sim" --pty --line-log "$received" > "$work/sim.out" 2>"$work/sim.err" &
+"${linux_env[@]}" "$sim" --pty --records 40 --line-log "$received" > "$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 1 50); do grep -q '^pty=' "$work/sim.out" && break; sleep 0.1; done
 pty=$(sed -n 's/^pty=//p' "$work/sim.out")
 [ -n "$pty" ] || fail "the simulator gave no pseudo-terminal"
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
-documents="$work/dokumenty"
-mkdir -p "$documents"
+documents="$profile/Documents"
+[ -d "$documents" ] || fail "the profile has no Documents folder"
 echo "notatka" > "$documents/notatka.txt"   # a file of the user's, which the uninstall leaves
 key='HKCU\Software\Ostrevan\Kavrel'
 logger_key='HKCU\Software\Ostrevan\Kavrel-Logger'
@@ -136,16 +153,34 @@ wait_for_button() {
   return 1
 }
 map_listing() { tr '\t\n' ' ;' < "$button_map" 2>/dev/null | cut -c1-600 || echo "none written"; }
-click_button() {
+click_in() { # click_in WINDOW CAPTION
   local place
-  place=$(button_place "Konfigurator Kavrel" "$1")
+  place=$(button_place "$1" "$2")
   # shellcheck disable=SC2086  # "X Y"
   xdotool mousemove $place click 1
+}
+click_button() { click_in "Konfigurator Kavrel" "$1"; }
+# Clicks the button until a new top-level window (a dialog) shows, at most five times: the
+# map may still show the button as it was a moment before. Sets dialog.
+click_for_dialog() { # click_for_dialog WINDOW CAPTION
+  local before
+  before=$(shown_windows)
+  dialog=""
+  for _ in $(seq 1 5); do
+    wait_for_button "$1" "$2" || break
+    click_in "$1" "$2"
+    for _ in $(seq 1 15); do
+      dialog=$(comm -13 <(echo "$before") <(shown_windows) | head -n 1)
+      [ -n "$dialog" ] && return 0
+      sleep 0.2
+    done
+  done
+  return 1
 }
 # The simulator's received lines: how many so far, those after the first N, and a wait (at
 # most 60 s) until one of them after the first N is LINE.
 received_count() { wc -l < "$received" 2>/dev/null || echo 0; }
-received_since() { tail -n +"$(($2 + 1))" "$received" 2>/dev/null | tr -d '\r' | tr '\n' ' ' | cut -c1-400; }
+received_since() { tail -n +"$(($1 + 1))" "$received" 2>/dev/null | tr -d '\r' | tr '\n' ' ' | cut -c1-400; }
 wait_for_received() {
   for _ in $(seq 1 300); do
     tail -n +"$(($2 + 1))" "$received" 2>/dev/null | tr -d '\r' | grep -qxF "$1" && return 0
@@ -166,7 +201,6 @@ wait_for_window Kavrel-Config.exe
 wait_for_button "Konfigurator Kavrel" "Odczytaj z modułu" ||
   fail "Kavrel-Config showed no enabled \"Odczytaj z modułu\" button (its button map: $(map_listing))"
 sent_before=$(received_count)
-before=$(shown_windows)
 click_button "Odczytaj z modułu"
 wait_for_received 'SET?' "$sent_before" ||
   fail "clicking \"Odczytaj z modułu\" sent the module no SET? (received: $(received_since "$sent_before"))"
@@ -177,25 +211,16 @@ wait_for_button "Konfigurator Kavrel" "Zapisz na dysk" ||
   fail "\"Zapisz na dysk\" was not enabled again after the read (its button map: $(map_listing))"
 # The map may still show the button as it was before the read took it: a click that opens
 # no dialog is tried again.
-dialog=""
-for _ in $(seq 1 5); do
-  wait_for_button "Konfigurator Kavrel" "Zapisz na dysk" || break
-  click_button "Zapisz na dysk"
-  for _ in $(seq 1 15); do
-    dialog=$(comm -13 <(echo "$before") <(shown_windows) | head -n 1)
-    [ -n "$dialog" ] && break 2
-    sleep 0.2
-  done
-done
-[ -n "$dialog" ] || fail "clicking \"Zapisz na dysk\" showed no save dialog"
+click_for_dialog "Konfigurator Kavrel" "Zapisz na dysk" || fail "clicking \"Zapisz na dysk\" showed no save dialog"
 sleep 1
-# The file name field has the focus; a full Windows path of the documents folder.
-xdotool type --delay 20 "Z:${documents//\//\\}\\MODUL.KVL"
+# The file name field has the focus; a full Windows path of the documents folder (the home
+# folder Wine links it to, with its Polish letter).
+xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\MODUL.KVL"
 xdotool key Return
 for _ in $(seq 1 50); do [ -s "$documents/MODUL.KVL" ] && break; sleep 0.2; done
 [ -s "$documents/MODUL.KVL" ] || fail "Kavrel-Config saved no MODUL.KVL"
 close_program Kavrel-Config.exe
-"$kavrel" --device "$pty" config read -o "$work/linux.kvl" >/dev/null 2>&1 || fail "the Linux tool could not read the module"
+linux_tool "$kavrel" --device "$pty" config read -o "$work/linux.kvl" >/dev/null 2>&1 || fail "the Linux tool could not read the module"
 cmp "$work/linux.kvl" "$documents/MODUL.KVL" >&2 || fail "Kavrel-Config's MODUL.KVL differs from the Linux tool's"
 fi
 
@@ -208,6 +233,38 @@ wait_for_window Kavrel-Logger.exe
 sleep 2
 close_program Kavrel-Logger.exe
 registry_value "$logger_key" ComPORT | grep -Eq 'REG_DWORD +0x1$' || fail "the logger's ComPORT: $(registry_value "$logger_key" ComPORT)"
+
+step "Kavrel-Logger.exe downloads on COM7 into a Polish file name in Michał's Documents"
+wine_quiet reg add "$logger_key" /v ComPORT /t REG_DWORD /d 7 /f >/dev/null
+(cd "$documents" && KAVREL_BUTTON_MAP="$(windows_path "$button_map")" wine "$install/Kavrel-Logger.exe" </dev/null >/dev/null 2>&1 &)
+wait_for_window Kavrel-Logger.exe
+wait_for_button "Kavrel-Logger" "Połącz" || fail "Kavrel-Logger showed no enabled \"Połącz\" button (its button map: $(map_listing))"
+click_in "Kavrel-Logger" "Połącz"
+wait_for_button "Kavrel-Logger" "Odczytaj dane" ||
+  fail "\"Odczytaj dane\" was not enabled after \"Połącz\" (its button map: $(map_listing))"
+sent_before=$(received_count)
+click_for_dialog "Kavrel-Logger" "Odczytaj dane" || fail "clicking \"Odczytaj dane\" showed no save dialog"
+sleep 1
+xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_środa"
+xdotool key Return
+for _ in $(seq 1 300); do [ -s "$documents/pomiary_środa.html" ] && break; sleep 0.2; done
+window_names() { for window in $(shown_windows); do xdotool getwindowname "$window" 2>/dev/null; done | tr '\n' ';'; }
+# The dialog adds the extension of its filter, "*.CSV".
+[ -s "$documents/pomiary_środa.CSV" ] ||
+  fail "no pomiary_środa.CSV in Documents: $(ls "$documents" | tr '\n' ' ') (windows: $(window_names); received: $(received_since "$sent_before"))"
+[ -s "$documents/pomiary_środa.html" ] || fail "no pomiary_środa.html in Documents: $(ls "$documents" | tr '\n' ' ')"
+
+step "the uninstaller refuses while Kavrel-Logger.exe runs"
+# In place (_?=), as deployment tools run it to learn its exit code; from a batch file, since
+# _?= takes the rest of the command line unquoted.
+printf '"C:\\Program Files\\Kavrel\\uninstall.exe" /S _?=C:\\Program Files\\Kavrel\r\nexit /b %%ERRORLEVEL%%\r\n' > "$work/in_place.bat"
+status=0
+wine_quiet cmd /c "$(windows_path "$work/in_place.bat")" >/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "the uninstaller exited with $status while Kavrel-Logger.exe ran"
+for file in uninstall.exe Kavrel-Logger.exe kavrel.exe Qt6Core.dll; do
+  [ -f "$install/$file" ] || fail "the refused uninstall removed $file"
+done
+close_program Kavrel-Logger.exe
 fi
 
 step "the registry values the programs wrote, with their types"

@@ -5,10 +5,13 @@
 #include <QMetaObject>
 #include <QWidget>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <optional>
 
+#include "common/file_names.h"
 #include "common/qt/qt_text.h"
+#include "common/win1250.h"
 
 namespace kavrel {
 
@@ -120,7 +123,13 @@ bool OperationRunner::startWithResult(OwningOperation operation) {
     emit started();
     worker_ = std::thread([this, operation = std::move(operation), abandoned = abandoned_] {
         Bridge bridge(this, abandoned);
-        Handback handback = operation(bridge);
+        Handback handback;
+        // A file or folder the system refuses ends the operation with a message, not the program.
+        try {
+            handback = operation(bridge);
+        } catch (const std::filesystem::filesystem_error& failure) {
+            bridge.message(W(fileFailureText(failure)), MessageIcon::Error);
+        }
         QMetaObject::invokeMethod(this, [this, handback = std::move(handback)] { finish(handback); },
                                   Qt::QueuedConnection);
     });

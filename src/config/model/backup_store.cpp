@@ -8,6 +8,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "common/file_names.h"
 #include "common/win1250.h"
 #include "config/model/settings_file.h"
 
@@ -16,10 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
+std::string environment(const char* name) { return environmentText(name); }
 
 // Characters no file system of the supported platforms takes in a name, and controls.
 bool unsafeInName(unsigned char c) {
@@ -138,13 +136,14 @@ BackupResult saveBackup(const std::string& folder, const SettingsImage& image, c
                         const std::string& connection, const LocalDateTime& time) {
     const std::string name = backupFileName(versionText, connection, time);
     BackupResult result;
-    result.path = (fs::path(folder) / name).string();
+    const fs::path folderPath = pathFromUtf8(folder);
+    result.path = pathToUtf8(folderPath / pathFromUtf8(name));
     std::error_code error;
-    fs::create_directories(folder, error);
+    fs::create_directories(folderPath, error);
     if (error) return result;
     const std::string stem = name.substr(0, name.size() - 1 - std::string(kSettingsFileExtension).size());
-    for (int copy = 2; fs::exists(result.path, error) && copy < 1000; ++copy)
-        result.path = (fs::path(folder) / (stem + " (" + std::to_string(copy) + ")." + kSettingsFileExtension)).string();
+    for (int copy = 2; fs::exists(pathFromUtf8(result.path), error) && copy < 1000; ++copy)
+        result.path = pathToUtf8(folderPath / pathFromUtf8(stem + " (" + std::to_string(copy) + ")." + kSettingsFileExtension));
     result.saved = saveSettingsFile(result.path, image) == FileResult::Ok;
     return result;
 }
@@ -152,14 +151,14 @@ BackupResult saveBackup(const std::string& folder, const SettingsImage& image, c
 std::vector<BackupEntry> listBackups(const std::string& folder, std::error_code* problem) {
     std::vector<BackupEntry> entries;
     std::error_code error;
-    fs::directory_iterator it(folder, error);
+    fs::directory_iterator it(pathFromUtf8(folder), error);
     // An absent folder only means that no backup was taken yet.
     if (error == std::errc::no_such_file_or_directory) error.clear();
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         if (!it->is_regular_file(error)) continue;
         BackupEntry entry;
-        entry.fileName = it->path().filename().string();
-        entry.path = it->path().string();
+        entry.fileName = pathToUtf8(it->path().filename());
+        entry.path = pathToUtf8(it->path());
         if (parseName(entry.fileName, entry)) entries.push_back(std::move(entry));
     }
     if (problem) *problem = error;

@@ -18,7 +18,8 @@ inline constexpr const char* kBackupFolderVariable = "KAVREL_BACKUP_DIR";
 // The user's backup folder, the same for the windows and the command-line tool: the
 // variable above when set, else "kopie" in the user's data folder of the program
 // ($XDG_DATA_HOME or ~/.local/share, then Ostrevan/Kavrel; %APPDATA%\Ostrevan\Kavrel on
-// Windows; ~/Library/Application Support/Ostrevan/Kavrel on macOS).
+// Windows; ~/Library/Application Support/Ostrevan/Kavrel on macOS). Paths here are UTF-8 text,
+// whatever the ANSI code page.
 std::string backupFolder();
 
 // "COM3", or the address and port of a TCP link ("192.168.1.10_4001"); always a single

@@ -116,7 +116,7 @@ std::string settingsHash(const SettingsImage& image) {
 }
 
 std::string journalPath(const std::string& folder, const std::string& connection) {
-    return pathToUtf8(pathFromUtf8(folder) / (fileWord(connection) + ".zapis"));
+    return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(fileWord(connection) + ".zapis"));
 }
 
 bool saveJournal(const std::string& path, const WriteJournal& journal, bool flush) {

@@ -1,7 +1,6 @@
 #include "config/protocol/connection_names.h"
 
-#include <filesystem>
-
+#include "common/file_names.h"
 #include "config/model/backup_store.h"
 #include "config/model/write_journal.h"
 
@@ -14,7 +13,7 @@ std::string journalIdentity(const link::Connection& connection) {
 
 std::string backupWord(const link::Connection& connection) {
     if (connection.isSerial() && connection.namedByPath())
-        return std::filesystem::path(connection.device()).filename().string();
+        return pathToUtf8(pathFromUtf8(connection.device()).filename());
     return connectionTag(!connection.isSerial(), connection.comNumber(), connection.address(),
                          static_cast<int>(connection.tcpPort()));
 }

@@ -1,15 +1,15 @@
 // Kavrel-Config: the configurator program.
-#include <QApplication>
 #include <QStringList>
 #include <QTimer>
 
 #include "common/qt/application_setup.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/guarded_application.h"
 #include "common/qt/qsettings_store.h"
 #include "config/ui/main_window.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    kavrel::GuardedApplication app(argc, argv);
     kavrel::setUpApplication(app, kavrel::Program::Config);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel"));
@@ -18,9 +18,11 @@ int main(int argc, char** argv) {
     // may hold spaces and double quotes.
     const QString startupFile = app.arguments().mid(1).join(QLatin1Char(' '));
     kavrel::QSettingsStore settings;
-    kavrel::config::ui::Ckonfigurator window(settings, startupFile);
-    window.show();
-    // Asked once the window is up: a write to this connection that a cut left unfinished.
-    QTimer::singleShot(0, &window, &kavrel::config::ui::Ckonfigurator::offerUnfinishedWrite);
-    return app.exec();
+    return app.runGuarded([&] {
+        kavrel::config::ui::Ckonfigurator window(settings, startupFile);
+        window.show();
+        // Asked once the window is up: a write to this connection that a cut left unfinished.
+        QTimer::singleShot(0, &window, &kavrel::config::ui::Ckonfigurator::offerUnfinishedWrite);
+        return app.exec();
+    });
 }

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "common/file_names.h"
+
 namespace kavrel::logger::archive {
 
 Database::~Database() { close(); }
@@ -22,8 +24,8 @@ Database& Database::operator=(Database&& other) noexcept {
 bool Database::open(const std::filesystem::path& file, bool readOnly) {
     close();
     // UTF-8 names on every system: the path's own UTF-8 form, Polish letters included.
-    const std::u8string name = file.u8string();
-    const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_,
+    const std::string name = pathToUtf8(file);
+    const int rc = sqlite3_open_v2(name.c_str(), &db_,
                                    readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         error_ = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);

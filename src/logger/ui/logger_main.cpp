@@ -1,16 +1,16 @@
 // Kavrel-Logger: the logger program.
-#include <QApplication>
 #include <string>
 #include <vector>
 
 #include "common/qt/application_setup.h"
 #include "common/qt/fields/field_checks.h"
+#include "common/qt/guarded_application.h"
 #include "common/qt/qsettings_store.h"
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/ui/main_window.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    kavrel::GuardedApplication app(argc, argv);
     kavrel::setUpApplication(app, kavrel::Program::Logger);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
     QApplication::setApplicationName(QStringLiteral("Kavrel-Logger"));
@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> words;
     for (const QString& word : app.arguments().mid(1)) words.push_back(word.toStdString());
     kavrel::QSettingsStore settings;
-    kavrel::logger::ui::Crejestrator window(settings, kavrel::logger::asksToWriteDescriptionData(words));
-    window.show();
-    return app.exec();
+    return app.runGuarded([&] {
+        kavrel::logger::ui::Crejestrator window(settings, kavrel::logger::asksToWriteDescriptionData(words));
+        window.show();
+        return app.exec();
+    });
 }

@@ -21,9 +21,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "common/file_names.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
+#include "common/qt/qt_path.h"
 #include "common/qt/qt_text.h"
 #include "link/connection_settings.h"
 #include "link/qt/port_picker.h"
@@ -307,7 +307,7 @@ void Crejestrator::runArchive(bool clearAfter) {
     }
     rememberArchive();
     ArchiveOrder order;
-    order.file = pathFromUtf8(archiveFile_->text().trimmed().toStdString());
+    order.file = pathFromQString(archiveFile_->text().trimmed());
     order.moduleName = archiveName_->text().trimmed().toStdString();
     order.clearAfter = clearAfter;
     *cancel_ = false;
@@ -449,10 +449,10 @@ void Crejestrator::exportData() {
         message(QStringLiteral("Brak danych do odczytania z modułu"), MessageIcon::Warning);
         return;
     }
-    const QString chosen = chooseFile_(QString::fromStdString(exportFileName_.string()));
+    const QString chosen = chooseFile_(qStringFromPath(exportFileName_));
     if (chosen.isEmpty()) return;
     DownloadOrder order;
-    order.chosenFile = std::filesystem::path(chosen.toStdString());
+    order.chosenFile = pathFromQString(chosen);
     download(order);
 }
 
@@ -476,7 +476,7 @@ void Crejestrator::startPrint() {
 
 void Crejestrator::download(DownloadOrder order) {
     order.separateComma = settings_.separateComma;
-    order.folder = std::filesystem::path(QDir::currentPath().toStdString());
+    order.folder = pathFromQString(QDir::currentPath());
     order.exportFileName = exportFileName_;
     order.now = clock_->now();
     *cancel_ = false;
@@ -521,7 +521,7 @@ void Crejestrator::downloadEnded(const DownloadReport& report, bool printMode) {
 
 void Crejestrator::showChart() {
     if (lastCsv_.empty()) return;
-    HistoryChartDialog chart(QString::fromStdString(lastCsv_.string()), this);
+    HistoryChartDialog chart(qStringFromPath(lastCsv_), this);
     chart.exec();
 }
 

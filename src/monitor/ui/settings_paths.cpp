@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <filesystem>
 
+#include "common/qt/qt_path.h"
+
 namespace kavrel::monitor::ui {
 #ifndef Q_OS_WIN
 namespace {
@@ -39,8 +41,8 @@ bool namesIgnoreCase(const QString& folder) {
         if (!other.exists()) return false;
         // Both names exist: the same entry (case ignored) or two entries of a case-keeping folder.
         std::error_code error;
-        return std::filesystem::equivalent(other.absoluteFilePath().toStdU16String(),
-                                           dir.absoluteFilePath(entry).toStdU16String(), error);
+        return std::filesystem::equivalent(pathFromQString(other.absoluteFilePath()),
+                                           pathFromQString(dir.absoluteFilePath(entry)), error);
     }
     return false;
 #endif

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "common/qt/chart/polish_format.h"
+#include "common/qt/qt_path.h"
 #include "common/replace_file.h"
 
 namespace kavrel::ui {
@@ -425,7 +426,7 @@ namespace {
 // The picture is made in memory and then written through a temporary file: a full disk
 // never leaves a cut picture nor costs the older one of that name.
 bool replaceWith(const QString& path, const QByteArray& bytes) {
-    return replaceFile(std::filesystem::path(path.toStdU16String()),
+    return replaceFile(pathFromQString(path),
                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) == ReplaceResult::Ok;
 }
 

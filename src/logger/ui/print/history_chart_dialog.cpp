@@ -17,7 +17,7 @@
 #include <memory>
 #include <utility>
 
-#include "common/file_names.h"
+#include "common/qt/qt_path.h"
 #include "common/qt/chart/chart_widget.h"
 #include "logger/chart/history_chart.h"
 #include "logger/chart/history_series.h"
@@ -86,7 +86,7 @@ HistoryChartDialog::HistoryChartDialog(const QString& csvPath, QWidget* parent)
 
     // The file is read and turned into the chart's lines on a thread of its own, which owns
     // what it reads and hands the lines over in one queued call.
-    const std::filesystem::path file = pathFromUtf8(csvPath.toStdString());
+    const std::filesystem::path file = pathFromQString(csvPath);
     const std::string title = "Historia pomiarów: " + name.toStdString();
     reader_ = std::thread([this, file, title] {
         HistoryData history;

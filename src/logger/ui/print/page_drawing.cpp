@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "common/qt/qt_path.h"
 #include "common/qt/qt_text.h"
 #include "common/replace_file.h"
 
@@ -172,7 +173,7 @@ bool writePdf(const QString& path, const PrintTable& table, const QString& title
     pdf.open(QIODevice::WriteOnly);
     if (!drawPdf(pdf, table, title, from, to, layout)) return false;
     const QByteArray& bytes = pdf.data();
-    return replaceFile(std::filesystem::path(path.toStdU16String()), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ==
+    return replaceFile(pathFromQString(path), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ==
            ReplaceResult::Ok;
 }
 

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QToolBar>
 
+#include "common/qt/qt_path.h"
 #include "logger/ui/print/page_drawing.h"
 
 namespace kavrel::logger::ui {
@@ -45,7 +46,7 @@ bool HistoryPrintPreview::savePdf(const QString& path) {
 
 void HistoryPrintPreview::askAndSavePdf() {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Zapisz jako PDF"),
-                                                QString::fromStdString((pdfFolder_ / "wydruk.pdf").string()),
+                                                qStringFromPath(pdfFolder_ / "wydruk.pdf"),
                                                 QStringLiteral("Dokumenty PDF (*.pdf)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");

@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 #include "common/qt/chart/chart_widget.h"
+#include "common/qt/qt_path.h"
 #include "logger/ui/print/history_chart_dialog.h"
 #include "logger/ui/print/period_dialog.h"
 #include "logger/ui/print/print_history.h"
@@ -46,7 +47,7 @@ void whenModalOpens(Act act) {
 }
 
 void writeLines(const QString& path, const std::string& text) {
-    std::ofstream(path.toStdString(), std::ios::binary) << text;
+    std::ofstream(pathFromQString(path), std::ios::binary) << text;
 }
 
 std::string printFile(int lines) {
@@ -85,7 +86,7 @@ private slots:
 
     void printingSaysWhyThereIsNothingToPrint() {
         QTemporaryDir folder;
-        PrintRequest request{folder.path().toStdString(), 0, {2025, 3, 7, 12, 0, 0}, true};
+        PrintRequest request{pathFromQString(folder.path()), 0, {2025, 3, 7, 12, 0, 0}, true};
         QStringList shown;
         auto record = [&shown](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
@@ -104,7 +105,7 @@ private slots:
     void previewComesFirstAndSavesThePagesAsPdf() {
         QTemporaryDir folder;
         writeLines(folder.filePath("kavrellogger_tmp.csv"), printFile(49));
-        PrintRequest request{folder.path().toStdString(), 5, {2025, 3, 7, 12, 0, 0}, true};
+        PrintRequest request{pathFromQString(folder.path()), 5, {2025, 3, 7, 12, 0, 0}, true};
         bool previewed = false;
         const QString pdf = folder.filePath("wydruk.pdf");
         QPointF titleAt;   // where the preview puts the title's left edge, in points of the sheet
