@@ -82,12 +82,18 @@ Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail
     };
     if (tail.empty()) return finish(Location::Kind::Continue, 1);
     // Only slots without a number so far: nothing to check them by.
-    if (tail.numberedFrame.empty()) return finish(Location::Kind::Continue, std::min(recordCount, tail.rowsAfter) + 1);
+    if (tail.numberedFrame.empty()) {
+        where.follows = true;
+        return finish(Location::Kind::Continue, std::min(recordCount, tail.rowsAfter) + 1);
+    }
     const std::int64_t n = tail.number;
 
     // Where the archive's newest numbered record was read: in a memory that has not
     // wrapped since, it is still there, and the new records follow it.
-    const auto resumeAfter = [&](int at) { return finish(Location::Kind::Continue, std::min(recordCount, at + tail.rowsAfter) + 1); };
+    const auto resumeAfter = [&](int at) {
+        where.follows = true;
+        return finish(Location::Kind::Continue, std::min(recordCount, at + tail.rowsAfter) + 1);
+    };
     if (tail.numberedIndex >= 1 && tail.numberedIndex <= recordCount) {
         const auto* frame = probe.frameAt(tail.numberedIndex);
         if (!frame) return failed();
