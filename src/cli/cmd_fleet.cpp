@@ -146,7 +146,18 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     activeStop = nullptr;
     context.err << "kavrel fleet poll: " << fleet.modules.size() << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
                 << stats.answered << ", pominięte " << stats.skipped << "; baza " << options.database << "\n";
-    return kExitOk;
+    // Polls the database did not take are never passed over in silence.
+    const StoreTally tally = store.tally();
+    if (tally.waiting == 0 && tally.lost == 0) return kExitOk;
+    const long long total = tally.stored + tally.waiting + tally.lost;
+    context.err << "kavrel fleet poll: w bazie zapisano " << tally.stored << " z " << total << " odczytów"
+                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << ".";
+    if (tally.waiting > 0)
+        context.err << " Odczyty (" << tally.waiting << ") czekają w pliku " << tally.spoolFile
+                    << " i zostaną zapisane przy następnym uruchomieniu z tą bazą.";
+    if (tally.lost > 0) context.err << " Odczyty (" << tally.lost << ") zostały utracone.";
+    context.err << "\n";
+    return kExitFailure;
 }
 
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
