@@ -149,7 +149,8 @@ void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& 
     state.text(outcomeText(record.outcome));
     state.text(utcText(record.started));
     state.integer(unixMs(record.started));
-    state.integer(record.outcome == Outcome::Skipped ? 0 : 1);
+    // A poll this computer could not make is no attempt on the module.
+    state.integer(record.outcome == Outcome::Skipped || record.outcome == Outcome::LocalError ? 0 : 1);
     state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
     state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
 }
