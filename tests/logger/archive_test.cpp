@@ -477,6 +477,41 @@ TEST(Archive, AnExtendedRecordWhoseMeasurementWasOverwrittenCompletesNoOtherOne)
     EXPECT_EQ(oldest->stamp, "");
 }
 
+// The module overwrote only the archive's last measurement: its extended-line record, now the
+// oldest slot, continues the archive and completes that measurement, in the same segment.
+TEST(Archive, TheExtendedRecordOfTheArchivesLastMeasurementStillCompletesIt) {
+    const TempFolder temp;
+    const sim::SimOptions options = memoryOf(160, true);
+    LoggerSim t(options);
+    const fs::path file = temp.path / "a.db";
+    Archive archive;
+    ASSERT_TRUE(archive.open(file));
+    int runs = 0;
+    const UpdateResult first = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(first.complete());
+    ASSERT_EQ(archive.tail(first.segment).lastKind, 'P');
+    const std::vector<std::string> rowsBefore = readingRows(file);
+
+    *options.memory.pendingRecords = 160;
+    sim::RecordMemory now(options.memory);
+    now.append(160);
+    ASSERT_EQ(now.frame(1)[2], 'X');
+    ASSERT_NE(static_cast<std::uint8_t>(now.frame(1)[3]), 0x80) << "an extended-line record with values";
+    const UpdateResult second = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(second.complete());
+    EXPECT_TRUE(second.newSegments.empty()) << ::testing::PrintToString(second.newSegments);
+    EXPECT_EQ(second.segment, first.segment);
+    EXPECT_EQ(second.fetched, 160);
+    EXPECT_TRUE(second.holes.empty());
+    expectUnbroken(archive, second.segment);
+    // The last measurement's row gained its extended lines; every other row stayed.
+    const std::vector<std::string> rowsAfter = readingRows(file);
+    ASSERT_GT(rowsAfter.size(), rowsBefore.size());
+    EXPECT_TRUE(std::equal(rowsBefore.begin(), rowsBefore.end() - 1, rowsAfter.begin()));
+    EXPECT_TRUE(rowsBefore.back().ends_with(";;;;;;;;;;;;;;;;"));
+    EXPECT_FALSE(rowsAfter[rowsBefore.size() - 1].ends_with(";;;;;;;;;;;;;;;;")) << rowsAfter[rowsBefore.size() - 1];
+}
+
 TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
     const TempFolder temp;
     sim::SimOptions options = memoryOf(200);
