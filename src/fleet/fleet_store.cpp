@@ -329,6 +329,7 @@ void FleetStore::writer() {
         }
         const bool written = readable && commit(polls);
         const std::string why = commitError_;
+        const bool busy = commitBusy_;
         lock.lock();
         if (written || !readable) {
             const long long n = fromSpool ? (spooledCounts_.empty() ? 0 : spooledCounts_.front())
@@ -348,7 +349,9 @@ void FleetStore::writer() {
                                  << "); odczyty czekają i zapis zostanie ponowiony\n";
         reported = true;
         tally_.reason = why;
-        if (finishing_ && ++finalTries >= limits_.finalTries) {
+        // At the end only a file held by another program is worth waiting for: a full or
+        // failing disk is not mended in seconds, and the spool keeps the rest for the next run.
+        if (finishing_ && (++finalTries >= limits_.finalTries || !busy)) {
             // What is left waits in the spool for the next run.
             while (!rounds_.empty()) {
                 const std::vector<PollRecord> oldest = std::move(rounds_.front());
@@ -370,7 +373,9 @@ void FleetStore::writer() {
 
 bool FleetStore::commit(const StoredPolls& polls) {
     const auto failed = [this] {
-        commitError_ = storeErrorText(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+        const int code = sqlite3_extended_errcode(db_);
+        commitBusy_ = (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED;
+        commitError_ = storeErrorText(code, sqlite3_errmsg(db_));
         return false;
     };
     if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return failed();

@@ -30,7 +30,8 @@ struct StoreLimits {
     std::size_t roundsInMemory = 8;                        // more waiting rounds go to the spool file
     std::uint64_t spoolBytes = 1ull << 30;                 // beyond it the oldest spooled polls are lost
     int busyWaitMs = 5000;                                 // a reader holding the file is waited for this long
-    int finalTries = 3;                                    // commits tried at the end before the rest is left spooled
+    int finalTries = 3;                                    // commits tried at the end (the file held by another
+                                                           // program) before the rest is left spooled
 };
 
 // What became of the polls recorded, once finish() has returned.
@@ -88,6 +89,7 @@ private:
     long long dropsSeen_ = 0;
     StoreTally tally_;                      // under mutex_
     std::string commitError_;               // writer thread: why the last commit failed
+    bool commitBusy_ = false;               // ...because another program holds the file
     std::thread thread_;
 };
 
