@@ -94,7 +94,7 @@ public:
 
     std::mutex mutex_;
     long long healthyTicks = 0, healthyMissed = 0, onTime = 0;
-    std::array<long long, 4> faultyByOutcome{};
+    std::array<long long, 5> faultyByOutcome{};   // by Outcome
     std::array<long long, 5001> lateness{};   // by whole milliseconds, the last one for 5 s and more
     double worst = 0;
 
@@ -213,8 +213,9 @@ int main(int argc, char** argv) {
                     "missed %lld\n",
                     tally.healthyTicks, tally.healthyTicks ? 100.0 * static_cast<double>(tally.onTime) / static_cast<double>(tally.healthyTicks) : 0.0,
                     tally.percentileSeconds(0.99), tally.worst, tally.healthyMissed);
-        std::printf("faulty modules: ok %lld, no answer %lld, refused %lld, skipped %lld\n", tally.faultyByOutcome[0],
-                    tally.faultyByOutcome[1], tally.faultyByOutcome[2], tally.faultyByOutcome[3]);
+        std::printf("faulty modules: ok %lld, no answer %lld, refused %lld, skipped %lld, local error %lld\n",
+                    tally.faultyByOutcome[0], tally.faultyByOutcome[1], tally.faultyByOutcome[2], tally.faultyByOutcome[3],
+                    tally.faultyByOutcome[4]);
         std::printf("all: polls %lld, answered %lld, skipped %lld; CPU %.2f s in %.0f s = %.1f %% of %ld cores; resident "
                     "%ld kB at the start, %ld kB at the end; load %s\n",
                     stats.polls, stats.answered, stats.skipped, cpu, elapsed, 100 * cpu / elapsed / static_cast<double>(cores),

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <csignal>
+#include <sys/resource.h>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -75,28 +76,58 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
     return "";
 }
 
-// One line per round on stdout: how the round's polls ended.
+// One line per round on stdout: how the round's polls ended. A poll this computer could not
+// make is said once on stderr, with why.
 class RoundReport final : public PollSink {
 public:
-    RoundReport(std::ostream& out, bool quiet) : out_(out), quiet_(quiet) {}
-    void record(const PollRecord& record) override { ++counts_[static_cast<int>(record.outcome)]; }
+    RoundReport(std::ostream& out, std::ostream& err, bool quiet) : out_(out), err_(err), quiet_(quiet) {}
+    void record(const PollRecord& record) override {
+        ++counts_[static_cast<std::size_t>(record.outcome)];
+        if (record.outcome != Outcome::LocalError || localSaid_) return;
+        localSaid_ = true;
+        err_ << "kavrel fleet poll: nie można odpytać modułów z powodu błędu na tym komputerze ("
+             << localErrorText(record.localError) << "); takie odczyty są zapisywane jako „"
+             << outcomeLabel(Outcome::LocalError) << "”, nie jako brak odpowiedzi modułu" << std::endl;
+    }
     void endRound() override {
-        const long long total = counts_[0] + counts_[1] + counts_[2] + counts_[3];
+        long long total = 0;
+        for (const long long n : counts_) total += n;
         if (total == 0) return;
         ++round_;
-        if (!quiet_)
+        if (!quiet_) {
             out_ << "runda " << round_ << ": OK " << counts_[0] << ", brak odpowiedzi " << counts_[1] << ", odmowa "
-                 << counts_[2] << ", pominięte " << counts_[3] << std::endl;
+                 << counts_[2] << ", pominięte " << counts_[3];
+            if (counts_[4] > 0) out_ << ", błąd lokalny " << counts_[4];
+            out_ << std::endl;
+        }
         counts_ = {};
     }
     void finish() override {}
 
 private:
     std::ostream& out_;
+    std::ostream& err_;
     bool quiet_;
+    bool localSaid_ = false;
     long long round_ = 0;
-    std::array<long long, 4> counts_{};
+    std::array<long long, 5> counts_{};   // by Outcome
 };
+
+// Each module holds a socket open between its polls: the soft limit of open files goes up to
+// the hard one, and a fleet that still does not fit is said before polling.
+void raiseOpenFileLimit(std::size_t modules, std::ostream& err) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    constexpr rlim_t kOwnFiles = 32;   // the database, its journal, the spool, the standard streams
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < modules + kOwnFiles)
+        err << "kavrel fleet poll: limit otwartych plików (" << limit.rlim_cur << ", ulimit -n) jest za mały dla "
+            << modules << " modułów; części z nich nie da się odpytać\n";
+}
 
 int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     FleetPollOptions options;
@@ -119,7 +150,8 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: " << store.error() << "\n";
         return kExitFailure;
     }
-    RoundReport report(context.out, options.quiet);
+    raiseOpenFileLimit(fleet.modules.size(), context.err);
+    RoundReport report(context.out, context.err, options.quiet);
     SinkFan sinks;
     sinks.add(store);
     sinks.add(report);
@@ -146,7 +178,21 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     activeStop = nullptr;
     context.err << "kavrel fleet poll: " << fleet.modules.size() << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
                 << stats.answered << ", pominięte " << stats.skipped << "; baza " << options.database << "\n";
-    return kExitOk;
+    if (stats.localErrors > 0)
+        context.err << "kavrel fleet poll: odczyty, których nie dało się wykonać z powodu błędu na tym komputerze: "
+                    << stats.localErrors << " (" << localErrorText(stats.firstLocalError) << ")\n";
+    // Polls the database did not take are never passed over in silence.
+    const StoreTally tally = store.tally();
+    if (tally.waiting == 0 && tally.lost == 0) return stats.localErrors > 0 ? kExitFailure : kExitOk;
+    const long long total = tally.stored + tally.waiting + tally.lost;
+    context.err << "kavrel fleet poll: w bazie zapisano " << tally.stored << " z " << total << " odczytów"
+                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << ".";
+    if (tally.waiting > 0)
+        context.err << " Odczyty (" << tally.waiting << ") czekają w pliku " << tally.spoolFile
+                    << " i zostaną zapisane przy następnym uruchomieniu z tą bazą.";
+    if (tally.lost > 0) context.err << " Odczyty (" << tally.lost << ") zostały utracone.";
+    context.err << "\n";
+    return kExitFailure;
 }
 
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
@@ -180,9 +226,13 @@ const HelpText& fleetUsage() {
         "w kavrel/NAZWA/pomiar, a stan modułu w kavrel/NAZWA/stan. Komunikaty, których broker nie\n"
         "przyjął, czekają w pliku kolejki (domyślnie FLOTA.db-mqtt.spool, najwyżej 64 MB; ponad\n"
         "--spool-limit najstarsze są porzucane). Działa, aż minie --duration albo do Ctrl-C (drugie\n"
-        "Ctrl-C porzuca trwające odczyty).\n"
-        "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty), jego ostatni udany\n"
-        "odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
+        "Ctrl-C porzuca trwające odczyty). Odczyty, których baza nie przyjmuje (zablokowana przez inny\n"
+        "program, pełny dysk), czekają w pliku FLOTA.db-rounds.spool i trafiają do bazy w kolejności,\n"
+        "najpóźniej przy następnym uruchomieniu. Odczyt niezapisany w bazie albo niewykonany z powodu\n"
+        "błędu tego komputera („błąd lokalny”, np. za mały limit otwartych plików) kończy polecenie\n"
+        "kodem 1.\n"
+        "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), jego\n"
+        "ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
            "       kavrel fleet status FLEET.db\n"
@@ -195,9 +245,13 @@ const HelpText& fleetUsage() {
            "kavrel-fleet.db); with --mqtt a JSON message on kavrel/NAME/pomiar and the module's state on\n"
            "kavrel/NAME/stan. Messages the broker has not taken wait in the spool file (default\n"
            "FLEET.db-mqtt.spool, at most 64 MB, the oldest dropped beyond --spool-limit). Runs until\n"
-           "--duration has passed or Ctrl-C (a second Ctrl-C abandons polls under way).\n"
-           "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty), its last good poll and\n"
-           "its counts of polls, failures and skipped polls.\n"};
+           "--duration has passed or Ctrl-C (a second Ctrl-C abandons polls under way). Polls the database\n"
+           "does not take (locked by another program, a full disk) wait in FLEET.db-rounds.spool and reach\n"
+           "the database in order, at the latest at the next run. A poll not stored, or not made for an\n"
+           "error of this computer (\"błąd lokalny\", e.g. too low a limit of open files), ends the command\n"
+           "with exit status 1.\n"
+           "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), its last\n"
+           "good poll and its counts of polls, failures and skipped polls.\n"};
     return text;
 }
 

@@ -43,6 +43,10 @@ void FleetPoller::finished(std::size_t index, Steady::time_point now) {
         if (exchange.extendedAnswered()) record.extended = exchange.extended();
         ++stats_.answered;
     }
+    if (record.outcome == Outcome::LocalError) {
+        record.localError = exchange.localError();
+        if (stats_.localErrors++ == 0) stats_.firstLocalError = record.localError;
+    }
     sink_.record(record);
 }
 

@@ -36,6 +36,8 @@ struct FleetRunStats {
     long long polls = 0;
     long long answered = 0;
     long long skipped = 0;
+    long long localErrors = 0;   // polls this computer could not make
+    int firstLocalError = 0;     // errno of the first of them
 };
 
 class FleetPoller {

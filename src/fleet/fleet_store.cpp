@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "fleet/poll_values.h"
@@ -10,8 +12,9 @@
 namespace kavrel::fleet {
 namespace {
 
-constexpr int kBusyWaitMs = 5000;   // a reader holding the file is waited for this long
 constexpr std::chrono::seconds kRetryPause{1};
+// A spool record holds this many polls at most (a round of thousands of modules is several).
+constexpr std::size_t kPollsPerPiece = 256;
 
 // The columns of a poll row after its fixed ones, named once here for the schema and the insert.
 std::vector<std::string> readingColumns() {
@@ -66,31 +69,37 @@ constexpr const char* kUpdateModuleSql =
     "last_good_ms = CASE WHEN ?3 = 'ok' THEN ?5 ELSE last_good_ms END, "
     "attempts = attempts + ?6, failures = failures + ?7, skips = skips + ?8";
 
-// Binds one value after another to a statement.
-class Binder {
+// Collects one value after another for a statement.
+class RowBuilder {
 public:
-    explicit Binder(sqlite3_stmt* statement) : statement_(statement) {}
-    void text(const std::string& value) {
-        sqlite3_bind_text(statement_, ++at_, value.c_str(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
-    }
+    explicit RowBuilder(SqlRow& row) : row_(row) {}
+    void text(const std::string& value) { row_.emplace_back(value); }
     void textOrNull(const std::string& value) { value.empty() ? null() : text(value); }
-    void integer(long long value) { sqlite3_bind_int64(statement_, ++at_, value); }
-    void real(std::optional<double> value) { value ? (void)sqlite3_bind_double(statement_, ++at_, *value) : null(); }
-    void null() { sqlite3_bind_null(statement_, ++at_); }
+    void integer(long long value) { row_.emplace_back(value); }
+    void real(std::optional<double> value) { value ? (void)row_.emplace_back(*value) : null(); }
+    void null() { row_.emplace_back(); }
     void skip(int count) {
         for (int i = 0; i < count; ++i) null();
     }
 
 private:
-    sqlite3_stmt* statement_;
-    int at_ = 0;
+    SqlRow& row_;
 };
 
 struct Statement {
     sqlite3_stmt* handle = nullptr;
     Statement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr); }
     ~Statement() { sqlite3_finalize(handle); }
-    bool run() {
+    bool run(const SqlRow& row) {
+        int at = 0;
+        for (const SqlValue& value : row) {
+            ++at;
+            if (const auto* i = std::get_if<long long>(&value)) sqlite3_bind_int64(handle, at, *i);
+            else if (const auto* d = std::get_if<double>(&value)) sqlite3_bind_double(handle, at, *d);
+            else if (const auto* t = std::get_if<std::string>(&value))
+                sqlite3_bind_text(handle, at, t->c_str(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+            else sqlite3_bind_null(handle, at);
+        }
         const int rc = sqlite3_step(handle);
         sqlite3_reset(handle);
         sqlite3_clear_bindings(handle);
@@ -98,7 +107,7 @@ struct Statement {
     }
 };
 
-void bindPoll(Binder& b, const PollRecord& record, const FleetModule& module) {
+void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module) {
     b.text(module.name);
     b.text(utcText(record.started));
     b.integer(unixMs(record.started));
@@ -134,24 +143,42 @@ void bindPoll(Binder& b, const PollRecord& record, const FleetModule& module) {
     }
 }
 
+void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& module) {
+    state.text(module.name);
+    state.text(module.endpoint());
+    state.text(outcomeText(record.outcome));
+    state.text(utcText(record.started));
+    state.integer(unixMs(record.started));
+    // A poll this computer could not make is no attempt on the module.
+    state.integer(record.outcome == Outcome::Skipped || record.outcome == Outcome::LocalError ? 0 : 1);
+    state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
+    state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
+}
+
 } // namespace
 
-FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& modules) : modules_(modules) {
+FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& modules, StoreLimits limits)
+    : modules_(modules), limits_(limits), spoolPath_(path + "-rounds.spool") {
+    tally_.spoolFile = spoolPath_;
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
         SQLITE_OK) {
-        openError_ = "nie można otworzyć bazy " + path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+        openError_ = "nie można otworzyć bazy " + path + ": " +
+                     (db_ ? storeErrorText(sqlite3_errcode(db_), sqlite3_errmsg(db_)) : "brak pamięci");
         return;
     }
-    sqlite3_busy_timeout(db_, kBusyWaitMs);
+    sqlite3_busy_timeout(db_, limits_.busyWaitMs);
     char* message = nullptr;
     if (sqlite3_exec(db_, schema().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        openError_ = "nie można przygotować bazy " + path + ": " + (message ? message : "");
+        openError_ = "nie można przygotować bazy " + path + ": " + storeErrorText(sqlite3_errcode(db_), message);
         sqlite3_free(message);
         return;
     }
     // WAL with NORMAL sync: a commit is durable against a crash of the program, and a power
     // cut loses at most the last rounds, never the file.
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    // Rounds an earlier run left in the spool are committed before this run's.
+    std::error_code ignored;
+    if (std::filesystem::exists(spoolPath_, ignored)) openSpool();
     thread_ = std::thread([this] { writer(); });
 }
 
@@ -180,6 +207,16 @@ std::size_t FleetStore::waitingRounds() const {
     return rounds_.size();
 }
 
+long long FleetStore::spooledPolls() const {
+    std::lock_guard lock(mutex_);
+    return tally_.waiting;
+}
+
+StoreTally FleetStore::tally() const {
+    std::lock_guard lock(mutex_);
+    return tally_;
+}
+
 void FleetStore::finish() {
     endRound();
     {
@@ -190,55 +227,167 @@ void FleetStore::finish() {
     if (thread_.joinable()) thread_.join();
 }
 
+StoredPolls FleetStore::rowsOf(const std::vector<PollRecord>& round) const {
+    StoredPolls rows(round.size());
+    for (std::size_t i = 0; i < round.size(); ++i) {
+        const FleetModule& module = modules_[round[i].module];
+        RowBuilder poll(rows[i].poll);
+        bindPoll(poll, round[i], module);
+        RowBuilder state(rows[i].module);
+        bindModule(state, round[i], module);
+    }
+    return rows;
+}
+
+bool FleetStore::openSpool() {
+    if (spool_) return spool_->isOpen();
+    spool_ = std::make_unique<MessageSpool>(spoolPath_, limits_.spoolBytes);
+    if (!spool_->isOpen()) return false;
+    // What an earlier run left: its pieces' sizes, for the tally.
+    long long waiting = 0;
+    SpooledMessage piece;
+    for (std::size_t i = 0; i < spool_->count() && spool_->peek(i, piece); ++i) {
+        const auto polls = decodePolls(piece.payload);
+        spooledCounts_.push_back(polls ? static_cast<long long>(polls->size()) : 0);
+        waiting += spooledCounts_.back();
+    }
+    std::lock_guard lock(mutex_);
+    tally_.waiting += waiting;
+    return true;
+}
+
+void FleetStore::countSpoolDrops() {
+    // The spool at its limit dropped its oldest pieces to take a new one.
+    long long lost = 0;
+    for (; dropsSeen_ < spool_->dropped() && !spooledCounts_.empty(); ++dropsSeen_) {
+        lost += spooledCounts_.front();
+        spooledCounts_.pop_front();
+    }
+    std::lock_guard lock(mutex_);
+    tally_.waiting -= lost;
+    tally_.lost += lost;
+}
+
+void FleetStore::spoolRound(const std::vector<PollRecord>& round) {
+    const StoredPolls rows = rowsOf(round);
+    long long lost = 0, kept = 0;
+    const bool open = openSpool();
+    for (std::size_t at = 0; at < rows.size(); at += kPollsPerPiece) {
+        const StoredPolls piece(rows.begin() + static_cast<std::ptrdiff_t>(at),
+                                rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), at + kPollsPerPiece)));
+        const auto n = static_cast<long long>(piece.size());
+        if (open && spool_->append({"", encodePolls(piece), false})) {
+            spooledCounts_.push_back(n);
+            kept += n;
+            countSpoolDrops();
+        } else {
+            lost += n;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    tally_.waiting += kept;
+    tally_.lost += lost;
+    if (lost > 0)
+        std::cerr << "kavrel fleet: odczytów (" << lost << ") nie da się też odłożyć w pliku " << spoolPath_
+                  << "; zostały utracone\n";
+}
+
 void FleetStore::writer() {
     bool reported = false;
     int finalTries = 0;
     std::unique_lock lock(mutex_);
+    const auto spooled = [this] { return spool_ && spool_->count() > 0; };
     for (;;) {
-        wake_.wait(lock, [this] { return !rounds_.empty() || finishing_; });
-        if (rounds_.empty()) return;
-        const std::vector<PollRecord> round = rounds_.front();
-        lock.unlock();
-        const bool written = commit(round);
-        lock.lock();
-        if (written) {
+        wake_.wait(lock, [&] { return !rounds_.empty() || finishing_ || spooled(); });
+        // Memory holds a bounded number of rounds: the oldest of the others go to disk.
+        while (rounds_.size() > limits_.roundsInMemory) {
+            const std::vector<PollRecord> oldest = std::move(rounds_.front());
             rounds_.pop_front();
-            reported = false;
+            lock.unlock();
+            spoolRound(oldest);
+            lock.lock();
+        }
+        const bool fromSpool = spooled();
+        if (!fromSpool && rounds_.empty()) {
+            if (finishing_) break;
             continue;
         }
-        if (!reported) std::cerr << "kavrel fleet: bazy nie da się teraz zapisać (" << sqlite3_errmsg(db_)
-                                 << "); rundy są zachowane i zapis zostanie ponowiony\n";
+        // The spool holds the older rounds: it goes first.
+        StoredPolls polls;
+        std::vector<PollRecord> round;
+        if (!fromSpool) round = rounds_.front();
+        lock.unlock();
+        bool readable = true;
+        if (fromSpool) {
+            SpooledMessage piece;
+            std::optional<StoredPolls> decoded;
+            if (spool_->peek(0, piece)) decoded = decodePolls(piece.payload);
+            readable = decoded.has_value();
+            if (decoded) polls = std::move(*decoded);
+        } else {
+            polls = rowsOf(round);
+        }
+        const bool written = readable && commit(polls);
+        const std::string why = commitError_;
+        const bool busy = commitBusy_;
+        lock.lock();
+        if (written || !readable) {
+            const long long n = fromSpool ? (spooledCounts_.empty() ? 0 : spooledCounts_.front())
+                                          : static_cast<long long>(polls.size());
+            if (fromSpool) {
+                spool_->popFront();
+                if (!spooledCounts_.empty()) spooledCounts_.pop_front();
+                tally_.waiting -= n;
+            } else {
+                rounds_.pop_front();
+            }
+            (written ? tally_.stored : tally_.lost) += n;
+            if (written) reported = false;
+            continue;
+        }
+        if (!reported) std::cerr << "kavrel fleet: bazy nie da się teraz zapisać (" << why
+                                 << "); odczyty czekają i zapis zostanie ponowiony\n";
         reported = true;
-        if (finishing_ && ++finalTries >= 3) {
-            std::cerr << "kavrel fleet: " << rounds_.size() << " rund odczytów nie udało się zapisać\n";
-            return;
+        tally_.reason = why;
+        // At the end only a file held by another program is worth waiting for: a full or
+        // failing disk is not mended in seconds, and the spool keeps the rest for the next run.
+        if (finishing_ && (++finalTries >= limits_.finalTries || !busy)) {
+            // What is left waits in the spool for the next run.
+            while (!rounds_.empty()) {
+                const std::vector<PollRecord> oldest = std::move(rounds_.front());
+                rounds_.pop_front();
+                lock.unlock();
+                spoolRound(oldest);
+                lock.lock();
+            }
+            break;
         }
         wake_.wait_for(lock, kRetryPause);
     }
+    if (spool_ && spool_->count() == 0) {
+        spool_.reset();
+        std::error_code ignored;
+        std::filesystem::remove(spoolPath_, ignored);
+    }
 }
 
-bool FleetStore::commit(const std::vector<PollRecord>& round) {
-    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
+bool FleetStore::commit(const StoredPolls& polls) {
+    const auto failed = [this] {
+        const int code = sqlite3_extended_errcode(db_);
+        commitBusy_ = (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED;
+        commitError_ = storeErrorText(code, sqlite3_errmsg(db_));
+        return false;
+    };
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return failed();
     Statement insert(db_, insertPollSql());
     Statement update(db_, kUpdateModuleSql);
     bool ok = insert.handle && update.handle;
-    for (const PollRecord& record : round) {
+    for (const StoredPoll& poll : polls) {
         if (!ok) break;
-        const FleetModule& module = modules_[record.module];
-        Binder poll(insert.handle);
-        bindPoll(poll, record, module);
-        Binder state(update.handle);
-        state.text(module.name);
-        state.text(module.endpoint());
-        state.text(outcomeText(record.outcome));
-        state.text(utcText(record.started));
-        state.integer(unixMs(record.started));
-        state.integer(record.outcome == Outcome::Skipped ? 0 : 1);
-        state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
-        state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
-        ok = insert.run() && update.run();
+        ok = insert.run(poll.poll) && update.run(poll.module);
     }
     if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    failed();   // before the rollback sets its own code
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
 }

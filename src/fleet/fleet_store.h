@@ -2,27 +2,51 @@
 // a failed poll's readings are NULL, never old values), and a row per module in `modules`
 // with its last outcome, last good poll and counts of attempts, failures and skips. WAL
 // mode, so that `sqlite3` and `kavrel fleet status` read it while polling runs; one
-// transaction per round, written on the store's own thread.
+// transaction per round, written on the store's own thread. Rounds the database cannot take
+// (the file write-locked by another program, a full disk) wait in memory up to a bound, then
+// in a spool file beside the database (DATABASE-rounds.spool), committed in order once it
+// takes them again, at the latest by the next run. Every poll is counted as stored, still
+// waiting in the spool, or lost (only when even the spool cannot be written).
 #pragma once
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fleet/fleet_list.h"
+#include "fleet/message_spool.h"
 #include "fleet/poll_sink.h"
+#include "fleet/store_rows.h"
 
 struct sqlite3;
 
 namespace kavrel::fleet {
 
+struct StoreLimits {
+    std::size_t roundsInMemory = 8;                        // more waiting rounds go to the spool file
+    std::uint64_t spoolBytes = 1ull << 30;                 // beyond it the oldest spooled polls are lost
+    int busyWaitMs = 5000;                                 // a reader holding the file is waited for this long
+    int finalTries = 3;                                    // commits tried at the end (the file held by another
+                                                           // program) before the rest is left spooled
+};
+
+// What became of the polls recorded, once finish() has returned.
+struct StoreTally {
+    long long stored = 0;
+    long long waiting = 0;      // kept in the spool file for the next run
+    long long lost = 0;
+    std::string reason;         // why the database did not take them (UTF-8, "" when it did)
+    std::string spoolFile;
+};
+
 class FleetStore final : public PollSink {
 public:
     // Opens (creating when needed) the database. Check error() before polling.
-    FleetStore(const std::string& path, const std::vector<FleetModule>& modules);
+    FleetStore(const std::string& path, const std::vector<FleetModule>& modules, StoreLimits limits = {});
     ~FleetStore() override;
     FleetStore(const FleetStore&) = delete;
     FleetStore& operator=(const FleetStore&) = delete;
@@ -35,12 +59,20 @@ public:
     // reported on stderr and kept for the next try until then.
     void finish() override;
 
-    // Rounds that could not be committed yet (the file locked or the disk full).
+    // Rounds in memory that could not be committed yet (the file locked or the disk full).
     std::size_t waitingRounds() const;
+    // Polls in the spool file, not committed yet.
+    long long spooledPolls() const;
+    StoreTally tally() const;
 
 private:
     void writer();
-    bool commit(const std::vector<PollRecord>& round);
+    bool commit(const StoredPolls& polls);
+    StoredPolls rowsOf(const std::vector<PollRecord>& round) const;
+    // Writer thread only: the spool and what it holds.
+    bool openSpool();
+    void spoolRound(const std::vector<PollRecord>& round);
+    void countSpoolDrops();
 
     sqlite3* db_ = nullptr;
     std::string openError_;
@@ -50,6 +82,14 @@ private:
     std::vector<PollRecord> current_;
     std::deque<std::vector<PollRecord>> rounds_;
     bool finishing_ = false;
+    StoreLimits limits_;
+    std::string spoolPath_;
+    std::unique_ptr<MessageSpool> spool_;
+    std::deque<long long> spooledCounts_;   // polls per spooled piece, oldest first
+    long long dropsSeen_ = 0;
+    StoreTally tally_;                      // under mutex_
+    std::string commitError_;               // writer thread: why the last commit failed
+    bool commitBusy_ = false;               // ...because another program holds the file
     std::thread thread_;
 };
 

@@ -37,6 +37,7 @@ void ModuleExchange::close() {
 
 void ModuleExchange::begin(Steady::time_point now) {
     extendedAnswered_ = false;
+    localError_ = 0;
     if (fd_ >= 0 && discardStaleInput()) {
         send(kMeasure, Step::Measure, now);
         return;
@@ -57,7 +58,7 @@ bool ModuleExchange::discardStaleInput() {
 
 void ModuleExchange::connect(Steady::time_point now) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return finish(Outcome::NoAnswer, false);
+    if (fd_ < 0) return failed(errno);
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in where{};
@@ -69,7 +70,7 @@ void ModuleExchange::connect(Steady::time_point now) {
         return;
     }
     if (errno == ECONNREFUSED) return finish(Outcome::Refused, false);
-    if (errno != EINPROGRESS) return finish(Outcome::NoAnswer, false);
+    if (errno != EINPROGRESS) return failed(errno);
     step_ = Step::Connecting;
     deadline_ = now + std::chrono::milliseconds(limits_.connectMs);
 }
@@ -148,6 +149,12 @@ void ModuleExchange::onDeadline(Steady::time_point now) {
         finish(Outcome::NoAnswer, false);
         break;
     }
+}
+
+void ModuleExchange::failed(int error) {
+    if (!isLocalError(error)) return finish(Outcome::NoAnswer, false);
+    localError_ = error;
+    finish(Outcome::LocalError, false);
 }
 
 void ModuleExchange::finish(Outcome outcome, bool keepConnection) {

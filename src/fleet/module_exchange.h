@@ -44,6 +44,8 @@ public:
     const monitor::MeasurementSnapshot& measurement() const { return snapshot_; }
     const monitor::ExtendedReadings& extended() const { return readings_; }
     bool extendedAnswered() const { return extendedAnswered_; }
+    // errno of a LocalError outcome.
+    int localError() const { return localError_; }
     bool connected() const { return fd_ >= 0 && step_ != Step::Connecting; }
     // Drops the connection (a clean end); the module sees it closed.
     void close();
@@ -55,6 +57,8 @@ private:
     void send(std::string_view command, Step next, Steady::time_point now);
     void replyArrived(Steady::time_point now);
     void finish(Outcome outcome, bool keepConnection);
+    // A failed socket call: this computer's failure, or the module's silence.
+    void failed(int error);
     // Throws away bytes of earlier replies (a slow module's late answer); false when the
     // connection turned out to be closed or broken.
     bool discardStaleInput();
@@ -71,6 +75,7 @@ private:
     monitor::MeasurementSnapshot snapshot_;
     monitor::ExtendedReadings readings_;
     bool extendedAnswered_ = false;
+    int localError_ = 0;
 };
 
 } // namespace kavrel::fleet

@@ -25,7 +25,8 @@ const char* stateOf(Outcome outcome) {
     case Outcome::Ok: return "online";
     case Outcome::NoAnswer: return "no answer";
     case Outcome::Refused: return "refused";
-    case Outcome::Skipped: break;
+    case Outcome::Skipped:
+    case Outcome::LocalError: break;   // nothing learnt of the module
     }
     return nullptr;
 }

@@ -1,5 +1,6 @@
 #include "fleet/poll_record.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -17,6 +18,7 @@ constexpr OutcomeNames kNames[] = {
     {Outcome::NoAnswer, "no answer", "brak odpowiedzi"},
     {Outcome::Refused, "refused", "odmowa"},
     {Outcome::Skipped, "skipped", "pominięty"},
+    {Outcome::LocalError, "local error", "błąd lokalny"},
 };
 
 } // namespace
@@ -37,6 +39,31 @@ std::optional<Outcome> outcomeFromText(const std::string& text) {
     for (const auto& n : kNames)
         if (text == n.text) return n.outcome;
     return std::nullopt;
+}
+
+bool isLocalError(int error) {
+    switch (error) {
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+    case EADDRNOTAVAIL:   // no local port left
+    case EAGAIN:          // the same, as connect() says it for TCP
+        return true;
+    default: return false;
+    }
+}
+
+std::string localErrorText(int error) {
+    switch (error) {
+    case EMFILE: return "za dużo otwartych plików w tym programie (limit otwartych plików procesu)";
+    case ENFILE: return "za dużo otwartych plików w systemie";
+    case ENOBUFS:
+    case ENOMEM: return "brak pamięci na gniazdo sieciowe";
+    case EADDRNOTAVAIL:
+    case EAGAIN: return "brak wolnych lokalnych portów TCP";
+    default: return "błąd systemu " + std::to_string(error);
+    }
 }
 
 long long unixMs(WallTime time) {

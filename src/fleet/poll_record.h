@@ -16,13 +16,20 @@ enum class Outcome {
     NoAnswer,   // no connection in time, no reply in time, a closed connection or a reply that is no "MSR="
     Refused,    // the module's address refused the connection
     Skipped,    // the previous poll was still running when this one was due
+    LocalError, // this computer could not make the poll (no file descriptor, no memory, no local port):
+                // nothing is known of the module
 };
 
-// The stored and published text of an outcome: "ok", "no answer", "refused", "skipped".
+// The stored and published text of an outcome: "ok", "no answer", "refused", "skipped",
+// "local error".
 const char* outcomeText(Outcome outcome);
-// The operator's word for it: "OK", "brak odpowiedzi", "odmowa", "pominięty" (UTF-8).
+// The operator's word for it: "OK", "brak odpowiedzi", "odmowa", "pominięty", "błąd lokalny" (UTF-8).
 const char* outcomeLabel(Outcome outcome);
 std::optional<Outcome> outcomeFromText(const std::string& text);
+// Whether a socket call's error lies with this computer rather than the module or the network.
+bool isLocalError(int error);
+// What a local error means, for the operator (UTF-8).
+std::string localErrorText(int error);
 
 using WallTime = std::chrono::system_clock::time_point;
 
@@ -39,6 +46,7 @@ struct PollRecord {
     int durationMs = 0;
     Outcome outcome = Outcome::NoAnswer;
     long long sequence = 0;       // the module's poll count in this run, skipped ticks included
+    int localError = 0;           // errno of a LocalError
     // Set only for Ok; a failed poll reports nothing rather than stale readings.
     std::optional<monitor::MeasurementSnapshot> measurement;
     std::optional<monitor::ExtendedReadings> extended;   // when "MSRX?" was answered

@@ -1,6 +1,11 @@
 // kavrel fleet as a user runs it: a bad fleet file is refused before any module hears a
-// byte; Ctrl-C ends the poller with its rounds committed; the status table shows them.
+// byte; Ctrl-C ends the poller with its rounds committed; the status table shows them; a
+// computer short of file descriptors is never taken for silent modules; polls a full disk
+// did not take end the run with an error.
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <thread>
@@ -49,4 +54,117 @@ TEST(FleetCli, CtrlCEndsCleanlyWithTheRoundsCommitted) {
     ASSERT_NE(k1, std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("  0      0\n", k1), std::string::npos) << "no failures, no skips: " << shown.out;
     EXPECT_EQ(runKavrel("fleet status '" + (folder.path / "none.db").string() + "'", "", folder.path).exitCode, 1);
+}
+
+namespace {
+
+// The tool run with a limit set in the child before it starts; its exit code. A file-size
+// limit stands in for a full disk: a write past it fails (the signal it raises is ignored).
+int runWithLimit(const std::vector<std::string>& args, int resource, rlim_t soft, rlim_t hard, const std::string& output) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{soft, hard};
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::signal(SIGXFSZ, SIG_IGN);
+        if (::setrlimit(resource, &limit) != 0 || out < 0) ::_exit(126);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::close(out);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+long long pollsWith(const std::string& db, const std::string& outcome) {
+    sqlite3* handle = nullptr;
+    sqlite3_open(db.c_str(), &handle);
+    sqlite3_stmt* count = nullptr;
+    sqlite3_prepare_v2(handle, "SELECT count(*) FROM polls WHERE outcome = ?", -1, &count, nullptr);
+    sqlite3_bind_text(count, 1, outcome.c_str(), -1, SQLITE_TRANSIENT);
+    const long long n = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int64(count, 0) : -1;
+    sqlite3_finalize(count);
+    sqlite3_close(handle);
+    return n;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(FleetCli, ModulesThisComputerCannotReachForWantOfFilesAreNoSilentModules) {
+    constexpr int kModules = 40;
+    const kavrel::testing::TempFolder folder;
+    std::vector<std::unique_ptr<kavrel::testing::SimFixture>> modules;
+    std::ofstream hosts(folder.path / "fleet.txt");
+    for (int i = 0; i < kModules; ++i) {
+        modules.push_back(std::make_unique<kavrel::testing::SimFixture>());
+        hosts << "K" << i << " 127.0.0.1:" << modules.back()->port() << "\n";
+    }
+    hosts.close();
+    const auto poll = [&](const std::string& db) {
+        return std::vector<std::string>{KAVREL_CLI, "fleet", "poll", "--hosts", (folder.path / "fleet.txt").string(), "--db",
+                                        db, "--interval", "0.3", "--duration", "0.7", "--quiet"};
+    };
+    const std::string out = (folder.path / "out.txt").string();
+
+    // A soft limit below the fleet's need, the hard limit above it: raised, every poll answered.
+    const std::string raised = (folder.path / "raised.db").string();
+    EXPECT_EQ(runWithLimit(poll(raised), RLIMIT_NOFILE, 24, 4096, out), 0) << kavrel::testing::readWholeFile(out);
+    EXPECT_GT(pollsWith(raised, "ok"), 0);
+    EXPECT_EQ(pollsWith(raised, "no answer"), 0);
+    EXPECT_EQ(pollsWith(raised, "local error"), 0);
+
+    // A hard limit below it: the polls that found no descriptor are this computer's errors,
+    // said once, and the run fails; no healthy module is recorded as silent.
+    const std::string low = (folder.path / "low.db").string();
+    EXPECT_EQ(runWithLimit(poll(low), RLIMIT_NOFILE, 24, 24, out), 1);
+    const std::string said = kavrel::testing::readWholeFile(out);
+    EXPECT_GT(pollsWith(low, "ok"), 0);
+    EXPECT_GT(pollsWith(low, "local error"), 0);
+    EXPECT_EQ(pollsWith(low, "no answer"), 0);
+    EXPECT_EQ(occurrences(said, "z powodu błędu na tym komputerze (za dużo otwartych plików"), 1u) << said;
+    EXPECT_NE(said.find("limit otwartych plików (24, ulimit -n) jest za mały dla 40 modułów"), std::string::npos) << said;
+}
+
+TEST(FleetCli, PollsTheDatabaseDidNotTakeEndTheRunWithAnError) {
+    const kavrel::testing::TempFolder folder;
+    std::vector<std::unique_ptr<kavrel::testing::SimFixture>> modules;
+    std::ofstream hosts(folder.path / "fleet.txt");
+    for (int i = 0; i < 10; ++i) {
+        modules.push_back(std::make_unique<kavrel::testing::SimFixture>());
+        hosts << "K" << i << " 127.0.0.1:" << modules.back()->port() << "\n";
+    }
+    hosts.close();
+    const std::string db = (folder.path / "f.db").string(), out = (folder.path / "out.txt").string();
+    // Room for the database and its first rounds, then the disk is "full".
+    constexpr rlim_t kBytes = 64 * 1024;
+    EXPECT_EQ(runWithLimit({KAVREL_CLI, "fleet", "poll", "--hosts", (folder.path / "fleet.txt").string(), "--db", db,
+                            "--interval", "0.2", "--duration", "1", "--quiet"},
+                           RLIMIT_FSIZE, kBytes, kBytes, out),
+              1);
+    const std::string said = kavrel::testing::readWholeFile(out);
+    EXPECT_NE(said.find("bazy nie da się teraz zapisać (błąd zapisu na dysk)"), std::string::npos) << said;
+    const auto stored = said.find("kavrel fleet poll: w bazie zapisano ");
+    ASSERT_NE(stored, std::string::npos) << said;
+    EXPECT_NE(said.find("odczytów (błąd zapisu na dysk).", stored), std::string::npos) << said;
+    EXPECT_EQ(said.find("database"), std::string::npos) << "SQLite's English words: " << said;
+
+    // With room again, the next run stores what waited, first.
+    const long long before = pollsWith(db, "ok");
+    EXPECT_EQ(runWithLimit({KAVREL_CLI, "fleet", "poll", "--hosts", (folder.path / "fleet.txt").string(), "--db", db,
+                            "--interval", "0.2", "--duration", "0.3", "--quiet"},
+                           RLIMIT_FSIZE, RLIM_INFINITY, RLIM_INFINITY, out),
+              0) << kavrel::testing::readWholeFile(out);
+    EXPECT_GT(pollsWith(db, "ok"), before + 10);
+    EXPECT_FALSE(std::filesystem::exists(db + "-rounds.spool"));
 }

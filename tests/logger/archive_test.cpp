@@ -387,6 +387,131 @@ TEST(ArchiveReadings, RowsShowWhatTheExportShowsAndAreMadeAgainForAnOlderArchive
     }
 }
 
+std::int64_t numberAt(const sim::RecordMemory& memory, int index) {
+    const std::string f = memory.frame(index);
+    return static_cast<std::int32_t>(bytes::get32le(std::span(reinterpret_cast<const std::uint8_t*>(f.data()), f.size()), 3));
+}
+
+// A slot erased where a measurement was: the update goes past it in one run as the
+// download does, its number is a hole of one, the extended-line record after it fills no
+// other measurement's row, and the export is the download's.
+TEST(Archive, AnErasedMeasurementIsArchivedAsTheDownloadReadsIt) {
+    const TempFolder temp;
+    constexpr int kErased = 302;   // a "P" slot, followed by its "X"
+    sim::SimOptions clean = memoryOf(600);
+    sim::SimOptions options = memoryOf(600);
+    options.memory.blankSlots = {kErased};
+    const sim::RecordMemory memory(clean.memory);
+    ASSERT_EQ(memory.frame(kErased)[2], 'P');
+    ASSERT_EQ(memory.frame(kErased + 1)[2], 'X');
+
+    const fs::path erasedFile = temp.path / "erased.db", cleanFile = temp.path / "clean.db";
+    for (const auto& [simOptions, file] : {std::pair{options, erasedFile}, std::pair{clean, cleanFile}}) {
+        LoggerSim t(simOptions);
+        Archive archive;
+        ASSERT_TRUE(archive.open(file));
+        int runs = 0;
+        const UpdateResult result = updateUntilComplete(t, archive, runs);
+        ASSERT_TRUE(result.complete()) << ::testing::PrintToString(t.observer.only("message"));
+        EXPECT_EQ(runs, 1);
+        EXPECT_EQ(archive.segmentInfo(result.segment).records, 600);
+        if (file != erasedFile) continue;
+        ASSERT_EQ(result.holes.size(), 1u);
+        EXPECT_EQ(result.holes[0].first, numberAt(memory, kErased));
+        EXPECT_EQ(result.holes[0].last, numberAt(memory, kErased));
+        EXPECT_EQ(exported(archive, temp.path), fullDownload(options, temp.path));
+        // Nothing more to fetch: the next update finds its place behind the erased slot.
+        ASSERT_EQ(connectSession(t.session), StatusResult::Ok);
+        const UpdateResult again = updateArchive(t.session, archive, "Stacja", t.clock);
+        EXPECT_TRUE(again.complete());
+        EXPECT_EQ(again.fetched, 0);
+        EXPECT_TRUE(t.observer.only("message[error]").empty()) << ::testing::PrintToString(t.observer.only("message"));
+    }
+    // The readings are those of the whole memory less the erased measurement.
+    std::vector<std::string> expected = readingRows(cleanFile);
+    const std::string lost = std::to_string(numberAt(memory, kErased)) + ";";
+    std::erase_if(expected, [&](const std::string& row) { return row.starts_with(lost); });
+    EXPECT_EQ(readingRows(erasedFile), expected);
+}
+
+// The archive ends at a measurement whose extended-line record was not logged yet; the
+// memory then wraps past it, and its oldest slot is the extended-line record of a lost
+// measurement. That record completes no line of the export and no row of the readings.
+TEST(Archive, AnExtendedRecordWhoseMeasurementWasOverwrittenCompletesNoOtherOne) {
+    const TempFolder temp;
+    const sim::SimOptions options = memoryOf(160, true);
+    LoggerSim t(options);
+    const fs::path file = temp.path / "a.db";
+    Archive archive;
+    ASSERT_TRUE(archive.open(file));
+    int runs = 0;
+    const UpdateResult first = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(first.complete());
+    ASSERT_EQ(archive.tail(first.segment).lastKind, 'P');
+    const Files before = exported(archive, temp.path);
+    const std::vector<std::string> rowsBefore = readingRows(file);
+
+    constexpr int kLogged = 160 + 75;
+    *options.memory.pendingRecords = kLogged;
+    sim::RecordMemory now(options.memory);
+    now.append(kLogged);
+    ASSERT_EQ(now.frame(1)[2], 'X');
+    ASSERT_NE(static_cast<std::uint8_t>(now.frame(1)[3]), 0x80) << "an extended-line record with values";
+    const UpdateResult second = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(second.complete());
+    ASSERT_EQ(second.holes.size(), 1u);
+
+    const Files after = exported(archive, temp.path);
+    EXPECT_TRUE(after.csv.starts_with(before.csv)) << "the line of the archive's last measurement changed";
+    const std::vector<std::string> rowsAfter = readingRows(file);
+    ASSERT_GT(rowsAfter.size(), rowsBefore.size());
+    EXPECT_TRUE(std::equal(rowsBefore.begin(), rowsBefore.end(), rowsAfter.begin()));
+    // Kept, without a time of its own.
+    std::optional<ArchivedRecord> oldest;
+    ASSERT_TRUE(archive.forEach(second.segment, "", "", [&](const ArchivedRecord& r) {
+        if (r.moduleIndex == 1 && r.seq > first.fetched) oldest = r;
+        return !oldest;
+    }));
+    ASSERT_TRUE(oldest);
+    EXPECT_EQ(oldest->kind, 'X');
+    EXPECT_EQ(oldest->stamp, "");
+}
+
+// The module overwrote only the archive's last measurement: its extended-line record, now the
+// oldest slot, continues the archive and completes that measurement, in the same segment.
+TEST(Archive, TheExtendedRecordOfTheArchivesLastMeasurementStillCompletesIt) {
+    const TempFolder temp;
+    const sim::SimOptions options = memoryOf(160, true);
+    LoggerSim t(options);
+    const fs::path file = temp.path / "a.db";
+    Archive archive;
+    ASSERT_TRUE(archive.open(file));
+    int runs = 0;
+    const UpdateResult first = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(first.complete());
+    ASSERT_EQ(archive.tail(first.segment).lastKind, 'P');
+    const std::vector<std::string> rowsBefore = readingRows(file);
+
+    *options.memory.pendingRecords = 160;
+    sim::RecordMemory now(options.memory);
+    now.append(160);
+    ASSERT_EQ(now.frame(1)[2], 'X');
+    ASSERT_NE(static_cast<std::uint8_t>(now.frame(1)[3]), 0x80) << "an extended-line record with values";
+    const UpdateResult second = updateUntilComplete(t, archive, runs);
+    ASSERT_TRUE(second.complete());
+    EXPECT_TRUE(second.newSegments.empty()) << ::testing::PrintToString(second.newSegments);
+    EXPECT_EQ(second.segment, first.segment);
+    EXPECT_EQ(second.fetched, 160);
+    EXPECT_TRUE(second.holes.empty());
+    expectUnbroken(archive, second.segment);
+    // The last measurement's row gained its extended lines; every other row stayed.
+    const std::vector<std::string> rowsAfter = readingRows(file);
+    ASSERT_GT(rowsAfter.size(), rowsBefore.size());
+    EXPECT_TRUE(std::equal(rowsBefore.begin(), rowsBefore.end() - 1, rowsAfter.begin()));
+    EXPECT_TRUE(rowsBefore.back().ends_with(";;;;;;;;;;;;;;;;"));
+    EXPECT_FALSE(rowsAfter[rowsBefore.size() - 1].ends_with(";;;;;;;;;;;;;;;;")) << rowsAfter[rowsBefore.size() - 1];
+}
+
 TEST(ArchivedClear, ClearsOnlyAfterACompleteUpdateWithNothingAddedSince) {
     const TempFolder temp;
     sim::SimOptions options = memoryOf(200);

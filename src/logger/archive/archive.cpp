@@ -211,6 +211,9 @@ SegmentTail Archive::tail(std::int64_t segment) {
         t.numberedFrame = numbered.blob(3);
         t.numberedStamp = numbered.text(4);
         t.rowsAfter = static_cast<int>(t.lastSeq - numbered.integer(0));
+        Statement erased = db_.prepare("SELECT count(*) FROM records WHERE segment_id=? AND seq>? AND kind NOT IN (80, 88, 90)");
+        erased.bind(1, segment).bind(2, numbered.integer(0));
+        if (erased.step()) t.erasedAfter = static_cast<int>(erased.integer(0));
     } else {
         // Only slots without a number so far (a segment that began with erased slots).
         t.rowsAfter = static_cast<int>(t.lastSeq);

@@ -59,6 +59,7 @@ struct SegmentTail {
     std::vector<std::uint8_t> numberedFrame;
     int numberedIndex = 0;            // its index in the module's memory when it was read
     int rowsAfter = 0;                // slots archived after it (its extended-line record)
+    int erasedAfter = 0;              // ...of them erased slots (or of a kind not known)
     std::uint8_t lastKind = 0;        // kind of the segment's last slot
     std::string numberedStamp;
     bool empty() const { return lastSeq == 0; }

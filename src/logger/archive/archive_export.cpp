@@ -2,6 +2,7 @@
 
 #include "logger/download/download.h"
 #include "logger/export/write_export.h"
+#include "logger/records/record_layout.h"
 
 namespace kavrel::logger::archive {
 
@@ -52,7 +53,13 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
     files->writeHeaders({status->lineConfiguration, status->extendedLines(), status->energyMeter()}, generated);
     const RecordSource segmentRecords = [&](RecordSink& sink) {
         sink.downloadStarted();
+        // The measurement whose line is still open for its extended-line record.
+        std::optional<std::string> openStamp;
         const bool read = archive.forEach(*segment, choice.from, choice.to, [&](const ArchivedRecord& r) {
+            // An extended-line record whose measurement is lost completes no other one's line.
+            const bool lost = r.kind == record::kExtended && openStamp && *openStamp != r.stamp;
+            openStamp = r.kind == record::kMeasurement ? std::optional(r.stamp) : std::nullopt;
+            if (lost) return true;
             (void)handOnRecord(sink, r.frame, r.correct);
             ++outcome.records;
             return true;

@@ -14,7 +14,7 @@
 namespace kavrel::logger::archive {
 
 // readings: a row per "P" record (its place in the segment), the extended lines of the "X"
-// after it filled in; NULL for a line the module does not log. events: a row per "Z".
+// right after it filled in (an "X" whose "P" is lost fills in nothing); NULL for a line the module does not log. events: a row per "Z".
 // decoded: how far each segment's records have been decoded.
 const char* const kReadingsSchema = R"sql(
 CREATE TABLE IF NOT EXISTS decoded(
@@ -84,12 +84,14 @@ std::optional<std::int64_t> decodedThrough(Database& db, std::int64_t segment) {
 bool decodeNewRecords(Database& db, std::int64_t segment, const LineConfiguration& lines) {
     const std::optional<std::int64_t> through = decodedThrough(db, segment);
     if (!through) return false;
-    Statement rows = db.prepare("SELECT seq, kind, frame FROM records WHERE segment_id=? AND seq>? ORDER BY seq");
+    Statement rows = db.prepare("SELECT seq, kind, frame, stamp FROM records WHERE segment_id=? AND seq>? ORDER BY seq");
     rows.bind(1, segment).bind(2, *through);
     Statement measurement = db.prepare("INSERT OR REPLACE INTO readings(segment_id, seq, flags, l1, l2, l3, l4, l5, l6, l7, l8, alarm) "
                                        "VALUES(?,?,?,?,?,?,?,?,?,?,?,?)");
     Statement extendedRow = db.prepare("UPDATE readings SET xl1=?, xl2=?, xl3=?, xl4=?, xl5=?, xl6=?, xl7=?, xl8=?, xl9=?, xl10=?, xl11=?, xl12=?, xl13=?, xl14=?, xl15=?, xl16=? WHERE segment_id=? AND seq=?");
-    Statement lastMeasurement = db.prepare("SELECT seq, flags FROM readings WHERE segment_id=? AND seq<? ORDER BY seq DESC LIMIT 1");
+    // The "P" an "X" completes is the slot right before it, with the time the "X" was given.
+    Statement ownMeasurement = db.prepare("SELECT v.flags FROM readings v JOIN records r ON r.segment_id = v.segment_id "
+                                          "AND r.seq = v.seq WHERE v.segment_id=? AND v.seq=? AND r.stamp=?");
     Statement event = db.prepare("INSERT OR REPLACE INTO events(segment_id, seq, code, name, p1, p2) VALUES(?,?,?,?,?,?)");
     std::int64_t last = *through;
     while (rows.step()) {
@@ -114,11 +116,11 @@ bool decodeNewRecords(Database& db, std::int64_t segment, const LineConfiguratio
         } else if (kind == record::kExtended) {
             const std::uint8_t kinds = frame[extended::kKinds];
             if (kinds == extended::kNoValues) continue;
-            lastMeasurement.reset();
-            lastMeasurement.bind(1, segment).bind(2, last);
-            if (!lastMeasurement.step()) continue;  // an "X" with no "P" before it in the segment
-            const std::int64_t owner = lastMeasurement.integer(0);
-            const bool energyMeter = (lastMeasurement.integer(1) & measurement::kFlagEnergyMeter) != 0;
+            ownMeasurement.reset();
+            ownMeasurement.bind(1, segment).bind(2, last - 1).bind(3, rows.text(3));
+            if (!ownMeasurement.step()) continue;  // its "P" is lost (erased, overwritten) or not in the segment
+            const std::int64_t owner = last - 1;
+            const bool energyMeter = (ownMeasurement.integer(0) & measurement::kFlagEnergyMeter) != 0;
             extendedRow.reset();
             for (std::size_t n = 0; n < kExtendedLines; ++n)
                 extendedRow.bindReal(static_cast<int>(1 + n),

@@ -9,6 +9,8 @@ namespace kavrel::logger::archive {
 namespace {
 
 bool numbered(std::uint8_t kind) { return kind == record::kMeasurement || kind == record::kEvent; }
+// An erased slot or one of a kind not known: it may have held a numbered record.
+bool erased(std::uint8_t kind) { return !numbered(kind) && kind != record::kExtended; }
 
 } // namespace
 
@@ -18,6 +20,7 @@ ArchiveSink::ArchiveSink(Archive& archive, std::int64_t segment, SegmentTail tai
     lastKind_ = tail_.lastKind;
     empty_ = tail_.empty();
     numberSeen_ = !tail_.numberedFrame.empty();
+    erased_ = tail_.erasedAfter;
 }
 
 void ArchiveSink::expect(const Location& where) {
@@ -32,6 +35,7 @@ void ArchiveSink::switchSegment(std::int64_t segment) {
     lastKind_ = 0;
     empty_ = true;
     numberSeen_ = false;
+    erased_ = 0;
     pending_.clear();
 }
 
@@ -49,6 +53,7 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
     const bool whereExpected = relaxed_;
     if (numbered(kind)) relaxed_ = false;
     std::int64_t number = number_;
+    bool joined = false;   // an extended-line record that completes the measurement before it
     if (numbered(kind) && frame.size() >= record::kNumber + 4) {
         const std::int64_t own = static_cast<std::int32_t>(bytes::get32le(frame, record::kNumber));
         if (!correct) {
@@ -56,18 +61,25 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
             number = number_ + 1;
         } else if (!numberSeen_ || own == number_ + 1) {
             number = own;
-        } else if (whereExpected && own > number_) {
-            const Hole hole{number_ + 1, own - 1, noticed_};
-            pendingHoles_.push_back(hole);
+        } else if ((whereExpected && own > number_) || (own > number_ + 1 && own <= number_ + 1 + erased_)) {
+            // Numbers skipped where the search placed the download, or held by the erased
+            // slots before this one: lost.
+            pendingHoles_.push_back({number_ + 1, own - 1, noticed_});
             number = own;
         } else {
             broken_ = lostPlace_ = true;
             return;
         }
-    } else if (kind == record::kExtended && !(lastKind_ == record::kMeasurement || empty_ || whereExpected)) {
-        // An extended-line record belongs to the measurement before it, never to another record.
-        broken_ = lostPlace_ = true;
-        return;
+    } else if (kind == record::kExtended) {
+        // An extended-line record belongs to the measurement right before it in the memory.
+        // Where the download begins past a hole (or after an erased slot), that measurement
+        // is lost: the record is kept on its own, never given to another measurement.
+        joined = lastKind_ == record::kMeasurement && (!whereExpected || expected_.follows);
+        const bool measurementLost = empty_ || whereExpected || erased(lastKind_);
+        if (!joined && !measurementLost) {
+            broken_ = lostPlace_ = true;
+            return;
+        }
     }
     ArchivedRecord r;
     r.number = number;
@@ -76,8 +88,8 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
     r.moduleIndex = index;
     r.frame.assign(frame.begin(), frame.end());
     if (kind == record::kExtended) {
-        // Its time is its measurement's.
-        r.stamp = !pending_.empty() ? pending_.back().stamp : tail_.numberedStamp;
+        // Its time is its measurement's; one on its own has none.
+        if (joined) r.stamp = !pending_.empty() ? pending_.back().stamp : tail_.numberedStamp;
     } else {
         r.stamp = stampOf(frame);
     }
@@ -85,6 +97,8 @@ void ArchiveSink::recordSlot(int index, std::span<const std::uint8_t> frame, boo
     lastKind_ = kind;
     empty_ = false;
     if (numbered(kind)) numberSeen_ = true;
+    if (numbered(kind)) erased_ = 0;
+    else if (erased(kind)) ++erased_;
     pending_.push_back(std::move(r));
 }
 
@@ -112,8 +126,10 @@ void ArchiveSink::batchEnded() {
             tail_.numberedIndex = r.moduleIndex;
             tail_.numberedStamp = r.stamp;
             tail_.rowsAfter = 0;
+            tail_.erasedAfter = 0;
         } else {
             ++tail_.rowsAfter;
+            if (erased(r.kind)) ++tail_.erasedAfter;
         }
     }
     archived_ += static_cast<long long>(pending_.size());

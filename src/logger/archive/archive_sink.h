@@ -1,6 +1,8 @@
 // The download's records on their way into an archive segment: each batch is checked to
 // continue the segment (the next number, or the extended-line record of the measurement
-// before it) and committed before the next request. A batch that does not continue it
+// before it) and committed before the next request. An erased slot is archived as the
+// download reads it, and the number it held is lost; an extended-line record whose
+// measurement is lost (erased, overwritten) is archived on its own, joined to nothing. A batch that does not continue it
 // (the memory wrapped while it was read, another module answers) is kept back up to where
 // it broke, and the download is pointed elsewhere by a new search.
 #pragma once
@@ -56,6 +58,7 @@ private:
     std::uint8_t lastKind_ = 0;
     bool empty_ = true;
     bool numberSeen_ = false;   // a numbered record is archived or pending
+    int erased_ = 0;            // erased slots since the last numbered record: numbers they held
     bool relaxed_ = false;      // the batch began where the search saw it
     Location expected_;
     bool expecting_ = false;

@@ -82,12 +82,18 @@ Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail
     };
     if (tail.empty()) return finish(Location::Kind::Continue, 1);
     // Only slots without a number so far: nothing to check them by.
-    if (tail.numberedFrame.empty()) return finish(Location::Kind::Continue, std::min(recordCount, tail.rowsAfter) + 1);
+    if (tail.numberedFrame.empty()) {
+        where.follows = true;
+        return finish(Location::Kind::Continue, std::min(recordCount, tail.rowsAfter) + 1);
+    }
     const std::int64_t n = tail.number;
 
     // Where the archive's newest numbered record was read: in a memory that has not
     // wrapped since, it is still there, and the new records follow it.
-    const auto resumeAfter = [&](int at) { return finish(Location::Kind::Continue, std::min(recordCount, at + tail.rowsAfter) + 1); };
+    const auto resumeAfter = [&](int at) {
+        where.follows = true;
+        return finish(Location::Kind::Continue, std::min(recordCount, at + tail.rowsAfter) + 1);
+    };
     if (tail.numberedIndex >= 1 && tail.numberedIndex <= recordCount) {
         const auto* frame = probe.frameAt(tail.numberedIndex);
         if (!frame) return failed();
@@ -155,6 +161,23 @@ Location locate(LoggerSession& session, int recordCount, const SegmentTail& tail
         if (!frame) return failed();
         if (numbered((*frame)[record::kKind])) break;
         --at;
+    }
+    if (at < 1 && session.status.cyclicBuffer()) {
+        // lo is among the oldest slots, before the module's first numbered record, which is
+        // n + 1: the archive's newest record was overwritten just now and these slots are
+        // what followed it (its extended-line record). Those the archive already holds are
+        // passed over; the rest follow it.
+        int nextNumbered = 0;
+        for (int next = lo + 1; next <= recordCount && next <= lo + kWalkBack && nextNumbered == 0; ++next) {
+            const auto* slot = probe.frameAt(next);
+            if (!slot) return failed();
+            if (numbered((*slot)[record::kKind]) && numberIn(*slot) == n + 1) nextNumbered = next;
+        }
+        const int followers = nextNumbered - 1;
+        if (nextNumbered > 0 && (tail.rowsAfter >= followers || (followers == 1 && tail.rowsAfter == 0))) {
+            where.follows = true;
+            return finish(Location::Kind::Continue, tail.rowsAfter >= followers ? nextNumbered : 1);
+        }
     }
     const auto* frame = at >= 1 && at > lo - kWalkBack - 1 ? probe.frameAt(at) : nullptr;
     if (!frame || !numbered((*frame)[record::kKind]) || numberIn(*frame) != n) return newSegment("brak w module rekordu, na którym kończy się archiwum");

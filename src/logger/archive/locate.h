@@ -28,6 +28,9 @@ struct Location {
     // starts where the search left it, even though its number does not follow the archive's.
     std::vector<std::uint8_t> frame;
     std::string reason;         // UTF-8
+    // `index` is the slot right after the archive's last one (nothing skipped): an
+    // extended-line record there completes the archive's last measurement.
+    bool follows = false;
     int requests = 0;           // single-record requests sent
 };
 
