@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/config_journal.h"
+#include "cli/file_overlap.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_dump.h"
@@ -43,10 +44,12 @@ int runRead(CliContext& context, std::span<const std::string> args) {
         }
     }
     if (output.empty()) return usage(context, "read wymaga -o PLIK.kvl");
+    // The output may be the base itself: the base is read first, the output replaced whole.
+    if (!outputsSpareInputs(context, {base})) return kExitFailure;
     config::SettingsImage image;
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     std::string versionText;
     if (config::readSettings(moduleLink, image, context.observer, &versionText) !=
         config::ConfigResult::Ok)
@@ -141,8 +144,9 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         else return usage(context, "write: nieoczekiwany argument " + arg);
     }
     if (input.empty()) return usage(context, "write wymaga PLIK.kvl");
+    if (!outputsSpareInputs(context, {input})) return kExitFailure;
     config::SettingsImage image;
-    if (!load(context, input, image)) return kExitFailure;
+    if (!loadRecordToSend(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
     const std::string connection = config::journalIdentity(context.connection);
     if (!dryRun) {
@@ -152,7 +156,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     }
     const std::vector<std::string> fileVersions = config::notedSettingsVersions(folder, image);
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
     VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &journal);
@@ -212,6 +216,7 @@ int runBackups(CliContext& context, std::span<const std::string> args) {
 
 int runDump(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 1) return usage(context, "dump wymaga jednego PLIK.kvl");
+    if (!outputsSpareInputs(context, {args[0]})) return kExitFailure;
     config::SettingsImage image;
     if (!load(context, args[0], image)) return kExitFailure;
     for (const auto& line : config::dumpLines(image)) context.out << line << "\n";
@@ -221,6 +226,7 @@ int runDump(CliContext& context, std::span<const std::string> args) {
 // Exits as diff(1) does: 0 when the records are the same, 1 when they differ.
 int runDiff(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 2) return usage(context, "diff wymaga dwóch plików");
+    if (!outputsSpareInputs(context, {args[0], args[1]})) return kExitUsage;
     config::SettingsImage a, b;
     if (!load(context, args[0], a) || !load(context, args[1], b)) return kExitUsage;
     const auto lines = config::diffLines(a, b);

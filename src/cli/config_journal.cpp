@@ -3,6 +3,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "cli/file_overlap.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
@@ -31,7 +32,7 @@ void printUnfinished(std::ostream& out, const config::UnfinishedWrite& unfinishe
 
 int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished) {
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     const config::ConfigResult result =
         config::resumeWrite(moduleLink, unfinished, readBack, context.observer, context.clock);
@@ -44,13 +45,11 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
         context.err << toTerminal(config::noBackupToRestoreText()) << "\n";
         return kExitFailure;
     }
+    if (!outputsSpareInputs(context, {backupPath})) return kExitFailure;
     config::SettingsImage backup;
-    if (config::loadSettingsFile(backupPath, backup) != FileResult::Ok) {
-        context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << backupPath << "\n";
-        return kExitFailure;
-    }
+    if (!loadRecordToSend(context, backupPath, backup)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath,
                                                               readBack, context.observer, context.clock);
@@ -58,6 +57,19 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
 }
 
 } // namespace
+
+bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image) {
+    std::size_t size = 0;
+    if (config::loadSettingsFile(path, image, &size) != FileResult::Ok) {
+        context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << path << "\n";
+        return false;
+    }
+    if (size == 0) {
+        context.err << "Plik " << path << " jest pusty: nic nie wysłano do modułu.\n";
+        return false;
+    }
+    return true;
+}
 
 int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file) {
     printUnfinished(context.err, unfinished);

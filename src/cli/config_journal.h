@@ -16,6 +16,10 @@ namespace kavrel::cli {
 // Returns the exit code of a resume or restore that was chosen, or -1 to go on writing.
 int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file);
 
+// Loads a settings file that is to be sent to a module; an empty file (a record of zeros)
+// or one that cannot be read is refused with a message on stderr.
+bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image);
+
 int runResume(CliContext& context, std::span<const std::string> args);
 int runRestore(CliContext& context, std::span<const std::string> args);
 int runStatus(CliContext& context, std::span<const std::string> args);

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     }
     TerminalObserver observer(std::cerr, isTerminal(stderr));
     CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
-    if (!openTrace(line, context.trace, std::cerr)) return kExitFailure;
+    context.traceFile = line.traceFile;   // opened by the command's first link, after its own checks
     const int exitCode = line.command->run(context, line.commandArgs);
     return finishStandardOutput(std::cerr) && exitCode == kExitOk ? kExitOk : std::max(exitCode, int(kExitFailure));
 }
