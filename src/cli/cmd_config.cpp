@@ -151,7 +151,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     const std::string connection = config::journalIdentity(context.connection);
     if (!dryRun) {
         if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
-            if (const int exit = offerUnfinishedWrite(context, *unfinished, input); exit >= 0) return exit;
+            if (const int exit = offerUnfinishedWrite(context, *unfinished, input, yes); exit >= 0) return exit;
         }
     }
     const std::vector<std::string> fileVersions = config::notedSettingsVersions(folder, image);
@@ -241,8 +241,8 @@ const HelpText& configUsage() {
         "użycie: kavrel [POŁĄCZENIE] config read -o PLIK.kvl [--base PLIK.kvl]\n"
         "        kavrel [POŁĄCZENIE] config write PLIK.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
         "                                           [--show-diff | --dry-run | --backup] [--yes]\n"
-        "        kavrel [POŁĄCZENIE] config resume\n"
-        "        kavrel [POŁĄCZENIE] config restore [KOPIA.kvl]\n"
+        "        kavrel [POŁĄCZENIE] config resume [--yes]\n"
+        "        kavrel [POŁĄCZENIE] config restore [KOPIA.kvl] [--yes]\n"
         "        kavrel [POŁĄCZENIE] config status\n"
         "        kavrel config dump PLIK.kvl\n"
         "        kavrel config diff A.kvl B.kvl\n"
@@ -266,6 +266,9 @@ const HelpText& configUsage() {
         "       zapisu nie ma, kończy się kodem 1 bez wysyłania czegokolwiek.\n"
         "restore zapisuje kopię zapasową wykonaną przez niedokończony zapis (albo KOPIA.kvl)\n"
         "       i weryfikuje ją.\n"
+        "       Oba najpierw odczytują moduł: gdy nie ma on linii, które przerwany zapis w nim\n"
+        "       potwierdził (albo wartości kopii tam, dokąd zapis nie doszedł), może to być inny moduł;\n"
+        "       jego ustawienia trafiają do kopii zapasowej i nic nie jest wysyłane bez --yes.\n"
         "status mówi, czy to połączenie ma niedokończony zapis (kod 1), czy nie (kod 0).\n"
         "dump   wypisuje każde pole PLIK.kvl, po jednym wierszu KLUCZ = wartość (teksty w UTF-8).\n"
         "diff   wypisuje pola, którymi różnią się A i B, z ich etykietami weryfikacji;\n"
@@ -276,8 +279,8 @@ const HelpText& configUsage() {
         "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
            "                                         [--show-diff | --dry-run | --backup] [--yes]\n"
-           "       kavrel [CONNECTION] config resume\n"
-           "       kavrel [CONNECTION] config restore [BACKUP.kvl]\n"
+           "       kavrel [CONNECTION] config resume [--yes]\n"
+           "       kavrel [CONNECTION] config restore [BACKUP.kvl] [--yes]\n"
            "       kavrel [CONNECTION] config status\n"
            "       kavrel config dump FILE.kvl\n"
            "       kavrel config diff A.kvl B.kvl\n"
@@ -299,6 +302,9 @@ const HelpText& configUsage() {
            "       the module did not acknowledge), verifies it and runs its service actions;\n"
            "       exits 1 without sending anything when there is none.\n"
            "restore writes the backup the unfinished write made (or BACKUP.kvl) and verifies it.\n"
+           "       Both read the module first: when it lacks the lines the cut write had acknowledged\n"
+           "       (or the backup's values where the write had not reached), it may be another module;\n"
+           "       its settings go into a backup and nothing is sent without --yes.\n"
            "status tells whether this connection has an unfinished write (exit 1) or not (exit 0).\n"
            "dump   prints every field of FILE.kvl, one KEY = value line each (texts as UTF-8).\n"
            "diff   prints the fields in which A and B differ with their verification labels;\n"

@@ -153,13 +153,21 @@ std::string nothingToResumeText() { return W("Brak niedokończonego zapisu ustaw
 std::string noBackupToRestoreText() { return W("Niedokończony zapis nie ma kopii zapasowej do przywrócenia"); }
 
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
-                         OperationObserver& observer, const Clock& clock) {
+                         OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
     if (unfinished.state != JournalLoad::Ok) {
         observer.message(unfinishedWriteText(unfinished), MessageIcon::Error);
         return ConfigResult::NothingToResume;
     }
     const WriteJournal& journal = unfinished.journal;
-    JournalRecorder recorder(unfinished.path, journal);
+    bool other = false;
+    if (const ConfigResult same = checkSameModule(link, journal, GuardedAction::Resume, guard, observer, clock, other);
+        same != ConfigResult::Ok)
+        return same;
+    // Into another module the write goes whole: none of its lines is in it yet.
+    WriteJournal restarted = journal;
+    if (other)
+        for (JournalLine& line : restarted.lines) line.acknowledged = false;
+    JournalRecorder recorder(unfinished.path, std::move(restarted));
     const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                const std::string& versionText) -> std::optional<WritePlan> {
         if (!sameVersionText(versionText, journal.versionText)) {
@@ -169,7 +177,7 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
             observer.status(W("Zapis nie został dokończony"));
             return std::nullopt;
         }
-        return WritePlan{stepsOfJournal(journal, version), journal.firstUnacknowledged()};
+        return WritePlan{stepsOfJournal(journal, version), other ? 0 : journal.firstUnacknowledged()};
     };
     return writePlanned(link, journal.target, readBack, choiceOfActions(journal.actions), observer,
                         WriteContext{clock, &recorder}, plan);
@@ -177,7 +185,14 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
 
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock) {
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
+    if (unfinished.state == JournalLoad::Ok) {
+        bool other = false;
+        if (const ConfigResult same =
+                checkSameModule(link, unfinished.journal, GuardedAction::Restore, guard, observer, clock, other);
+            same != ConfigResult::Ok)
+            return same;
+    }
     WriteJournal journal;
     journal.connection = unfinished.connection;
     journal.target = backup;

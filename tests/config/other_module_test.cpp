@@ -1,0 +1,102 @@
+// A write cut in one module, then another module (same firmware, its own settings) answers
+// at the same address: `config resume` and `config restore` read it first, keep its
+// settings as a backup, and write nothing into it without --yes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "config/model/backup_store.h"
+#include "config/model/settings_file.h"
+#include "sim/module_configuration.h"
+#include "support/sim_fixture.h"
+#include "support/temp_folder.h"
+
+using namespace kavrel;
+using namespace kavrel::config;
+using kavrel::testing::SimFixture;
+using kavrel::testing::TempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Module {
+    Module(int port, int cutAt, std::vector<std::string> seed)
+        : config(std::make_shared<sim::ModuleConfiguration>()),
+          fixture(sim::SimOptions{.faults = {.cutAtWriteCommand = cutAt},
+                                  .config = {.seedLines = std::move(seed), .module = config}},
+                  port) {}
+    std::shared_ptr<sim::ModuleConfiguration> config;
+    SimFixture fixture;
+};
+
+class OtherModule : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv(kBackupFolderVariable, (temp.path / "kopie").c_str(), 1); }
+    void TearDown() override { ::unsetenv(kBackupFolderVariable); }
+
+    int run(int port, std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        cli::TerminalObserver observer(err, false);
+        cli::CliContext context{link::Connection::tcp("127.0.0.1", static_cast<std::uint32_t>(port)), out, err,
+                                observer, {}};
+        return cli::runConfig(context, args);
+    }
+    // Module A is written a new PIN and SMS text with a backup, and the link is cut at
+    // command 45; A goes away and module C answers on its port.
+    int cutWriteToModuleA(bool backup) {
+        std::optional<Module> a(std::in_place, 0, 45, std::vector<std::string>{"SMS0=Modul A"});
+        const int port = a->fixture.port();
+        const std::string first = (temp.path / "a.kvl").string(), target = (temp.path / "b.kvl").string();
+        EXPECT_EQ(run(port, {"read", "-o", first}), 0) << err.str();
+        SettingsImage image;
+        EXPECT_EQ(loadSettingsFile(first, image), FileResult::Ok);
+        image.setText(Field::Pin, "4321");
+        image.setText(Field::Sms, 0, "Zapis B");
+        EXPECT_EQ(saveSettingsFile(target, image), FileResult::Ok);
+        std::vector<std::string> write{"write", target};
+        if (backup) write.push_back("--backup");
+        EXPECT_EQ(run(port, write), 1);
+        EXPECT_EQ(a->config->value("PIN"), "4321");   // acknowledged before the cut
+        return port;
+    }
+    std::size_t backups() {
+        std::error_code problem;
+        return listBackups((temp.path / "kopie").string(), &problem).size();
+    }
+
+    TempFolder temp;
+    std::ostringstream out, err;
+};
+
+TEST_F(OtherModule, ResumeAndRestoreWriteNothingIntoAnotherModuleWithoutYes) {
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "restore" : "resume");
+        const int port = cutWriteToModuleA(restore);
+        Module c(port, 0, {"SMS0=Modul C", "PIN=9999"});
+        const std::size_t backupsBefore = backups();
+        c.config->clearJournal();
+
+        EXPECT_EQ(run(port, {restore ? "restore" : "resume"}), 1);
+        EXPECT_NE(err.str().find("to może być inny moduł"), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("--yes"), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find("weryfikacja OK"), std::string::npos) << err.str();
+        for (const std::string& line : c.config->journal()) EXPECT_EQ(line.find('='), std::string::npos) << line;
+        EXPECT_EQ(c.config->value("SMS0"), "Modul C");
+        EXPECT_EQ(c.config->value("PIN"), "9999");
+        ASSERT_EQ(backups(), backupsBefore + 1);   // C's own settings, kept before the question
+
+        // Told to, it writes the whole record (none of the first write's lines is in C),
+        // and the journal is done with.
+        EXPECT_EQ(run(port, {restore ? "restore" : "resume", "--yes"}), 0) << err.str();
+        EXPECT_NE(err.str().find("weryfikacja OK"), std::string::npos);
+        EXPECT_EQ(c.config->value("SMS0"), restore ? "Modul A" : "Zapis B");
+        EXPECT_EQ(run(port, {"status"}), 0);
+    }
+}
+
+} // namespace
