@@ -65,7 +65,9 @@ std::string noBackupToRestoreText();
 
 // "Dokończ zapis": the journal's lines from the first one without its "OK" (the module
 // must report the version the write started with), then the verification and the
-// write's service actions. A verified write removes the journal. The module is read first
+// write's service actions. A verified write removes the journal. Only the record's own
+// write sequence is sent: a journal whose lines are not exactly that sequence (edited, or
+// of another program version) is refused before anything is sent. The module is read first
 // and must be the one the write was cut in (same_module.h); another one is backed up into
 // `guard`'s folder and the observer asked whether to go on.
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,

@@ -1,10 +1,13 @@
-// A write cut in one module, then another module (same firmware, its own settings) answers
-// at the same address: `config resume` and `config restore` read it first, keep its
-// settings as a backup, and write nothing into it without --yes.
+// What `config resume` and `config restore` send after a cut write: nothing into another
+// module (same firmware, its own settings) that answers at the same address later without
+// --yes, its settings kept as a backup first; and from a journal, only the lines of the
+// record it names, never lines edited into it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -33,7 +36,15 @@ struct Module {
     SimFixture fixture;
 };
 
-class OtherModule : public ::testing::Test {
+// A module on `port` that logs every line it receives.
+struct ListeningModule {
+    explicit ListeningModule(int port)
+        : lines(std::make_shared<std::vector<std::string>>()), fixture(sim::SimOptions{.lineLog = lines}, port) {}
+    std::shared_ptr<std::vector<std::string>> lines;
+    SimFixture fixture;
+};
+
+class ResumeGuard : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv(kBackupFolderVariable, (temp.path / "kopie").c_str(), 1); }
     void TearDown() override { ::unsetenv(kBackupFolderVariable); }
@@ -73,7 +84,7 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(OtherModule, ResumeAndRestoreWriteNothingIntoAnotherModuleWithoutYes) {
+TEST_F(ResumeGuard, ResumeAndRestoreWriteNothingIntoAnotherModuleWithoutYes) {
     for (const bool restore : {false, true}) {
         SCOPED_TRACE(restore ? "restore" : "resume");
         const int port = cutWriteToModuleA(restore);
@@ -96,6 +107,42 @@ TEST_F(OtherModule, ResumeAndRestoreWriteNothingIntoAnotherModuleWithoutYes) {
         EXPECT_NE(err.str().find("weryfikacja OK"), std::string::npos);
         EXPECT_EQ(c.config->value("SMS0"), restore ? "Modul A" : "Zapis B");
         EXPECT_EQ(run(port, {"status"}), 0);
+    }
+}
+
+// The journal's lines are no part of what its hash guards: a CR escaped into a line not yet
+// acknowledged, or a service command added, would be sent as they stand.
+TEST_F(ResumeGuard, AJournalWhoseLinesAreNotItsRecordsIsRefusedBeforeAnythingIsSent) {
+    const struct {
+        const char* what;
+        std::string (*edit)(std::string);
+    } edits[] = {
+        {"a CR inside a line", [](std::string text) {
+             const auto at = text.find("\n- ");
+             const auto end = text.find('\n', at + 1);
+             return text.replace(at + 3, end - at - 3, "SMS0=x%0DERS!");
+         }},
+        {"a line added", [](std::string text) { return text + "- *CLR=1,0\n"; }},
+    };
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(edit.what);
+        const int port = cutWriteToModuleA(false);
+        fs::path journal;
+        for (const auto& entry : fs::directory_iterator(temp.path / "kopie"))
+            if (entry.path().extension() == ".zapis") journal = entry.path();
+        ASSERT_FALSE(journal.empty());
+        std::string text;
+        {
+            std::ifstream in(journal, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        std::ofstream(journal, std::ios::binary | std::ios::trunc) << edit.edit(text);
+
+        ListeningModule module(port);
+        EXPECT_EQ(run(port, {"resume", "--yes"}), 1);
+        EXPECT_NE(err.str().find("nie są liniami jego ustawień"), std::string::npos) << err.str();
+        EXPECT_TRUE(module.lines->empty()) << module.lines->front();
+        fs::remove(journal);
     }
 }
 
