@@ -2,6 +2,8 @@
 
 #include "link/interval_timer.h"
 
+#include <array>
+
 namespace kavrel::link {
 namespace {
 
@@ -52,7 +54,23 @@ std::size_t SerialExchange::read(std::uint8_t* buffer, std::size_t count, ReplyF
 }
 
 void SerialExchange::dropStaleInput() {
+    drainAbandoned();
     if (limits_.timing == SerialTiming::Fast) port_->discardInput(kStaleInputBytes);
+}
+
+void SerialExchange::drainAbandoned() {
+    if (!abandoned_) return;
+    abandoned_ = false;
+    const auto& t = limits_.variant.serialTimeouts;
+    // The line's pause ends it; a module still busy with the abandoned line gets one more
+    // pause's time to begin its answer.
+    const TimedReadLimits quiet{t.readInterval, 2 * t.readInterval};
+    std::array<std::uint8_t, kStaleInputBytes> scratch{};
+    // A read ends at the pause; only a full scratch area may have more behind it.
+    for (int round = 0; round < 4; ++round)
+        if (readSerialReply(*port_, scratch.data(), scratch.size(), quiet, ReplyFrame::None, speed_, settle_) <
+            scratch.size())
+            break;
 }
 
 LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t>,
@@ -62,6 +80,8 @@ LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFram
     if (!write(line)) return LinkResult::Failed;
     std::array<std::uint8_t, kCommandReplyBytes + 1> reply{};
     const std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
+    // Nothing within the limit: the answer may still be on its way.
+    if (got == 0) abandoned_ = true;
     if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
     if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != '\r') return LinkResult::BadReply;
@@ -79,16 +99,21 @@ LinkResult SerialExchange::query(std::span<const std::uint8_t> line, ReplyFrame 
     if (!write(line)) return LinkResult::Failed;
     count = read(area.data(), area.size() - 1, frame);
     area[count] = 0;
+    if (count == 0) abandoned_ = true;
     return count == 0 ? LinkResult::NothingReceived : LinkResult::Ok;
 }
 
 std::size_t SerialExchange::fixed(std::span<const std::uint8_t> line, std::size_t expected,
                                   std::span<std::uint8_t> destination, std::uint32_t, bool) {
     if (line.empty()) return 0;
+    drainAbandoned();
     port_->discardInput(kStaleInputBytes);
     if (!write(line)) return 0;
     // A fixed-length reply ends at its count; no frame applies.
-    return read(destination.data(), std::min(expected, destination.size()), ReplyFrame::None);
+    const std::size_t wanted = std::min(expected, destination.size());
+    const std::size_t got = read(destination.data(), wanted, ReplyFrame::None);
+    if (got == 0 && wanted > 0) abandoned_ = true;
+    return got;
 }
 
 } // namespace kavrel::link

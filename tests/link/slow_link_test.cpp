@@ -54,3 +54,20 @@ TEST(SlowLink, MonitorOverTcpSlowerThanItsHalfSecondWorksInTheDefaultTimingOnly)
         EXPECT_GE(*link.roundTrips().longestMs(), 590u);
     }
 }
+
+TEST(SlowLink, AnAnswerTooLateForItsCommandIsNeverTakenForTheNextOne) {
+    // Every answer 700 ms late: beyond a command's 500 ms in the monitor's compatible timing,
+    // within a query's 3 s.
+    auto lines = std::make_shared<std::vector<std::string>>();
+    SimFixture sim({.faults = {.replyDelayMs = 700}, .lineLog = lines});
+    ModuleLink link(LinkVariant::monitor());
+    link.setConnection(sim.tcp(SerialTiming::Gap));
+    ASSERT_EQ(link.open(), LinkResult::Ok);
+    EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
+    // The version's answer comes while the next query waits: it must not begin that reply.
+    ASSERT_EQ(link.query("SET?"), LinkResult::Ok);
+    EXPECT_EQ(link.receivedText().find("Kavrel V3.6EL"), std::string_view::npos) << link.receivedText();
+    EXPECT_TRUE(link.receivedText().ends_with("\rOK\r")) << link.receivedText();
+    EXPECT_EQ(*lines, (std::vector<std::string>{"VER?", "SET?"}));
+    link.close();
+}
