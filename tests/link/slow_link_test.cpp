@@ -71,3 +71,20 @@ TEST(SlowLink, AnAnswerTooLateForItsCommandIsNeverTakenForTheNextOne) {
     EXPECT_EQ(*lines, (std::vector<std::string>{"VER?", "SET?"}));
     link.close();
 }
+
+TEST(SlowLink, ALateSerialAnswerIsDrainedBeforeTheNextLineGoesOut) {
+    // Short serial limits in the compatible timing (the default one waits at least 3 s before
+    // any round trip is known), so that the test stays short: a command's reply is waited
+    // for 340 ms, a query's for seconds; every answer comes 500 ms late.
+    LinkVariant shortLimits = LinkVariant::monitor();
+    shortLimits.serialTimeouts = {100, 1, 300, 10, 600};
+    SimFixture sim({.faults = {.replyDelayMs = 500}});
+    ModuleLink link(shortLimits);
+    sim.useSerial(link, SerialTiming::Gap);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
+    EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
+    ASSERT_EQ(link.query("SET?"), LinkResult::Ok);
+    EXPECT_EQ(link.receivedText().find("Kavrel V3.6EL"), std::string_view::npos) << link.receivedText();
+    EXPECT_NE(link.receivedText().find("OK\r"), std::string_view::npos) << link.receivedText();
+    link.close();
+}
