@@ -166,14 +166,19 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
         refuseForeignLines(unfinished, observer);
         return ConfigResult::WriteRefused;
     }
-    bool other = false;
-    if (const ConfigResult same = checkSameModule(link, journal, GuardedAction::Resume, guard, observer, clock, other);
+    std::string otherBackup;
+    if (const ConfigResult same =
+            checkSameModule(link, journal, GuardedAction::Resume, guard, observer, clock, otherBackup);
         same != ConfigResult::Ok)
         return same;
-    // Into another module the write goes whole: none of its lines is in it yet.
+    const bool other = !otherBackup.empty();
+    // Into another module the write goes whole: none of its lines is in it yet, and what it
+    // held before is the backup now.
     WriteJournal restarted = journal;
-    if (other)
+    if (other) {
         for (JournalLine& line : restarted.lines) line.acknowledged = false;
+        restarted.backupPath = otherBackup;
+    }
     JournalRecorder recorder(unfinished.path, std::move(restarted));
     const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                const std::string& versionText) -> std::optional<WritePlan> {
@@ -199,9 +204,9 @@ ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfini
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
                            OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
     if (unfinished.state == JournalLoad::Ok) {
-        bool other = false;
+        std::string otherBackup;
         if (const ConfigResult same =
-                checkSameModule(link, unfinished.journal, GuardedAction::Restore, guard, observer, clock, other);
+                checkSameModule(link, unfinished.journal, GuardedAction::Restore, guard, observer, clock, otherBackup);
             same != ConfigResult::Ok)
             return same;
     }

@@ -73,8 +73,10 @@ ExpectedModule expectedModule(const WriteJournal& journal, const link::FirmwareV
     ExpectedModule expected{journal.target, {}};
     SettingsImage backup;
     std::size_t backupSize = 0;
+    // A cut restore's journal has the backup as its target: where it had not reached, the
+    // module may hold the backup or what the first write left; only its own lines tell.
     if (!journal.backupPath.empty() && loadSettingsFile(journal.backupPath, backup, &backupSize) == FileResult::Ok &&
-        backupSize > 0) {
+        backupSize > 0 && !std::ranges::equal(backup.bytes(), journal.target.bytes())) {
         // Where the write had not reached, the module still holds what was backed up.
         expected.settings = backup;
         const ElementFilter sent = sentElements(backup, version);
@@ -99,8 +101,8 @@ ExpectedModule expectedModule(const WriteJournal& journal, const link::FirmwareV
 
 ConfigResult checkSameModule(link::ModuleLink& link, const WriteJournal& journal, GuardedAction action,
                              const ModuleGuard& guard, OperationObserver& observer, const Clock& clock,
-                             bool& other) {
-    other = false;
+                             std::string& otherBackup) {
+    otherBackup.clear();
     SettingsImage module;
     std::string versionText;
     if (const ConfigResult read = readSettings(link, module, observer, &versionText); read != ConfigResult::Ok)
@@ -123,8 +125,10 @@ ConfigResult checkSameModule(link::ModuleLink& link, const WriteJournal& journal
         W("Moduł pod tym połączeniem ma inne ustawienia, niż przerwany zapis w nim zostawił (") + keysText(differences) +
         W("): to może być inny moduł.\r\nJego ustawienia zachowano w kopii zapasowej:\r\n") +
         cp1250::fromUtf8(backup.path) + W("\r\nCzy mimo to ") + what + "?";
-    other = true;
-    if (observer.askYesNo(question)) return ConfigResult::Ok;
+    if (observer.askYesNo(question)) {
+        otherBackup = backup.path;
+        return ConfigResult::Ok;
+    }
     observer.status(W("Zapis nie został dokończony"));
     return ConfigResult::WriteRefused;
 }

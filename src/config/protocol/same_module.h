@@ -46,11 +46,12 @@ ExpectedModule expectedModule(const WriteJournal& journal, const link::FirmwareV
 
 // Reads the module (the link is closed afterwards) and compares. Ok: the same module, or
 // another that the user chose to write anyway after its settings were backed up (then
-// `other` is set: a resume sends the whole write, since the lines acknowledged are not in
-// it). WriteRefused when the user declined, BackupFailed when the backup could not be
-// written, the read's result when the read failed.
+// `otherBackup` names that backup: a resume sends the whole write, since the lines
+// acknowledged are not in it; empty for the same module). WriteRefused when the user
+// declined, BackupFailed when the backup could not be written, the read's result when the
+// read failed.
 ConfigResult checkSameModule(link::ModuleLink& link, const WriteJournal& journal, GuardedAction action,
                              const ModuleGuard& guard, OperationObserver& observer, const Clock& clock,
-                             bool& other);
+                             std::string& otherBackup);
 
 } // namespace kavrel::config
