@@ -79,7 +79,18 @@ LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFram
     dropStaleInput();
     if (!write(line)) return LinkResult::Failed;
     std::array<std::uint8_t, kCommandReplyBytes + 1> reply{};
-    const std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
+    std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
+    // A late "OK" of an earlier line in front of the version's reply: skipped, and the
+    // reply read on when that leaves it without its text.
+    std::size_t stray = frame == ReplyFrame::Version ? strayOkBytes(reply.data(), got) : 0;
+    if (stray > 0) {
+        if (!frameComplete(frame, reply.data() + stray, got - stray) && got < kCommandReplyBytes)
+            got += read(reply.data() + got, kCommandReplyBytes - got, ReplyFrame::None);
+        stray = strayOkBytes(reply.data(), got);
+        std::copy(reply.begin() + static_cast<std::ptrdiff_t>(stray), reply.begin() + static_cast<std::ptrdiff_t>(got),
+                  reply.begin());
+        got -= stray;
+    }
     // Nothing within the limit: the answer may still be on its way.
     if (got == 0) abandoned_ = true;
     if (got == 0) return LinkResult::NothingReceived;

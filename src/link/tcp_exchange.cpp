@@ -74,9 +74,14 @@ LinkResult TcpExchange::command(std::span<const std::uint8_t> line, ReplyFrame f
     if (!send(line)) return LinkResult::SendError;
     std::size_t count = 0;
     // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
-    // complete only with the CR that ends the version text, not at its "OK" line.
+    // complete only with the CR that ends the version text, not at its "OK" line. A late
+    // "OK" of an earlier line in front of it is skipped.
+    std::size_t stray = 0;
     const Wait wait = receive(area, limits_.replyLimitMs(limits_.variant.sendCommandTcpLimitMs), count,
-                              [&](std::size_t n) { return frameComplete(frame, area.data(), n); });
+                              [&](std::size_t n) {
+                                  if (frame == ReplyFrame::Version) stray = strayOkBytes(area.data(), n);
+                                  return frameComplete(frame, area.data() + stray, n - stray);
+                              });
     if (wait == Wait::Closed) return LinkResult::NothingReceived;
     if (wait == Wait::Failed) return LinkResult::ReceiveError;
     // No closing "OK" in time, or a full area without one, is as good as no answer.
@@ -84,7 +89,8 @@ LinkResult TcpExchange::command(std::span<const std::uint8_t> line, ReplyFrame f
         abandon();
         return LinkResult::Failed;
     }
-    if (frame == ReplyFrame::Version) version.store(area.data() + 3, versionTextEnd(area.data(), count) - 3);
+    if (frame == ReplyFrame::Version)
+        version.store(area.data() + stray + 3, versionTextEnd(area.data() + stray, count - stray) - 3);
     return LinkResult::Ok;
 }
 

@@ -88,3 +88,20 @@ TEST(SlowLink, ALateSerialAnswerIsDrainedBeforeTheNextLineGoesOut) {
     EXPECT_NE(link.receivedText().find("OK\r"), std::string_view::npos) << link.receivedText();
     link.close();
 }
+
+TEST(SlowLink, AnOkBehindAnEarlierAnswerIsNoVersion) {
+    // Every other answer ending in "OK" is followed, a moment later, by another "OK": the
+    // second one must not be read as the start of the version's reply.
+    for (const bool serial : {false, true})
+    for (const SerialTiming timing : {SerialTiming::Fast, SerialTiming::Gap}) {
+        SCOPED_TRACE(std::string(serial ? "serial " : "TCP ") + kavrel::testing::timingName(timing));
+        SimFixture sim({.faults = {.trailingAfterOk = "OK\r"}});
+        ModuleLink link(LinkVariant::monitor());
+        link.setConnection(serial ? sim.serial(timing) : sim.tcp(timing));
+        ASSERT_EQ(link.open(), LinkResult::Ok);
+        (void)link.sendCommand("DEBUG=0");
+        ASSERT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
+        EXPECT_EQ(link.versionText().substr(0, 13), "Kavrel V3.6EL") << link.versionText();
+        link.close();
+    }
+}
