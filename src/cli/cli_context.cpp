@@ -10,6 +10,7 @@
 #endif
 
 #include "common/win1250.h"
+#include "link/wire_trace.h"
 
 namespace kavrel::cli {
 
@@ -93,8 +94,27 @@ bool TerminalObserver::askYesNo(const std::string& text) {
     return !answer.empty() && (answer[0] == 't' || answer[0] == 'T' || answer[0] == 'y' || answer[0] == 'Y');
 }
 
-void CliContext::traceInto(link::ModuleLink& link) const {
+bool CliContext::traceInto(link::ModuleLink& link) const {
+    if (!trace && !traceFile.empty()) {
+        if (traceFile == "-") {
+            trace = link::WireTrace::toStandardError();
+        } else {
+            std::string reason;
+            trace = link::WireTrace::toFile(traceFile, link::WireTrace::Mode::Replace, &reason);
+            if (!trace) {
+                err << toTerminal(W("Błąd otwarcia pliku przebiegu transmisji")) << ": " << traceFile << ": " << reason
+                    << "\n";
+                return false;
+            }
+        }
+    }
     if (trace) link.setTrace(trace);
+    return true;
+}
+
+std::string CliContext::traceTarget() const {
+    if (!traceFile.empty()) return traceFile == "-" ? std::string() : traceFile;
+    return link::WireTrace::environmentFile();
 }
 
 } // namespace kavrel::cli

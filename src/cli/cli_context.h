@@ -62,10 +62,17 @@ struct CliContext {
     TerminalObserver& observer;
     SystemClock clock;
     // --trace: every link of the command writes its exchanges here (none: KAVREL_TRACE's).
-    std::shared_ptr<link::WireTrace> trace;
+    // Opened by the first traceInto, so that a command first checks that the trace names
+    // none of its inputs (the file is written anew).
+    mutable std::shared_ptr<link::WireTrace> trace;
+    std::string traceFile;   // --trace's value: a file, "-" for stderr, empty for none
 
-    // Gives a link made for `connection` the command's trace.
-    void traceInto(link::ModuleLink& link) const;
+    // Gives a link made for `connection` the command's trace, opening it the first time;
+    // false, said on `err`, when the file cannot be written (the command stops there).
+    [[nodiscard]] bool traceInto(link::ModuleLink& link) const;
+    // The file the run's trace is written to (--trace FILE, else KAVREL_TRACE's); empty when
+    // none or standard error.
+    std::string traceTarget() const;
 };
 
 // Prints a Windows-1250 text to a UTF-8 terminal.

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/config_journal.h"
+#include "cli/file_overlap.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_dump.h"
@@ -43,10 +44,12 @@ int runRead(CliContext& context, std::span<const std::string> args) {
         }
     }
     if (output.empty()) return usage(context, "read wymaga -o PLIK.kvl");
+    // The output may be the base itself: the base is read first, the output replaced whole.
+    if (!outputsSpareInputs(context, {base})) return kExitFailure;
     config::SettingsImage image;
     if (!base.empty() && !load(context, base, image)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     std::string versionText;
     if (config::readSettings(moduleLink, image, context.observer, &versionText) !=
         config::ConfigResult::Ok)
@@ -141,18 +144,19 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
         else return usage(context, "write: nieoczekiwany argument " + arg);
     }
     if (input.empty()) return usage(context, "write wymaga PLIK.kvl");
+    if (!outputsSpareInputs(context, {input})) return kExitFailure;
     config::SettingsImage image;
-    if (!load(context, input, image)) return kExitFailure;
+    if (!loadRecordToSend(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
     const std::string connection = config::journalIdentity(context.connection);
     if (!dryRun) {
         if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
-            if (const int exit = offerUnfinishedWrite(context, *unfinished, input); exit >= 0) return exit;
+            if (const int exit = offerUnfinishedWrite(context, *unfinished, input, yes); exit >= 0) return exit;
         }
     }
     const std::vector<std::string> fileVersions = config::notedSettingsVersions(folder, image);
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
     VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &journal);
@@ -212,6 +216,7 @@ int runBackups(CliContext& context, std::span<const std::string> args) {
 
 int runDump(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 1) return usage(context, "dump wymaga jednego PLIK.kvl");
+    if (!outputsSpareInputs(context, {args[0]})) return kExitFailure;
     config::SettingsImage image;
     if (!load(context, args[0], image)) return kExitFailure;
     for (const auto& line : config::dumpLines(image)) context.out << line << "\n";
@@ -221,6 +226,7 @@ int runDump(CliContext& context, std::span<const std::string> args) {
 // Exits as diff(1) does: 0 when the records are the same, 1 when they differ.
 int runDiff(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 2) return usage(context, "diff wymaga dwóch plików");
+    if (!outputsSpareInputs(context, {args[0], args[1]})) return kExitUsage;
     config::SettingsImage a, b;
     if (!load(context, args[0], a) || !load(context, args[1], b)) return kExitUsage;
     const auto lines = config::diffLines(a, b);
@@ -235,8 +241,8 @@ const HelpText& configUsage() {
         "użycie: kavrel [POŁĄCZENIE] config read -o PLIK.kvl [--base PLIK.kvl]\n"
         "        kavrel [POŁĄCZENIE] config write PLIK.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
         "                                           [--show-diff | --dry-run | --backup] [--yes]\n"
-        "        kavrel [POŁĄCZENIE] config resume\n"
-        "        kavrel [POŁĄCZENIE] config restore [KOPIA.kvl]\n"
+        "        kavrel [POŁĄCZENIE] config resume [--yes]\n"
+        "        kavrel [POŁĄCZENIE] config restore [KOPIA.kvl] [--yes]\n"
         "        kavrel [POŁĄCZENIE] config status\n"
         "        kavrel config dump PLIK.kvl\n"
         "        kavrel config diff A.kvl B.kvl\n"
@@ -260,6 +266,9 @@ const HelpText& configUsage() {
         "       zapisu nie ma, kończy się kodem 1 bez wysyłania czegokolwiek.\n"
         "restore zapisuje kopię zapasową wykonaną przez niedokończony zapis (albo KOPIA.kvl)\n"
         "       i weryfikuje ją.\n"
+        "       Oba najpierw odczytują moduł: gdy nie ma on linii, które przerwany zapis w nim\n"
+        "       potwierdził (albo wartości kopii tam, dokąd zapis nie doszedł), może to być inny moduł;\n"
+        "       jego ustawienia trafiają do kopii zapasowej i nic nie jest wysyłane bez --yes.\n"
         "status mówi, czy to połączenie ma niedokończony zapis (kod 1), czy nie (kod 0).\n"
         "dump   wypisuje każde pole PLIK.kvl, po jednym wierszu KLUCZ = wartość (teksty w UTF-8).\n"
         "diff   wypisuje pola, którymi różnią się A i B, z ich etykietami weryfikacji;\n"
@@ -270,8 +279,8 @@ const HelpText& configUsage() {
         "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
            "                                         [--show-diff | --dry-run | --backup] [--yes]\n"
-           "       kavrel [CONNECTION] config resume\n"
-           "       kavrel [CONNECTION] config restore [BACKUP.kvl]\n"
+           "       kavrel [CONNECTION] config resume [--yes]\n"
+           "       kavrel [CONNECTION] config restore [BACKUP.kvl] [--yes]\n"
            "       kavrel [CONNECTION] config status\n"
            "       kavrel config dump FILE.kvl\n"
            "       kavrel config diff A.kvl B.kvl\n"
@@ -293,6 +302,9 @@ const HelpText& configUsage() {
            "       the module did not acknowledge), verifies it and runs its service actions;\n"
            "       exits 1 without sending anything when there is none.\n"
            "restore writes the backup the unfinished write made (or BACKUP.kvl) and verifies it.\n"
+           "       Both read the module first: when it lacks the lines the cut write had acknowledged\n"
+           "       (or the backup's values where the write had not reached), it may be another module;\n"
+           "       its settings go into a backup and nothing is sent without --yes.\n"
            "status tells whether this connection has an unfinished write (exit 1) or not (exit 0).\n"
            "dump   prints every field of FILE.kvl, one KEY = value line each (texts as UTF-8).\n"
            "diff   prints the fields in which A and B differ with their verification labels;\n"

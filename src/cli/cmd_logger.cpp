@@ -14,6 +14,7 @@
 #endif
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "cli/json_output.h"
 #include "cli/logger_archive.h"
 #include "common/file_names.h"
@@ -184,6 +185,8 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
 #endif
     LoggerArgs parsed;
     if (const std::string error = parseArgs(args, parsed); !error.empty()) return usageError(context, error);
+    const std::string archiveFile = isArchiveAction(args) ? archiveFileArgument(args) : std::string();
+    if (!outputsSpareInputs(context, {parsed.archived, parsed.archive, archiveFile}, {parsed.pdf})) return kExitFailure;
     if (isArchiveAction(args) && !archiveNeedsModule(args)) return runArchiveOffline(context, args);
     if (parsed.action == "print" && !parsed.archive.empty()) return runPrintFromArchive(context, parsed);
     // The question of the clear button needs someone to answer it; refuse before the
@@ -193,7 +196,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
 
     link::ModuleLink moduleLink(link::LinkVariant::logger(), context.connection);
 
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     AnsweringObserver answering(context.observer, true);
     OperationObserver& observer = parsed.yes ? static_cast<OperationObserver&>(answering) : context.observer;
     LoggerSession session(moduleLink, observer);

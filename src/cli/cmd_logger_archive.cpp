@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "cli/logger_archive.h"
 #include "common/file_names.h"
 #include "common/win1250.h"
@@ -159,7 +160,18 @@ bool archiveNeedsModule(std::span<const std::string> args) { return args.size() 
 int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
     ArchiveArgs parsed;
     if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
+    // The export writes NAME as given and, in its formats, NAME.csv and NAME.html.
+    const std::string file = pathToUtf8(parsed.file), output = parsed.output;
+    if (parsed.action == "export" &&
+        !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html"}))
+        return kExitFailure;
     return parsed.action == "status" ? runStatus(context, parsed) : runExport(context, parsed);
+}
+
+std::string archiveFileArgument(std::span<const std::string> args) {
+    ArchiveArgs parsed;
+    if (!parseArchiveArgs(args.subspan(1), parsed).empty()) return {};
+    return pathToUtf8(parsed.file);
 }
 
 std::string checkArchiveArgs(std::span<const std::string> args) {

@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "cli/logger_archive.h"
 #include "common/file_names.h"
 #include "common/qt/chart/chart_painter.h"
@@ -109,6 +110,7 @@ int runLoggerChart(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel logger: " << error << "\n";
         return kExitUsage;
     }
+    if (!outputsSpareInputs(context, {parsed.csv, parsed.archive}, {parsed.output})) return kExitFailure;
     // Pictures are drawn with fonts, which only a GUI application (offscreen) provides.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         context.err << "kavrel logger: chart wymaga własnego startu narzędzia (aplikacji GUI na platformie offscreen)\n";

@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "common/file_names.h"
 #include "common/win1250.h"
+#include "monitor/measurement_log.h"
 #include "monitor/poller.h"
 
 namespace kavrel::cli {
@@ -125,6 +127,8 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
         return kExitUsage;
     }
 
+    const std::string settingsFile = options.settingsFile.value_or(std::string(kDefaultSettingsFile));
+    if (!outputsSpareInputs(context, {settingsFile}, {options.csvFile.value_or(std::string())})) return kExitFailure;
     MonitorSettings settings;
     if (options.settingsFile) {
         const FileResult loaded = loadMonitorSettings(*options.settingsFile, settings);
@@ -137,13 +141,16 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     } else {
         (void)loadMonitorSettings(kDefaultSettingsFile, settings);   // absent or invalid: the defaults stay
     }
+    // The CSV log is appended to: never to the settings file it is read with.
+    if (!options.csvFile && !outputsSpareInputs(context, {settingsFile}, {pathToUtf8(logFilePath(settings))}))
+        return kExitFailure;
     if (options.period) settings.recordPeriod = *options.period;
     // The connection chosen on the command line (or saved) wins over the file's port.
     settings.comPort = context.connection.comNumber();
 
     link::ModuleLink moduleLink(link::LinkVariant::monitor(), context.connection);
 
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     TerminalMonitorView view(context.observer);
     MonitorPoller poller(moduleLink, settings, view, context.clock);
     if (options.csvFile) poller.setLogFile(pathFromUtf8(*options.csvFile));

@@ -67,7 +67,7 @@ int runPing(CliContext& context, std::span<const std::string> args) {
         return kExitUsage;
     }
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     if (moduleLink.open() != link::LinkResult::Ok) {
         link::reportOpenFailure(moduleLink, context.observer, link::openFailureText(moduleLink), MessageIcon::Error);
         return kExitFailure;

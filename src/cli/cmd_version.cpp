@@ -14,7 +14,7 @@ int runVersion(CliContext& context, std::span<const std::string> args) {
         return kExitUsage;
     }
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     if (link::readModuleVersion(moduleLink, context.observer) != link::LinkResult::Ok) return kExitFailure;
     const std::string text(moduleLink.versionText());
     const link::FirmwareVersion version = link::parseVersion(text);

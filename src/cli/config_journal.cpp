@@ -2,7 +2,9 @@
 
 #include <iostream>
 #include <ostream>
+#include <vector>
 
+#include "cli/file_overlap.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
@@ -29,37 +31,80 @@ void printUnfinished(std::ostream& out, const config::UnfinishedWrite& unfinishe
     out << "  Pozostaw:        nic nie zmienia w module\n";
 }
 
-int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished) {
+// The question a resume or restore asks about a module that may be another one: printed,
+// and answered by --yes alone, so that a script never writes into the wrong module.
+class YesOnlyObserver final : public OperationObserver {
+public:
+    YesOnlyObserver(CliContext& context, bool yes) : context_(context), inner_(context.observer), yes_(yes) {}
+    void status(const std::string& text) override { inner_.status(text); }
+    void appendStatus(const std::string& text) override { inner_.appendStatus(text); }
+    void progress(int position) override { inner_.progress(position); }
+    void message(const std::string& text, MessageIcon icon) override { inner_.message(text, icon); }
+    void messageDetail(const std::string& text) override { inner_.messageDetail(text); }
+    void version(const std::string& text) override { inner_.version(text); }
+    bool askYesNo(const std::string& text) override {
+        inner_.message(text, MessageIcon::Warning);
+        if (!yes_) context_.err << "Nic nie wysłano: aby mimo to zapisać ten moduł, powtórz polecenie z opcją --yes.\n";
+        return yes_;
+    }
+
+private:
+    CliContext& context_;
+    OperationObserver& inner_;
+    bool yes_;
+};
+
+config::ModuleGuard guardFor(const CliContext& context) {
+    return {config::backupFolder(), config::backupWord(context.connection)};
+}
+
+int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished, bool yes) {
+    if (!outputsSpareInputs(context, {unfinished.path})) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
+    YesOnlyObserver observer(context, yes);
     const config::ConfigResult result =
-        config::resumeWrite(moduleLink, unfinished, readBack, context.observer, context.clock);
+        config::resumeWrite(moduleLink, unfinished, readBack, observer, context.clock, guardFor(context));
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
-int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished, std::string backupPath) {
+int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished, std::string backupPath,
+                      bool yes) {
     if (backupPath.empty() && unfinished.state == config::JournalLoad::Ok) backupPath = unfinished.journal.backupPath;
     if (backupPath.empty()) {
         context.err << toTerminal(config::noBackupToRestoreText()) << "\n";
         return kExitFailure;
     }
+    if (!outputsSpareInputs(context, {backupPath})) return kExitFailure;
     config::SettingsImage backup;
-    if (config::loadSettingsFile(backupPath, backup) != FileResult::Ok) {
-        context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << backupPath << "\n";
-        return kExitFailure;
-    }
+    if (!loadRecordToSend(context, backupPath, backup)) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
-    context.traceInto(moduleLink);
+    if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
-    const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath,
-                                                              readBack, context.observer, context.clock);
+    YesOnlyObserver observer(context, yes);
+    const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack,
+                                                              observer, context.clock, guardFor(context));
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
 } // namespace
 
-int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file) {
+bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image) {
+    std::size_t size = 0;
+    if (config::loadSettingsFile(path, image, &size) != FileResult::Ok) {
+        context.err << toTerminal(W("Błąd otwarcia pliku do odczytu")) << ": " << path << "\n";
+        return false;
+    }
+    if (size == 0) {
+        context.err << "Plik " << path << " jest pusty: nic nie wysłano do modułu.\n";
+        return false;
+    }
+    return true;
+}
+
+int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file,
+                         bool yes) {
     printUnfinished(context.err, unfinished);
     if (!isTerminal(stdin)) {
         context.err << "Zapis " << file << " zastąpi niedokończony zapis.\n";
@@ -68,26 +113,38 @@ int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unf
     context.err << "Wybierz: 1 Dokończ zapis, 2 Przywróć kopię, 3 Pozostaw i wyślij " << file << " [3]: " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return -1;
-    if (answer == "1") return finishUnfinished(context, unfinished);
-    if (answer == "2") return restoreUnfinished(context, unfinished, {});
+    if (answer == "1") return finishUnfinished(context, unfinished, yes);
+    if (answer == "2") return restoreUnfinished(context, unfinished, {}, yes);
     return -1;
 }
 
 // Resumes the unfinished write to this connection; with none, says so and sends nothing.
 int runResume(CliContext& context, std::span<const std::string> args) {
+    bool yes = false;
+    if (args.size() == 1 && args[0] == "--yes") {
+        yes = true;
+        args = args.subspan(1);
+    }
     if (!args.empty()) return usage(context, "resume: nieoczekiwany argument " + args[0]);
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
         return kExitFailure;
     }
-    return finishUnfinished(context, *unfinished);
+    return finishUnfinished(context, *unfinished, yes);
 }
 
 // Writes the backup named by the unfinished write, or the one given, and verifies it.
 int runRestore(CliContext& context, std::span<const std::string> args) {
-    if (args.size() > 1) return usage(context, "restore przyjmuje najwyżej jeden KOPIA.kvl");
-    const std::string given = args.empty() ? std::string() : args[0];
+    bool yes = false;
+    std::vector<std::string> files;
+    for (const std::string& arg : args) {
+        if (arg == "--yes") yes = true;
+        else if (arg.rfind("--", 0) == 0) return usage(context, "restore: nieoczekiwany argument " + arg);
+        else files.push_back(arg);
+    }
+    if (files.size() > 1) return usage(context, "restore przyjmuje najwyżej jeden KOPIA.kvl");
+    const std::string given = files.empty() ? std::string() : files[0];
     auto unfinished = unfinishedHere(context);
     if (!unfinished && given.empty()) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
@@ -99,7 +156,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
         unfinished->connection = config::journalIdentity(context.connection);
         unfinished->path = config::journalPath(config::backupFolder(), unfinished->connection);
     }
-    return restoreUnfinished(context, *unfinished, given);
+    return restoreUnfinished(context, *unfinished, given, yes);
 }
 
 // Exits 0 when the connection has no unfinished write, 1 when it has one.

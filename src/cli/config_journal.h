@@ -14,7 +14,13 @@ namespace kavrel::cli {
 // Before a new write: tells about the unfinished one and, on a terminal, offers to finish
 // it, to restore its backup or to leave it (the new write then replaces its journal).
 // Returns the exit code of a resume or restore that was chosen, or -1 to go on writing.
-int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file);
+// `yes`: a module that may not be the one the write was cut in is written all the same.
+int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unfinished, const std::string& file,
+                         bool yes);
+
+// Loads a settings file that is to be sent to a module; an empty file (a record of zeros)
+// or one that cannot be read is refused with a message on stderr.
+bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image);
 
 int runResume(CliContext& context, std::span<const std::string> args);
 int runRestore(CliContext& context, std::span<const std::string> args);

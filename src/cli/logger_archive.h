@@ -21,6 +21,8 @@ bool isArchiveAction(std::span<const std::string> args);
 bool archiveNeedsModule(std::span<const std::string> args);
 // "" when the archive's arguments are good.
 std::string checkArchiveArgs(std::span<const std::string> args);
+// The archive file `archive ACTION FILE` names; empty when the arguments name none.
+std::string archiveFileArgument(std::span<const std::string> args);
 int runArchiveOffline(CliContext& context, std::span<const std::string> args);
 int runArchiveUpdate(CliContext& context, logger::LoggerSession& session, std::span<const std::string> args);
 // The value of --segment N: the segment's number as archive status lists it; false when

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     // A file or folder the system refuses ends the command with a message, never the tool.
     try {
         CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
-        if (!openTrace(line, context.trace, std::cerr)) return kExitFailure;
+        context.traceFile = line.traceFile;   // opened by the command's first link, after its own checks
         exitCode = line.command->run(context, line.commandArgs);
     } catch (const std::filesystem::filesystem_error& failure) {
         std::cout.flush();

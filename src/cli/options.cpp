@@ -174,20 +174,6 @@ link::Connection completeConnection(const CommandLine& line, SettingsStore& user
     return link::Connection::serialPort(chosen.comPort, link::serialDevicePath(chosen.comPort, &userSettings), timing);
 }
 
-bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace, std::ostream& err) {
-    trace.reset();
-    if (line.traceFile.empty()) return true;
-    if (line.traceFile == "-") {
-        trace = link::WireTrace::toStandardError();
-        return true;
-    }
-    std::string reason;
-    trace = link::WireTrace::toFile(line.traceFile, link::WireTrace::Mode::Replace, &reason);
-    if (trace) return true;
-    err << toTerminal(W("Błąd otwarcia pliku przebiegu transmisji")) << ": " << line.traceFile << ": " << reason << "\n";
-    return false;
-}
-
 void printVersion(std::ostream& out) { out << "kavrel " << KAVREL_TOOL_VERSION << "\n"; }
 
 // The tool's options, in Polish and in English.

@@ -50,10 +50,6 @@ struct CommandLine {
 
 CommandLine parseCommandLine(std::span<const std::string> args, const HostResolver& resolve = resolveHost);
 
-// The wire trace --trace asks for, written anew for this run (null without --trace); when
-// the file cannot be written, says why on `err` and returns false.
-bool openTrace(const CommandLine& line, std::shared_ptr<link::WireTrace>& trace, std::ostream& err);
-
 // The connection a command gets: the one chosen on the command line, else the one the
 // configurator saved; the gap timing also when the user chose it for good; a COM number
 // turned into its device.

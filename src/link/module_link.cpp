@@ -20,6 +20,7 @@ constexpr std::uint32_t kShortQueryLimitMs = 500;
 constexpr std::uint32_t kFixedAreaLimitMs = 1000;
 constexpr std::uint32_t kFixedBufferLimitMs = 300;
 constexpr std::size_t kSerialQueueBytes = 1024;
+constexpr int kTcpReconnectPauseMs = 50;         // as after a close: the converter's moment
 
 // A fixed-length reply is traced once complete, cut into frames by the link's describer.
 class BinaryReplyTrace {
@@ -88,7 +89,18 @@ LinkResult ModuleLink::openTcp() {
     if (connected) {
         std::unique_ptr<Transport> connection = traced(std::move(opened.connection), trace_);
         connection->setInterrupt(interrupt_.get());
-        exchange_ = std::make_unique<TcpExchange>(std::move(connection), exchangeLimits(), timer_);
+        // After a reply that came too late the exchange connects anew, to the same address.
+        auto reconnect = [this, port]() -> std::unique_ptr<Transport> {
+            clock_->sleep(kTcpReconnectPauseMs);
+            if (trace_) trace_->event('=', "odpowiedź po czasie: nowe połączenie");
+            TcpOpenResult again = transports_->connectTcp(connection_.address(), port, variant_.tcpConnectLimitMs, timer_,
+                                                          interrupt_.get());
+            if (again.result != TcpConnectResult::Connected || !again.connection) return nullptr;
+            std::unique_ptr<Transport> renewed = traced(std::move(again.connection), trace_);
+            renewed->setInterrupt(interrupt_.get());
+            return renewed;
+        };
+        exchange_ = std::make_unique<TcpExchange>(std::move(connection), exchangeLimits(), timer_, std::move(reconnect));
     } else {
         openFailure_ = opened.failure;
     }

@@ -18,6 +18,12 @@ bool beginsWithOkLine(const std::uint8_t* data, std::size_t count) {
 
 } // namespace
 
+std::size_t strayOkBytes(const std::uint8_t* data, std::size_t count) {
+    std::size_t stray = 0;
+    while (count - stray >= 6 && std::memcmp(data + stray, "OK\rOK\r", 6) == 0) stray += 3;
+    return stray;
+}
+
 std::size_t versionTextEnd(const std::uint8_t* data, std::size_t count) {
     if (count <= 3) return count;
     const auto* cr = static_cast<const std::uint8_t*>(std::memchr(data + 3, kCR, count - 3));

@@ -20,6 +20,11 @@ enum class ReplyFrame {
 // True when the bytes received so far form the reply's complete frame.
 bool frameComplete(ReplyFrame frame, const std::uint8_t* data, std::size_t count);
 
+// The bytes of "OK" CR lines in front of a version reply's own "OK" line: answers to earlier
+// lines that came late ("OK" CR "OK" CR "Kavrel V3.6EL" CR). No version text is "OK", so
+// they are never read as one; the frame and the text begin behind them.
+std::size_t strayOkBytes(const std::uint8_t* data, std::size_t count);
+
 // Where the version text of a complete Version frame ends: the index of its closing CR.
 std::size_t versionTextEnd(const std::uint8_t* data, std::size_t count);
 

@@ -2,6 +2,8 @@
 
 #include "link/interval_timer.h"
 
+#include <array>
+
 namespace kavrel::link {
 namespace {
 
@@ -52,7 +54,23 @@ std::size_t SerialExchange::read(std::uint8_t* buffer, std::size_t count, ReplyF
 }
 
 void SerialExchange::dropStaleInput() {
+    drainAbandoned();
     if (limits_.timing == SerialTiming::Fast) port_->discardInput(kStaleInputBytes);
+}
+
+void SerialExchange::drainAbandoned() {
+    if (!abandoned_) return;
+    abandoned_ = false;
+    const auto& t = limits_.variant.serialTimeouts;
+    // The line's pause ends it; a module still busy with the abandoned line gets one more
+    // pause's time to begin its answer.
+    const TimedReadLimits quiet{t.readInterval, 2 * t.readInterval};
+    std::array<std::uint8_t, kStaleInputBytes> scratch{};
+    // A read ends at the pause; only a full scratch area may have more behind it.
+    for (int round = 0; round < 4; ++round)
+        if (readSerialReply(*port_, scratch.data(), scratch.size(), quiet, ReplyFrame::None, speed_, settle_) <
+            scratch.size())
+            break;
 }
 
 LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t>,
@@ -61,7 +79,20 @@ LinkResult SerialExchange::command(std::span<const std::uint8_t> line, ReplyFram
     dropStaleInput();
     if (!write(line)) return LinkResult::Failed;
     std::array<std::uint8_t, kCommandReplyBytes + 1> reply{};
-    const std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
+    std::size_t got = read(reply.data(), kCommandReplyBytes, frame);
+    // A late "OK" of an earlier line in front of the version's reply: skipped, and the
+    // reply read on when that leaves it without its text.
+    std::size_t stray = frame == ReplyFrame::Version ? strayOkBytes(reply.data(), got) : 0;
+    if (stray > 0) {
+        if (!frameComplete(frame, reply.data() + stray, got - stray) && got < kCommandReplyBytes)
+            got += read(reply.data() + got, kCommandReplyBytes - got, ReplyFrame::None);
+        stray = strayOkBytes(reply.data(), got);
+        std::copy(reply.begin() + static_cast<std::ptrdiff_t>(stray), reply.begin() + static_cast<std::ptrdiff_t>(got),
+                  reply.begin());
+        got -= stray;
+    }
+    // Nothing within the limit: the answer may still be on its way.
+    if (got == 0) abandoned_ = true;
     if (got == 0) return LinkResult::NothingReceived;
     reply[got] = 0;
     if (got < 3 || reply[0] != 'O' || reply[1] != 'K' || reply[2] != '\r') return LinkResult::BadReply;
@@ -79,16 +110,21 @@ LinkResult SerialExchange::query(std::span<const std::uint8_t> line, ReplyFrame 
     if (!write(line)) return LinkResult::Failed;
     count = read(area.data(), area.size() - 1, frame);
     area[count] = 0;
+    if (count == 0) abandoned_ = true;
     return count == 0 ? LinkResult::NothingReceived : LinkResult::Ok;
 }
 
 std::size_t SerialExchange::fixed(std::span<const std::uint8_t> line, std::size_t expected,
                                   std::span<std::uint8_t> destination, std::uint32_t, bool) {
     if (line.empty()) return 0;
+    drainAbandoned();
     port_->discardInput(kStaleInputBytes);
     if (!write(line)) return 0;
     // A fixed-length reply ends at its count; no frame applies.
-    return read(destination.data(), std::min(expected, destination.size()), ReplyFrame::None);
+    const std::size_t wanted = std::min(expected, destination.size());
+    const std::size_t got = read(destination.data(), wanted, ReplyFrame::None);
+    if (got == 0 && wanted > 0) abandoned_ = true;
+    return got;
 }
 
 } // namespace kavrel::link

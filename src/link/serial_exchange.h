@@ -35,6 +35,13 @@ private:
     std::size_t read(std::uint8_t* buffer, std::size_t count, ReplyFrame frame);
     // Fast timing: input left over from an earlier reply is thrown away before a command.
     void dropStaleInput();
+    // After a reply that did not come in time (nothing within the line's limit), what the
+    // module still sends of it is
+    // read and thrown away before the next line (until the line has been quiet for its
+    // pause), so that it does not begin the next reply. Both timings.
+    void drainAbandoned();
+
+    bool abandoned_ = false;
 
     std::unique_ptr<Transport> port_;
     ExchangeLimits limits_;

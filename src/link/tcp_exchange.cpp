@@ -12,8 +12,9 @@ constexpr int kClosePauseMs = 50;                // after a close, before a new 
 
 } // namespace
 
-TcpExchange::TcpExchange(std::unique_ptr<Transport> connection, ExchangeLimits limits, IntervalTimer& timer)
-    : connection_(std::move(connection)), limits_(limits), timer_(timer) {}
+TcpExchange::TcpExchange(std::unique_ptr<Transport> connection, ExchangeLimits limits, IntervalTimer& timer,
+                         Reconnect reconnect)
+    : connection_(std::move(connection)), limits_(limits), timer_(timer), reconnect_(std::move(reconnect)) {}
 
 void TcpExchange::close(const Clock& clock) {
     if (!connection_) return;
@@ -22,6 +23,12 @@ void TcpExchange::close(const Clock& clock) {
 }
 
 bool TcpExchange::send(std::span<const std::uint8_t> line) {
+    if (abandoned_) {
+        abandoned_ = false;
+        connection_.reset();
+        if (reconnect_) connection_ = reconnect_();
+        if (!connection_) return false;
+    }
     if (connection_->writeAll(line.data(), line.size(), static_cast<int>(kSendLimitMs))) return true;
     connection_.reset();
     return false;
@@ -63,18 +70,27 @@ TcpExchange::Wait TcpExchange::receive(std::span<std::uint8_t> area, std::uint32
 LinkResult TcpExchange::command(std::span<const std::uint8_t> line, ReplyFrame frame, std::span<std::uint8_t> area,
                                 VersionText& version) {
     if (line.empty()) return LinkResult::SendError;
-    if (limits_.variant.flushBeforeSendCommand) connection_->discardInput(kStaleInputBytes);
+    if (limits_.variant.flushBeforeSendCommand && !abandoned_) connection_->discardInput(kStaleInputBytes);
     if (!send(line)) return LinkResult::SendError;
     std::size_t count = 0;
     // A "VER?" reply may come in pieces (serial-to-Ethernet converters cut it up): it is
-    // complete only with the CR that ends the version text, not at its "OK" line.
+    // complete only with the CR that ends the version text, not at its "OK" line. A late
+    // "OK" of an earlier line in front of it is skipped.
+    std::size_t stray = 0;
     const Wait wait = receive(area, limits_.replyLimitMs(limits_.variant.sendCommandTcpLimitMs), count,
-                              [&](std::size_t n) { return frameComplete(frame, area.data(), n); });
+                              [&](std::size_t n) {
+                                  if (frame == ReplyFrame::Version) stray = strayOkBytes(area.data(), n);
+                                  return frameComplete(frame, area.data() + stray, n - stray);
+                              });
     if (wait == Wait::Closed) return LinkResult::NothingReceived;
     if (wait == Wait::Failed) return LinkResult::ReceiveError;
     // No closing "OK" in time, or a full area without one, is as good as no answer.
-    if (wait != Wait::Complete) return LinkResult::Failed;
-    if (frame == ReplyFrame::Version) version.store(area.data() + 3, versionTextEnd(area.data(), count) - 3);
+    if (wait != Wait::Complete) {
+        abandon();
+        return LinkResult::Failed;
+    }
+    if (frame == ReplyFrame::Version)
+        version.store(area.data() + stray + 3, versionTextEnd(area.data() + stray, count - stray) - 3);
     return LinkResult::Ok;
 }
 
@@ -88,7 +104,9 @@ LinkResult TcpExchange::query(std::span<const std::uint8_t> line, ReplyFrame fra
                               [&](std::size_t n) { return frameComplete(frame, area.data(), n); });
     if (wait == Wait::Closed) return LinkResult::NothingReceived;
     if (wait == Wait::Failed) return LinkResult::ReceiveError;
-    // A reply cut off by the limit, or by the size of the area, is returned as received.
+    // A reply cut off by the limit, or by the size of the area, is returned as received;
+    // its rest must not begin the next reply.
+    if (wait != Wait::Complete) abandon();
     if (received == 0) return LinkResult::NothingReceived;
     count = received;
     return LinkResult::Ok;
@@ -98,7 +116,7 @@ std::size_t TcpExchange::fixed(std::span<const std::uint8_t> line, std::size_t e
                                std::span<std::uint8_t> destination, std::uint32_t tcpLimitMs, bool takeAll) {
     if (line.empty()) return 0;
     expected = std::min(expected, destination.size());
-    connection_->discardInput(kStaleInputBytes);
+    if (!abandoned_) connection_->discardInput(kStaleInputBytes);
     if (!send(line)) return 0;
     const std::uint32_t limitMs = limits_.replyLimitMs(tcpLimitMs);
     timer_.start();
@@ -121,6 +139,9 @@ std::size_t TcpExchange::fixed(std::span<const std::uint8_t> line, std::size_t e
         }
         if (elapsed >= limitMs) break;
     }
+    // Nothing in time: the answer may still come. (A short reply the logger tries again
+    // after connecting anew itself.)
+    if (count == 0 && expected > 0) abandon();
     return count;
 }
 

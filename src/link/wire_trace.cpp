@@ -154,6 +154,12 @@ std::shared_ptr<WireTrace> WireTrace::fromEnvironment() {
     return trace;
 }
 
+std::string WireTrace::environmentFile() {
+    const char* value = std::getenv(kTraceVariable);
+    if (switchedOff(value) || meansStandardError(value)) return {};
+    return value;
+}
+
 WireTrace::WireTrace(std::FILE* file, std::string target, bool ownsFile)
     : file_(file), target_(std::move(target)), ownsFile_(ownsFile) {}
 

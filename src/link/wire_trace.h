@@ -57,6 +57,8 @@ public:
     // What KAVREL_TRACE asks for: nullptr when unset, empty or "0"; a file is appended to.
     // A file that cannot be opened is said once on standard error, and there is no trace.
     static std::shared_ptr<WireTrace> fromEnvironment();
+    // The file KAVREL_TRACE names; empty when it asks for none or for standard error.
+    static std::string environmentFile();
 
     ~WireTrace();
     WireTrace(const WireTrace&) = delete;

@@ -33,10 +33,11 @@ LinkFaults SimModule::faults() const {
 Answer SimModule::answer(std::string_view line, Session& session) {
     std::lock_guard lock(mutex_);
     ++session.linesReceived;
+    ++linesReceived_;
     if (options_.lineLog) options_.lineLog->emplace_back(line);
     if (lineLogFile_.is_open()) lineLogFile_ << line << '\n' << std::flush;   // seen by a reader at once
     const LinkFaults& faults = options_.faults;
-    if (faults.silent || session.linesReceived <= faults.ignoreFirstLines || startsWithAny(line, faults.silentCommands))
+    if (faults.silent || linesReceived_ <= faults.ignoreFirstLines || startsWithAny(line, faults.silentCommands))
         return Answer::nothing();
     for (auto& set : sets_) {
         if (auto answer = set->answer(line, session)) {

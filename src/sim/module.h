@@ -30,6 +30,7 @@ public:
 private:
     SimOptions options_;
     long writeCommands_ = 0;   // commands of configuration writes taken so far
+    long linesReceived_ = 0;   // over every connection: a module waking up ignores its first lines
     bool cutDone_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
     std::ofstream lineLogFile_;

@@ -22,7 +22,7 @@ std::vector<SimFlag> linkFlags() {
          [](SimOptions& o, const std::string&) { o.faults.silent = true; return std::string(); }},
         {"--silent-on", "CMD", "give no answer to lines starting with CMD (repeatable)",
          [](SimOptions& o, const std::string& v) { o.faults.silentCommands.push_back(v); return std::string(); }},
-        {"--ignore-first", "N", "give no answer to the first N lines of each connection",
+        {"--ignore-first", "N", "give no answer to the first N lines received (over all connections, as a module waking up)",
          [](SimOptions& o, const std::string& v) { return number(v, 0, o.faults.ignoreFirstLines); }},
         {"--split", "N:MS", "send every answer in pieces of N bytes, MS milliseconds apart",
          [](SimOptions& o, const std::string& v) {

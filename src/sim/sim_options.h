@@ -16,7 +16,7 @@ namespace kavrel::sim {
 struct LinkFaults {
     bool silent = false;                       // answers nothing at all
     std::vector<std::string> silentCommands;   // lines starting with one of these get no answer
-    int ignoreFirstLines = 0;                  // the first N lines of each connection get no answer
+    int ignoreFirstLines = 0;                  // the first N lines received (any connection) get no answer
     int splitBytes = 0;                        // when set, replies go out in pieces of this many bytes...
     int splitDelayMs = 0;                      // ...with this pause between them
     bool badSerialStart = false;               // serial replies start with CR LF before the "OK"

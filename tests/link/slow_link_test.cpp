@@ -54,3 +54,54 @@ TEST(SlowLink, MonitorOverTcpSlowerThanItsHalfSecondWorksInTheDefaultTimingOnly)
         EXPECT_GE(*link.roundTrips().longestMs(), 590u);
     }
 }
+
+TEST(SlowLink, AnAnswerTooLateForItsCommandIsNeverTakenForTheNextOne) {
+    // Every answer 700 ms late: beyond a command's 500 ms in the monitor's compatible timing,
+    // within a query's 3 s.
+    auto lines = std::make_shared<std::vector<std::string>>();
+    SimFixture sim({.faults = {.replyDelayMs = 700}, .lineLog = lines});
+    ModuleLink link(LinkVariant::monitor());
+    link.setConnection(sim.tcp(SerialTiming::Gap));
+    ASSERT_EQ(link.open(), LinkResult::Ok);
+    EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
+    // The version's answer comes while the next query waits: it must not begin that reply.
+    ASSERT_EQ(link.query("SET?"), LinkResult::Ok);
+    EXPECT_EQ(link.receivedText().find("Kavrel V3.6EL"), std::string_view::npos) << link.receivedText();
+    EXPECT_TRUE(link.receivedText().ends_with("\rOK\r")) << link.receivedText();
+    EXPECT_EQ(*lines, (std::vector<std::string>{"VER?", "SET?"}));
+    link.close();
+}
+
+TEST(SlowLink, ALateSerialAnswerIsDrainedBeforeTheNextLineGoesOut) {
+    // Short serial limits in the compatible timing (the default one waits at least 3 s before
+    // any round trip is known), so that the test stays short: a command's reply is waited
+    // for 340 ms, a query's for seconds; every answer comes 500 ms late.
+    LinkVariant shortLimits = LinkVariant::monitor();
+    shortLimits.serialTimeouts = {100, 1, 300, 10, 600};
+    SimFixture sim({.faults = {.replyDelayMs = 500}});
+    ModuleLink link(shortLimits);
+    sim.useSerial(link, SerialTiming::Gap);
+    ASSERT_EQ(link.open(), LinkResult::Ok);
+    EXPECT_NE(link.sendCommand("VER?"), LinkResult::Ok);
+    ASSERT_EQ(link.query("SET?"), LinkResult::Ok);
+    EXPECT_EQ(link.receivedText().find("Kavrel V3.6EL"), std::string_view::npos) << link.receivedText();
+    EXPECT_NE(link.receivedText().find("OK\r"), std::string_view::npos) << link.receivedText();
+    link.close();
+}
+
+TEST(SlowLink, AnOkBehindAnEarlierAnswerIsNoVersion) {
+    // Every other answer ending in "OK" is followed, a moment later, by another "OK": the
+    // second one must not be read as the start of the version's reply.
+    for (const bool serial : {false, true})
+    for (const SerialTiming timing : {SerialTiming::Fast, SerialTiming::Gap}) {
+        SCOPED_TRACE(std::string(serial ? "serial " : "TCP ") + kavrel::testing::timingName(timing));
+        SimFixture sim({.faults = {.trailingAfterOk = "OK\r"}});
+        ModuleLink link(LinkVariant::monitor());
+        link.setConnection(serial ? sim.serial(timing) : sim.tcp(timing));
+        ASSERT_EQ(link.open(), LinkResult::Ok);
+        (void)link.sendCommand("DEBUG=0");
+        ASSERT_EQ(link.sendCommand("VER?"), LinkResult::Ok);
+        EXPECT_EQ(link.versionText().substr(0, 13), "Kavrel V3.6EL") << link.versionText();
+        link.close();
+    }
+}

@@ -25,12 +25,13 @@ std::string baseName(const std::string& path) {
 
 } // namespace
 
-FileResult loadSettingsFile(const std::string& path, SettingsImage& image) {
+FileResult loadSettingsFile(const std::string& path, SettingsImage& image, std::size_t* fileSize) {
     // Only a regular file that reads without error replaces the record: a folder read as
     // zeros, written to a module, would wipe it.
     std::string content;
     if (readRegularFile(pathFromUtf8(path), image.bytes().size(), content) != FileRead::Ok) return FileResult::OpenFailed;
     image.clear();
+    if (fileSize) *fileSize = content.size();
     std::copy(content.begin(), content.end(), image.bytes().begin());
     return FileResult::Ok;
 }

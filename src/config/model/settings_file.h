@@ -21,8 +21,9 @@ inline constexpr const char* kSettingsFilePattern = "*.KVL";
 // Loads and saves report a FileResult (never WrongFormat: any bytes are a record). Paths
 // are UTF-8 texts, as the core holds file names.
 
-// Replaces the whole record with the file; on OpenFailed the record is untouched.
-FileResult loadSettingsFile(const std::string& path, SettingsImage& image);
+// Replaces the whole record with the file; on OpenFailed the record is untouched. With
+// `fileSize`, the number of bytes the file held (0: a record of zeros, never one to send).
+FileResult loadSettingsFile(const std::string& path, SettingsImage& image, std::size_t* fileSize = nullptr);
 // Writes exactly 3608 bytes; the old file stays as it was unless everything succeeded.
 FileResult saveSettingsFile(const std::string& path, const SettingsImage& image);
 

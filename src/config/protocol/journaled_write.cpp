@@ -20,24 +20,26 @@ constexpr ActionWord kActionWords[] = {{"counters", &ServiceChoice::resetCounter
                                        {"rtc", &ServiceChoice::setClock},
                                        {"restart", &ServiceChoice::restart}};
 
-// The journal's lines as steps. When this program makes the same lines for the record,
-// they keep their messages and progress; otherwise (a journal of another program
-// version) each line gets the general ones.
-std::vector<WriteStep> stepsOfJournal(const WriteJournal& journal, const link::FirmwareVersion& version) {
+// The steps of a resume: the write sequence of the journal's record (which its hash
+// guards), and only when the journal's lines are exactly those. The lines themselves are
+// no proof: an edited journal (a line with a CR inside, a service command added) would
+// otherwise be sent as it stands, and a journal of another program version cannot say which
+// of the record's lines were acknowledged.
+std::optional<std::vector<WriteStep>> stepsOfJournal(const WriteJournal& journal, const link::FirmwareVersion& version) {
     std::vector<WriteStep> steps = writeSequence(journal.target, version);
     const bool same = std::equal(steps.begin(), steps.end(), journal.lines.begin(), journal.lines.end(),
                                  [](const WriteStep& step, const JournalLine& line) { return step.line == line.text; });
-    if (same) return steps;
-    steps.clear();
-    for (const JournalLine& line : journal.lines) {
-        WriteStep step;
-        step.line = line.text;
-        step.halt = line.text == "HALT!";
-        step.failureBox = W("Brak odpowiedzi z modułu Kavrel");
-        step.failureStatus = W("Błąd zapisu ustawień");
-        steps.push_back(std::move(step));
-    }
+    if (!same) return std::nullopt;
     return steps;
+}
+
+void refuseForeignLines(const UnfinishedWrite& unfinished, OperationObserver& observer) {
+    observer.message(W("Linie dziennika przerwanego zapisu nie są liniami jego ustawień (dziennik zmieniony poza "
+                       "programem albo zapisany przez inną jego wersję):\r\n") +
+                         cp1250::fromUtf8(unfinished.path) +
+                         W("\r\nZapis nie został dokończony; można przywrócić kopię albo zapisać ustawienia od nowa."),
+                     MessageIcon::Error);
+    observer.status(W("Zapis nie został dokończony"));
 }
 
 // The backup's own write, then the lines that put back what the cut write may have changed
@@ -153,13 +155,31 @@ std::string nothingToResumeText() { return W("Brak niedokończonego zapisu ustaw
 std::string noBackupToRestoreText() { return W("Niedokończony zapis nie ma kopii zapasowej do przywrócenia"); }
 
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
-                         OperationObserver& observer, const Clock& clock) {
+                         OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
     if (unfinished.state != JournalLoad::Ok) {
         observer.message(unfinishedWriteText(unfinished), MessageIcon::Error);
         return ConfigResult::NothingToResume;
     }
     const WriteJournal& journal = unfinished.journal;
-    JournalRecorder recorder(unfinished.path, journal);
+    // Before anything is read or sent: the lines must be the record's own.
+    if (!stepsOfJournal(journal, link::parseVersion(journal.versionText))) {
+        refuseForeignLines(unfinished, observer);
+        return ConfigResult::WriteRefused;
+    }
+    std::string otherBackup;
+    if (const ConfigResult same =
+            checkSameModule(link, journal, GuardedAction::Resume, guard, observer, clock, otherBackup);
+        same != ConfigResult::Ok)
+        return same;
+    const bool other = !otherBackup.empty();
+    // Into another module the write goes whole: none of its lines is in it yet, and what it
+    // held before is the backup now.
+    WriteJournal restarted = journal;
+    if (other) {
+        for (JournalLine& line : restarted.lines) line.acknowledged = false;
+        restarted.backupPath = otherBackup;
+    }
+    JournalRecorder recorder(unfinished.path, std::move(restarted));
     const PlanWrite plan = [&](const link::FirmwareVersion& version,
                                const std::string& versionText) -> std::optional<WritePlan> {
         if (!sameVersionText(versionText, journal.versionText)) {
@@ -169,7 +189,12 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
             observer.status(W("Zapis nie został dokończony"));
             return std::nullopt;
         }
-        return WritePlan{stepsOfJournal(journal, version), journal.firstUnacknowledged()};
+        std::optional<std::vector<WriteStep>> steps = stepsOfJournal(journal, version);
+        if (!steps) {
+            refuseForeignLines(unfinished, observer);
+            return std::nullopt;
+        }
+        return WritePlan{std::move(*steps), other ? 0 : journal.firstUnacknowledged()};
     };
     return writePlanned(link, journal.target, readBack, choiceOfActions(journal.actions), observer,
                         WriteContext{clock, &recorder}, plan);
@@ -177,7 +202,14 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
 
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock) {
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
+    if (unfinished.state == JournalLoad::Ok) {
+        std::string otherBackup;
+        if (const ConfigResult same =
+                checkSameModule(link, unfinished.journal, GuardedAction::Restore, guard, observer, clock, otherBackup);
+            same != ConfigResult::Ok)
+            return same;
+    }
     WriteJournal journal;
     journal.connection = unfinished.connection;
     journal.target = backup;

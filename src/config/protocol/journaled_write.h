@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/model/write_journal.h"
+#include "config/protocol/same_module.h"
 #include "config/protocol/write_settings.h"
 
 namespace kavrel::config {
@@ -64,17 +65,22 @@ std::string noBackupToRestoreText();
 
 // "Dokończ zapis": the journal's lines from the first one without its "OK" (the module
 // must report the version the write started with), then the verification and the
-// write's service actions. A verified write removes the journal.
+// write's service actions. A verified write removes the journal. Only the record's own
+// write sequence is sent: a journal whose lines are not exactly that sequence (edited, or
+// of another program version) is refused before anything is sent. The module is read first
+// and must be the one the write was cut in (same_module.h); another one is backed up into
+// `guard`'s folder and the observer asked whether to go on.
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
-                         OperationObserver& observer, const Clock& clock);
+                         OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
 
 // "Przywróć kopię": `backup` written and verified as any write is, under the same
 // journal (a cut restore is found again); a restart follows when the write asked for
 // one. Settings the interrupted write changed that a write of the backup does not send
 // (kept while switched off: the extended lines' texts, the HTTP addresses) follow with
-// the backup's values. A verified restore removes the journal.
+// the backup's values. A verified restore removes the journal. With a journal, the module
+// is checked first as for a resume.
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock);
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
 
 } // namespace kavrel::config

@@ -19,15 +19,13 @@ std::vector<std::string> sequenceLines(const SettingsImage& image, const link::F
     return lines;
 }
 
-// A different value of the element: another first character for texts, another lowest
-// bit for numbers and masks.
-void alter(SettingsImage& image, const FieldInfo& info, int number) {
+} // namespace
+
+void alterElement(SettingsImage& image, const FieldInfo& info, int number) {
     auto bytes = image.element(info.id, number);
     if (info.kind == FieldKind::Text) bytes[0] = bytes[0] == 'x' ? 'y' : 'x';
     else bytes[0] ^= 0x01;
 }
-
-} // namespace
 
 ElementFilter sentElements(const SettingsImage& working, const link::FirmwareVersion& version) {
     // Asking the write sequence itself keeps this list true to every version rule and
@@ -39,7 +37,7 @@ ElementFilter sentElements(const SettingsImage& working, const link::FirmwareVer
         if (info.kind == FieldKind::Reserved) continue;
         for (int number = info.first; number <= info.last(); ++number) {
             SettingsImage altered = working;
-            alter(altered, info, number);
+            alterElement(altered, info, number);
             if (sequenceLines(altered, version) != original) sent->insert({&info, number});
         }
     }

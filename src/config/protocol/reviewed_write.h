@@ -14,6 +14,10 @@
 
 namespace kavrel::config {
 
+// A different value of the element: another first character for texts, another lowest bit
+// for numbers and masks (to learn which lines of a write carry it).
+void alterElement(SettingsImage& image, const FieldInfo& info, int number);
+
 // The elements of `working` that the write sequence for this version sends: those whose
 // change would change a line of the sequence.
 ElementFilter sentElements(const SettingsImage& working, const link::FirmwareVersion& version);

@@ -481,9 +481,10 @@ void Ckonfigurator::offerUnfinishedWrite() {
 
 // The window's record becomes what the module holds once the write is verified.
 void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
-    startOperation([unfinished](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        const ConfigResult result = resumeWrite(link, unfinished,
-                                                copies.readBack, observer, systemClock());
+    const std::string folder = backupFolder();
+    startOperation([unfinished, folder](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+        const ConfigResult result = resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
+                                                ModuleGuard{folder, backupWord(copies.connection)});
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = unfinished.journal.target;
@@ -501,10 +502,12 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
                              toQString(W("Błąd otwarcia pliku do odczytu")) + QStringLiteral(":\n") + QString::fromStdString(path));
         return;
     }
-    startOperation([unfinished, backup](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
+    const std::string folder = backupFolder();
+    startOperation([unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
+                                                OperationObserver& observer) {
         const ConfigResult result =
-            restoreBackup(link, unfinished, backup,
-                          unfinished.journal.backupPath, copies.readBack, observer, systemClock());
+            restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
+                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)});
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = backup;

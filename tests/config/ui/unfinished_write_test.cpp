@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <optional>
 
 #include "common/qt/operation_runner.h"
 #include "common/win1250.h"
@@ -32,15 +33,15 @@ namespace {
 struct CutModule {
     CutModule()
         : config(std::make_shared<sim::ModuleConfiguration>()),
-          sim(sim::SimOptions{.faults = {.cutAtWriteCommand = 40}, .config = {.module = config}}) {
-        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim.port())});
+          sim(std::in_place, sim::SimOptions{.faults = {.cutAtWriteCommand = 40}, .config = {.module = config}}) {
+        kavrel::testing::saveConnection(store, {1, true, "127.0.0.1", static_cast<std::uint32_t>(sim->port())});
     }
 
     // A reviewed write (with its backup) that the cut stops half-way: the PIN's line went
     // through, the access point's did not.
     void cutAWrite() {
         link::ModuleLink link;
-        sim.useTcp(link);
+        sim->useTcp(link);
         kavrel::testing::RecordingObserver observer;
         SettingsImage module, readBack;
         QVERIFY(readSettings(link, module, observer) == ConfigResult::Ok);
@@ -48,7 +49,7 @@ struct CutModule {
         SettingsImage target = module;
         target.setText(Field::Pin, "4321");
         target.setText(Field::Apn, 2, "internet.test");
-        const std::string connection = connectionIdentity(true, 1, "", "127.0.0.1", sim.port());
+        const std::string connection = connectionIdentity(true, 1, "", "127.0.0.1", sim->port());
         const FixedClock clock({2026, 12, 8, 14, 5, 9});
         JournalRecorder journal = journalForWrite(backupFolder(), connection, target, {}, clock.now());
         WriteReview review{.backupFolder = backupFolder(), .connection = "127.0.0.1_1"};
@@ -59,8 +60,16 @@ struct CutModule {
         QCOMPARE(config->value("APN2"), std::string());
     }
 
+    // Another module (same firmware, its own SMS text) answers on the cut module's port.
+    void replaceByAnotherModule() {
+        const int port = sim->port();
+        sim.reset();
+        config = std::make_shared<sim::ModuleConfiguration>();
+        sim.emplace(sim::SimOptions{.config = {.seedLines = {"SMS0=Modul C"}, .module = config}}, port);
+    }
+
     std::shared_ptr<sim::ModuleConfiguration> config;
-    kavrel::testing::SimFixture sim;
+    std::optional<kavrel::testing::SimFixture> sim;
     MemoryStore store;
     std::string pinBefore;
 };
@@ -100,7 +109,7 @@ private slots:
             offered.sort();
             QCOMPARE(offered, QStringList({"Dokończ zapis", "Pozostaw", "Przywróć kopię"}));
             const auto left =
-                findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim.port()));
+                findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port()));
             if (choice == QStringLiteral("Pozostaw")) {
                 QVERIFY(left.has_value());
                 QCOMPARE(module.config->value("PIN"), std::string("4321"));   // half new, as the cut left it
@@ -112,6 +121,38 @@ private slots:
             QCOMPARE(module.config->value("PIN"), resumed ? std::string("4321") : module.pinBefore);
             QCOMPARE(module.config->value("APN2"), std::string(resumed ? "internet.test" : ""));
             QCOMPARE(window.record().text(Field::Pin), resumed ? std::string("4321") : module.pinBefore);
+        }
+    }
+
+    void anotherModuleAtTheAddressIsBackedUpAndAskedAbout() {
+        for (const QString& choice : {QStringLiteral("Dokończ zapis"), QStringLiteral("Przywróć kopię")}) {
+            CutModule module;
+            module.cutAWrite();
+            module.replaceByAnotherModule();
+            std::error_code problem;
+            const std::size_t backupsBefore = listBackups(backupFolder(), &problem).size();
+            Ckonfigurator window(module.store, "");
+            window.runner().setMessageHandler([](const QString&, MessageIcon) {});
+            QStringList asked;
+            window.runner().setQuestionHandler([&asked](const QString& text) {
+                asked << text;
+                return false;
+            });
+            QTimer::singleShot(0, [choice] {
+                auto* box = qobject_cast<CniedokonczonyZapis*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                for (auto* button : box->findChildren<QPushButton*>())
+                    if (button->text() == choice) button->click();
+            });
+            window.offerUnfinishedWrite();
+            window.runner().waitForFinished();
+            QCOMPARE(asked.size(), 1);
+            QVERIFY2(asked[0].contains(QStringLiteral("to może być inny moduł")), qPrintable(asked[0]));
+            QCOMPARE(listBackups(backupFolder(), &problem).size(), backupsBefore + 1);
+            QCOMPARE(module.config->value("SMS0"), std::string("Modul C"));
+            QCOMPARE(module.config->value("PIN"), module.pinBefore);
+            QVERIFY(!window.statusText().contains(QStringLiteral("weryfikacja OK")));
+            QVERIFY(findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port())));
         }
     }
 };
