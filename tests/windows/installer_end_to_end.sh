@@ -177,6 +177,12 @@ click_for_dialog() { # click_for_dialog WINDOW CAPTION
   done
   return 1
 }
+# Gives the dialog click_for_dialog found the keyboard and time to put its name field in front:
+# on a loaded machine the first keys typed could reach no field and be lost.
+focus_dialog() {
+  timeout 5 xdotool windowfocus --sync "$dialog" >/dev/null 2>&1 || true
+  sleep 2
+}
 # The simulator's received lines: how many so far, those after the first N, and a wait (at
 # most 60 s) until one of them after the first N is LINE.
 received_count() { wc -l < "$received" 2>/dev/null || echo 0; }
@@ -212,7 +218,7 @@ wait_for_button "Konfigurator Kavrel" "Zapisz na dysk" ||
 # The map may still show the button as it was before the read took it: a click that opens
 # no dialog is tried again.
 click_for_dialog "Konfigurator Kavrel" "Zapisz na dysk" || fail "clicking \"Zapisz na dysk\" showed no save dialog"
-sleep 1
+focus_dialog
 # The file name field has the focus; a full Windows path of the documents folder (the home
 # folder Wine links it to, with its Polish letter).
 xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\MODUL.KVL"
@@ -243,11 +249,23 @@ click_in "Kavrel-Logger" "Połącz"
 wait_for_button "Kavrel-Logger" "Odczytaj dane" ||
   fail "\"Odczytaj dane\" was not enabled after \"Połącz\" (its button map: $(map_listing))"
 sent_before=$(received_count)
-click_for_dialog "Kavrel-Logger" "Odczytaj dane" || fail "clicking \"Odczytaj dane\" showed no save dialog"
-sleep 1
-xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_środa"
-xdotool key Return
-for _ in $(seq 1 300); do [ -s "$documents/pomiary_środa.html" ] && break; sleep 0.2; done
+# On a loaded machine the typed name can miss the dialog's field: when the module has been
+# asked nothing 15 s after Return, the dialog is closed and the name given once more.
+for attempt in 1 2; do
+  click_for_dialog "Kavrel-Logger" "Odczytaj dane" || fail "clicking \"Odczytaj dane\" showed no save dialog"
+  focus_dialog
+  xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_środa"
+  xdotool key Return
+  for i in $(seq 1 300); do
+    [ -s "$documents/pomiary_środa.html" ] && break
+    [ "$i" -eq 75 ] && [ "$attempt" -eq 1 ] && [ -z "$(received_since "$sent_before")" ] && break
+    sleep 0.2
+  done
+  [ -s "$documents/pomiary_środa.html" ] || [ -n "$(received_since "$sent_before")" ] && break
+  echo "   the name reached no dialog field; once more" >&2
+  xdotool key Escape
+  sleep 1
+done
 window_names() { for window in $(shown_windows); do xdotool getwindowname "$window" 2>/dev/null; done | tr '\n' ';'; }
 # The dialog adds the extension of its filter, "*.CSV".
 [ -s "$documents/pomiary_środa.CSV" ] ||
