@@ -254,7 +254,13 @@ sent_before=$(received_count)
 for attempt in 1 2; do
   click_for_dialog "Kavrel-Logger" "Odczytaj dane" || fail "clicking \"Odczytaj dane\" showed no save dialog"
   focus_dialog
-  xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_środa"
+  # The "ś" alone, given time: xdotool types a letter its keyboard map lacks by mapping a spare
+  # key for a moment, which a busy Wine can miss.
+  xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_"
+  sleep 0.5
+  xdotool key --delay 100 sacute
+  sleep 0.5
+  xdotool type --delay 20 "roda"
   xdotool key Return
   for i in $(seq 1 300); do
     [ -s "$documents/pomiary_środa.html" ] && break
