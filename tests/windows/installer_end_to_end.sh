@@ -177,6 +177,21 @@ click_for_dialog() { # click_for_dialog WINDOW CAPTION
   done
   return 1
 }
+# Types a text into the focused field. xdotool types a letter its keyboard map lacks (ł, ś)
+# by mapping a spare key for a moment, which a busy Wine can miss: such a letter goes alone,
+# with time before and after it.
+type_text() {
+  local part
+  while IFS= read -r part; do
+    if LC_ALL=C.UTF-8 grep -q '^[ -~]*$' <<<"$part"; then
+      xdotool type --delay 20 "$part"
+    else
+      sleep 0.5
+      xdotool type --delay 100 "$part"
+      sleep 0.5
+    fi
+  done < <(python3 -c 'import re, sys; print("\n".join(re.findall(r"[ -~]+|[^ -~]", sys.argv[1])))' "$1")
+}
 # Gives the dialog click_for_dialog found the keyboard and time to put its name field in front:
 # on a loaded machine the first keys typed could reach no field and be lost.
 focus_dialog() {
@@ -221,7 +236,7 @@ click_for_dialog "Konfigurator Kavrel" "Zapisz na dysk" || fail "clicking \"Zapi
 focus_dialog
 # The file name field has the focus; a full Windows path of the documents folder (the home
 # folder Wine links it to, with its Polish letter).
-xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\MODUL.KVL"
+type_text "$(windows_path "$(realpath "$documents")")\\MODUL.KVL"
 xdotool key Return
 for _ in $(seq 1 50); do [ -s "$documents/MODUL.KVL" ] && break; sleep 0.2; done
 [ -s "$documents/MODUL.KVL" ] || fail "Kavrel-Config saved no MODUL.KVL"
@@ -254,13 +269,7 @@ sent_before=$(received_count)
 for attempt in 1 2; do
   click_for_dialog "Kavrel-Logger" "Odczytaj dane" || fail "clicking \"Odczytaj dane\" showed no save dialog"
   focus_dialog
-  # The "ś" alone, given time: xdotool types a letter its keyboard map lacks by mapping a spare
-  # key for a moment, which a busy Wine can miss.
-  xdotool type --delay 20 "$(windows_path "$(realpath "$documents")")\\pomiary_"
-  sleep 0.5
-  xdotool key --delay 100 sacute
-  sleep 0.5
-  xdotool type --delay 20 "roda"
+  type_text "$(windows_path "$(realpath "$documents")")\\pomiary_środa"
   xdotool key Return
   for i in $(seq 1 300); do
     [ -s "$documents/pomiary_środa.html" ] && break
