@@ -13,6 +13,7 @@
 #include "logger/ui/print/page_drawing.h"
 #endif
 
+#include "cli/answering_observer.h"
 #include "cli/commands.h"
 #include "cli/file_overlap.h"
 #include "cli/json_output.h"
@@ -51,23 +52,6 @@ struct LoggerArgs {
     std::string moduleName;   // clear or print --name NAME (the module's name in the archive)
     std::string archive;      // print --archive ARCHIVE.db: the history from the archive, no module
     std::optional<std::int64_t> segment;   // print --segment N: that segment of the archive
-};
-
-// An observer that answers the question itself (--yes) and passes everything else on.
-class AnsweringObserver final : public OperationObserver {
-public:
-    AnsweringObserver(OperationObserver& inner, bool answer) : inner_(inner), answer_(answer) {}
-    void status(const std::string& text) override { inner_.status(text); }
-    void appendStatus(const std::string& text) override { inner_.appendStatus(text); }
-    void progress(int position) override { inner_.progress(position); }
-    void message(const std::string& text, MessageIcon icon) override { inner_.message(text, icon); }
-    void messageDetail(const std::string& text) override { inner_.messageDetail(text); }
-    void version(const std::string& text) override { inner_.version(text); }
-    bool askYesNo(const std::string&) override { return answer_; }
-
-private:
-    OperationObserver& inner_;
-    bool answer_;
 };
 
 int usageError(CliContext& context, const std::string& text) {
@@ -197,7 +181,7 @@ int runLogger(CliContext& context, std::span<const std::string> args) {
     link::ModuleLink moduleLink(link::LinkVariant::logger(), context.connection);
 
     if (!context.traceInto(moduleLink)) return kExitFailure;
-    AnsweringObserver answering(context.observer, true);
+    AnsweringObserver answering(context.observer, [](const std::string&) { return true; });   // --yes
     OperationObserver& observer = parsed.yes ? static_cast<OperationObserver&>(answering) : context.observer;
     LoggerSession session(moduleLink, observer);
     session.fixedSpeed = parsed.fixedSpeed;

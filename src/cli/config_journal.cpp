@@ -4,6 +4,7 @@
 #include <ostream>
 #include <vector>
 
+#include "cli/answering_observer.h"
 #include "cli/file_overlap.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
@@ -32,27 +33,15 @@ void printUnfinished(std::ostream& out, const config::UnfinishedWrite& unfinishe
 }
 
 // The question a resume or restore asks about a module that may be another one: printed,
-// and answered by --yes alone, so that a script never writes into the wrong module.
-class YesOnlyObserver final : public OperationObserver {
-public:
-    YesOnlyObserver(CliContext& context, bool yes) : context_(context), inner_(context.observer), yes_(yes) {}
-    void status(const std::string& text) override { inner_.status(text); }
-    void appendStatus(const std::string& text) override { inner_.appendStatus(text); }
-    void progress(int position) override { inner_.progress(position); }
-    void message(const std::string& text, MessageIcon icon) override { inner_.message(text, icon); }
-    void messageDetail(const std::string& text) override { inner_.messageDetail(text); }
-    void version(const std::string& text) override { inner_.version(text); }
-    bool askYesNo(const std::string& text) override {
-        inner_.message(text, MessageIcon::Warning);
-        if (!yes_) context_.err << "Nic nie wysłano: aby mimo to zapisać ten moduł, powtórz polecenie z opcją --yes.\n";
-        return yes_;
-    }
-
-private:
-    CliContext& context_;
-    OperationObserver& inner_;
-    bool yes_;
-};
+// shown as a warning and answered by --yes alone, so that a script never writes into the
+// wrong module.
+AnsweringObserver::Answer yesOnly(CliContext& context, bool yes) {
+    return [&context, yes](const std::string& question) {
+        context.observer.message(question, MessageIcon::Warning);
+        if (!yes) context.err << "Nic nie wysłano: aby mimo to zapisać ten moduł, powtórz polecenie z opcją --yes.\n";
+        return yes;
+    };
+}
 
 config::ModuleGuard guardFor(const CliContext& context) {
     return {config::backupFolder(), config::backupWord(context.connection)};
@@ -63,7 +52,7 @@ int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinis
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
-    YesOnlyObserver observer(context, yes);
+    AnsweringObserver observer(context.observer, yesOnly(context, yes));
     const config::ConfigResult result =
         config::resumeWrite(moduleLink, unfinished, readBack, observer, context.clock, guardFor(context));
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
@@ -82,7 +71,7 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
-    YesOnlyObserver observer(context, yes);
+    AnsweringObserver observer(context.observer, yesOnly(context, yes));
     const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack,
                                                               observer, context.clock, guardFor(context));
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
