@@ -125,7 +125,11 @@ TEST(FleetCli, ModulesThisComputerCannotReachForWantOfFilesAreNoSilentModules) {
     EXPECT_EQ(pollsWith(raised, "local error"), 0);
 
     // A hard limit below it: the polls that found no descriptor are this computer's errors,
-    // said once, and the run fails; no healthy module is recorded as silent.
+    // said once, and the run fails; no healthy module is recorded as silent. Under AddressSanitizer
+    // its runtime holds descriptors of its own, and 24 leave the tool none to poll with.
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a fixed low descriptor limit leaves a sanitized tool none of its own";
+#endif
     const std::string low = (folder.path / "low.db").string();
     EXPECT_EQ(runWithLimit(poll(low), RLIMIT_NOFILE, 24, 24, out), 1);
     const std::string said = kavrel::testing::readWholeFile(out);
