@@ -181,16 +181,18 @@ click_for_dialog() { # click_for_dialog WINDOW CAPTION
 # by mapping a spare key for a moment, which a busy Wine can miss: such a letter goes alone,
 # with time before and after it.
 type_text() {
-  local part
-  while IFS= read -r part; do
-    if LC_ALL=C.UTF-8 grep -q '^[ -~]*$' <<<"$part"; then
-      xdotool type --delay 20 "$part"
-    else
-      sleep 0.5
-      xdotool type --delay 100 "$part"
-      sleep 0.5
-    fi
-  done < <(python3 -c 'import re, sys; print("\n".join(re.findall(r"[ -~]+|[^ -~]", sys.argv[1])))' "$1")
+  local LC_ALL=C.UTF-8 text=$1 run="" letter i
+  for ((i = 0; i < ${#text}; i++)); do
+    letter=${text:i:1}
+    if [[ $letter == [\ -~] ]]; then run+=$letter; continue; fi
+    [ -n "$run" ] && xdotool type --delay 20 "$run"
+    run=""
+    sleep 0.5
+    xdotool type --delay 100 "$letter"
+    sleep 0.5
+  done
+  [ -n "$run" ] && xdotool type --delay 20 "$run"
+  return 0
 }
 # Gives the dialog click_for_dialog found the keyboard and time to put its name field in front:
 # on a loaded machine the first keys typed could reach no field and be lost.
