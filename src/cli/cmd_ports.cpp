@@ -135,7 +135,8 @@ const HelpText& portsUsage() {
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {
-    QSettingsStore settings;
+    QSettingsStore platformSettings;
+    SettingsStore& settings = context.settings ? *context.settings : platformSettings;
     if (args.empty()) return listPorts(context, settings);
     if (args.size() == 1 && args[0] == "--json") return listPortsJson(context, settings);
     const bool map = args[0] == "--map";

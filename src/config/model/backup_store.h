@@ -7,13 +7,13 @@
 #include <system_error>
 #include <vector>
 
+#include "common/backup_folder_variable.h"
 #include "common/clock.h"
 #include "config/model/settings_image.h"
 
 namespace kavrel::config {
 
-// The environment variable that names another backup folder (tests, portable setups).
-inline constexpr const char* kBackupFolderVariable = "KAVREL_BACKUP_DIR";
+using kavrel::kBackupFolderVariable;
 
 // The user's backup folder, the same for the windows and the command-line tool: the
 // variable above when set, else "kopie" in the user's data folder of the program
