@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "link/qt/port_doctor_dialog.h"
 #include "link/qt/port_picker.h"
 #include "link/qt/trace_choice_row.h"
 #include "config/model/settings_file.h"
@@ -39,6 +40,39 @@ bool savePortPicker(const QString& folder) {
     dialog.show();
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/wybierz-port.png");
+    QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
+    return dialog.grab().save(path);
+}
+
+// "Diagnostyka" of the port picker on a laptop with an FTDI adapter at 16 ms and a disabled one.
+bool savePortDoctor(const QString& folder) {
+    auto sample = [] {
+        kavrel::link::PortFacts ftdi;
+        ftdi.device = "COM5";
+        ftdi.description = "USB Serial Port (COM5)";
+        ftdi.vendorId = 0x0403;
+        ftdi.productId = 0x6001;
+        ftdi.comNumber = 5;
+        ftdi.driver = "FTSER2K";
+        ftdi.driverProvider = "FTDI";
+        ftdi.driverVersion = "2.12.36.4";
+        ftdi.latencyMs = 16;
+        ftdi.latencyPlace = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000\\Device Parameters";
+        kavrel::link::PortFacts disabled;
+        disabled.device = "COM7";
+        disabled.description = "Prolific USB-to-Serial Comm Port (COM7)";
+        disabled.vendorId = 0x067B;
+        disabled.productId = 0x2303;
+        disabled.comNumber = 7;
+        disabled.problemCode = 22;
+        disabled.driver = "Ser2pl";
+        return std::vector<kavrel::link::PortFacts>{ftdi, disabled};
+    };
+    kavrel::PortDoctorDialog dialog(sample);
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/diagnostyka-portow.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
     return dialog.grab().save(path);
 }
@@ -94,5 +128,6 @@ int main(int argc, char** argv) {
     if (savePortPicker(folder)) ++written;
     if (saveMainWindow(folder)) ++written;
     if (saveTraceChoice(folder)) ++written;
-    return written == static_cast<int>(dialogGallery().size()) + 3 ? 0 : 1;
+    if (savePortDoctor(folder)) ++written;
+    return written == static_cast<int>(dialogGallery().size()) + 4 ? 0 : 1;
 }
