@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "screenshots/window_picture.h"
 #include "link/qt/port_doctor_dialog.h"
 #include "link/qt/port_picker.h"
 #include "link/qt/trace_choice_row.h"
@@ -41,7 +42,7 @@ bool savePortPicker(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/wybierz-port.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
-    return dialog.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
 }
 
 // "Diagnostyka" of the port picker on a laptop with an FTDI adapter at 16 ms and a disabled one.
@@ -74,7 +75,7 @@ bool savePortDoctor(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/diagnostyka-portow.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
-    return dialog.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
 }
 
 // "Przebieg transmisji" of the "Pomoc" menu (the logger's is the same dialog), switched on.
@@ -87,7 +88,7 @@ bool saveTraceChoice(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/przebieg-transmisji.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
-    return dialog.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
 }
 
 // The main window as it starts with no saved connection.
@@ -99,7 +100,7 @@ bool saveMainWindow(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/konfigurator.png");
     QTextStream(stdout) << path << " " << window.width() << "x" << window.height() << "\n";
-    return window.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(window, path);
 }
 
 } // namespace
@@ -121,7 +122,7 @@ int main(int argc, char** argv) {
         window->show();
         app.processEvents();
         const QString path = folder + QLatin1Char('/') + QString::fromLatin1(entry.name) + QStringLiteral(".png");
-        if (window->grab().save(path)) ++written;
+        if (kavrel::screenshots::saveWindowPicture(*window, path)) ++written;
         QTextStream(stdout) << path << " " << window->width() << "x" << window->height() << "\n";
         delete window;
     }
@@ -129,5 +130,5 @@ int main(int argc, char** argv) {
     if (saveMainWindow(folder)) ++written;
     if (saveTraceChoice(folder)) ++written;
     if (savePortDoctor(folder)) ++written;
-    return written == static_cast<int>(dialogGallery().size()) + 4 ? 0 : 1;
+    return kavrel::screenshots::pictureExitCode(written == static_cast<int>(dialogGallery().size()) + 4);
 }
