@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "screenshots/window_picture.h"
+#include "common/qt/color_scheme.h"
 #include "link/qt/port_doctor_dialog.h"
 #include "link/qt/port_picker.h"
 #include "link/qt/trace_choice_row.h"
@@ -107,6 +108,7 @@ bool saveMainWindow(const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::applyColorScheme(app);   // the dialogs as a dark-mode system shows them, where it is one
     const QStringList args = app.arguments();
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("screenshots");
     QDir().mkpath(folder);

@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$top"
 }
 trap cleanup EXIT
-cd "$work"
+cd "$work" || exit 1
 
 passed=0 failed=0
 check() { # check NAME COMMAND...: one case, counted
@@ -66,7 +66,7 @@ check "config write over COM7 verifies" write_back
 kopie=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -name 'Micha*')/AppData/Roaming/Ostrevan/Kavrel/kopie
 profile_backup() {
   kavrel --com 7 config write --backup x.kvl > b.out 2> b.err &&
-    ls "$kopie" | grep -q '^Kavrel V3.6EL COM7 .*\.kvl$' &&
+    compgen -G "$kopie/Kavrel V3.6EL COM7 *.kvl" >/dev/null &&
     tr -d '\r' < b.err | grep -q '^Kopia zapasowa: C:\\users\\Michał\\AppData\\Roaming\\Ostrevan\\Kavrel\\kopie\\Kavrel V3.6EL COM7 ' &&
     kavrel config backups 2> /dev/null | grep -q 'V3.6EL  COM7'
 }

@@ -356,19 +356,14 @@ user_uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kav
 for value in DisplayVersion Publisher DisplayIcon EstimatedSize QuietUninstallString; do
   [ -n "$(registry_value "$user_uninstall_key" "$value")" ] || fail "the user's uninstall entry has no $value"
 done
-wine_quiet reg query 'HKCU\Software\Classes\Kavrel.Konfiguracja\shell\open\command' | grep -q 'AppData.Local.Programs.Kavrel.Kavrel-Config.exe' ||
+# (Wine's shell looks file types up in HKLM alone: the association is checked in the registry.)
+wine_quiet reg query 'HKCU\Software\Classes\Kavrel.Konfiguracja\shell\open\command' | grep -aq 'AppData.Local.Programs.Kavrel.Kavrel-Config.exe' ||
   fail ".kvl does not open in the user's Kavrel-Config"
 wine_quiet "$user_install/kavrel.exe" --version | tr -d '\r' | grep -q . || fail "the user's kavrel.exe does not start"
 if [ -n "${KAVREL_SIGN_CERT:-}" ]; then
   # The uninstaller is signed inside the installer, as it is built.
   osslsigncode verify -CAfile "$KAVREL_SIGN_CERT" -in "$user_install/uninstall.exe" >/dev/null ||
     fail "the installed uninstall.exe carries no valid signature"
-fi
-if built Kavrel-Config && [ -f "$documents/MODUL.KVL" ]; then
-  # The file's association as the shell follows it: a double click on MODUL.KVL.
-  wine_quiet start /unix "$documents/MODUL.KVL" || true
-  wait_for_window Kavrel-Config.exe
-  close_program Kavrel-Config.exe
 fi
 wine_quiet "$user_install/uninstall.exe" /S || fail "the per-user uninstaller exited with $?"
 wineserver -w
@@ -393,7 +388,7 @@ wait_for_window Kavrel-Monitor.exe
 sleep 2
 close_program Kavrel-Monitor.exe
 grep -aq 'Port_COM=dword:7' "$stick/Kavrel/Kavrel.ini" 2>/dev/null ||
-  fail "the portable monitor kept no Port_COM beside itself: $(ls "$stick/Kavrel" | grep -i '\.ini$' | tr '\n' ' ')"
+  fail "the portable monitor kept no Port_COM beside itself: $(cd "$stick/Kavrel" && echo ./*.ini)"
 # The command-line tool of the same copy takes the connection the monitor saved there.
 wine_quiet "$stick/Kavrel/kavrel.exe" version | tr -d '\r' | grep -q '^Kavrel V3.6EL$' ||
   fail "the portable kavrel.exe did not reach COM7 by the monitor's saved connection"

@@ -3,12 +3,14 @@
 #include <QTimer>
 
 #include "common/qt/application_setup.h"
+#include "common/qt/color_scheme.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/guarded_application.h"
 #include "common/qt/user_settings.h"
 #include "config/ui/main_window.h"
 
 int main(int argc, char** argv) {
+    kavrel::prepareColorScheme();
     kavrel::GuardedApplication app(argc, argv);
     kavrel::setUpApplication(app, kavrel::Program::Config);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));

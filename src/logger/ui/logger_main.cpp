@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/qt/application_setup.h"
+#include "common/qt/color_scheme.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/guarded_application.h"
 #include "common/qt/user_settings.h"
@@ -10,6 +11,7 @@
 #include "logger/ui/main_window.h"
 
 int main(int argc, char** argv) {
+    kavrel::prepareColorScheme();
     kavrel::GuardedApplication app(argc, argv);
     kavrel::setUpApplication(app, kavrel::Program::Logger);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));

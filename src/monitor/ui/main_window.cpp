@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/qt/color_scheme.h"
 #include "common/qt/operation_runner.h"
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
@@ -242,7 +243,7 @@ QWidget* Cmonitor::buildInputLines(int first) {
         line.alarm = hiddenLabel(QStringLiteral("Alarm"), group, "");
         line.alarm->setObjectName(QStringLiteral("alarm%1").arg(i + 1));
         line.alarm->setAlignment(Qt::AlignCenter);
-        line.alarm->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+        line.alarm->setStyleSheet(QStringLiteral("color: %1; font-weight: bold").arg(alarmTextColor()));
         grid->addWidget(line.name, 0, column, Qt::AlignHCenter);
         grid->addWidget(line.bar, 1, column, Qt::AlignHCenter);
         grid->addWidget(line.value, 2, column, Qt::AlignHCenter);
@@ -272,7 +273,7 @@ QWidget* Cmonitor::buildOutputsAndGsm() {
     gsmBar_->setRange(0, kGsmSignalMax);
     gsmNumber_ = readOnlyField(gsm, 3, "gsmNumber");
     noNetwork_ = hiddenLabel(QStringLiteral("Brak sieci GSM"), gsm, "noNetwork");
-    noNetwork_->setStyleSheet(QStringLiteral("color: #c00000"));
+    noNetwork_->setStyleSheet(QStringLiteral("color: %1").arg(alarmTextColor()));
     gsmLayout->addWidget(gsmBar_, 0, 0, 2, 1);
     gsmLayout->addWidget(gsmNumber_, 0, 1, Qt::AlignBottom);
     gsmLayout->addWidget(noNetwork_, 1, 1, Qt::AlignTop);

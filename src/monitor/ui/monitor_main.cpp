@@ -2,12 +2,14 @@
 #include <QStringList>
 
 #include "common/qt/application_setup.h"
+#include "common/qt/color_scheme.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/guarded_application.h"
 #include "common/qt/user_settings.h"
 #include "monitor/ui/main_window.h"
 
 int main(int argc, char** argv) {
+    kavrel::prepareColorScheme();
     kavrel::GuardedApplication app(argc, argv);
     kavrel::setUpApplication(app, kavrel::Program::Monitor);
     QApplication::setOrganizationName(QStringLiteral("Ostrevan"));
