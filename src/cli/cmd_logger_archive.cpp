@@ -11,7 +11,9 @@
 #include "common/file_names.h"
 #include "common/win1250.h"
 #include "logger/archive/archive.h"
+#include "cli/export_choice.h"
 #include "logger/archive/archive_export.h"
+#include "logger/archive/archive_import.h"
 #include "logger/archive/archive_update.h"
 #include "logger/archive/archived_clear.h"
 #include "logger/descriptions/line_descriptions.h"
@@ -30,6 +32,8 @@ struct ArchiveArgs {
     std::string output;
     bool comma = false;
     std::string from, to;
+    ExportFormat format = ExportFormat::CsvAndHtml;
+    std::filesystem::path input;   // import: the file read
 };
 
 bool isDate(const std::string& text) {
@@ -40,10 +44,11 @@ bool isDate(const std::string& text) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& parsed) {
-    if (args.empty()) return "archive oczekuje update, export albo status";
+    if (args.empty()) return "archive oczekuje update, export, import albo status";
     parsed.action = args[0];
-    if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status")
+    if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status" && parsed.action != "import")
         return "nieznane działanie archiwum " + parsed.action;
+    const bool importing = parsed.action == "import";
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -51,6 +56,13 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
         if (arg == "--name" && hasValue) parsed.name = args[++i];
         else if (arg == "-o" && exporting && hasValue) parsed.output = args[++i];
         else if (arg == "--comma" && exporting) parsed.comma = true;
+        else if (arg == "--format" && exporting && hasValue) {
+            if (std::string error = parseExportFormat(args[++i], parsed.format); !error.empty()) return error;
+        } else if (arg == "--archive" && importing && hasValue && parsed.file.empty()) {
+            parsed.file = pathFromUtf8(args[++i]);
+        } else if (importing && parsed.input.empty() && arg.rfind("-", 0) != 0) {
+            parsed.input = pathFromUtf8(arg);
+        }
         else if ((arg == "--from" || arg == "--to") && exporting && hasValue) {
             const std::string& date = args[++i];
             if (!isDate(date)) return arg + " oczekuje daty RRRR-MM-DD";
@@ -67,7 +79,10 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
             return "nieoczekiwany argument " + arg;
         }
     }
+    if (importing && parsed.input.empty()) return "archive import wymaga PLIKU kvl-csv";
+    if (importing && parsed.file.empty()) return "archive import wymaga --archive ARCHIWUM.db";
     if (parsed.file.empty()) return "archive " + parsed.action + " wymaga ARCHIWUM.db";
+    if (parsed.comma && parsed.format != ExportFormat::CsvAndHtml) return "--comma dotyczy tylko formatu csv";
     if (parsed.action == "export" && parsed.output.empty()) return "archive export wymaga -o NAZWA";
     return "";
 }
@@ -134,12 +149,27 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
     choice.from = args.from;
     choice.to = args.to;
     choice.separateComma = args.comma;
+    choice.format = args.format;
     const ExportOutcome outcome = exportArchive(archive, choice, pathFromUtf8(args.output), descriptions, context.clock.now());
     if (!outcome.ok) {
         context.err << "kavrel logger: " << outcome.error << "\n";
         return kExitFailure;
     }
     for (const std::filesystem::path& file : outcome.files) context.out << pathToUtf8(file) << "\n";
+    return kExitOk;
+}
+
+// A kvl-csv export read back as a new segment of the archive (created when missing).
+int runImport(CliContext& context, const ArchiveArgs& args) {
+    Archive archive;
+    if (!openForUpdate(context, archive, args.file)) return kExitFailure;
+    const ImportOutcome outcome = importHistoryFile(archive, args.input);
+    if (!outcome.ok) {
+        context.err << "kavrel logger: " << outcome.error << "\n";
+        return kExitFailure;
+    }
+    context.out << "Zaimportowano " << outcome.records << " rekordów do segmentu " << outcome.segment << " (dziury: "
+                << outcome.holes << ").\n";
     return kExitOk;
 }
 
@@ -165,6 +195,10 @@ int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
     if (parsed.action == "export" &&
         !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html"}))
         return kExitFailure;
+    if (parsed.action == "import") {
+        if (!outputsSpareInputs(context, {pathToUtf8(parsed.input)}, {file})) return kExitFailure;
+        return runImport(context, parsed);
+    }
     return parsed.action == "status" ? runStatus(context, parsed) : runExport(context, parsed);
 }
 

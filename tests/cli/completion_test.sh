@@ -50,7 +50,9 @@ expect "status" kavrel config st
 expect "--backup" kavrel config write modul.kvl --ba
 expect "--yes" kavrel config write modul.kvl --y
 expect "kopie|modul.kvl|pomiary środa.kvl|stare pomiary" kavrel config restore ""
-expect "--help|export|status|update" kavrel logger archive ""
+expect "--help|export|import|status|update" kavrel logger archive ""
+expect "kvl-csv" kavrel logger archive export stacja.db --format k
+expect "--archive" kavrel logger archive import historia.csv --ar
 expect "kopie|stacja.db|stare pomiary" kavrel logger archive update ""
 expect "--segment" kavrel logger archive export stacja.db --se
 expect "--archived" kavrel logger clear --archiv

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "logger/export/export_files.h"
+#include "logger/export/kvl_csv.h"
 
 namespace kavrel::logger {
 namespace {
@@ -11,13 +12,24 @@ std::unique_ptr<ExportSink> makeCsvAndHtml(const LineDescriptions& descriptions,
     return std::make_unique<ExportFiles>(descriptions, options.printMode, options.separateComma);
 }
 
+std::unique_ptr<ExportSink> makeKvlCsv(const LineDescriptions& descriptions, const ExportOptions&) {
+    return std::make_unique<KvlCsvFile>(descriptions);
+}
+
 constexpr std::array kFormats = {
-    ExportFormatRow{ExportFormat::CsvAndHtml, makeCsvAndHtml},
+    ExportFormatRow{ExportFormat::CsvAndHtml, "csv", makeCsvAndHtml},
+    ExportFormatRow{ExportFormat::KvlCsv, "kvl-csv", makeKvlCsv},
 };
 
 } // namespace
 
 std::span<const ExportFormatRow> exportFormats() { return kFormats; }
+
+std::optional<ExportFormat> exportFormatNamed(std::string_view name) {
+    for (const ExportFormatRow& row : kFormats)
+        if (name == row.name) return row.format;
+    return std::nullopt;
+}
 
 std::unique_ptr<ExportSink> makeExportSink(ExportFormat format, const LineDescriptions& descriptions,
                                            const ExportOptions& options) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/export/export_sink.h"
@@ -12,6 +14,7 @@ namespace kavrel::logger {
 
 enum class ExportFormat {
     CsvAndHtml,  // the history CSV and the event log HTML of "Odczytaj dane"
+    KvlCsv,      // one self-describing UTF-8 CSV of every slot, which an archive can import
 };
 
 struct ExportOptions {
@@ -24,10 +27,13 @@ using MakeExportSink = std::unique_ptr<ExportSink> (*)(const LineDescriptions& d
 
 struct ExportFormatRow {
     ExportFormat format;
+    const char* name;   // as --format names it
     MakeExportSink make;
 };
 
 std::span<const ExportFormatRow> exportFormats();
+// The format of a --format name; none when there is no such format.
+std::optional<ExportFormat> exportFormatNamed(std::string_view name);
 
 // The sink of the format's row.
 std::unique_ptr<ExportSink> makeExportSink(ExportFormat format, const LineDescriptions& descriptions,

@@ -42,6 +42,9 @@ std::unique_ptr<ExportSink> prepareExport(LoggerSession& session, const ExportRe
     }
 
     const ModuleStatus& status = session.status;
+    ExportSource source;
+    source.status = status;
+    files->describeSource(source);
     files->writeHeaders({status.lineConfiguration, status.extendedLines(), status.energyMeter()}, clock.now());
     return files;
 }
