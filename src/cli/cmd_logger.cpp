@@ -44,6 +44,8 @@ struct LoggerArgs {
     bool clock = false;
     bool comma = false;
     ExportFormat format = ExportFormat::CsvAndHtml;
+    CsvDialect dialect = CsvDialect::Spec;
+    bool dialectGiven = false;
     std::string output;
     int period = -1;
     int printPeriod = kDefaultPeriod;
@@ -94,6 +96,9 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         else if (arg == "--comma" && download) parsed.comma = true;
         else if (arg == "--format" && download && i + 1 < args.size()) {
             if (std::string error = parseExportFormat(args[++i], parsed.format); !error.empty()) return error;
+        } else if (arg == "--dialect" && download && i + 1 < args.size()) {
+            if (std::string error = parseCsvDialect(args[++i], parsed.dialect); !error.empty()) return error;
+            parsed.dialectGiven = true;
         }
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
         else if (arg == "--pdf" && parsed.action == "print" && i + 1 < args.size()) parsed.pdf = args[++i];
@@ -113,7 +118,9 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         }
     }
     if (parsed.action == "download" && parsed.output.empty()) return "download wymaga -o NAZWA";
-    if (parsed.comma && parsed.format != ExportFormat::CsvAndHtml) return "--comma dotyczy tylko formatu csv";
+    if (std::string error = checkExportChoice(parsed.format, parsed.dialect, parsed.comma, parsed.dialectGiven);
+        !error.empty())
+        return error;
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period wymaga MINUTY";
     if (parsed.action == "print" && parsed.pdf.empty()) return "print wymaga --pdf PLIK";
     if (parsed.segment && parsed.archive.empty()) return "--segment działa tylko z --archive ARCHIWUM.db";
@@ -226,6 +233,7 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     ExportRequest request;
     request.separateComma = args.comma;
     request.format = args.format;
+    request.dialect = args.dialect;
     request.folder = std::filesystem::current_path();
     request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;

@@ -33,6 +33,8 @@ struct ArchiveArgs {
     bool comma = false;
     std::string from, to;
     ExportFormat format = ExportFormat::CsvAndHtml;
+    CsvDialect dialect = CsvDialect::Spec;
+    bool dialectGiven = false;
     std::filesystem::path input;   // import: the file read
 };
 
@@ -58,6 +60,9 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
         else if (arg == "--comma" && exporting) parsed.comma = true;
         else if (arg == "--format" && exporting && hasValue) {
             if (std::string error = parseExportFormat(args[++i], parsed.format); !error.empty()) return error;
+        } else if (arg == "--dialect" && exporting && hasValue) {
+            if (std::string error = parseCsvDialect(args[++i], parsed.dialect); !error.empty()) return error;
+            parsed.dialectGiven = true;
         } else if (arg == "--archive" && importing && hasValue && parsed.file.empty()) {
             parsed.file = pathFromUtf8(args[++i]);
         } else if (importing && parsed.input.empty() && arg.rfind("-", 0) != 0) {
@@ -82,9 +87,8 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
     if (importing && parsed.input.empty()) return "archive import wymaga PLIKU kvl-csv";
     if (importing && parsed.file.empty()) return "archive import wymaga --archive ARCHIWUM.db";
     if (parsed.file.empty()) return "archive " + parsed.action + " wymaga ARCHIWUM.db";
-    if (parsed.comma && parsed.format != ExportFormat::CsvAndHtml) return "--comma dotyczy tylko formatu csv";
     if (parsed.action == "export" && parsed.output.empty()) return "archive export wymaga -o NAZWA";
-    return "";
+    return checkExportChoice(parsed.format, parsed.dialect, parsed.comma, parsed.dialectGiven);
 }
 
 int usage(CliContext& context, const std::string& text) {
@@ -150,6 +154,7 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
     choice.to = args.to;
     choice.separateComma = args.comma;
     choice.format = args.format;
+    choice.dialect = args.dialect;
     const ExportOutcome outcome = exportArchive(archive, choice, pathFromUtf8(args.output), descriptions, context.clock.now());
     if (!outcome.ok) {
         context.err << "kavrel logger: " << outcome.error << "\n";

@@ -52,6 +52,7 @@ expect "--yes" kavrel config write modul.kvl --y
 expect "kopie|modul.kvl|pomiary środa.kvl|stare pomiary" kavrel config restore ""
 expect "--help|export|import|status|update" kavrel logger archive ""
 expect "kvl-csv" kavrel logger archive export stacja.db --format k
+expect "rfc4180" kavrel logger download -o wyniki --dialect r
 expect "--archive" kavrel logger archive import historia.csv --ar
 expect "kopie|stacja.db|stare pomiary" kavrel logger archive update ""
 expect "--segment" kavrel logger archive export stacja.db --se

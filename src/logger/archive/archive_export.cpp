@@ -66,7 +66,8 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
         return outcome;
     }
     std::unique_ptr<ExportSink> files =
-        makeExportSink(choice.format, descriptions, {.printMode = choice.printMode, .separateComma = choice.separateComma});
+        makeExportSink(choice.format, descriptions, 
+                       {.printMode = choice.printMode, .separateComma = choice.separateComma, .dialect = choice.dialect});
     outcome.error = files->createFiles(name);
     if (!outcome.error.empty()) return outcome;
     outcome.files = files->files();

@@ -9,7 +9,7 @@ namespace kavrel::logger {
 namespace {
 
 std::unique_ptr<ExportSink> makeCsvAndHtml(const LineDescriptions& descriptions, const ExportOptions& options) {
-    return std::make_unique<ExportFiles>(descriptions, options.printMode, options.separateComma);
+    return std::make_unique<ExportFiles>(descriptions, options.printMode, options.separateComma, options.dialect);
 }
 
 std::unique_ptr<ExportSink> makeKvlCsv(const LineDescriptions& descriptions, const ExportOptions&) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "logger/descriptions/line_descriptions.h"
+#include "logger/export/csv_dialect.h"
 #include "logger/export/export_sink.h"
 
 namespace kavrel::logger {
@@ -20,6 +21,7 @@ enum class ExportFormat {
 struct ExportOptions {
     bool printMode = false;      // the download for printing: the reduced columns
     bool separateComma = false;  // "Rozdzielaj przecinkami"
+    CsvDialect dialect = CsvDialect::Spec;  // the history CSV's form
 };
 
 // Makes a format's sink; the descriptions are the program's table, which outlives it.
