@@ -195,10 +195,10 @@ bool archiveNeedsModule(std::span<const std::string> args) { return args.size() 
 int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
     ArchiveArgs parsed;
     if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
-    // The export writes NAME as given and, in its formats, NAME.csv and NAME.html.
+    // The export writes NAME as given and, in its formats, NAME.csv and NAME.html, NAME.lp, NAME.jsonl.
     const std::string file = pathToUtf8(parsed.file), output = parsed.output;
     if (parsed.action == "export" &&
-        !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html"}))
+        !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html", output + ".lp", output + ".jsonl"}))
         return kExitFailure;
     if (parsed.action == "import") {
         if (!outputsSpareInputs(context, {pathToUtf8(parsed.input)}, {file})) return kExitFailure;

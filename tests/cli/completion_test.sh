@@ -53,6 +53,8 @@ expect "kopie|modul.kvl|pomiary środa.kvl|stare pomiary" kavrel config restore 
 expect "--help|export|import|status|update" kavrel logger archive ""
 expect "kvl-csv" kavrel logger archive export stacja.db --format k
 expect "rfc4180" kavrel logger download -o wyniki --dialect r
+expect "jsonl" kavrel logger archive export stacja.db --format j
+expect "--influx" kavrel fleet poll --hosts flota.txt --inf
 expect "--archive" kavrel logger archive import historia.csv --ar
 expect "kopie|stacja.db|stare pomiary" kavrel logger archive update ""
 expect "--segment" kavrel logger archive export stacja.db --se

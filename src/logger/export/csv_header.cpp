@@ -31,8 +31,9 @@ CsvHeadings csvHeadings(const LineDescriptions& descriptions, const HeaderColumn
     for (std::size_t i = 0; i < kInputLines; ++i) {
         const auto& d = descriptions.input(i);
         if (d.removed()) continue;
-        if (d.hasName()) headings.inputs.push_back(d.name);
-        else if (isLoggedLine(columns.lines[i])) headings.inputs.push_back(inputHeading(i, columns.lines[i]));
+        if (!d.hasName() && !isLoggedLine(columns.lines[i])) continue;
+        headings.inputs.push_back(d.hasName() ? d.name : inputHeading(i, columns.lines[i]));
+        headings.inputIds.push_back("L" + std::to_string(i + 1));
     }
 
     auto& states = headings.states;
@@ -52,6 +53,7 @@ CsvHeadings csvHeadings(const LineDescriptions& descriptions, const HeaderColumn
             if (columns.energyMeter && n >= 8) headings.extended.push_back(kEnergyMeterHeadings[n - 8]);
             else if (d.hasName()) headings.extended.push_back(d.name);
             else headings.extended.push_back("XL" + std::to_string(n + 1));
+            headings.extendedIds.push_back("XL" + std::to_string(n + 1));
         }
     }
     return headings;

@@ -20,6 +20,7 @@ struct HeaderColumns {
 // the module's state and counters (ending in "Poprawność"), the extended lines.
 struct CsvHeadings {
     std::vector<std::string> inputs, states, extended;
+    std::vector<std::string> inputIds, extendedIds;   // "L3", "XL1": the line of each heading
 };
 CsvHeadings csvHeadings(const LineDescriptions& descriptions, const HeaderColumns& columns);
 

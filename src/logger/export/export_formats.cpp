@@ -4,6 +4,7 @@
 
 #include "logger/export/export_files.h"
 #include "logger/export/kvl_csv.h"
+#include "logger/export/point_file.h"
 
 namespace kavrel::logger {
 namespace {
@@ -16,9 +17,19 @@ std::unique_ptr<ExportSink> makeKvlCsv(const LineDescriptions& descriptions, con
     return std::make_unique<KvlCsvFile>(descriptions);
 }
 
+std::unique_ptr<ExportSink> makeLineProtocol(const LineDescriptions& descriptions, const ExportOptions&) {
+    return std::make_unique<PointFile>(descriptions, ".lp", lineProtocolPoint);
+}
+
+std::unique_ptr<ExportSink> makeJsonLines(const LineDescriptions& descriptions, const ExportOptions&) {
+    return std::make_unique<PointFile>(descriptions, ".jsonl", jsonLinesPoint);
+}
+
 constexpr std::array kFormats = {
     ExportFormatRow{ExportFormat::CsvAndHtml, "csv", makeCsvAndHtml},
     ExportFormatRow{ExportFormat::KvlCsv, "kvl-csv", makeKvlCsv},
+    ExportFormatRow{ExportFormat::LineProtocol, "lp", makeLineProtocol},
+    ExportFormatRow{ExportFormat::JsonLines, "jsonl", makeJsonLines},
 };
 
 } // namespace

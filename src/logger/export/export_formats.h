@@ -16,6 +16,8 @@ namespace kavrel::logger {
 enum class ExportFormat {
     CsvAndHtml,  // the history CSV and the event log HTML of "Odczytaj dane"
     KvlCsv,      // one self-describing UTF-8 CSV of every slot, which an archive can import
+    LineProtocol,  // NAME.lp: the time-series database's line protocol
+    JsonLines,     // NAME.jsonl: one JSON object per record
 };
 
 struct ExportOptions {

@@ -24,6 +24,8 @@ public:
     std::string next(const WallClock& time);
     // "" for a stamp that is empty or not one.
     std::string nextStamp(const std::string& stamp);
+    // Seconds since 1970 (UTC) of the time the last next() gave.
+    std::optional<long long> lastSeconds() const { return last_; }
 
 private:
     std::optional<long long> last_;   // seconds since 1970 of the previous time
