@@ -55,6 +55,7 @@ expect "kvl-csv" kavrel logger archive export stacja.db --format k
 expect "rfc4180" kavrel logger download -o wyniki --dialect r
 expect "jsonl" kavrel logger archive export stacja.db --format j
 expect "--influx" kavrel fleet poll --hosts flota.txt --inf
+expect "homeassistant" kavrel fleet poll --mqtt 127.0.0.1 --mqtt-discovery h
 expect "--archive" kavrel logger archive import historia.csv --ar
 expect "kopie|stacja.db|stare pomiary" kavrel logger archive update ""
 expect "--segment" kavrel logger archive export stacja.db --se
