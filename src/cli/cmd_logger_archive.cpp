@@ -168,7 +168,7 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
 int runImport(CliContext& context, const ArchiveArgs& args) {
     Archive archive;
     if (!openForUpdate(context, archive, args.file)) return kExitFailure;
-    const ImportOutcome outcome = importHistoryFile(archive, args.input);
+    const ImportOutcome outcome = importHistoryFile(archive, args.input, timeText(context.clock.now()));
     if (!outcome.ok) {
         context.err << "kavrel logger: " << outcome.error << "\n";
         return kExitFailure;

@@ -92,7 +92,16 @@ TEST(KavrelHistoryImport, AnExportImportedIntoAnEmptyArchiveGivesItsRecordsAndHo
     EXPECT_EQ(readWholeFile(again), text);
     const ToolRun twice = runKavrel("logger archive import " + exported.string() + " --archive " + b.string(), "", temp.path);
     EXPECT_EQ(twice.exitCode, 1);
-    EXPECT_NE(twice.err.find("zawiera już segment"), std::string::npos) << twice.err;
+    EXPECT_NE(twice.err.find("zawiera już rekordy tego pliku"), std::string::npos) << twice.err;
+
+    // A download's file carries no segment: it becomes one of the import, and once only.
+    const fs::path c = temp.path / "c.db", downloaded = temp.path / "pobrane.csv";
+    ASSERT_EQ(runKavrel(tcp + " logger download --format kvl-csv -o " + downloaded.string(), "", temp.path).exitCode, 0);
+    const std::string importDownload = "logger archive import " + downloaded.string() + " --archive " + c.string();
+    ASSERT_EQ(runKavrel(importDownload, "", temp.path).exitCode, 0);
+    EXPECT_EQ(runKavrel(importDownload, "", temp.path).exitCode, 1);
+    const ToolRun status = runKavrel("logger archive status " + c.string(), "", temp.path);
+    EXPECT_NE(status.out.find("(import z pliku " + downloaded.string() + ")"), std::string::npos) << status.out;
 }
 
 TEST(KavrelHistoryImport, ADamagedFileIsRefusedByItsLineAndWritesNothing) {
@@ -100,8 +109,8 @@ TEST(KavrelHistoryImport, ADamagedFileIsRefusedByItsLineAndWritesNothing) {
     Archive archive;
     ASSERT_TRUE(archive.open(temp.path / "c.db"));
     const std::string head = "KVL-CSV,1,S,V3.6,kavrel,0.1.0,,,00,,\r\nNr,Rodzaj\r\n,\r\nnumber,record\r\n";
-    EXPECT_EQ(importHistory(archive, "Lp,Czas RTC\r\n", "x.csv").error, "Plik „x.csv”: to nie jest plik formatu kvl-csv.");
-    EXPECT_EQ(importHistory(archive, head, "x.csv").error, "Plik „x.csv”: nagłówek nie zawiera stanu modułu.");
+    EXPECT_EQ(importHistory(archive, "Lp,Czas RTC\r\n", "x.csv", "").error, "Plik „x.csv”: to nie jest plik formatu kvl-csv.");
+    EXPECT_EQ(importHistory(archive, head, "x.csv", "").error, "Plik „x.csv”: nagłówek nie zawiera stanu modułu.");
     EXPECT_TRUE(archive.modules().empty());
 }
 

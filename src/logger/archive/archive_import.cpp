@@ -134,7 +134,24 @@ bool readFileText(const std::filesystem::path& file, std::string& text) {
 
 } // namespace
 
-ImportOutcome importHistory(Archive& archive, const std::string& text, const std::string& name) {
+// Whether the module already holds a segment with the file's records: the same segment of
+// an archive export, or a numbered record of the same number and frame.
+std::optional<std::int64_t> importedBefore(Archive& archive, std::int64_t module, const ParsedFile& parsed) {
+    const auto numbered = std::find_if(parsed.records.begin(), parsed.records.end(), [](const ArchivedRecord& r) {
+        return r.correct && (r.kind == record::kMeasurement || r.kind == record::kEvent);
+    });
+    for (const ModuleInfo& m : archive.modules(parsed.moduleName)) {
+        if (m.id != module) continue;
+        for (const SegmentInfo& s : m.segments) {
+            if (!parsed.started.empty() && s.started == parsed.started && s.reason == parsed.reason) return s.id;
+            if (numbered != parsed.records.end() && archive.findSlot(s.id, numbered->number, numbered->kind, numbered->frame))
+                return s.id;
+        }
+    }
+    return std::nullopt;
+}
+
+ImportOutcome importHistory(Archive& archive, const std::string& text, const std::string& name, const std::string& now) {
     ImportOutcome outcome;
     ParsedFile parsed;
     if (std::string error = parseFile(text, parsed); !error.empty()) {
@@ -146,13 +163,15 @@ ImportOutcome importHistory(Archive& archive, const std::string& text, const std
         outcome.error = "Błąd zapisu archiwum: " + archive.error();
         return outcome;
     }
-    // The same export imported twice would hold its records twice.
-    for (const ModuleInfo& m : archive.modules(parsed.moduleName))
-        for (const SegmentInfo& s : m.segments)
-            if (m.id == *module && !parsed.started.empty() && s.started == parsed.started && s.reason == parsed.reason) {
-                outcome.error = "Archiwum zawiera już segment " + std::to_string(s.id) + " z tego pliku (od " + s.started + ").";
-                return outcome;
-            }
+    // The same file imported twice would hold its records twice.
+    if (const auto earlier = importedBefore(archive, *module, parsed)) {
+        outcome.error = "Archiwum zawiera już rekordy tego pliku (segment " + std::to_string(*earlier) + ").";
+        return outcome;
+    }
+    if (parsed.started.empty()) {
+        parsed.started = now;
+        parsed.reason = "import z pliku " + name;
+    }
     const auto segment = archive.newSegment(*module, parsed.status, parsed.reason, parsed.started);
     if (!segment || !archive.append(*segment, parsed.records, 0)) {
         outcome.error = "Błąd zapisu archiwum: " + archive.error();
@@ -170,14 +189,14 @@ ImportOutcome importHistory(Archive& archive, const std::string& text, const std
     return outcome;
 }
 
-ImportOutcome importHistoryFile(Archive& archive, const std::filesystem::path& file) {
+ImportOutcome importHistoryFile(Archive& archive, const std::filesystem::path& file, const std::string& now) {
     std::string text;
     if (!readFileText(file, text)) {
         ImportOutcome outcome;
         outcome.error = "Nie można odczytać pliku „" + pathToUtf8(file) + "”.";
         return outcome;
     }
-    return importHistory(archive, text, pathToUtf8(file));
+    return importHistory(archive, text, pathToUtf8(file), now);
 }
 
 } // namespace kavrel::logger::archive

@@ -19,10 +19,12 @@ struct ImportOutcome {
     long long holes = 0;
 };
 
-// `text` is the file's whole content; `name` names it in the messages.
-ImportOutcome importHistory(Archive& archive, const std::string& text, const std::string& name);
+// `text` is the file's whole content; `name` names it in the messages. A file written by a
+// download (no segment in its head) becomes a segment started `now` ("YYYY-MM-DD hh:mm:ss",
+// local time) for the import.
+ImportOutcome importHistory(Archive& archive, const std::string& text, const std::string& name, const std::string& now);
 
 // Reads the file and imports it.
-ImportOutcome importHistoryFile(Archive& archive, const std::filesystem::path& file);
+ImportOutcome importHistoryFile(Archive& archive, const std::filesystem::path& file, const std::string& now);
 
 } // namespace kavrel::logger::archive
