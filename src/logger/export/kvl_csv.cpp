@@ -1,12 +1,14 @@
 #include "logger/export/kvl_csv.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/bytes.h"
 #include "common/win1250.h"
 #include "logger/export/csv_fields.h"
 #include "logger/export/export_files.h"
 #include "logger/export/export_names.h"
+#include "logger/export/record_texts.h"
 #include "logger/protocol/frame.h"
 #include "logger/records/event_row.h"
 #include "logger/records/record_layout.h"
@@ -40,13 +42,6 @@ const char* stateKind(const std::string& heading) {
     return "state";
 }
 
-// "T1 [°C]" is the name "T1" with the unit "°C"; a heading without brackets has no unit.
-std::pair<std::string, std::string> nameAndUnit(const std::string& heading) {
-    const std::size_t open = heading.rfind(" [");
-    if (open == std::string::npos || heading.back() != ']') return {heading, ""};
-    return {heading.substr(0, open), heading.substr(open + 2, heading.size() - open - 3)};
-}
-
 std::string hexOf(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
@@ -69,12 +64,6 @@ std::string frameStamp(const RecordBytes& record) {
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return text;
-}
-
-// The module's event text up to its NUL.
-std::string eventText(const RecordBytes& record) {
-    const auto* text = reinterpret_cast<const char*>(record.data() + event::kText);
-    return cp1250::toUtf8(std::string_view(text, std::find(text, text + event::kTextSize, '\0') - text));
 }
 
 } // namespace
@@ -110,7 +99,7 @@ void KvlCsvFile::writeHeaders(const ExportColumns& columns, const LocalDateTime&
         names.push_back(c.name), units.push_back(c.unit), kinds.push_back(c.kind);
     };
     const auto headed = [&](const std::string& heading, const char* kind) {
-        const auto [name, unit] = nameAndUnit(cp1250::toUtf8(heading));
+        const auto [name, unit] = headingNameAndUnit(heading);
         names.push_back(name), units.push_back(unit), kinds.push_back(kind);
     };
     for (const FixedColumn& c : kLeading) fixed(c);

@@ -6,18 +6,13 @@
 #include "common/win1250.h"
 #include "logger/export/csv_fields.h"
 #include "logger/export/export_files.h"
+#include "logger/export/record_texts.h"
 #include "logger/protocol/frame.h"
 #include "logger/records/event_row.h"
 #include "logger/records/record_layout.h"
 
 namespace kavrel::logger {
 namespace {
-
-std::pair<std::string, std::string> nameAndUnit(const std::string& heading) {
-    const std::size_t open = heading.rfind(" [");
-    if (open == std::string::npos || heading.back() != ']') return {heading, ""};
-    return {heading.substr(0, open), heading.substr(open + 2, heading.size() - open - 3)};
-}
 
 RecordTime timeOf(const RecordBytes& record) { return decodeRecordTime(std::span(record).subspan<record::kTime, 4>()); }
 
@@ -61,7 +56,7 @@ bool PointFile::place(RecordPoint& point, const RecordBytes& record, bool correc
 void PointFile::readings(RecordPoint& point, const std::vector<std::string>& values, std::size_t from,
                          const std::vector<std::string>& headings, const std::vector<std::string>& ids) {
     for (std::size_t i = 0; i < headings.size() && from + i < values.size(); ++i) {
-        const auto [name, unit] = nameAndUnit(cp1250::toUtf8(headings[i]));
+        const auto [name, unit] = headingNameAndUnit(headings[i]);
         point.readings.push_back({ids[i], name, unit, cp1250::toUtf8(values[from + i])});
     }
 }
@@ -106,8 +101,7 @@ void PointFile::eventRecord(const RecordBytes& record, bool correct) {
     event.p3 = record[event::kP3];
     const std::string& name = eventName(event.code);
     event.name = name.empty() ? std::to_string(event.code) : cp1250::toUtf8(name);
-    const auto* text = reinterpret_cast<const char*>(record.data() + event::kText);
-    event.text = cp1250::toUtf8(std::string_view(text, std::find(text, text + event::kTextSize, '\0') - text));
+    event.text = eventText(record);
     point.event = std::move(event);
     file_.writeBytes(format_(point));
 }
