@@ -78,8 +78,19 @@ std::optional<WallClock> parseStamp(const std::string& stamp) {
     return t;
 }
 
+std::vector<long long> OffsetStamps::offsetsOf(const WallClock& time) {
+    const long long halfHour = fieldSeconds(time) / 1800;
+    if (halfHour != cachedHalfHour_) {
+        cachedOffsets_.clear();
+        for (long long instant : instantsOf(time)) cachedOffsets_.push_back(fieldSeconds(time) - instant);
+        cachedHalfHour_ = halfHour;
+    }
+    return cachedOffsets_;
+}
+
 std::string OffsetStamps::next(const WallClock& time) {
-    const std::vector<long long> instants = instantsOf(time);
+    std::vector<long long> instants;
+    for (long long offset : offsetsOf(time)) instants.push_back(fieldSeconds(time) - offset);
     long long chosen = 0;
     if (instants.empty()) {
         // Skipped by the clock: read with the offset of the hour before.

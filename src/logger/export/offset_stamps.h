@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kavrel::logger {
 
@@ -28,7 +29,15 @@ public:
     std::optional<long long> lastSeconds() const { return last_; }
 
 private:
+    // The offsets a local time can have, earliest instant first.
+    std::vector<long long> offsetsOf(const WallClock& time);
+
     std::optional<long long> last_;   // seconds since 1970 of the previous time
+    // The offsets of the last half hour asked for: the time zone is read once for the
+    // records of a half hour rather than for each (zones change their offset on the hour
+    // or the half hour).
+    long long cachedHalfHour_ = -1;
+    std::vector<long long> cachedOffsets_;
 };
 
 // The archive's stamp of an ISO time written by OffsetStamps: its local date and time
