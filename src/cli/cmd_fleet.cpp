@@ -13,6 +13,7 @@
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
+#include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
 
 namespace kavrel::cli {
@@ -34,6 +35,8 @@ struct FleetPollOptions {
     std::string database = "kavrel-fleet.db";
     std::string broker;
     std::string spool;                // empty: DATABASE-mqtt.spool
+    std::string influx;               // http://HOST:PORT/DB; its spool is DATABASE-influx.spool
+    std::string discovery;            // --mqtt-discovery: "homeassistant" or none
     std::uint64_t spoolLimitMb = MessageSpool::kDefaultLimitBytes >> 20;
     double intervalSeconds = 5;
     double durationSeconds = 0;
@@ -53,13 +56,18 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             continue;
         }
         if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
-            arg != "--interval" && arg != "--duration")
+            arg != "--interval" && arg != "--duration" && arg != "--influx" && arg != "--mqtt-discovery")
             return "nieoczekiwany argument " + arg;
         if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
         if (arg == "--hosts") options.hosts = value;
         else if (arg == "--db") options.database = value;
         else if (arg == "--mqtt") options.broker = value;
+        else if (arg == "--influx") options.influx = value;
+        else if (arg == "--mqtt-discovery") {
+            if (value != "homeassistant") return "--mqtt-discovery zna tylko homeassistant";
+            options.discovery = value;
+        }
         else if (arg == "--spool") options.spool = value;
         else if (arg == "--spool-limit") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
@@ -73,6 +81,7 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
         }
     }
     if (options.hosts.empty()) return "wymagane jest --hosts FLOTA.txt";
+    if (!options.discovery.empty() && options.broker.empty()) return "--mqtt-discovery wymaga --mqtt HOST[:PORT]";
     return "";
 }
 
@@ -140,6 +149,11 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
         return kExitUsage;
     }
+    InfluxOptions influx;
+    if (std::string error; !options.influx.empty() && !parseInfluxAddress(options.influx, influx, error)) {
+        context.err << "kavrel fleet poll: " << error << "\n";
+        return kExitUsage;
+    }
     const FleetList fleet = loadFleetList(options.hosts);
     if (!fleet.error.empty()) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
@@ -159,8 +173,16 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     if (!options.broker.empty()) {
         mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
         mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
+        mqtt.homeAssistantDiscovery = options.discovery == "homeassistant";
         publisher = std::make_unique<MqttPublisher>(mqtt, fleet.modules);
         sinks.add(*publisher);
+    }
+    std::unique_ptr<InfluxSink> timeSeries;
+    if (!options.influx.empty()) {
+        influx.spoolFile = options.database + "-influx.spool";
+        influx.spoolLimitBytes = options.spoolLimitMb << 20;
+        timeSeries = std::make_unique<InfluxSink>(influx, fleet.modules);
+        sinks.add(*timeSeries);
     }
 
     FleetTiming timing;
@@ -215,6 +237,7 @@ const HelpText& fleetUsage() {
     static const HelpText text{
         "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
         "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "                          [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
         "        kavrel fleet status FLOTA.db\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
@@ -225,7 +248,13 @@ const HelpText& fleetUsage() {
         "staje się wierszem bazy SQLite (domyślnie kavrel-fleet.db); z --mqtt komunikatem JSON\n"
         "w kavrel/NAZWA/pomiar, a stan modułu w kavrel/NAZWA/stan. Komunikaty, których broker nie\n"
         "przyjął, czekają w pliku kolejki (domyślnie FLOTA.db-mqtt.spool, najwyżej 64 MB; ponad\n"
-        "--spool-limit najstarsze są porzucane). Działa, aż minie --duration albo do Ctrl-C (drugie\n"
+        "--spool-limit najstarsze są porzucane). Z --influx każda runda trafia jako line protocol\n"
+        "(kavrel_odczyt: tagi modul, linia, nazwa, jednostka, pola wartosc i stan; kavrel_modul: wynik,\n"
+        "czas_ms, gsm; czas odczytu w ns) do bazy szeregów czasowych; czego baza nie przyjęła, czeka\n"
+        "w FLOTA.db-influx.spool. --mqtt-discovery homeassistant ogłasza każdy moduł jako urządzenie:\n"
+        "zachowany komunikat konfiguracji na encję (odczyt i stan każdej linii, alarm, GSM)\n"
+        "w homeassistant/.../config, przy pierwszej odpowiedzi modułu i gdy zmienią się jego linie.\n"
+        "Działa, aż minie --duration albo do Ctrl-C (drugie\n"
         "Ctrl-C porzuca trwające odczyty). Odczyty, których baza nie przyjmuje (zablokowana przez inny\n"
         "program, pełny dysk), czekają w pliku FLOTA.db-rounds.spool i trafiają do bazy w kolejności,\n"
         "najpóźniej przy następnym uruchomieniu. Odczyt niezapisany w bazie albo niewykonany z powodu\n"
@@ -235,6 +264,7 @@ const HelpText& fleetUsage() {
         "ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "                         [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
            "       kavrel fleet status FLEET.db\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
@@ -244,7 +274,13 @@ const HelpText& fleetUsage() {
            "starting with # are skipped. Every poll becomes a row of the SQLite database (default\n"
            "kavrel-fleet.db); with --mqtt a JSON message on kavrel/NAME/pomiar and the module's state on\n"
            "kavrel/NAME/stan. Messages the broker has not taken wait in the spool file (default\n"
-           "FLEET.db-mqtt.spool, at most 64 MB, the oldest dropped beyond --spool-limit). Runs until\n"
+           "FLEET.db-mqtt.spool, at most 64 MB, the oldest dropped beyond --spool-limit). With --influx\n"
+           "each round goes as line protocol (kavrel_odczyt: tags modul, linia, nazwa, jednostka, fields\n"
+           "wartosc and stan; kavrel_modul: wynik, czas_ms, gsm; the poll's time in ns) to the time-series\n"
+           "database; what it has not taken waits in FLEET.db-influx.spool. --mqtt-discovery homeassistant\n"
+           "announces each module as a device: a retained configuration message per entity (each line's\n"
+           "reading and state, the alarm, GSM) on homeassistant/.../config, at the module's first answer\n"
+           "and when its lines change. Runs until\n"
            "--duration has passed or Ctrl-C (a second Ctrl-C abandons polls under way). Polls the database\n"
            "does not take (locked by another program, a full disk) wait in FLEET.db-rounds.spool and reach\n"
            "the database in order, at the latest at the next run. A poll not stored, or not made for an\n"

@@ -35,6 +35,26 @@ std::optional<std::int64_t> chooseSegment(Archive& archive, const ExportChoice& 
     return modules.front().segments.back().id;
 }
 
+namespace {
+
+// What the self-describing formats say of the segment in their head.
+ExportSource sourceOf(Archive& archive, std::int64_t segment, const ModuleStatus& status, const ExportChoice& choice) {
+    ExportSource source;
+    source.status = status;
+    source.from = choice.from;
+    source.to = choice.to;
+    const SegmentInfo info = archive.segmentInfo(segment);
+    source.started = info.started;
+    source.reason = info.reason;
+    for (const Hole& hole : info.holes) source.lost.push_back({hole.first, hole.last, hole.noticed});
+    for (const ModuleInfo& m : archive.modules())
+        for (const SegmentInfo& s : m.segments)
+            if (s.id == segment) source.moduleName = m.identity.name;
+    return source;
+}
+
+} // namespace
+
 ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const std::filesystem::path& name,
                             const LineDescriptions& descriptions, const LocalDateTime& generated) {
     ExportOutcome outcome;
@@ -46,16 +66,19 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
         return outcome;
     }
     std::unique_ptr<ExportSink> files =
-        makeExportSink(choice.format, descriptions, {.printMode = choice.printMode, .separateComma = choice.separateComma});
+        makeExportSink(choice.format, descriptions, 
+                       {.printMode = choice.printMode, .separateComma = choice.separateComma, .dialect = choice.dialect});
     outcome.error = files->createFiles(name);
     if (!outcome.error.empty()) return outcome;
     outcome.files = files->files();
+    files->describeSource(sourceOf(archive, *segment, *status, choice));
     files->writeHeaders({status->lineConfiguration, status->extendedLines(), status->energyMeter()}, generated);
     const RecordSource segmentRecords = [&](RecordSink& sink) {
         sink.downloadStarted();
         // The measurement whose line is still open for its extended-line record.
         std::optional<std::string> openStamp;
         const bool read = archive.forEach(*segment, choice.from, choice.to, [&](const ArchivedRecord& r) {
+            files->archivedSlot({r.number, r.stamp, r.moduleIndex}, r.frame, r.correct);
             // An extended-line record whose measurement is lost completes no other one's line.
             const bool lost = r.kind == record::kExtended && openStamp && *openStamp != r.stamp;
             openStamp = r.kind == record::kMeasurement ? std::optional(r.stamp) : std::nullopt;

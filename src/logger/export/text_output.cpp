@@ -100,6 +100,10 @@ void TextOutput::write(std::string_view text) {
     }
 }
 
+void TextOutput::writeBytes(std::string_view bytes) {
+    if (file_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+}
+
 bool TextOutput::close() {
     if (!file_) return !failed_;
     if (std::fclose(file_) != 0) failed_ = true;
