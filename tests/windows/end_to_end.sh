@@ -49,6 +49,13 @@ check "version over COM7" version_com7
 version_com12() { kavrel --com 12 version > v12.txt 2>&1 && grep -q 'V3.6EL' v12.txt; }
 check "COM12 through the device namespace" version_com12
 
+# The port doctor's SetupAPI and configuration-manager walk, as Wine answers it.
+port_doctor() {
+  kavrel ports --doctor --json > doctor.json 2> doctor.err && tr -d '\r' < doctor.json | grep -q '^{"ports":\[.*\]}$' &&
+    kavrel ports --doctor > doctor.txt 2>> doctor.err && [ -s doctor.txt ]
+}
+check "ports --doctor walks the devices" port_doctor
+
 read_same_bytes() {
   kavrel --com 7 config read -o x.kvl > /dev/null 2>&1 && linux_tool "$linux" --device "$pty" config read -o linux.kvl > /dev/null 2>&1 &&
     [ "$(stat -c %s x.kvl)" = 3608 ] && cmp -s x.kvl linux.kvl
