@@ -107,14 +107,13 @@ public:
     void backedUp(const std::string& path) override {
         if (journal_) journal_->backedUp(path);
     }
-    void starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
+    bool starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
                   std::size_t first) override {
         versionText_ = versionText;
-        if (journal_) journal_->starting(versionText, steps, first);
+        return !journal_ || journal_->starting(versionText, steps, first);
     }
-    void acknowledged(std::size_t index) override {
-        if (journal_) journal_->acknowledged(index);
-    }
+    bool acknowledged(std::size_t index) override { return !journal_ || journal_->acknowledged(index); }
+    std::string stopReason() const override { return journal_ ? journal_->stopReason() : std::string(); }
     void verified() override {
         if (journal_) journal_->verified();
         (void)config::noteSettingsVersion(folder_, file_, versionText_);  // best effort, as after a read

@@ -73,14 +73,9 @@ std::vector<WriteStep> restoreSteps(const SettingsImage& backup, const SettingsI
 JournalRecorder::JournalRecorder(std::string path, WriteJournal journal)
     : path_(std::move(path)), journal_(std::move(journal)) {}
 
-void JournalRecorder::save(bool flush) {
-    if (!saveJournal(path_, journal_, flush) && problem_.empty())
-        problem_ = "Nie udało się zapisać dziennika zapisu: " + path_;
-}
-
 void JournalRecorder::backedUp(const std::string& path) { journal_.backupPath = path; }
 
-void JournalRecorder::starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) {
+bool JournalRecorder::starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) {
     journal_.versionText = versionText;
     const bool sameLines = std::equal(steps.begin(), steps.end(), journal_.lines.begin(), journal_.lines.end(),
                                       [](const WriteStep& step, const JournalLine& line) { return step.line == line.text; });
@@ -89,13 +84,24 @@ void JournalRecorder::starting(const std::string& versionText, const std::vector
         for (std::size_t i = 0; i < steps.size(); ++i) journal_.lines.push_back({steps[i].line, i < first});
     }
     // On the disk before the first line goes out.
-    save(true);
+    if (saveJournal(path_, journal_, true)) return true;
+    stopReason_ = W("Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n") +
+                  cp1250::fromUtf8(path_) +
+                  W("\r\nBez niego przerwanego zapisu nie dałoby się dokończyć ani cofnąć; nic nie zostało wysłane do modułu.");
+    return false;
 }
 
-void JournalRecorder::acknowledged(std::size_t index) {
-    if (index >= journal_.lines.size() || journal_.lines[index].acknowledged) return;
+bool JournalRecorder::acknowledged(std::size_t index) {
+    if (index >= journal_.lines.size() || journal_.lines[index].acknowledged) return true;
     journal_.lines[index].acknowledged = true;
-    save(false);
+    if (saveJournal(path_, journal_, false)) return true;
+    // The file keeps its last saved state, which a resume goes on from (sending again the
+    // lines acknowledged since).
+    stopReason_ = W("Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n") +
+                  cp1250::fromUtf8(path_) + W("\r\nZapis zatrzymano po ") + std::to_string(index + 1) + W(". z ") +
+                  std::to_string(journal_.lines.size()) +
+                  W(" linii; zapisany wcześniej dziennik pozwala go dokończyć albo przywrócić kopię.");
+    return false;
 }
 
 void JournalRecorder::verified() {

@@ -14,8 +14,9 @@
 
 namespace kavrel::config {
 
-// Keeps the journal of one write up to date. Saving is best effort: a journal that cannot
-// be written never stops the write; problem() says so afterwards.
+// Keeps the journal of one write up to date. A journal that cannot be saved stops the write
+// (a cut after that could not be finished from it); its removal after the verification is
+// best effort, problem() saying afterwards that it failed.
 class JournalRecorder final : public WriteRecorder {
 public:
     // `journal` holds the connection, the target, the actions and the time; its lines,
@@ -23,21 +24,21 @@ public:
     JournalRecorder(std::string path, WriteJournal journal);
 
     void backedUp(const std::string& path) override;
-    void starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) override;
-    void acknowledged(std::size_t index) override;
+    bool starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) override;
+    bool acknowledged(std::size_t index) override;
     void verified() override;
+    std::string stopReason() const override { return stopReason_; }
 
     const std::string& path() const { return path_; }
     const WriteJournal& journal() const { return journal_; }
-    // "" or the UTF-8 text of the first save or removal that failed.
+    // "" or the UTF-8 text of a removal that failed.
     const std::string& problem() const { return problem_; }
 
 private:
-    void save(bool flush);
-
     std::string path_;
     WriteJournal journal_;
     std::string problem_;
+    std::string stopReason_;
 };
 
 // The words of the journal's "akcje" line and back.
