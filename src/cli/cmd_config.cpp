@@ -78,6 +78,8 @@ std::string terminalLines(const std::string& cp1250Text) {
     return text;
 }
 
+} // namespace
+
 // Lists what the look before a write found; true when the write may go on. Only a file read
 // from a module with another firmware waits for --yes: its lines would be sent otherwise than
 // they were read. Values the settings windows cannot enter are a warning on stderr, since a
@@ -96,6 +98,8 @@ bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes)
     context.err << "Nic nie wysłano: potwierdź zapis opcją --yes.\n";
     return false;
 }
+
+namespace {
 
 // Hands the write's progress to its journal (none for a dry run) and, once the read-back
 // matched, notes the module's version for the file written, as a read notes it: the same
@@ -264,7 +268,8 @@ const HelpText& configUsage() {
         "       moduł nie potwierdził), weryfikuje go i wykonuje jego akcje serwisowe; gdy takiego\n"
         "       zapisu nie ma, kończy się kodem 1 bez wysyłania czegokolwiek.\n"
         "restore zapisuje kopię zapasową wykonaną przez niedokończony zapis (albo KOPIA.kvl)\n"
-        "       i weryfikuje ją.\n"
+        "       i weryfikuje ją. Kopia z modułu o innym oprogramowaniu jest sprawdzana jak plik\n"
+        "       zapisu: bez --yes nic nie jest wysyłane.\n"
         "       Oba najpierw odczytują moduł: gdy nie ma on linii, które przerwany zapis w nim\n"
         "       potwierdził (albo wartości kopii tam, dokąd zapis nie doszedł), może to być inny moduł;\n"
         "       jego ustawienia trafiają do kopii zapasowej i nic nie jest wysyłane bez --yes.\n"
@@ -301,6 +306,8 @@ const HelpText& configUsage() {
            "       the module did not acknowledge), verifies it and runs its service actions;\n"
            "       exits 1 without sending anything when there is none.\n"
            "restore writes the backup the unfinished write made (or BACKUP.kvl) and verifies it.\n"
+           "       A backup from a module with another firmware is looked at as a file to write is:\n"
+           "       nothing is sent without --yes.\n"
            "       Both read the module first: when it lacks the lines the cut write had acknowledged\n"
            "       (or the backup's values where the write had not reached), it may be another module;\n"
            "       its settings go into a backup and nothing is sent without --yes.\n"

@@ -72,8 +72,9 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     AnsweringObserver observer(context.observer, yesOnly(context, yes));
-    const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack,
-                                                              observer, context.clock, guardFor(context));
+    const config::ConfigResult result =
+        config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack, observer, context.clock,
+                              guardFor(context), [&](const config::WriteCheck& check) { return acceptCheck(context, check, yes); });
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 

@@ -6,6 +6,8 @@
 
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
+#include "config/model/version_notes.h"
+#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_check.h"
 
 namespace kavrel::config {
@@ -208,7 +210,8 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
 
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard,
+                           const ConfirmWriteCheck& confirm) {
     if (unfinished.state == JournalLoad::Ok) {
         std::string otherBackup;
         if (const ConfigResult same =
@@ -226,10 +229,19 @@ ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfini
     journal.actions = actionWords(choice);
     JournalRecorder recorder(unfinished.path, std::move(journal));
     const SettingsImage* interrupted = unfinished.state == JournalLoad::Ok ? &unfinished.journal.target : nullptr;
-    return writePlanned(link, backup, readBack, choice, observer, WriteContext{clock, &recorder},
-                        [&](const link::FirmwareVersion& version, const std::string&) {
-                            return WritePlan{restoreSteps(backup, interrupted, version), 0};
-                        });
+    std::vector<std::string> backupVersions = notedSettingsVersions(guard.backupFolder, backup);
+    if (backupVersions.empty() && interrupted && backupPath == unfinished.journal.backupPath)
+        backupVersions.push_back(unfinished.journal.versionText);
+    const PlanWrite plan = [&](const link::FirmwareVersion& version,
+                               const std::string& versionText) -> std::optional<WritePlan> {
+        const WriteCheck check = checkWrite(backup, backupVersions, versionText);
+        if (check.needsConfirmation() && !(confirm && confirm(check))) {
+            observer.status(writeCancelledStatus());
+            return std::nullopt;
+        }
+        return WritePlan{restoreSteps(backup, interrupted, version), 0};
+    };
+    return writePlanned(link, backup, readBack, choice, observer, WriteContext{clock, &recorder}, plan);
 }
 
 } // namespace kavrel::config

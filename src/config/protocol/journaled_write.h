@@ -4,12 +4,14 @@
 // verification, only planned from the journal or the backup.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "config/model/write_journal.h"
 #include "config/protocol/same_module.h"
+#include "config/protocol/write_check.h"
 #include "config/protocol/write_settings.h"
 
 namespace kavrel::config {
@@ -74,14 +76,20 @@ std::string noBackupToRestoreText();
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
                          OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
 
+// Asked, as before the write of any file, when the backup's firmware differs from the
+// module's in what a write sends, or when it holds values outside the dialogs: true sends.
+using ConfirmWriteCheck = std::function<bool(const WriteCheck&)>;
+
 // "Przywróć kopię": `backup` written and verified as any write is, under the same
 // journal (a cut restore is found again); a restart follows when the write asked for
 // one. Settings the interrupted write changed that a write of the backup does not send
 // (kept while switched off: the extended lines' texts, the HTTP addresses) follow with
 // the backup's values. A verified restore removes the journal. With a journal, the module
-// is checked first as for a resume.
+// is checked first as for a resume. The backup's firmware is the one noted for it beside the
+// backups (else the interrupted write's, for its own backup); `confirm` is asked as above.
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard,
+                           const ConfirmWriteCheck& confirm);
 
 } // namespace kavrel::config

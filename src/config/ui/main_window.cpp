@@ -503,11 +503,15 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
         return;
     }
     const std::string folder = backupFolder();
-    startOperation([unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
-                                                OperationObserver& observer) {
+    OperationRunner* runner = runner_;
+    startOperation([this, runner, unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
+                                                              OperationObserver& observer) {
+        const auto confirm = [this, runner](const WriteCheck& check) {
+            return runner->askOnWindow([this, check] { return confirmWriteCheck(check); });
+        };
         const ConfigResult result =
             restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
-                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)});
+                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)}, confirm);
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = backup;
