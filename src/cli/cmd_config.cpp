@@ -152,6 +152,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     if (!loadRecordToSend(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
     const std::string connection = config::journalIdentity(context.connection);
+    if (!dryRun && !backupFolderKnown(context)) return kExitFailure;
     if (!dryRun) {
         if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
             if (const int exit = offerUnfinishedWrite(context, *unfinished, input, yes); exit >= 0) return exit;
@@ -203,6 +204,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
 // The backups of replaced module settings, newest first.
 int runBackups(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) return usage(context, "backups: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const std::string folder = config::backupFolder();
     std::error_code problem;
     const auto entries = config::listBackups(folder, &problem);

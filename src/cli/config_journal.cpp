@@ -80,6 +80,12 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
 
 } // namespace
 
+bool backupFolderKnown(CliContext& context) {
+    if (!config::backupFolder().empty()) return true;
+    context.err << toTerminal(config::noBackupFolderText()) << "\n";
+    return false;
+}
+
 bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image) {
     std::size_t size = 0;
     if (config::loadSettingsFile(path, image, &size) != FileResult::Ok) {
@@ -116,6 +122,7 @@ int runResume(CliContext& context, std::span<const std::string> args) {
         args = args.subspan(1);
     }
     if (!args.empty()) return usage(context, "resume: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
@@ -134,6 +141,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
         else files.push_back(arg);
     }
     if (files.size() > 1) return usage(context, "restore przyjmuje najwyżej jeden KOPIA.kvl");
+    if (!backupFolderKnown(context)) return kExitFailure;
     const std::string given = files.empty() ? std::string() : files[0];
     auto unfinished = unfinishedHere(context);
     if (!unfinished && given.empty()) {
@@ -152,6 +160,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
 // Exits 0 when the connection has no unfinished write, 1 when it has one.
 int runStatus(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) return usage(context, "status: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.out << toTerminal(config::nothingToResumeText()) << "\n";

@@ -26,6 +26,10 @@ bool loadRecordToSend(CliContext& context, const std::string& path, config::Sett
 // another firmware sends differently are listed and sent only with `yes`.
 bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes);
 
+// False, after saying why on stderr, when there is no backup folder (no user folder in the
+// environment): a write, its journal and its backups have nowhere to go.
+bool backupFolderKnown(CliContext& context);
+
 int runResume(CliContext& context, std::span<const std::string> args);
 int runRestore(CliContext& context, std::span<const std::string> args);
 int runStatus(CliContext& context, std::span<const std::string> args);

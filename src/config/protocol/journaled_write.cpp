@@ -85,6 +85,10 @@ bool JournalRecorder::starting(const std::string& versionText, const std::vector
         journal_.lines.clear();
         for (std::size_t i = 0; i < steps.size(); ++i) journal_.lines.push_back({steps[i].line, i < first});
     }
+    if (path_.empty()) {
+        stopReason_ = noBackupFolderText() + W("\r\nNic nie zostało wysłane do modułu.");
+        return false;
+    }
     // On the disk before the first line goes out.
     if (saveJournal(path_, journal_, true)) return true;
     stopReason_ = W("Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n") +

@@ -415,6 +415,7 @@ void Ckonfigurator::readFromModule() {
 void Ckonfigurator::sendToModule() {
     // The firmware the record came from, when it was noted at a read or a save.
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     std::vector<std::string> fileVersions = notedSettingsVersions(folder, record_);
     if (!recordVersion_.empty()) fileVersions.push_back(recordVersion_);
     OperationRunner* runner = runner_;
@@ -482,6 +483,7 @@ void Ckonfigurator::offerUnfinishedWrite() {
 // The window's record becomes what the module holds once the write is verified.
 void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     startOperation([unfinished, folder](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         const ConfigResult result = resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
                                                 ModuleGuard{folder, backupWord(copies.connection)});
@@ -567,8 +569,17 @@ void Ckonfigurator::compareWithFile(const QString& path) {
     dialog.exec();
 }
 
+// A write keeps its journal and backups in the backup folder: without one (no user folder
+// in the environment) nothing is sent.
+bool Ckonfigurator::backupFolderKnown() {
+    if (!backupFolder().empty()) return true;
+    QMessageBox::warning(this, windowTitle(), toQString(noBackupFolderText()));
+    return false;
+}
+
 void Ckonfigurator::showBackups() {
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     Ckopie dialog(listBackups(folder), QString::fromStdString(folder), this);
     if (dialog.exec() == QDialog::Accepted && !dialog.chosenPath().isEmpty()) loadFromDisk(dialog.chosenPath());
 }
