@@ -258,7 +258,8 @@ int runArchivedClear(CliContext& context, LoggerSession& session, const std::str
     context.out << updateSummary(update) << "\n";
     printHoles(context.out, update.holes, "");
     switch (clearArchived(session, path, update)) {
-    case ArchivedClear::Cleared: return kExitOk;
+    // Cleared after an update that found records lost: the exit tells it, as the update's does.
+    case ArchivedClear::Cleared: return update.holes.empty() ? kExitOk : kExitHoles;
     case ArchivedClear::Declined: context.err << "kavrel logger: nic nie skasowano\n"; return kExitFailure;
     case ArchivedClear::Refused:
     case ArchivedClear::Failed: return kExitFailure;

@@ -19,8 +19,13 @@ using kavrel::kBackupFolderVariable;
 // variable above when set, else "kopie" in the user's data folder of the program
 // ($XDG_DATA_HOME or ~/.local/share, then Ostrevan/Kavrel; %APPDATA%\Ostrevan\Kavrel on
 // Windows; ~/Library/Application Support/Ostrevan/Kavrel on macOS). Paths here are UTF-8 text,
-// whatever the ANSI code page.
+// whatever the ANSI code page. "" when the environment names no user folder (HOME unset or
+// not absolute; on Windows neither APPDATA nor USERPROFILE): the folder would otherwise be
+// the file system's root, so nothing is kept (backups, journals, version notes) and
+// whatever needs the folder is refused with noBackupFolderText().
 std::string backupFolder();
+// Why backupFolder() is empty (Windows-1250).
+std::string noBackupFolderText();
 
 // "COM3", or the address and port of a TCP link ("192.168.1.10_4001"); always a single
 // word that is safe in a file name.

@@ -1,10 +1,22 @@
 #include "logger/archive/archive_export.h"
 
 #include "logger/download/download.h"
+#include "logger/protocol/frame.h"
 #include "logger/export/write_export.h"
 #include "logger/records/record_layout.h"
 
 namespace kavrel::logger::archive {
+namespace {
+
+// A frame stored as intact must still pass its check and be of the kind stored beside it:
+// otherwise the file was changed after it was written, and its values are not the module's.
+bool damaged(const ArchivedRecord& r, int recordLength) {
+    if (r.frame.size() <= record::kKind || r.frame[record::kKind] != r.kind) return true;
+    if (!r.correct || isBlankSlot(r.frame)) return false;
+    return checkFrame(r.frame, kRecordType, recordLength, r.frame.size()) != FrameCheck::Valid;
+}
+
+} // namespace
 
 std::optional<std::int64_t> chooseSegment(Archive& archive, const ExportChoice& choice, std::string& error) {
     const std::vector<ModuleInfo> modules = archive.modules(choice.moduleName);
@@ -73,11 +85,17 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
     outcome.files = files->files();
     files->describeSource(sourceOf(archive, *segment, *status, choice));
     files->writeHeaders({status->lineConfiguration, status->extendedLines(), status->energyMeter()}, generated);
+    std::string damage;
     const RecordSource segmentRecords = [&](RecordSink& sink) {
         sink.downloadStarted();
         // The measurement whose line is still open for its extended-line record.
         std::optional<std::string> openStamp;
         const bool read = archive.forEach(*segment, choice.from, choice.to, [&](const ArchivedRecord& r) {
+            if (damaged(r, status->recordLength)) {
+                damage = "Archiwum jest uszkodzone: rekord na miejscu " + std::to_string(r.seq) + " segmentu " +
+                         std::to_string(*segment) + " nie zgadza się ze swoją sumą kontrolną. Eksport przerwany.";
+                return false;
+            }
             files->archivedSlot({r.number, r.stamp, r.moduleIndex}, r.frame, r.correct);
             // An extended-line record whose measurement is lost completes no other one's line.
             const bool lost = r.kind == record::kExtended && openStamp && *openStamp != r.stamp;
@@ -89,13 +107,15 @@ ExportOutcome exportArchive(Archive& archive, const ExportChoice& choice, const 
         });
         // A failed read ends nothing: what was written so far is dropped with its
         // temporaries, and an earlier export of that name stays.
-        if (!read) return StepResult::Failed;
+        if (!read || !damage.empty()) return StepResult::Failed;
         sink.downloadEnded(DownloadEnd::Complete);
         return StepResult::Complete;
     };
     switch (writeExport(*files, segmentRecords)) {
     case ExportEnd::Failed:
-    case ExportEnd::Cancelled: outcome.error = "Błąd odczytu archiwum: " + archive.error(); return outcome;
+    case ExportEnd::Cancelled:
+        outcome.error = damage.empty() ? "Błąd odczytu archiwum: " + archive.error() : damage;
+        return outcome;
     case ExportEnd::WriteFailed: outcome.error = kExportWriteFailedText; return outcome;
     case ExportEnd::Complete: break;
     }
