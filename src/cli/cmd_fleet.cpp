@@ -14,6 +14,7 @@
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
 #include "fleet/mqtt_publisher.h"
+#include "fleet/service_figures.h"
 
 namespace kavrel::cli {
 namespace {
@@ -110,7 +111,7 @@ private:
     bool quiet_;
     bool localSaid_ = false;
     long long round_ = 0;
-    std::array<long long, 5> counts_{};   // by Outcome
+    std::array<long long, kOutcomeCount> counts_{};   // by Outcome
 };
 
 // Each module holds a socket open between its polls: the soft limit of open files goes up to

@@ -26,6 +26,7 @@ const char* stateOf(Outcome outcome) {
     case Outcome::NoAnswer: return "no answer";
     case Outcome::Refused: return "refused";
     case Outcome::Skipped:
+    case Outcome::Busy:
     case Outcome::LocalError: break;   // nothing learnt of the module
     }
     return nullptr;
@@ -133,6 +134,8 @@ void MqttPublisher::record(const PollRecord& record) {
     const FleetModule& module = modules_[record.module];
     const std::string base = "kavrel/" + module.name + "/";
     post({base + "pomiar", pollJson(record, module), false});
+    // The fleet service adds modules while it runs (SIGHUP): their states start unknown.
+    if (record.module >= lastState_.size()) lastState_.resize(record.module + 1);
     if (const char* state = stateOf(record.outcome); state && lastState_[record.module] != state) {
         lastState_[record.module] = state;
         post({base + "stan", state, true});
