@@ -33,6 +33,7 @@
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_store.h"
 #include "fleet/mqtt_publisher.h"
+#include "fleet/service_figures.h"
 #include "support/child_process.h"
 
 using namespace kavrel::fleet;
@@ -94,7 +95,7 @@ public:
 
     std::mutex mutex_;
     long long healthyTicks = 0, healthyMissed = 0, onTime = 0;
-    std::array<long long, 5> faultyByOutcome{};   // by Outcome
+    std::array<long long, kOutcomeCount> faultyByOutcome{};   // by Outcome
     std::array<long long, 5001> lateness{};   // by whole milliseconds, the last one for 5 s and more
     double worst = 0;
 

@@ -7,10 +7,15 @@
 #include <sys/resource.h>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <ostream>
 
 #include "cli/commands.h"
+#include "common/file_names.h"
 #include "fleet/fleet_poller.h"
+#include "fleet/fleet_service.h"
+#include "fleet/job_store.h"
+#include "fleet/link_jobs.h"
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
 #include "fleet/mqtt_publisher.h"
@@ -196,6 +201,194 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     return kExitFailure;
 }
 
+
+// --- kavrel fleet serve ---
+
+ServiceControl* activeService = nullptr;
+
+// SIGTERM and the first Ctrl-C end the service cleanly (jobs cut at a batch boundary,
+// everything committed); a second Ctrl-C abandons polls under way; SIGHUP reads the fleet
+// file again.
+void onServiceSignal(int signal) {
+    if (!activeService) return;
+    if (signal == SIGHUP) {
+        activeService->reload = true;
+        return;
+    }
+    if (activeService->stop && signal == SIGINT) activeService->abandon = true;
+    activeService->stop = true;
+}
+
+struct FleetServeOptions {
+    FleetPollOptions poll;
+    std::string archives;
+    std::string backups;
+    std::chrono::milliseconds collectEvery{3'600'000};
+    std::chrono::milliseconds backupEvery{86'400'000};
+    bool collectEveryGiven = false, backupEveryGiven = false;
+    int jobs = 4;
+};
+
+std::string parseServeOptions(std::span<const std::string> args, FleetServeOptions& options) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg != "--archives" && arg != "--backups" && arg != "--collect-every" && arg != "--backup-every" &&
+            arg != "--jobs") {
+            rest.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
+        const std::string& value = args[++i];
+        if (arg == "--archives") options.archives = value;
+        else if (arg == "--backups") options.backups = value;
+        else if (arg == "--jobs") {
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.jobs);
+            if (error != std::errc{} || end != value.data() + value.size() || options.jobs < 1 || options.jobs > 256)
+                return "--jobs oczekuje liczby 1..256";
+        } else {
+            auto& target = arg == "--collect-every" ? options.collectEvery : options.backupEvery;
+            if (!parseDuration(value, target)) return arg + " oczekuje czasu, np. 90s, 15m, 6h, 1d";
+            (arg == "--collect-every" ? options.collectEveryGiven : options.backupEveryGiven) = true;
+        }
+    }
+    if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
+    if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
+    return parsePollOptions(rest, options.poll);
+}
+
+// Job results on stdout as they come (unless --quiet), then into the database.
+class JobReportLines final : public JobSink {
+public:
+    JobReportLines(JobSink& next, std::ostream& out, bool quiet) : next_(next), out_(out), quiet_(quiet) {}
+    void jobDone(const JobReport& r) override {
+        next_.jobDone(r);
+        if (quiet_) return;
+        std::lock_guard lock(mutex_);
+        out_ << r.moduleName << ": " << jobKindLabel(r.kind) << ": ";
+        if (r.outcome == JobOutcome::Failed) out_ << "błąd (próba " << r.attempt << "): " << r.error;
+        else if (r.outcome == JobOutcome::Cut) out_ << "przerwane przy końcu pracy, pobrano " << r.records;
+        else if (r.kind == JobKind::Collect) out_ << "pobrano " << r.records << ", luki " << r.holes << " (" << r.lostRecords << " rekordów)";
+        else if (r.firstBackup) out_ << "pierwsza kopia " << r.backupFile;
+        else if (r.changes.empty()) out_ << "bez zmian";
+        else out_ << "zmienione pola: " << r.changes.size() << ", kopia " << r.backupFile;
+        out_ << std::endl;
+    }
+    void scheduled(const JobSchedule& s) override { next_.scheduled(s); }
+    std::optional<WallTime> lastSuccess(const std::string& m, JobKind k) const override { return next_.lastSuccess(m, k); }
+    void finish() override { next_.finish(); }
+
+private:
+    JobSink& next_;
+    std::ostream& out_;
+    bool quiet_;
+    std::mutex mutex_;
+};
+
+int runFleetServe(CliContext& context, std::span<const std::string> args) {
+    FleetServeOptions options;
+    if (const std::string error = parseServeOptions(args, options); !error.empty()) {
+        context.err << "kavrel fleet serve: " << error << "\n";
+        return kExitUsage;
+    }
+    MqttOptions mqtt;
+    if (!options.poll.broker.empty() && !parseBrokerAddress(options.poll.broker, mqtt)) {
+        context.err << "kavrel fleet serve: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
+        return kExitUsage;
+    }
+    const FleetList fleet = loadFleetList(options.poll.hosts);
+    if (!fleet.error.empty()) {
+        context.err << "kavrel fleet serve: " << fleet.error << "\n";
+        return kExitFailure;
+    }
+    ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
+    for (const FleetModule& module : fleet.modules) registry.add(module);
+    FleetStore store(options.poll.database, registry.modules());
+    if (!store.error().empty()) {
+        context.err << "kavrel fleet serve: " << store.error() << "\n";
+        return kExitFailure;
+    }
+    JobStore jobStore(options.poll.database);
+    if (!jobStore.error().empty()) {
+        context.err << "kavrel fleet serve: " << jobStore.error() << "\n";
+        return kExitFailure;
+    }
+    jobStore.setNames(&registry.modules());
+    raiseOpenFileLimit(fleet.modules.size(), context.err);
+    RoundReport report(context.out, context.err, true);
+    SinkFan sinks;
+    sinks.add(store);
+    sinks.add(report);
+    std::unique_ptr<MqttPublisher> publisher;
+    if (!options.poll.broker.empty()) {
+        mqtt.spoolFile = options.poll.spool.empty() ? options.poll.database + "-mqtt.spool" : options.poll.spool;
+        mqtt.spoolLimitBytes = options.poll.spoolLimitMb << 20;
+        publisher = std::make_unique<MqttPublisher>(mqtt, registry.modules());
+        sinks.add(*publisher);
+    }
+    JobReportLines jobLines(jobStore, context.out, options.poll.quiet);
+    LinkJobRunner runner;
+    ServiceFigures figures;
+    ServicePlan plan;
+    plan.interval = std::chrono::milliseconds(static_cast<long long>(options.poll.intervalSeconds * 1000));
+    plan.jobs = options.jobs;
+    if (!options.archives.empty()) {
+        plan.every[static_cast<std::size_t>(JobKind::Collect)] = options.collectEvery;
+        plan.folders[static_cast<std::size_t>(JobKind::Collect)] = pathFromUtf8(options.archives);
+    }
+    if (!options.backups.empty()) {
+        plan.every[static_cast<std::size_t>(JobKind::Backup)] = options.backupEvery;
+        plan.folders[static_cast<std::size_t>(JobKind::Backup)] = pathFromUtf8(options.backups);
+    }
+    ServiceRunStats stats;
+    {
+        FleetService service(registry, plan, sinks, runner, jobLines, figures);
+        ServiceControl control;
+        activeService = &control;
+        struct sigaction action {};
+        action.sa_handler = onServiceSignal;
+        sigemptyset(&action.sa_mask);
+        struct sigaction previousInt {}, previousTerm {}, previousHup {};
+        sigaction(SIGINT, &action, &previousInt);
+        sigaction(SIGTERM, &action, &previousTerm);
+        sigaction(SIGHUP, &action, &previousHup);
+        context.err << "kavrel fleet serve: " << fleet.modules.size() << " modułów, odczyty co "
+                    << options.poll.intervalSeconds << " s"
+                    << (options.archives.empty() ? "" : ", pobieranie pamięci do " + options.archives)
+                    << (options.backups.empty() ? "" : ", kopie ustawień w " + options.backups) << std::endl;
+        const std::string hosts = options.poll.hosts;
+        stats = service.run(
+            std::chrono::milliseconds(static_cast<long long>(options.poll.durationSeconds * 1000)), control,
+            [&hosts] { return loadFleetList(hosts); },
+            [&context, &hosts](const ReloadResult& r) {
+                if (!r.applied)
+                    context.err << "kavrel fleet serve: nowy " << hosts << " odrzucony, flota bez zmian: " << r.error
+                                << std::endl;
+                else
+                    context.err << "kavrel fleet serve: " << hosts << " wczytany ponownie: dodane " << r.added
+                                << ", usunięte " << r.removed << ", zmienione " << r.changed << std::endl;
+            });
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+        sigaction(SIGHUP, &previousHup, nullptr);
+        activeService = nullptr;
+    }
+    sinks.finish();
+    jobLines.finish();
+    const auto& jobs = stats.jobs;
+    context.err << "kavrel fleet serve: odczyty " << stats.polls << ", z odpowiedzią " << stats.answered
+                << ", pominięte " << stats.skipped << ", zajęte " << stats.busy << "; pobrania pamięci: udane "
+                << jobs[0][0] << ", nieudane " << jobs[0][1] << ", przerwane " << jobs[0][2] << "; kopie: udane "
+                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << options.poll.database << "\n";
+    const StoreTally tally = store.tally();
+    if (tally.waiting == 0 && tally.lost == 0 && jobStore.failedWrites() == 0) return kExitOk;
+    context.err << "kavrel fleet serve: w bazie zapisano " << tally.stored << " z "
+                << tally.stored + tally.waiting + tally.lost << " odczytów"
+                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << "; niezapisane wyniki zadań: "
+                << jobStore.failedWrites() << "\n";
+    return kExitFailure;
+}
+
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
     if (args.size() != 1) {
         context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db\n";
@@ -259,7 +452,8 @@ const HelpText& fleetUsage() {
 int runFleet(CliContext& context, std::span<const std::string> args) {
     if (!args.empty() && args[0] == "poll") return runFleetPoll(context, args.subspan(1));
     if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
-    context.err << "kavrel fleet: oczekiwano poll albo status\n" << helpText(fleetUsage());
+    if (!args.empty() && args[0] == "serve") return runFleetServe(context, args.subspan(1));
+    context.err << "kavrel fleet: oczekiwano poll, serve albo status\n" << helpText(fleetUsage());
     return kExitUsage;
 }
 
