@@ -390,8 +390,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
 }
 
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
-    if (args.size() != 1) {
-        context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db\n";
+    const bool json = !args.empty() && args.back() == "--json";
+    if (args.size() != (json ? 2u : 1u) || args[0].starts_with("--")) {
+        context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db [--json]\n";
         return kExitUsage;
     }
     const FleetStatus status = readFleetStatus(args[0]);
@@ -399,7 +400,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
     }
-    context.out << formatFleetStatus(status.modules);
+    context.out << (json ? fleetStatusJson(status.modules) : formatFleetStatus(status.modules));
     return kExitOk;
 }
 
