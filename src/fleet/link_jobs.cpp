@@ -50,6 +50,11 @@ link::Connection connectionOf(const FleetModule& module, link::SerialTiming timi
     return link::Connection::tcp(dotted(module.address), module.port, timing);
 }
 
+// Legs of one collection: a link that breaks again and again is given up on after this
+// many reconnections in a row that brought nothing, or this many in all.
+constexpr int kFruitlessLegs = 2;
+constexpr int kMostLegs = 200;
+
 WallTime wallNow() { return std::chrono::system_clock::now(); }
 
 std::string pathText(const std::filesystem::path& path) {
@@ -89,15 +94,27 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     UpdateHooks hooks;
     hooks.cancel = &cut;
     hooks.showAsFound = false;
-    const UpdateResult result = updateArchive(session, archive, request.target.name, systemClock(), hooks);
+    // A link that breaks off (a GPRS cut) is connected anew and the update goes on where
+    // the archive ends, as the window's "go on" does, while each leg brings records.
+    UpdateResult total;
+    UpdateResult leg;
+    int fruitless = 0;
+    for (int legs = 0;; ++legs) {
+        leg = updateArchive(session, archive, request.target.name, systemClock(), hooks);
+        addLeg(total, leg);
+        if (leg.complete() || !leg.error.empty() || cut) break;
+        fruitless = leg.fetched > 0 ? 0 : fruitless + 1;
+        if (fruitless >= kFruitlessLegs || legs + 1 >= kMostLegs) break;
+        if (logger::connectSession(session) != logger::StatusResult::Ok) break;
+    }
     logger::disconnectSession(session);
-    report.records = result.fetched;
-    report.holes = static_cast<long long>(result.holes.size());
-    for (const Hole& hole : result.holes) report.lostRecords += hole.count();
-    report.newSegments = result.newSegments;
-    if (result.complete()) report.outcome = JobOutcome::Ok;
+    report.records = total.fetched;
+    report.holes = static_cast<long long>(total.holes.size());
+    for (const Hole& hole : total.holes) report.lostRecords += hole.count();
+    report.newSegments = total.newSegments;
+    if (leg.complete()) report.outcome = JobOutcome::Ok;
     else if (cut) report.outcome = JobOutcome::Cut;
-    else report.error = !result.error.empty() ? result.error : observer.last().empty() ? "pobieranie przerwane" : observer.last();
+    else report.error = !leg.error.empty() ? leg.error : observer.last().empty() ? "pobieranie przerwane" : observer.last();
     return report;
 }
 
