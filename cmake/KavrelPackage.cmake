@@ -23,5 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # its Polish texts for the standard dialogs.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+# postinst makes the fleet service's user with systemd-sysusers, or adduser without systemd.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "adduser")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The fleet service's system user and options file (resources/debian/postinst), the service
+# stopped before a removal.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/resources/debian/postinst;${PROJECT_SOURCE_DIR}/resources/debian/prerm;${PROJECT_SOURCE_DIR}/resources/debian/postrm")
 include(CPack)

@@ -328,6 +328,16 @@ void FleetService::jobReturned(const JobReport& report, Steady::time_point now) 
 ServiceRunStats FleetService::run(std::chrono::milliseconds duration, ServiceControl& control,
                                   const std::function<FleetList()>& reloadList,
                                   const std::function<void(const ReloadResult&)>& reloaded) {
+    return runLoop(duration, control, &control.reload, reloadList, reloaded);
+}
+
+ServiceRunStats FleetService::run(std::chrono::milliseconds duration, const StopRequest& stop) {
+    return runLoop(duration, stop, nullptr, {}, {});
+}
+
+ServiceRunStats FleetService::runLoop(std::chrono::milliseconds duration, const StopRequest& control,
+                                      std::atomic<bool>* reload, const std::function<FleetList()>& reloadList,
+                                      const std::function<void(const ReloadResult&)>& reloaded) {
     const Steady::time_point start = Steady::now();
     const auto count = static_cast<long long>(std::max<std::size_t>(1, registry_.size()));
     for (std::size_t i = 0; i < registry_.size(); ++i)
@@ -346,7 +356,7 @@ ServiceRunStats FleetService::run(std::chrono::milliseconds duration, ServiceCon
             for (const auto& [index, kind] : waiting_) owners_[index]->waiting[static_cast<std::size_t>(kind)] = false;
             waiting_.clear();
         }
-        if (scheduling && control.reload.exchange(false) && reloadList) {
+        if (scheduling && reload && reload->exchange(false) && reloadList) {
             const ReloadResult result = apply(reloadList(), now);
             if (reloaded) reloaded(result);
         }

@@ -77,10 +77,10 @@ struct ServiceRunStats : FleetRunStats {
     std::array<std::array<long long, kJobOutcomes>, kJobKinds> jobs{};
 };
 
-struct ServiceControl {
-    std::atomic<bool> stop{false};     // SIGTERM, Ctrl-C: no new polls or jobs; jobs cut at a batch
-    std::atomic<bool> abandon{false};  // a second Ctrl-C: polls under way dropped too
-    std::atomic<bool> reload{false};   // SIGHUP: read the fleet file again
+// stop (SIGTERM, Ctrl-C): no new polls or jobs, jobs cut at a batch; abandon (a second
+// Ctrl-C): polls under way dropped too; reload (SIGHUP): read the fleet file again.
+struct ServiceControl : StopRequest {
+    std::atomic<bool> reload{false};
 };
 
 class FleetService {
@@ -97,6 +97,8 @@ public:
     ServiceRunStats run(std::chrono::milliseconds duration, ServiceControl& control,
                         const std::function<FleetList()>& reloadList = {},
                         const std::function<void(const ReloadResult&)>& reloaded = {});
+    // The same without reloads (`fleet poll`).
+    ServiceRunStats run(std::chrono::milliseconds duration, const StopRequest& stop);
 
     // Applies a new fleet list (the loop's thread; public for tests).
     ReloadResult apply(const FleetList& list, Steady::time_point now);
@@ -134,6 +136,10 @@ private:
     std::vector<std::size_t> polling_;        // owners whose poll is under way
     std::deque<std::pair<std::size_t, JobKind>> waiting_;   // due jobs, in order
     int running_ = 0;
+    ServiceRunStats runLoop(std::chrono::milliseconds duration, const StopRequest& stop, std::atomic<bool>* reload,
+                            const std::function<FleetList()>& reloadList,
+                            const std::function<void(const ReloadResult&)>& reloaded);
+
     ServiceRunStats stats_;
     bool stopping_ = false;
 
