@@ -274,10 +274,12 @@ void FleetService::dispatchJobs(Steady::time_point now) {
         const auto [index, kind] = *it;
         Owner& owner = *owners_[index];
         // One job at a time on a module's link, and never over a poll under way.
-        if (owner.jobRunning || owner.exchange->busy()) {
+        const std::string& name = registry_.modules()[index].name;
+        if (owner.jobRunning || owner.exchange->busy() || runningByName_.count(name)) {
             ++it;
             continue;
         }
+        ++runningByName_[name];
         it = waiting_.erase(it);
         const auto k = static_cast<std::size_t>(kind);
         owner.waiting[k] = false;
@@ -305,6 +307,9 @@ void FleetService::jobReturned(const JobReport& report, Steady::time_point now) 
     Owner& owner = *owners_[report.module];
     owner.jobRunning = false;
     --running_;
+    if (const auto named = runningByName_.find(registry_.modules()[report.module].name);
+        named != runningByName_.end() && --named->second <= 0)
+        runningByName_.erase(named);
     const auto k = static_cast<std::size_t>(report.kind);
     ++stats_.jobs[k][static_cast<std::size_t>(report.outcome)];
     if (report.outcome == JobOutcome::Ok) owner.retries[k] = 0;

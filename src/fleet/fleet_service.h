@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <queue>
@@ -136,6 +137,9 @@ private:
     std::vector<std::size_t> polling_;        // owners whose poll is under way
     std::deque<std::pair<std::size_t, JobKind>> waiting_;   // due jobs, in order
     int running_ = 0;
+    // Modules (by name) with a job under way: a changed module's new owner waits for its old
+    // owner's job, so that the module never sees two of them at once.
+    std::map<std::string, int> runningByName_;
     ServiceRunStats runLoop(std::chrono::milliseconds duration, const StopRequest& stop, std::atomic<bool>* reload,
                             const std::function<FleetList()>& reloadList,
                             const std::function<void(const ReloadResult&)>& reloaded);

@@ -65,6 +65,12 @@ std::string pathText(const std::filesystem::path& path) {
 } // namespace
 
 JobReport LinkJobRunner::run(const JobRequest& request, const std::atomic<bool>& cut) {
+    if (cut) {   // the service is ending: a job not begun yet is not begun
+        JobReport report;
+        report.started = report.ended = wallNow();
+        report.outcome = JobOutcome::Cut;
+        return report;
+    }
     JobReport report = request.kind == JobKind::Collect ? collect(request, cut) : backup(request);
     report.ended = wallNow();
     return report;
