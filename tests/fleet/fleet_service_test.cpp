@@ -295,3 +295,111 @@ TEST(FleetService, AFailedJobIsRetriedWithAGrowingPause) {
               static_cast<long long>(reports.size()));
     EXPECT_EQ(figures.snapshot().modules[0].retries[kBackup], static_cast<int>(reports.size()));
 }
+
+// SIGHUP's reload: a module added starts polling, one removed stops, one changed gets a new
+// owner (a new index) and its old one polls no more.
+TEST(FleetService, AReloadStartsAddedStopsRemovedAndRenewsChangedModules) {
+    const kavrel::testing::TempFolder folder;
+    kavrel::testing::FleetSims sims;
+    sims.add("A");
+    sims.add("B");
+    sims.add("B2");   // where B moves to
+    sims.add("D");
+    const auto all = sims.modules();
+    ModuleRegistry registry(16);
+    registry.add(all[0]);
+    registry.add(all[1]);
+    JobStore store((folder.path / "f.db").string());
+    store.setNames(&registry.modules());
+    kavrel::testing::RecordingSink polls;
+    LinkJobRunner runner;
+    ServiceFigures figures;
+    ServicePlan plan;
+    plan.interval = 200ms;
+    FleetService service(registry, plan, polls, runner, store, figures);
+    ServiceControl control;
+    FleetList next;
+    next.modules = {all[0], all[2], all[3]};
+    next.modules[1].name = "B";   // B, at another port
+    std::vector<ReloadResult> results;
+    std::thread trigger([&] {
+        std::this_thread::sleep_for(700ms);
+        control.reload = true;
+        std::this_thread::sleep_for(1000ms);
+        control.stop = true;
+    });
+    service.run(0ms, control, [&] { return next; }, [&](const ReloadResult& r) { results.push_back(r); });
+    trigger.join();
+    store.finish();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].applied);
+    EXPECT_EQ(results[0].added, 1);
+    EXPECT_EQ(results[0].changed, 1);
+    EXPECT_EQ(results[0].removed, 0);
+    ASSERT_EQ(registry.size(), 4u);
+    EXPECT_EQ(registry.modules()[2].name, "B");
+    EXPECT_EQ(registry.modules()[2].port, all[2].port);
+    EXPECT_EQ(registry.modules()[3].name, "D");
+    // After the reload the old B is polled no more; the new B and D are, and answer.
+    const auto reloadedAt = polls.records.empty() ? WallTime{} : polls.of(2).front().started;
+    for (const auto& p : polls.of(1)) EXPECT_LE(p.started, reloadedAt + 50ms);
+    EXPECT_GE(polls.of(2).size(), 3u);
+    EXPECT_GE(polls.of(3).size(), 3u);
+    for (const auto& p : polls.of(3)) EXPECT_EQ(p.outcome, Outcome::Ok);
+    EXPECT_FALSE(figures.snapshot().modules[1].active);
+    // A bad list is refused whole: nothing changes.
+    FleetList bad;
+    bad.error = "fleet.txt:3: brak adresu";
+    const ReloadResult refused = service.apply(bad, Steady::now());
+    EXPECT_FALSE(refused.applied);
+    EXPECT_EQ(refused.error, "fleet.txt:3: brak adresu");
+    EXPECT_EQ(registry.size(), 4u);
+}
+
+// Ending the service cuts a collection at a batch boundary: what was fetched is committed,
+// the job is "cut", and the run ends within a few batches.
+TEST(FleetService, EndingCutsACollectionAtABatchBoundaryWithItsRecordsKept) {
+    const kavrel::testing::TempFolder folder;
+    kavrel::testing::FleetSims sims;
+    sim::SimOptions big;
+    big.memory.records = 6000;
+    big.faults.replyDelayMs = 20;
+    sims.add("BIG", big);
+    ModuleRegistry registry(4);
+    registry.add(sims.modules()[0]);
+    JobStore store((folder.path / "f.db").string());
+    store.setNames(&registry.modules());
+    RecordingJobs jobs(store);
+    kavrel::testing::RecordingSink polls;
+    LinkJobRunner runner;
+    ServiceFigures figures;
+    ServicePlan plan;
+    plan.interval = 500ms;
+    plan.every[kCollect] = 1h;
+    plan.folders[kCollect] = folder.path / "archiwa";
+    FleetService service(registry, plan, polls, runner, jobs, figures);
+    ServiceControl control;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(1500ms);
+        control.stop = true;
+    });
+    const auto stopAsked = Steady::now() + 1500ms;
+    service.run(0ms, control);
+    const auto ended = Steady::now();
+    stopper.join();
+    jobs.finish();
+    EXPECT_LT(ended - stopAsked, 2s);
+    ASSERT_EQ(jobs.reports.size(), 1u);
+    EXPECT_EQ(jobs.reports[0].outcome, JobOutcome::Cut);
+    EXPECT_GT(jobs.reports[0].records, 0);
+    EXPECT_LT(jobs.reports[0].records, 6000);
+    logger::archive::Archive archive;
+    ASSERT_TRUE(archive.open(folder.path / "archiwa" / "BIG.db", logger::archive::Archive::Access::ReadOnly));
+    const auto modules = archive.modules("BIG");
+    ASSERT_EQ(modules.size(), 1u);
+    EXPECT_EQ(modules[0].segments[0].records, jobs.reports[0].records);
+    EXPECT_EQ(countRows(folder.path / "f.db", "SELECT COUNT(*) FROM jobs WHERE outcome = 'cut'"), 1);
+    long long busy = 0;
+    for (const auto& p : polls.records) busy += p.outcome == Outcome::Busy;
+    EXPECT_GT(busy, 0);
+}
