@@ -7,14 +7,20 @@
 #include <sys/resource.h>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <ostream>
 
 #include "cli/commands.h"
+#include "common/file_names.h"
 #include "fleet/fleet_poller.h"
+#include "fleet/fleet_service.h"
+#include "fleet/job_store.h"
+#include "fleet/link_jobs.h"
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
+#include "fleet/service_figures.h"
 
 namespace kavrel::cli {
 namespace {
@@ -119,7 +125,7 @@ private:
     bool quiet_;
     bool localSaid_ = false;
     long long round_ = 0;
-    std::array<long long, 5> counts_{};   // by Outcome
+    std::array<long long, kOutcomeCount> counts_{};   // by Outcome
 };
 
 // Each module holds a socket open between its polls: the soft limit of open files goes up to
@@ -217,9 +223,198 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     return kExitFailure;
 }
 
+
+// --- kavrel fleet serve ---
+
+ServiceControl* activeService = nullptr;
+
+// SIGTERM and the first Ctrl-C end the service cleanly (jobs cut at a batch boundary,
+// everything committed); a second Ctrl-C abandons polls under way; SIGHUP reads the fleet
+// file again.
+void onServiceSignal(int signal) {
+    if (!activeService) return;
+    if (signal == SIGHUP) {
+        activeService->reload = true;
+        return;
+    }
+    if (activeService->stop && signal == SIGINT) activeService->abandon = true;
+    activeService->stop = true;
+}
+
+struct FleetServeOptions {
+    FleetPollOptions poll;
+    std::string archives;
+    std::string backups;
+    std::chrono::milliseconds collectEvery{3'600'000};
+    std::chrono::milliseconds backupEvery{86'400'000};
+    bool collectEveryGiven = false, backupEveryGiven = false;
+    int jobs = 4;
+};
+
+std::string parseServeOptions(std::span<const std::string> args, FleetServeOptions& options) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg != "--archives" && arg != "--backups" && arg != "--collect-every" && arg != "--backup-every" &&
+            arg != "--jobs") {
+            rest.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
+        const std::string& value = args[++i];
+        if (arg == "--archives") options.archives = value;
+        else if (arg == "--backups") options.backups = value;
+        else if (arg == "--jobs") {
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.jobs);
+            if (error != std::errc{} || end != value.data() + value.size() || options.jobs < 1 || options.jobs > 256)
+                return "--jobs oczekuje liczby 1..256";
+        } else {
+            auto& target = arg == "--collect-every" ? options.collectEvery : options.backupEvery;
+            if (!parseDuration(value, target)) return arg + " oczekuje czasu, np. 90s, 15m, 6h, 1d";
+            (arg == "--collect-every" ? options.collectEveryGiven : options.backupEveryGiven) = true;
+        }
+    }
+    if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
+    if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
+    return parsePollOptions(rest, options.poll);
+}
+
+// Job results on stdout as they come (unless --quiet), then into the database.
+class JobReportLines final : public JobSink {
+public:
+    JobReportLines(JobSink& next, std::ostream& out, bool quiet) : next_(next), out_(out), quiet_(quiet) {}
+    void jobDone(const JobReport& r) override {
+        next_.jobDone(r);
+        if (quiet_) return;
+        std::lock_guard lock(mutex_);
+        out_ << r.moduleName << ": " << jobKindLabel(r.kind) << ": ";
+        if (r.outcome == JobOutcome::Failed) out_ << "błąd (próba " << r.attempt << "): " << r.error;
+        else if (r.outcome == JobOutcome::Cut) out_ << "przerwane przy końcu pracy, pobrano " << r.records;
+        else if (r.kind == JobKind::Collect) out_ << "pobrano " << r.records << ", luki " << r.holes << " (" << r.lostRecords << " rekordów)";
+        else if (r.firstBackup) out_ << "pierwsza kopia " << r.backupFile;
+        else if (r.changes.empty()) out_ << "bez zmian";
+        else out_ << "zmienione pola: " << r.changes.size() << ", kopia " << r.backupFile;
+        out_ << std::endl;
+    }
+    void scheduled(const JobSchedule& s) override { next_.scheduled(s); }
+    std::optional<WallTime> lastSuccess(const std::string& m, JobKind k) const override { return next_.lastSuccess(m, k); }
+    void finish() override { next_.finish(); }
+
+private:
+    JobSink& next_;
+    std::ostream& out_;
+    bool quiet_;
+    std::mutex mutex_;
+};
+
+int runFleetServe(CliContext& context, std::span<const std::string> args) {
+    FleetServeOptions options;
+    if (const std::string error = parseServeOptions(args, options); !error.empty()) {
+        context.err << "kavrel fleet serve: " << error << "\n";
+        return kExitUsage;
+    }
+    MqttOptions mqtt;
+    if (!options.poll.broker.empty() && !parseBrokerAddress(options.poll.broker, mqtt)) {
+        context.err << "kavrel fleet serve: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
+        return kExitUsage;
+    }
+    const FleetList fleet = loadFleetList(options.poll.hosts);
+    if (!fleet.error.empty()) {
+        context.err << "kavrel fleet serve: " << fleet.error << "\n";
+        return kExitFailure;
+    }
+    ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
+    for (const FleetModule& module : fleet.modules) registry.add(module);
+    FleetStore store(options.poll.database, registry.modules());
+    if (!store.error().empty()) {
+        context.err << "kavrel fleet serve: " << store.error() << "\n";
+        return kExitFailure;
+    }
+    JobStore jobStore(options.poll.database);
+    if (!jobStore.error().empty()) {
+        context.err << "kavrel fleet serve: " << jobStore.error() << "\n";
+        return kExitFailure;
+    }
+    jobStore.setNames(&registry.modules());
+    raiseOpenFileLimit(fleet.modules.size(), context.err);
+    RoundReport report(context.out, context.err, true);
+    SinkFan sinks;
+    sinks.add(store);
+    sinks.add(report);
+    std::unique_ptr<MqttPublisher> publisher;
+    if (!options.poll.broker.empty()) {
+        mqtt.spoolFile = options.poll.spool.empty() ? options.poll.database + "-mqtt.spool" : options.poll.spool;
+        mqtt.spoolLimitBytes = options.poll.spoolLimitMb << 20;
+        publisher = std::make_unique<MqttPublisher>(mqtt, registry.modules());
+        sinks.add(*publisher);
+    }
+    JobReportLines jobLines(jobStore, context.out, options.poll.quiet);
+    LinkJobRunner runner;
+    ServiceFigures figures;
+    ServicePlan plan;
+    plan.interval = std::chrono::milliseconds(static_cast<long long>(options.poll.intervalSeconds * 1000));
+    plan.jobs = options.jobs;
+    if (!options.archives.empty()) {
+        plan.every[static_cast<std::size_t>(JobKind::Collect)] = options.collectEvery;
+        plan.folders[static_cast<std::size_t>(JobKind::Collect)] = pathFromUtf8(options.archives);
+    }
+    if (!options.backups.empty()) {
+        plan.every[static_cast<std::size_t>(JobKind::Backup)] = options.backupEvery;
+        plan.folders[static_cast<std::size_t>(JobKind::Backup)] = pathFromUtf8(options.backups);
+    }
+    ServiceRunStats stats;
+    {
+        FleetService service(registry, plan, sinks, runner, jobLines, figures);
+        ServiceControl control;
+        activeService = &control;
+        struct sigaction action {};
+        action.sa_handler = onServiceSignal;
+        sigemptyset(&action.sa_mask);
+        struct sigaction previousInt {}, previousTerm {}, previousHup {};
+        sigaction(SIGINT, &action, &previousInt);
+        sigaction(SIGTERM, &action, &previousTerm);
+        sigaction(SIGHUP, &action, &previousHup);
+        context.err << "kavrel fleet serve: " << fleet.modules.size() << " modułów, odczyty co "
+                    << options.poll.intervalSeconds << " s"
+                    << (options.archives.empty() ? "" : ", pobieranie pamięci do " + options.archives)
+                    << (options.backups.empty() ? "" : ", kopie ustawień w " + options.backups) << std::endl;
+        const std::string hosts = options.poll.hosts;
+        stats = service.run(
+            std::chrono::milliseconds(static_cast<long long>(options.poll.durationSeconds * 1000)), control,
+            [&hosts] { return loadFleetList(hosts); },
+            [&context, &hosts](const ReloadResult& r) {
+                if (!r.applied)
+                    context.err << "kavrel fleet serve: nowy " << hosts << " odrzucony, flota bez zmian: " << r.error
+                                << std::endl;
+                else
+                    context.err << "kavrel fleet serve: " << hosts << " wczytany ponownie: dodane " << r.added
+                                << ", usunięte " << r.removed << ", zmienione " << r.changed << std::endl;
+            });
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+        sigaction(SIGHUP, &previousHup, nullptr);
+        activeService = nullptr;
+    }
+    sinks.finish();
+    jobLines.finish();
+    const auto& jobs = stats.jobs;
+    context.err << "kavrel fleet serve: odczyty " << stats.polls << ", z odpowiedzią " << stats.answered
+                << ", pominięte " << stats.skipped << ", zajęte " << stats.busy << "; pobrania pamięci: udane "
+                << jobs[0][0] << ", nieudane " << jobs[0][1] << ", przerwane " << jobs[0][2] << "; kopie: udane "
+                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << options.poll.database << "\n";
+    const StoreTally tally = store.tally();
+    if (tally.waiting == 0 && tally.lost == 0 && jobStore.failedWrites() == 0) return kExitOk;
+    context.err << "kavrel fleet serve: w bazie zapisano " << tally.stored << " z "
+                << tally.stored + tally.waiting + tally.lost << " odczytów"
+                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << "; niezapisane wyniki zadań: "
+                << jobStore.failedWrites() << "\n";
+    return kExitFailure;
+}
+
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
-    if (args.size() != 1) {
-        context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db\n";
+    const bool json = !args.empty() && args.back() == "--json";
+    if (args.size() != (json ? 2u : 1u) || args[0].starts_with("--")) {
+        context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db [--json]\n";
         return kExitUsage;
     }
     const FleetStatus status = readFleetStatus(args[0]);
@@ -227,7 +422,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
     }
-    context.out << formatFleetStatus(status.modules);
+    context.out << (json ? fleetStatusJson(status.modules) : formatFleetStatus(status.modules));
     return kExitOk;
 }
 
@@ -238,7 +433,10 @@ const HelpText& fleetUsage() {
         "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
         "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
         "                          [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
-        "        kavrel fleet status FLOTA.db\n"
+        "        kavrel fleet serve --hosts FLOTA.txt [--db FLOTA.db] [--archives FOLDER] [--backups FOLDER]\n"
+        "                           [--interval S] [--collect-every CZAS] [--backup-every CZAS] [--jobs N]\n"
+        "                           [--mqtt HOST[:PORT]] [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "        kavrel fleet status FLOTA.db [--json]\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
         "wszystkie naraz: moduł milczący, wolny albo odmawiający nie opóźnia innych. Odczyt, który trwa\n"
@@ -260,12 +458,27 @@ const HelpText& fleetUsage() {
         "najpóźniej przy następnym uruchomieniu. Odczyt niezapisany w bazie albo niewykonany z powodu\n"
         "błędu tego komputera („błąd lokalny”, np. za mały limit otwartych plików) kończy polecenie\n"
         "kodem 1.\n"
-        "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), jego\n"
-        "ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
+        "serve: usługa floty: odczyty jak poll, a do tego co --collect-every (domyślnie 1h) pobranie\n"
+        "pamięci każdego modułu do FOLDER/NAZWA.db (jak logger archive update: tylko nowe rekordy, luki\n"
+        "zapisane) i co --backup-every (domyślnie 1d) kopia ustawień (jak config read) w FOLDER/NAZWA/,\n"
+        "zachowana tylko, gdy różni się od poprzedniej; zmienione pola trafiają do tabeli config_changes.\n"
+        "CZAS: 90s, 15m, 6h, 1d. Zadanie należne jest wykonywane także od razu po uruchomieniu. Na łączu\n"
+        "modułu naraz tylko jedno zadanie; w czasie pobierania lub kopii odczyty modułu są zapisywane\n"
+        "jako „zajęty”. Naraz najwyżej --jobs zadań (domyślnie 4). Nieudane zadanie jest ponawiane po\n"
+        "1, 2, 4... min, najdłużej po swoim okresie. SIGHUP wczytuje FLOTA.txt ponownie (błędny plik jest\n"
+        "odrzucany z numerem wiersza, flota zostaje bez zmian); SIGTERM kończy pracę po zapisaniu\n"
+        "wszystkiego (pobieranie przerwane na granicy paczki).\n"
+        "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty),\n"
+        "jego ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów; dla usługi także\n"
+        "ostatnie pobranie pamięci (rekordy, luki), ostatnia kopia (zmienione pola), następny termin\n"
+        "i ponowienia. --json: to samo jako obiekt JSON.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
            "                         [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
-           "       kavrel fleet status FLEET.db\n"
+           "       kavrel fleet serve --hosts FLEET.txt [--db FLEET.db] [--archives DIR] [--backups DIR]\n"
+           "                          [--interval S] [--collect-every TIME] [--backup-every TIME] [--jobs N]\n"
+           "                          [--mqtt HOST[:PORT]] [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "       kavrel fleet status FLEET.db [--json]\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
            "once: a silent, slow or refusing module delays no other. A poll still running when the next one\n"
@@ -286,15 +499,28 @@ const HelpText& fleetUsage() {
            "the database in order, at the latest at the next run. A poll not stored, or not made for an\n"
            "error of this computer (\"błąd lokalny\", e.g. too low a limit of open files), ends the command\n"
            "with exit status 1.\n"
-           "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), its last\n"
-           "good poll and its counts of polls, failures and skipped polls.\n"};
+           "serve: the fleet service: polls as poll does, and every --collect-every (default 1h) each\n"
+           "module's memory collected into DIR/NAME.db (as logger archive update: only new records, holes\n"
+           "kept) and every --backup-every (default 1d) its configuration backed up (as config read) in\n"
+           "DIR/NAME/, kept only when it differs from the last one; the fields changed go to the\n"
+           "config_changes table. TIME: 90s, 15m, 6h, 1d. A job that is due also runs at start. One job at\n"
+           "a time on a module's link; while a collection or backup runs, the module's polls are recorded\n"
+           "as \"zajęty\" (busy). At most --jobs jobs at once (default 4). A failed job is retried after\n"
+           "1, 2, 4 ... min, at most after its own period. SIGHUP reads FLEET.txt again (a bad file is\n"
+           "refused with its line number, the fleet kept as it was); SIGTERM ends once everything is\n"
+           "committed (a collection cut at a batch boundary).\n"
+           "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty), its\n"
+           "last good poll and its counts of polls, failures and skipped polls; for the service also the\n"
+           "last collection (records, holes), the last backup (changed fields), the next due times and\n"
+           "the retries. --json: the same as a JSON object.\n"};
     return text;
 }
 
 int runFleet(CliContext& context, std::span<const std::string> args) {
     if (!args.empty() && args[0] == "poll") return runFleetPoll(context, args.subspan(1));
     if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
-    context.err << "kavrel fleet: oczekiwano poll albo status\n" << helpText(fleetUsage());
+    if (!args.empty() && args[0] == "serve") return runFleetServe(context, args.subspan(1));
+    context.err << "kavrel fleet: oczekiwano poll, serve albo status\n" << helpText(fleetUsage());
     return kExitUsage;
 }
 

@@ -26,6 +26,7 @@ const char* stateOf(Outcome outcome) {
     case Outcome::NoAnswer: return "no answer";
     case Outcome::Refused: return "refused";
     case Outcome::Skipped:
+    case Outcome::Busy:
     case Outcome::LocalError: break;   // nothing learnt of the module
     }
     return nullptr;
@@ -136,6 +137,8 @@ void MqttPublisher::record(const PollRecord& record) {
     if (discovery_)
         for (SpooledMessage& m : discovery_->changed(record, module)) post({std::move(m.topic), std::move(m.payload), m.retained});
     post({base + "pomiar", pollJson(record, module), false});
+    // The fleet service adds modules while it runs (SIGHUP): their states start unknown.
+    if (record.module >= lastState_.size()) lastState_.resize(record.module + 1);
     if (const char* state = stateOf(record.outcome); state && lastState_[record.module] != state) {
         lastState_[record.module] = state;
         post({base + "stan", state, true});
