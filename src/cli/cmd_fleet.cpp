@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
@@ -140,6 +141,10 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
         return kExitUsage;
     }
+    // The trace is written anew: it must name neither the fleet file nor the database.
+    if (!outputsSpareInputs(context, {options.hosts, options.database})) return kExitFailure;
+    std::shared_ptr<link::WireTrace> trace;
+    if (!context.openTrace(trace)) return kExitFailure;
     const FleetList fleet = loadFleetList(options.hosts);
     if (!fleet.error.empty()) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
@@ -166,6 +171,7 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     FleetTiming timing;
     timing.interval = std::chrono::milliseconds(static_cast<long long>(options.intervalSeconds * 1000));
     FleetPoller poller(fleet.modules, timing, sinks);
+    if (trace) poller.setTrace(trace);
     StopRequest stop;
     activeStop = &stop;
     const auto previousInt = std::signal(SIGINT, onInterrupt);

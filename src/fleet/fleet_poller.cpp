@@ -21,12 +21,17 @@ FleetPoller::FleetPoller(const std::vector<FleetModule>& modules, FleetTiming ti
     slots_.reserve(modules.size());
     for (const auto& module : modules) {
         Slot slot;
-        slot.exchange = std::make_unique<ModuleExchange>(module.address, module.port, timing.limits);
+        slot.exchange = std::make_unique<ModuleExchange>(module.host, module.port, timing.limits);
+        slot.name = module.name;
         slots_.push_back(std::move(slot));
     }
 }
 
 FleetPoller::~FleetPoller() = default;
+
+void FleetPoller::setTrace(const std::shared_ptr<link::WireTrace>& trace) {
+    for (auto& slot : slots_) slot.exchange->setTrace(trace, slot.name);
+}
 
 void FleetPoller::finished(std::size_t index, Steady::time_point now) {
     Slot& slot = slots_[index];
@@ -38,6 +43,7 @@ void FleetPoller::finished(std::size_t index, Steady::time_point now) {
     record.durationMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - slot.began).count());
     record.outcome = exchange.outcome();
     record.sequence = slot.polling;
+    record.connectFailure = exchange.connectFailure();
     if (record.outcome == Outcome::Ok) {
         record.measurement = exchange.measurement();
         if (exchange.extendedAnswered()) record.extended = exchange.extended();

@@ -45,6 +45,9 @@ public:
     FleetPoller(const std::vector<FleetModule>& modules, FleetTiming timing, PollSink& sink);
     ~FleetPoller();
 
+    // Every module's polls from now on go to `trace`, a section each, named by the module.
+    void setTrace(const std::shared_ptr<link::WireTrace>& trace);
+
     // Polls until `duration` has passed (zero: until stopped) or the request says stop.
     // The sink gets a record per poll and per skipped tick, an endRound() per interval and
     // after the last poll; finish() is the caller's.
@@ -53,6 +56,7 @@ public:
 private:
     struct Slot {
         std::unique_ptr<ModuleExchange> exchange;
+        std::string name;
         Steady::time_point nextDue;
         Steady::time_point due;      // the schedule of the poll under way
         Steady::time_point began;

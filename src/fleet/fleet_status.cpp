@@ -41,9 +41,12 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     sqlite3_busy_timeout(db, 5000);
     sqlite3_stmt* query = nullptr;
-    const char* sql = "SELECT name, endpoint, last_outcome, last_good_ms, last_poll_ms, attempts, failures, skips "
-                      "FROM modules ORDER BY name";
-    if (sqlite3_prepare_v2(db, sql, -1, &query, nullptr) != SQLITE_OK) {
+    // A database of an older version has no reasons yet.
+    const bool reasons = sqlite3_table_column_metadata(db, nullptr, "modules", "last_reason", nullptr, nullptr, nullptr,
+                                                       nullptr, nullptr) == SQLITE_OK;
+    const std::string sql = std::string("SELECT name, endpoint, last_outcome, last_good_ms, last_poll_ms, attempts, failures, "
+                                        "skips, ") + (reasons ? "last_reason" : "NULL") + " FROM modules ORDER BY name";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
         status.error = databasePath + " nie jest bazą floty: " + sqlite3_errmsg(db);
         sqlite3_close(db);
         return status;
@@ -55,6 +58,8 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
         m.endpoint = column(query, 1);
         const auto outcome = outcomeFromText(column(query, 2));
         m.state = outcome ? outcomeLabel(*outcome) : "?";
+        m.reason = connectReasonLabel(column(query, 8));
+        if (!m.reason.empty() && outcome != Outcome::Refused) m.state += " (" + m.reason + ")";
         m.lastGood = sqlite3_column_type(query, 3) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 3));
         m.lastPoll = sqlite3_column_type(query, 4) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 4));
         m.attempts = sqlite3_column_int64(query, 5);

@@ -10,7 +10,9 @@ namespace kavrel::fleet {
 struct ModuleStatus {
     std::string name;
     std::string endpoint;
-    std::string state;       // "OK", "brak odpowiedzi", "odmowa", "pominięty"
+    std::string state;       // "OK", "brak odpowiedzi", "odmowa", "pominięty"; a failed connect's reason in
+                             // brackets: "brak odpowiedzi (nieznana nazwa hosta)"
+    std::string reason;      // that reason alone, "" when none
     std::string lastGood;    // local time, or "-" when never answered
     std::string lastPoll;
     long long attempts = 0;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "fleet/fleet_schema.h"
 #include "fleet/poll_values.h"
 
 namespace kavrel::fleet {
@@ -15,59 +16,6 @@ namespace {
 constexpr std::chrono::seconds kRetryPause{1};
 // A spool record holds this many polls at most (a round of thousands of modules is several).
 constexpr std::size_t kPollsPerPiece = 256;
-
-// The columns of a poll row after its fixed ones, named once here for the schema and the insert.
-std::vector<std::string> readingColumns() {
-    std::vector<std::string> columns;
-    for (int i = 1; i <= monitor::kInputLines; ++i) {
-        const std::string l = "l" + std::to_string(i);
-        columns.insert(columns.end(), {l + "_name", l, l + "_value", l + "_state"});
-    }
-    for (const char* c : {"outputs", "alarm", "gsm_signal", "gsm_network", "sms", "email", "ext_mode"}) columns.push_back(c);
-    for (int i = 1; i <= monitor::kExtendedLines; ++i) {
-        const std::string x = "xl" + std::to_string(i);
-        columns.insert(columns.end(), {x + "_name", x, x + "_state"});
-    }
-    return columns;
-}
-
-std::string schema() {
-    std::string polls = "CREATE TABLE IF NOT EXISTS polls (id INTEGER PRIMARY KEY, module TEXT NOT NULL, "
-                        "started TEXT NOT NULL, started_ms INTEGER NOT NULL, late_ms INTEGER, duration_ms INTEGER, "
-                        "outcome TEXT NOT NULL";
-    for (const auto& c : readingColumns()) {
-        const bool number = c.ends_with("_value");
-        const bool whole = c == "outputs" || c == "alarm" || c == "gsm_signal" || c == "gsm_network" || c == "sms" ||
-                           c == "email" || c == "ext_mode";
-        polls += ", " + c + (number ? " REAL" : whole ? " INTEGER" : " TEXT");
-    }
-    polls += ");";
-    return "PRAGMA journal_mode=WAL;"
-           "CREATE TABLE IF NOT EXISTS modules (name TEXT PRIMARY KEY, endpoint TEXT, last_outcome TEXT, "
-           "last_poll TEXT, last_poll_ms INTEGER, last_good TEXT, last_good_ms INTEGER, "
-           "attempts INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0, skips INTEGER NOT NULL DEFAULT 0);" +
-           polls + "CREATE INDEX IF NOT EXISTS polls_by_module ON polls (module, started_ms);";
-}
-
-std::string insertPollSql() {
-    const auto columns = readingColumns();
-    std::string names = "module, started, started_ms, late_ms, duration_ms, outcome";
-    std::string marks = "?, ?, ?, ?, ?, ?";
-    for (const auto& c : columns) {
-        names += ", " + c;
-        marks += ", ?";
-    }
-    return "INSERT INTO polls (" + names + ") VALUES (" + marks + ")";
-}
-
-constexpr const char* kUpdateModuleSql =
-    "INSERT INTO modules (name, endpoint, last_outcome, last_poll, last_poll_ms, last_good, last_good_ms, attempts, "
-    "failures, skips) VALUES (?1, ?2, ?3, ?4, ?5, CASE WHEN ?3 = 'ok' THEN ?4 END, CASE WHEN ?3 = 'ok' THEN ?5 END, "
-    "?6, ?7, ?8) "
-    "ON CONFLICT(name) DO UPDATE SET endpoint = ?2, last_outcome = ?3, last_poll = ?4, last_poll_ms = ?5, "
-    "last_good = CASE WHEN ?3 = 'ok' THEN ?4 ELSE last_good END, "
-    "last_good_ms = CASE WHEN ?3 = 'ok' THEN ?5 ELSE last_good_ms END, "
-    "attempts = attempts + ?6, failures = failures + ?7, skips = skips + ?8";
 
 // Collects one value after another for a statement.
 class RowBuilder {
@@ -107,6 +55,8 @@ struct Statement {
     }
 };
 
+void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& module);
+
 void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module) {
     b.text(module.name);
     b.text(utcText(record.started));
@@ -118,6 +68,13 @@ void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module
         b.integer(record.durationMs);
     }
     b.text(outcomeText(record.outcome));
+    bindReadings(b, record, module);
+    b.textOrNull(connectReasonText(record.connectFailure));
+    if (record.measurement) b.integer(record.incomplete ? 1 : 0);
+    else b.null();
+}
+
+void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& module) {
     if (!record.measurement) {
         b.skip(static_cast<int>(readingColumns().size()));
         return;
@@ -153,6 +110,7 @@ void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& 
     state.integer(record.outcome == Outcome::Skipped || record.outcome == Outcome::LocalError ? 0 : 1);
     state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
     state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
+    state.textOrNull(connectReasonText(record.connectFailure));
 }
 
 } // namespace
@@ -168,7 +126,7 @@ FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& 
     }
     sqlite3_busy_timeout(db_, limits_.busyWaitMs);
     char* message = nullptr;
-    if (sqlite3_exec(db_, schema().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(db_, schemaSql().c_str(), nullptr, nullptr, &message) != SQLITE_OK || !upgradeSchema(db_, &message)) {
         openError_ = "nie można przygotować bazy " + path + ": " + storeErrorText(sqlite3_errcode(db_), message);
         sqlite3_free(message);
         return;
