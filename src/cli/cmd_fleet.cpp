@@ -13,6 +13,8 @@
 #include "cli/file_overlap.h"
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_status.h"
+#include "fleet/metrics/metrics_server.h"
+#include "fleet/metrics/poll_metrics.h"
 #include "fleet/fleet_store.h"
 #include "fleet/mqtt_publisher.h"
 
@@ -35,6 +37,7 @@ struct FleetPollOptions {
     std::string database = "kavrel-fleet.db";
     std::string broker;
     std::string spool;                // empty: DATABASE-mqtt.spool
+    std::string metrics;              // ADDRESS:PORT of the metrics page; empty: none
     std::uint64_t spoolLimitMb = MessageSpool::kDefaultLimitBytes >> 20;
     double intervalSeconds = 5;
     double durationSeconds = 0;
@@ -54,7 +57,7 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             continue;
         }
         if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
-            arg != "--interval" && arg != "--duration")
+            arg != "--interval" && arg != "--duration" && arg != "--metrics")
             return "nieoczekiwany argument " + arg;
         if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
@@ -62,6 +65,7 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
         else if (arg == "--db") options.database = value;
         else if (arg == "--mqtt") options.broker = value;
         else if (arg == "--spool") options.spool = value;
+        else if (arg == "--metrics") options.metrics = value;
         else if (arg == "--spool-limit") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
             if (error != std::errc{} || end != value.data() + value.size() || options.spoolLimitMb < 1 ||
@@ -130,6 +134,20 @@ void raiseOpenFileLimit(std::size_t modules, std::ostream& err) {
             << modules << " modułów; części z nich nie da się odpytać\n";
 }
 
+// The sinks' own figures on the metrics page, read at the end of every round.
+void addSinkFigures(metrics::PollMetrics& pollMetrics, const FleetStore& store, const MqttPublisher* publisher) {
+    pollMetrics.addCollector([&store](metrics::MetricsRegistry& r) {
+        r.set(metrics::kSpoolBytes, {{"sink", "database"}}, static_cast<double>(store.spoolBytes()));
+        r.set(metrics::kSinkErrors, {{"sink", "database"}}, static_cast<double>(store.commitFailures()));
+    });
+    if (!publisher) return;
+    pollMetrics.addCollector([publisher](metrics::MetricsRegistry& r) {
+        r.set(metrics::kSpoolBytes, {{"sink", "mqtt"}}, static_cast<double>(publisher->spoolBytes()));
+        r.set(metrics::kSinkErrors, {{"sink", "mqtt"}}, static_cast<double>(publisher->publishFailures()));
+        r.set(metrics::kMqttDropped, {}, static_cast<double>(publisher->droppedFromSpool()));
+    });
+}
+
 int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     FleetPollOptions options;
     if (const std::string error = parsePollOptions(args, options); !error.empty()) {
@@ -145,6 +163,12 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     if (!outputsSpareInputs(context, {options.hosts, options.database})) return kExitFailure;
     std::shared_ptr<link::WireTrace> trace;
     if (!context.openTrace(trace)) return kExitFailure;
+    std::string metricsAddress;
+    std::uint16_t metricsPort = 0;
+    if (!options.metrics.empty() && !metrics::parseListenAddress(options.metrics, metricsAddress, metricsPort)) {
+        context.err << "kavrel fleet poll: --metrics oczekuje ADRES:PORT (adres IP, np. 127.0.0.1:9464 albo [::1]:9464)\n";
+        return kExitUsage;
+    }
     const FleetList fleet = loadFleetList(options.hosts);
     if (!fleet.error.empty()) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
@@ -166,6 +190,21 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
         publisher = std::make_unique<MqttPublisher>(mqtt, fleet.modules);
         sinks.add(*publisher);
+    }
+
+    metrics::MetricsRegistry registry;
+    metrics::PollMetrics pollMetrics(registry, fleet.modules);
+    std::unique_ptr<metrics::MetricsServer> metricsServer;
+    if (!options.metrics.empty()) {
+        metricsServer = std::make_unique<metrics::MetricsServer>(metricsAddress, metricsPort, registry);
+        if (!metricsServer->error().empty()) {
+            context.err << "kavrel fleet poll: --metrics: " << metricsServer->error() << "\n";
+            return kExitFailure;
+        }
+        addSinkFigures(pollMetrics, store, publisher.get());
+        sinks.add(pollMetrics);
+        context.err << "kavrel fleet poll: wskaźniki pod http://" << options.metrics.substr(0, options.metrics.rfind(':'))
+                    << ":" << metricsServer->port() << "/metrics\n";
     }
 
     FleetTiming timing;
@@ -220,7 +259,8 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
 const HelpText& fleetUsage() {
     static const HelpText text{
         "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
-        "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--metrics ADRES:PORT]\n"
+        "                          [--quiet]\n"
         "        kavrel fleet status FLOTA.db\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
@@ -236,11 +276,13 @@ const HelpText& fleetUsage() {
         "program, pełny dysk), czekają w pliku FLOTA.db-rounds.spool i trafiają do bazy w kolejności,\n"
         "najpóźniej przy następnym uruchomieniu. Odczyt niezapisany w bazie albo niewykonany z powodu\n"
         "błędu tego komputera („błąd lokalny”, np. za mały limit otwartych plików) kończy polecenie\n"
-        "kodem 1.\n"
+        "kodem 1. Z --metrics pod http://ADRES:PORT/metrics wskaźniki dla Prometheusa: odczyty linii\n"
+        "(z nazwą i jednostką), stany modułów, odczyty według wyniku, opóźnienia, kolejki i błędy zapisu.\n"
         "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), jego\n"
         "ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
-           "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
+           "                         [--quiet]\n"
            "       kavrel fleet status FLEET.db\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
@@ -255,7 +297,8 @@ const HelpText& fleetUsage() {
            "does not take (locked by another program, a full disk) wait in FLEET.db-rounds.spool and reach\n"
            "the database in order, at the latest at the next run. A poll not stored, or not made for an\n"
            "error of this computer (\"błąd lokalny\", e.g. too low a limit of open files), ends the command\n"
-           "with exit status 1.\n"
+           "with exit status 1. With --metrics, http://ADDRESS:PORT/metrics serves figures for Prometheus: line\n"
+           "readings (with name and unit), module states, polls by outcome, lateness, spools and write errors.\n"
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), its last\n"
            "good poll and its counts of polls, failures and skipped polls.\n"};
     return text;

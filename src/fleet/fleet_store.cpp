@@ -286,6 +286,8 @@ void FleetStore::writer() {
             polls = rowsOf(round);
         }
         const bool written = readable && commit(polls);
+        if (readable && !written) ++commitFailures_;
+        spoolBytes_ = spool_ ? spool_->bytes() : 0;
         const std::string why = commitError_;
         const bool busy = commitBusy_;
         lock.lock();

@@ -9,6 +9,7 @@
 // waiting in the spool, or lost (only when even the spool cannot be written).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -64,6 +65,9 @@ public:
     // Polls in the spool file, not committed yet.
     long long spooledPolls() const;
     StoreTally tally() const;
+    // For the metrics page: bytes in the spool file, and commits that failed (each retried).
+    std::uint64_t spoolBytes() const { return spoolBytes_; }
+    long long commitFailures() const { return commitFailures_; }
 
 private:
     void writer();
@@ -90,6 +94,8 @@ private:
     StoreTally tally_;                      // under mutex_
     std::string commitError_;               // writer thread: why the last commit failed
     bool commitBusy_ = false;               // ...because another program holds the file
+    std::atomic<std::uint64_t> spoolBytes_{0};
+    std::atomic<long long> commitFailures_{0};
     std::thread thread_;
 };
 

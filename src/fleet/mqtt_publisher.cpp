@@ -17,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kInflightWindow = 20;         // messages sent and not yet acknowledged
 constexpr std::chrono::milliseconds kReconnectPause{1000};
+constexpr std::chrono::seconds kDropReportPause{60};
 constexpr std::chrono::milliseconds kConnackWait{3000};
 constexpr int kLoopWaitMs = 50;
 
@@ -155,6 +156,17 @@ void MqttPublisher::finish() {
     if (thread_.joinable()) thread_.join();
 }
 
+void MqttPublisher::reportDrops(long long dropped) {
+    dropped_ = dropped;
+    // Said at most once a minute: a long outage drops with every poll.
+    const auto now = Clock::now();
+    if (dropped <= droppedSaid_ || (droppedSaid_ > 0 && now - droppedSaidAt_ < kDropReportPause)) return;
+    std::cerr << "kavrel fleet: kolejka MQTT " << options_.spoolFile.string() << " jest pełna (--spool-limit): porzucono "
+              << dropped - droppedSaid_ << " najstarszych komunikatów, razem " << dropped << "\n";
+    droppedSaid_ = dropped;
+    droppedSaidAt_ = now;
+}
+
 void MqttPublisher::worker() {
     MessageSpool spool(options_.spoolFile, options_.spoolLimitBytes);
     if (!spool.isOpen())
@@ -180,7 +192,8 @@ void MqttPublisher::worker() {
             finishing = finishing_;
         }
         spooledCount_ = spool.count() + memory.size();
-        dropped_ = spool.dropped();
+        spoolBytes_ = spool.bytes();
+        reportDrops(spool.dropped());
         const Clock::time_point now = Clock::now();
         if (finishing && finishBy == Clock::time_point::max()) finishBy = now + std::chrono::milliseconds(options_.finishWaitMs);
         const bool drained = spool.count() == 0 && memory.empty();
@@ -228,6 +241,7 @@ void MqttPublisher::worker() {
             else if (!memory.empty()) memory.pop_front();
         }
         if (session.lost) {
+            ++publishFailures_;
             session.drop();
             nextAttempt = Clock::now() + kReconnectPause;
         }

@@ -41,6 +41,8 @@ public:
     void addRefusing(const std::string& name) { addEntry(name, closedPort()); }
 
     const std::vector<fleet::FleetModule>& modules() const { return modules_; }
+    // The simulator of the i-th module added with add() or addAt().
+    SimFixture& sim(std::size_t i) { return *sims_.at(i); }
 
 private:
     void addEntry(const std::string& name, std::uint16_t port) {
