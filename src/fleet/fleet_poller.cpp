@@ -47,6 +47,7 @@ void FleetPoller::finished(std::size_t index, Steady::time_point now) {
     if (record.outcome == Outcome::Ok) {
         record.measurement = exchange.measurement();
         if (exchange.extendedAnswered()) record.extended = exchange.extended();
+        record.incomplete = exchange.incomplete();
         ++stats_.answered;
     }
     if (record.outcome == Outcome::LocalError) {

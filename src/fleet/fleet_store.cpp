@@ -81,14 +81,25 @@ void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& mo
     }
     const monitor::MeasurementSnapshot& m = *record.measurement;
     const PollValues values = pollValues(record, module.settings);
-    for (const LineValue& line : values.lines) {
+    // A reply that stopped early (or was cut) carries its first fields only: the others are
+    // NULL, never the parser's 0 or "" for a field the module did not send.
+    const auto sent = [&](int field) { return m.fieldsSent > field; };
+    constexpr int kHighMaskField = 9;
+    for (int i = 0; i < monitor::kInputLines; ++i) {
+        const LineValue& line = values.lines[static_cast<std::size_t>(i)];
         b.text(line.name);
-        b.text(line.text);
-        b.real(line.number);
-        b.textOrNull(line.state);
+        if (sent(i)) {
+            b.text(line.text);
+            b.real(line.number);
+        } else {
+            b.skip(2);
+        }
+        sent(kHighMaskField) ? b.textOrNull(line.state) : b.null();
     }
-    for (const int number : {m.outputs, m.alarm, m.gsmSignal, m.gsmNetwork, m.smsCount, m.emailCount, m.extMode})
-        b.integer(number);
+    // outputs, alarm, GSM signal and network, SMS and e-mail counts, extended mode: fields 11, 10, 12, 13, 14, 17, 18.
+    const std::pair<int, int> numbers[] = {{m.outputs, 11}, {m.alarm, 10},     {m.gsmSignal, 12}, {m.gsmNetwork, 13},
+                                           {m.smsCount, 14}, {m.emailCount, 17}, {m.extMode, 18}};
+    for (const auto& [number, field] : numbers) sent(field) ? b.integer(number) : b.null();
     for (const LineValue& line : values.extended) {
         if (values.extendedMode == 0) {
             b.skip(3);

@@ -25,6 +25,17 @@ std::string dottedAddress(std::uint32_t address) {
     return text;
 }
 
+// The field of "MSR=" that tells whether the module has extended lines.
+constexpr int kExtModeField = 18;
+
+// The fields of a cut reply that are whole: all but the one the cut runs through.
+int cutFields(std::string_view text) {
+    int blanksAfterPrefix = 0;
+    for (std::size_t i = 4; i < text.size(); ++i)
+        if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] != ' ') ++blanksAfterPrefix;
+    return blanksAfterPrefix;
+}
+
 std::span<const std::uint8_t> bytesOf(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
@@ -62,6 +73,7 @@ void ModuleExchange::close() {
 
 void ModuleExchange::begin(Steady::time_point now) {
     extendedAnswered_ = false;
+    incomplete_ = false;
     localError_ = 0;
     connectFailure_ = {};
     if (trace_) {
@@ -202,11 +214,22 @@ void ModuleExchange::replyArrived(Steady::time_point now) {
     case Step::Version:
         send(link::command::kMeasure, Step::Measure, now);
         break;
-    case Step::Measure:
+    case Step::Measure: {
         if (!monitor::parseMeasurementReply(text, snapshot_)) return finish(Outcome::NoAnswer, false);
-        if (snapshot_.extMode > 0) return send(link::command::kMeasureExtended, Step::Extended, now);
+        // A line longer than the reply area: what follows the cut would be read as the next
+        // reply, so the connection goes and the fields past the cut count as not sent.
+        const bool cut = replyCount_ == reply_.size() - 1 && !link::frameComplete(link::ReplyFrame::ShortQuery, reply_.data(), replyCount_);
+        if (cut) snapshot_.fieldsSent = std::min(snapshot_.fieldsSent, cutFields(text));
+        incomplete_ = cut || snapshot_.fieldsSent < monitor::kMeasurementFields;
+        if (cut) {
+            traceEvent('=', "odpowiedź dłuższa niż " + std::to_string(replyCount_) + " B: ucięta");
+            return finish(Outcome::Ok, false);
+        }
+        if (snapshot_.extMode > 0 && snapshot_.fieldsSent > kExtModeField)
+            return send(link::command::kMeasureExtended, Step::Extended, now);
         finish(Outcome::Ok, true);
         break;
+    }
     case Step::Extended:
         extendedAnswered_ = monitor::parseExtendedReply(text, readings_);
         finish(Outcome::Ok, true);

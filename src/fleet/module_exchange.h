@@ -59,6 +59,9 @@ public:
     const monitor::MeasurementSnapshot& measurement() const { return snapshot_; }
     const monitor::ExtendedReadings& extended() const { return readings_; }
     bool extendedAnswered() const { return extendedAnswered_; }
+    // The measurement reply lacked fields or was cut at the reply area's end: only what it
+    // carried is to be taken (measurement().fieldsSent).
+    bool incomplete() const { return incomplete_; }
     // errno of a LocalError outcome.
     int localError() const { return localError_; }
     // Why the last poll's connection was not made (kind None when it was, or was open).
@@ -107,6 +110,7 @@ private:
     monitor::MeasurementSnapshot snapshot_;
     monitor::ExtendedReadings readings_;
     bool extendedAnswered_ = false;
+    bool incomplete_ = false;
     int localError_ = 0;
 };
 

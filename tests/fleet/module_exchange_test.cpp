@@ -121,3 +121,64 @@ TEST(ModuleExchange, ReachesNamesAndIpv6KeepsTheReasonOfAFailedConnectAndTracesE
     EXPECT_NE(byModule["NONAME"].at(0).find("= nieznana nazwa hosta"), std::string::npos) << byModule["NONAME"].at(0);
     EXPECT_NE(byModule["REFUSED"].at(0).find("= odmowa połączenia"), std::string::npos) << byModule["REFUSED"].at(0);
 }
+
+// A reply with 12 of its 23 fields and one whose first reading runs on for 200 kB: the row
+// holds what the module sent, NULL for the rest, and says the poll was incomplete.
+TEST(ModuleExchange, StoresOnlyTheFieldsAModuleSentAndMarksThePoll) {
+    const kavrel::testing::TempFolder folder;
+    sim::SimOptions few;
+    few.monitor.fewFields = true;
+    sim::SimOptions huge;
+    huge.monitor.hugeLine = true;
+    FleetSims sims;
+    sims.add("WHOLE");
+    sims.add("FEW", few);
+    sims.add("HUGE", huge);
+    const std::string dbPath = (folder.path / "fleet.db").string();
+    {
+        const std::vector<FleetModule> modules = sims.modules();
+        FleetStore store(dbPath, modules);
+        FleetTiming timing;
+        timing.interval = std::chrono::milliseconds(300);
+        FleetPoller poller(modules, timing, store);
+        StopRequest stop;
+        poller.run(std::chrono::milliseconds(700), stop);
+        store.finish();
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* query = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT module, outcome, incomplete, quote(l1), quote(l8), quote(l1_state), quote(outputs), "
+                       "quote(gsm_signal), quote(ext_mode), quote(xl1) FROM polls GROUP BY module ORDER BY module",
+                       -1, &query, nullptr);
+    std::map<std::string, std::vector<std::string>> rows;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        auto& row = rows[reinterpret_cast<const char*>(sqlite3_column_text(query, 0))];
+        for (int c = 1; c < 10; ++c) {
+            const unsigned char* t = sqlite3_column_text(query, c);
+            row.emplace_back(t ? reinterpret_cast<const char*>(t) : "NULL");
+        }
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows["WHOLE"][1], "0");
+    EXPECT_NE(rows["WHOLE"][7], "NULL");
+    EXPECT_NE(rows["WHOLE"][8], "NULL") << "the extended lines of a whole reply";
+    const std::vector<std::string>& f = rows["FEW"];
+    EXPECT_EQ(f[0], "ok");
+    EXPECT_EQ(f[1], "1");
+    EXPECT_NE(f[2], "NULL");
+    EXPECT_NE(f[3], "NULL") << "the eighth reading was sent";
+    EXPECT_NE(f[4], "NULL") << "the masks were sent";
+    EXPECT_NE(f[5], "NULL") << "the outputs are the twelfth field";
+    EXPECT_EQ(f[6], "NULL") << "the GSM signal was not sent";
+    EXPECT_EQ(f[7], "NULL");
+    EXPECT_EQ(f[8], "NULL");
+    const std::vector<std::string>& h = rows["HUGE"];
+    EXPECT_EQ(h[0], "ok");
+    EXPECT_EQ(h[1], "1");
+    EXPECT_EQ(h[2], "NULL") << "a reading cut by the reply's end is not stored as if whole";
+    EXPECT_EQ(h[6], "NULL");
+}
