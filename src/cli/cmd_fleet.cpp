@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/file_overlap.h"
 #include "fleet/fleet_poller.h"
+#include "fleet/fleet_schema.h"
 #include "fleet/fleet_status.h"
 #include "fleet/metrics/metrics_server.h"
 #include "fleet/metrics/poll_metrics.h"
@@ -148,6 +149,28 @@ void addSinkFigures(metrics::PollMetrics& pollMetrics, const FleetStore& store, 
     });
 }
 
+// The run's summary on stderr and its exit status: polls not stored, or not made for an
+// error of this computer, are never passed over in silence.
+int closingReport(CliContext& context, std::size_t modules, const FleetRunStats& stats, const StoreTally& tally,
+                  const std::string& database) {
+    context.err << "kavrel fleet poll: " << modules << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
+                << stats.answered << ", pominięte " << stats.skipped << "; baza " << database << "\n";
+    if (stats.localErrors > 0)
+        context.err << "kavrel fleet poll: odczyty, których nie dało się wykonać z powodu błędu na tym komputerze: "
+                    << stats.localErrors << " (" << localErrorText(stats.firstLocalError) << ")\n";
+    // Polls the database did not take are never passed over in silence.
+    if (tally.waiting == 0 && tally.lost == 0) return stats.localErrors > 0 ? kExitFailure : kExitOk;
+    const long long total = tally.stored + tally.waiting + tally.lost;
+    context.err << "kavrel fleet poll: w bazie zapisano " << tally.stored << " z " << total << " odczytów"
+                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << ".";
+    if (tally.waiting > 0)
+        context.err << " Odczyty (" << tally.waiting << ") czekają w pliku " << tally.spoolFile
+                    << " i zostaną zapisane przy następnym uruchomieniu z tą bazą.";
+    if (tally.lost > 0) context.err << " Odczyty (" << tally.lost << ") zostały utracone.";
+    context.err << "\n";
+    return kExitFailure;
+}
+
 int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     FleetPollOptions options;
     if (const std::string error = parsePollOptions(args, options); !error.empty()) {
@@ -207,6 +230,13 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
                     << ":" << metricsServer->port() << "/metrics\n";
     }
 
+    // From here on nothing returns before the sinks have finished: the store reads the
+    // publisher's count until then.
+    if (publisher)
+        store.setFigures([p = publisher.get()] {
+            return std::vector<std::pair<std::string, long long>>{{kMqttDroppedFigure, p->droppedFromSpool()}};
+        });
+
     FleetTiming timing;
     timing.interval = std::chrono::milliseconds(static_cast<long long>(options.intervalSeconds * 1000));
     FleetPoller poller(fleet.modules, timing, sinks);
@@ -217,27 +247,13 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
     const FleetRunStats stats =
         poller.run(std::chrono::milliseconds(static_cast<long long>(options.durationSeconds * 1000)), stop);
+    // The publisher first: its last count of dropped messages goes into the database.
+    if (publisher) publisher->finish();
     sinks.finish();
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     activeStop = nullptr;
-    context.err << "kavrel fleet poll: " << fleet.modules.size() << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
-                << stats.answered << ", pominięte " << stats.skipped << "; baza " << options.database << "\n";
-    if (stats.localErrors > 0)
-        context.err << "kavrel fleet poll: odczyty, których nie dało się wykonać z powodu błędu na tym komputerze: "
-                    << stats.localErrors << " (" << localErrorText(stats.firstLocalError) << ")\n";
-    // Polls the database did not take are never passed over in silence.
-    const StoreTally tally = store.tally();
-    if (tally.waiting == 0 && tally.lost == 0) return stats.localErrors > 0 ? kExitFailure : kExitOk;
-    const long long total = tally.stored + tally.waiting + tally.lost;
-    context.err << "kavrel fleet poll: w bazie zapisano " << tally.stored << " z " << total << " odczytów"
-                << (tally.reason.empty() ? "" : " (" + tally.reason + ")") << ".";
-    if (tally.waiting > 0)
-        context.err << " Odczyty (" << tally.waiting << ") czekają w pliku " << tally.spoolFile
-                    << " i zostaną zapisane przy następnym uruchomieniu z tą bazą.";
-    if (tally.lost > 0) context.err << " Odczyty (" << tally.lost << ") zostały utracone.";
-    context.err << "\n";
-    return kExitFailure;
+    return closingReport(context, fleet.modules.size(), stats, store.tally(), options.database);
 }
 
 int runFleetStatus(CliContext& context, std::span<const std::string> args) {
@@ -250,7 +266,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
     }
-    context.out << formatFleetStatus(status.modules);
+    context.out << formatFleetStatus(status.modules) << formatPollerFigures(status);
     return kExitOk;
 }
 

@@ -60,7 +60,8 @@ std::string schemaSql() {
            "last_poll TEXT, last_poll_ms INTEGER, last_good TEXT, last_good_ms INTEGER, "
            "attempts INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0, skips INTEGER NOT NULL DEFAULT 0" +
            addedColumns("modules") + ");" +
-           polls + "CREATE INDEX IF NOT EXISTS polls_by_module ON polls (module, started_ms);";
+           polls + "CREATE INDEX IF NOT EXISTS polls_by_module ON polls (module, started_ms);"
+           "CREATE TABLE IF NOT EXISTS poller_figures (name TEXT PRIMARY KEY, value INTEGER NOT NULL DEFAULT 0);";
 }
 
 std::string insertPollSql() {
@@ -89,6 +90,9 @@ const char* const kUpdateModuleSql =
     "last_good_ms = CASE WHEN ?3 = 'ok' THEN ?5 ELSE last_good_ms END, "
     "attempts = attempts + ?6, failures = failures + ?7, skips = skips + ?8";
 
+
+const char* const kAddFigureSql =
+    "INSERT INTO poller_figures (name, value) VALUES (?1, ?2) ON CONFLICT(name) DO UPDATE SET value = value + ?2";
 
 bool upgradeSchema(sqlite3* db, char** message) {
     for (const std::string table : {"polls", "modules"}) {

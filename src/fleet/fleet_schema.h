@@ -33,5 +33,9 @@ bool upgradeSchema(sqlite3* db, char** message);
 std::string insertPollSql();
 // The `modules` upsert: ?1 name .. ?8 skips, ?9 the reason.
 extern const char* const kUpdateModuleSql;
+// `poller_figures`: counts that add up over every run (name, how many more).
+extern const char* const kAddFigureSql;
+// The figure of MQTT messages dropped from a full spool.
+inline constexpr const char* kMqttDroppedFigure = "mqtt_dropped";
 
 } // namespace kavrel::fleet

@@ -69,6 +69,11 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     if (rc != SQLITE_DONE) status.error = "nie można odczytać " + databasePath + ": " + sqlite3_errmsg(db);
     sqlite3_finalize(query);
+    // A database of an older version has no figures yet.
+    if (sqlite3_prepare_v2(db, "SELECT value FROM poller_figures WHERE name = 'mqtt_dropped'", -1, &query, nullptr) == SQLITE_OK) {
+        if (sqlite3_step(query) == SQLITE_ROW) status.mqttDropped = sqlite3_column_int64(query, 0);
+        sqlite3_finalize(query);
+    }
     sqlite3_close(db);
     return status;
 }
@@ -89,6 +94,11 @@ std::string formatFleetStatus(const std::vector<ModuleStatus>& modules) {
         out += line + "\n";
     }
     return out;
+}
+
+std::string formatPollerFigures(const FleetStatus& status) {
+    if (status.mqttDropped == 0) return "";
+    return "Komunikaty MQTT porzucone z pełnej kolejki (--spool-limit): " + std::to_string(status.mqttDropped) + "\n";
 }
 
 } // namespace kavrel::fleet

@@ -22,6 +22,7 @@ struct ModuleStatus {
 
 struct FleetStatus {
     std::vector<ModuleStatus> modules;
+    long long mqttDropped = 0;   // MQTT messages dropped from a full spool, over every run
     std::string error;
 };
 
@@ -29,5 +30,7 @@ FleetStatus readFleetStatus(const std::string& databasePath);
 
 // The table as `kavrel fleet status` prints it (UTF-8).
 std::string formatFleetStatus(const std::vector<ModuleStatus>& modules);
+// The lines under the table: what the poller itself lost ("" when nothing), UTF-8.
+std::string formatPollerFigures(const FleetStatus& status);
 
 } // namespace kavrel::fleet

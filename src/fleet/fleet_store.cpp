@@ -210,8 +210,14 @@ StoredPolls FleetStore::rowsOf(const std::vector<PollRecord>& round) const {
 
 bool FleetStore::openSpool() {
     if (spool_) return spool_->isOpen();
-    spool_ = std::make_unique<MessageSpool>(spoolPath_, limits_.spoolBytes);
+    // Two pollers on one database: each spools into a file of its own.
+    spool_ = openOwnSpool(spoolPath_, limits_.spoolBytes);
     if (!spool_->isOpen()) return false;
+    if (spool_->path() != spoolPath_) {
+        spoolPath_ = spool_->path().string();
+        std::lock_guard lock(mutex_);
+        tally_.spoolFile = spoolPath_;
+    }
     // What an earlier run left: its pieces' sizes, for the tally.
     long long waiting = 0;
     SpooledMessage piece;
@@ -278,8 +284,17 @@ void FleetStore::writer() {
         }
         const bool fromSpool = spooled();
         if (!fromSpool && rounds_.empty()) {
-            if (finishing_) break;
-            continue;
+            if (!finishing_) continue;
+            // The figures as they stand at the end (the last drops come after the last round).
+            lock.unlock();
+            bool counting = false;
+            {
+                std::lock_guard figuresLock(figuresMutex_);
+                counting = static_cast<bool>(figures_);
+            }
+            if (counting) commit({});
+            lock.lock();
+            break;
         }
         // The spool holds the older rounds: it goes first.
         StoredPolls polls;
@@ -336,9 +351,10 @@ void FleetStore::writer() {
         wake_.wait_for(lock, kRetryPause);
     }
     if (spool_ && spool_->count() == 0) {
-        spool_.reset();
+        // Removed while still locked: no other process has begun to use it in between.
         std::error_code ignored;
         std::filesystem::remove(spoolPath_, ignored);
+        spool_.reset();
     }
 }
 
@@ -357,7 +373,24 @@ bool FleetStore::commit(const StoredPolls& polls) {
         if (!ok) break;
         ok = insert.run(poll.poll) && update.run(poll.module);
     }
-    if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    std::map<std::string, long long> figures = figuresWritten_;
+    std::vector<std::pair<std::string, long long>> now;
+    {
+        std::lock_guard lock(figuresMutex_);
+        if (figures_) now = figures_();
+    }
+    if (ok && !now.empty()) {
+        Statement add(db_, kAddFigureSql);
+        for (const auto& [name, value] : now) {
+            if (!ok || value == figures[name]) continue;
+            ok = add.handle && add.run({name, value - figures[name]});
+            figures[name] = value;
+        }
+    }
+    if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        figuresWritten_ = std::move(figures);
+        return true;
+    }
     failed();   // before the rollback sets its own code
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +56,15 @@ public:
 
     const std::string& error() const { return openError_; }
 
+    // Counts of this run kept in `poller_figures` with every round (each name's growth
+    // since the last round is added). Called on the store's thread: it must only read
+    // atomics. Set before the first poll.
+    using Figures = std::function<std::vector<std::pair<std::string, long long>>()>;
+    void setFigures(Figures figures) {
+        std::lock_guard lock(figuresMutex_);
+        figures_ = std::move(figures);
+    }
+
     void record(const PollRecord& record) override;
     void endRound() override;
     // Commits what is left and stops the writer; a round that cannot be written is
@@ -94,6 +105,9 @@ private:
     StoreTally tally_;                      // under mutex_
     std::string commitError_;               // writer thread: why the last commit failed
     bool commitBusy_ = false;               // ...because another program holds the file
+    std::mutex figuresMutex_;
+    Figures figures_;                                   // under figuresMutex_
+    std::map<std::string, long long> figuresWritten_;   // writer thread: what the database holds of this run
     std::atomic<std::uint64_t> spoolBytes_{0};
     std::atomic<long long> commitFailures_{0};
     std::thread thread_;

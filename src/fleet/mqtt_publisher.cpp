@@ -168,7 +168,13 @@ void MqttPublisher::reportDrops(long long dropped) {
 }
 
 void MqttPublisher::worker() {
-    MessageSpool spool(options_.spoolFile, options_.spoolLimitBytes);
+    // Another poller's spool is never shared: this one takes a file of its own.
+    const std::unique_ptr<MessageSpool> ownSpool = openOwnSpool(options_.spoolFile, options_.spoolLimitBytes);
+    MessageSpool& spool = *ownSpool;
+    if (spool.isOpen() && spool.path() != options_.spoolFile)
+        std::cerr << "kavrel fleet: kolejkę MQTT " << options_.spoolFile.string() << " ma inny proces; komunikaty czekają w "
+                  << spool.path().string() << "\n";
+    options_.spoolFile = spool.path();
     if (!spool.isOpen())
         std::cerr << "kavrel fleet: nie można otworzyć kolejki MQTT " << options_.spoolFile.string()
                   << "; komunikaty czekają w pamięci, dopóki broker jest niedostępny\n";
