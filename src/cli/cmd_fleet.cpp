@@ -42,6 +42,8 @@ struct FleetPollOptions {
     std::uint64_t spoolLimitMb = MessageSpool::kDefaultLimitBytes >> 20;
     double intervalSeconds = 5;
     double durationSeconds = 0;
+    double keepRawDays = 0;           // 0: every poll kept
+    double thinIntervalSeconds = 900;
     bool quiet = false;
 };
 
@@ -58,7 +60,8 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             continue;
         }
         if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
-            arg != "--interval" && arg != "--duration" && arg != "--metrics")
+            arg != "--interval" && arg != "--duration" && arg != "--metrics" &&
+            arg != "--keep-raw" && arg != "--thin-interval")
             return "nieoczekiwany argument " + arg;
         if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
@@ -67,6 +70,12 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
         else if (arg == "--mqtt") options.broker = value;
         else if (arg == "--spool") options.spool = value;
         else if (arg == "--metrics") options.metrics = value;
+        else if (arg == "--keep-raw") {
+            if (!toSeconds(value, 0.01, options.keepRawDays) || options.keepRawDays > 36600)
+                return "--keep-raw oczekuje dni, co najmniej 0.01";
+        } else if (arg == "--thin-interval") {
+            if (!toSeconds(value, 1, options.thinIntervalSeconds)) return "--thin-interval oczekuje sekund, co najmniej 1";
+        }
         else if (arg == "--spool-limit") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
             if (error != std::errc{} || end != value.data() + value.size() || options.spoolLimitMb < 1 ||
@@ -197,7 +206,10 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
         return kExitFailure;
     }
-    FleetStore store(options.database, fleet.modules);
+    StoreLimits limits;
+    limits.retention.keepRawMs = static_cast<long long>(options.keepRawDays * 86'400'000.0);
+    limits.retention.intervalMs = static_cast<long long>(options.thinIntervalSeconds * 1000);
+    FleetStore store(options.database, fleet.modules, limits);
     if (!store.error().empty()) {
         context.err << "kavrel fleet poll: " << store.error() << "\n";
         return kExitFailure;
@@ -276,7 +288,7 @@ const HelpText& fleetUsage() {
     static const HelpText text{
         "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
         "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--metrics ADRES:PORT]\n"
-        "                          [--quiet]\n"
+        "                          [--keep-raw DNI [--thin-interval S]] [--quiet]\n"
         "        kavrel fleet status FLOTA.db\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
@@ -294,11 +306,13 @@ const HelpText& fleetUsage() {
         "błędu tego komputera („błąd lokalny”, np. za mały limit otwartych plików) kończy polecenie\n"
         "kodem 1. Z --metrics pod http://ADRES:PORT/metrics wskaźniki dla Prometheusa: odczyty linii\n"
         "(z nazwą i jednostką), stany modułów, odczyty według wyniku, opóźnienia, kolejki i błędy zapisu.\n"
+        "Z --keep-raw baza trzyma wszystkie odczyty przez DNI dni, starsze przerzedza do jednego wiersza\n"
+        "na moduł i --thin-interval sekund (domyślnie 900; pierwszy udany odczyt w tym czasie).\n"
         "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), jego\n"
         "ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
-           "                         [--quiet]\n"
+           "                         [--keep-raw DAYS [--thin-interval S]] [--quiet]\n"
            "       kavrel fleet status FLEET.db\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
@@ -315,6 +329,8 @@ const HelpText& fleetUsage() {
            "error of this computer (\"błąd lokalny\", e.g. too low a limit of open files), ends the command\n"
            "with exit status 1. With --metrics, http://ADDRESS:PORT/metrics serves figures for Prometheus: line\n"
            "readings (with name and unit), module states, polls by outcome, lateness, spools and write errors.\n"
+           "With --keep-raw the database keeps every poll for DAYS days and thins older ones to one row per\n"
+           "module and --thin-interval seconds (default 900; the first answered poll in that time).\n"
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny), its last\n"
            "good poll and its counts of polls, failures and skipped polls.\n"};
     return text;

@@ -145,6 +145,8 @@ FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& 
     // WAL with NORMAL sync: a commit is durable against a crash of the program, and a power
     // cut loses at most the last rounds, never the file.
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    // The thinning walks each module's rows by time, along polls_by_module.
+    retention_ = std::make_unique<FleetRetention>(db_, limits_.retention);
     // Rounds an earlier run left in the spool are committed before this run's.
     std::error_code ignored;
     if (std::filesystem::exists(spoolPath_, ignored)) openSpool();
@@ -329,6 +331,11 @@ void FleetStore::writer() {
             }
             (written ? tally_.stored : tally_.lost) += n;
             if (written) reported = false;
+            if (written && retention_->active()) {
+                lock.unlock();
+                thinned_ += retention_->step(unixMs(std::chrono::system_clock::now()));
+                lock.lock();
+            }
             continue;
         }
         if (!reported) std::cerr << "kavrel fleet: bazy nie da się teraz zapisać (" << why

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "fleet/fleet_list.h"
+#include "fleet/fleet_retention.h"
 #include "fleet/message_spool.h"
 #include "fleet/poll_sink.h"
 #include "fleet/store_rows.h"
@@ -33,6 +34,7 @@ struct StoreLimits {
     std::size_t roundsInMemory = 8;                        // more waiting rounds go to the spool file
     std::uint64_t spoolBytes = 1ull << 30;                 // beyond it the oldest spooled polls are lost
     int busyWaitMs = 5000;                                 // a reader holding the file is waited for this long
+    RetentionPolicy retention;                             // raw polls kept, then thinned
     int finalTries = 3;                                    // commits tried at the end (the file held by another
                                                            // program) before the rest is left spooled
 };
@@ -79,6 +81,8 @@ public:
     // For the metrics page: bytes in the spool file, and commits that failed (each retried).
     std::uint64_t spoolBytes() const { return spoolBytes_; }
     long long commitFailures() const { return commitFailures_; }
+    // Rows the retention thinned away in this run.
+    long long thinnedRows() const { return thinned_; }
 
 private:
     void writer();
@@ -110,6 +114,8 @@ private:
     std::map<std::string, long long> figuresWritten_;   // writer thread: what the database holds of this run
     std::atomic<std::uint64_t> spoolBytes_{0};
     std::atomic<long long> commitFailures_{0};
+    std::atomic<long long> thinned_{0};
+    std::unique_ptr<FleetRetention> retention_;   // writer thread
     std::thread thread_;
 };
 
