@@ -81,7 +81,10 @@ int main(int argc, char** argv) {
         for (long long t = 0; t < ticks; ++t) {
             for (std::size_t m = 0; m < modules.size(); ++m) store.record(answered(m, now - (ticks - t) * stepMs));
             rows += o.modules;
-            if (t % 60 == 59) store.endRound();
+            if (t % 60 != 59) continue;
+            store.endRound();
+            // Filled at the writer's pace: rounds beyond its memory would go through the spool.
+            while (store.waitingRounds() > 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         store.finish();
     }
