@@ -269,6 +269,16 @@ void FleetStore::spoolRound(const std::vector<PollRecord>& round) {
                   << "; zostały utracone\n";
 }
 
+void FleetStore::spoolRoundsBeyond(std::unique_lock<std::mutex>& lock, std::size_t keep) {
+    while (rounds_.size() > keep) {
+        const std::vector<PollRecord> oldest = std::move(rounds_.front());
+        rounds_.pop_front();
+        lock.unlock();
+        spoolRound(oldest);
+        lock.lock();
+    }
+}
+
 void FleetStore::writer() {
     bool reported = false;
     int finalTries = 0;
@@ -277,24 +287,12 @@ void FleetStore::writer() {
     for (;;) {
         wake_.wait(lock, [&] { return !rounds_.empty() || finishing_ || spooled(); });
         // Memory holds a bounded number of rounds: the oldest of the others go to disk.
-        while (rounds_.size() > limits_.roundsInMemory) {
-            const std::vector<PollRecord> oldest = std::move(rounds_.front());
-            rounds_.pop_front();
-            lock.unlock();
-            spoolRound(oldest);
-            lock.lock();
-        }
+        spoolRoundsBeyond(lock, limits_.roundsInMemory);
         const bool fromSpool = spooled();
         if (!fromSpool && rounds_.empty()) {
             if (!finishing_) continue;
-            // The figures as they stand at the end (the last drops come after the last round).
             lock.unlock();
-            bool counting = false;
-            {
-                std::lock_guard figuresLock(figuresMutex_);
-                counting = static_cast<bool>(figures_);
-            }
-            if (counting) commit({});
+            commitFinalFigures();
             lock.lock();
             break;
         }
@@ -333,7 +331,7 @@ void FleetStore::writer() {
             if (written) reported = false;
             if (written && retention_->active()) {
                 lock.unlock();
-                thinned_ += retention_->step(unixMs(std::chrono::system_clock::now()));
+                thinned_ += retention_->step(unixMs(std::chrono::system_clock::now()));   // within its budget
                 lock.lock();
             }
             continue;
@@ -346,13 +344,7 @@ void FleetStore::writer() {
         // failing disk is not mended in seconds, and the spool keeps the rest for the next run.
         if (finishing_ && (++finalTries >= limits_.finalTries || !busy)) {
             // What is left waits in the spool for the next run.
-            while (!rounds_.empty()) {
-                const std::vector<PollRecord> oldest = std::move(rounds_.front());
-                rounds_.pop_front();
-                lock.unlock();
-                spoolRound(oldest);
-                lock.lock();
-            }
+            spoolRoundsBeyond(lock, 0);
             break;
         }
         wake_.wait_for(lock, kRetryPause);
@@ -363,6 +355,16 @@ void FleetStore::writer() {
         std::filesystem::remove(spoolPath_, ignored);
         spool_.reset();
     }
+}
+
+void FleetStore::commitFinalFigures() {
+    // The figures as they stand at the end: the last drops come after the last round.
+    bool counting = false;
+    {
+        std::lock_guard lock(figuresMutex_);
+        counting = static_cast<bool>(figures_);
+    }
+    if (counting) commit({});
 }
 
 bool FleetStore::commit(const StoredPolls& polls) {

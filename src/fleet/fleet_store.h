@@ -87,10 +87,14 @@ public:
 private:
     void writer();
     bool commit(const StoredPolls& polls);
+    void commitFinalFigures();
     StoredPolls rowsOf(const std::vector<PollRecord>& round) const;
     // Writer thread only: the spool and what it holds.
     bool openSpool();
     void spoolRound(const std::vector<PollRecord>& round);
+    // Moves the oldest rounds in memory beyond `keep` to the spool; `lock` (on mutex_) is
+    // held on entry and on return.
+    void spoolRoundsBeyond(std::unique_lock<std::mutex>& lock, std::size_t keep);
     void countSpoolDrops();
 
     sqlite3* db_ = nullptr;
