@@ -7,8 +7,12 @@
 // included). Reports the rounds' mean, 99th percentile and worst, the rows thinned and the
 // file's size. The database lies in TMPDIR (its file system matters: say which).
 //
-// Measured here (ext4, 2 shared cores, 100 modules, 25 h = 1.8 M rows, 1.1 GB): see
-// docs/development.md.
+// A round's time runs from its end to its commit; the thinning after a commit is in the
+// next round's time (the store's one thread does both), so the worst round shows both.
+// Measured here (ext4 under TMPDIR, 2 cores shared with other builds, 100 modules every 5 s,
+// 25 h = 1.8 M rows, 974 MB; 60 rounds back to back): fill 55 s; a round's commit mean
+// 14 ms, 99th percentile and worst 232 ms (150 ms of it the thinning budget); 1,025 rows
+// thinned a round, 61,500 in all.
 #include <sys/stat.h>
 
 #include <algorithm>
