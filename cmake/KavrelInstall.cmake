@@ -111,6 +111,14 @@ if(TARGET kavrel AND NOT WIN32)
   install(FILES ${KAVREL_RESOURCES}/completion/kavrel DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 
+# The fleet service (Linux): its systemd unit, its system user for systemd-sysusers, and
+# the template of its options, which the package's postinst copies to /etc/default once.
+if(TARGET kavrel AND TARGET kavrel_fleet AND NOT WIN32)
+  install(FILES ${KAVREL_RESOURCES}/systemd/kavrel-fleet.service DESTINATION lib/systemd/system)
+  install(FILES ${KAVREL_RESOURCES}/systemd/kavrel-fleet.sysusers DESTINATION lib/sysusers.d RENAME kavrel-fleet.conf)
+  install(FILES ${KAVREL_RESOURCES}/systemd/kavrel-fleet.default DESTINATION ${CMAKE_INSTALL_DATADIR}/kavrel-tools)
+endif()
+
 # The package's own documents, where Debian keeps them.
 set(KAVREL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kavrel-tools)
 install(FILES ${KAVREL_RESOURCES}/debian/copyright DESTINATION ${KAVREL_DOC_DIR})

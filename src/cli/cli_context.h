@@ -10,6 +10,7 @@
 
 #include "common/clock.h"
 #include "common/observer.h"
+#include "common/settings_store.h"
 #include "link/module_link.h"
 
 namespace kavrel::cli {
@@ -66,6 +67,7 @@ struct CliContext {
     // none of its inputs (the file is written anew).
     mutable std::shared_ptr<link::WireTrace> trace;
     std::string traceFile;   // --trace's value: a file, "-" for stderr, empty for none
+    SettingsStore* settings = nullptr;   // the user's settings store (none: the platform's own)
 
     // Gives a link made for `connection` the command's trace, opening it the first time;
     // false, said on `err`, when the file cannot be written (the command stops there).

@@ -78,6 +78,8 @@ std::string terminalLines(const std::string& cp1250Text) {
     return text;
 }
 
+} // namespace
+
 // Lists what the look before a write found; true when the write may go on. Only a file read
 // from a module with another firmware waits for --yes: its lines would be sent otherwise than
 // they were read. Values the settings windows cannot enter are a warning on stderr, since a
@@ -97,6 +99,8 @@ bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes)
     return false;
 }
 
+namespace {
+
 // Hands the write's progress to its journal (none for a dry run) and, once the read-back
 // matched, notes the module's version for the file written, as a read notes it: the same
 // file offered later to a module of another firmware is then listed and held back.
@@ -107,14 +111,13 @@ public:
     void backedUp(const std::string& path) override {
         if (journal_) journal_->backedUp(path);
     }
-    void starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
+    bool starting(const std::string& versionText, const std::vector<config::WriteStep>& steps,
                   std::size_t first) override {
         versionText_ = versionText;
-        if (journal_) journal_->starting(versionText, steps, first);
+        return !journal_ || journal_->starting(versionText, steps, first);
     }
-    void acknowledged(std::size_t index) override {
-        if (journal_) journal_->acknowledged(index);
-    }
+    bool acknowledged(std::size_t index) override { return !journal_ || journal_->acknowledged(index); }
+    std::string stopReason() const override { return journal_ ? journal_->stopReason() : std::string(); }
     void verified() override {
         if (journal_) journal_->verified();
         (void)config::noteSettingsVersion(folder_, file_, versionText_);  // best effort, as after a read
@@ -149,6 +152,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     if (!loadRecordToSend(context, input, image)) return kExitFailure;
     const std::string folder = config::backupFolder();
     const std::string connection = config::journalIdentity(context.connection);
+    if (!dryRun && !backupFolderKnown(context)) return kExitFailure;
     if (!dryRun) {
         if (const auto unfinished = config::findUnfinishedWrite(folder, connection)) {
             if (const int exit = offerUnfinishedWrite(context, *unfinished, input, yes); exit >= 0) return exit;
@@ -200,6 +204,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
 // The backups of replaced module settings, newest first.
 int runBackups(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) return usage(context, "backups: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const std::string folder = config::backupFolder();
     std::error_code problem;
     const auto entries = config::listBackups(folder, &problem);
@@ -265,7 +270,8 @@ const HelpText& configUsage() {
         "       moduł nie potwierdził), weryfikuje go i wykonuje jego akcje serwisowe; gdy takiego\n"
         "       zapisu nie ma, kończy się kodem 1 bez wysyłania czegokolwiek.\n"
         "restore zapisuje kopię zapasową wykonaną przez niedokończony zapis (albo KOPIA.kvl)\n"
-        "       i weryfikuje ją.\n"
+        "       i weryfikuje ją. Kopia z modułu o innym oprogramowaniu jest sprawdzana jak plik\n"
+        "       zapisu: bez --yes nic nie jest wysyłane.\n"
         "       Oba najpierw odczytują moduł: gdy nie ma on linii, które przerwany zapis w nim\n"
         "       potwierdził (albo wartości kopii tam, dokąd zapis nie doszedł), może to być inny moduł;\n"
         "       jego ustawienia trafiają do kopii zapasowej i nic nie jest wysyłane bez --yes.\n"
@@ -302,6 +308,8 @@ const HelpText& configUsage() {
            "       the module did not acknowledge), verifies it and runs its service actions;\n"
            "       exits 1 without sending anything when there is none.\n"
            "restore writes the backup the unfinished write made (or BACKUP.kvl) and verifies it.\n"
+           "       A backup from a module with another firmware is looked at as a file to write is:\n"
+           "       nothing is sent without --yes.\n"
            "       Both read the module first: when it lacks the lines the cut write had acknowledged\n"
            "       (or the backup's values where the write had not reached), it may be another module;\n"
            "       its settings go into a backup and nothing is sent without --yes.\n"

@@ -15,6 +15,7 @@
 
 #include "cli/answering_observer.h"
 #include "cli/commands.h"
+#include "cli/export_choice.h"
 #include "cli/file_overlap.h"
 #include "cli/json_output.h"
 #include "cli/logger_archive.h"
@@ -42,6 +43,9 @@ struct LoggerArgs {
     bool yes = false;
     bool clock = false;
     bool comma = false;
+    ExportFormat format = ExportFormat::CsvAndHtml;
+    CsvDialect dialect = CsvDialect::Spec;
+    bool dialectGiven = false;
     std::string output;
     int period = -1;
     int printPeriod = kDefaultPeriod;
@@ -90,6 +94,12 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         }
         else if (arg == "--clock" && parsed.action == "set-period") parsed.clock = true;
         else if (arg == "--comma" && download) parsed.comma = true;
+        else if (arg == "--format" && download && i + 1 < args.size()) {
+            if (std::string error = parseExportFormat(args[++i], parsed.format); !error.empty()) return error;
+        } else if (arg == "--dialect" && download && i + 1 < args.size()) {
+            if (std::string error = parseCsvDialect(args[++i], parsed.dialect); !error.empty()) return error;
+            parsed.dialectGiven = true;
+        }
         else if (arg == "-o" && download && i + 1 < args.size()) parsed.output = args[++i];
         else if (arg == "--pdf" && parsed.action == "print" && i + 1 < args.size()) parsed.pdf = args[++i];
         else if (arg == "--fixed-columns" && parsed.action == "print") parsed.fixedColumns = true;
@@ -108,6 +118,9 @@ std::string parseArgs(std::span<const std::string> args, LoggerArgs& parsed) {
         }
     }
     if (parsed.action == "download" && parsed.output.empty()) return "download wymaga -o NAZWA";
+    if (std::string error = checkExportChoice(parsed.format, parsed.dialect, parsed.comma, parsed.dialectGiven);
+        !error.empty())
+        return error;
     if (parsed.action == "set-period" && parsed.period < 0) return "set-period wymaga MINUTY";
     if (parsed.action == "print" && parsed.pdf.empty()) return "print wymaga --pdf PLIK";
     if (parsed.segment && parsed.archive.empty()) return "--segment działa tylko z --archive ARCHIWUM.db";
@@ -219,6 +232,8 @@ int runDownload(CliContext& context, LoggerSession& session, const LoggerArgs& a
     const LineDescriptions descriptions = loadLineDescriptions(std::filesystem::current_path(), false);
     ExportRequest request;
     request.separateComma = args.comma;
+    request.format = args.format;
+    request.dialect = args.dialect;
     request.folder = std::filesystem::current_path();
     request.chooseFile = [&args](const std::filesystem::path&) { return std::optional<std::filesystem::path>(pathFromUtf8(args.output)); };
     std::filesystem::path exportName;

@@ -11,7 +11,9 @@
 #include "common/file_names.h"
 #include "common/win1250.h"
 #include "logger/archive/archive.h"
+#include "cli/export_choice.h"
 #include "logger/archive/archive_export.h"
+#include "logger/archive/archive_import.h"
 #include "logger/archive/archive_update.h"
 #include "logger/archive/archived_clear.h"
 #include "logger/descriptions/line_descriptions.h"
@@ -30,6 +32,10 @@ struct ArchiveArgs {
     std::string output;
     bool comma = false;
     std::string from, to;
+    ExportFormat format = ExportFormat::CsvAndHtml;
+    CsvDialect dialect = CsvDialect::Spec;
+    bool dialectGiven = false;
+    std::filesystem::path input;   // import: the file read
 };
 
 bool isDate(const std::string& text) {
@@ -40,10 +46,11 @@ bool isDate(const std::string& text) {
 
 // Returns "" when the arguments are good, else what is wrong.
 std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& parsed) {
-    if (args.empty()) return "archive oczekuje update, export albo status";
+    if (args.empty()) return "archive oczekuje update, export, import albo status";
     parsed.action = args[0];
-    if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status")
+    if (parsed.action != "update" && parsed.action != "export" && parsed.action != "status" && parsed.action != "import")
         return "nieznane działanie archiwum " + parsed.action;
+    const bool importing = parsed.action == "import";
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -51,6 +58,16 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
         if (arg == "--name" && hasValue) parsed.name = args[++i];
         else if (arg == "-o" && exporting && hasValue) parsed.output = args[++i];
         else if (arg == "--comma" && exporting) parsed.comma = true;
+        else if (arg == "--format" && exporting && hasValue) {
+            if (std::string error = parseExportFormat(args[++i], parsed.format); !error.empty()) return error;
+        } else if (arg == "--dialect" && exporting && hasValue) {
+            if (std::string error = parseCsvDialect(args[++i], parsed.dialect); !error.empty()) return error;
+            parsed.dialectGiven = true;
+        } else if (arg == "--archive" && importing && hasValue && parsed.file.empty()) {
+            parsed.file = pathFromUtf8(args[++i]);
+        } else if (importing && parsed.input.empty() && arg.rfind("-", 0) != 0) {
+            parsed.input = pathFromUtf8(arg);
+        }
         else if ((arg == "--from" || arg == "--to") && exporting && hasValue) {
             const std::string& date = args[++i];
             if (!isDate(date)) return arg + " oczekuje daty RRRR-MM-DD";
@@ -67,9 +84,11 @@ std::string parseArchiveArgs(std::span<const std::string> args, ArchiveArgs& par
             return "nieoczekiwany argument " + arg;
         }
     }
+    if (importing && parsed.input.empty()) return "archive import wymaga PLIKU kvl-csv";
+    if (importing && parsed.file.empty()) return "archive import wymaga --archive ARCHIWUM.db";
     if (parsed.file.empty()) return "archive " + parsed.action + " wymaga ARCHIWUM.db";
     if (parsed.action == "export" && parsed.output.empty()) return "archive export wymaga -o NAZWA";
-    return "";
+    return checkExportChoice(parsed.format, parsed.dialect, parsed.comma, parsed.dialectGiven);
 }
 
 int usage(CliContext& context, const std::string& text) {
@@ -134,12 +153,28 @@ int runExport(CliContext& context, const ArchiveArgs& args) {
     choice.from = args.from;
     choice.to = args.to;
     choice.separateComma = args.comma;
+    choice.format = args.format;
+    choice.dialect = args.dialect;
     const ExportOutcome outcome = exportArchive(archive, choice, pathFromUtf8(args.output), descriptions, context.clock.now());
     if (!outcome.ok) {
         context.err << "kavrel logger: " << outcome.error << "\n";
         return kExitFailure;
     }
     for (const std::filesystem::path& file : outcome.files) context.out << pathToUtf8(file) << "\n";
+    return kExitOk;
+}
+
+// A kvl-csv export read back as a new segment of the archive (created when missing).
+int runImport(CliContext& context, const ArchiveArgs& args) {
+    Archive archive;
+    if (!openForUpdate(context, archive, args.file)) return kExitFailure;
+    const ImportOutcome outcome = importHistoryFile(archive, args.input, timeText(context.clock.now()));
+    if (!outcome.ok) {
+        context.err << "kavrel logger: " << outcome.error << "\n";
+        return kExitFailure;
+    }
+    context.out << "Zaimportowano " << outcome.records << " rekordów do segmentu " << outcome.segment << " (dziury: "
+                << outcome.holes << ").\n";
     return kExitOk;
 }
 
@@ -160,11 +195,15 @@ bool archiveNeedsModule(std::span<const std::string> args) { return args.size() 
 int runArchiveOffline(CliContext& context, std::span<const std::string> args) {
     ArchiveArgs parsed;
     if (const std::string error = parseArchiveArgs(args.subspan(1), parsed); !error.empty()) return usage(context, error);
-    // The export writes NAME as given and, in its formats, NAME.csv and NAME.html.
+    // The export writes NAME as given and, in its formats, NAME.csv and NAME.html, NAME.lp, NAME.jsonl.
     const std::string file = pathToUtf8(parsed.file), output = parsed.output;
     if (parsed.action == "export" &&
-        !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html"}))
+        !outputsSpareInputs(context, {file}, {output, output + ".csv", output + ".html", output + ".lp", output + ".jsonl"}))
         return kExitFailure;
+    if (parsed.action == "import") {
+        if (!outputsSpareInputs(context, {pathToUtf8(parsed.input)}, {file})) return kExitFailure;
+        return runImport(context, parsed);
+    }
     return parsed.action == "status" ? runStatus(context, parsed) : runExport(context, parsed);
 }
 
@@ -219,7 +258,8 @@ int runArchivedClear(CliContext& context, LoggerSession& session, const std::str
     context.out << updateSummary(update) << "\n";
     printHoles(context.out, update.holes, "");
     switch (clearArchived(session, path, update)) {
-    case ArchivedClear::Cleared: return kExitOk;
+    // Cleared after an update that found records lost: the exit tells it, as the update's does.
+    case ArchivedClear::Cleared: return update.holes.empty() ? kExitOk : kExitHoles;
     case ArchivedClear::Declined: context.err << "kavrel logger: nic nie skasowano\n"; return kExitFailure;
     case ArchivedClear::Refused:
     case ArchivedClear::Failed: return kExitFailure;

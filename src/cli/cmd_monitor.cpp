@@ -1,10 +1,12 @@
 // kavrel monitor: the monitor's polling run on a terminal. The same poller as the
 // window's: MSR? (and MSRX?) every tick, the CSV log with its header and a row per
 // record period, three failed polls blanking the readings. One line per poll on stdout.
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -109,6 +111,30 @@ std::string pollLine(long tick, const MonitorPoller& poller) {
     return line;
 }
 
+// A name that stays in the working folder: no folder part, no drive, no "." or "..", no
+// control characters. A settings file is data that may come from anywhere; the results file
+// it names is written by the command line only when it is such a name.
+bool isPlainFileName(const std::string& utf8) {
+    if (utf8.empty() || utf8 == "." || utf8 == "..") return false;
+    return std::none_of(utf8.begin(), utf8.end(), [](char c) {
+        return c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20;
+    });
+}
+
+// The CSV log when --csv does not name one: the settings' results file, said on stderr, or
+// nothing (refused with a message) when it is not a plain name.
+std::optional<std::filesystem::path> logFromSettings(CliContext& context, const std::string& settingsFile,
+                                                     const MonitorSettings& settings) {
+    const std::string name = cp1250::toUtf8(settings.resultsFile);
+    if (!isPlainFileName(name)) {
+        context.err << "kavrel monitor: plik ustawień " << settingsFile << " wskazuje dziennik „" << name
+                    << "”, który nie jest zwykłą nazwą pliku w folderze roboczym; podaj dziennik opcją --csv PLIK.\n";
+        return std::nullopt;
+    }
+    context.err << "Dziennik CSV: " << name << " w folderze roboczym (z pliku ustawień " << settingsFile << ")\n";
+    return pathFromUtf8(name);
+}
+
 // Waits for the next tick in short steps so that Ctrl-C ends the run at once.
 void waitForTick(int milliseconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -141,9 +167,16 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     } else {
         (void)loadMonitorSettings(kDefaultSettingsFile, settings);   // absent or invalid: the defaults stay
     }
-    // The CSV log is appended to: never to the settings file it is read with.
-    if (!options.csvFile && !outputsSpareInputs(context, {settingsFile}, {pathToUtf8(logFilePath(settings))}))
+    std::filesystem::path logFile;
+    if (options.csvFile) {
+        logFile = pathFromUtf8(*options.csvFile);
+    } else if (const auto fromSettings = logFromSettings(context, settingsFile, settings)) {
+        logFile = *fromSettings;
+    } else {
         return kExitFailure;
+    }
+    // The CSV log is appended to: never to the settings file it is read with.
+    if (!options.csvFile && !outputsSpareInputs(context, {settingsFile}, {pathToUtf8(logFile)})) return kExitFailure;
     if (options.period) settings.recordPeriod = *options.period;
     // The connection chosen on the command line (or saved) wins over the file's port.
     settings.comPort = context.connection.comNumber();
@@ -153,7 +186,7 @@ int runMonitor(CliContext& context, std::span<const std::string> args) {
     if (!context.traceInto(moduleLink)) return kExitFailure;
     TerminalMonitorView view(context.observer);
     MonitorPoller poller(moduleLink, settings, view, context.clock);
-    if (options.csvFile) poller.setLogFile(pathFromUtf8(*options.csvFile));
+    poller.setLogFile(logFile);
     poller.setReconnect(options.reconnect);
 
     interrupted = false;

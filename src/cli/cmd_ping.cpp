@@ -3,6 +3,7 @@
 // median and maximum: the figures that tell a slow GPRS link from a dead one.
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
@@ -12,6 +13,9 @@
 #include "cli/commands.h"
 #include "link/command_words.h"
 #include "link/handshake.h"
+#include "link/port_mapping.h"
+#include "link/ports/port_facts.h"
+#include "common/file_names.h"
 
 namespace kavrel::cli {
 namespace {
@@ -58,6 +62,30 @@ double median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// An FTDI adapter's latency timer above a few milliseconds shows in every round trip above:
+// said once after them, with where to read how to change it.
+void noteAdapterLatency(CliContext& context) {
+    const link::Connection& connection = context.connection;
+    if (!connection.isSerial()) return;
+#ifdef _WIN32
+    const auto same = [&](const link::PortFacts& facts) { return facts.comNumber == connection.comNumber(); };
+#else
+    std::error_code ignored;
+    const std::string path = connection.device().empty() ? link::serialDevicePath(connection.comNumber(), nullptr) : connection.device();
+    const auto opened = std::filesystem::weakly_canonical(pathFromUtf8(path), ignored);
+    const auto same = [&](const link::PortFacts& facts) {
+        std::error_code unknown;
+        return std::filesystem::weakly_canonical(pathFromUtf8(facts.device), unknown) == opened;
+    };
+#endif
+    for (const link::PortFacts& facts : link::gatherPortFacts()) {
+        if (!same(facts) || !facts.latencyMs || *facts.latencyMs <= 2) continue;
+        context.out << "Czasomierz opóźnienia adaptera: " << *facts.latencyMs
+                    << " ms na każdą odpowiedź; jak go skrócić, mówi kavrel ports --doctor\n";
+        return;
+    }
+}
+
 } // namespace
 
 int runPing(CliContext& context, std::span<const std::string> args) {
@@ -95,6 +123,7 @@ int runPing(CliContext& context, std::span<const std::string> args) {
                     << ", max " << millisecondsText(*longest);
     }
     context.out << "\n";
+    noteAdapterLatency(context);
     return lost == 0 ? kExitOk : kExitFailure;
 }
 

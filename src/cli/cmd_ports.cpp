@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_output.h"
+#include "cli/port_doctor_output.h"
 #include "common/qt/qsettings_store.h"
 #include "common/qt/qt_text.h"
 #include "link/qt/serial_port_model.h"
@@ -93,7 +94,7 @@ int changeMapping(CliContext& context, SettingsStore& settings, int number, cons
 
 const HelpText& portsUsage() {
     static const HelpText text{
-        "użycie: kavrel ports [--json | --map N URZĄDZENIE | --unmap N]\n"
+        "użycie: kavrel ports [--json | --doctor [--json] | --map N URZĄDZENIE | --unmap N]\n"
         "Wypisuje porty szeregowe tego komputera, po jednym w wierszu, z polami rozdzielonymi\n"
         "tabulatorem: urządzenie, numery COM, które je otwierają, opis, producent, numer seryjny,\n"
         "USB VID:PID, stała nazwa w /dev/serial/by-id, która przetrwa ponowne podłączenie, i znacznik,\n"
@@ -105,6 +106,9 @@ const HelpText& portsUsage() {
         "                        \"device\", \"comNumbers\" (tablica liczb), \"description\",\n"
         "                        \"manufacturer\", \"serialNumber\", \"usbId\", \"stableName\" (null,\n"
         "                        gdy nieznane) i \"access\" (usable, no-permission, in-use, absent)\n"
+        "  --doctor [--json]     diagnoza adapterów USB: sterownik przypisany, wersje sterowników znane\n"
+        "                        z problemów, czasomierz opóźnienia FTDI, grupa urządzenia, program,\n"
+        "                        który trzyma port (ModemManager), z tym, co zrobić\n"
         "  --map N URZĄDZENIE    COM N otwiera odtąd URZĄDZENIE, w kavrel i w programach Kavrel\n"
         "                        (wartość COMN w Software\\Ostrevan\\Kavrel\\Porty ustawień użytkownika,\n"
         "                        tak jak zapisuje ją wybór portu w programach); adapter ze stałą nazwą\n"
@@ -112,7 +116,7 @@ const HelpText& portsUsage() {
         "  --unmap N             COM N znów otwiera swoje domyślne urządzenie /dev/ttyS<N-1>\n"
         "Zmienna środowiska KAVREL_COMN ma pierwszeństwo przed przypisaniem; KAVREL_SERIAL_BY_ID\n"
         "wskazuje inny folder stałych nazw.\n",
-        "usage: kavrel ports [--json | --map N DEVICE | --unmap N]\n"
+        "usage: kavrel ports [--json | --doctor [--json] | --map N DEVICE | --unmap N]\n"
            "Lists the serial ports of this computer, one a line, with tab-separated fields: device,\n"
            "the COM numbers that open it, description, manufacturer, serial number, USB VID:PID,\n"
            "the stable name under /dev/serial/by-id that survives a replug, and a mark when this\n"
@@ -124,6 +128,9 @@ const HelpText& portsUsage() {
            "                   \"device\", \"comNumbers\" (an array of numbers), \"description\",\n"
            "                   \"manufacturer\", \"serialNumber\", \"usbId\", \"stableName\" (null\n"
            "                   when unknown) and \"access\" (usable, no-permission, in-use, absent)\n"
+           "  --doctor [--json] the USB adapters diagnosed: driver bound, driver versions known to\n"
+           "                   fail, the FTDI latency timer, the device's group, a program holding\n"
+           "                   the port (ModemManager), each with what to do\n"
            "  --map N DEVICE   COM N opens DEVICE from now on, in kavrel and in the Kavrel programs\n"
            "                   (the value COMN under Software\\Ostrevan\\Kavrel\\Porty of the user's\n"
            "                   settings, as the programs' port picker stores it); an adapter with a\n"
@@ -135,9 +142,12 @@ const HelpText& portsUsage() {
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {
-    QSettingsStore settings;
+    QSettingsStore platformSettings;
+    SettingsStore& settings = context.settings ? *context.settings : platformSettings;
     if (args.empty()) return listPorts(context, settings);
     if (args.size() == 1 && args[0] == "--json") return listPortsJson(context, settings);
+    if (args[0] == "--doctor" && (args.size() == 1 || (args.size() == 2 && args[1] == "--json")))
+        return printPortDoctor(context, link::diagnose(link::gatherPortFacts()), args.size() == 2);
     const bool map = args[0] == "--map";
     const std::size_t expected = map ? 3 : 2;
     int number = 0;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/port_doctor_output.h"
 #include "link/serial_port_info.h"
 
 namespace kavrel::cli {
@@ -22,20 +23,30 @@ std::string usbId(const link::SerialPortInfo& port) {
 
 const HelpText& portsUsage() {
     static const HelpText text{
-        "użycie: kavrel ports\n"
+        "użycie: kavrel ports [--doctor [--json]]\n"
         "Wypisuje porty COM tego komputera, po jednym w wierszu, z polami rozdzielonymi tabulatorem:\n"
         "port, numer COM, który go otwiera, opis (jak w Menedżerze urządzeń), producent, numer seryjny\n"
         "i USB VID:PID ('-', gdy nieznane). W Windows COM N to sam port COMN: podaj pokazany numer\n"
-        "w --com, w Kavrel-Config i w pozostałych programach.\n",
-        "usage: kavrel ports\n"
+        "w --com, w Kavrel-Config i w pozostałych programach.\n"
+        "  --doctor [--json]  diagnoza portów i adapterów: sterownik (brak, wyłączony, odrzucony: kod\n"
+        "                     problemu z Menedżera urządzeń), dostawca i wersja sterownika (wersje\n"
+        "                     znane z problemów), czasomierz opóźnienia FTDI, numery COM powyżej 255,\n"
+        "                     z tym, co zrobić\n",
+        "usage: kavrel ports [--doctor [--json]]\n"
            "Lists the COM ports of this computer, one a line, with tab-separated fields: port, the COM\n"
            "number that opens it, description (as Device Manager shows it), manufacturer, serial\n"
            "number and USB VID:PID ('-' when unknown). On Windows COM N is the port COMN itself:\n"
-           "use the number shown with --com, in Kavrel-Config and in the other programs.\n"};
+           "use the number shown with --com, in Kavrel-Config and in the other programs.\n"
+           "  --doctor [--json]  the ports and adapters diagnosed: driver (missing, disabled, refused:\n"
+           "                     Device Manager's problem code), driver provider and version (versions\n"
+           "                     known to fail), the FTDI latency timer, COM numbers above 255, each\n"
+           "                     with what to do\n"};
     return text;
 }
 
 int runPorts(CliContext& context, std::span<const std::string> args) {
+    if (!args.empty() && args[0] == "--doctor" && (args.size() == 1 || (args.size() == 2 && args[1] == "--json")))
+        return printPortDoctor(context, link::diagnose(link::gatherPortFacts()), args.size() == 2);
     if (!args.empty()) {
         if (args[0] == "--map" || args[0] == "--unmap")
             context.err << "kavrel ports: w Windows COM N to sam port COMN; nie ma czego przypisywać\n";

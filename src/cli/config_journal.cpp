@@ -72,12 +72,19 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     AnsweringObserver observer(context.observer, yesOnly(context, yes));
-    const config::ConfigResult result = config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack,
-                                                              observer, context.clock, guardFor(context));
+    const config::ConfigResult result =
+        config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack, observer, context.clock,
+                              guardFor(context), [&](const config::WriteCheck& check) { return acceptCheck(context, check, yes); });
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
 } // namespace
+
+bool backupFolderKnown(CliContext& context) {
+    if (!config::backupFolder().empty()) return true;
+    context.err << toTerminal(config::noBackupFolderText()) << "\n";
+    return false;
+}
 
 bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image) {
     std::size_t size = 0;
@@ -115,6 +122,7 @@ int runResume(CliContext& context, std::span<const std::string> args) {
         args = args.subspan(1);
     }
     if (!args.empty()) return usage(context, "resume: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.err << toTerminal(config::nothingToResumeText()) << "\n";
@@ -133,6 +141,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
         else files.push_back(arg);
     }
     if (files.size() > 1) return usage(context, "restore przyjmuje najwyżej jeden KOPIA.kvl");
+    if (!backupFolderKnown(context)) return kExitFailure;
     const std::string given = files.empty() ? std::string() : files[0];
     auto unfinished = unfinishedHere(context);
     if (!unfinished && given.empty()) {
@@ -151,6 +160,7 @@ int runRestore(CliContext& context, std::span<const std::string> args) {
 // Exits 0 when the connection has no unfinished write, 1 when it has one.
 int runStatus(CliContext& context, std::span<const std::string> args) {
     if (!args.empty()) return usage(context, "status: nieoczekiwany argument " + args[0]);
+    if (!backupFolderKnown(context)) return kExitFailure;
     const auto unfinished = unfinishedHere(context);
     if (!unfinished) {
         context.out << toTerminal(config::nothingToResumeText()) << "\n";

@@ -22,6 +22,14 @@ int offerUnfinishedWrite(CliContext& context, const config::UnfinishedWrite& unf
 // or one that cannot be read is refused with a message on stderr.
 bool loadRecordToSend(CliContext& context, const std::string& path, config::SettingsImage& image);
 
+// The look before a file is sent: values outside the dialogs are listed on stderr; elements
+// another firmware sends differently are listed and sent only with `yes`.
+bool acceptCheck(CliContext& context, const config::WriteCheck& check, bool yes);
+
+// False, after saying why on stderr, when there is no backup folder (no user folder in the
+// environment): a write, its journal and its backups have nowhere to go.
+bool backupFolderKnown(CliContext& context);
+
 int runResume(CliContext& context, std::span<const std::string> args);
 int runRestore(CliContext& context, std::span<const std::string> args);
 int runStatus(CliContext& context, std::span<const std::string> args);

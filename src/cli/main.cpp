@@ -18,9 +18,31 @@
 
 #include "cli/options.h"
 #include "common/file_names.h"
+#include "common/ini_file_store.h"
+#include "common/portable_mode.h"
 
 using namespace kavrel;
 using namespace kavrel::cli;
+
+namespace {
+
+// The user's settings (the registry on Windows, QSettings elsewhere) or, in a portable copy
+// (portable.ini beside the program), the INI files beside it, shared with its windows.
+std::unique_ptr<SettingsStore> openUserSettings() {
+    if (const auto portable = portableFolders()) {
+        usePortableDataFolder(*portable);
+        if (const std::string problem = portableWriteProblem(*portable); !problem.empty())
+            std::cerr << problem << "\n";
+        return std::make_unique<IniFileStore>(portable->settings);
+    }
+#ifdef _WIN32
+    return std::make_unique<RegistryStore>();   // HKEY_CURRENT_USER, shared with the windows
+#else
+    return std::make_unique<QSettingsStore>();
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -28,7 +50,6 @@ int main(int argc, char** argv) {
     (void)argv;
     win32::useWideConsole();
     const std::vector<std::string> args = win32::utf8Arguments();
-    RegistryStore userSettings;   // HKEY_CURRENT_USER, shared with the windows
 #else
     const std::vector<std::string> args(argv + 1, argv + argc);
     // QSettings (the configurator's saved connection) needs an application; drawing pages
@@ -41,8 +62,8 @@ int main(int argc, char** argv) {
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
-    QSettingsStore userSettings;
 #endif
+    const auto userSettings = openUserSettings();
 
     const CommandLine line = parseCommandLine(args);
     switch (line.action) {
@@ -65,8 +86,9 @@ int main(int argc, char** argv) {
     int exitCode = kExitFailure;
     // A file or folder the system refuses ends the command with a message, never the tool.
     try {
-        CliContext context{completeConnection(line, userSettings), std::cout, std::cerr, observer, {}};
-        context.traceFile = line.traceFile;   // opened by the command's first link, after its own checks
+        CliContext context{completeConnection(line, *userSettings), std::cout, std::cerr, observer, {}};
+        context.traceFile = line.traceFile;
+        context.settings = userSettings.get();   // opened by the command's first link, after its own checks
         exitCode = line.command->run(context, line.commandArgs);
     } catch (const std::filesystem::filesystem_error& failure) {
         std::cout.flush();

@@ -15,16 +15,14 @@
 #include "common/file_names.h"
 
 namespace kavrel {
-namespace {
 
-// A name in the target's folder that no other save of this process uses; the rename
-// stays within one file system that way. It is short whatever the target's name, so a
-// target name near the file system's limit still has a temporary beside it.
 std::filesystem::path temporaryNameFor(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
     const std::string name = ".kavrel-" + std::to_string(processId()) + "-" + std::to_string(counter++) + ".tmp";
     return path.parent_path() / name;
 }
+namespace {
+
 
 #ifndef _WIN32
 bool writeAll(int fd, const char* data, std::size_t size) {

@@ -17,6 +17,11 @@ enum class [[nodiscard]] ReplaceResult : int {
     WriteFailed = 2,  // writing, flushing or the final move failed; the target is unchanged
 };
 
+// A name in the folder of `path` that no other temporary of this process uses; the rename
+// stays within one file system that way. It is short whatever the target's name, so a
+// target name near the file system's limit still has a temporary beside it.
+std::filesystem::path temporaryNameFor(const std::filesystem::path& path);
+
 // Replaces the file at `path` (created when absent) with exactly `bytes`; a replaced file
 // keeps its permissions. Without `flush` the rename does not wait for the disk: a power cut
 // may then leave the previous contents (never a mixture), for bookkeeping rewritten often.

@@ -1,5 +1,7 @@
 // The fleet's schedule: every module is polled once per interval, the modules spread evenly
-// over it, all from one thread waiting on every socket at once with poll(). A module whose
+// over it, all from one thread waiting on every socket at once with poll() (the fleet
+// service's loop, which keeps the due times in a heap so that a wake-up costs the same for
+// 20 modules as for 10,000). A module whose
 // poll is still running when its next one is due has that one skipped and recorded as
 // skipped, never queued, so a module that recovers is not hit with a burst of polls. One
 // thread and non-blocking sockets instead of a thread per module: the work per poll is a few
@@ -40,6 +42,8 @@ struct FleetRunStats {
     int firstLocalError = 0;     // errno of the first of them
 };
 
+// `kavrel fleet poll`: the fleet service's loop (fleet_service.h, a heap of due times) with
+// polls only, no jobs.
 class FleetPoller {
 public:
     FleetPoller(const std::vector<FleetModule>& modules, FleetTiming timing, PollSink& sink);
@@ -54,24 +58,8 @@ public:
     FleetRunStats run(std::chrono::milliseconds duration, const StopRequest& request);
 
 private:
-    struct Slot {
-        std::unique_ptr<ModuleExchange> exchange;
-        std::string name;
-        Steady::time_point nextDue;
-        Steady::time_point due;      // the schedule of the poll under way
-        Steady::time_point began;
-        WallTime beganWall;
-        long long sequence = 0;      // ticks so far
-        long long polling = 0;       // the tick of the poll under way
-    };
-
-    void startDue(Steady::time_point now, bool scheduling);
-    void finished(std::size_t index, Steady::time_point now);
-
-    FleetTiming timing_;
-    PollSink& sink_;
-    std::vector<Slot> slots_;
-    FleetRunStats stats_;
+    struct Loop;
+    std::unique_ptr<Loop> loop_;
 };
 
 } // namespace kavrel::fleet

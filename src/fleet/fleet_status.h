@@ -2,6 +2,8 @@
 // good poll and its counts, read while the poller may be writing.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,21 @@ struct ModuleStatus {
     long long attempts = 0;
     long long failures = 0;
     long long skips = 0;
+    std::optional<long long> lastGoodMs, lastPollMs;
+    std::string outcome;     // "ok", "no answer", ... as stored
+    // The fleet service's jobs (none for a database only `fleet poll` wrote): by JobKind.
+    struct Job {
+        bool known = false;
+        std::optional<long long> lastMs, lastOkMs, nextDueMs;
+        std::string lastOutcome;         // "ok", "failed", "cut"
+        std::string lastError;
+        std::optional<long long> records, holes, changes;   // of the last collection / backup
+        std::string file;
+        long long retries = 0;
+    };
+    std::array<Job, 2> jobs;
+    // The fields the last backup that found changes listed: "KEY: before -> after".
+    std::vector<std::string> lastChanges;
 };
 
 struct FleetStatus {
@@ -28,9 +45,12 @@ struct FleetStatus {
 
 FleetStatus readFleetStatus(const std::string& databasePath);
 
-// The table as `kavrel fleet status` prints it (UTF-8).
+// The table as `kavrel fleet status` prints it (UTF-8); the service's jobs, when there are
+// any, in a second table below it.
 std::string formatFleetStatus(const std::vector<ModuleStatus>& modules);
 // The lines under the table: what the poller itself lost ("" when nothing), UTF-8.
 std::string formatPollerFigures(const FleetStatus& status);
+// The same as one JSON object: {"modules":[...]} with times as unix ms and local text.
+std::string fleetStatusJson(const std::vector<ModuleStatus>& modules);
 
 } // namespace kavrel::fleet

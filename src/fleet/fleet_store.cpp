@@ -61,7 +61,7 @@ void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module
     b.text(module.name);
     b.text(utcText(record.started));
     b.integer(unixMs(record.started));
-    if (record.outcome == Outcome::Skipped) {
+    if (record.outcome == Outcome::Skipped || record.outcome == Outcome::Busy) {
         b.skip(2);
     } else {
         b.integer(static_cast<long long>(record.lateSeconds * 1000));
@@ -118,7 +118,10 @@ void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& 
     state.text(utcText(record.started));
     state.integer(unixMs(record.started));
     // A poll this computer could not make is no attempt on the module.
-    state.integer(record.outcome == Outcome::Skipped || record.outcome == Outcome::LocalError ? 0 : 1);
+    state.integer(record.outcome == Outcome::Skipped || record.outcome == Outcome::LocalError ||
+                          record.outcome == Outcome::Busy
+                      ? 0
+                      : 1);
     state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
     state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
     state.textOrNull(connectReasonText(record.connectFailure));

@@ -27,6 +27,7 @@ const char* stateOf(Outcome outcome) {
     case Outcome::NoAnswer: return "no answer";
     case Outcome::Refused: return "refused";
     case Outcome::Skipped:
+    case Outcome::Busy:
     case Outcome::LocalError: break;   // nothing learnt of the module
     }
     return nullptr;
@@ -113,6 +114,7 @@ bool parseBrokerAddress(const std::string& text, MqttOptions& options) {
 MqttPublisher::MqttPublisher(MqttOptions options, const std::vector<FleetModule>& modules)
     : options_(std::move(options)), modules_(modules), lastState_(modules.size()) {
     if (options_.clientId.empty()) options_.clientId = "kavrel-fleet-" + std::to_string(::getpid());
+    if (options_.homeAssistantDiscovery) discovery_.emplace(modules.size());
     mosquitto_lib_init();
     thread_ = std::thread([this] { worker(); });
 }
@@ -133,7 +135,11 @@ void MqttPublisher::post(Pending message) {
 void MqttPublisher::record(const PollRecord& record) {
     const FleetModule& module = modules_[record.module];
     const std::string base = "kavrel/" + module.name + "/";
+    if (discovery_)
+        for (SpooledMessage& m : discovery_->changed(record, module)) post({std::move(m.topic), std::move(m.payload), m.retained});
     post({base + "pomiar", pollJson(record, module), false});
+    // The fleet service adds modules while it runs (SIGHUP): their states start unknown.
+    if (record.module >= lastState_.size()) lastState_.resize(record.module + 1);
     if (const char* state = stateOf(record.outcome); state && lastState_[record.module] != state) {
         lastState_[record.module] = state;
         post({base + "stan", state, true});

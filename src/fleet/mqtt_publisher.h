@@ -16,7 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include <optional>
+
 #include "fleet/fleet_list.h"
+#include "fleet/ha_discovery.h"
 #include "fleet/message_spool.h"
 #include "fleet/poll_sink.h"
 
@@ -32,6 +35,7 @@ struct MqttOptions {
     std::string clientId;            // empty: "kavrel-fleet-<pid>"
     int keepAliveSeconds = 10;       // the last will is sent this long (and a half) after the poller dies
     int finishWaitMs = 5000;         // how long a clean end waits for the broker to take the rest
+    bool homeAssistantDiscovery = false;   // the discovery configurations of ha_discovery.h
 };
 
 // "HOST[:PORT]" into the options; false when the port is not 1..65535.
@@ -72,6 +76,7 @@ private:
     MqttOptions options_;
     const std::vector<FleetModule>& modules_;
     std::vector<std::string> lastState_;   // per module, used on the polling thread only
+    std::optional<HaDiscovery> discovery_; // used on the polling thread only
     std::string error_;
     std::mutex mutex_;
     std::condition_variable wake_;

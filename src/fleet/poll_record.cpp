@@ -19,6 +19,7 @@ constexpr OutcomeNames kNames[] = {
     {Outcome::Refused, "refused", "odmowa"},
     {Outcome::Skipped, "skipped", "pominięty"},
     {Outcome::LocalError, "local error", "błąd lokalny"},
+    {Outcome::Busy, "busy", "zajęty"},
 };
 
 struct ReasonNames {

@@ -19,12 +19,14 @@ enum class Outcome {
     Skipped,    // the previous poll was still running when this one was due
     LocalError, // this computer could not make the poll (no file descriptor, no memory, no local port):
                 // nothing is known of the module
+    Busy,       // the fleet service's collection or backup of the module held its link: not polled
 };
 
 // The stored and published text of an outcome: "ok", "no answer", "refused", "skipped",
-// "local error".
+// "local error", "busy".
 const char* outcomeText(Outcome outcome);
-// The operator's word for it: "OK", "brak odpowiedzi", "odmowa", "pominięty", "błąd lokalny" (UTF-8).
+// The operator's word for it: "OK", "brak odpowiedzi", "odmowa", "pominięty", "błąd lokalny",
+// "zajęty" (UTF-8).
 const char* outcomeLabel(Outcome outcome);
 std::optional<Outcome> outcomeFromText(const std::string& text);
 // Whether a socket call's error lies with this computer rather than the module or the network.

@@ -6,6 +6,9 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "screenshots/window_picture.h"
+#include "common/qt/color_scheme.h"
+#include "link/qt/port_doctor_dialog.h"
 #include "link/qt/port_picker.h"
 #include "link/qt/trace_choice_row.h"
 #include "config/model/settings_file.h"
@@ -40,7 +43,40 @@ bool savePortPicker(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/wybierz-port.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
-    return dialog.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
+}
+
+// "Diagnostyka" of the port picker on a laptop with an FTDI adapter at 16 ms and a disabled one.
+bool savePortDoctor(const QString& folder) {
+    auto sample = [] {
+        kavrel::link::PortFacts ftdi;
+        ftdi.device = "COM5";
+        ftdi.description = "USB Serial Port (COM5)";
+        ftdi.vendorId = 0x0403;
+        ftdi.productId = 0x6001;
+        ftdi.comNumber = 5;
+        ftdi.driver = "FTSER2K";
+        ftdi.driverProvider = "FTDI";
+        ftdi.driverVersion = "2.12.36.4";
+        ftdi.latencyMs = 16;
+        ftdi.latencyPlace = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000\\Device Parameters";
+        kavrel::link::PortFacts disabled;
+        disabled.device = "COM7";
+        disabled.description = "Prolific USB-to-Serial Comm Port (COM7)";
+        disabled.vendorId = 0x067B;
+        disabled.productId = 0x2303;
+        disabled.comNumber = 7;
+        disabled.problemCode = 22;
+        disabled.driver = "Ser2pl";
+        return std::vector<kavrel::link::PortFacts>{ftdi, disabled};
+    };
+    kavrel::PortDoctorDialog dialog(sample);
+    dialog.adjustSize();
+    dialog.show();
+    QApplication::processEvents();
+    const QString path = folder + QStringLiteral("/diagnostyka-portow.png");
+    QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
 }
 
 // "Przebieg transmisji" of the "Pomoc" menu (the logger's is the same dialog), switched on.
@@ -53,7 +89,7 @@ bool saveTraceChoice(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/przebieg-transmisji.png");
     QTextStream(stdout) << path << " " << dialog.width() << "x" << dialog.height() << "\n";
-    return dialog.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(dialog, path);
 }
 
 // The main window as it starts with no saved connection.
@@ -65,13 +101,14 @@ bool saveMainWindow(const QString& folder) {
     QApplication::processEvents();
     const QString path = folder + QStringLiteral("/konfigurator.png");
     QTextStream(stdout) << path << " " << window.width() << "x" << window.height() << "\n";
-    return window.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(window, path);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::applyColorScheme(app);   // the dialogs as a dark-mode system shows them, where it is one
     const QStringList args = app.arguments();
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("screenshots");
     QDir().mkpath(folder);
@@ -87,12 +124,13 @@ int main(int argc, char** argv) {
         window->show();
         app.processEvents();
         const QString path = folder + QLatin1Char('/') + QString::fromLatin1(entry.name) + QStringLiteral(".png");
-        if (window->grab().save(path)) ++written;
+        if (kavrel::screenshots::saveWindowPicture(*window, path)) ++written;
         QTextStream(stdout) << path << " " << window->width() << "x" << window->height() << "\n";
         delete window;
     }
     if (savePortPicker(folder)) ++written;
     if (saveMainWindow(folder)) ++written;
     if (saveTraceChoice(folder)) ++written;
-    return written == static_cast<int>(dialogGallery().size()) + 3 ? 0 : 1;
+    if (savePortDoctor(folder)) ++written;
+    return kavrel::screenshots::pictureExitCode(written == static_cast<int>(dialogGallery().size()) + 4);
 }

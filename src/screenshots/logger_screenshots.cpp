@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "screenshots/window_picture.h"
 #include "common/settings_store.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
@@ -26,7 +27,7 @@ namespace {
 
 bool grabTo(QWidget* widget, const QString& folder, const char* name) {
     const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
-    const bool saved = widget->grab().save(path);
+    const bool saved = kavrel::screenshots::saveWindowPicture(*widget, path);
     QTextStream(stdout) << path << " " << widget->width() << "x" << widget->height() << "\n";
     return saved;
 }
@@ -104,5 +105,5 @@ int main(int argc, char** argv) {
     failed += !save(about.get(), folder, "logger-o-programie");
 
     window.runner().waitForFinished();
-    return failed == 0 ? 0 : 1;
+    return kavrel::screenshots::pictureExitCode(failed == 0);
 }

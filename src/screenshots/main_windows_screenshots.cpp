@@ -7,6 +7,7 @@
 #include <QTextStream>
 #include <memory>
 
+#include "screenshots/window_picture.h"
 #include "common/qt/application_setup.h"
 #include "common/settings_store.h"
 #include "config/ui/main_window.h"
@@ -21,7 +22,7 @@ bool save(QWidget& window, const QString& folder, const QString& name) {
     QApplication::processEvents();
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     QTextStream(stdout) << path << " " << window.width() << "x" << window.height() << "\n";
-    return window.grab().save(path);
+    return kavrel::screenshots::saveWindowPicture(window, path);
 }
 
 } // namespace
@@ -46,5 +47,5 @@ int main(int argc, char** argv) {
         kavrel::logger::ui::Crejestrator window(settings, false);
         written += save(window, folder, QStringLiteral("rejestrator"));
     }
-    return written == 3 ? 0 : 1;
+    return kavrel::screenshots::pictureExitCode(written == 3);
 }

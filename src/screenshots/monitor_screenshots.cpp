@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "screenshots/window_picture.h"
 #include "common/settings_store.h"
 #include "common/win1250.h"
 #include "link/connection_settings.h"
@@ -55,7 +56,7 @@ void save(QWidget* widget, const QString& folder, const char* name) {
     widget->show();
     QApplication::processEvents();
     const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
-    if (widget->grab().save(path)) ++written;
+    if (kavrel::screenshots::saveWindowPicture(*widget, path)) ++written;
     QTextStream(stdout) << path << " " << widget->width() << "x" << widget->height() << "\n";
 }
 
@@ -126,5 +127,5 @@ int main(int argc, char** argv) {
 
     window.close();
     server.stop();
-    return written == 6 ? 0 : 1;
+    return kavrel::screenshots::pictureExitCode(written == 6);
 }

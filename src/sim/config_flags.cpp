@@ -69,6 +69,8 @@ std::vector<SimFlag> configFlags() {
          shortEcho},
         {"--junk", "QUERY", "answer QUERY (e.g. SET?) with lines that hold no key, then OK (repeatable)",
          [](SimOptions& o, const std::string& v) { o.config.junkQueries.push_back(v); return std::string(); }},
+        {"--drift", "KEY", "the module changes the number KEY by itself: every read finds it one higher (repeatable)",
+         [](SimOptions& o, const std::string& v) { o.config.driftKeys.push_back(v); return std::string(); }},
         {"--no-atim", nullptr, "leave ATIM out of the answer to SET?",
          [](SimOptions& o, const std::string&) { o.config.omitAtim = true; return std::string(); }},
     };

@@ -22,6 +22,9 @@ struct ConfigSimOptions {
     std::vector<std::string> droppedKeys;  // acknowledged with "OK" but not stored
     std::vector<ShortEcho> shortEchoes;
     bool omitAtim = false;                 // "SET?" leaves ATIM out
+    // Numeric keys the module changes by itself: each read that reports one finds it one
+    // higher than the read before (COPS: the network the module registered in).
+    std::vector<std::string> driftKeys;
     std::vector<std::string> junkQueries;  // these queries ("SET?") are answered by lines without a key, then "OK"
     // key=value lines that seed the configuration (after the version's defaults), as
     // "--config FILE" gives them.

@@ -55,7 +55,7 @@ int serveMany(const SimCommandLine& line) {
     std::vector<std::unique_ptr<SimServer>> servers;
     std::string fleet;
     for (int i = 0; i < line.modules; ++i) {
-        modules.push_back(std::make_unique<SimModule>(line.options));
+        modules.push_back(std::make_unique<SimModule>(moduleOptions(line, i)));
         if (!modules.back()->lineLogOpen()) {
             std::cerr << "kavrel-sim: cannot open " << line.options.lineLogFile << "\n";
             return 1;

@@ -37,6 +37,13 @@ void MemoryCommands::grow() {
         memory_.append(static_cast<int>(due - grownBySeconds_));
         grownBySeconds_ = due;
     }
+    if (options_.clockSpeed > 0) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
+        const double periods = elapsed.count() * options_.clockSpeed / (60.0 * std::max(1, options_.loggingPeriod));
+        const auto due = static_cast<long long>(periods * memory_.recordsPerPeriod());
+        memory_.append(static_cast<int>(due - grownByClock_));
+        grownByClock_ = due;
+    }
     if (options_.pendingRecords) memory_.append(options_.pendingRecords->exchange(0));
 }
 

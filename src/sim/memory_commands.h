@@ -33,6 +33,7 @@ private:
     std::string previousBatch_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     long long grownBySeconds_ = 0;
+    long long grownByClock_ = 0;   // records logged by the accelerated clock
     long batchRequests_ = 0;
     bool cutPending_ = false;  // the link was cut and the logger has not started anew   // requests for more than one record, over every connection
     // How often each fault has struck so far.

@@ -95,6 +95,14 @@ std::vector<SimFlag> memoryFlags() {
              o.memory.growPerSecond = n;
              return error;
          }},
+        {"--clock-speed", "X", "the module's clock runs X times faster than real time and the memory fills as its "
+                                "logging period says (a day in a minute: 1440)",
+         [](SimOptions& o, const std::string& v) {
+             int n = 0;
+             std::string error = atLeast(v, 1, 1000000, n);
+             o.memory.clockSpeed = n;
+             return error;
+         }},
         {"--grow-per-batch", "N", "log N new records after every batch request answered",
          [](SimOptions& o, const std::string& v) { return atLeast(v, 1, 1000, o.memory.growPerBatch); }},
         {"--another-module-after", "K", "from the K-th batch request on, another module answers behind the same address",

@@ -47,6 +47,10 @@ struct MemoryOptions {
     // A memory that fills while it is read: records logged per second of the simulator's
     // run, and after every batch answered (deterministic, for tests).
     double growPerSecond = 0;
+    // The module's clock runs this many times faster than real time: it logs a logging
+    // period's records every loggingPeriod * 60 / clockSpeed real seconds (0: not at all,
+    // unless --grow says so), for scenarios of a day in a minute.
+    double clockSpeed = 0;
     int growPerBatch = 0;
     // After this many batch requests another module answers behind the same address.
     int replaceAfterBatches = 0;

@@ -1,6 +1,7 @@
 #include "sim/module_configuration.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -345,6 +346,11 @@ std::optional<std::string> ModuleConfiguration::reply(std::string_view query) {
             const std::string key = item.key;
             if (!knows(item.how == Report::Family ? key + "1" : key)) continue;
             if (key == "ATIM" && options_.omitAtim) continue;
+            for (const std::string& drifting : options_.driftKeys)
+                if (drifting == key) {
+                    const unsigned long next = std::strtoul(storedOrDefault(key).c_str(), nullptr, 10) + 1;
+                    values_[key] = std::to_string(next % 65536);
+                }
             switch (item.how) {
             case Report::Line: text += reportLine(key); break;
             case Report::Family: text += reportFamily(key); break;

@@ -20,6 +20,8 @@ class RecordMemory {
 public:
     explicit RecordMemory(const MemoryOptions& options);
 
+    // Records logged per logging period (a measurement, its extended lines, the events between).
+    int recordsPerPeriod() const;
     int recordCount() const { return static_cast<int>(written_ - oldest_); }
     int capacity() const { return static_cast<int>(capacity_); }
     bool wrapped() const { return wrapped_; }
@@ -40,7 +42,6 @@ public:
 private:
     std::string erasedFrame() const;
     long long cycleLength() const;
-    int recordsPerPeriod() const;
     char kindAt(long long position) const;
     long long periodAt(long long position) const;       // logging period counted from period 0
     long long numberedBefore(long long position) const;  // "P" and "Z" records before a position

@@ -1,5 +1,7 @@
 #include "sim/sim_command_line.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <ostream>
 
@@ -52,6 +54,16 @@ SimCommandLine parseSimCommandLine(std::span<const std::string> args) {
             }
             continue;
         }
+        if (arg == "--silent-share" || arg == "--slow-share" || arg == "--cut-share") {
+            if (i + 1 >= args.size()) return usageError("kavrel-sim: " + arg + " needs a value\n");
+            const std::string& value = args[++i];
+            bool read = false;
+            if (arg == "--silent-share") read = wholeNumber(value, line.silentShare) && line.silentShare >= 0 && line.silentShare <= 100;
+            else if (arg == "--slow-share") read = numberPair(value, line.slowShare, line.slowMs) && line.slowShare >= 0 && line.slowShare <= 100 && line.slowMs >= 0;
+            else read = numberPair(value, line.cutShare, line.cutEvery) && line.cutShare >= 0 && line.cutShare <= 100 && line.cutEvery >= 1;
+            if (!read) return usageError("kavrel-sim: " + arg + (arg == "--silent-share" ? " expects PERCENT 0..100\n" : " expects PERCENT:N\n"));
+            continue;
+        }
         const SimFlag* flag = nullptr;
         for (const auto& f : flags)
             if (arg == f.name) flag = &f;
@@ -70,6 +82,28 @@ SimCommandLine parseSimCommandLine(std::span<const std::string> args) {
     return line;
 }
 
+namespace {
+
+// Whether module `index` of `count` falls in a share of `percent`, the share's members spread
+// evenly and started at `offset` (so that the shares take different modules).
+bool inShare(int index, int count, int percent, int offset) {
+    if (percent <= 0) return false;
+    const int shifted = (index + count - offset % count) % count;
+    return (static_cast<long long>(shifted + 1) * percent) / 100 > (static_cast<long long>(shifted) * percent) / 100;
+}
+
+} // namespace
+
+SimOptions moduleOptions(const SimCommandLine& line, int index) {
+    SimOptions options = line.options;
+    const int count = std::max(1, line.modules);
+    if (inShare(index, count, line.silentShare, 0)) options.faults.silent = true;
+    if (inShare(index, count, line.slowShare, 1)) options.faults.replyDelayMs = line.slowMs;
+    if (inShare(index, count, line.cutShare, 2)) options.memory.faults.cutEveryBatch = line.cutEvery;
+    options.seed = line.options.seed + static_cast<unsigned>(index);
+    return options;
+}
+
 TcpEndpoint tcpEndpoint(const std::string& text) {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos) return {text, 0};
@@ -83,6 +117,9 @@ void printSimUsage(std::ostream& out) {
            "  --modules N         serve N modules, each on its own port (ports PORT.. or free ones), one\n"
            "                      \"tcp=ADDRESS:PORT\" line each\n"
            "  --fleet-file PATH   write the modules as a kavrel fleet file (\"M001 ADDRESS:PORT\" lines)\n"
+           "  --silent-share P    (with --modules) P percent of the modules answer nothing\n"
+           "  --slow-share P:MS   (with --modules) P percent of the modules answer MS milliseconds late\n"
+           "  --cut-share P:K     (with --modules) P percent of the modules cut the link at every K-th batch\n"
            "  --pty-link PATH     (with --pty) keep a symbolic link PATH to the pseudo-terminal, which\n"
            "                      a cut link (--cut-every) replaces by a new one\n";
     for (const auto& flag : allSimFlags()) {

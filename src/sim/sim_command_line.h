@@ -25,12 +25,21 @@ struct SimCommandLine {
     bool pty = false;  // --pty
     int modules = 1;   // --modules N: N modules, each on its own TCP port, all with the same options
     std::string fleetFile;   // --fleet-file PATH: "NAME ADDRESS:PORT" of each module, for kavrel fleet
+    // With --modules: a share (percent) of the modules silent, slow (answering MS late), or
+    // cutting the link at every K-th batch; spread evenly over the modules, each fault on
+    // other modules than the others where the shares allow.
+    int silentShare = 0;
+    int slowShare = 0, slowMs = 0;
+    int cutShare = 0, cutEvery = 0;
     std::string ptyLink;  // --pty-link PATH: a symbolic link kept pointing at the pseudo-terminal
     std::string error;  // "kavrel-sim: ...\n", or empty when the usage alone says it
     bool showUsage = false;
 };
 
 SimCommandLine parseSimCommandLine(std::span<const std::string> args);
+
+// The options of module `index` (0-based) of --modules: the shared ones with its share's fault.
+SimOptions moduleOptions(const SimCommandLine& line, int index);
 
 // "ADDRESS:PORT" as listenTcp takes it; without a readable port, port 0 (a free one).
 struct TcpEndpoint {

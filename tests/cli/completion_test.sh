@@ -50,7 +50,13 @@ expect "status" kavrel config st
 expect "--backup" kavrel config write modul.kvl --ba
 expect "--yes" kavrel config write modul.kvl --y
 expect "kopie|modul.kvl|pomiary środa.kvl|stare pomiary" kavrel config restore ""
-expect "--help|export|status|update" kavrel logger archive ""
+expect "--help|export|import|status|update" kavrel logger archive ""
+expect "kvl-csv" kavrel logger archive export stacja.db --format k
+expect "rfc4180" kavrel logger download -o wyniki --dialect r
+expect "jsonl" kavrel logger archive export stacja.db --format j
+expect "--influx" kavrel fleet poll --hosts flota.txt --inf
+expect "homeassistant" kavrel fleet poll --mqtt 127.0.0.1 --mqtt-discovery h
+expect "--archive" kavrel logger archive import historia.csv --ar
 expect "kopie|stacja.db|stare pomiary" kavrel logger archive update ""
 expect "--segment" kavrel logger archive export stacja.db --se
 expect "--archived" kavrel logger clear --archiv

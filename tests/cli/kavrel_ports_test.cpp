@@ -37,6 +37,34 @@ TEST(KavrelPorts, MappedNumberReachesTheSimulatorAndIsListedUntilUnmapped) {
     EXPECT_EQ(runKavrel("ports", "KAVREL_COM6=", settings.path).out.find(sim.ptyPath()), std::string::npos);
 }
 
+// A portable copy (portable.ini beside the program) keeps its mapping in the INI file beside
+// it, and the user's own settings are never touched.
+TEST(KavrelPorts, PortableCopyKeepsItsMappingBesideItself) {
+    SimFixture sim;
+    const TempFolder settings;
+    const fs::path stick = settings.path / "pendrive";
+    fs::create_directories(stick);
+    fs::copy_file(KAVREL_CLI, stick / "kavrel");
+    kavrel::testing::writeWholeFile(stick / "portable.ini", "");
+    const std::string portable = (stick / "kavrel").string();
+    const auto run = [&](const std::string& arguments) {
+        return kavrel::testing::runShellCommand("XDG_CONFIG_HOME='" + (settings.path / "config").string() +
+                                                "' KAVREL_COM6= '" + portable + "' " + arguments + " 2>/dev/null");
+    };
+    const ToolRun map = run("ports --map 6 " + sim.ptyPath());
+    ASSERT_EQ(map.exitCode, 0) << map.out;
+    EXPECT_EQ(map.out, "COM6\t" + sim.ptyPath() + "\n");
+    EXPECT_EQ(kavrel::testing::readWholeFile(stick / "Kavrel.ini"),
+              "[Software\\Ostrevan\\Kavrel]\r\n\r\n[Software\\Ostrevan\\Kavrel\\Porty]\r\nCOM6=sz:" + sim.ptyPath() +
+                  "\r\n\r\n");
+    const ToolRun version = run("--com 6 version");
+    EXPECT_EQ(version.exitCode, 0) << version.out;
+    EXPECT_EQ(version.out, "Kavrel V3.6EL\nversionCode=0x36 E=1 L=1 variant=-\n");
+    EXPECT_FALSE(fs::exists(settings.path / "config")) << "the portable copy wrote the user's settings";
+    // The installed tool, with the user's settings, knows nothing of the stick's mapping.
+    EXPECT_EQ(runKavrel("ports", "KAVREL_COM6=", settings.path).out.find(sim.ptyPath()), std::string::npos);
+}
+
 TEST(KavrelPorts, AdapterIsStoredByItsStableNameAndMarkedWhileAnotherProgramHoldsIt) {
     SimFixture sim;
     const TempFolder settings;

@@ -8,7 +8,9 @@
 #endif
 
 #include "common/file_names.h"
+#include "common/win1250.h"
 #include "config/model/backup_store.h"
+#include "config/model/write_journal.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
@@ -55,6 +57,26 @@ TEST(BackupStore, FolderOfAPolishProfile) {
     setVariable(kBackupFolderVariable, "Łukasz/kopie");
     EXPECT_EQ(backupFolder(), "Łukasz/kopie");
 }
+
+#ifndef _WIN32
+// No user folder in the environment (a service, `env -i`): no folder at all, never the root's
+// ".local/share" nor the current folder, for the backups and the journals alike.
+TEST(BackupStore, NoFolderWithoutAHome) {
+    const SavedVariable backups(kBackupFolderVariable), data("XDG_DATA_HOME"), home("HOME");
+    setVariable(kBackupFolderVariable, nullptr);
+    setVariable("XDG_DATA_HOME", nullptr);
+    for (const char* value : {static_cast<const char*>(nullptr), "", "michał"}) {
+        setVariable("HOME", value);
+        EXPECT_EQ(backupFolder(), "") << (value ? value : "unset");
+    }
+    EXPECT_EQ(noBackupFolderText(), W("Nie wiadomo, gdzie przechowywać kopie zapasowe i dzienniki zapisu: zmienna HOME "
+                                      "nie jest ustawiona (albo nie jest ścieżką bezwzględną). Ustaw ją albo KAVREL_BACKUP_DIR."));
+    EXPECT_FALSE(saveBackup("", SettingsImage{}, "Kavrel V3.6EL", "COM3", {2026, 12, 8, 14, 5, 9}).saved);
+    EXPECT_EQ(journalPath("", "COM3"), "");
+    setVariable("XDG_DATA_HOME", "/dane");
+    EXPECT_EQ(backupFolder(), "/dane/Ostrevan/Kavrel/kopie");
+}
+#endif
 
 // A backup saved into a folder with Polish letters is there under its name and listed back.
 TEST(BackupStore, SaveAndListInAPolishFolder) {

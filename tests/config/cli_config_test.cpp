@@ -224,3 +224,30 @@ TEST(ConfigCommand, WriteShowsTheChangesKeepsABackupAndListsIt) {
     EXPECT_EQ(sim.module->value("PIN"), "4321");
     ::unsetenv(kBackupFolderVariable);
 }
+
+// Without a user folder a write has nowhere for its journal and backups: refused before the
+// module is asked anything, as are the commands that look into that folder.
+TEST(ConfigCommand, NoUserFolderRefusesWhatNeedsTheBackupFolder) {
+    const TempFolder temp;
+    const std::string file = (temp.path / "a.kvl").string();
+    SimWithConfig sim("Kavrel V3.6EL");
+    Tool tool;
+    ::setenv(kBackupFolderVariable, (temp.path / "kopie").c_str(), 1);
+    ASSERT_EQ(tool.run(sim.fixture, {"read", "-o", file}), 0) << tool.err.str();
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string data = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv(kBackupFolderVariable);
+    sim.module->clearJournal();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"write", file}, {"write", file, "--show-diff"}, {"resume"}, {"restore", file}, {"backups"}}) {
+        EXPECT_EQ(tool.run(sim.fixture, args), 1) << args[0];
+        EXPECT_EQ(tool.err.str(), "Nie wiadomo, gdzie przechowywać kopie zapasowe i dzienniki zapisu: zmienna HOME nie jest "
+                                  "ustawiona (albo nie jest ścieżką bezwzględną). Ustaw ją albo KAVREL_BACKUP_DIR.\n");
+    }
+    EXPECT_TRUE(sim.module->journal().empty());
+    EXPECT_EQ(tool.run(sim.fixture, {"write", file, "--dry-run"}), 0) << tool.err.str();
+    if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
+    if (!data.empty()) ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+}

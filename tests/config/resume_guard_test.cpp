@@ -110,6 +110,27 @@ TEST_F(ResumeGuard, ResumeAndRestoreWriteNothingIntoAnotherModuleWithoutYes) {
     }
 }
 
+// A backup read from a module of another firmware is looked at as any file is before it is
+// sent: the elements sent differently are listed and nothing is written without --yes.
+TEST_F(ResumeGuard, ABackupFromAnotherFirmwareIsRestoredOnlyWhenConfirmed) {
+    const std::string old = (temp.path / "v20.kvl").string();
+    {
+        auto config = std::make_shared<sim::ModuleConfiguration>();
+        SimFixture v20(sim::SimOptions{.versionText = "Kavrel V2.0", .config = {.seedLines = {"SMS0=Stary"}, .module = config}});
+        ASSERT_EQ(run(v20.port(), {"read", "-o", old}), 0) << err.str();
+    }
+    Module now(0, 0, {"SMS0=Nowy"});
+    now.config->clearJournal();
+    EXPECT_EQ(run(now.fixture.port(), {"restore", old}), 1);
+    EXPECT_NE(out.str().find("APN3"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("Nic nie wysłano: potwierdź zapis opcją --yes."), std::string::npos) << err.str();
+    for (const std::string& line : now.config->journal()) EXPECT_EQ(line.find('='), std::string::npos) << line;
+    EXPECT_EQ(now.config->value("SMS0"), "Nowy");
+
+    EXPECT_EQ(run(now.fixture.port(), {"restore", old, "--yes"}), 0) << err.str();
+    EXPECT_EQ(now.config->value("SMS0"), "Stary");
+}
+
 // The journal's lines are no part of what its hash guards: a CR escaped into a line not yet
 // acknowledged, or a service command added, would be sent as they stand.
 TEST_F(ResumeGuard, AJournalWhoseLinesAreNotItsRecordsIsRefusedBeforeAnythingIsSent) {

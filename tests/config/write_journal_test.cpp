@@ -1,19 +1,26 @@
-// The journal of a write in its file, and the look before a write of a file from another
-// firmware.
+// The journal of a write in its file, the write that stops when its journal cannot be
+// kept, and the look before a write of a file from another firmware.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "common/win1250.h"
 #include "config/model/write_journal.h"
+#include "config/protocol/journaled_write.h"
 #include "config/protocol/write_check.h"
+#include "config_sim.h"
 #include "support/file_contents.h"
+#include "support/recording_observer.h"
 #include "support/temp_folder.h"
 
 using namespace kavrel;
 using namespace kavrel::config;
+using kavrel::testing::RecordingObserver;
+using kavrel::testing::SimWithConfig;
 using kavrel::testing::TempFolder;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,6 +59,71 @@ TEST(WriteJournal, KeepsItsLinesAndMarksThroughTheFile) {
     EXPECT_EQ(loadJournal(path, loaded), JournalLoad::Damaged);
     EXPECT_TRUE(removeJournal(path));
     EXPECT_EQ(loadJournal(path, loaded), JournalLoad::Missing);
+}
+
+// A journal recorder whose file becomes impossible to replace after `after` acknowledged
+// lines (the disk filled, the folder was taken away): the journal saved last is moved aside.
+struct JournalLostAfter final : WriteRecorder {
+    JournalLostAfter(JournalRecorder& journal, std::size_t after) : journal(journal), after(after) {}
+    bool starting(const std::string& version, const std::vector<WriteStep>& steps, std::size_t first) override {
+        return journal.starting(version, steps, first);
+    }
+    bool acknowledged(std::size_t index) override {
+        if (++acks == after) {
+            fs::rename(journal.path(), journal.path() + ".kept");
+            fs::create_directory(journal.path());
+        }
+        return journal.acknowledged(index);
+    }
+    void verified() override { journal.verified(); }
+    std::string stopReason() const override { return journal.stopReason(); }
+    JournalRecorder& journal;
+    std::size_t after, acks = 0;
+};
+
+std::size_t writeLinesReceived(const SimWithConfig& sim) {
+    const auto lines = sim.module->journal();
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find('=') != std::string::npos && !line.starts_with("PIN=");
+    }));
+}
+
+// A write goes no further than its journal: a journal that cannot be saved before the first
+// line sends nothing, and one that cannot be saved later stops the write after that line,
+// with the journal on the disk as it was last saved, and says why.
+TEST(WriteJournal, AJournalThatCannotBeSavedStopsTheWrite) {
+    const TempFolder temp;
+    const FixedClock clock({2026, 12, 8, 14, 5, 9, 2});
+    SettingsImage target;
+    target.setText(Field::Sms, 2, W("Przepełnienie"));
+    for (const std::size_t lostAfter : {std::size_t{0}, std::size_t{4}}) {
+        SCOPED_TRACE(lostAfter);
+        SimWithConfig sim(kVersion);
+        link::ModuleLink moduleLink(link::LinkVariant::configurator());
+        sim.fixture.useTcp(moduleLink);
+        JournalRecorder journal = journalForWrite(temp.path.string(), "tcp" + std::to_string(lostAfter), target, {}, clock.now());
+        if (lostAfter == 0) fs::create_directories(journal.path());
+        JournalLostAfter recorder(journal, lostAfter);
+        RecordingObserver observer;
+        SettingsImage readBack;
+        EXPECT_EQ(writeSettings(moduleLink, target, readBack, {}, observer, {clock, &recorder}), ConfigResult::JournalFailed);
+        EXPECT_FALSE(moduleLink.isOpen());
+        const std::string reason = "message[error]: Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n" + journal.path();
+        if (lostAfter == 0) {
+            EXPECT_EQ(observer.only("message"), std::vector<std::string>{reason +
+                      "\r\nBez niego przerwanego zapisu nie dałoby się dokończyć ani cofnąć; nic nie zostało wysłane do modułu."});
+            EXPECT_EQ(writeLinesReceived(sim), 0u);
+            continue;
+        }
+        const std::string total = std::to_string(journal.journal().lines.size());
+        EXPECT_EQ(observer.only("message"), std::vector<std::string>{reason + "\r\nZapis zatrzymano po 4. z " + total +
+                  " linii; zapisany wcześniej dziennik pozwala go dokończyć albo przywrócić kopię."});
+        EXPECT_EQ(observer.only("status").back(), "status: Zapis przerwany");
+        WriteJournal kept;
+        ASSERT_EQ(loadJournal(journal.path() + ".kept", kept), JournalLoad::Ok);
+        EXPECT_EQ(kept.acknowledgedCount(), 3u);
+        EXPECT_EQ(sim.module->journal().back().substr(0, 4), kept.lines[3].text.substr(0, 4)) << "nothing sent after the stop";
+    }
 }
 
 // A file from a V2.0 module written to a V3.6 one, and the reverse, lists exactly the

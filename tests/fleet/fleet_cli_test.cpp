@@ -172,3 +172,67 @@ TEST(FleetCli, PollsTheDatabaseDidNotTakeEndTheRunWithAnError) {
     EXPECT_GT(pollsWith(db, "ok"), before + 10);
     EXPECT_FALSE(std::filesystem::exists(db + "-rounds.spool"));
 }
+
+namespace {
+
+// Waits until the file holds `part` (the service's log lines), at most `limit`.
+bool waitForText(const std::filesystem::path& file, const std::string& part, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (kavrel::testing::readWholeFile(file).find(part) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+} // namespace
+
+// kavrel fleet serve as a service runs: SIGHUP with a bad fleet file is refused with its line
+// number and the fleet kept polling; a good one adds its new module; SIGTERM ends it with
+// everything committed and exit 0; `fleet status --json` shows each module's jobs.
+TEST(FleetCli, ServeReloadsOnSighupRefusesABadFileAndEndsCleanlyOnSigterm) {
+    const kavrel::testing::TempFolder folder;
+    sim::SimOptions memory;
+    memory.memory.records = 120;
+    kavrel::testing::SimFixture first(memory), second(memory);
+    const auto hosts = folder.path / "fleet.txt";
+    std::ofstream(hosts) << "K1 127.0.0.1:" << first.port() << "\n";
+    const std::string db = (folder.path / "f.db").string();
+    const auto out = folder.path / "out.txt";
+    pid_t pid = kavrel::testing::startProcess({KAVREL_CLI, "fleet", "serve", "--hosts", hosts.string(), "--db", db,
+                                               "--archives", (folder.path / "archiwa").string(), "--backups",
+                                               (folder.path / "kopie").string(), "--interval", "0.2", "--jobs", "2"},
+                                              out);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForText(out, "K1: kopia ustawień: pierwsza kopia", std::chrono::seconds(10)))
+        << kavrel::testing::readWholeFile(out);
+    ASSERT_TRUE(waitForText(out, "K1: pobranie pamięci: pobrano 120", std::chrono::seconds(10)))
+        << kavrel::testing::readWholeFile(out);
+
+    std::ofstream(hosts) << "K1 127.0.0.1:" << first.port() << "\nK2 127.0.0.1:99999\n";
+    ::kill(pid, SIGHUP);
+    ASSERT_TRUE(waitForText(out, "fleet.txt:2: port musi być z zakresu 1..65535", std::chrono::seconds(5)))
+        << kavrel::testing::readWholeFile(out);
+    EXPECT_NE(kavrel::testing::readWholeFile(out).find("odrzucony, flota bez zmian"), std::string::npos);
+
+    std::ofstream(hosts) << "K1 127.0.0.1:" << first.port() << "\nK2 127.0.0.1:" << second.port() << "\n";
+    ::kill(pid, SIGHUP);
+    ASSERT_TRUE(waitForText(out, "dodane 1, usunięte 0, zmienione 0", std::chrono::seconds(5)))
+        << kavrel::testing::readWholeFile(out);
+    ASSERT_TRUE(waitForText(out, "K2: pobranie pamięci: pobrano 120", std::chrono::seconds(10)))
+        << kavrel::testing::readWholeFile(out);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+
+    const int status = kavrel::testing::endProcess(pid, SIGTERM);
+    ASSERT_TRUE(WIFEXITED(status)) << kavrel::testing::readWholeFile(out);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << kavrel::testing::readWholeFile(out);
+    EXPECT_GT(pollsWith(db, "ok"), 5);
+
+    const auto shown = runKavrel("fleet status '" + db + "' --json", "", folder.path);
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_NE(shown.out.find("\"name\":\"K2\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"records\":120,\"holes\":0"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"changed_fields\":0"), std::string::npos) << shown.out;
+    const auto table = runKavrel("fleet status '" + db + "'", "", folder.path);
+    EXPECT_NE(table.out.find("pobranie pamięci"), std::string::npos) << table.out;
+}

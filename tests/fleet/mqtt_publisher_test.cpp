@@ -14,7 +14,9 @@
 #include "fleet/fleet_schema.h"
 #include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
+#include "fleet/ha_discovery.h"
 #include "fleet/mqtt_publisher.h"
+#include "fleet/poll_values.h"
 #include "fleet_sims.h"
 #include "support/file_contents.h"
 #include "support/temp_folder.h"
@@ -158,6 +160,60 @@ TEST(MqttPublisher, EveryPollArrivesInOrderAcrossABrokerRestart) {
     EXPECT_NE(std::find(states.begin(), states.end(), "kavrel/M1/stan online"), states.end());
     EXPECT_NE(std::find(states.begin(), states.end(), "kavrel/M1/stan offline"), states.end());
     EXPECT_NE(std::find(states.begin(), states.end(), "kavrel/M2/stan offline"), states.end());
+}
+
+// With discovery, each module's configurations go before its first poll message and once:
+// steady polling sends none again.
+TEST(MqttPublisher, DiscoveryGoesBeforeTheFirstPollAndNotAgainWhilePollingGoesOn) {
+    if (!std::filesystem::exists(kBroker) || !std::filesystem::exists(kSubscriber))
+        GTEST_SKIP() << "mosquitto and mosquitto-clients are not installed (scripts/setup installs them)";
+    const kavrel::testing::TempFolder folder;
+    Broker broker(folder.path);
+    ASSERT_TRUE(broker.start());
+    const std::string port = std::to_string(broker.port());
+    pid_t marker = startProcess({kPublisher, "-p", port, "-r", "-q", "1", "-t", "kavrel/test/ready", "-m", "1"}, folder.path / "pub.log");
+    ::waitpid(marker, nullptr, 0);
+    const auto received = folder.path / "received.txt";
+    pid_t subscriber = startProcess({kSubscriber, "-p", port, "-q", "1", "-t", "#", "-v"}, received, false);
+    ASSERT_TRUE(eventually([&] { return !lines(received).empty(); }, 3000ms));
+
+    kavrel::testing::FleetSims sims;
+    sims.add("M1");
+    MqttOptions options;
+    options.port = broker.port();
+    options.spoolFile = folder.path / "spool";
+    options.homeAssistantDiscovery = true;
+    kavrel::testing::RecordingSink recorded;
+    {
+        MqttPublisher publisher(options, sims.modules());
+        SinkFan sinks;
+        sinks.add(publisher);
+        sinks.add(recorded);
+        FleetTiming timing;
+        timing.interval = 100ms;
+        FleetPoller poller(sims.modules(), timing, sinks);
+        StopRequest stop;
+        poller.run(800ms, stop);
+        sinks.finish();
+    }
+    EXPECT_TRUE(eventually([&] { auto l = lines(received); return !l.empty() && l.back() == "kavrel/poller/stan offline"; }, 5000ms));
+    endProcess(subscriber);
+    const auto answered = std::find_if(recorded.records.begin(), recorded.records.end(),
+                                       [](const PollRecord& r) { return r.outcome == Outcome::Ok; });
+    ASSERT_NE(answered, recorded.records.end());
+    const auto expected = discoveryMessages(pollValues(*answered, sims.modules()[0].settings), sims.modules()[0]);
+    std::vector<std::string> configs;
+    std::size_t polls = 0;
+    for (const auto& line : lines(received)) {
+        if (line.starts_with("homeassistant/")) {
+            EXPECT_EQ(polls, 0u) << "a configuration after a poll: " << line;
+            configs.push_back(line);
+        }
+        polls += line.starts_with("kavrel/M1/pomiar ");
+    }
+    EXPECT_GT(polls, 3u);
+    ASSERT_EQ(configs.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(configs[i], expected[i].topic + " " + expected[i].payload);
 }
 
 } // namespace

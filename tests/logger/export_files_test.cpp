@@ -257,6 +257,8 @@ TEST_F(ExportFilesTest, EveryFormatWritesTheFilesItNamesAndNothingElse) {
         std::sort(named.begin(), named.end());
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, named);
-        for (const fs::path& file : named) EXPECT_GT(fs::file_size(file), 0u) << file;
+        // Line protocol and JSON Lines have no head: without records their file is empty.
+        const bool headless = row.format == ExportFormat::LineProtocol || row.format == ExportFormat::JsonLines;
+        for (const fs::path& file : named) EXPECT_EQ(fs::file_size(file) > 0u, !headless) << file;
     }
 }

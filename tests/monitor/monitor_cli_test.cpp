@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "common/win1250.h"
 #include "monitor/monitor_settings.h"
 #include "support/file_contents.h"
 #include "support/sim_fixture.h"
@@ -103,4 +104,42 @@ TEST_F(MonitorCommandTest, BadArgumentsAndSettingsFiles) {
     EXPECT_EQ(run(sim, {"--settings", (dir / "obcy.cfg").string()}), kExitFailure);
     EXPECT_NE(err.str().find("Niepoprawny format pliku z ustawieniami"), std::string::npos);
     EXPECT_TRUE(out.str().empty());
+}
+
+// A settings file names its results file, but the command line writes it only as a plain
+// name in the working folder (and says so); a path, a parent or a drive in it is refused
+// before the module is asked anything, unless --csv names the log.
+TEST_F(MonitorCommandTest, TheSettingsFileNamesOnlyAFileInTheWorkingFolder) {
+    SimFixture sim;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::create_directory(dir / "praca");
+    std::filesystem::current_path(dir / "praca");
+    const auto settingsNaming = [&](const std::string& results) {
+        monitor::MonitorSettings settings;
+        settings.resultsFile = results;
+        const std::string file = (dir / "ustawienia.cfg").string();
+        EXPECT_EQ(monitor::saveMonitorSettings(file, settings), FileResult::Ok);
+        return file;
+    };
+    // (the file holds 63 bytes of the name: an absolute one is kept short)
+    for (const std::string& results : {std::string("/tmp/kavrel-gdzie.csv"), std::string("../wyżej.csv"), std::string("C:x.csv")}) {
+        err.str("");
+        const std::string file = settingsNaming(cp1250::fromUtf8(results));
+        EXPECT_EQ(run(sim, {"--settings", file, "--count", "1", "--interval-ms", "0"}), kExitFailure) << results;
+        EXPECT_EQ(err.str(), "kavrel monitor: plik ustawień " + file + " wskazuje dziennik „" + results +
+                                 "”, który nie jest zwykłą nazwą pliku w folderze roboczym; podaj dziennik opcją --csv PLIK.\n");
+        EXPECT_EQ(run(sim, {"--settings", file, "--csv", (dir / "wybrany.csv").string(), "--count", "1", "--interval-ms", "0"}),
+                  kExitOk);
+    }
+    EXPECT_TRUE(out.str().find("Wersja") != std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("/tmp/kavrel-gdzie.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "wyżej.csv"));
+
+    err.str("");
+    const std::string file = settingsNaming(cp1250::fromUtf8("wyniki ł.csv"));
+    EXPECT_EQ(run(sim, {"--settings", file, "--count", "1", "--interval-ms", "0"}), kExitOk) << err.str();
+    EXPECT_NE(err.str().find("Dziennik CSV: wyniki ł.csv w folderze roboczym (z pliku ustawień " + file + ")\n"),
+              std::string::npos) << err.str();
+    EXPECT_TRUE(std::filesystem::exists(dir / "praca" / "wyniki ł.csv"));
+    std::filesystem::current_path(before);
 }

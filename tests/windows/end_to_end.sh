@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$top"
 }
 trap cleanup EXIT
-cd "$work"
+cd "$work" || exit 1
 
 passed=0 failed=0
 check() { # check NAME COMMAND...: one case, counted
@@ -49,6 +49,13 @@ check "version over COM7" version_com7
 version_com12() { kavrel --com 12 version > v12.txt 2>&1 && grep -q 'V3.6EL' v12.txt; }
 check "COM12 through the device namespace" version_com12
 
+# The port doctor's SetupAPI and configuration-manager walk, as Wine answers it.
+port_doctor() {
+  kavrel ports --doctor --json > doctor.json 2> doctor.err && tr -d '\r' < doctor.json | grep -q '^{"ports":\[.*\]}$' &&
+    kavrel ports --doctor > doctor.txt 2>> doctor.err && [ -s doctor.txt ]
+}
+check "ports --doctor walks the devices" port_doctor
+
 read_same_bytes() {
   kavrel --com 7 config read -o x.kvl > /dev/null 2>&1 && linux_tool "$linux" --device "$pty" config read -o linux.kvl > /dev/null 2>&1 &&
     [ "$(stat -c %s x.kvl)" = 3608 ] && cmp -s x.kvl linux.kvl
@@ -66,7 +73,7 @@ check "config write over COM7 verifies" write_back
 kopie=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -name 'Micha*')/AppData/Roaming/Ostrevan/Kavrel/kopie
 profile_backup() {
   kavrel --com 7 config write --backup x.kvl > b.out 2> b.err &&
-    ls "$kopie" | grep -q '^Kavrel V3.6EL COM7 .*\.kvl$' &&
+    compgen -G "$kopie/Kavrel V3.6EL COM7 *.kvl" >/dev/null &&
     tr -d '\r' < b.err | grep -q '^Kopia zapasowa: C:\\users\\Michał\\AppData\\Roaming\\Ostrevan\\Kavrel\\kopie\\Kavrel V3.6EL COM7 ' &&
     kavrel config backups 2> /dev/null | grep -q 'V3.6EL  COM7'
 }

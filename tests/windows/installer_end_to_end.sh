@@ -7,7 +7,8 @@
 # a silent uninstall that removes what it installed and leaves the user's settings and files.
 # The prefix is a Polish user's (polish_profile.sh): the account Michał, whose Documents
 # folder is the programs' working folder, and the Polish code page. The Start-menu links start
-# in each user's own Documents; the uninstaller refuses while a program runs.
+# in each user's own Documents; the uninstaller refuses while a program runs. Then the install
+# for one user only (/CURRENTUSER): the user's folders and HKCU alone, and its uninstall.
 #   installer_end_to_end.sh SETUP.EXE KAVREL-SIM KAVREL "PROGRAM..."
 #   (KAVREL: the Linux tool whose configuration file Kavrel-Config's must equal; PROGRAM: the
 #   window programs the build made)
@@ -45,8 +46,8 @@ xvfb_pid=$!
 export DISPLAY=":$display"
 
 wine_quiet() { wine "$@" </dev/null 2>/dev/null; }
-# reg query's line of one value: "    NAME    REG_DWORD    0x7".
-registry_value() { wine_quiet reg query "$1" /v "$2" | tr -d '\r' | grep -E "^ +$2 " || true; }
+# reg query's line of one value: "    NAME    REG_DWORD    0x7" (-a: a Polish path is no binary).
+registry_value() { wine_quiet reg query "$1" /v "$2" | tr -d '\r' | grep -aE "^ +$2 " || true; }
 # Whether a program runs in this prefix (Wine's tasklist lists nothing): Wine's processes show
 # the path they were started by as their command line, and carry the prefix in their environment.
 running() {
@@ -337,4 +338,65 @@ wine_quiet reg query 'HKLM\Software\Classes\Kavrel.Konfiguracja' >/dev/null 2>&1
 wine_quiet reg query 'HKLM\Software\Classes\.kvl' >/dev/null 2>&1 && fail "the .kvl extension is left"
 registry_value "$key" Port_COM | grep -q 'REG_DWORD' || fail "the user's settings went with the uninstall"
 [ -f "$documents/notatka.txt" ] || fail "the user's files went with the uninstall"
+
+step "install for me only (/S /CURRENTUSER): the user's own folders and HKCU, no HKLM key"
+wine_quiet "$setup" /S /CURRENTUSER || fail "the per-user installer exited with $?"
+wineserver -w
+user_install="$profile/AppData/Local/Programs/Kavrel"
+user_menu="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kavrel"
+for file in kavrel.exe uninstall.exe $programs; do
+  [ "${file%.exe}" = "$file" ] && file="$file.exe"
+  [ -f "$user_install/$file" ] || fail "no $file in $user_install"
+done
+[ -f "$user_menu/Kavrel-Config.lnk" ] || fail "no Kavrel-Config link in the user's Start menu"
+for machine_key in "$uninstall_key" 'HKLM\Software\Classes\.kvl' 'HKLM\Software\Classes\Kavrel.Konfiguracja'; do
+  wine_quiet reg query "$machine_key" >/dev/null 2>&1 && fail "the per-user install wrote $machine_key"
+done
+user_uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
+for value in DisplayVersion Publisher DisplayIcon EstimatedSize QuietUninstallString; do
+  [ -n "$(registry_value "$user_uninstall_key" "$value")" ] || fail "the user's uninstall entry has no $value"
+done
+# (Wine's shell looks file types up in HKLM alone: the association is checked in the registry.)
+wine_quiet reg query 'HKCU\Software\Classes\Kavrel.Konfiguracja\shell\open\command' | grep -aq 'AppData.Local.Programs.Kavrel.Kavrel-Config.exe' ||
+  fail ".kvl does not open in the user's Kavrel-Config"
+wine_quiet "$user_install/kavrel.exe" --version | tr -d '\r' | grep -q . || fail "the user's kavrel.exe does not start"
+if [ -n "${KAVREL_SIGN_CERT:-}" ]; then
+  # The uninstaller is signed inside the installer, as it is built.
+  osslsigncode verify -CAfile "$KAVREL_SIGN_CERT" -in "$user_install/uninstall.exe" >/dev/null ||
+    fail "the installed uninstall.exe carries no valid signature"
+fi
+wine_quiet "$user_install/uninstall.exe" /S || fail "the per-user uninstaller exited with $?"
+wineserver -w
+[ ! -e "$user_install" ] || fail "left in the user's program folder: $(cd "$user_install" && find . -mindepth 1 | tr '\n' ' ')"
+[ ! -e "$user_menu" ] || fail "the user's Start-menu folder is left"
+wine_quiet reg query "$user_uninstall_key" >/dev/null 2>&1 && fail "the user's uninstall entry is left"
+wine_quiet reg query 'HKCU\Software\Classes\Kavrel.Konfiguracja' >/dev/null 2>&1 && fail "the user's .kvl file type is left"
+
+if built Kavrel-Monitor; then
+step "portable copy from the zip (portable.ini): settings beside the programs, nothing in the registry"
+zip="$(dirname "$setup")/$(basename "$setup" .exe | sed 's/^kavrel-setup-/kavrel-/').zip"
+stick="$work/pendrive"
+mkdir -p "$stick"
+(cd "$stick" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
+: > "$stick/Kavrel/portable.ini"
+for own_key in 'HKCU\Software\Ostrevan' 'HKCU\Software\QtProject'; do
+  wine_quiet reg delete "$own_key" /f >/dev/null 2>&1 || true
+done
+touch "$work/before-portable"
+(cd "$documents" && wine "$stick/Kavrel/Kavrel-Monitor.exe" MON.CFG /start </dev/null >/dev/null 2>&1 &)
+wait_for_window Kavrel-Monitor.exe
+sleep 2
+close_program Kavrel-Monitor.exe
+grep -aq 'Port_COM=dword:7' "$stick/Kavrel/Kavrel.ini" 2>/dev/null ||
+  fail "the portable monitor kept no Port_COM beside itself: $(cd "$stick/Kavrel" && echo ./*.ini)"
+# The command-line tool of the same copy takes the connection the monitor saved there.
+wine_quiet "$stick/Kavrel/kavrel.exe" version | tr -d '\r' | grep -q '^Kavrel V3.6EL$' ||
+  fail "the portable kavrel.exe did not reach COM7 by the monitor's saved connection"
+wineserver -w
+for own_key in 'HKCU\Software\Ostrevan' 'HKCU\Software\QtProject'; do
+  wine_quiet reg query "$own_key" >/dev/null 2>&1 && fail "the portable copy wrote $own_key"
+done
+written=$(find "$profile" -newer "$work/before-portable" -type f -path '*Ostrevan*' | tr '\n' ' ')
+[ -z "$written" ] || fail "the portable copy wrote into the profile: $written"
+fi
 echo "installer end to end: ok"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Wine tests: Wine runs as a Polish user, as most of ours are. The account is
 # Michał (profile C:\users\Michał, APPDATA below it; a prefix takes the name it is made
 # with), and the locale is Polish, so that the ANSI code page is 1250 as on a Polish Windows.

@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "common/qt/button_map.h"
+#include "common/qt/color_scheme.h"
 
 namespace kavrel {
 
@@ -39,6 +40,7 @@ bool loadQtTranslations(QCoreApplication& application) {
 
 void setUpApplication(QApplication& application, Program program) {
     loadQtTranslations(application);
+    applyColorScheme(application);
     QApplication::setWindowIcon(programIcon(program));
     // The desktop entry's name, which window managers match the window to.
     QGuiApplication::setDesktopFileName(programIconName(program));

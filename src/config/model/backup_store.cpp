@@ -106,15 +106,36 @@ std::string backupFolder() {
     if (std::string folder = environment(kBackupFolderVariable); !folder.empty()) return folder;
 #if defined(_WIN32)
     std::string base = environment("APPDATA");
-    if (base.empty()) base = environment("USERPROFILE") + "\\AppData\\Roaming";
+    if (base.empty()) {
+        const std::string profile = environment("USERPROFILE");
+        if (profile.empty()) return {};
+        base = profile + "\\AppData\\Roaming";
+    }
     return base + "\\Ostrevan\\Kavrel\\kopie";
-#elif defined(__APPLE__)
-    return environment("HOME") + "/Library/Application Support/Ostrevan/Kavrel/kopie";
+#else
+    const std::string home = environment("HOME");
+    const bool homeKnown = !home.empty() && home[0] == '/';
+#if defined(__APPLE__)
+    return homeKnown ? home + "/Library/Application Support/Ostrevan/Kavrel/kopie" : std::string();
 #else
     std::string base = environment("XDG_DATA_HOME");
-    if (base.empty() || base[0] != '/') base = environment("HOME") + "/.local/share";
+    if (base.empty() || base[0] != '/') {
+        if (!homeKnown) return {};
+        base = home + "/.local/share";
+    }
     return base + "/Ostrevan/Kavrel/kopie";
 #endif
+#endif
+}
+
+std::string noBackupFolderText() {
+#if defined(_WIN32)
+    const char* why = "zmienne APPDATA i USERPROFILE nie są ustawione. Ustaw jedną z nich albo ";
+#else
+    const char* why = "zmienna HOME nie jest ustawiona (albo nie jest ścieżką bezwzględną). Ustaw ją albo ";
+#endif
+    return W(std::string("Nie wiadomo, gdzie przechowywać kopie zapasowe i dzienniki zapisu: ") + why +
+             kBackupFolderVariable + ".");
 }
 
 std::string connectionTag(bool tcp, int comPort, const std::string& address, int tcpPort) {
@@ -134,8 +155,9 @@ std::string backupFileName(const std::string& versionText, const std::string& co
 
 BackupResult saveBackup(const std::string& folder, const SettingsImage& image, const std::string& versionText,
                         const std::string& connection, const LocalDateTime& time) {
-    const std::string name = backupFileName(versionText, connection, time);
     BackupResult result;
+    if (folder.empty()) return result;   // no user folder: never the current or the root folder
+    const std::string name = backupFileName(versionText, connection, time);
     const fs::path folderPath = pathFromUtf8(folder);
     result.path = pathToUtf8(folderPath / pathFromUtf8(name));
     std::error_code error;

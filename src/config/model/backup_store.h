@@ -7,20 +7,25 @@
 #include <system_error>
 #include <vector>
 
+#include "common/backup_folder_variable.h"
 #include "common/clock.h"
 #include "config/model/settings_image.h"
 
 namespace kavrel::config {
 
-// The environment variable that names another backup folder (tests, portable setups).
-inline constexpr const char* kBackupFolderVariable = "KAVREL_BACKUP_DIR";
+using kavrel::kBackupFolderVariable;
 
 // The user's backup folder, the same for the windows and the command-line tool: the
 // variable above when set, else "kopie" in the user's data folder of the program
 // ($XDG_DATA_HOME or ~/.local/share, then Ostrevan/Kavrel; %APPDATA%\Ostrevan\Kavrel on
 // Windows; ~/Library/Application Support/Ostrevan/Kavrel on macOS). Paths here are UTF-8 text,
-// whatever the ANSI code page.
+// whatever the ANSI code page. "" when the environment names no user folder (HOME unset or
+// not absolute; on Windows neither APPDATA nor USERPROFILE): the folder would otherwise be
+// the file system's root, so nothing is kept (backups, journals, version notes) and
+// whatever needs the folder is refused with noBackupFolderText().
 std::string backupFolder();
+// Why backupFolder() is empty (Windows-1250).
+std::string noBackupFolderText();
 
 // "COM3", or the address and port of a TCP link ("192.168.1.10_4001"); always a single
 // word that is safe in a file name.

@@ -72,7 +72,10 @@ constexpr std::array kFields = {
     FieldInfo{Field::Xhi9, "XHI9", 3602, 2, 0, 1, K::Word, N::None, "(XHI9)"},
     FieldInfo{Field::Xtyp1, "XTYP1", 3604, 1, 0, 1, K::Byte, N::None, "(XTYP1)"},
     FieldInfo{Field::Xtyp9, "XTYP9", 3605, 1, 0, 1, K::Byte, N::None, "(XTYP9)"},
-    FieldInfo{Field::Cops, "COPS", 3606, 2, 0, 1, K::Word, N::None, "(COPS)"},
+    // COPS 0 asks for the automatic choice of the network; a module that chose one reports
+    // the code of the network it registered in, which moves with the coverage (seen with the
+    // simulator's --drift COPS; the spec's record has no clock, which is the other such value).
+    FieldInfo{Field::Cops, "COPS", 3606, 2, 0, 1, K::Word, N::None, "(COPS)", true},
 };
 
 constexpr bool rowsMatchTheirIds() {

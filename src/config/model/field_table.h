@@ -47,6 +47,9 @@ struct FieldInfo {
     FieldKind kind;
     Numbering numbering;
     const char* label;       // verification label; "%d" takes the element number, "" = none
+    // The module changes it on its own, without anyone writing it: a backup that finds it
+    // changed has found no change (the fleet service's backups never report it).
+    bool changesByItself = false;
 
     std::size_t offsetOf(int number) const { return offset + static_cast<std::size_t>(number - first) * size; }
     bool holds(int number) const { return number >= first && number < first + count; }

@@ -28,6 +28,7 @@ std::string trimmed(const std::string& text) { return text.substr(0, text.find_l
 } // namespace
 
 bool noteSettingsVersion(const std::string& folder, const SettingsImage& image, const std::string& versionText) {
+    if (folder.empty()) return false;   // no backup folder: nothing noted anywhere else
     const std::string version = trimmed(versionText);
     if (version.empty() || version.find('\n') != std::string::npos) return false;
     std::vector<std::string> versions = notedSettingsVersions(folder, image);
@@ -45,7 +46,7 @@ bool noteSettingsVersion(const std::string& folder, const SettingsImage& image, 
 std::vector<std::string> notedSettingsVersions(const std::string& folder, const SettingsImage& image) {
     std::string text;
     std::vector<std::string> versions;
-    if (readRegularFile(notePath(folder, image), kNoteMax, text) != FileRead::Ok) return versions;
+    if (folder.empty() || readRegularFile(notePath(folder, image), kNoteMax, text) != FileRead::Ok) return versions;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
         if (!trimmed(line).empty()) versions.push_back(trimmed(line));

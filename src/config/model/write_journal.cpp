@@ -116,6 +116,8 @@ std::string settingsHash(const SettingsImage& image) {
 }
 
 std::string journalPath(const std::string& folder, const std::string& connection) {
+    // No backup folder: no journal, rather than one in whatever folder is current.
+    if (folder.empty()) return {};
     return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(fileWord(connection) + ".zapis"));
 }
 

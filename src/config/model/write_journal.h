@@ -60,7 +60,7 @@ std::string connectionIdentity(bool tcp, int comPort, const std::string& device,
 // the version notes.
 std::string settingsHash(const SettingsImage& image);
 
-// The journal's file for the connection in the folder.
+// The journal's file for the connection in the folder; "" without a folder.
 std::string journalPath(const std::string& folder, const std::string& connection);
 
 // Creates the folder when needed; `flush` waits for the disk (the first save of a write).

@@ -27,6 +27,8 @@ enum class [[nodiscard]] ConfigResult : int {
     WriteRefused = 20,         // the write was refused once the module answered (another firmware not
                                // confirmed, a resume on another module): only the handshake was sent
     NothingToResume = 21,      // no unfinished write for the connection (or no backup to restore), nothing sent
+    JournalFailed = 22,        // the write's journal could not be saved: the write stopped there (before
+                               // its first line, or after the last one the journal on the disk holds)
 };
 
 // Every result above, for the check that no two share a number (a caller that tells a
@@ -35,7 +37,8 @@ inline constexpr ConfigResult kConfigResults[] = {
     ConfigResult::Ok,                 ConfigResult::LinkFailed,        ConfigResult::LinkBadReply,
     ConfigResult::LinkNothingReceived, ConfigResult::LinkReceiveError, ConfigResult::LinkSendError,
     ConfigResult::VerificationFailed, ConfigResult::NoSettingsInReply, ConfigResult::BackupFailed,
-    ConfigResult::WriteCancelled,     ConfigResult::WriteRefused,      ConfigResult::NothingToResume};
+    ConfigResult::WriteCancelled,     ConfigResult::WriteRefused,      ConfigResult::NothingToResume,
+    ConfigResult::JournalFailed};
 
 consteval bool configResultsDistinct() {
     for (std::size_t i = 0; i < std::size(kConfigResults); ++i)

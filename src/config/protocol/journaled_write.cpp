@@ -6,6 +6,8 @@
 
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
+#include "config/model/version_notes.h"
+#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_check.h"
 
 namespace kavrel::config {
@@ -73,14 +75,9 @@ std::vector<WriteStep> restoreSteps(const SettingsImage& backup, const SettingsI
 JournalRecorder::JournalRecorder(std::string path, WriteJournal journal)
     : path_(std::move(path)), journal_(std::move(journal)) {}
 
-void JournalRecorder::save(bool flush) {
-    if (!saveJournal(path_, journal_, flush) && problem_.empty())
-        problem_ = "Nie udało się zapisać dziennika zapisu: " + path_;
-}
-
 void JournalRecorder::backedUp(const std::string& path) { journal_.backupPath = path; }
 
-void JournalRecorder::starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) {
+bool JournalRecorder::starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) {
     journal_.versionText = versionText;
     const bool sameLines = std::equal(steps.begin(), steps.end(), journal_.lines.begin(), journal_.lines.end(),
                                       [](const WriteStep& step, const JournalLine& line) { return step.line == line.text; });
@@ -88,14 +85,29 @@ void JournalRecorder::starting(const std::string& versionText, const std::vector
         journal_.lines.clear();
         for (std::size_t i = 0; i < steps.size(); ++i) journal_.lines.push_back({steps[i].line, i < first});
     }
+    if (path_.empty()) {
+        stopReason_ = noBackupFolderText() + W("\r\nNic nie zostało wysłane do modułu.");
+        return false;
+    }
     // On the disk before the first line goes out.
-    save(true);
+    if (saveJournal(path_, journal_, true)) return true;
+    stopReason_ = W("Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n") +
+                  cp1250::fromUtf8(path_) +
+                  W("\r\nBez niego przerwanego zapisu nie dałoby się dokończyć ani cofnąć; nic nie zostało wysłane do modułu.");
+    return false;
 }
 
-void JournalRecorder::acknowledged(std::size_t index) {
-    if (index >= journal_.lines.size() || journal_.lines[index].acknowledged) return;
+bool JournalRecorder::acknowledged(std::size_t index) {
+    if (index >= journal_.lines.size() || journal_.lines[index].acknowledged) return true;
     journal_.lines[index].acknowledged = true;
-    save(false);
+    if (saveJournal(path_, journal_, false)) return true;
+    // The file keeps its last saved state, which a resume goes on from (sending again the
+    // lines acknowledged since).
+    stopReason_ = W("Nie można zapisać dziennika zapisu (brak miejsca na dysku albo prawa zapisu):\r\n") +
+                  cp1250::fromUtf8(path_) + W("\r\nZapis zatrzymano po ") + std::to_string(index + 1) + W(". z ") +
+                  std::to_string(journal_.lines.size()) +
+                  W(" linii; zapisany wcześniej dziennik pozwala go dokończyć albo przywrócić kopię.");
+    return false;
 }
 
 void JournalRecorder::verified() {
@@ -202,7 +214,8 @@ ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinish
 
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard) {
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard,
+                           const ConfirmWriteCheck& confirm) {
     if (unfinished.state == JournalLoad::Ok) {
         std::string otherBackup;
         if (const ConfigResult same =
@@ -220,10 +233,19 @@ ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfini
     journal.actions = actionWords(choice);
     JournalRecorder recorder(unfinished.path, std::move(journal));
     const SettingsImage* interrupted = unfinished.state == JournalLoad::Ok ? &unfinished.journal.target : nullptr;
-    return writePlanned(link, backup, readBack, choice, observer, WriteContext{clock, &recorder},
-                        [&](const link::FirmwareVersion& version, const std::string&) {
-                            return WritePlan{restoreSteps(backup, interrupted, version), 0};
-                        });
+    std::vector<std::string> backupVersions = notedSettingsVersions(guard.backupFolder, backup);
+    if (backupVersions.empty() && interrupted && backupPath == unfinished.journal.backupPath)
+        backupVersions.push_back(unfinished.journal.versionText);
+    const PlanWrite plan = [&](const link::FirmwareVersion& version,
+                               const std::string& versionText) -> std::optional<WritePlan> {
+        const WriteCheck check = checkWrite(backup, backupVersions, versionText);
+        if (check.needsConfirmation() && !(confirm && confirm(check))) {
+            observer.status(writeCancelledStatus());
+            return std::nullopt;
+        }
+        return WritePlan{restoreSteps(backup, interrupted, version), 0};
+    };
+    return writePlanned(link, backup, readBack, choice, observer, WriteContext{clock, &recorder}, plan);
 }
 
 } // namespace kavrel::config

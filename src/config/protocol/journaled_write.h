@@ -4,18 +4,21 @@
 // verification, only planned from the journal or the backup.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "config/model/write_journal.h"
 #include "config/protocol/same_module.h"
+#include "config/protocol/write_check.h"
 #include "config/protocol/write_settings.h"
 
 namespace kavrel::config {
 
-// Keeps the journal of one write up to date. Saving is best effort: a journal that cannot
-// be written never stops the write; problem() says so afterwards.
+// Keeps the journal of one write up to date. A journal that cannot be saved stops the write
+// (a cut after that could not be finished from it); its removal after the verification is
+// best effort, problem() saying afterwards that it failed.
 class JournalRecorder final : public WriteRecorder {
 public:
     // `journal` holds the connection, the target, the actions and the time; its lines,
@@ -23,21 +26,21 @@ public:
     JournalRecorder(std::string path, WriteJournal journal);
 
     void backedUp(const std::string& path) override;
-    void starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) override;
-    void acknowledged(std::size_t index) override;
+    bool starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) override;
+    bool acknowledged(std::size_t index) override;
     void verified() override;
+    std::string stopReason() const override { return stopReason_; }
 
     const std::string& path() const { return path_; }
     const WriteJournal& journal() const { return journal_; }
-    // "" or the UTF-8 text of the first save or removal that failed.
+    // "" or the UTF-8 text of a removal that failed.
     const std::string& problem() const { return problem_; }
 
 private:
-    void save(bool flush);
-
     std::string path_;
     WriteJournal journal_;
     std::string problem_;
+    std::string stopReason_;
 };
 
 // The words of the journal's "akcje" line and back.
@@ -73,14 +76,20 @@ std::string noBackupToRestoreText();
 ConfigResult resumeWrite(link::ModuleLink& link, const UnfinishedWrite& unfinished, SettingsImage& readBack,
                          OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
 
+// Asked, as before the write of any file, when the backup's firmware differs from the
+// module's in what a write sends, or when it holds values outside the dialogs: true sends.
+using ConfirmWriteCheck = std::function<bool(const WriteCheck&)>;
+
 // "Przywróć kopię": `backup` written and verified as any write is, under the same
 // journal (a cut restore is found again); a restart follows when the write asked for
 // one. Settings the interrupted write changed that a write of the backup does not send
 // (kept while switched off: the extended lines' texts, the HTTP addresses) follow with
 // the backup's values. A verified restore removes the journal. With a journal, the module
-// is checked first as for a resume.
+// is checked first as for a resume. The backup's firmware is the one noted for it beside the
+// backups (else the interrupted write's, for its own backup); `confirm` is asked as above.
 ConfigResult restoreBackup(link::ModuleLink& link, const UnfinishedWrite& unfinished,
                            const SettingsImage& backup, const std::string& backupPath, SettingsImage& readBack,
-                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard);
+                           OperationObserver& observer, const Clock& clock, const ModuleGuard& guard,
+                           const ConfirmWriteCheck& confirm);
 
 } // namespace kavrel::config

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/bytes.h"
 
@@ -109,6 +110,20 @@ const std::array<std::string, kReplyKeys.size()>& keyTexts() {
         return built;
     }();
     return texts;
+}
+
+// The indexes into kReplyKeys of the keys that begin with each byte, in kReplyKeys' order,
+// built once: a position is tried only against the few keys that can stand there, and one
+// whose byte begins no key costs a single look-up (the reply is mostly values and texts).
+const std::array<std::vector<std::uint8_t>, 256>& keysByFirstByte() {
+    static const auto table = [] {
+        std::array<std::vector<std::uint8_t>, 256> built;
+        const auto& texts = keyTexts();
+        for (std::size_t k = 0; k < kReplyKeys.size(); ++k)
+            built[static_cast<unsigned char>(texts[k].front())].push_back(static_cast<std::uint8_t>(k));
+        return built;
+    }();
+    return table;
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -283,10 +298,11 @@ FieldSet parseReply(std::string_view reply, SettingsImage& target, const link::F
     const Cursor cursor(reply);
     FieldSet found = 0;
     std::size_t i = 0;
+    const auto& names = keyTexts();
+    const auto& candidates = keysByFirstByte();
     while (i < cursor.size()) {
         std::size_t next = 0;
-        const auto& names = keyTexts();
-        for (std::size_t k = 0; k < kReplyKeys.size(); ++k)
+        for (const std::uint8_t k : candidates[static_cast<unsigned char>(cursor.at(i))])
             if ((next = tryKey(cursor, i, kReplyKeys[k], names[k], target, version, found)) != 0) break;
         i = next > i ? next : i + 1;
     }

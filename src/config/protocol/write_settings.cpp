@@ -5,6 +5,18 @@
 #include "link/handshake.h"
 
 namespace kavrel::config {
+namespace {
+
+// A write whose record of progress cannot be kept goes no further: a cut after this point
+// could not be finished or undone from it.
+ConfigResult stoppedByRecorder(link::ModuleLink& link, const WriteRecorder& recorder, OperationObserver& observer) {
+    observer.message(recorder.stopReason(), MessageIcon::Error);
+    observer.status(W("Zapis przerwany"));
+    link::disconnectModule(link);
+    return ConfigResult::JournalFailed;
+}
+
+} // namespace
 
 ConfigResult writeSettings(link::ModuleLink& link, const SettingsImage& working, SettingsImage& readBack,
                            const ServiceChoice& choice, OperationObserver& observer, const WriteContext& context) {
@@ -29,14 +41,16 @@ ConfigResult writePlanned(link::ModuleLink& link, const SettingsImage& working, 
         return ConfigResult::WriteRefused;
     }
     WriteRecorder* recorder = context.recorder;
-    if (recorder) recorder->starting(versionText, planned->steps, planned->first);
+    if (recorder && !recorder->starting(versionText, planned->steps, planned->first))
+        return stoppedByRecorder(link, *recorder, observer);
     observer.progress(5);
     for (std::size_t index = planned->first; index < planned->steps.size(); ++index) {
         const WriteStep& step = planned->steps[index];
         if (step.progressBefore >= 0) observer.progress(step.progressBefore);
         link::LinkResult result = link.sendCommand(step.line);
         if (result != link::LinkResult::Ok && step.secondTry) result = link.sendCommand(step.line);
-        if (result == link::LinkResult::Ok && recorder) recorder->acknowledged(index);
+        if (result == link::LinkResult::Ok && recorder && !recorder->acknowledged(index))
+            return stoppedByRecorder(link, *recorder, observer);
         if (result != link::LinkResult::Ok && !step.halt) {
             observer.message(step.failureBox, MessageIcon::Warning);
             observer.status(step.failureStatus);

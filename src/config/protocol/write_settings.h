@@ -24,10 +24,13 @@ public:
     virtual ~WriteRecorder() = default;
     // The module's previous settings were kept in this backup before the write.
     virtual void backedUp(const std::string& path) { (void)path; }
-    // The handshake is done; `steps` are about to be sent, from `first` on.
-    virtual void starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) = 0;
-    // The module answered step `index` with "OK".
-    virtual void acknowledged(std::size_t index) = 0;
+    // The handshake is done; `steps` are about to be sent, from `first` on. False stops the
+    // write before its first line, stopReason() telling why.
+    virtual bool starting(const std::string& versionText, const std::vector<WriteStep>& steps, std::size_t first) = 0;
+    // The module answered step `index` with "OK". False stops the write before the next line.
+    virtual bool acknowledged(std::size_t index) = 0;
+    // Why the recorder stopped the write (Windows-1250).
+    virtual std::string stopReason() const { return {}; }
     // The read-back matched: the settings are in the module.
     virtual void verified() = 0;
 };

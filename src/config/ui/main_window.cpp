@@ -415,6 +415,7 @@ void Ckonfigurator::readFromModule() {
 void Ckonfigurator::sendToModule() {
     // The firmware the record came from, when it was noted at a read or a save.
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     std::vector<std::string> fileVersions = notedSettingsVersions(folder, record_);
     if (!recordVersion_.empty()) fileVersions.push_back(recordVersion_);
     OperationRunner* runner = runner_;
@@ -482,6 +483,7 @@ void Ckonfigurator::offerUnfinishedWrite() {
 // The window's record becomes what the module holds once the write is verified.
 void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     startOperation([unfinished, folder](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
         const ConfigResult result = resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
                                                 ModuleGuard{folder, backupWord(copies.connection)});
@@ -503,11 +505,15 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
         return;
     }
     const std::string folder = backupFolder();
-    startOperation([unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
-                                                OperationObserver& observer) {
+    OperationRunner* runner = runner_;
+    startOperation([this, runner, unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
+                                                              OperationObserver& observer) {
+        const auto confirm = [this, runner](const WriteCheck& check) {
+            return runner->askOnWindow([this, check] { return confirmWriteCheck(check); });
+        };
         const ConfigResult result =
             restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
-                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)});
+                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)}, confirm);
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = backup;
@@ -563,8 +569,17 @@ void Ckonfigurator::compareWithFile(const QString& path) {
     dialog.exec();
 }
 
+// A write keeps its journal and backups in the backup folder: without one (no user folder
+// in the environment) nothing is sent.
+bool Ckonfigurator::backupFolderKnown() {
+    if (!backupFolder().empty()) return true;
+    QMessageBox::warning(this, windowTitle(), toQString(noBackupFolderText()));
+    return false;
+}
+
 void Ckonfigurator::showBackups() {
     const std::string folder = backupFolder();
+    if (!backupFolderKnown()) return;
     Ckopie dialog(listBackups(folder), QString::fromStdString(folder), this);
     if (dialog.exec() == QDialog::Accepted && !dialog.chosenPath().isEmpty()) loadFromDisk(dialog.chosenPath());
 }

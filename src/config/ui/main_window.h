@@ -77,6 +77,7 @@ public:
     // "Kopie zapasowe...": the backups of replaced module settings; the one chosen is loaded
     // as "Odczytaj z dysku" loads a file.
     void showBackups();
+    bool backupFolderKnown();
     // At start: a write to the window's connection that did not finish (its journal is
     // next to the backups) is offered to be finished, undone from its backup, or left.
     void offerUnfinishedWrite();

@@ -33,15 +33,17 @@ PollMetrics::PollMetrics(MetricsRegistry& registry, const std::vector<FleetModul
     : registry_(registry), modules_(modules) {
     declareFleetFamilies(registry_);
     // Every outcome shows from the start, so that a rate over it never begins with a gap.
-    for (const Outcome o : {Outcome::Ok, Outcome::NoAnswer, Outcome::Refused, Outcome::Skipped, Outcome::LocalError})
+    for (const Outcome o : {Outcome::Ok, Outcome::NoAnswer, Outcome::Refused, Outcome::Skipped, Outcome::LocalError,
+                            Outcome::Busy})
         registry_.add(kPolls, {{"outcome", outcomeText(o)}}, 0);
 }
 
 void PollMetrics::record(const PollRecord& record) {
     const FleetModule& module = modules_[record.module];
     registry_.add(kPolls, {{"outcome", outcomeText(record.outcome)}});
-    // A skipped tick says nothing new of the module: the poll under way will.
-    if (record.outcome == Outcome::Skipped) return;
+    // A skipped tick says nothing new of the module: the poll under way will. Nor does a busy
+    // one (the service's job holds the link): the module keeps its state and readings.
+    if (record.outcome == Outcome::Skipped || record.outcome == Outcome::Busy) return;
     registry_.observe(kLateness, {}, record.lateSeconds);
     registry_.replaceWhere(kState, "module", module.name, {{{{"module", module.name}, {"state", outcomeText(record.outcome)}}, 1}});
     std::vector<std::pair<Labels, double>> readings;

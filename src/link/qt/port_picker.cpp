@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "link/qt/port_doctor_dialog.h"
 #include "link/qt/serial_port_model.h"
 #include "link/port_mapping.h"
 
@@ -64,6 +65,9 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
 
     auto* refreshButton = new QPushButton(QStringLiteral("Odśwież"), this);
     auto* defaultButton = new QPushButton(QStringLiteral("Przywróć domyślny"), this);
+    auto* doctorButton = new QPushButton(QStringLiteral("Diagnostyka"), this);
+    doctorButton->setObjectName(QStringLiteral("doctor"));
+    doctorButton->setToolTip(QStringLiteral("Co dolega adapterowi, którego port się nie otwiera: sterownik, jego wersja, opóźnienie FTDI"));
     chooseButton_ = new QPushButton(QStringLiteral("Wybierz"), this);
     auto* cancelButton = new QPushButton(QStringLiteral("Anuluj"), this);
     chooseButton_->setDefault(true);
@@ -74,6 +78,7 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(refreshButton);
     buttons->addWidget(defaultButton);
+    buttons->addWidget(doctorButton);
     buttons->addStretch();
     buttons->addWidget(chooseButton_);
     buttons->addWidget(cancelButton);
@@ -102,6 +107,10 @@ PortPickerDialog::PortPickerDialog(int comNumber, SettingsStore& settings, Seria
             [this](const QString& text) { chooseButton_->setEnabled(!text.trimmed().isEmpty()); });
     connect(refreshButton, &QPushButton::clicked, this, &PortPickerDialog::refresh);
     connect(defaultButton, &QPushButton::clicked, this, &PortPickerDialog::restoreDefault);
+    connect(doctorButton, &QPushButton::clicked, this, [this] {
+        PortDoctorDialog doctor(link::gatherPortFacts, this);
+        doctor.exec();
+    });
     connect(chooseButton_, &QPushButton::clicked, this, &PortPickerDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &PortPickerDialog::reject);
 

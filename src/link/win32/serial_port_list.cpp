@@ -6,6 +6,8 @@
 #include <devguid.h>
 #include <setupapi.h>
 
+#include "link/win32/device_properties.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
@@ -13,60 +15,15 @@
 namespace kavrel::link {
 namespace {
 
+using win32::deviceProperty;
+using win32::instanceId;
+using win32::portName;
+using win32::toUtf8;
+using win32::trimmed;
+
 // The COM port device interface (ntddser.h, a driver-kit header MinGW's headers do not compile
 // alone): USB modems and CDC adapters that live outside the Ports class expose it.
 constexpr GUID kComPortInterface = {0x86e0d1e0, 0x8089, 0x11d0, {0x9c, 0xe4, 0x08, 0x00, 0x3e, 0x30, 0x1f, 0x73}};
-
-std::string toUtf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                          nullptr);
-    return result;
-}
-
-// A REG_SZ value's text without its terminating zeros.
-std::wstring trimmed(std::wstring text) {
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
-}
-
-std::wstring deviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
-    DWORD type = 0;
-    DWORD size = 0;
-    ::SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(text.data()),
-                                             size, nullptr) ||
-        (type != REG_SZ && type != REG_MULTI_SZ))
-        return {};
-    return trimmed(text.substr(0, std::wcslen(text.c_str())));
-}
-
-std::wstring instanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    DWORD size = 0;
-    ::SetupDiGetDeviceInstanceIdW(set, &device, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::wstring text(size, L'\0');
-    if (!::SetupDiGetDeviceInstanceIdW(set, &device, text.data(), size, nullptr)) return {};
-    return trimmed(text);
-}
-
-// The "PortName" value of the device's own registry key: "COM5" (an LPT port has "LPT1").
-std::wstring portName(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE) return {};
-    wchar_t name[64] = {};
-    DWORD size = sizeof(name) - sizeof(wchar_t);
-    DWORD type = 0;
-    const LONG status = ::RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
-    ::RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ) return {};
-    return trimmed(name);
-}
 
 bool isComName(std::wstring_view name) {
     return name.size() > 3 && std::towupper(name[0]) == L'C' && std::towupper(name[1]) == L'O' &&

@@ -194,22 +194,29 @@ std::optional<ModuleStatus> Archive::segmentStatus(std::int64_t segment) {
     return decodeStatus(std::span<const std::uint8_t, kStatusFrameSize>(bytes.data(), kStatusFrameSize));
 }
 
-SegmentTail Archive::tail(std::int64_t segment) {
+SegmentTail Archive::tail(std::int64_t segment) { return tailFrom(segment, false); }
+
+SegmentTail Archive::trustedTail(std::int64_t segment) { return tailFrom(segment, true); }
+
+SegmentTail Archive::tailFrom(std::int64_t segment, bool intactOnly) {
     SegmentTail t;
     Statement last = db_.prepare("SELECT seq, kind FROM records WHERE segment_id=? ORDER BY seq DESC LIMIT 1");
     last.bind(1, segment);
     if (!last.step()) return t;
     t.lastSeq = last.integer(0);
     t.lastKind = static_cast<std::uint8_t>(last.integer(1));
-    Statement numbered = db_.prepare(
-        "SELECT seq, number, module_index, frame, stamp FROM records WHERE segment_id=? AND kind IN (80, 90) "
-        "ORDER BY seq DESC LIMIT 1");
+    Statement numbered = db_.prepare(intactOnly ? "SELECT seq, number, module_index, frame, stamp, correct FROM records "
+                                                  "WHERE segment_id=? AND kind IN (80, 90) AND correct=1 "
+                                                  "ORDER BY seq DESC LIMIT 1"
+                                                : "SELECT seq, number, module_index, frame, stamp, correct FROM records "
+                                                  "WHERE segment_id=? AND kind IN (80, 90) ORDER BY seq DESC LIMIT 1");
     numbered.bind(1, segment);
     if (numbered.step()) {
         t.number = numbered.integer(1);
         t.numberedIndex = static_cast<int>(numbered.integer(2));
         t.numberedFrame = numbered.blob(3);
         t.numberedStamp = numbered.text(4);
+        t.numberedCorrect = numbered.integer(5) != 0;
         t.rowsAfter = static_cast<int>(t.lastSeq - numbered.integer(0));
         Statement erased = db_.prepare("SELECT count(*) FROM records WHERE segment_id=? AND seq>? AND kind NOT IN (80, 88, 90)");
         erased.bind(1, segment).bind(2, numbered.integer(0));

@@ -62,6 +62,7 @@ struct SegmentTail {
     int erasedAfter = 0;              // ...of them erased slots (or of a kind not known)
     std::uint8_t lastKind = 0;        // kind of the segment's last slot
     std::string numberedStamp;
+    bool numberedCorrect = true;      // its frame passed its check when it was received
     bool empty() const { return lastSeq == 0; }
 };
 
@@ -110,6 +111,10 @@ public:
     // The status the segment was started with (the line configuration of its export).
     std::optional<ModuleStatus> segmentStatus(std::int64_t segment);
     SegmentTail tail(std::int64_t segment);
+    // The tail as seen from the newest numbered record that arrived intact: a frame that
+    // kept failing its check cannot be compared with the module's memory, so a search
+    // finds its place by the record before it (whose followers then include it).
+    SegmentTail trustedTail(std::int64_t segment);
 
     // Adds records after the segment's last one, all in one transaction. `lastSeq` is the
     // segment's last place as the caller knows it: when the file holds more (another
@@ -131,6 +136,7 @@ public:
 private:
     bool createSchema();
     bool decodeSegment(std::int64_t segment);
+    SegmentTail tailFrom(std::int64_t segment, bool intactOnly);
     WriterLock lock_;     // before the database: released after its connection is closed
     Database db_;
     std::string error_;

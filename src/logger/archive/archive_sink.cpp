@@ -125,6 +125,7 @@ void ArchiveSink::batchEnded() {
             tail_.numberedFrame = r.frame;
             tail_.numberedIndex = r.moduleIndex;
             tail_.numberedStamp = r.stamp;
+            tail_.numberedCorrect = r.correct;
             tail_.rowsAfter = 0;
             tail_.erasedAfter = 0;
         } else {

@@ -164,7 +164,9 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
     sink.setNoticed(now);
     // Finds the place to go on from; false when the module could not be read.
     const auto search = [&]() -> std::optional<Location> {
-        Location where = locate(session, count, sink.tail());
+        // Committed batches are the archive's tail: the intact one is read back from it.
+        const SegmentTail& tail = sink.tail();
+        Location where = locate(session, count, tail.numberedCorrect ? tail : archive.trustedTail(result.segment));
         ++result.searches;
         result.searchRequests += where.requests;
         if (where.kind == Location::Kind::Failed) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "logger/descriptions/line_descriptions.h"
 #include "logger/values/value_kind.h"
@@ -14,6 +15,14 @@ struct HeaderColumns {
     bool energyMeter = false;    // XL9..XL16 read from an energy meter
     bool full = true;            // every column: fullExport set and not printing
 };
+
+// The headings one by one, in column order after "Lp" and "Czas RTC": the input lines,
+// the module's state and counters (ending in "Poprawność"), the extended lines.
+struct CsvHeadings {
+    std::vector<std::string> inputs, states, extended;
+    std::vector<std::string> inputIds, extendedIds;   // "L3", "XL1": the line of each heading
+};
+CsvHeadings csvHeadings(const LineDescriptions& descriptions, const HeaderColumns& columns);
 
 // The heading line in the program's own form (comma-separated), ending in a line feed.
 std::string csvHeader(const LineDescriptions& descriptions, const HeaderColumns& columns);

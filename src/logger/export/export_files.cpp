@@ -22,10 +22,11 @@ RecordTime timeOf(const RecordBytes& record) {
 
 } // namespace
 
-ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma)
+ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma, CsvDialect dialect)
     : descriptions_(descriptions),
       full_(descriptions.fullExport != 0 && !printMode),
-      semicolon_(semicolonForm(separateComma, printMode)) {}
+      semicolon_(semicolonForm(separateComma, printMode)),
+      dialect_(printMode ? CsvDialect::Spec : dialect) {}
 
 std::filesystem::path besideFileName(const std::filesystem::path& name, std::string_view tag) {
     return name.parent_path() / pathFromUtf8(pathToUtf8(name.stem()) + std::string(tag) + pathToUtf8(name.extension()));
@@ -55,7 +56,16 @@ std::string ExportFiles::createFiles(const std::filesystem::path& chosen) {
 void ExportFiles::writeHeaders(const ExportColumns& columns, const LocalDateTime& generated) {
     lines_ = columns.lines;
     history_.emplace(descriptions_, lines_, full_);
-    writeCsv(csvHeader(descriptions_, {columns.lines, columns.extendedLines, columns.energyMeter, full_}));
+    const HeaderColumns headerColumns{columns.lines, columns.extendedLines, columns.energyMeter, full_};
+    if (dialect_ == CsvDialect::Spec) {
+        writeCsv(csvHeader(descriptions_, headerColumns));
+    } else {
+        const CsvHeadings headings = csvHeadings(descriptions_, headerColumns);
+        std::vector<std::string> all{"Lp", "Czas RTC"};
+        for (const auto* part : {&headings.inputs, &headings.states, &headings.extended})
+            all.insert(all.end(), part->begin(), part->end());
+        csv_.write(dialectPreamble(dialect_) + dialectHeading(dialect_, all));
+    }
     html_.write(htmlHead(generated));
 }
 
@@ -117,7 +127,8 @@ std::filesystem::path ExportFiles::keepPartial(TextOutput& output) {
 }
 
 void ExportFiles::writeCsv(std::string_view text) {
-    csv_.write(semicolon_ ? toSemicolonForm(text) : std::string(text));
+    if (dialect_ != CsvDialect::Spec) csv_.write(dialectText(dialect_, text));
+    else csv_.write(semicolon_ ? toSemicolonForm(text) : std::string(text));
 }
 
 } // namespace kavrel::logger

@@ -12,6 +12,7 @@
 #include "common/clock.h"
 #include "common/observer.h"
 #include "logger/descriptions/line_descriptions.h"
+#include "logger/export/csv_dialect.h"
 #include "logger/export/csv_header.h"
 #include "logger/export/export_sink.h"
 #include "logger/export/text_output.h"
@@ -26,7 +27,9 @@ public:
     // printMode: the download for printing, always in the semicolon form with the reduced
     // columns; otherwise separateComma keeps commas and decimal points. The descriptions
     // are the program's table, which outlives every export.
-    ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma);
+    // A dialect other than Spec writes the CSV in that form instead (printing never does).
+    ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma,
+                CsvDialect dialect = CsvDialect::Spec);
 
     // Starts the CSV file, then the HTML file, each in a temporary beside its name. When the
     // HTML file cannot be created, an empty CSV file is left unless one of that name exists.
@@ -66,6 +69,7 @@ private:
     const LineDescriptions& descriptions_;
     bool full_;
     bool semicolon_;
+    CsvDialect dialect_;
     LineConfiguration lines_{};
     std::optional<HistoryLineBuilder> history_;
     TextOutput csv_;

@@ -27,7 +27,8 @@ std::unique_ptr<ExportSink> prepareExport(LoggerSession& session, const ExportRe
     }
 
     std::unique_ptr<ExportSink> files =
-        makeExportSink(request.format, descriptions, {.printMode = request.printMode, .separateComma = request.separateComma});
+        makeExportSink(request.format, descriptions, 
+                       {.printMode = request.printMode, .separateComma = request.separateComma, .dialect = request.dialect});
     files->setObserver(&observer);
     if (const std::string failure = files->createFiles(exportFileName); !failure.empty()) {
         observer.message(W(failure), MessageIcon::Warning);
@@ -42,6 +43,9 @@ std::unique_ptr<ExportSink> prepareExport(LoggerSession& session, const ExportRe
     }
 
     const ModuleStatus& status = session.status;
+    ExportSource source;
+    source.status = status;
+    files->describeSource(source);
     files->writeHeaders({status.lineConfiguration, status.extendedLines(), status.energyMeter()}, clock.now());
     return files;
 }

@@ -1,6 +1,5 @@
 #include "logger/export/text_output.h"
 
-#include <atomic>
 #include <system_error>
 
 #ifdef _WIN32
@@ -8,6 +7,7 @@
 #endif
 
 #include "common/file_names.h"
+#include "common/replace_file.h"
 
 namespace kavrel::logger {
 
@@ -33,12 +33,10 @@ FileResult TextOutput::create(const std::filesystem::path& path) {
         file_ = openFile(path, "wb");
         return file_ ? FileResult::Ok : FileResult::OpenFailed;
     }
-    // A name of this process and this file alone, beside the target (the same file system,
-    // so that the move is a rename).
-    static std::atomic<int> counter{0};
+    // A short name of this process alone, beside the target (the same file system, so that
+    // the move is a rename, and within the name limit whatever the target's length).
     target_ = path;
-    temporary_ = path;
-    temporary_ += "." + std::to_string(processId()) + "-" + std::to_string(counter++) + ".tmp";
+    temporary_ = temporaryNameFor(path);
     file_ = openFile(temporary_, "wb");
     if (!file_) temporary_.clear();
     return file_ ? FileResult::Ok : FileResult::OpenFailed;
@@ -98,6 +96,10 @@ void TextOutput::write(std::string_view text) {
         if (std::fwrite("\r\n", 1, 2, file_) != 2) failed_ = true;
         start = lineFeed + 1;
     }
+}
+
+void TextOutput::writeBytes(std::string_view bytes) {
+    if (file_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
 }
 
 bool TextOutput::close() {

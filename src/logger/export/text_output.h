@@ -31,6 +31,8 @@ public:
     bool isKept() const { return !temporary_.empty(); }
 
     void write(std::string_view text);
+    // The bytes as they are, line feeds included (the formats read by programs).
+    void writeBytes(std::string_view bytes);
 
     // Closes the file and puts it in place of the target; false when anything written was
     // lost (the temporary is removed) or it could not be put there (the temporary stays for

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/qt/color_scheme.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
 #include "common/qt/qt_path.h"
@@ -129,7 +130,7 @@ void Crejestrator::buildControls() {
     tcpSettingsButton_ = new QPushButton(QStringLiteral("Ustawienia TCP/IP"), connection);
     connectButton_ = new QPushButton(QStringLiteral("Połącz"), connection);
     connectedLabel_ = new QLabel(QStringLiteral("Połączenie nawiązane"), connection);
-    connectedLabel_->setStyleSheet(QStringLiteral("color: #007000; font-weight: bold;"));
+    connectedLabel_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(goodTextColor()));
     connectedLabel_->setSizePolicy([&] {
         QSizePolicy policy = connectedLabel_->sizePolicy();
         policy.setRetainSizeWhenHidden(true);

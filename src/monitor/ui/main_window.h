@@ -32,7 +32,9 @@ class OperationRunner;
 
 namespace kavrel::monitor::ui {
 
+class ExtendedReadingsPanel;
 class PollSession;
+class ReadingsPanel;
 struct PollResult;
 class TrendChart;
 
@@ -85,11 +87,7 @@ private:
     QWidget* buildTrendPanel();
     QStringList loadStartupSettings(const QStringList& arguments);
     void restoreTrendShown();
-    QWidget* buildInputLines(int first);
-    QWidget* buildOutputsAndGsm();
-    QWidget* buildCounters();
     QWidget* buildButtons();
-    QWidget* buildExtendedLines();
     void runStep(Step step);
     void stepFinished();
     void applyResult(const PollResult& result, Step step);
@@ -124,33 +122,8 @@ private:
     QAction* trendAction_;
     QAction* reconnectAction_;   // taken by the next START
 
-    struct LineWidgets {
-        QLabel* name;
-        QProgressBar* bar;
-        QLineEdit* value;
-        QLabel* alarm;
-    };
-    struct ExtendedWidgets {
-        QLabel* name;
-        QCheckBox* high;
-        QCheckBox* low;
-        QLineEdit* value;
-    };
-    std::array<LineWidgets, kInputLines> lines_{};
-    std::array<ExtendedWidgets, kExtendedLines> extended_{};
-    std::array<QCheckBox*, kOutputLines> outputs_{};
-    QLabel* alarmState_;
-    QLabel* status_;
-    QProgressBar* gsmBar_;
-    QLineEdit* gsmNumber_;
-    QLabel* noNetwork_;
-    QLineEdit* portField_;
-    QLineEdit* smsField_;
-    QLineEdit* emailField_;
-    QLineEdit* rowField_;
-    QLineEdit* answeredField_;
-    QLineEdit* periodField_;
-    QLineEdit* fileField_;
+    std::unique_ptr<ReadingsPanel> readings_;   // its widgets are this window's children
+    ExtendedReadingsPanel* extendedReadings_;
     QPushButton* startButton_;
     QPushButton* stopButton_;
     QPushButton* settingsButton_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "common/qt/chart/chart_data.h"
 #include "common/qt/chart/chart_ticks.h"
@@ -17,6 +18,43 @@ ChartSeries series(std::vector<WallMs> times, std::vector<double> values, std::s
     s.times = std::move(times);
     s.values = std::move(values);
     return s;
+}
+
+// The pyramid only saves work: for lines broken by missing values and gaps, with marks and
+// plateaus of equal values, any span and width, the reduction with it is the one without.
+TEST(ColumnReduction, ThePyramidGivesExactlyTheSameLines) {
+    std::mt19937 random(7);
+    ChartSeries s = series({}, {});
+    WallMs t = 0;
+    for (int i = 0; i < 30000; ++i) {
+        t += random() % 50 == 0 ? 40 * kSecondMs : kSecondMs;
+        s.times.push_back(t);
+        const int kind = static_cast<int>(random() % 400);
+        s.values.push_back(kind == 0 ? kNoValue : kind < 100 ? 5.0 : std::sin(i / 300.0) * 10 + static_cast<double>(random() % 5));
+        s.marks.push_back(kind == 1 ? SampleMark::High : kind == 2 ? SampleMark::Low : SampleMark::None);
+    }
+    const SamplePyramid pyramid(s);
+    for (const double width : {37.0, 640.0, 1199.5, 5000.0})
+        for (const TimeSpan span : {TimeSpan{0, t}, TimeSpan{t / 3, t / 3 + 3600 * kSecondMs}, TimeSpan{777 * kSecondMs, t - 5}}) {
+            SCOPED_TRACE(std::to_string(width) + " " + std::to_string(span.from));
+            for (const WallMs gap : {WallMs{0}, WallMs{3 * kSecondMs}}) {
+                const ReducedSeries plain = reduceToColumns(s, span, width, gap), fast = reduceToColumns(s, span, width, gap, &pyramid);
+                ASSERT_EQ(fast.strokes.size(), plain.strokes.size());
+                for (std::size_t k = 0; k < plain.strokes.size(); ++k) {
+                    ASSERT_EQ(fast.strokes[k].size(), plain.strokes[k].size()) << k;
+                    for (std::size_t p = 0; p < plain.strokes[k].size(); ++p) {
+                        EXPECT_EQ(fast.strokes[k][p].x, plain.strokes[k][p].x);
+                        EXPECT_EQ(fast.strokes[k][p].value, plain.strokes[k][p].value);
+                    }
+                }
+                ASSERT_EQ(fast.marks.size(), plain.marks.size());
+                for (std::size_t m = 0; m < plain.marks.size(); ++m) EXPECT_EQ(fast.marks[m].x, plain.marks[m].x);
+                EXPECT_EQ(fast.low, plain.low);
+                EXPECT_EQ(fast.high, plain.high);
+                EXPECT_EQ(fast.any, plain.any);
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
 }
 
 TEST(ColumnReduction, KeepsEveryColumnsExtremesAtAFixedCostPerPixel) {

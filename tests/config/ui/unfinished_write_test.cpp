@@ -6,15 +6,19 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "common/qt/operation_runner.h"
 #include "common/win1250.h"
 #include "config/model/backup_store.h"
+#include "config/model/settings_file.h"
+#include "config/model/version_notes.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
+#include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
 #include "support/recording_observer.h"
@@ -154,6 +158,42 @@ private slots:
             QVERIFY(!window.statusText().contains(QStringLiteral("weryfikacja OK")));
             QVERIFY(findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port())));
         }
+    }
+
+    // A backup noted as read from another firmware is looked at before it goes back, as a
+    // file is: the window asks, and "Anuluj" sends nothing.
+    void aBackupFromAnotherFirmwareIsAskedAboutBeforeItIsRestored() {
+        CutModule module;
+        module.cutAWrite();
+        const auto unfinished = findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port()));
+        QVERIFY(unfinished.has_value());
+        SettingsImage backup;
+        QVERIFY(loadSettingsFile(unfinished->journal.backupPath, backup) == FileResult::Ok);
+        // Only the other firmware is known for it (the write noted this module's when it backed it up).
+        std::filesystem::remove_all(std::filesystem::path(backupFolder()) / "wersje");
+        QVERIFY(noteSettingsVersion(backupFolder(), backup, "Kavrel V2.0"));
+        Ckonfigurator window(module.store, "");
+        window.runner().setMessageHandler([](const QString&, MessageIcon) {});
+        QString asked;
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, [&asked, poll] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<CniedokonczonyZapis*>(modal)) {
+                for (auto* button : box->findChildren<QPushButton*>())
+                    if (button->text() == QStringLiteral("Przywróć kopię")) button->click();
+            } else if (auto* check = qobject_cast<CsprawdzeniePliku*>(modal)) {
+                asked = check->text();
+                poll->stop();
+                for (auto* button : check->findChildren<QPushButton*>())
+                    if (button->text() == QStringLiteral("Anuluj")) button->click();
+            }
+        });
+        poll->start(10);
+        window.offerUnfinishedWrite();
+        window.runner().waitForFinished();
+        QVERIFY2(asked.contains(QStringLiteral("Kavrel V2.0")), qPrintable(asked));
+        QCOMPARE(module.config->value("PIN"), std::string("4321"));   // as the cut left it
+        QVERIFY(findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port())));
     }
 };
 

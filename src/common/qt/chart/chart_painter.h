@@ -90,6 +90,7 @@ private:
     ChartData data_;
     std::vector<WallMs> gaps_;   // per series
     std::vector<RangeIndex> rangeIndex_;   // per series
+    std::vector<SamplePyramid> pyramids_;  // per series, built once per load
     int highlighted_ = -1;
     TimeSpan whole_, view_;
     // Set by the last paint:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/qt/chart/chart_data.h"
+#include "common/qt/chart/sample_pyramid.h"
 
 namespace kavrel::ui {
 
@@ -32,8 +33,10 @@ struct ReducedSeries {
 };
 
 // Reduces the samples of `series` within `span` (plus one on each side, so that lines run to
-// the edges) to a plot `width` pixels wide.
-ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double width, WallMs gapAfter);
+// the edges) to a plot `width` pixels wide. With the series' pyramid, blocks of samples that
+// fall in one column are taken whole: the same result, at the cost of the columns.
+ReducedSeries reduceToColumns(const ChartSeries& series, TimeSpan span, double width, WallMs gapAfter,
+                              const SamplePyramid* pyramid = nullptr);
 
 // The lowest and highest value of `series` within `span`; false when it has none there.
 bool valueRange(const ChartSeries& series, TimeSpan span, double& low, double& high);

@@ -1,0 +1,212 @@
+#include "fleet/link_jobs.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/clock.h"
+#include "common/observer.h"
+#include "common/win1250.h"
+#include "config/model/backup_store.h"
+#include "config/model/settings_compare.h"
+#include "config/model/settings_file.h"
+#include "config/model/version_notes.h"
+#include "config/protocol/read_settings.h"
+#include "link/module_link.h"
+#include "logger/archive/archive.h"
+#include "logger/archive/archive_update.h"
+#include "logger/protocol/session.h"
+
+namespace kavrel::fleet {
+namespace {
+
+// A job has nobody to ask: questions are answered no, messages kept as the job's reason.
+class JobObserver final : public OperationObserver {
+public:
+    void status(const std::string&) override {}
+    void appendStatus(const std::string&) override {}
+    void progress(int) override {}
+    void message(const std::string& text, MessageIcon icon) override {
+        if (icon == MessageIcon::Error || icon == MessageIcon::Warning || last_.empty()) last_ = cp1250::toUtf8(text);
+    }
+    bool askYesNo(const std::string&) override { return false; }
+    void messageDetail(const std::string& text) override { last_ += " (" + cp1250::toUtf8(text) + ")"; }
+    const std::string& last() const { return last_; }
+
+private:
+    std::string last_;
+};
+
+std::string dotted(std::uint32_t networkOrder) {
+    char text[INET_ADDRSTRLEN] = {};
+    in_addr address{};
+    address.s_addr = networkOrder;
+    ::inet_ntop(AF_INET, &address, text, sizeof text);
+    return text;
+}
+
+// The job's link takes a dotted IPv4 address: a name is looked up here, on the job's worker
+// thread (where blocking holds no other module up), again for every job, so that a module
+// behind dynamic DNS is found at its new address. "" and `error` when there is none.
+std::string jobAddress(const FleetModule& module, std::string& error) {
+    if (module.address != 0) return dotted(module.address);
+    if (module.host.find(':') != std::string::npos) {
+        error = "pobieranie pamięci i kopie ustawień łączą się tylko po IPv4, nie z " + module.endpoint();
+        return "";
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(module.host.c_str(), nullptr, &hints, &found);
+    if (rc != 0 || found == nullptr) {
+        if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_ADDRFAMILY || rc == 0)
+            error = "nie znaleziono adresu IPv4 nazwy " + module.host;
+        else
+            error = "nie można sprawdzić nazwy " + module.host + ": " + ::gai_strerror(rc);
+        if (found != nullptr) ::freeaddrinfo(found);
+        return "";
+    }
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const std::string text = dotted(v4->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return text;
+}
+
+link::Connection connectionOf(const FleetModule& module, const std::string& address, link::SerialTiming timing) {
+    return link::Connection::tcp(address, module.port, timing);
+}
+
+// Legs of one collection: a link that breaks again and again is given up on after this
+// many reconnections in a row that brought nothing, or this many in all.
+constexpr int kFruitlessLegs = 2;
+constexpr int kMostLegs = 200;
+
+WallTime wallNow() { return std::chrono::system_clock::now(); }
+
+std::string pathText(const std::filesystem::path& path) {
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
+JobReport LinkJobRunner::run(const JobRequest& request, const std::atomic<bool>& cut) {
+    if (cut) {   // the service is ending: a job not begun yet is not begun
+        JobReport report;
+        report.started = report.ended = wallNow();
+        report.outcome = JobOutcome::Cut;
+        return report;
+    }
+    JobReport report = request.kind == JobKind::Collect ? collect(request, cut) : backup(request);
+    report.ended = wallNow();
+    return report;
+}
+
+JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bool>& cut) {
+    using namespace logger::archive;
+    JobReport report;
+    report.started = wallNow();
+    const std::filesystem::path file = request.folder / (request.target.name + ".db");
+    report.archiveFile = pathText(file);
+    std::error_code made;
+    std::filesystem::create_directories(request.folder, made);
+    const std::string address = jobAddress(request.target, report.error);
+    if (address.empty()) return report;
+    Archive archive;
+    if (!archive.open(file)) {
+        report.error = archive.error();
+        return report;
+    }
+    link::ModuleLink moduleLink(link::LinkVariant::logger(), connectionOf(request.target, address, options_.timing));
+    moduleLink.setTrace(nullptr);
+    JobObserver observer;
+    logger::LoggerSession session(moduleLink, observer);
+    if (logger::connectSession(session) != logger::StatusResult::Ok) {
+        report.error = observer.last().empty() ? "brak odpowiedzi modułu" : observer.last();
+        return report;
+    }
+    UpdateHooks hooks;
+    hooks.cancel = &cut;
+    hooks.showAsFound = false;
+    // A link that breaks off (a GPRS cut) is connected anew and the update goes on where
+    // the archive ends, as the window's "go on" does, while each leg brings records.
+    UpdateResult total;
+    UpdateResult leg;
+    int fruitless = 0;
+    for (int legs = 0;; ++legs) {
+        leg = updateArchive(session, archive, request.target.name, systemClock(), hooks);
+        addLeg(total, leg);
+        if (leg.complete() || !leg.error.empty() || cut) break;
+        fruitless = leg.fetched > 0 ? 0 : fruitless + 1;
+        if (fruitless >= kFruitlessLegs || legs + 1 >= kMostLegs) break;
+        if (logger::connectSession(session) != logger::StatusResult::Ok) break;
+    }
+    logger::disconnectSession(session);
+    report.records = total.fetched;
+    report.holes = static_cast<long long>(total.holes.size());
+    for (const Hole& hole : total.holes) report.lostRecords += hole.count();
+    report.newSegments = total.newSegments;
+    if (leg.complete()) report.outcome = JobOutcome::Ok;
+    else if (cut) report.outcome = JobOutcome::Cut;
+    else report.error = !leg.error.empty() ? leg.error : observer.last().empty() ? "pobieranie przerwane" : observer.last();
+    return report;
+}
+
+JobReport LinkJobRunner::backup(const JobRequest& request) {
+    JobReport report;
+    report.started = wallNow();
+    const std::string address = jobAddress(request.target, report.error);
+    if (address.empty()) return report;
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), connectionOf(request.target, address, options_.timing));
+    moduleLink.setTrace(nullptr);
+    JobObserver observer;
+    config::SettingsImage image;
+    std::string versionText;
+    if (config::readSettings(moduleLink, image, observer, &versionText) != config::ConfigResult::Ok) {
+        report.error = observer.last().empty() ? "odczyt ustawień nie powiódł się" : observer.last();
+        return report;
+    }
+    report.version = cp1250::toUtf8(versionText);
+    const std::string folder = pathText(request.folder / request.target.name);
+    std::error_code problem;
+    const std::vector<config::BackupEntry> earlier = config::listBackups(folder, &problem);
+    if (problem) {
+        report.error = "nie można odczytać folderu kopii " + folder + ": " + problem.message();
+        return report;
+    }
+    config::SettingsImage last;
+    bool haveLast = false;
+    for (const config::BackupEntry& entry : earlier)   // newest first; an unreadable one is passed over
+        if (config::loadSettingsFile(entry.path, last) == FileResult::Ok) {
+            haveLast = true;
+            break;
+        }
+    report.firstBackup = !haveLast;
+    if (haveLast) {
+        const auto changes = config::compareSettings(
+            last, image, config::CompareMode::Values,
+            [](const config::FieldInfo& info, int) { return !info.changesByItself; });
+        for (const config::FieldChange& change : changes)
+            report.changes.push_back({change.key, change.caption, change.before, change.after});
+        if (changes.empty()) {
+            report.outcome = JobOutcome::Ok;   // the same record: no new version
+            return report;
+        }
+    }
+    const config::BackupResult saved = config::saveBackup(folder, image, versionText, request.target.name,
+                                                          systemClock().now());
+    if (!saved.saved) {
+        report.error = "nie można zapisać kopii " + saved.path;
+        return report;
+    }
+    (void)config::noteSettingsVersion(folder, image, versionText);
+    report.backupFile = saved.path;
+    report.outcome = JobOutcome::Ok;
+    return report;
+}
+
+} // namespace kavrel::fleet
