@@ -94,7 +94,19 @@ bool TerminalObserver::askYesNo(const std::string& text) {
     return !answer.empty() && (answer[0] == 't' || answer[0] == 'T' || answer[0] == 'y' || answer[0] == 'Y');
 }
 
+bool CliContext::openTrace(std::shared_ptr<link::WireTrace>& opened) const {
+    if (!openTraceFile()) return false;
+    opened = trace ? trace : link::WireTrace::fromEnvironment();
+    return true;
+}
+
 bool CliContext::traceInto(link::ModuleLink& link) const {
+    if (!openTraceFile()) return false;
+    if (trace) link.setTrace(trace);
+    return true;
+}
+
+bool CliContext::openTraceFile() const {
     if (!trace && !traceFile.empty()) {
         if (traceFile == "-") {
             trace = link::WireTrace::toStandardError();
@@ -108,7 +120,6 @@ bool CliContext::traceInto(link::ModuleLink& link) const {
             }
         }
     }
-    if (trace) link.setTrace(trace);
     return true;
 }
 

@@ -72,9 +72,17 @@ struct CliContext {
     // Gives a link made for `connection` the command's trace, opening it the first time;
     // false, said on `err`, when the file cannot be written (the command stops there).
     [[nodiscard]] bool traceInto(link::ModuleLink& link) const;
+    // The command's trace for exchanges made outside a ModuleLink (the fleet's): --trace's,
+    // else KAVREL_TRACE's, else none (nullptr). False, said on `err`, when the file cannot
+    // be written.
+    [[nodiscard]] bool openTrace(std::shared_ptr<link::WireTrace>& opened) const;
     // The file the run's trace is written to (--trace FILE, else KAVREL_TRACE's); empty when
     // none or standard error.
     std::string traceTarget() const;
+
+private:
+    // Opens --trace's file the first time; false, said on `err`, when it cannot be written.
+    [[nodiscard]] bool openTraceFile() const;
 };
 
 // Prints a Windows-1250 text to a UTF-8 terminal.

@@ -11,12 +11,16 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/file_overlap.h"
 #include "common/file_names.h"
 #include "fleet/fleet_poller.h"
+#include "fleet/fleet_schema.h"
 #include "fleet/fleet_service.h"
 #include "fleet/job_store.h"
 #include "fleet/link_jobs.h"
 #include "fleet/fleet_status.h"
+#include "fleet/metrics/metrics_server.h"
+#include "fleet/metrics/poll_metrics.h"
 #include "fleet/fleet_store.h"
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
@@ -41,11 +45,14 @@ struct FleetPollOptions {
     std::string database = "kavrel-fleet.db";
     std::string broker;
     std::string spool;                // empty: DATABASE-mqtt.spool
+    std::string metrics;              // ADDRESS:PORT of the metrics page; empty: none
     std::string influx;               // http://HOST:PORT/DB; its spool is DATABASE-influx.spool
     std::string discovery;            // --mqtt-discovery: "homeassistant" or none
     std::uint64_t spoolLimitMb = MessageSpool::kDefaultLimitBytes >> 20;
     double intervalSeconds = 5;
     double durationSeconds = 0;
+    double keepRawDays = 0;           // 0: every poll kept
+    double thinIntervalSeconds = 900;
     bool quiet = false;
 };
 
@@ -62,7 +69,8 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             continue;
         }
         if (arg != "--hosts" && arg != "--db" && arg != "--mqtt" && arg != "--spool" && arg != "--spool-limit" &&
-            arg != "--interval" && arg != "--duration" && arg != "--influx" && arg != "--mqtt-discovery")
+            arg != "--interval" && arg != "--duration" && arg != "--metrics" && arg != "--keep-raw" &&
+            arg != "--thin-interval" && arg != "--influx" && arg != "--mqtt-discovery")
             return "nieoczekiwany argument " + arg;
         if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
@@ -75,6 +83,13 @@ std::string parsePollOptions(std::span<const std::string> args, FleetPollOptions
             options.discovery = value;
         }
         else if (arg == "--spool") options.spool = value;
+        else if (arg == "--metrics") options.metrics = value;
+        else if (arg == "--keep-raw") {
+            if (!toSeconds(value, 0.01, options.keepRawDays) || options.keepRawDays > 36600)
+                return "--keep-raw oczekuje dni, co najmniej 0.01";
+        } else if (arg == "--thin-interval") {
+            if (!toSeconds(value, 1, options.thinIntervalSeconds)) return "--thin-interval oczekuje sekund, co najmniej 1";
+        }
         else if (arg == "--spool-limit") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.spoolLimitMb);
             if (error != std::errc{} || end != value.data() + value.size() || options.spoolLimitMb < 1 ||
@@ -144,73 +159,30 @@ void raiseOpenFileLimit(std::size_t modules, std::ostream& err) {
             << modules << " modułów; części z nich nie da się odpytać\n";
 }
 
-int runFleetPoll(CliContext& context, std::span<const std::string> args) {
-    FleetPollOptions options;
-    if (const std::string error = parsePollOptions(args, options); !error.empty()) {
-        context.err << "kavrel fleet poll: " << error << "\n";
-        return kExitUsage;
-    }
-    MqttOptions mqtt;
-    if (!options.broker.empty() && !parseBrokerAddress(options.broker, mqtt)) {
-        context.err << "kavrel fleet poll: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
-        return kExitUsage;
-    }
-    InfluxOptions influx;
-    if (std::string error; !options.influx.empty() && !parseInfluxAddress(options.influx, influx, error)) {
-        context.err << "kavrel fleet poll: " << error << "\n";
-        return kExitUsage;
-    }
-    const FleetList fleet = loadFleetList(options.hosts);
-    if (!fleet.error.empty()) {
-        context.err << "kavrel fleet poll: " << fleet.error << "\n";
-        return kExitFailure;
-    }
-    FleetStore store(options.database, fleet.modules);
-    if (!store.error().empty()) {
-        context.err << "kavrel fleet poll: " << store.error() << "\n";
-        return kExitFailure;
-    }
-    raiseOpenFileLimit(fleet.modules.size(), context.err);
-    RoundReport report(context.out, context.err, options.quiet);
-    SinkFan sinks;
-    sinks.add(store);
-    sinks.add(report);
-    std::unique_ptr<MqttPublisher> publisher;
-    if (!options.broker.empty()) {
-        mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
-        mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
-        mqtt.homeAssistantDiscovery = options.discovery == "homeassistant";
-        publisher = std::make_unique<MqttPublisher>(mqtt, fleet.modules);
-        sinks.add(*publisher);
-    }
-    std::unique_ptr<InfluxSink> timeSeries;
-    if (!options.influx.empty()) {
-        influx.spoolFile = options.database + "-influx.spool";
-        influx.spoolLimitBytes = options.spoolLimitMb << 20;
-        timeSeries = std::make_unique<InfluxSink>(influx, fleet.modules);
-        sinks.add(*timeSeries);
-    }
+// The sinks' own figures on the metrics page, read at the end of every round.
+void addSinkFigures(metrics::PollMetrics& pollMetrics, const FleetStore& store, const MqttPublisher* publisher) {
+    pollMetrics.addCollector([&store](metrics::MetricsRegistry& r) {
+        r.set(metrics::kSpoolBytes, {{"sink", "database"}}, static_cast<double>(store.spoolBytes()));
+        r.set(metrics::kSinkErrors, {{"sink", "database"}}, static_cast<double>(store.commitFailures()));
+    });
+    if (!publisher) return;
+    pollMetrics.addCollector([publisher](metrics::MetricsRegistry& r) {
+        r.set(metrics::kSpoolBytes, {{"sink", "mqtt"}}, static_cast<double>(publisher->spoolBytes()));
+        r.set(metrics::kSinkErrors, {{"sink", "mqtt"}}, static_cast<double>(publisher->publishFailures()));
+        r.set(metrics::kMqttDropped, {}, static_cast<double>(publisher->droppedFromSpool()));
+    });
+}
 
-    FleetTiming timing;
-    timing.interval = std::chrono::milliseconds(static_cast<long long>(options.intervalSeconds * 1000));
-    FleetPoller poller(fleet.modules, timing, sinks);
-    StopRequest stop;
-    activeStop = &stop;
-    const auto previousInt = std::signal(SIGINT, onInterrupt);
-    const auto previousTerm = std::signal(SIGTERM, onInterrupt);
-    const FleetRunStats stats =
-        poller.run(std::chrono::milliseconds(static_cast<long long>(options.durationSeconds * 1000)), stop);
-    sinks.finish();
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
-    activeStop = nullptr;
-    context.err << "kavrel fleet poll: " << fleet.modules.size() << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
-                << stats.answered << ", pominięte " << stats.skipped << "; baza " << options.database << "\n";
+// The run's summary on stderr and its exit status: polls not stored, or not made for an
+// error of this computer, are never passed over in silence.
+int closingReport(CliContext& context, std::size_t modules, const FleetRunStats& stats, const StoreTally& tally,
+                  const std::string& database) {
+    context.err << "kavrel fleet poll: " << modules << " modułów, odczyty " << stats.polls << ", z odpowiedzią "
+                << stats.answered << ", pominięte " << stats.skipped << "; baza " << database << "\n";
     if (stats.localErrors > 0)
         context.err << "kavrel fleet poll: odczyty, których nie dało się wykonać z powodu błędu na tym komputerze: "
                     << stats.localErrors << " (" << localErrorText(stats.firstLocalError) << ")\n";
     // Polls the database did not take are never passed over in silence.
-    const StoreTally tally = store.tally();
     if (tally.waiting == 0 && tally.lost == 0) return stats.localErrors > 0 ? kExitFailure : kExitOk;
     const long long total = tally.stored + tally.waiting + tally.lost;
     context.err << "kavrel fleet poll: w bazie zapisano " << tally.stored << " z " << total << " odczytów"
@@ -221,6 +193,140 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     if (tally.lost > 0) context.err << " Odczyty (" << tally.lost << ") zostały utracone.";
     context.err << "\n";
     return kExitFailure;
+}
+
+// What `fleet poll` and `fleet serve` send beside the database: the MQTT broker, the
+// time-series database, the metrics page and the wire trace, all from the same options.
+struct FleetOutputs {
+    MqttOptions mqtt;
+    InfluxOptions influx;
+    std::string metricsAddress;
+    std::uint16_t metricsPort = 0;
+    std::shared_ptr<link::WireTrace> trace;
+    std::unique_ptr<MqttPublisher> publisher;
+    std::unique_ptr<InfluxSink> timeSeries;
+    metrics::MetricsRegistry registry;
+    std::unique_ptr<metrics::PollMetrics> pollMetrics;
+    std::unique_ptr<metrics::MetricsServer> metricsServer;
+};
+
+// The outputs' addresses checked and the trace opened, before anything is polled: kExitOk,
+// else the exit status with the error said.
+int prepareOutputs(CliContext& context, const std::string& command, const FleetPollOptions& options,
+                   FleetOutputs& outputs) {
+    if (!options.broker.empty() && !parseBrokerAddress(options.broker, outputs.mqtt)) {
+        context.err << command << ": --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
+        return kExitUsage;
+    }
+    if (std::string error; !options.influx.empty() && !parseInfluxAddress(options.influx, outputs.influx, error)) {
+        context.err << command << ": " << error << "\n";
+        return kExitUsage;
+    }
+    if (!options.metrics.empty() &&
+        !metrics::parseListenAddress(options.metrics, outputs.metricsAddress, outputs.metricsPort)) {
+        context.err << command << ": --metrics oczekuje ADRES:PORT (adres IP, np. 127.0.0.1:9464 albo [::1]:9464)\n";
+        return kExitUsage;
+    }
+    // The trace is written anew: it must name neither the fleet file nor the database.
+    if (!outputsSpareInputs(context, {options.hosts, options.database})) return kExitFailure;
+    if (!context.openTrace(outputs.trace)) return kExitFailure;
+    return kExitOk;
+}
+
+// The outputs made and added to `sinks` (after the store and the round report); false when
+// the metrics page cannot listen (said). `modules` must outlive the sinks.
+bool attachOutputs(CliContext& context, const std::string& command, const FleetPollOptions& options,
+                   const std::vector<FleetModule>& modules, FleetStore& store, SinkFan& sinks, FleetOutputs& outputs) {
+    if (!options.broker.empty()) {
+        outputs.mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
+        outputs.mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
+        outputs.mqtt.homeAssistantDiscovery = options.discovery == "homeassistant";
+        outputs.publisher = std::make_unique<MqttPublisher>(outputs.mqtt, modules);
+        sinks.add(*outputs.publisher);
+    }
+    if (!options.influx.empty()) {
+        outputs.influx.spoolFile = options.database + "-influx.spool";
+        outputs.influx.spoolLimitBytes = options.spoolLimitMb << 20;
+        outputs.timeSeries = std::make_unique<InfluxSink>(outputs.influx, modules);
+        sinks.add(*outputs.timeSeries);
+    }
+    outputs.pollMetrics = std::make_unique<metrics::PollMetrics>(outputs.registry, modules);
+    if (!options.metrics.empty()) {
+        outputs.metricsServer =
+            std::make_unique<metrics::MetricsServer>(outputs.metricsAddress, outputs.metricsPort, outputs.registry);
+        if (!outputs.metricsServer->error().empty()) {
+            context.err << command << ": --metrics: " << outputs.metricsServer->error() << "\n";
+            return false;
+        }
+        addSinkFigures(*outputs.pollMetrics, store, outputs.publisher.get());
+        sinks.add(*outputs.pollMetrics);
+        context.err << command << ": wskaźniki pod http://" << options.metrics.substr(0, options.metrics.rfind(':'))
+                    << ":" << outputs.metricsServer->port() << "/metrics\n";
+    }
+    // From here on nothing returns before the sinks have finished: the store reads the
+    // publisher's count until then.
+    if (outputs.publisher)
+        store.setFigures([p = outputs.publisher.get()] {
+            return std::vector<std::pair<std::string, long long>>{{kMqttDroppedFigure, p->droppedFromSpool()}};
+        });
+    return true;
+}
+
+// The sinks finished, the publisher first: its last count of dropped messages goes into the
+// database.
+void finishOutputs(SinkFan& sinks, FleetOutputs& outputs) {
+    if (outputs.publisher) outputs.publisher->finish();
+    sinks.finish();
+}
+
+StoreLimits storeLimits(const FleetPollOptions& options) {
+    StoreLimits limits;
+    limits.retention.keepRawMs = static_cast<long long>(options.keepRawDays * 86'400'000.0);
+    limits.retention.intervalMs = static_cast<long long>(options.thinIntervalSeconds * 1000);
+    return limits;
+}
+
+int runFleetPoll(CliContext& context, std::span<const std::string> args) {
+    FleetPollOptions options;
+    if (const std::string error = parsePollOptions(args, options); !error.empty()) {
+        context.err << "kavrel fleet poll: " << error << "\n";
+        return kExitUsage;
+    }
+    FleetOutputs outputs;
+    if (const int status = prepareOutputs(context, "kavrel fleet poll", options, outputs); status != kExitOk)
+        return status;
+    const FleetList fleet = loadFleetList(options.hosts);
+    if (!fleet.error.empty()) {
+        context.err << "kavrel fleet poll: " << fleet.error << "\n";
+        return kExitFailure;
+    }
+    FleetStore store(options.database, fleet.modules, storeLimits(options));
+    if (!store.error().empty()) {
+        context.err << "kavrel fleet poll: " << store.error() << "\n";
+        return kExitFailure;
+    }
+    raiseOpenFileLimit(fleet.modules.size(), context.err);
+    RoundReport report(context.out, context.err, options.quiet);
+    SinkFan sinks;
+    sinks.add(store);
+    sinks.add(report);
+    if (!attachOutputs(context, "kavrel fleet poll", options, fleet.modules, store, sinks, outputs)) return kExitFailure;
+
+    FleetTiming timing;
+    timing.interval = std::chrono::milliseconds(static_cast<long long>(options.intervalSeconds * 1000));
+    FleetPoller poller(fleet.modules, timing, sinks);
+    if (outputs.trace) poller.setTrace(outputs.trace);
+    StopRequest stop;
+    activeStop = &stop;
+    const auto previousInt = std::signal(SIGINT, onInterrupt);
+    const auto previousTerm = std::signal(SIGTERM, onInterrupt);
+    const FleetRunStats stats =
+        poller.run(std::chrono::milliseconds(static_cast<long long>(options.durationSeconds * 1000)), stop);
+    finishOutputs(sinks, outputs);
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    activeStop = nullptr;
+    return closingReport(context, fleet.modules.size(), stats, store.tally(), options.database);
 }
 
 
@@ -279,12 +385,17 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     return parsePollOptions(rest, options.poll);
 }
 
-// Job results on stdout as they come (unless --quiet), then into the database.
+// Job results on stdout as they come (unless --quiet), then into the database and, with a
+// metrics page, counted there by kind and outcome.
 class JobReportLines final : public JobSink {
 public:
-    JobReportLines(JobSink& next, std::ostream& out, bool quiet) : next_(next), out_(out), quiet_(quiet) {}
+    JobReportLines(JobSink& next, std::ostream& out, bool quiet, metrics::MetricsRegistry* metrics)
+        : next_(next), out_(out), quiet_(quiet), metrics_(metrics) {}
     void jobDone(const JobReport& r) override {
         next_.jobDone(r);
+        if (metrics_)
+            metrics_->add(metrics::kJobs, {{"kind", r.kind == JobKind::Collect ? "collect" : "backup"},
+                                           {"outcome", jobOutcomeText(r.outcome)}});
         if (quiet_) return;
         std::lock_guard lock(mutex_);
         out_ << r.moduleName << ": " << jobKindLabel(r.kind) << ": ";
@@ -304,8 +415,47 @@ private:
     JobSink& next_;
     std::ostream& out_;
     bool quiet_;
+    metrics::MetricsRegistry* metrics_;
     std::mutex mutex_;
 };
+
+// The service run with its signals: SIGINT and SIGTERM end it, SIGHUP reloads the fleet file.
+ServiceRunStats runService(CliContext& context, const FleetServeOptions& options, ModuleRegistry& registry,
+                           const ServicePlan& plan, PollSink& sinks, JobRunner& runner, JobSink& jobLines,
+                           ServiceFigures& figures, const std::shared_ptr<link::WireTrace>& trace) {
+    FleetService service(registry, plan, sinks, runner, jobLines, figures);
+    if (trace) service.setTrace(trace);
+    ServiceControl control;
+    activeService = &control;
+    struct sigaction action {};
+    action.sa_handler = onServiceSignal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previousInt {}, previousTerm {}, previousHup {};
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    sigaction(SIGHUP, &action, &previousHup);
+    context.err << "kavrel fleet serve: " << registry.size() << " modułów, odczyty co "
+                << options.poll.intervalSeconds << " s"
+                << (options.archives.empty() ? "" : ", pobieranie pamięci do " + options.archives)
+                << (options.backups.empty() ? "" : ", kopie ustawień w " + options.backups) << std::endl;
+    const std::string hosts = options.poll.hosts;
+    const ServiceRunStats stats = service.run(
+        std::chrono::milliseconds(static_cast<long long>(options.poll.durationSeconds * 1000)), control,
+        [&hosts] { return loadFleetList(hosts); },
+        [&context, &hosts](const ReloadResult& r) {
+            if (!r.applied)
+                context.err << "kavrel fleet serve: nowy " << hosts << " odrzucony, flota bez zmian: " << r.error
+                            << std::endl;
+            else
+                context.err << "kavrel fleet serve: " << hosts << " wczytany ponownie: dodane " << r.added
+                            << ", usunięte " << r.removed << ", zmienione " << r.changed << std::endl;
+        });
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    sigaction(SIGHUP, &previousHup, nullptr);
+    activeService = nullptr;
+    return stats;
+}
 
 int runFleetServe(CliContext& context, std::span<const std::string> args) {
     FleetServeOptions options;
@@ -313,11 +463,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet serve: " << error << "\n";
         return kExitUsage;
     }
-    MqttOptions mqtt;
-    if (!options.poll.broker.empty() && !parseBrokerAddress(options.poll.broker, mqtt)) {
-        context.err << "kavrel fleet serve: --mqtt oczekuje HOST[:PORT] z portem 1..65535\n";
-        return kExitUsage;
-    }
+    FleetOutputs outputs;
+    if (const int status = prepareOutputs(context, "kavrel fleet serve", options.poll, outputs); status != kExitOk)
+        return status;
     const FleetList fleet = loadFleetList(options.poll.hosts);
     if (!fleet.error.empty()) {
         context.err << "kavrel fleet serve: " << fleet.error << "\n";
@@ -325,7 +473,7 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     }
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
-    FleetStore store(options.poll.database, registry.modules());
+    FleetStore store(options.poll.database, registry.modules(), storeLimits(options.poll));
     if (!store.error().empty()) {
         context.err << "kavrel fleet serve: " << store.error() << "\n";
         return kExitFailure;
@@ -341,14 +489,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     SinkFan sinks;
     sinks.add(store);
     sinks.add(report);
-    std::unique_ptr<MqttPublisher> publisher;
-    if (!options.poll.broker.empty()) {
-        mqtt.spoolFile = options.poll.spool.empty() ? options.poll.database + "-mqtt.spool" : options.poll.spool;
-        mqtt.spoolLimitBytes = options.poll.spoolLimitMb << 20;
-        publisher = std::make_unique<MqttPublisher>(mqtt, registry.modules());
-        sinks.add(*publisher);
-    }
-    JobReportLines jobLines(jobStore, context.out, options.poll.quiet);
+    if (!attachOutputs(context, "kavrel fleet serve", options.poll, registry.modules(), store, sinks, outputs))
+        return kExitFailure;
+    JobReportLines jobLines(jobStore, context.out, options.poll.quiet, outputs.metricsServer ? &outputs.registry : nullptr);
     LinkJobRunner runner;
     ServiceFigures figures;
     ServicePlan plan;
@@ -362,40 +505,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
         plan.every[static_cast<std::size_t>(JobKind::Backup)] = options.backupEvery;
         plan.folders[static_cast<std::size_t>(JobKind::Backup)] = pathFromUtf8(options.backups);
     }
-    ServiceRunStats stats;
-    {
-        FleetService service(registry, plan, sinks, runner, jobLines, figures);
-        ServiceControl control;
-        activeService = &control;
-        struct sigaction action {};
-        action.sa_handler = onServiceSignal;
-        sigemptyset(&action.sa_mask);
-        struct sigaction previousInt {}, previousTerm {}, previousHup {};
-        sigaction(SIGINT, &action, &previousInt);
-        sigaction(SIGTERM, &action, &previousTerm);
-        sigaction(SIGHUP, &action, &previousHup);
-        context.err << "kavrel fleet serve: " << fleet.modules.size() << " modułów, odczyty co "
-                    << options.poll.intervalSeconds << " s"
-                    << (options.archives.empty() ? "" : ", pobieranie pamięci do " + options.archives)
-                    << (options.backups.empty() ? "" : ", kopie ustawień w " + options.backups) << std::endl;
-        const std::string hosts = options.poll.hosts;
-        stats = service.run(
-            std::chrono::milliseconds(static_cast<long long>(options.poll.durationSeconds * 1000)), control,
-            [&hosts] { return loadFleetList(hosts); },
-            [&context, &hosts](const ReloadResult& r) {
-                if (!r.applied)
-                    context.err << "kavrel fleet serve: nowy " << hosts << " odrzucony, flota bez zmian: " << r.error
-                                << std::endl;
-                else
-                    context.err << "kavrel fleet serve: " << hosts << " wczytany ponownie: dodane " << r.added
-                                << ", usunięte " << r.removed << ", zmienione " << r.changed << std::endl;
-            });
-        sigaction(SIGINT, &previousInt, nullptr);
-        sigaction(SIGTERM, &previousTerm, nullptr);
-        sigaction(SIGHUP, &previousHup, nullptr);
-        activeService = nullptr;
-    }
-    sinks.finish();
+    const ServiceRunStats stats = runService(context, options, registry, plan, sinks, runner, jobLines, figures,
+                                             outputs.trace);
+    finishOutputs(sinks, outputs);
     jobLines.finish();
     const auto& jobs = stats.jobs;
     context.err << "kavrel fleet serve: odczyty " << stats.polls << ", z odpowiedzią " << stats.answered
@@ -422,7 +534,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
     }
-    context.out << (json ? fleetStatusJson(status.modules) : formatFleetStatus(status.modules));
+    context.out << (json ? fleetStatusJson(status.modules) : formatFleetStatus(status.modules) + formatPollerFigures(status));
     return kExitOk;
 }
 
@@ -431,11 +543,14 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
 const HelpText& fleetUsage() {
     static const HelpText text{
         "użycie: kavrel fleet poll --hosts FLOTA.txt [--db FLOTA.db] [--mqtt HOST[:PORT]] [--interval S]\n"
-        "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "                          [--duration S] [--spool PLIK] [--spool-limit MB] [--metrics ADRES:PORT]\n"
+        "                          [--keep-raw DNI [--thin-interval S]] [--quiet]\n"
         "                          [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
         "        kavrel fleet serve --hosts FLOTA.txt [--db FLOTA.db] [--archives FOLDER] [--backups FOLDER]\n"
         "                           [--interval S] [--collect-every CZAS] [--backup-every CZAS] [--jobs N]\n"
         "                           [--mqtt HOST[:PORT]] [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
+        "                           [--metrics ADRES:PORT] [--keep-raw DNI [--thin-interval S]]\n"
+        "                           [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
         "        kavrel fleet status FLOTA.db [--json]\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
@@ -457,7 +572,10 @@ const HelpText& fleetUsage() {
         "program, pełny dysk), czekają w pliku FLOTA.db-rounds.spool i trafiają do bazy w kolejności,\n"
         "najpóźniej przy następnym uruchomieniu. Odczyt niezapisany w bazie albo niewykonany z powodu\n"
         "błędu tego komputera („błąd lokalny”, np. za mały limit otwartych plików) kończy polecenie\n"
-        "kodem 1.\n"
+        "kodem 1. Z --metrics pod http://ADRES:PORT/metrics wskaźniki dla Prometheusa: odczyty linii\n"
+        "(z nazwą i jednostką), stany modułów, odczyty według wyniku, opóźnienia, kolejki i błędy zapisu.\n"
+        "Z --keep-raw baza trzyma wszystkie odczyty przez DNI dni, starsze przerzedza do jednego wiersza\n"
+        "na moduł i --thin-interval sekund (domyślnie 900; pierwszy udany odczyt w tym czasie).\n"
         "serve: usługa floty: odczyty jak poll, a do tego co --collect-every (domyślnie 1h) pobranie\n"
         "pamięci każdego modułu do FOLDER/NAZWA.db (jak logger archive update: tylko nowe rekordy, luki\n"
         "zapisane) i co --backup-every (domyślnie 1d) kopia ustawień (jak config read) w FOLDER/NAZWA/,\n"
@@ -467,17 +585,21 @@ const HelpText& fleetUsage() {
         "jako „zajęty”. Naraz najwyżej --jobs zadań (domyślnie 4). Nieudane zadanie jest ponawiane po\n"
         "1, 2, 4... min, najdłużej po swoim okresie. SIGHUP wczytuje FLOTA.txt ponownie (błędny plik jest\n"
         "odrzucany z numerem wiersza, flota zostaje bez zmian); SIGTERM kończy pracę po zapisaniu\n"
-        "wszystkiego (pobieranie przerwane na granicy paczki).\n"
+        "wszystkiego (pobieranie przerwane na granicy paczki). Z --metrics także zadania według rodzaju\n"
+        "i wyniku.\n"
         "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty),\n"
         "jego ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów; dla usługi także\n"
         "ostatnie pobranie pamięci (rekordy, luki), ostatnia kopia (zmienione pola), następny termin\n"
         "i ponowienia. --json: to samo jako obiekt JSON.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
-           "                         [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
+           "                         [--keep-raw DAYS [--thin-interval S]] [--quiet]\n"
            "                         [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
            "       kavrel fleet serve --hosts FLEET.txt [--db FLEET.db] [--archives DIR] [--backups DIR]\n"
            "                          [--interval S] [--collect-every TIME] [--backup-every TIME] [--jobs N]\n"
            "                          [--mqtt HOST[:PORT]] [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
+           "                          [--metrics ADDRESS:PORT] [--keep-raw DAYS [--thin-interval S]]\n"
+           "                          [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
            "       kavrel fleet status FLEET.db [--json]\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
@@ -498,7 +620,10 @@ const HelpText& fleetUsage() {
            "does not take (locked by another program, a full disk) wait in FLEET.db-rounds.spool and reach\n"
            "the database in order, at the latest at the next run. A poll not stored, or not made for an\n"
            "error of this computer (\"błąd lokalny\", e.g. too low a limit of open files), ends the command\n"
-           "with exit status 1.\n"
+           "with exit status 1. With --metrics, http://ADDRESS:PORT/metrics serves figures for Prometheus: line\n"
+           "readings (with name and unit), module states, polls by outcome, lateness, spools and write errors.\n"
+           "With --keep-raw the database keeps every poll for DAYS days and thins older ones to one row per\n"
+           "module and --thin-interval seconds (default 900; the first answered poll in that time).\n"
            "serve: the fleet service: polls as poll does, and every --collect-every (default 1h) each\n"
            "module's memory collected into DIR/NAME.db (as logger archive update: only new records, holes\n"
            "kept) and every --backup-every (default 1d) its configuration backed up (as config read) in\n"
@@ -508,7 +633,7 @@ const HelpText& fleetUsage() {
            "as \"zajęty\" (busy). At most --jobs jobs at once (default 4). A failed job is retried after\n"
            "1, 2, 4 ... min, at most after its own period. SIGHUP reads FLEET.txt again (a bad file is\n"
            "refused with its line number, the fleet kept as it was); SIGTERM ends once everything is\n"
-           "committed (a collection cut at a batch boundary).\n"
+           "committed (a collection cut at a batch boundary). With --metrics also jobs by kind and outcome.\n"
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty), its\n"
            "last good poll and its counts of polls, failures and skipped polls; for the service also the\n"
            "last collection (records, holes), the last backup (changed fields), the next due times and\n"

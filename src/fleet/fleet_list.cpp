@@ -1,13 +1,18 @@
 #include "fleet/fleet_list.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <algorithm>
+#include <cctype>
 
 #include <charconv>
 #include <fstream>
 #include <set>
 #include <sstream>
+
+#include "fleet/host_lookup.h"
 
 namespace kavrel::fleet {
 namespace {
@@ -33,38 +38,54 @@ bool goodName(const std::string& name) {
     return true;
 }
 
-// A dotted address as it is; a host name through the resolver, IPv4 only (the module
-// speaks IPv4). Returns false when neither works.
-bool resolve(const std::string& host, std::uint32_t& address) {
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
-        address = parsed.s_addr;
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(found);
+// A host as the resolver takes it: a numeric address, or a name of letters, digits, '-',
+// '_' and '.' (a name is looked up only when connecting, so a typo shows as "name not found").
+bool goodHost(const std::string& host) {
+    if (isNumericAddress(host)) return true;
+    if (host.size() > 253 || host.front() == '.' || host.front() == '-') return false;
+    for (const unsigned char c : host)
+        if (!std::isalnum(c) && c != '-' && c != '_' && c != '.') return false;
     return true;
 }
 
-// "HOST[:PORT]"; returns an error text or "".
+std::string portOf(const std::string& portText, const std::string& text, FleetModule& module) {
+    unsigned port = 0;
+    const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (error != std::errc{} || end != portText.data() + portText.size() || port < 1 || port > 65535)
+        return "port musi być z zakresu 1..65535 w \"" + text + "\"";
+    module.port = static_cast<std::uint16_t>(port);
+    return "";
+}
+
+// "HOST[:PORT]", "[IPV6]:PORT", "[IPV6]" or a bare IPv6 address; returns an error text or "".
 std::string splitEndpoint(const std::string& text, FleetModule& module) {
-    const auto colon = text.rfind(':');
-    module.host = text.substr(0, colon);
-    if (colon != std::string::npos) {
-        const std::string portText = text.substr(colon + 1);
-        unsigned port = 0;
-        const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
-        if (error != std::errc{} || end != portText.data() + portText.size() || port < 1 || port > 65535)
-            return "port musi być z zakresu 1..65535 w \"" + text + "\"";
-        module.port = static_cast<std::uint16_t>(port);
+    std::string portText;
+    bool hasPort = false;
+    if (text.starts_with("[")) {
+        const auto close = text.find(']');
+        if (close == std::string::npos) return "brak ']' w \"" + text + "\"";
+        module.host = text.substr(1, close - 1);
+        if (close + 1 < text.size()) {
+            if (text[close + 1] != ':') return "oczekiwano [ADRES]:PORT w \"" + text + "\"";
+            portText = text.substr(close + 2);
+            hasPort = true;
+        }
+        in6_addr v6{};
+        if (::inet_pton(AF_INET6, module.host.c_str(), &v6) != 1) return "niepoprawny adres IPv6 w \"" + text + "\"";
+    } else if (std::count(text.begin(), text.end(), ':') > 1) {
+        module.host = text;   // a bare IPv6 address: no port can follow it unambiguously
+    } else {
+        const auto colon = text.rfind(':');
+        module.host = text.substr(0, colon);
+        hasPort = colon != std::string::npos;
+        if (hasPort) portText = text.substr(colon + 1);
     }
-    if (module.host.empty()) return "no host in \"" + text + "\"";
-    if (!resolve(module.host, module.address)) return "nieznany host \"" + module.host + "\"";
+    if (hasPort)
+        if (const std::string error = portOf(portText, text, module); !error.empty()) return error;
+    if (module.host.empty()) return "brak adresu w \"" + text + "\"";
+    if (!goodHost(module.host)) return "niepoprawny adres \"" + module.host + "\"";
+    in_addr v4{};
+    if (::inet_pton(AF_INET, module.host.c_str(), &v4) == 1) module.address = v4.s_addr;
     return "";
 }
 

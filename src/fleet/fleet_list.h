@@ -1,5 +1,6 @@
 // The fleet file: one module a line, "NAME HOST[:PORT] [SETTINGS.CFG]" separated by spaces
-// or tabs; "#" lines and blank lines are skipped. The whole file is read and checked before
+// or tabs (HOST a dotted IPv4 address, an IPv6 address in brackets, "[::1]:4001", or a name,
+// looked up at every connect so that a module behind dynamic DNS is followed); "#" lines and blank lines are skipped. The whole file is read and checked before
 // any module is contacted, so that a typo never leaves half a fleet polling.
 #pragma once
 
@@ -20,13 +21,18 @@ inline constexpr std::uint16_t kDefaultModulePort = 23;   // the module's own TC
 
 struct FleetModule {
     std::string name;          // unique; also the MQTT topic level, so no '/', '+' or '#'
-    std::string host;          // as written
+    std::string host;          // as written, without an IPv6 address's brackets
     std::uint16_t port = kDefaultModulePort;
-    std::uint32_t address = 0; // IPv4, network byte order, resolved once at load
+    std::uint32_t address = 0; // a dotted IPv4 host in network byte order; 0 for a name or IPv6
+                               // (the poller looks `host` up at every connect)
     std::filesystem::path settingsFile;     // empty: the monitor's default line names
     monitor::MonitorSettings settings;      // line names (Windows-1250) and types
 
-    std::string endpoint() const { return host + ":" + std::to_string(port); }
+    // "10.0.0.7:23", "[::1]:23", "modul.example.net:23".
+    std::string endpoint() const {
+        const bool v6 = host.find(':') != std::string::npos;
+        return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+    }
 };
 
 struct FleetList {

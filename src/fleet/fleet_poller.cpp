@@ -40,6 +40,8 @@ FleetPoller::FleetPoller(const std::vector<FleetModule>& modules, FleetTiming ti
 
 FleetPoller::~FleetPoller() = default;
 
+void FleetPoller::setTrace(const std::shared_ptr<link::WireTrace>& trace) { loop_->service.setTrace(trace); }
+
 FleetRunStats FleetPoller::run(std::chrono::milliseconds duration, const StopRequest& request) {
     return loop_->service.run(duration, request);
 }

@@ -49,6 +49,9 @@ public:
     FleetPoller(const std::vector<FleetModule>& modules, FleetTiming timing, PollSink& sink);
     ~FleetPoller();
 
+    // Every module's polls from now on go to `trace`, a section each, named by the module.
+    void setTrace(const std::shared_ptr<link::WireTrace>& trace);
+
     // Polls until `duration` has passed (zero: until stopped) or the request says stop.
     // The sink gets a record per poll and per skipped tick, an endRound() per interval and
     // after the last poll; finish() is the caller's.

@@ -123,11 +123,19 @@ void FleetService::publishJobState(std::size_t index) {
     figures_.jobState(index, owner.jobRunning, owner.retries[0], owner.retries[1]);
 }
 
+void FleetService::setTrace(const std::shared_ptr<link::WireTrace>& trace) {
+    trace_ = trace;
+    for (std::size_t i = 0; i < owners_.size(); ++i)
+        if (owners_[i]) owners_[i]->exchange->setTrace(trace, registry_.modules()[i].name);
+}
+
 void FleetService::startOwner(std::size_t index, Steady::time_point now, Steady::time_point firstPoll) {
     const FleetModule& module = registry_.modules()[index];
     if (owners_.size() <= index) owners_.resize(index + 1);
     auto owner = std::make_unique<Owner>();
-    owner->exchange = std::make_unique<ModuleExchange>(module.address, module.port, plan_.limits);
+    // The host text: a name is looked up again at every connect, an IPv6 address taken as is.
+    owner->exchange = std::make_unique<ModuleExchange>(module.host, module.port, plan_.limits);
+    if (trace_) owner->exchange->setTrace(trace_, module.name);
     owner->nextPoll = firstPoll;
     owners_[index] = std::move(owner);
     figures_.moduleAdded(index, module.name);
@@ -214,9 +222,11 @@ void FleetService::pollFinished(std::size_t index, Steady::time_point now) {
         static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - owner.began).count());
     record.outcome = exchange.outcome();
     record.sequence = owner.polling;
+    record.connectFailure = exchange.connectFailure();
     if (record.outcome == Outcome::Ok) {
         record.measurement = exchange.measurement();
         if (exchange.extendedAnswered()) record.extended = exchange.extended();
+        record.incomplete = exchange.incomplete();
         ++stats_.answered;
     }
     if (record.outcome == Outcome::LocalError) {

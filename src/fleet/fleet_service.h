@@ -101,6 +101,10 @@ public:
     // The same without reloads (`fleet poll`).
     ServiceRunStats run(std::chrono::milliseconds duration, const StopRequest& stop);
 
+    // Every module's polls from now on go to `trace`, a section each, named by the module
+    // (owners started later too).
+    void setTrace(const std::shared_ptr<link::WireTrace>& trace);
+
     // Applies a new fleet list (the loop's thread; public for tests).
     ReloadResult apply(const FleetList& list, Steady::time_point now);
 
@@ -145,6 +149,7 @@ private:
                             const std::function<void(const ReloadResult&)>& reloaded);
 
     ServiceRunStats stats_;
+    std::shared_ptr<link::WireTrace> trace_;
     bool stopping_ = false;
 
     // The workers: the loop hands a request over, a worker hands a report back.

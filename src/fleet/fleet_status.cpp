@@ -122,9 +122,12 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     sqlite3_busy_timeout(db, 5000);
     sqlite3_stmt* query = nullptr;
-    const char* sql = "SELECT name, endpoint, last_outcome, last_good_ms, last_poll_ms, attempts, failures, skips "
-                      "FROM modules ORDER BY name";
-    if (sqlite3_prepare_v2(db, sql, -1, &query, nullptr) != SQLITE_OK) {
+    // A database of an older version has no reasons yet.
+    const bool reasons = sqlite3_table_column_metadata(db, nullptr, "modules", "last_reason", nullptr, nullptr, nullptr,
+                                                       nullptr, nullptr) == SQLITE_OK;
+    const std::string sql = std::string("SELECT name, endpoint, last_outcome, last_good_ms, last_poll_ms, attempts, failures, "
+                                        "skips, ") + (reasons ? "last_reason" : "NULL") + " FROM modules ORDER BY name";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
         status.error = databasePath + " nie jest bazą floty: " + sqlite3_errmsg(db);
         sqlite3_close(db);
         return status;
@@ -136,6 +139,8 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
         m.endpoint = column(query, 1);
         const auto outcome = outcomeFromText(column(query, 2));
         m.state = outcome ? outcomeLabel(*outcome) : "?";
+        m.reason = connectReasonLabel(column(query, 8));
+        if (!m.reason.empty() && outcome != Outcome::Refused) m.state += " (" + m.reason + ")";
         m.lastGood = sqlite3_column_type(query, 3) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 3));
         m.lastPoll = sqlite3_column_type(query, 4) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 4));
         m.attempts = sqlite3_column_int64(query, 5);
@@ -148,6 +153,11 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     if (rc != SQLITE_DONE) status.error = "nie można odczytać " + databasePath + ": " + sqlite3_errmsg(db);
     sqlite3_finalize(query);
+    // A database of an older version has no figures yet.
+    if (sqlite3_prepare_v2(db, "SELECT value FROM poller_figures WHERE name = 'mqtt_dropped'", -1, &query, nullptr) == SQLITE_OK) {
+        if (sqlite3_step(query) == SQLITE_ROW) status.mqttDropped = sqlite3_column_int64(query, 0);
+        sqlite3_finalize(query);
+    }
     readJobs(db, status);
     sqlite3_close(db);
     return status;
@@ -176,6 +186,11 @@ std::string formatFleetStatus(const std::vector<ModuleStatus>& modules) {
     return out;
 }
 
+std::string formatPollerFigures(const FleetStatus& status) {
+    if (status.mqttDropped == 0) return "";
+    return "Komunikaty MQTT porzucone z pełnej kolejki (--spool-limit): " + std::to_string(status.mqttDropped) + "\n";
+}
+
 std::string fleetStatusJson(const std::vector<ModuleStatus>& modules) {
     std::string out = "{\"modules\":[";
     bool first = true;
@@ -183,7 +198,8 @@ std::string fleetStatusJson(const std::vector<ModuleStatus>& modules) {
         out += first ? "" : ",";
         first = false;
         out += "{\"name\":" + jsonText(m.name) + ",\"endpoint\":" + jsonText(m.endpoint) + ",\"state\":" +
-               jsonText(m.outcome) + ",\"state_label\":" + jsonText(m.state) + ",\"last_good_ms\":" +
+               jsonText(m.outcome) + ",\"state_label\":" + jsonText(m.state) + ",\"reason\":" +
+               (m.reason.empty() ? "null" : jsonText(m.reason)) + ",\"last_good_ms\":" +
                jsonNumber(m.lastGoodMs) + ",\"last_good\":" + jsonTime(m.lastGoodMs) + ",\"last_poll_ms\":" +
                jsonNumber(m.lastPollMs) + ",\"attempts\":" + std::to_string(m.attempts) + ",\"failures\":" +
                std::to_string(m.failures) + ",\"skips\":" + std::to_string(m.skips);

@@ -12,7 +12,9 @@ namespace kavrel::fleet {
 struct ModuleStatus {
     std::string name;
     std::string endpoint;
-    std::string state;       // "OK", "brak odpowiedzi", "odmowa", "pominięty"
+    std::string state;       // "OK", "brak odpowiedzi", "odmowa", "pominięty"; a failed connect's reason in
+                             // brackets: "brak odpowiedzi (nieznana nazwa hosta)"
+    std::string reason;      // that reason alone, "" when none
     std::string lastGood;    // local time, or "-" when never answered
     std::string lastPoll;
     long long attempts = 0;
@@ -37,6 +39,7 @@ struct ModuleStatus {
 
 struct FleetStatus {
     std::vector<ModuleStatus> modules;
+    long long mqttDropped = 0;   // MQTT messages dropped from a full spool, over every run
     std::string error;
 };
 
@@ -45,6 +48,8 @@ FleetStatus readFleetStatus(const std::string& databasePath);
 // The table as `kavrel fleet status` prints it (UTF-8); the service's jobs, when there are
 // any, in a second table below it.
 std::string formatFleetStatus(const std::vector<ModuleStatus>& modules);
+// The lines under the table: what the poller itself lost ("" when nothing), UTF-8.
+std::string formatPollerFigures(const FleetStatus& status);
 // The same as one JSON object: {"modules":[...]} with times as unix ms and local text.
 std::string fleetStatusJson(const std::vector<ModuleStatus>& modules);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "fleet/fleet_schema.h"
 #include "fleet/poll_values.h"
 
 namespace kavrel::fleet {
@@ -15,59 +16,6 @@ namespace {
 constexpr std::chrono::seconds kRetryPause{1};
 // A spool record holds this many polls at most (a round of thousands of modules is several).
 constexpr std::size_t kPollsPerPiece = 256;
-
-// The columns of a poll row after its fixed ones, named once here for the schema and the insert.
-std::vector<std::string> readingColumns() {
-    std::vector<std::string> columns;
-    for (int i = 1; i <= monitor::kInputLines; ++i) {
-        const std::string l = "l" + std::to_string(i);
-        columns.insert(columns.end(), {l + "_name", l, l + "_value", l + "_state"});
-    }
-    for (const char* c : {"outputs", "alarm", "gsm_signal", "gsm_network", "sms", "email", "ext_mode"}) columns.push_back(c);
-    for (int i = 1; i <= monitor::kExtendedLines; ++i) {
-        const std::string x = "xl" + std::to_string(i);
-        columns.insert(columns.end(), {x + "_name", x, x + "_state"});
-    }
-    return columns;
-}
-
-std::string schema() {
-    std::string polls = "CREATE TABLE IF NOT EXISTS polls (id INTEGER PRIMARY KEY, module TEXT NOT NULL, "
-                        "started TEXT NOT NULL, started_ms INTEGER NOT NULL, late_ms INTEGER, duration_ms INTEGER, "
-                        "outcome TEXT NOT NULL";
-    for (const auto& c : readingColumns()) {
-        const bool number = c.ends_with("_value");
-        const bool whole = c == "outputs" || c == "alarm" || c == "gsm_signal" || c == "gsm_network" || c == "sms" ||
-                           c == "email" || c == "ext_mode";
-        polls += ", " + c + (number ? " REAL" : whole ? " INTEGER" : " TEXT");
-    }
-    polls += ");";
-    return "PRAGMA journal_mode=WAL;"
-           "CREATE TABLE IF NOT EXISTS modules (name TEXT PRIMARY KEY, endpoint TEXT, last_outcome TEXT, "
-           "last_poll TEXT, last_poll_ms INTEGER, last_good TEXT, last_good_ms INTEGER, "
-           "attempts INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0, skips INTEGER NOT NULL DEFAULT 0);" +
-           polls + "CREATE INDEX IF NOT EXISTS polls_by_module ON polls (module, started_ms);";
-}
-
-std::string insertPollSql() {
-    const auto columns = readingColumns();
-    std::string names = "module, started, started_ms, late_ms, duration_ms, outcome";
-    std::string marks = "?, ?, ?, ?, ?, ?";
-    for (const auto& c : columns) {
-        names += ", " + c;
-        marks += ", ?";
-    }
-    return "INSERT INTO polls (" + names + ") VALUES (" + marks + ")";
-}
-
-constexpr const char* kUpdateModuleSql =
-    "INSERT INTO modules (name, endpoint, last_outcome, last_poll, last_poll_ms, last_good, last_good_ms, attempts, "
-    "failures, skips) VALUES (?1, ?2, ?3, ?4, ?5, CASE WHEN ?3 = 'ok' THEN ?4 END, CASE WHEN ?3 = 'ok' THEN ?5 END, "
-    "?6, ?7, ?8) "
-    "ON CONFLICT(name) DO UPDATE SET endpoint = ?2, last_outcome = ?3, last_poll = ?4, last_poll_ms = ?5, "
-    "last_good = CASE WHEN ?3 = 'ok' THEN ?4 ELSE last_good END, "
-    "last_good_ms = CASE WHEN ?3 = 'ok' THEN ?5 ELSE last_good_ms END, "
-    "attempts = attempts + ?6, failures = failures + ?7, skips = skips + ?8";
 
 // Collects one value after another for a statement.
 class RowBuilder {
@@ -107,6 +55,8 @@ struct Statement {
     }
 };
 
+void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& module);
+
 void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module) {
     b.text(module.name);
     b.text(utcText(record.started));
@@ -118,20 +68,38 @@ void bindPoll(RowBuilder& b, const PollRecord& record, const FleetModule& module
         b.integer(record.durationMs);
     }
     b.text(outcomeText(record.outcome));
+    bindReadings(b, record, module);
+    b.textOrNull(connectReasonText(record.connectFailure));
+    if (record.measurement) b.integer(record.incomplete ? 1 : 0);
+    else b.null();
+}
+
+void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& module) {
     if (!record.measurement) {
         b.skip(static_cast<int>(readingColumns().size()));
         return;
     }
     const monitor::MeasurementSnapshot& m = *record.measurement;
     const PollValues values = pollValues(record, module.settings);
-    for (const LineValue& line : values.lines) {
+    // A reply that stopped early (or was cut) carries its first fields only: the others are
+    // NULL, never the parser's 0 or "" for a field the module did not send.
+    const auto sent = [&](int field) { return m.fieldsSent > field; };
+    constexpr int kHighMaskField = 9;
+    for (int i = 0; i < monitor::kInputLines; ++i) {
+        const LineValue& line = values.lines[static_cast<std::size_t>(i)];
         b.text(line.name);
-        b.text(line.text);
-        b.real(line.number);
-        b.textOrNull(line.state);
+        if (sent(i)) {
+            b.text(line.text);
+            b.real(line.number);
+        } else {
+            b.skip(2);
+        }
+        sent(kHighMaskField) ? b.textOrNull(line.state) : b.null();
     }
-    for (const int number : {m.outputs, m.alarm, m.gsmSignal, m.gsmNetwork, m.smsCount, m.emailCount, m.extMode})
-        b.integer(number);
+    // outputs, alarm, GSM signal and network, SMS and e-mail counts, extended mode: fields 11, 10, 12, 13, 14, 17, 18.
+    const std::pair<int, int> numbers[] = {{m.outputs, 11}, {m.alarm, 10},     {m.gsmSignal, 12}, {m.gsmNetwork, 13},
+                                           {m.smsCount, 14}, {m.emailCount, 17}, {m.extMode, 18}};
+    for (const auto& [number, field] : numbers) sent(field) ? b.integer(number) : b.null();
     for (const LineValue& line : values.extended) {
         if (values.extendedMode == 0) {
             b.skip(3);
@@ -156,6 +124,7 @@ void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& 
                       : 1);
     state.integer(record.outcome == Outcome::NoAnswer || record.outcome == Outcome::Refused ? 1 : 0);
     state.integer(record.outcome == Outcome::Skipped ? 1 : 0);
+    state.textOrNull(connectReasonText(record.connectFailure));
 }
 
 } // namespace
@@ -171,7 +140,7 @@ FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& 
     }
     sqlite3_busy_timeout(db_, limits_.busyWaitMs);
     char* message = nullptr;
-    if (sqlite3_exec(db_, schema().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(db_, schemaSql().c_str(), nullptr, nullptr, &message) != SQLITE_OK || !upgradeSchema(db_, &message)) {
         openError_ = "nie można przygotować bazy " + path + ": " + storeErrorText(sqlite3_errcode(db_), message);
         sqlite3_free(message);
         return;
@@ -179,6 +148,8 @@ FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& 
     // WAL with NORMAL sync: a commit is durable against a crash of the program, and a power
     // cut loses at most the last rounds, never the file.
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    // The thinning walks each module's rows by time, along polls_by_module.
+    retention_ = std::make_unique<FleetRetention>(db_, limits_.retention);
     // Rounds an earlier run left in the spool are committed before this run's.
     std::error_code ignored;
     if (std::filesystem::exists(spoolPath_, ignored)) openSpool();
@@ -244,8 +215,14 @@ StoredPolls FleetStore::rowsOf(const std::vector<PollRecord>& round) const {
 
 bool FleetStore::openSpool() {
     if (spool_) return spool_->isOpen();
-    spool_ = std::make_unique<MessageSpool>(spoolPath_, limits_.spoolBytes);
+    // Two pollers on one database: each spools into a file of its own.
+    spool_ = openOwnSpool(spoolPath_, limits_.spoolBytes);
     if (!spool_->isOpen()) return false;
+    if (spool_->path() != spoolPath_) {
+        spoolPath_ = spool_->path().string();
+        std::lock_guard lock(mutex_);
+        tally_.spoolFile = spoolPath_;
+    }
     // What an earlier run left: its pieces' sizes, for the tally.
     long long waiting = 0;
     SpooledMessage piece;
@@ -295,6 +272,16 @@ void FleetStore::spoolRound(const std::vector<PollRecord>& round) {
                   << "; zostały utracone\n";
 }
 
+void FleetStore::spoolRoundsBeyond(std::unique_lock<std::mutex>& lock, std::size_t keep) {
+    while (rounds_.size() > keep) {
+        const std::vector<PollRecord> oldest = std::move(rounds_.front());
+        rounds_.pop_front();
+        lock.unlock();
+        spoolRound(oldest);
+        lock.lock();
+    }
+}
+
 void FleetStore::writer() {
     bool reported = false;
     int finalTries = 0;
@@ -303,17 +290,14 @@ void FleetStore::writer() {
     for (;;) {
         wake_.wait(lock, [&] { return !rounds_.empty() || finishing_ || spooled(); });
         // Memory holds a bounded number of rounds: the oldest of the others go to disk.
-        while (rounds_.size() > limits_.roundsInMemory) {
-            const std::vector<PollRecord> oldest = std::move(rounds_.front());
-            rounds_.pop_front();
-            lock.unlock();
-            spoolRound(oldest);
-            lock.lock();
-        }
+        spoolRoundsBeyond(lock, limits_.roundsInMemory);
         const bool fromSpool = spooled();
         if (!fromSpool && rounds_.empty()) {
-            if (finishing_) break;
-            continue;
+            if (!finishing_) continue;
+            lock.unlock();
+            commitFinalFigures();
+            lock.lock();
+            break;
         }
         // The spool holds the older rounds: it goes first.
         StoredPolls polls;
@@ -331,6 +315,8 @@ void FleetStore::writer() {
             polls = rowsOf(round);
         }
         const bool written = readable && commit(polls);
+        if (readable && !written) ++commitFailures_;
+        spoolBytes_ = spool_ ? spool_->bytes() : 0;
         const std::string why = commitError_;
         const bool busy = commitBusy_;
         lock.lock();
@@ -346,6 +332,11 @@ void FleetStore::writer() {
             }
             (written ? tally_.stored : tally_.lost) += n;
             if (written) reported = false;
+            if (written && retention_->active()) {
+                lock.unlock();
+                thinned_ += retention_->step(unixMs(std::chrono::system_clock::now()));   // within its budget
+                lock.lock();
+            }
             continue;
         }
         if (!reported) std::cerr << "kavrel fleet: bazy nie da się teraz zapisać (" << why
@@ -356,22 +347,27 @@ void FleetStore::writer() {
         // failing disk is not mended in seconds, and the spool keeps the rest for the next run.
         if (finishing_ && (++finalTries >= limits_.finalTries || !busy)) {
             // What is left waits in the spool for the next run.
-            while (!rounds_.empty()) {
-                const std::vector<PollRecord> oldest = std::move(rounds_.front());
-                rounds_.pop_front();
-                lock.unlock();
-                spoolRound(oldest);
-                lock.lock();
-            }
+            spoolRoundsBeyond(lock, 0);
             break;
         }
         wake_.wait_for(lock, kRetryPause);
     }
     if (spool_ && spool_->count() == 0) {
-        spool_.reset();
+        // Removed while still locked: no other process has begun to use it in between.
         std::error_code ignored;
         std::filesystem::remove(spoolPath_, ignored);
+        spool_.reset();
     }
+}
+
+void FleetStore::commitFinalFigures() {
+    // The figures as they stand at the end: the last drops come after the last round.
+    bool counting = false;
+    {
+        std::lock_guard lock(figuresMutex_);
+        counting = static_cast<bool>(figures_);
+    }
+    if (counting) commit({});
 }
 
 bool FleetStore::commit(const StoredPolls& polls) {
@@ -389,7 +385,24 @@ bool FleetStore::commit(const StoredPolls& polls) {
         if (!ok) break;
         ok = insert.run(poll.poll) && update.run(poll.module);
     }
-    if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    std::map<std::string, long long> figures = figuresWritten_;
+    std::vector<std::pair<std::string, long long>> now;
+    {
+        std::lock_guard lock(figuresMutex_);
+        if (figures_) now = figures_();
+    }
+    if (ok && !now.empty()) {
+        Statement add(db_, kAddFigureSql);
+        for (const auto& [name, value] : now) {
+            if (!ok || value == figures[name]) continue;
+            ok = add.handle && add.run({name, value - figures[name]});
+            figures[name] = value;
+        }
+    }
+    if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        figuresWritten_ = std::move(figures);
+        return true;
+    }
     failed();   // before the rollback sets its own code
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;

@@ -9,8 +9,11 @@
 // waiting in the spool, or lost (only when even the spool cannot be written).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "fleet/fleet_list.h"
+#include "fleet/fleet_retention.h"
 #include "fleet/message_spool.h"
 #include "fleet/poll_sink.h"
 #include "fleet/store_rows.h"
@@ -30,6 +34,7 @@ struct StoreLimits {
     std::size_t roundsInMemory = 8;                        // more waiting rounds go to the spool file
     std::uint64_t spoolBytes = 1ull << 30;                 // beyond it the oldest spooled polls are lost
     int busyWaitMs = 5000;                                 // a reader holding the file is waited for this long
+    RetentionPolicy retention;                             // raw polls kept, then thinned
     int finalTries = 3;                                    // commits tried at the end (the file held by another
                                                            // program) before the rest is left spooled
 };
@@ -53,6 +58,15 @@ public:
 
     const std::string& error() const { return openError_; }
 
+    // Counts of this run kept in `poller_figures` with every round (each name's growth
+    // since the last round is added). Called on the store's thread: it must only read
+    // atomics. Set before the first poll.
+    using Figures = std::function<std::vector<std::pair<std::string, long long>>()>;
+    void setFigures(Figures figures) {
+        std::lock_guard lock(figuresMutex_);
+        figures_ = std::move(figures);
+    }
+
     void record(const PollRecord& record) override;
     void endRound() override;
     // Commits what is left and stops the writer; a round that cannot be written is
@@ -64,14 +78,23 @@ public:
     // Polls in the spool file, not committed yet.
     long long spooledPolls() const;
     StoreTally tally() const;
+    // For the metrics page: bytes in the spool file, and commits that failed (each retried).
+    std::uint64_t spoolBytes() const { return spoolBytes_; }
+    long long commitFailures() const { return commitFailures_; }
+    // Rows the retention thinned away in this run.
+    long long thinnedRows() const { return thinned_; }
 
 private:
     void writer();
     bool commit(const StoredPolls& polls);
+    void commitFinalFigures();
     StoredPolls rowsOf(const std::vector<PollRecord>& round) const;
     // Writer thread only: the spool and what it holds.
     bool openSpool();
     void spoolRound(const std::vector<PollRecord>& round);
+    // Moves the oldest rounds in memory beyond `keep` to the spool; `lock` (on mutex_) is
+    // held on entry and on return.
+    void spoolRoundsBeyond(std::unique_lock<std::mutex>& lock, std::size_t keep);
     void countSpoolDrops();
 
     sqlite3* db_ = nullptr;
@@ -90,6 +113,13 @@ private:
     StoreTally tally_;                      // under mutex_
     std::string commitError_;               // writer thread: why the last commit failed
     bool commitBusy_ = false;               // ...because another program holds the file
+    std::mutex figuresMutex_;
+    Figures figures_;                                   // under figuresMutex_
+    std::map<std::string, long long> figuresWritten_;   // writer thread: what the database holds of this run
+    std::atomic<std::uint64_t> spoolBytes_{0};
+    std::atomic<long long> commitFailures_{0};
+    std::atomic<long long> thinned_{0};
+    std::unique_ptr<FleetRetention> retention_;   // writer thread
     std::thread thread_;
 };
 

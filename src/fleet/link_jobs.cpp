@@ -1,6 +1,8 @@
 #include "fleet/link_jobs.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
 
 #include <filesystem>
 #include <system_error>
@@ -46,8 +48,36 @@ std::string dotted(std::uint32_t networkOrder) {
     return text;
 }
 
-link::Connection connectionOf(const FleetModule& module, link::SerialTiming timing) {
-    return link::Connection::tcp(dotted(module.address), module.port, timing);
+// The job's link takes a dotted IPv4 address: a name is looked up here, on the job's worker
+// thread (where blocking holds no other module up), again for every job, so that a module
+// behind dynamic DNS is found at its new address. "" and `error` when there is none.
+std::string jobAddress(const FleetModule& module, std::string& error) {
+    if (module.address != 0) return dotted(module.address);
+    if (module.host.find(':') != std::string::npos) {
+        error = "pobieranie pamięci i kopie ustawień łączą się tylko po IPv4, nie z " + module.endpoint();
+        return "";
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(module.host.c_str(), nullptr, &hints, &found);
+    if (rc != 0 || found == nullptr) {
+        if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_ADDRFAMILY || rc == 0)
+            error = "nie znaleziono adresu IPv4 nazwy " + module.host;
+        else
+            error = "nie można sprawdzić nazwy " + module.host + ": " + ::gai_strerror(rc);
+        if (found != nullptr) ::freeaddrinfo(found);
+        return "";
+    }
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const std::string text = dotted(v4->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return text;
+}
+
+link::Connection connectionOf(const FleetModule& module, const std::string& address, link::SerialTiming timing) {
+    return link::Connection::tcp(address, module.port, timing);
 }
 
 // Legs of one collection: a link that breaks again and again is given up on after this
@@ -84,12 +114,14 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     report.archiveFile = pathText(file);
     std::error_code made;
     std::filesystem::create_directories(request.folder, made);
+    const std::string address = jobAddress(request.target, report.error);
+    if (address.empty()) return report;
     Archive archive;
     if (!archive.open(file)) {
         report.error = archive.error();
         return report;
     }
-    link::ModuleLink moduleLink(link::LinkVariant::logger(), connectionOf(request.target, options_.timing));
+    link::ModuleLink moduleLink(link::LinkVariant::logger(), connectionOf(request.target, address, options_.timing));
     moduleLink.setTrace(nullptr);
     JobObserver observer;
     logger::LoggerSession session(moduleLink, observer);
@@ -127,7 +159,9 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
 JobReport LinkJobRunner::backup(const JobRequest& request) {
     JobReport report;
     report.started = wallNow();
-    link::ModuleLink moduleLink(link::LinkVariant::configurator(), connectionOf(request.target, options_.timing));
+    const std::string address = jobAddress(request.target, report.error);
+    if (address.empty()) return report;
+    link::ModuleLink moduleLink(link::LinkVariant::configurator(), connectionOf(request.target, address, options_.timing));
     moduleLink.setTrace(nullptr);
     JobObserver observer;
     config::SettingsImage image;

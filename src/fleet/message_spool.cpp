@@ -1,10 +1,12 @@
 #include "fleet/message_spool.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 
 namespace kavrel::fleet {
 namespace {
@@ -43,6 +45,14 @@ bool writeWhole(int fd, const void* from, std::size_t size, std::uint64_t offset
 } // namespace
 
 MessageSpool::MessageSpool(std::filesystem::path file, std::uint64_t limitBytes) : path_(std::move(file)), limit_(limitBytes) {
+    // The lock lives in a file of its own: compaction renames a new spool over the old one,
+    // which a lock on the spool itself would not survive.
+    lockFd_ = ::open((path_.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ < 0) return;
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        lockedByOther_ = errno == EWOULDBLOCK;
+        return;
+    }
     reopen();
     if (fd_ < 0) return;
     // What an earlier run left: acknowledged records at the head are passed over, and a torn
@@ -71,6 +81,18 @@ MessageSpool::MessageSpool(std::filesystem::path file, std::uint64_t limitBytes)
 
 MessageSpool::~MessageSpool() {
     if (fd_ >= 0) ::close(fd_);
+    if (lockFd_ >= 0) ::close(lockFd_);   // and with it the lock
+}
+
+std::unique_ptr<MessageSpool> openOwnSpool(const std::filesystem::path& file, std::uint64_t limitBytes) {
+    constexpr int kNames = 16;
+    auto spool = std::make_unique<MessageSpool>(file, limitBytes);
+    for (int n = 2; n <= kNames && spool->lockedByOther(); ++n) {
+        std::filesystem::path other = file;
+        other.replace_filename(file.stem().string() + "-" + std::to_string(n) + file.extension().string());
+        spool = std::make_unique<MessageSpool>(other, limitBytes);
+    }
+    return spool;
 }
 
 void MessageSpool::reopen() {

@@ -7,10 +7,15 @@
 // Format: records of [4-byte little-endian length][1 byte flags][topic][NUL][payload]; flag
 // bit 0 retained, bit 1 acknowledged (set in place, so that a restart sends no message
 // twice). A spool left by an earlier run (the broker away when it ended) is sent first.
+//
+// A spool belongs to one process at a time: it holds a lock on FILE.lock while open, so
+// that two pollers on one database never append to, or take from, each other's file; the
+// second takes the next free name (openOwnSpool).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace kavrel::fleet {
@@ -31,6 +36,8 @@ public:
     MessageSpool& operator=(const MessageSpool&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
+    // Another process holds this spool (the spool is then not open).
+    bool lockedByOther() const { return lockedByOther_; }
     const std::filesystem::path& path() const { return path_; }
 
     bool append(const SpooledMessage& message);
@@ -52,6 +59,8 @@ private:
 
     std::filesystem::path path_;
     std::uint64_t limit_;
+    int lockFd_ = -1;
+    bool lockedByOther_ = false;
     int fd_ = -1;
     std::uint64_t head_ = 0;
     std::uint64_t end_ = 0;
@@ -61,5 +70,9 @@ private:
     std::size_t cursorIndex_ = 0;
     std::uint64_t cursorOffset_ = 0;
 };
+
+// The spool at `file`, or when another process holds it, at the first free of FILE-2 ..
+// FILE-16 (before the extension: "fleet.db-mqtt-2.spool"). Check isOpen().
+std::unique_ptr<MessageSpool> openOwnSpool(const std::filesystem::path& file, std::uint64_t limitBytes);
 
 } // namespace kavrel::fleet

@@ -17,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kInflightWindow = 20;         // messages sent and not yet acknowledged
 constexpr std::chrono::milliseconds kReconnectPause{1000};
+constexpr std::chrono::seconds kDropReportPause{60};
 constexpr std::chrono::milliseconds kConnackWait{3000};
 constexpr int kLoopWaitMs = 50;
 
@@ -161,8 +162,25 @@ void MqttPublisher::finish() {
     if (thread_.joinable()) thread_.join();
 }
 
+void MqttPublisher::reportDrops(long long dropped) {
+    dropped_ = dropped;
+    // Said at most once a minute: a long outage drops with every poll.
+    const auto now = Clock::now();
+    if (dropped <= droppedSaid_ || (droppedSaid_ > 0 && now - droppedSaidAt_ < kDropReportPause)) return;
+    std::cerr << "kavrel fleet: kolejka MQTT " << options_.spoolFile.string() << " jest pełna (--spool-limit): porzucono "
+              << dropped - droppedSaid_ << " najstarszych komunikatów, razem " << dropped << "\n";
+    droppedSaid_ = dropped;
+    droppedSaidAt_ = now;
+}
+
 void MqttPublisher::worker() {
-    MessageSpool spool(options_.spoolFile, options_.spoolLimitBytes);
+    // Another poller's spool is never shared: this one takes a file of its own.
+    const std::unique_ptr<MessageSpool> ownSpool = openOwnSpool(options_.spoolFile, options_.spoolLimitBytes);
+    MessageSpool& spool = *ownSpool;
+    if (spool.isOpen() && spool.path() != options_.spoolFile)
+        std::cerr << "kavrel fleet: kolejkę MQTT " << options_.spoolFile.string() << " ma inny proces; komunikaty czekają w "
+                  << spool.path().string() << "\n";
+    options_.spoolFile = spool.path();
     if (!spool.isOpen())
         std::cerr << "kavrel fleet: nie można otworzyć kolejki MQTT " << options_.spoolFile.string()
                   << "; komunikaty czekają w pamięci, dopóki broker jest niedostępny\n";
@@ -186,7 +204,8 @@ void MqttPublisher::worker() {
             finishing = finishing_;
         }
         spooledCount_ = spool.count() + memory.size();
-        dropped_ = spool.dropped();
+        spoolBytes_ = spool.bytes();
+        reportDrops(spool.dropped());
         const Clock::time_point now = Clock::now();
         if (finishing && finishBy == Clock::time_point::max()) finishBy = now + std::chrono::milliseconds(options_.finishWaitMs);
         const bool drained = spool.count() == 0 && memory.empty();
@@ -234,6 +253,7 @@ void MqttPublisher::worker() {
             else if (!memory.empty()) memory.pop_front();
         }
         if (session.lost) {
+            ++publishFailures_;
             session.drop();
             nextAttempt = Clock::now() + kReconnectPause;
         }

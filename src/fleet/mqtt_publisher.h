@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -58,6 +59,8 @@ public:
     // For the tests and the summary.
     std::size_t spooled() const { return spooledCount_; }
     long long droppedFromSpool() const { return dropped_; }
+    std::uint64_t spoolBytes() const { return spoolBytes_; }
+    long long publishFailures() const { return publishFailures_; }
 
 private:
     struct Pending {
@@ -66,6 +69,8 @@ private:
         bool retained;
     };
     void post(Pending message);
+    // Says on stderr how many messages the full spool dropped since the last time.
+    void reportDrops(long long dropped);
     void worker();
 
     MqttOptions options_;
@@ -80,6 +85,10 @@ private:
     bool finished_ = false;
     std::atomic<std::size_t> spooledCount_{0};
     std::atomic<long long> dropped_{0};
+    std::atomic<std::uint64_t> spoolBytes_{0};
+    long long droppedSaid_ = 0;                                   // worker thread only
+    std::chrono::steady_clock::time_point droppedSaidAt_{};
+    std::atomic<long long> publishFailures_{0};
     std::thread thread_;
 };
 

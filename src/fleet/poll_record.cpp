@@ -22,7 +22,36 @@ constexpr OutcomeNames kNames[] = {
     {Outcome::Busy, "busy", "zajęty"},
 };
 
+struct ReasonNames {
+    link::OpenFailureKind kind;
+    const char* text;
+    const char* label;
+};
+
+constexpr ReasonNames kReasons[] = {
+    {link::OpenFailureKind::Refused, "refused", "odmowa połączenia"},
+    {link::OpenFailureKind::Unreachable, "unreachable", "adres nieosiągalny"},
+    {link::OpenFailureKind::TimedOut, "no answer", "brak odpowiedzi na połączenie"},
+    {link::OpenFailureKind::NameNotFound, "name not found", "nieznana nazwa hosta"},
+};
+
+constexpr std::string_view kSystemError = "system error ";
+
 } // namespace
+
+std::string connectReasonText(const link::OpenFailure& failure) {
+    if (!failure.failed()) return "";
+    for (const auto& r : kReasons)
+        if (r.kind == failure.kind) return r.text;
+    return std::string(kSystemError) + std::to_string(failure.code);
+}
+
+std::string connectReasonLabel(const std::string& storedText) {
+    for (const auto& r : kReasons)
+        if (storedText == r.text) return r.label;
+    if (storedText.starts_with(kSystemError)) return "błąd systemu " + storedText.substr(kSystemError.size());
+    return storedText;
+}
 
 const char* outcomeText(Outcome outcome) {
     for (const auto& n : kNames)

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "link/open_failure.h"
 #include "monitor/measurement.h"
 
 namespace kavrel::fleet {
@@ -33,6 +34,12 @@ bool isLocalError(int error);
 // What a local error means, for the operator (UTF-8).
 std::string localErrorText(int error);
 
+// Why a connection was not made, as stored ("refused", "unreachable", "no answer",
+// "name not found", "system error 113"); "" when it was made or not tried.
+std::string connectReasonText(const link::OpenFailure& failure);
+// The operator's words for it (UTF-8): "odmowa połączenia", "adres nieosiągalny", ...
+std::string connectReasonLabel(const std::string& storedText);
+
 using WallTime = std::chrono::system_clock::time_point;
 
 // "2026-12-08T14:05:09.123Z": UTC, so that rows stay in order across a clock change.
@@ -49,6 +56,8 @@ struct PollRecord {
     Outcome outcome = Outcome::NoAnswer;
     long long sequence = 0;       // the module's poll count in this run, skipped ticks included
     int localError = 0;           // errno of a LocalError
+    link::OpenFailure connectFailure;   // the system's reason when the connection was not made
+    bool incomplete = false;      // an answered poll whose reply lacked fields or was cut
     // Set only for Ok; a failed poll reports nothing rather than stale readings.
     std::optional<monitor::MeasurementSnapshot> measurement;
     std::optional<monitor::ExtendedReadings> extended;   // when "MSRX?" was answered

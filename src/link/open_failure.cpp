@@ -27,6 +27,7 @@ std::string openFailureReason(const OpenFailure& failure, const std::string& whe
     case OpenFailureKind::Refused: return W("Pod adresem ") + place + W(" nikt nie przyjmuje połączeń: sprawdź numer portu TCP");
     case OpenFailureKind::Unreachable: return W("Adres ") + place + W(" jest nieosiągalny: sprawdź adres i sieć");
     case OpenFailureKind::TimedOut: return W("Brak odpowiedzi z ") + place + W(": sprawdź adres, sieć i zasilanie modułu");
+    case OpenFailureKind::NameNotFound: return W("Nazwa ") + place + W(" nie ma adresu: sprawdź nazwę i serwer DNS");
     case OpenFailureKind::Other: return W("Nie można otworzyć ") + place + ": " + numbered(failure);
     }
     return "";

@@ -18,6 +18,7 @@ enum class OpenFailureKind {
     Refused,        // TCP: nothing listens at that port
     Unreachable,    // TCP: no route to the address
     TimedOut,       // TCP: no answer within the limit
+    NameNotFound,   // TCP: the host name has no address (code: 0, or the resolver's error)
     Other,          // see code
 };
 

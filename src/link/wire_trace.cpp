@@ -89,6 +89,31 @@ void tellIncomplete(const std::string& target, int error) {
                  systemReason(error).c_str());
 }
 
+// "--- 2026-12-08 18:30:01 CONNECTION" and its line end.
+std::string headerLine(std::string_view connection) {
+    const LocalDateTime t = systemClock().now();
+    char head[64];
+    std::snprintf(head, sizeof head, "--- %04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    std::string line = head;
+    line += connection;
+    line += '\n';
+    return line;
+}
+
+// One entry: the milliseconds right-aligned in six columns (std::to_string: no %lld, which
+// not every C runtime's printf knows), the direction and the text.
+std::string entryLine(long long ms, char direction, std::string_view text) {
+    const std::string count = std::to_string(ms);
+    std::string line(count.size() < 6 ? 6 - count.size() : 0, ' ');
+    line += count;
+    line += ' ';
+    line += direction;
+    line += ' ';
+    line += text;
+    line += '\n';
+    return line;
+}
+
 bool switchedOff(const char* value) { return !value || !*value || std::strcmp(value, "0") == 0; }
 bool meansStandardError(const char* value) { return std::strcmp(value, "-") == 0 || std::strcmp(value, "1") == 0; }
 
@@ -189,29 +214,13 @@ long long WireTrace::elapsedMs() const {
 // One entry, written and flushed at once: a trace must hold everything up to a crash, and
 // entries of links on other threads never interleave within a line.
 void WireTrace::writeEntry(long long ms, char direction, const std::string& text) {
-    // The milliseconds right-aligned in six columns (std::to_string: no %lld, which not
-    // every C runtime's printf knows).
-    const std::string count = std::to_string(ms);
-    std::string line(count.size() < 6 ? 6 - count.size() : 0, ' ');
-    line += count;
-    line += ' ';
-    line += direction;
-    line += ' ';
-    line += text;
-    line += '\n';
-    writeLocked(line);
+    writeLocked(entryLine(ms, direction, text));
 }
 
 void WireTrace::beginOperation(std::string_view connection) {
     std::lock_guard lock(mutex_);
     flushBinaryLocked();
-    const LocalDateTime t = systemClock().now();
-    char head[64];
-    std::snprintf(head, sizeof head, "--- %04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    std::string line = head;
-    line += connection;
-    line += '\n';
-    writeLocked(line);
+    writeLocked(headerLine(connection));
     began_ = std::chrono::steady_clock::now();
 }
 
@@ -273,6 +282,28 @@ void WireTrace::writePendingLocked() {
     }
     if (at < reply.size()) writeEntry(pendingMs_, '<', traceText(reply.subspan(at)));
     pending_.clear();
+}
+
+void WireTrace::write(const TraceSection& section) {
+    std::lock_guard lock(mutex_);
+    writePendingLocked();
+    writeLocked(section.text());
+}
+
+TraceSection::TraceSection(std::string_view connection) : text_(headerLine(connection)) {}
+
+long long TraceSection::elapsedMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began_).count();
+}
+
+void TraceSection::sent(std::span<const std::uint8_t> bytes) { text_ += entryLine(elapsedMs(), '>', traceText(bytes)); }
+
+void TraceSection::received(std::span<const std::uint8_t> bytes) {
+    text_ += entryLine(elapsedMs(), '<', traceText(bytes));
+}
+
+void TraceSection::event(char direction, std::string_view utf8Text) {
+    text_ += entryLine(elapsedMs(), direction, utf8Text);
 }
 
 } // namespace kavrel::link

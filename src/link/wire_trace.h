@@ -32,6 +32,8 @@
 
 namespace kavrel::link {
 
+class TraceSection;
+
 // The environment variable of the debug switch: a file name; "-" (or the older "1") for
 // standard error; unset, empty or "0" for none.
 inline constexpr const char* kTraceVariable = "KAVREL_TRACE";
@@ -77,6 +79,10 @@ public:
     void beginBinaryReply(const FrameDescriber* describer);
     void endBinaryReply();
 
+    // Writes a section gathered apart as one block: its header and its entries, each
+    // timed from the section's own start.
+    void write(const TraceSection& section);
+
     // The path given, or "-" for standard error.
     const std::string& target() const { return target_; }
 
@@ -98,6 +104,25 @@ private:
     const FrameDescriber* describer_ = nullptr;
     std::vector<std::uint8_t> pending_;
     long long pendingMs_ = 0;
+};
+
+// One exchange's entries kept apart and then written whole (WireTrace::write), in the
+// trace's own format: exchanges that run side by side on one thread (a fleet's modules)
+// each get a section of their own instead of lines of every module interleaved.
+class TraceSection {
+public:
+    // `connection` names the section in its header line, as beginOperation's does.
+    explicit TraceSection(std::string_view connection);
+    void sent(std::span<const std::uint8_t> bytes);
+    void received(std::span<const std::uint8_t> bytes);
+    void event(char direction, std::string_view utf8Text);
+    const std::string& text() const { return text_; }
+
+private:
+    long long elapsedMs() const;
+
+    std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
+    std::string text_;
 };
 
 // The bytes as a trace writes them: UTF-8, printable Windows-1250 as characters, CR, LF

@@ -14,6 +14,8 @@ public:
     explicit FieldScanner(std::string_view text) : text_(text.substr(0, text.find('\0'))) {}
 
     bool stopped() const { return stopped_; }
+    // Fields read so far.
+    int count() const { return count_; }
 
     // A run of non-blank bytes; the part beyond the field's 15 characters is dropped.
     std::string text() {
@@ -22,6 +24,7 @@ public:
         while (at_ < text_.size() && !isBlank(text_[at_])) ++at_;
         if (at_ == start) stopped_ = true;
         if (stopped_) return {};
+        ++count_;
         return std::string(text_.substr(start, std::min(at_ - start, kReadingMax)));
     }
 
@@ -37,6 +40,7 @@ public:
             if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (text_[at] - '0');
         if (at == digitsStart) stopped_ = true;
         if (stopped_) return 0;
+        ++count_;
         at_ = at;
         const long long value = negative ? -magnitude : magnitude;
         return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
@@ -51,6 +55,7 @@ private:
     std::string_view text_;
     std::size_t at_ = 0;
     bool stopped_ = false;
+    int count_ = 0;
 };
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -91,6 +96,7 @@ bool parseMeasurementReply(std::string_view reply, MeasurementSnapshot& snapshot
     // Each half carries eight lines; bits above them mean nothing.
     snapshot.extLowMask = static_cast<std::uint16_t>((lowFirst & 0xFF) | ((lowSecond & 0xFF) << 8));
     snapshot.extHighMask = static_cast<std::uint16_t>((highFirst & 0xFF) | ((highSecond & 0xFF) << 8));
+    snapshot.fieldsSent = scan.count();
     return true;
 }
 

@@ -16,6 +16,8 @@ inline constexpr int kOutputLines = 6;     // O1..O6
 inline constexpr int kExtendedLines = 16;  // XL1..XL16
 // A reading is kept in a 16-byte field of the module's records: at most 15 characters.
 inline constexpr std::size_t kReadingMax = 15;
+// The fields of a whole "MSR=" reply: eight readings and fifteen numbers.
+inline constexpr int kMeasurementFields = 23;
 
 // Windows-1250 degree sign; the module writes it as an apostrophe ("23.5'C").
 inline constexpr char kDegreeSign = '\xB0';
@@ -34,6 +36,7 @@ struct MeasurementSnapshot {
     int extMode = 0;      // 0 no extended lines, 1 masks valid, 2 or 3 values unknown
     std::uint16_t extLowMask = 0;   // bit 0 = XL1 .. bit 15 = XL16
     std::uint16_t extHighMask = 0;
+    int fieldsSent = kMeasurementFields;   // how many fields the reply carried, in order; the rest are 0 or ""
 
     bool lineLow(int line) const { return (lowMask >> line) & 1; }
     bool lineHigh(int line) const { return (highMask >> line) & 1; }

@@ -1,6 +1,7 @@
 #include "monitor/poller.h"
 
 #include "common/win1250.h"
+#include "link/command_words.h"
 #include "link/handshake.h"
 #include "monitor/measurement_log.h"
 
@@ -89,7 +90,7 @@ void MonitorPoller::pollTick() {
     // A measurement reply is complete at its last CR; the module sends no "OK" after it.
     link_.setShortReplyMode(true);
     bool answered = false;
-    if (reachable && link_.query("MSR?") == link::LinkResult::Ok) {
+    if (reachable && link_.query(link::command::kMeasure) == link::LinkResult::Ok) {
         state_.failedPolls = 0;
         ++state_.answeredPolls;
         answered = parseMeasurementReply(link_.receivedText(), snapshot_);
@@ -101,7 +102,7 @@ void MonitorPoller::pollTick() {
         state_.rowCountdown = static_cast<std::int64_t>(settings_.recordPeriod) * 60;
     }
     if (answered) {
-        if (snapshot_.extMode > 0 && link_.query("MSRX?") == link::LinkResult::Ok &&
+        if (snapshot_.extMode > 0 && link_.query(link::command::kMeasureExtended) == link::LinkResult::Ok &&
             parseExtendedReply(link_.receivedText(), readings_))
             showExtendedReadings(display_, readings_);
         showVersionStatus();

@@ -65,6 +65,7 @@ std::string MonitorCommands::measurementReply() const {
     std::snprintf(numbers, sizeof numbers, "%d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", low, high, alarm, outputs, gsm,
                   network, sms, 0, 0, email, options_.extMode, extLowFirst, extLowSecond, extHighFirst, extHighSecond);
     reply += numbers;
+    if (faulty() && options_.hugeLine) reply.insert(4, std::string(200 * 1024, 'X'));
     if (faulty() && options_.fewFields) {
         // Only the eight readings and the first four numbers.
         std::size_t end = 4;
@@ -105,6 +106,8 @@ std::vector<SimFlag> monitorFlags() {
          [](SimOptions& o, const std::string&) { o.monitor.wrongReply = true; return std::string(); }},
         {"--msr-few-fields", nullptr, "answer MSR? with only 12 of its 23 fields",
          [](SimOptions& o, const std::string&) { o.monitor.fewFields = true; return std::string(); }},
+        {"--msr-huge-line", nullptr, "answer MSR? with a 200 kB first reading before the rest of the line",
+         [](SimOptions& o, const std::string&) { o.monitor.hugeLine = true; return std::string(); }},
         {"--msr-long-texts", nullptr, "readings longer than 15 characters in MSR= and MSRX=",
          [](SimOptions& o, const std::string&) { o.monitor.longTexts = true; return std::string(); }},
         {"--msr-faulty-polls", "N:M", "the MSR faults apply only to polls N..M (M 0: to the end)",

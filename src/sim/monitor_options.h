@@ -9,6 +9,7 @@ struct MonitorSimOptions {
     bool wrongReply = false;         // "MSR?" is answered with a line not beginning with "MSR="
     bool fewFields = false;          // "MSR=" carries only its first 12 of 23 fields
     bool longTexts = false;          // readings longer than 15 characters in "MSR=" and "MSRX="
+    bool hugeLine = false;           // "MSR=" whose first reading runs on for 200 kB before the rest
     // The faults above apply to the "MSR?" polls firstFaultyPoll..lastFaultyPoll of the
     // run (counted from 1; last 0: to the end) and to the "MSRX?" that follows them.
     long firstFaultyPoll = 1;

@@ -53,23 +53,34 @@ SimServer::~SimServer() {
 }
 
 int SimServer::listenTcp(const std::string& address, int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A numeric IPv4 or IPv6 address ("127.0.0.1", "::1").
+    sockaddr_storage where{};
+    socklen_t length = 0;
+    auto& v4 = reinterpret_cast<sockaddr_in&>(where);
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(where);
+    if (::inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof v4;
+    } else if (::inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof v6;
+    } else {
+        return -1;
+    }
+    const int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || ::listen(fd, 4) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&where), length) != 0 || ::listen(fd, 4) != 0) {
         ::close(fd);
         return -1;
     }
-    socklen_t length = sizeof where;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length);
     setNonBlocking(fd);
     listenFd_ = fd;
-    return ntohs(where.sin_port);
+    return ntohs(where.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
 }
 
 std::string SimServer::openPty() {

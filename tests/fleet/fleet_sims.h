@@ -23,10 +23,26 @@ public:
         sims_.push_back(std::make_unique<SimFixture>(std::move(options)));
         addEntry(name, static_cast<std::uint16_t>(sims_.back()->port()));
     }
+    // Adds a module served by a simulator listening on `listenAddress` ("::1" for IPv6) and
+    // named in the fleet by `host` (a name, or the IPv6 address itself).
+    void addAt(const std::string& name, const std::string& host, const std::string& listenAddress) {
+        sims_.push_back(std::make_unique<SimFixture>(sim::SimOptions{}, 0, listenAddress));
+        addEntry(name, static_cast<std::uint16_t>(sims_.back()->port()));
+        modules_.back().host = host;
+        modules_.back().address = 0;
+    }
+    // Adds a module whose host name does not exist.
+    void addUnknownName(const std::string& name) {
+        addEntry(name, 23);
+        modules_.back().host = "no-such-module.invalid";
+        modules_.back().address = 0;
+    }
     // Adds a module whose address refuses connections.
     void addRefusing(const std::string& name) { addEntry(name, closedPort()); }
 
     const std::vector<fleet::FleetModule>& modules() const { return modules_; }
+    // The simulator of the i-th module added with add() or addAt().
+    SimFixture& sim(std::size_t i) { return *sims_.at(i); }
 
 private:
     void addEntry(const std::string& name, std::uint16_t port) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "fleet/fleet_status.h"
 #include "fleet/fleet_store.h"
 #include "support/temp_folder.h"
 
@@ -147,4 +148,17 @@ TEST(FleetStore, SpooledPollsComeBackAsTheyWent) {
     const std::string bytes = encodePolls(polls);
     EXPECT_EQ(decodePolls(bytes), polls);
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) EXPECT_FALSE(decodePolls(bytes.substr(0, cut))) << cut;
+}
+
+// The JSON status carries a failed connect's reason as the table does, null when there is none.
+TEST(FleetStatusJson, CarriesTheReasonOfAFailedConnect) {
+    ModuleStatus failed;
+    failed.name = "M1";
+    failed.reason = "nie znaleziono nazwy";
+    ModuleStatus fine;
+    fine.name = "M2";
+    const std::string json = fleetStatusJson({failed, fine});
+    EXPECT_NE(json.find("\"reason\":\"nie znaleziono nazwy\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"name\":\"M2\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"reason\":null"), std::string::npos) << json;
 }

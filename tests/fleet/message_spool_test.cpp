@@ -55,3 +55,29 @@ TEST(MessageSpool, ALimitDropsTheOldestFirst) {
     EXPECT_EQ(left.back(), "t=" + std::string(20, 'j'));
     EXPECT_EQ(static_cast<long long>(left.size()) + spool.dropped(), 10);
 }
+
+// Two pollers on one database: the second never appends to, nor takes from, the first's
+// file; it spools beside it, and the first's file is free again once the first has ended.
+TEST(MessageSpool, BelongsToOneProcessAtATime) {
+    const kavrel::testing::TempFolder folder;
+    const auto base = folder.path / "fleet.db-mqtt.spool";
+    auto first = openOwnSpool(base, 1 << 20);
+    ASSERT_TRUE(first->isOpen());
+    EXPECT_EQ(first->path(), base);
+    ASSERT_TRUE(first->append({"kavrel/A/pomiar", "a1", false}));
+    {
+        MessageSpool same(base);
+        EXPECT_FALSE(same.isOpen());
+        EXPECT_TRUE(same.lockedByOther());
+        auto second = openOwnSpool(base, 1 << 20);
+        ASSERT_TRUE(second->isOpen());
+        EXPECT_EQ(second->path(), folder.path / "fleet.db-mqtt-2.spool");
+        ASSERT_TRUE(second->append({"kavrel/B/pomiar", "b1", false}));
+        EXPECT_EQ(payloads(*second), (std::vector<std::string>{"kavrel/B/pomiar=b1"}));
+    }
+    EXPECT_EQ(payloads(*first), (std::vector<std::string>{"kavrel/A/pomiar=a1"}));
+    first.reset();
+    auto again = openOwnSpool(base, 1 << 20);
+    EXPECT_EQ(again->path(), base);
+    EXPECT_EQ(payloads(*again), (std::vector<std::string>{"kavrel/A/pomiar=a1"}));
+}

@@ -11,6 +11,9 @@
 #include <thread>
 
 #include "fleet/fleet_poller.h"
+#include "fleet/fleet_schema.h"
+#include "fleet/fleet_status.h"
+#include "fleet/fleet_store.h"
 #include "fleet/ha_discovery.h"
 #include "fleet/mqtt_publisher.h"
 #include "fleet/poll_values.h"
@@ -214,3 +217,40 @@ TEST(MqttPublisher, DiscoveryGoesBeforeTheFirstPollAndNotAgainWhilePollingGoesOn
 }
 
 } // namespace
+
+// A broker away and a small spool: the messages dropped to make room are counted, and the
+// count reaches the database that `fleet status` reads.
+TEST(MqttPublisher, MessagesDroppedFromAFullSpoolAreCountedInTheDatabase) {
+    const kavrel::testing::TempFolder folder;
+    kavrel::testing::FleetSims sims;
+    sims.addRefusing("M1");
+    MqttOptions options;
+    options.port = kavrel::testing::closedPort();
+    options.spoolFile = folder.path / "spool";
+    options.spoolLimitBytes = 2048;
+    const std::string dbPath = (folder.path / "fleet.db").string();
+    long long dropped = 0;
+    {
+        FleetStore store(dbPath, sims.modules());
+        MqttPublisher publisher(options, sims.modules());
+        store.setFigures([&publisher] {
+            return std::vector<std::pair<std::string, long long>>{{kMqttDroppedFigure, publisher.droppedFromSpool()}};
+        });
+        PollRecord poll;
+        poll.outcome = Outcome::Refused;
+        for (int i = 0; i < 60; ++i) {
+            poll.sequence = i;
+            publisher.record(poll);
+            store.record(poll);
+        }
+        ASSERT_TRUE(eventually([&] { return publisher.droppedFromSpool() > 0; }, 3000ms));
+        publisher.finish();
+        dropped = publisher.droppedFromSpool();
+        store.finish();
+    }
+    EXPECT_GT(dropped, 20);
+    const FleetStatus status = readFleetStatus(dbPath);
+    EXPECT_EQ(status.mqttDropped, dropped);
+    EXPECT_EQ(formatPollerFigures(status),
+              "Komunikaty MQTT porzucone z pełnej kolejki (--spool-limit): " + std::to_string(dropped) + "\n");
+}

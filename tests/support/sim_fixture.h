@@ -19,8 +19,10 @@ inline const char* timingName(link::SerialTiming timing) { return timing == link
 class SimFixture {
 public:
     // tcpPort: 0 for any free one; a given one brings a module back where one was stopped.
-    explicit SimFixture(sim::SimOptions options = {}, int tcpPort = 0) : module_(std::move(options)), server_(module_) {
-        port_ = server_.listenTcp("127.0.0.1", tcpPort);
+    // address: the loopback address listened on ("::1" for IPv6).
+    explicit SimFixture(sim::SimOptions options = {}, int tcpPort = 0, const std::string& address = "127.0.0.1")
+        : module_(std::move(options)), server_(module_) {
+        port_ = server_.listenTcp(address, tcpPort);
         ptyPath_ = server_.openPty();
         server_.start();
     }
