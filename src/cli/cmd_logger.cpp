@@ -44,7 +44,7 @@ struct LoggerArgs {
     bool clock = false;
     bool comma = false;
     ExportFormat format = ExportFormat::CsvAndHtml;
-    CsvDialect dialect = CsvDialect::Spec;
+    CsvDialect dialect = CsvDialect::Original;
     bool dialectGiven = false;
     std::string output;
     int period = -1;

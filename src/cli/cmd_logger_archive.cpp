@@ -33,7 +33,7 @@ struct ArchiveArgs {
     bool comma = false;
     std::string from, to;
     ExportFormat format = ExportFormat::CsvAndHtml;
-    CsvDialect dialect = CsvDialect::Spec;
+    CsvDialect dialect = CsvDialect::Original;
     bool dialectGiven = false;
     std::filesystem::path input;   // import: the file read
 };

@@ -74,7 +74,7 @@ constexpr std::array kFields = {
     FieldInfo{Field::Xtyp9, "XTYP9", 3605, 1, 0, 1, K::Byte, N::None, "(XTYP9)"},
     // COPS 0 asks for the automatic choice of the network; a module that chose one reports
     // the code of the network it registered in, which moves with the coverage (seen with the
-    // simulator's --drift COPS; the spec's record has no clock, which is the other such value).
+    // simulator's --drift COPS; the record holds no clock, the other value a module changes by itself).
     FieldInfo{Field::Cops, "COPS", 3606, 2, 0, 1, K::Word, N::None, "(COPS)", true},
 };
 

@@ -48,15 +48,15 @@ std::string escapeLabel(const std::string& value) {
     return out;
 }
 
-void MetricsRegistry::declare(const FamilySpec& spec) {
+void MetricsRegistry::declare(const FamilyDeclaration& declared) {
     std::lock_guard lock(mutex_);
-    if (find(spec.name)) return;
-    families_.push_back({spec, {}, {}});
+    if (find(declared.name)) return;
+    families_.push_back({declared, {}, {}});
 }
 
 MetricsRegistry::Family* MetricsRegistry::find(const std::string& family) {
     for (Family& f : families_)
-        if (family == f.spec.name) return &f;
+        if (family == f.declaration.name) return &f;
     return nullptr;
 }
 
@@ -75,9 +75,9 @@ void MetricsRegistry::observe(const std::string& family, const Labels& labels, d
     Family* f = find(family);
     if (!f) return;
     Histogram& h = f->histograms[labels];
-    h.counts.resize(f->spec.buckets.size());
-    const auto bucket = std::lower_bound(f->spec.buckets.begin(), f->spec.buckets.end(), value);
-    if (bucket != f->spec.buckets.end()) ++h.counts[static_cast<std::size_t>(bucket - f->spec.buckets.begin())];
+    h.counts.resize(f->declaration.buckets.size());
+    const auto bucket = std::lower_bound(f->declaration.buckets.begin(), f->declaration.buckets.end(), value);
+    if (bucket != f->declaration.buckets.end()) ++h.counts[static_cast<std::size_t>(bucket - f->declaration.buckets.begin())];
     ++h.count;
     h.sum += value;
 }
@@ -97,14 +97,14 @@ std::string MetricsRegistry::render() const {
     std::lock_guard lock(mutex_);
     std::string page;
     for (const Family& f : families_) {
-        const std::string name = f.spec.name;
-        page += "# HELP " + name + " " + f.spec.help + "\n# TYPE " + name + " " + kindText(f.spec.kind) + "\n";
+        const std::string name = f.declaration.name;
+        page += "# HELP " + name + " " + f.declaration.help + "\n# TYPE " + name + " " + kindText(f.declaration.kind) + "\n";
         for (const auto& [labels, value] : f.values) page += name + labelText(labels) + " " + number(value) + "\n";
         for (const auto& [labels, h] : f.histograms) {
             long long cumulative = 0;
-            for (std::size_t i = 0; i < f.spec.buckets.size(); ++i) {
+            for (std::size_t i = 0; i < f.declaration.buckets.size(); ++i) {
                 cumulative += h.counts[i];
-                page += name + "_bucket" + labelText(labels, "le", number(f.spec.buckets[i])) + " " + std::to_string(cumulative) + "\n";
+                page += name + "_bucket" + labelText(labels, "le", number(f.declaration.buckets[i])) + " " + std::to_string(cumulative) + "\n";
             }
             page += name + "_bucket" + labelText(labels, "le", "+Inf") + " " + std::to_string(h.count) + "\n";
             page += name + "_sum" + labelText(labels) + " " + number(h.sum) + "\n";

@@ -18,7 +18,7 @@ enum class Kind { Counter, Gauge, Histogram };
 // Label names and values, in the order declared for the family.
 using Labels = std::vector<std::pair<std::string, std::string>>;
 
-struct FamilySpec {
+struct FamilyDeclaration {
     const char* name;
     Kind kind;
     const char* help;
@@ -27,7 +27,7 @@ struct FamilySpec {
 
 class MetricsRegistry {
 public:
-    void declare(const FamilySpec& spec);
+    void declare(const FamilyDeclaration& declared);
 
     // A counter goes up by `delta`; a gauge is set.
     void add(const std::string& family, const Labels& labels, double delta = 1);
@@ -48,7 +48,7 @@ private:
         double sum = 0;
     };
     struct Family {
-        FamilySpec spec;
+        FamilyDeclaration declaration;
         std::map<Labels, double> values;
         std::map<Labels, Histogram> histograms;
     };

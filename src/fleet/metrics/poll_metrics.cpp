@@ -14,7 +14,7 @@ constexpr const char* kLateness = "kavrel_fleet_poll_lateness_seconds";
 } // namespace
 
 void declareFleetFamilies(MetricsRegistry& registry) {
-    const FamilySpec families[] = {
+    const FamilyDeclaration families[] = {
         {kReading, Kind::Gauge, "The reading of a module's line at its last good poll, by line name and unit."},
         {kState, Kind::Gauge, "1 for the state of a module's last poll (ok, no answer, refused, local error)."},
         {kLastSuccess, Kind::Gauge, "Unix time of a module's last good poll."},
@@ -26,7 +26,7 @@ void declareFleetFamilies(MetricsRegistry& registry) {
         {kMqttDropped, Kind::Counter, "MQTT messages dropped from a full spool, oldest first."},
         {kJobs, Kind::Counter, "Jobs on the modules' links by kind and outcome."},
     };
-    for (const FamilySpec& family : families) registry.declare(family);
+    for (const FamilyDeclaration& family : families) registry.declare(family);
 }
 
 PollMetrics::PollMetrics(MetricsRegistry& registry, const std::vector<FleetModule>& modules)

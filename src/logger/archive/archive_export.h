@@ -24,7 +24,7 @@ struct ExportChoice {
     bool separateComma = false;
     bool printMode = false;                  // the reduced columns of the download for printing
     ExportFormat format = ExportFormat::CsvAndHtml;
-    CsvDialect dialect = CsvDialect::Spec;
+    CsvDialect dialect = CsvDialect::Original;
 };
 
 struct ExportOutcome {

@@ -14,7 +14,7 @@ struct DialectRow {
     const char* name;
 };
 constexpr std::array kDialects = {
-    DialectRow{CsvDialect::Spec, "spec"},
+    DialectRow{CsvDialect::Original, "spec"},
     DialectRow{CsvDialect::Rfc4180, "rfc4180"},
     DialectRow{CsvDialect::Excel, "excel"},
 };

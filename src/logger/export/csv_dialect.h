@@ -1,4 +1,4 @@
-// The forms the history CSV can take beside the default one. The default ("spec") is the
+// The forms the history CSV can take beside the default one. The default (Original) is the
 // logger's own: Windows-1250, ";" and decimal commas unless the user asked for commas.
 // rfc4180 is UTF-8 with "," and decimal points, for programs and English spreadsheets;
 // excel is UTF-8 behind a byte order mark with ";" and decimal commas, which Polish and
@@ -13,7 +13,7 @@
 
 namespace kavrel::logger {
 
-enum class CsvDialect { Spec, Rfc4180, Excel };
+enum class CsvDialect { Original, Rfc4180, Excel };
 
 // The dialect of a --dialect name; none when there is no such dialect.
 std::optional<CsvDialect> csvDialectNamed(std::string_view name);

@@ -26,7 +26,7 @@ ExportFiles::ExportFiles(const LineDescriptions& descriptions, bool printMode, b
     : descriptions_(descriptions),
       full_(descriptions.fullExport != 0 && !printMode),
       semicolon_(semicolonForm(separateComma, printMode)),
-      dialect_(printMode ? CsvDialect::Spec : dialect) {}
+      dialect_(printMode ? CsvDialect::Original : dialect) {}
 
 std::filesystem::path besideFileName(const std::filesystem::path& name, std::string_view tag) {
     return name.parent_path() / pathFromUtf8(pathToUtf8(name.stem()) + std::string(tag) + pathToUtf8(name.extension()));
@@ -57,7 +57,7 @@ void ExportFiles::writeHeaders(const ExportColumns& columns, const LocalDateTime
     lines_ = columns.lines;
     history_.emplace(descriptions_, lines_, full_);
     const HeaderColumns headerColumns{columns.lines, columns.extendedLines, columns.energyMeter, full_};
-    if (dialect_ == CsvDialect::Spec) {
+    if (dialect_ == CsvDialect::Original) {
         writeCsv(csvHeader(descriptions_, headerColumns));
     } else {
         const CsvHeadings headings = csvHeadings(descriptions_, headerColumns);
@@ -127,7 +127,7 @@ std::filesystem::path ExportFiles::keepPartial(TextOutput& output) {
 }
 
 void ExportFiles::writeCsv(std::string_view text) {
-    if (dialect_ != CsvDialect::Spec) csv_.write(dialectText(dialect_, text));
+    if (dialect_ != CsvDialect::Original) csv_.write(dialectText(dialect_, text));
     else csv_.write(semicolon_ ? toSemicolonForm(text) : std::string(text));
 }
 

@@ -29,7 +29,7 @@ public:
     // are the program's table, which outlives every export.
     // A dialect other than Spec writes the CSV in that form instead (printing never does).
     ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma,
-                CsvDialect dialect = CsvDialect::Spec);
+                CsvDialect dialect = CsvDialect::Original);
 
     // Starts the CSV file, then the HTML file, each in a temporary beside its name. When the
     // HTML file cannot be created, an empty CSV file is left unless one of that name exists.

@@ -23,7 +23,7 @@ enum class ExportFormat {
 struct ExportOptions {
     bool printMode = false;      // the download for printing: the reduced columns
     bool separateComma = false;  // "Rozdzielaj przecinkami"
-    CsvDialect dialect = CsvDialect::Spec;  // the history CSV's form
+    CsvDialect dialect = CsvDialect::Original;  // the history CSV's form
 };
 
 // Makes a format's sink; the descriptions are the program's table, which outlives it.

@@ -27,7 +27,7 @@ struct ExportRequest {
     std::filesystem::path folder; // the working folder, where the temporary file goes
     ChooseExportFile chooseFile;  // asked in export mode only
     ExportFormat format = ExportFormat::CsvAndHtml;  // the download for printing reads this one
-    CsvDialect dialect = CsvDialect::Spec;           // the history CSV's form (not for printing)
+    CsvDialect dialect = CsvDialect::Original;           // the history CSV's form (not for printing)
 };
 
 // Returns the export ready for the download, or nothing when the export stopped (after
