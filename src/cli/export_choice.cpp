@@ -23,7 +23,7 @@ std::string parseCsvDialect(const std::string& name, logger::CsvDialect& dialect
 std::string checkExportChoice(logger::ExportFormat format, logger::CsvDialect dialect, bool comma, bool dialectGiven) {
     if (format != logger::ExportFormat::CsvAndHtml && comma) return "--comma dotyczy tylko formatu csv";
     if (format != logger::ExportFormat::CsvAndHtml && dialectGiven) return "--dialect dotyczy tylko formatu csv";
-    if (comma && dialect != logger::CsvDialect::Original) return "--comma idzie w parze tylko z dialektem spec";
+    if (comma && dialect != logger::CsvDialect::Original) return "--comma idzie w parze tylko z dialektem original";
     return "";
 }
 

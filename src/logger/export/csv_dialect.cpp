@@ -14,7 +14,7 @@ struct DialectRow {
     const char* name;
 };
 constexpr std::array kDialects = {
-    DialectRow{CsvDialect::Original, "spec"},
+    DialectRow{CsvDialect::Original, "original"},
     DialectRow{CsvDialect::Rfc4180, "rfc4180"},
     DialectRow{CsvDialect::Excel, "excel"},
 };

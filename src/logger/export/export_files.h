@@ -27,7 +27,7 @@ public:
     // printMode: the download for printing, always in the semicolon form with the reduced
     // columns; otherwise separateComma keeps commas and decimal points. The descriptions
     // are the program's table, which outlives every export.
-    // A dialect other than Spec writes the CSV in that form instead (printing never does).
+    // A dialect other than Original writes the CSV in that form instead (printing never does).
     ExportFiles(const LineDescriptions& descriptions, bool printMode, bool separateComma,
                 CsvDialect dialect = CsvDialect::Original);
 
