@@ -48,30 +48,37 @@ std::string dotted(std::uint32_t networkOrder) {
     return text;
 }
 
-// The job's link takes a dotted IPv4 address: a name is looked up here, on the job's worker
-// thread (where blocking holds no other module up), again for every job, so that a module
-// behind dynamic DNS is found at its new address. "" and `error` when there is none.
+// The job's link takes an address, not a name: a name is looked up here, on the job's
+// worker thread (where blocking holds no other module up), again for every job, so that a
+// module behind dynamic DNS is found at its new address. IPv4 or IPv6, as the name gives;
+// "" and `error` when there is none.
 std::string jobAddress(const FleetModule& module, std::string& error) {
     if (module.address != 0) return dotted(module.address);
-    if (module.host.find(':') != std::string::npos) {
-        error = "pobieranie pamięci i kopie ustawień łączą się tylko po IPv4, nie z " + module.endpoint();
-        return "";
-    }
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(module.host.c_str(), nullptr, &hints, &found);
     if (rc != 0 || found == nullptr) {
         if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_ADDRFAMILY || rc == 0)
-            error = "nie znaleziono adresu IPv4 nazwy " + module.host;
+            error = "nie znaleziono adresu nazwy " + module.host;
         else
             error = "nie można sprawdzić nazwy " + module.host + ": " + ::gai_strerror(rc);
         if (found != nullptr) ::freeaddrinfo(found);
         return "";
     }
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    const std::string text = dotted(v4->sin_addr.s_addr);
+    // IPv4 where the name has both (as before names could be IPv6), IPv6 where it has only that.
+    const addrinfo* chosen = found;
+    for (const addrinfo* a = found; a; a = a->ai_next)
+        if (a->ai_family == AF_INET) {
+            chosen = a;
+            break;
+        }
+    char text[INET6_ADDRSTRLEN] = {};
+    if (chosen->ai_family == AF_INET6)
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr)->sin6_addr, text, sizeof text);
+    else
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(chosen->ai_addr)->sin_addr, text, sizeof text);
     ::freeaddrinfo(found);
     return text;
 }

@@ -108,7 +108,7 @@ bool saveMainWindow(const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    kavrel::applyColorScheme(app);   // the dialogs as a dark-mode system shows them, where it is one
+    kavrel::screenshots::applyPictureScheme(app);
     const QStringList args = app.arguments();
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("screenshots");
     QDir().mkpath(folder);

@@ -52,6 +52,7 @@ void settle(Crejestrator& window) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::screenshots::applyPictureScheme(app);
     const QStringList args = app.arguments();
     const QString folder = QDir().absoluteFilePath(args.size() > 1 ? args[1] : QStringLiteral("screenshots"));
     QDir().mkpath(folder);

@@ -29,6 +29,7 @@ bool save(QWidget& window, const QString& folder, const QString& name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::screenshots::applyPictureScheme(app);
     kavrel::setUpApplication(app, kavrel::Program::Config);
     const QStringList args = app.arguments();
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("screenshots");

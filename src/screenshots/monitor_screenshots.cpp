@@ -64,6 +64,7 @@ void save(QWidget* widget, const QString& folder, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    kavrel::screenshots::applyPictureScheme(app);
     const QStringList args = app.arguments();
     const QString folder = QDir(args.size() > 1 ? args[1] : QStringLiteral("screenshots")).absolutePath();
     QDir().mkpath(folder);

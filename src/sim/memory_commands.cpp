@@ -118,7 +118,7 @@ Answer MemoryCommands::records(int first, int count, const Session& session) {
 
     std::string reply;
     for (int number = first; number < first + count; ++number) {
-        std::string frame = memory_.frame(number);
+        std::string frame = memory_.serve(number);
         if (strikes(f.crcError, number, crcUsed_)) frame.back() = static_cast<char>(frame.back() ^ 0x5A);
         if (strikes(f.wrongType, number, typeUsed_)) frame[0] = 'Q';
         if (strikes(f.badLength, number, lengthUsed_)) frame[1] = static_cast<char>(0x80 | static_cast<unsigned char>(frame[1]));

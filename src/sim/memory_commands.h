@@ -17,6 +17,7 @@ class MemoryCommands final : public CommandSet {
 public:
     explicit MemoryCommands(const SimOptions& options);
     std::optional<Answer> answer(std::string_view line, Session& session) override;
+    const RecordMemory& memory() const { return memory_; }
 
 private:
     Answer status();

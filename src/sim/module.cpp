@@ -1,6 +1,7 @@
 #include "sim/module.h"
 
 #include "sim/command_sets.h"
+#include "sim/memory_commands.h"
 
 namespace kavrel::sim {
 namespace {
@@ -16,6 +17,18 @@ bool startsWithAny(std::string_view line, const std::vector<std::string>& prefix
 SimModule::SimModule(SimOptions options) : options_(std::move(options)), sets_(makeCommandSets(options_)) {
     // Appended to, so that the modules of one run (--modules) can share a file.
     if (!options_.lineLogFile.empty()) lineLogFile_.open(options_.lineLogFile, std::ios::binary | std::ios::app);
+    for (const auto& set : sets_)
+        if (const auto* memory = dynamic_cast<const MemoryCommands*>(set.get())) memory_ = memory;
+}
+
+std::vector<NumberRange> SimModule::overwrittenUnread() const {
+    std::lock_guard lock(mutex_);
+    return memory_ ? memory_->memory().overwrittenUnread() : std::vector<NumberRange>{};
+}
+
+std::optional<std::string> SimModule::numberedFrame(long long number) const {
+    std::lock_guard lock(mutex_);
+    return memory_ ? memory_->memory().numberedFrame(number) : std::nullopt;
 }
 
 SimModule::~SimModule() = default;

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "sim/command_set.h"
+#include "sim/record_memory.h"
 #include "sim/sim_options.h"
 
 namespace kavrel::sim {
+
+class MemoryCommands;
 
 class SimModule {
 public:
@@ -26,6 +29,10 @@ public:
     LinkFaults faults() const;
     // False when the options name a line log that could not be opened.
     bool lineLogOpen() const { return options_.lineLogFile.empty() || lineLogFile_.is_open(); }
+    // The memory's own account, for tests that hold a collector to it: the numbered records
+    // it overwrote before anyone read them, and any record's frame as it was written.
+    std::vector<NumberRange> overwrittenUnread() const;
+    std::optional<std::string> numberedFrame(long long number) const;
 
 private:
     SimOptions options_;
@@ -33,6 +40,7 @@ private:
     long linesReceived_ = 0;   // over every connection: a module waking up ignores its first lines
     bool cutDone_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
+    const MemoryCommands* memory_ = nullptr;   // one of sets_
     std::ofstream lineLogFile_;
     mutable std::mutex mutex_;
 };

@@ -127,9 +127,78 @@ long long RecordMemory::numberedBefore(long long position) const {
 void RecordMemory::append(int records) {
     written_ += std::max(0, records);
     if (written_ - oldest_ > capacity_) {
+        noteOverwritten(oldest_, written_ - capacity_);
         oldest_ = written_ - capacity_;
         wrapped_ = true;
     }
+}
+
+long long RecordMemory::numberAt(long long position) const {
+    return numberedBefore(position) - numberedBefore(numberOrigin_) + numberBase_;
+}
+
+void RecordMemory::noteOverwritten(long long from, long long to) {
+    // The unread stretches of [from, to): between the read intervals that meet it.
+    auto unread = [&](long long a, long long b) {
+        if (a >= b) return;
+        const long long first = numberAt(a), last = numberAt(b) - 1;   // numberAt counts the records before
+        if (last < first) return;   // only extended-line records, which carry no number
+        if (!overwrittenUnread_.empty() && overwrittenUnread_.back().last + 1 == first) overwrittenUnread_.back().last = last;
+        else overwrittenUnread_.push_back({first, last});
+    };
+    long long at = from;
+    for (auto it = read_.begin(); it != read_.end() && it->first < to; it = read_.erase(it)) {
+        unread(at, std::min(it->first, to));
+        at = std::max(at, it->second);
+        if (it->second > to) {   // the part still held stays read
+            read_.emplace(to, it->second);
+            read_.erase(it);
+            break;
+        }
+    }
+    unread(at, to);
+}
+
+std::string RecordMemory::serve(int index) {
+    const bool blank = std::find(options_.blankSlots.begin(), options_.blankSlots.end(), index) != options_.blankSlots.end();
+    if (index >= 1 && index <= recordCount() && !blank) {
+        // Kept as merged intervals: a download reads long runs of neighbours.
+        const long long p = oldest_ + index - 1;
+        auto next = read_.upper_bound(p);
+        if (next != read_.begin()) {
+            auto previous = std::prev(next);
+            if (previous->second > p) return frame(index);
+            if (previous->second == p) {
+                previous->second = p + 1;
+                if (next != read_.end() && next->first == p + 1) {
+                    previous->second = next->second;
+                    read_.erase(next);
+                }
+                return frame(index);
+            }
+        }
+        if (next != read_.end() && next->first == p + 1) {
+            const long long end = next->second;
+            read_.erase(next);
+            read_.emplace(p, end);
+        } else {
+            read_.emplace(p, p + 1);
+        }
+    }
+    return frame(index);
+}
+
+std::optional<std::string> RecordMemory::numberedFrame(long long number) const {
+    // Numbers grow with the position: the first position numbered past `number`, less one.
+    long long low = numberOrigin_, high = written_;
+    if (number < numberBase_ || low >= high) return std::nullopt;
+    while (low < high) {
+        const long long middle = low + (high - low) / 2;
+        if (numberAt(middle + 1) <= number) low = middle + 1;
+        else high = middle;
+    }
+    if (low >= written_ || kindAt(low) == 'X' || numberAt(low) != number) return std::nullopt;
+    return frameAt(low);
 }
 
 void RecordMemory::clear() {
@@ -138,6 +207,7 @@ void RecordMemory::clear() {
     oldest_ = numberOrigin_ = written_;
     numberBase_ = 1;
     wrapped_ = false;
+    read_.clear();
 }
 
 void RecordMemory::replaceByAnotherModule() {
@@ -146,6 +216,7 @@ void RecordMemory::replaceByAnotherModule() {
     oldest_ = numberOrigin_ = written_;
     numberBase_ = kOtherModuleFirstNumber;
     wrapped_ = false;
+    read_.clear();
     append(static_cast<int>(count));
 }
 
@@ -161,7 +232,10 @@ std::string RecordMemory::erasedFrame() const {
 std::string RecordMemory::frame(int index) const {
     const bool blank = std::find(options_.blankSlots.begin(), options_.blankSlots.end(), index) != options_.blankSlots.end();
     if (index < 1 || index > recordCount() || blank) return erasedFrame();
-    const long long position = oldest_ + index - 1;
+    return frameAt(oldest_ + index - 1);
+}
+
+std::string RecordMemory::frameAt(long long position) const {
     // The contents are laid out in 39 bytes; a module with another record length sends
     // them cut or padded to its own frame size.
     std::string f(std::max<std::size_t>(39, static_cast<std::size_t>(options_.recordLength) + 2), '\0');
@@ -173,8 +247,7 @@ std::string RecordMemory::frame(int index) const {
     if (kind == 'X') {
         fillExtended(f, period);
     } else {
-        const long long number = numberedBefore(position) - numberedBefore(numberOrigin_) + numberBase_;
-        bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(number));
+        bytes::put32le(bytesOf(f), 3, static_cast<std::uint32_t>(numberAt(position)));
         putTime(f, position);
         if (kind == 'P') fillMeasurement(f, period);
         else fillEvent(f, period);

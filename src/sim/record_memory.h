@@ -9,12 +9,22 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/clock.h"
 #include "sim/memory_options.h"
 
 namespace kavrel::sim {
+
+// Record numbers first to last, both included.
+struct NumberRange {
+    long long first = 0;
+    long long last = 0;
+    bool operator==(const NumberRange&) const = default;
+};
 
 class RecordMemory {
 public:
@@ -28,6 +38,15 @@ public:
     // The frame at `index` (1-based, 1 the oldest held), L + 2 bytes; past the end, or in
     // a blank slot, an erased frame.
     std::string frame(int index) const;
+    // frame(), sent to the PC: the record counts as read, so that overwriting it later loses
+    // nothing (see overwrittenUnread).
+    std::string serve(int index);
+    // The numbered records ("P", "Z") the memory overwrote before any request read them,
+    // oldest first: what a PC collecting this module can only report as holes.
+    const std::vector<NumberRange>& overwrittenUnread() const { return overwrittenUnread_; }
+    // The frame of the numbered record `number` as the module wrote it, also once it is
+    // overwritten; nothing for a number the module has not written (since its last clear).
+    std::optional<std::string> numberedFrame(long long number) const;
     // The 34-byte status frame, with the module clock given.
     std::string statusFrame(const LocalDateTime& clock, int loggingPeriod) const;
 
@@ -50,6 +69,10 @@ private:
     void fillExtended(std::string& f, long long period) const;
     void fillEvent(std::string& f, long long period) const;
     void putTime(std::string& f, long long position) const;
+    std::string frameAt(long long position) const;
+    long long numberAt(long long position) const;   // of a "P" or "Z" record
+    // Notes the records of positions [from, to) that leave the memory unread.
+    void noteOverwritten(long long from, long long to);
 
     MemoryOptions options_;
     long long capacity_ = 0;
@@ -60,6 +83,8 @@ private:
     long long periodOrigin_ = 0;       // period dated firstStamp_
     bool wrapped_ = false;
     long long firstStamp_ = 0;         // seconds since 1970 (local time read as UTC) of period 0
+    std::map<long long, long long> read_;   // positions sent to the PC: first -> one past the last
+    std::vector<NumberRange> overwrittenUnread_;
 };
 
 } // namespace kavrel::sim

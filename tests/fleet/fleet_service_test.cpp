@@ -1,6 +1,7 @@
 // The fleet service against simulated modules on loopback: a day of 50 modules whose
 // memories grow and wrap, some cutting the link every 10th batch, collected with no record
-// lost and holes equal to what the memories overwrote; a module with a 1.5 s round trip
+// lost, each archived byte for byte as written, and holes equal to what the memories
+// overwrote unread; a module with a 1.5 s round trip
 // beside healthy ones, whose polls stay on time while collections run; backups that record
 // no change when nothing changed (a field the module changes by itself included) and one
 // changed field once, with before and after.
@@ -127,10 +128,18 @@ TEST(FleetService, ADayOf50ModulesLosesNoRecordAndReportsEveryOverwrittenOneAsAH
         // Every numbered record once, in order; every gap between two of them is a hole of
         // exactly the records missing, and every hole is such a gap.
         std::vector<std::int64_t> numbers;
+        long long unlikeWritten = 0;
+        const sim::SimModule& module = sims.sim(m).module();
         archive.forEach(segment, "", "", [&](const logger::archive::ArchivedRecord& r) {
-            if (r.kind == 'P' || r.kind == 'Z') numbers.push_back(r.number);
+            if (r.kind != 'P' && r.kind != 'Z') return true;
+            numbers.push_back(r.number);
+            // Byte for byte the record the module wrote, so every export of the archive is
+            // the one an uncut download would give.
+            const auto written = module.numberedFrame(r.number);
+            unlikeWritten += !written || *written != std::string(r.frame.begin(), r.frame.end());
             return true;
         });
+        EXPECT_EQ(unlikeWritten, 0) << name;
         ASSERT_GT(numbers.size(), 20u) << name;
         std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
         for (std::size_t k = 1; k < numbers.size(); ++k) {
@@ -141,6 +150,15 @@ TEST(FleetService, ADayOf50ModulesLosesNoRecordAndReportsEveryOverwrittenOneAsAH
         for (const auto& h : archive.holes(segment)) holes.emplace_back(h.first, h.last);
         std::sort(holes.begin(), holes.end());
         EXPECT_EQ(holes, gaps) << name;
+        // The holes are exactly what the memory overwrote before a collection read it, within
+        // the archived span (what went before the first collection was never the archive's).
+        std::vector<std::pair<std::int64_t, std::int64_t>> overwritten;
+        for (const sim::NumberRange& r : module.overwrittenUnread()) {
+            const auto first = std::max<std::int64_t>(r.first, numbers.front());
+            const auto last = std::min<std::int64_t>(r.last, numbers.back());
+            if (first <= last) overwritten.emplace_back(first, last);
+        }
+        EXPECT_EQ(holes, overwritten) << name;
         const bool small = m % 2 == 0;
         if (!small) EXPECT_TRUE(holes.empty()) << name << ": a memory of 400 never wraps past a 4 s collection";
         else holesOfSmall += static_cast<long long>(holes.size());
@@ -244,6 +262,33 @@ TEST(FleetService, BackupsRecordNoFalseChangeAndOneRealChangeOnce) {
     for (const auto& entry : std::filesystem::directory_iterator(folder.path / "kopie" / "K1"))
         files += entry.path().extension() == ".kvl";
     EXPECT_EQ(files, 2);
+}
+
+// A job looks its module's name up itself, at every run: by a name, over IPv6, and a name
+// that does not exist is the job's own Polish reason, not a failure of the service.
+TEST(FleetService, JobsReachModulesByNameAndOverIPv6) {
+    const kavrel::testing::TempFolder folder;
+    kavrel::testing::FleetSims sims;
+    sims.addAt("BYNAME", "localhost", "127.0.0.1");
+    sims.addAt("V6", "::1", "::1");
+    sims.addUnknownName("NONAME");
+    LinkJobRunner runner;
+    const std::atomic<bool> cut{false};
+    for (const FleetModule& module : sims.modules()) {
+        for (const JobKind kind : {JobKind::Backup, JobKind::Collect}) {
+            JobRequest request;
+            request.kind = kind;
+            request.target = module;
+            request.folder = folder.path / (kind == JobKind::Backup ? "kopie" : "archiwa");
+            const JobReport report = runner.run(request, cut);
+            if (module.name == "NONAME") {
+                EXPECT_EQ(report.outcome, JobOutcome::Failed);
+                EXPECT_EQ(report.error, "nie znaleziono adresu nazwy no-such-module.invalid");
+            } else {
+                EXPECT_EQ(report.outcome, JobOutcome::Ok) << module.name << ": " << report.error;
+            }
+        }
+    }
 }
 
 // A job that fails is retried after a growing pause, never longer than its period (a runner

@@ -4,6 +4,7 @@
 #include <set>
 #include <span>
 
+#include "common/bytes.h"
 #include "logger/protocol/frame.h"
 #include "sim/record_memory.h"
 #include "sim/sim_flags.h"
@@ -113,6 +114,29 @@ TEST(SimRecordMemory, AWrappedMemoryHoldsWholeBlocks) {
     m.cyclic = true;
     const RecordMemory memory(m);
     EXPECT_EQ(memory.recordCount(), 112);
+}
+
+// What a collector can at best get: records read before they are overwritten are not lost;
+// those overwritten unread are, numbered as they were written, with their frames still known.
+TEST(SimRecordMemory, KnowsWhichRecordsItOverwroteUnread) {
+    MemoryOptions m;
+    m.records = 32;
+    m.cyclic = true;
+    m.extendedLines = false;   // every record numbered: index and number move together
+    RecordMemory memory(m);
+    auto numberOf = [&](int index) { return static_cast<long long>(bytes::get32le(bytesOf(memory.frame(index)), 3)); };
+    const long long first = numberOf(1);
+    for (int index : {1, 2, 3, 6, 7}) memory.serve(index);
+    const std::string fourth = memory.frame(4);
+    memory.append(10);   // overwrites positions 1 to 10: 4, 5, 8, 9, 10 unread
+    ASSERT_EQ(memory.overwrittenUnread(), (std::vector<NumberRange>{{first + 3, first + 4}, {first + 7, first + 9}}));
+    EXPECT_EQ(memory.numberedFrame(first + 3), fourth);
+    EXPECT_EQ(memory.numberedFrame(numberOf(1)), memory.frame(1));
+    EXPECT_FALSE(memory.numberedFrame(numberOf(32) + 1));
+    memory.serve(2);   // the read record between two unread ones splits them
+    memory.append(3);
+    EXPECT_EQ(memory.overwrittenUnread(),
+              (std::vector<NumberRange>{{first + 3, first + 4}, {first + 7, first + 10}, {first + 12, first + 12}}));
 }
 
 } // namespace

@@ -18,21 +18,37 @@ namespace {
 constexpr int kWritableWaitMs = 1000;   // each wait for the connection lasts at most 1 s
 constexpr int kRetryPauseMs = 100;      // pause before trying a refused connection again
 
+// The module's address, dotted IPv4 or an IPv6 literal (a fleet module whose name resolves
+// to IPv6 only), as a socket address; its length, 0 when the text is neither.
+int socketAddress(const std::string& text, std::uint16_t port, sockaddr_storage& out) {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        return sizeof(sockaddr_in);
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        return sizeof(sockaddr_in6);
+    }
+    return 0;
+}
+
 } // namespace
 
 TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, std::uint32_t limitMs,
                          IntervalTimer& timer, const LinkInterrupt* interrupt) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1)
-        return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
+    sockaddr_storage address{};
+    const int addressLength = socketAddress(dottedAddress, port, address);
+    if (addressLength == 0) return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
     int lastError = 0;   // of the last refused attempt
     const auto notConnected = [&lastError] { return TcpOpenResult{TcpConnectResult::NotConnected, nullptr, tcpLimitPassed(lastError)}; };
 
     timer.start();
     for (;;) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+        const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
         if (fd < 0) return {TcpConnectResult::NoSocket, nullptr, {OpenFailureKind::Other, errno}};
         auto socket = std::make_unique<FdTransport>(fd, true);
         const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -40,7 +56,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
             return {TcpConnectResult::NoNonBlocking, nullptr, {OpenFailureKind::Other, errno}};
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // command lines go out at once
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), static_cast<socklen_t>(addressLength));
 
         bool refused = false;
         while (!refused) {

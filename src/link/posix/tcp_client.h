@@ -1,5 +1,5 @@
-// The TCP connection to the module over BSD sockets: an IPv4 stream socket, connected
-// without blocking.
+// The TCP connection to the module over BSD sockets: an IPv4 or IPv6 stream socket,
+// connected without blocking.
 #pragma once
 
 #include <cstdint>

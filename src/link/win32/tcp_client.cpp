@@ -10,6 +10,24 @@ namespace {
 
 constexpr int kWritableWaitMs = 1000;   // each wait for the connection lasts at most 1 s
 constexpr int kRetryPauseMs = 100;      // pause before trying a refused connection again
+
+// The module's address, dotted IPv4 or an IPv6 literal (a fleet module whose name resolves
+// to IPv6 only), as a socket address; its length, 0 when the text is neither.
+int socketAddress(const std::string& text, std::uint16_t port, sockaddr_storage& out) {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = ::htons(port);
+        return sizeof(sockaddr_in);
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = ::htons(port);
+        return sizeof(sockaddr_in6);
+    }
+    return 0;
+}
 constexpr int kWouldBlock = WSAEWOULDBLOCK; // 10035: the operation is under way
 
 constexpr int kSliceMs = 100;           // with an interrupt, how often a wait looks at its event
@@ -116,17 +134,15 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
                          IntervalTimer& timer, const LinkInterrupt* interrupt) {
     WinsockStart winsock;
     if (!winsock.started()) return {TcpConnectResult::NoSocketLibrary, nullptr, {OpenFailureKind::Other, ::WSAGetLastError()}};
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons(port);
-    if (::inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1)
-        return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
+    sockaddr_storage address{};
+    const int addressLength = socketAddress(dottedAddress, port, address);
+    if (addressLength == 0) return {TcpConnectResult::NotConnected, nullptr, {OpenFailureKind::BadAddress, 0}};
     int lastError = 0;   // of the last refused attempt
     const auto notConnected = [&lastError] { return TcpOpenResult{TcpConnectResult::NotConnected, nullptr, tcpLimitPassed(lastError)}; };
 
     timer.start();
     for (;;) {
-        const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const SOCKET socket = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
         if (socket == INVALID_SOCKET) return {TcpConnectResult::NoSocket, nullptr, {OpenFailureKind::Other, ::WSAGetLastError()}};
         if (!setNonBlocking(socket, true)) {
             const int reason = ::WSAGetLastError();
@@ -136,7 +152,7 @@ TcpOpenResult connectTcp(const std::string& dottedAddress, std::uint16_t port, s
         const BOOL one = TRUE;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
         // The immediate result is normally WSAEWOULDBLOCK (the connection is under way).
-        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), addressLength);
 
         bool refused = false;
         while (!refused) {
