@@ -88,7 +88,7 @@ FieldListParse parseFieldList(std::string_view text, const std::string& source) 
         line = line.substr(0, line.find('#'));
         std::string word;
         const auto take = [&]() -> bool {
-            const std::string_view key = trimmed(word);
+            const std::string key(trimmed(word));   // a copy: the word is reused for the next key
             word.clear();
             if (key.empty()) return true;
             bool volatileKey = false;

@@ -69,8 +69,12 @@ std::string addressOf(const FleetModule& module, std::string& error) {
     return ::inet_ntop(AF_INET, &address, text, sizeof text) ? text : "";
 }
 
+// Without a limit of the user's, the configurator's own: its reply limits grow with the round
+// trips a slow link shows. A limit given is kept as it is, counted from each line sent, so
+// that a silent module costs a roll-out what the user chose and no more.
 link::LinkVariant rolloutVariant(int timeoutMs) {
     link::LinkVariant variant = link::LinkVariant::configurator();
+    if (timeoutMs <= 0) return variant;
     const auto limit = static_cast<std::uint32_t>(timeoutMs);
     variant.tcpConnectLimitMs = limit;
     variant.sendCommandTcpLimitMs = limit;
@@ -96,7 +100,8 @@ ReadModule readModule(const FleetModule& module, const std::vector<config::Modul
         r.outcome.outcome = outcome::kReadFailed;
         return r;
     }
-    r.connection = link::Connection::tcp(address, module.port);
+    r.connection = link::Connection::tcp(address, module.port,
+                                         inputs.timeoutMs > 0 ? link::SerialTiming::Gap : link::SerialTiming::Fast);
     r.outcome.connection = config::journalIdentity(r.connection);
     moduleLink.setConnection(r.connection);
     moduleLink.setTrace(nullptr);

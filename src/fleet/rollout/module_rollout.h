@@ -22,7 +22,7 @@ struct RolloutInputs {
     std::string backupFolder;
     std::string run;                             // "" for a dry run
     bool yes = false;                            // write modules on another firmware too
-    int timeoutMs = 5000;                        // connect and reply limit
+    int timeoutMs = 0;                           // connect and reply limit; 0: the configurator's
 };
 
 // Outcome words, as the table, the state file and --json give them.

@@ -33,7 +33,7 @@ RolloutSettings settingsOf(const JsonValue& line) {
     s.plan.batchPercent = static_cast<int>(line["batchPercent"].number());
     s.plan.stopAtPercent = static_cast<int>(line["stopAt"].number(10));
     s.yes = line["yes"].boolean();
-    s.timeoutMs = static_cast<int>(line["timeoutMs"].number(5000));
+    s.timeoutMs = static_cast<int>(line["timeoutMs"].number(0));
     return s;
 }
 

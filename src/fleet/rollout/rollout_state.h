@@ -26,7 +26,7 @@ struct RolloutSettings {
     std::string hostsPath;
     StagePlan plan;
     bool yes = false;
-    int timeoutMs = 5000;
+    int timeoutMs = 0;
 };
 
 struct ModuleState {
