@@ -103,18 +103,26 @@ std::string changeKeys(const fleet::ModuleOutcome& m) {
     return keys.empty() ? "-" : keys;
 }
 
+// Characters of a UTF-8 text, as a terminal lines them up ("nieosiągnięty" is 13, not 15).
+std::size_t columns(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 void printTable(CliContext& context, const fleet::RolloutReport& report) {
     std::size_t nameWidth = 5, endpointWidth = 5, outcomeWidth = 5;
     for (const auto& m : report.modules) {
-        nameWidth = std::max(nameWidth, m.name.size());
-        endpointWidth = std::max(endpointWidth, m.endpoint.size());
-        outcomeWidth = std::max(outcomeWidth, m.outcome.size());
+        nameWidth = std::max(nameWidth, columns(m.name));
+        endpointWidth = std::max(endpointWidth, columns(m.endpoint));
+        outcomeWidth = std::max(outcomeWidth, columns(m.outcome));
     }
     const auto pad = [](const std::string& text, std::size_t width) {
-        return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+        const std::size_t used = columns(text);
+        return text + std::string(width > used ? width - used : 0, ' ');
     };
-    context.out << pad("MODUŁ", nameWidth + 1) << "  " << pad("ADRES", endpointWidth) << "  "
-                << pad("WYNIK", outcomeWidth + 1) << "  ZMIANY\n";
+    context.out << pad("MODUŁ", nameWidth) << "  " << pad("ADRES", endpointWidth) << "  " << pad("WYNIK", outcomeWidth)
+                << "  ZMIANY\n";
     for (const auto& m : report.modules) {
         context.out << pad(m.name, nameWidth) << "  " << pad(m.endpoint, endpointWidth) << "  " << pad(m.outcome, outcomeWidth)
                     << "  " << changeKeys(m);

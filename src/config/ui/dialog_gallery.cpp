@@ -88,7 +88,10 @@ QWidget* sampleWriteHistory() {
         r.changes = std::move(changes);
         r.outcome = outcome;
         r.run = run;
-        r.journal = std::string("/home/serwis/.local/share/Ostrevan/Kavrel/kopie/") + connection + ".zapis";
+        std::string word = connection;   // the journal's file name, as the backup folder spells it
+        for (char& c : word)
+            if (c == ':' || c == ' ' || c == '/') c = '_';
+        r.journal = "/home/serwis/.local/share/Ostrevan/Kavrel/kopie/" + word + ".zapis";
         load.records.push_back(r);
     };
     const std::vector<HistoryChange> apn = {{"TRPT", "60", "120"}, {"APN0", "\"internet\"", "\"firma.apn\""}};
