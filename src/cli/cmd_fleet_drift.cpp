@@ -115,7 +115,7 @@ int runFleetConfigDrift(CliContext& context, std::span<const std::string> args) 
         inputs.templ = o.inputs.templ;
         inputs.fields = o.inputs.fields;
         inputs.timeoutMs = o.timeoutMs;
-        context.err << "Odczyt " << o.inputs.modules.size() << " modułów\n";
+        context.err << "Odczyt " << o.inputs.modules.size() << (o.inputs.modules.size() == 1 ? " modułu\n" : " modułów\n");
         modules = fleet::liveDrift(o.inputs.modules, o.inputs.values, inputs, o.parallel);
     }
     std::size_t total = 0, errors = 0;
@@ -126,7 +126,7 @@ int runFleetConfigDrift(CliContext& context, std::span<const std::string> args) 
     if (o.format == "json") printJson(context, modules, total);
     else if (o.format == "csv") printCsv(context, modules);
     else printText(context, modules);
-    context.err << "Różnice: " << total << " w " << modules.size() << " modułach" << (errors ? ", nieodczytane: " : "")
+    context.err << "Różnice: " << total << " w " << modules.size() << (modules.size() == 1 ? " module" : " modułach") << (errors ? ", nieodczytane: " : "")
                 << (errors ? std::to_string(errors) : "") << "\n";
     return total == 0 && errors == 0 ? kExitOk : kExitFailure;
 }

@@ -59,7 +59,7 @@ void planAll(const RolloutRequest& request, RolloutReport& report, const Rollout
             toRead.push_back(i);
         }
     }
-    progress("Odczyt " + countText(toRead.size()) + " przed wdrożeniem");
+    progress("Odczyt " + std::to_string(toRead.size()) + (toRead.size() == 1 ? " modułu" : " modułów") + " przed wdrożeniem");
     const auto outcomes = runModules(request, toRead, planModule, [&](const ModuleOutcome& m) {
         std::string line = m.name + ": " + m.outcome;
         if (!m.detail.empty()) line += " (" + m.detail + ")";
