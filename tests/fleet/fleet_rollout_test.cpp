@@ -1,7 +1,8 @@
 // kavrel fleet config apply and drift against simulated modules on loopback: a staged
 // roll-out that stops at the first batch over its threshold, leaves the modules it never
 // reached exactly as they were, reports nothing written that did not verify, and finishes
-// with --resume without writing any module twice; one history record per write attempt;
+// with --resume without writing any module twice, also after the roll-out itself was killed;
+// one history record per write attempt;
 // drift that is quiet when nothing changed and sees a field changed behind its back.
 #include <gtest/gtest.h>
 
@@ -321,4 +322,46 @@ TEST(WriteHistory, AWriterKilledMidWriteLeavesItsRecordAndTheResumeAddsOne) {
     const auto text = fleet.kavrel("config history --connection " + connection);
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("przerwany"), std::string::npos) << text.out;
+}
+
+TEST(FleetRollout, ARunKilledMidWriteIsFinishedByItsResume) {
+    Fleet fleet;
+    // The first module never answers the line that sets its access point: its write hangs
+    // there (after the line with TRPT), and the roll-out is killed.
+    fleet.modules.push_back(startModule(sim::SimOptions{.faults = {.silentCommands = {"APN0="}}}));
+    for (int i = 0; i < 2; ++i) fleet.modules.push_back(startModule());
+    fleet.writeHosts();
+    fleet.readTemplate({"TRPT=120", "APN0=firma.apn"});
+    for (const auto& m : fleet.modules) m->config->clearJournal();
+    const std::string out = (fleet.folder.path / "out.txt").string();
+    const std::string script = "export XDG_CONFIG_HOME=" + quoted(fleet.folder.path / "config") + " " + fleet.env +
+                               "; exec " + KAVREL_CLI + " fleet config apply " + quoted(fleet.templ) + " --hosts " +
+                               quoted(fleet.hosts) + " --fields TRPT,APN0 --canary 1 --batch 1 --parallel 1";
+    pid_t writer = kavrel::testing::startProcess({"/bin/sh", "-c", script}, out);
+    ASSERT_GT(writer, 0);
+    Module& first = *fleet.modules[0];
+    bool writing = false;
+    for (int i = 0; i < 400 && !writing; ++i) {
+        for (const std::string& line : first.config->journal()) writing = writing || line.starts_with("TRPT=120");
+        if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(writing) << kavrel::testing::readWholeFile(out);
+    (void)kavrel::testing::endProcess(writer, SIGKILL);
+    first.sim->setFaults({});   // answering again
+    EXPECT_FALSE(fleet.modules[1]->receivedWrites());
+    EXPECT_FALSE(fleet.modules[2]->receivedWrites());
+    auto history = historyAttempts(fleet);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].action + " " + history[0].outcome, "wdrożenie przerwany");
+    const std::string run = history[0].run;
+    ASSERT_FALSE(run.empty());
+
+    const auto resumed = fleet.kavrel("fleet config apply --resume " + run);
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err << resumed.out;
+    for (const auto& m : fleet.modules) EXPECT_EQ(m->config->value("APN0"), "firma.apn");
+    history = historyAttempts(fleet);
+    std::vector<std::string> seen;
+    for (const auto& a : history) seen.push_back(a.action + " " + a.outcome);
+    EXPECT_EQ(seen, (std::vector<std::string>{"wdrożenie przerwany", "dokończenie zapisany", "wdrożenie zapisany",
+                                              "wdrożenie zapisany"}));
 }
