@@ -37,7 +37,15 @@ public:
         return false;
     }
     void messageDetail(const std::string& text) override { last_ += " (" + cp1250::toUtf8(text) + ")"; }
-    std::string last(const char* fallback) const { return last_.empty() ? fallback : last_; }
+    // On one line: the reason stands in a table row and a JSON field.
+    std::string last(const char* fallback) const {
+        if (last_.empty()) return fallback;
+        std::string line;
+        for (const char c : last_)
+            if (c == '\r') continue;
+            else line += c == '\n' ? ' ' : c;
+        return line;
+    }
 
 private:
     std::string last_;
