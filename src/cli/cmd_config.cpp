@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/config_history.h"
 #include "cli/config_journal.h"
 #include "cli/file_overlap.h"
 #include "common/win1250.h"
@@ -13,6 +14,7 @@
 #include "config/protocol/read_settings.h"
 #include "config/model/version_notes.h"
 #include "config/protocol/connection_names.h"
+#include "config/protocol/history_recorder.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_check.h"
@@ -163,7 +165,10 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     config::JournalRecorder journal = config::journalForWrite(folder, connection, image, choice, context.clock.now());
-    VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &journal);
+    config::HistoryRecorder history(folder, {"kavrel", KAVREL_TOOL_VERSION, "zapis", ""}, connection, image,
+                                    context.clock, &journal);
+    history.setJournal(journal.path());
+    VersionNotingRecorder recorder(folder, image, dryRun ? nullptr : &history);
     const config::WriteContext writeContext{context.clock, &recorder};
     const auto reportJournal = [&] {
         if (!journal.problem().empty()) context.err << journal.problem() << "\n";
@@ -178,6 +183,7 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
                 }
                 return config::WritePlan{config::writeSequence(image, version), 0};
             });
+        history.close(result);
         reportJournal();
         return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
     }
@@ -195,6 +201,10 @@ int runWrite(CliContext& context, std::span<const std::string> args) {
     config::ReviewedWriteOutcome outcome;
     const config::ConfigResult result = config::writeSettingsReviewed(moduleLink, image, readBack, choice,
                                                      context.observer, writeContext, review, outcome);
+    if (!dryRun) {
+        if (history.linesSent() || result == config::ConfigResult::WriteCancelled) history.knowBefore(outcome.module);
+        history.close(result);
+    }
     if (!outcome.backupPath.empty()) context.err << "Kopia zapasowa: " << outcome.backupPath << "\n";
     reportJournal();
     if (dryRun && result == config::ConfigResult::WriteCancelled) return kExitOk;
@@ -252,6 +262,7 @@ const HelpText& configUsage() {
         "        kavrel config dump PLIK.kvl\n"
         "        kavrel config diff A.kvl B.kvl\n"
         "        kavrel config backups\n"
+        "        kavrel config history [--connection TEKST] [--json]\n"
         "read   odczytuje konfigurację modułu do PLIK.kvl; rekord zaczyna się od pliku --base (bez niego\n"
         "       od zer) i nakłada się na niego to, co zgłasza moduł.\n"
         "write  wysyła PLIK.kvl, odczytuje go z powrotem do weryfikacji, potem wykonuje wybrane akcje\n"
@@ -281,6 +292,10 @@ const HelpText& configUsage() {
         "       kod wyjścia 0, gdy są takie same, 1, gdy się różnią.\n"
         "backups wypisuje kopie zapasowe zastąpionych ustawień modułu, od najnowszej: czas, wersja,\n"
         "       połączenie, plik (folder: $KAVREL_BACKUP_DIR, inaczej ~/.local/share/Ostrevan/Kavrel/kopie).\n"
+        "history wypisuje historię zapisów (historia.jsonl obok kopii): każdą próbę zapisu, z każdego\n"
+        "       narzędzia, z czasem, użytkownikiem, komputerem, wynikiem i zmienionymi polami; próba bez\n"
+        "       zamknięcia ma wynik \"przerwany\". --connection wybiera połączenia zawierające TEKST,\n"
+        "       --json wypisuje jeden obiekt JSON na wiersz.\n"
         "Komunikaty stanu i postęp trafiają na standardowe wyjście błędów.\n",
         "usage: kavrel [CONNECTION] config read -o FILE.kvl [--base FILE.kvl]\n"
            "       kavrel [CONNECTION] config write FILE.kvl [--rtc] [--restart] [--reset-counters] [--erase-log]\n"
@@ -319,19 +334,24 @@ const HelpText& configUsage() {
            "       exits 0 when they are the same, 1 when they differ.\n"
            "backups lists the backups of replaced module settings, newest first: time, version,\n"
            "       connection, file (folder: $KAVREL_BACKUP_DIR, else ~/.local/share/Ostrevan/Kavrel/kopie).\n"
+           "history lists the write history (historia.jsonl next to the backups): every write attempt,\n"
+           "       from every tool, with its time, user, computer, outcome and changed fields; an\n"
+           "       attempt never closed is \"przerwany\". --connection picks connections containing\n"
+           "       TEXT, --json prints one JSON object a line.\n"
            "Status texts and progress go to stderr.\n"};
     return text;
 }
 
 int runConfig(CliContext& context, std::span<const std::string> args) {
-    if (args.empty()) return usage(context, "które działanie: read, write, resume, restore, status, dump, diff czy backups?");
+    if (args.empty()) return usage(context, "które działanie: read, write, resume, restore, status, dump, diff, backups czy history?");
     struct Sub {
         const char* name;
         int (*run)(CliContext&, std::span<const std::string>);
     };
     static const Sub subs[] = {{"read", runRead},       {"write", runWrite},     {"resume", runResume},
                                {"restore", runRestore}, {"status", runStatus},   {"dump", runDump},
-                               {"diff", runDiff},       {"backups", runBackups}};
+                               {"diff", runDiff},       {"backups", runBackups},
+                               {"history", runConfigHistory}};
     for (const auto& sub : subs)
         if (args[0] == sub.name) return sub.run(context, args.subspan(1));
     return usage(context, "nieznane działanie " + args[0]);

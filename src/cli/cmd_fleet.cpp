@@ -10,6 +10,7 @@
 #include <mutex>
 #include <ostream>
 
+#include "cli/fleet_config.h"
 #include "cli/commands.h"
 #include "cli/file_overlap.h"
 #include "common/file_names.h"
@@ -638,14 +639,19 @@ const HelpText& fleetUsage() {
            "last good poll and its counts of polls, failures and skipped polls; for the service also the\n"
            "last collection (records, holes), the last backup (changed fields), the next due times and\n"
            "the retries. --json: the same as a JSON object.\n"};
-    return text;
+    // The roll-out's own part follows (cmd_fleet_config.cpp).
+    static const std::string pl = std::string(text.pl) + fleetConfigUsage().pl;
+    static const std::string en = std::string(text.en) + fleetConfigUsage().en;
+    static const HelpText whole{pl.c_str(), en.c_str()};
+    return whole;
 }
 
 int runFleet(CliContext& context, std::span<const std::string> args) {
     if (!args.empty() && args[0] == "poll") return runFleetPoll(context, args.subspan(1));
     if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
     if (!args.empty() && args[0] == "serve") return runFleetServe(context, args.subspan(1));
-    context.err << "kavrel fleet: oczekiwano poll, serve albo status\n" << helpText(fleetUsage());
+    if (!args.empty() && args[0] == "config") return runFleetConfig(context, args.subspan(1));
+    context.err << "kavrel fleet: oczekiwano poll, serve, status albo config\n" << helpText(fleetUsage());
     return kExitUsage;
 }
 

@@ -11,6 +11,7 @@
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
 #include "config/protocol/connection_names.h"
+#include "config/protocol/history_recorder.h"
 
 namespace kavrel::cli {
 namespace {
@@ -47,14 +48,30 @@ config::ModuleGuard guardFor(const CliContext& context) {
     return {config::backupFolder(), config::backupWord(context.connection)};
 }
 
+// The history record of a resume or a restore: what the journal knows of the write it finishes.
+config::HistoryRecorder historyOf(CliContext& context, const config::UnfinishedWrite& unfinished, const char* action,
+                                  const config::SettingsImage& target) {
+    config::HistoryRecorder history(config::backupFolder(), {"kavrel", KAVREL_TOOL_VERSION, action, ""},
+                                    unfinished.connection, target, context.clock);
+    history.setJournal(unfinished.path);
+    if (unfinished.state == config::JournalLoad::Ok) history.setModuleVersion(unfinished.journal.versionText);
+    return history;
+}
+
 int finishUnfinished(CliContext& context, const config::UnfinishedWrite& unfinished, bool yes) {
     if (!outputsSpareInputs(context, {unfinished.path})) return kExitFailure;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), context.connection);
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     AnsweringObserver observer(context.observer, yesOnly(context, yes));
+    config::HistoryRecorder history = historyOf(context, unfinished, "dokończenie", unfinished.journal.target);
+    if (!history.open()) {
+        context.err << toTerminal(config::historyFailedText(history.path())) << "\n";
+        return kExitFailure;
+    }
     const config::ConfigResult result =
         config::resumeWrite(moduleLink, unfinished, readBack, observer, context.clock, guardFor(context));
+    history.close(result);
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 
@@ -72,9 +89,15 @@ int restoreUnfinished(CliContext& context, const config::UnfinishedWrite& unfini
     if (!context.traceInto(moduleLink)) return kExitFailure;
     config::SettingsImage readBack;
     AnsweringObserver observer(context.observer, yesOnly(context, yes));
+    config::HistoryRecorder history = historyOf(context, unfinished, "przywrócenie", backup);
+    if (!history.open()) {
+        context.err << toTerminal(config::historyFailedText(history.path())) << "\n";
+        return kExitFailure;
+    }
     const config::ConfigResult result =
         config::restoreBackup(moduleLink, unfinished, backup, backupPath, readBack, observer, context.clock,
                               guardFor(context), [&](const config::WriteCheck& check) { return acceptCheck(context, check, yes); });
+    history.close(result);
     return result == config::ConfigResult::Ok ? kExitOk : kExitFailure;
 }
 

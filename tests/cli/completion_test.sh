@@ -39,6 +39,10 @@ expect "--json" kavrel ports --j
 expect "chart|clear" kavrel logger c
 expect "archive" kavrel logger a
 expect "poll" kavrel fleet p
+expect "apply" kavrel fleet config a
+expect "--stop-at" kavrel fleet config apply szablon.kvl --st
+expect "--from-backups" kavrel fleet config drift --fr
+expect "history" kavrel config h
 # Names with spaces stay whole, typed plain, after a backslash or after a quote.
 expect "pomiary środa.kvl" kavrel config write pom
 expect "pomiary środa.kvl" kavrel config write 'pomiary\ ś'

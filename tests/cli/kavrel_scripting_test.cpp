@@ -171,6 +171,7 @@ TEST(KavrelScripting, AReviewedWriteToAModuleWithALongVersionKeepsItsBackups) {
     std::size_t names = 0;
     for (const auto& entry : fs::directory_iterator(folder.path / "kopie")) {
         if (!entry.is_regular_file()) continue;  // the version notes of the backups
+        if (entry.path().filename() == "historia.jsonl") continue;  // the history of the writes
         ++names;
         EXPECT_LT(entry.path().filename().string().size(), 120u) << entry.path();
         EXPECT_NE(list.out.find(entry.path().string()), std::string::npos) << list.out;

@@ -11,6 +11,7 @@
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/dialogs/write_check_box.h"
+#include "config/ui/dialogs/write_history_dialog.h"
 #include "config/ui/dialogs/variable_codes_dialog.h"
 
 namespace kavrel::config::ui {
@@ -66,6 +67,45 @@ QWidget* sampleWriteCheck(SettingsImage record) {
     return new CsprawdzeniePliku(checkWrite(record, {"Kavrel V2.0"}, "Kavrel V3.6EL"));
 }
 
+// A week of writes: the window's, a roll-out over TCP with one write cut, its resume.
+QWidget* sampleWriteHistory() {
+    HistoryLoad load;
+    const auto record = [&](const char* time, const char* tool, const char* action, const char* connection,
+                            const char* outcome, std::optional<std::vector<HistoryChange>> changes, const char* run) {
+        HistoryRecord r;
+        r.id = std::string("19c4e2a") + std::to_string(load.records.size()) + "-0001-5be1a7c2";
+        r.time = time;
+        r.ended = std::string(outcome) == kOutcomeCut ? "" : time;
+        r.user = "anna";
+        r.computer = "serwis-2";
+        r.tool = tool;
+        r.toolVersion = "0.1.0";
+        r.action = action;
+        r.connection = connection;
+        r.moduleVersion = "Kavrel V3.6EL";
+        r.hashBefore = changes ? "a24f8deb1e3464ac" : "";
+        r.hashAfter = "5baeca7cd6d304f5";
+        r.changes = std::move(changes);
+        r.outcome = outcome;
+        r.run = run;
+        std::string word = connection;   // the journal's file name, as the backup folder spells it
+        for (char& c : word)
+            if (c == ':' || c == ' ' || c == '/') c = '_';
+        r.journal = "/home/serwis/.local/share/Ostrevan/Kavrel/kopie/" + word + ".zapis";
+        load.records.push_back(r);
+    };
+    const std::vector<HistoryChange> apn = {{"TRPT", "60", "120"}, {"APN0", "\"internet\"", "\"firma.apn\""}};
+    record("2026-12-02 09:14:03", "Kavrel-Config", "zapis", "COM3 /dev/ttyUSB0", "zapisany",
+           std::vector<HistoryChange>{{"NUM2", "\"+48600100201\"", "\"+48600123456\""}}, "");
+    record("2026-12-08 14:05:09", "kavrel", "wdrożenie", "10.0.0.5:4001", "zapisany", apn, "20261208-140501-3fa2");
+    record("2026-12-08 14:05:11", "kavrel", "wdrożenie", "10.0.0.6:4001", kOutcomeCut, apn, "20261208-140501-3fa2");
+    record("2026-12-08 14:05:12", "kavrel", "wdrożenie", "10.0.0.7:4001", "niezweryfikowany", apn, "20261208-140501-3fa2");
+    record("2026-12-08 14:31:40", "kavrel", "dokończenie", "10.0.0.6:4001", "zapisany", std::nullopt,
+           "20261208-140501-3fa2");
+    auto* dialog = new WriteHistoryDialog(load, QStringLiteral("/home/serwis/.local/share/Ostrevan/Kavrel/kopie/historia.jsonl"));
+    return dialog;
+}
+
 } // namespace
 
 const std::vector<GalleryEntry>& dialogGallery() {
@@ -86,6 +126,7 @@ const std::vector<GalleryEntry>& dialogGallery() {
             {"kopie-zapasowe", [](const SettingsImage&) -> QWidget* { return sampleBackups(); }},
             {"niedokonczony-zapis", [](const SettingsImage&) -> QWidget* { return sampleUnfinishedWrite(); }},
             {"sprawdzenie-pliku", [](const SettingsImage& r) -> QWidget* { return sampleWriteCheck(r); }},
+            {"historia-zapisow", [](const SettingsImage&) -> QWidget* { return sampleWriteHistory(); }},
         };
         entries.insert(entries.end(), std::begin(others), std::end(others));
         return entries;

@@ -31,6 +31,7 @@
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
 #include "config/protocol/connection_names.h"
+#include "config/protocol/history_recorder.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
@@ -39,11 +40,13 @@
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/changes_dialog.h"
+#include "config/ui/dialogs/write_history_dialog.h"
 #include "config/ui/dialogs/custaw_sieciowe.h"
 #include "config/ui/dialogs/unfinished_write_box.h"
 #include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/settings_buttons.h"
+#include "config/ui/window_history.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
 #include "link/serial_device.h"
@@ -264,6 +267,7 @@ QGroupBox* Ckonfigurator::buildOperations() {
              if (!path.isEmpty()) compareWithFile(path);
          }},
         {"Kopie zapasowe...", [this] { showBackups(); }},
+        {"Historia zapisów...", [this] { showWriteHistory(this); }},
         {"Wersja modułu", [this] { readVersion(); }},
         {"Odczytaj z modułu", [this] { readFromModule(); }},
         {"Wyślij do modułu", [this] { sendToModule(); }},
@@ -440,9 +444,14 @@ void Ckonfigurator::sendToModule() {
             JournalRecorder journal = journalForWrite(folder, journalIdentity(copies.connection),
                                                       copies.record, copies.choice, systemClock().now());
             ReviewedWriteOutcome outcome;
+            HistoryRecorder history = windowHistory(folder, "zapis", copies.connection, copies.record, journal);
             // The observer has shown the outcome; the read-back comes back whatever it was.
-            (void)writeSettingsReviewed(link, copies.record, copies.readBack,
-                                  copies.choice, observer, WriteContext{systemClock(), &journal}, review, outcome);
+            (void)writeWithHistory(history, observer, false, [&](WriteRecorder& recorder) {
+                const ConfigResult result = writeSettingsReviewed(link, copies.record, copies.readBack, copies.choice,
+                                                                  observer, WriteContext{systemClock(), &recorder}, review, outcome);
+                if (history.linesSent() || result == ConfigResult::WriteCancelled) history.knowBefore(outcome.module);
+                return result;
+            });
             return OperationResults{.readBack = copies.readBack};
         }, OperationKind::ReviewedWrite);
         return;
@@ -460,9 +469,12 @@ void Ckonfigurator::sendToModule() {
             }
             return WritePlan{writeSequence(copies.record, version), 0};
         };
+        HistoryRecorder history = windowHistory(folder, "zapis", copies.connection, copies.record, journal);
         // The observer has shown the outcome; the read-back comes back whatever it was.
-        (void)writePlanned(link, copies.record, copies.readBack,
-                           copies.choice, observer, WriteContext{systemClock(), &journal}, plan);
+        (void)writeWithHistory(history, observer, false, [&](WriteRecorder& recorder) {
+            return writePlanned(link, copies.record, copies.readBack, copies.choice, observer,
+                                WriteContext{systemClock(), &recorder}, plan);
+        });
         return OperationResults{.readBack = copies.readBack};
     }, OperationKind::Write);
 }
@@ -485,8 +497,11 @@ void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
     const std::string folder = backupFolder();
     if (!backupFolderKnown()) return;
     startOperation([unfinished, folder](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        const ConfigResult result = resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
-                                                ModuleGuard{folder, backupWord(copies.connection)});
+        HistoryRecorder history = windowHistory(folder, "dokończenie", unfinished, unfinished.journal.target);
+        const ConfigResult result = writeWithHistory(history, observer, true, [&](WriteRecorder&) {
+            return resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
+                               ModuleGuard{folder, backupWord(copies.connection)});
+        });
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = unfinished.journal.target;
@@ -511,9 +526,11 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
         const auto confirm = [this, runner](const WriteCheck& check) {
             return runner->askOnWindow([this, check] { return confirmWriteCheck(check); });
         };
-        const ConfigResult result =
-            restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
-                          systemClock(), ModuleGuard{folder, backupWord(copies.connection)}, confirm);
+        HistoryRecorder history = windowHistory(folder, "przywrócenie", unfinished, backup);
+        const ConfigResult result = writeWithHistory(history, observer, true, [&](WriteRecorder&) {
+            return restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
+                                 systemClock(), ModuleGuard{folder, backupWord(copies.connection)}, confirm);
+        });
         OperationResults results{.readBack = copies.readBack};
         if (result == ConfigResult::Ok) {
             results.record = backup;

@@ -14,6 +14,7 @@
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
+#include "config/model/write_history.h"
 #include "config/protocol/journaled_write.h"
 #include "config/protocol/read_settings.h"
 #include "config/protocol/reviewed_write.h"
@@ -112,8 +113,16 @@ private slots:
             window.runner().waitForFinished();
             offered.sort();
             QCOMPARE(offered, QStringList({"Dokończ zapis", "Pozostaw", "Przywróć kopię"}));
-            const auto left =
-                findUnfinishedWrite(backupFolder(), connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port()));
+            const std::string identity = connectionIdentity(true, 1, "", "127.0.0.1", module.sim->port());
+            const auto left = findUnfinishedWrite(backupFolder(), identity);
+            // The window's resume and restore each leave one record in the write history.
+            QStringList recorded;
+            for (const HistoryRecord& r : loadHistory(historyPath(backupFolder())).records)
+                if (r.connection == identity) recorded << QString::fromStdString(r.tool + " " + r.action + " " + r.outcome);
+            const QString expected = choice == QStringLiteral("Pozostaw")        ? QString()
+                                     : choice == QStringLiteral("Dokończ zapis") ? QStringLiteral("Kavrel-Config dokończenie zapisany")
+                                                                                 : QStringLiteral("Kavrel-Config przywrócenie zapisany");
+            QCOMPARE(recorded, expected.isEmpty() ? QStringList() : QStringList{expected});
             if (choice == QStringLiteral("Pozostaw")) {
                 QVERIFY(left.has_value());
                 QCOMPARE(module.config->value("PIN"), std::string("4321"));   // half new, as the cut left it

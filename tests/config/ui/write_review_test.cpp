@@ -17,6 +17,8 @@
 #include "common/qt/operation_runner.h"
 #include "config/model/backup_store.h"
 #include "config/model/settings_file.h"
+#include "config/model/write_history.h"
+#include "config/model/write_journal.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/changes_dialog.h"
 #include "config/ui/dialogs/write_check_box.h"
@@ -120,6 +122,12 @@ private slots:
         QVERIFY(loadSettingsFile(kept[0].path, backup) == FileResult::Ok);
         QVERIFY(backup == before);
         QCOMPARE(QFile(QString::fromStdString(kept[0].path)).size(), qint64(kSettingsSize));
+        // The write's record in the history: the window's, with what it changed and its outcome.
+        const auto history = loadHistory(historyPath(backups.toStdString())).records;
+        QCOMPARE(history.size(), std::size_t{1});
+        QCOMPARE(history[0].tool + " " + history[0].action + " " + history[0].outcome, std::string("Kavrel-Config zapis zapisany"));
+        QVERIFY(history[0].changes && history[0].changes->size() == 2 && (*history[0].changes)[0].key == "NUM3");
+        QCOMPARE(history[0].hashBefore, settingsHash(before));
 
         // A write cancelled at the list sends nothing and keeps no backup.
         whenShown<Czmiany>([](Czmiany* dialog) { captioned<QPushButton>(dialog, "Anuluj")->click(); });
