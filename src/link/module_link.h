@@ -25,7 +25,7 @@
 #include "link/open_failure.h"
 #include "link/round_trip_tracker.h"
 #include "link/transport.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::link {
 

@@ -46,7 +46,7 @@
 #include "config/ui/settings_buttons.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::config::ui {
 namespace {

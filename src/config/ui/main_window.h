@@ -19,7 +19,7 @@
 #include "config/protocol/service_actions.h"
 #include "link/connection_settings.h"
 #include "link/link_interrupt.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 #include "link/module_link.h"
 
 class QCheckBox;

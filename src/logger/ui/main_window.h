@@ -21,7 +21,7 @@
 #include "link/link_interrupt.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/print/print_period.h"
-#include "logger/ui/logger_device.h"
+#include "logger/device/logger_device.h"
 #include "logger/ui/print/print_history.h"
 
 class QCheckBox;

@@ -14,7 +14,7 @@
 #include <array>
 #include <cmath>
 
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 #include "common/qt/qt_path.h"
 #include "common/replace_file.h"
 

@@ -14,9 +14,9 @@
 #include <QVector>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
-#include "common/qt/chart/chart_ticks.h"
-#include "common/qt/chart/column_reduction.h"
+#include "common/chart/chart_data.h"
+#include "common/chart/chart_ticks.h"
+#include "common/chart/column_reduction.h"
 
 class QPainter;
 

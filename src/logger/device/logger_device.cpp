@@ -1,4 +1,4 @@
-#include "logger/ui/logger_device.h"
+#include "logger/device/logger_device.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "monitor/ui/poll_session.h"
+#include "monitor/poll_session.h"
 
 namespace kavrel::monitor::ui {
 
