@@ -30,12 +30,15 @@ namespace kavrel {
 class OperationRunner;
 }
 
+namespace kavrel::monitor {
+class PollSession;
+struct PollResult;
+}
+
 namespace kavrel::monitor::ui {
 
 class ExtendedReadingsPanel;
-class PollSession;
 class ReadingsPanel;
-struct PollResult;
 class TrendChart;
 
 class Cmonitor : public QWidget {
