@@ -86,6 +86,13 @@ private:
     };
     double yOf(std::size_t series, double value) const;
     void layOut(QPainter& painter, const QRectF& rect);
+    // The phases of paint, in their order; each after layOut.
+    void paintTitle(QPainter& painter, const QRectF& rect);
+    void paintGridAndTimeMarks(QPainter& painter);
+    void paintValueAxes(QPainter& painter);
+    void reduceToPlot();
+    void paintLines(QPainter& painter, bool cosmetic);
+    void paintLegend(QPainter& painter);
 
     ChartData data_;
     std::vector<WallMs> gaps_;   // per series
