@@ -51,7 +51,7 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     setUpOperations();
     buildWindow();
     const QStringList words = loadStartupSettings(arguments);
-    restoreTrendShown();
+    restoreTrendAndReconnect();
 
     showSettingsInWindow();
     draw();
@@ -145,7 +145,7 @@ QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
 
 // Whether the trend is shown and a lost connection reopened, as the last run left them
 // (both on the first time).
-void Cmonitor::restoreTrendShown() {
+void Cmonitor::restoreTrendAndReconnect() {
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
     std::uint32_t reconnect = 1;

@@ -89,7 +89,7 @@ private:
     void buildWindow();
     QWidget* buildTrendPanel();
     QStringList loadStartupSettings(const QStringList& arguments);
-    void restoreTrendShown();
+    void restoreTrendAndReconnect();
     QWidget* buildButtons();
     void runStep(Step step);
     void stepFinished();
