@@ -35,9 +35,19 @@ function(kavrel_core_library name)
   kavrel_core_warnings(${name})
 endfunction()
 
+# The libraries of Qt code, all of them: a build without Qt lacks exactly these (and Qt's own),
+# and a test that needs one is left out of such a build. kavrel_qt_library keeps the list true.
+set(KAVREL_QT_LIBRARIES
+  kavrel_common_qt kavrel_common_widgets kavrel_field_edits kavrel_chart_painter kavrel_chart_widget
+  kavrel_serial_ports kavrel_port_picker kavrel_trace_choice_row
+  kavrel_config_ui kavrel_monitor_ui kavrel_logger_ui kavrel_logger_ui_print kavrel_logger_print_pages)
+
 # kavrel_qt_library(name source...): a static library of Qt code. Its QObject classes go
 # through moc; the Qt-free core and the programs whose main holds no QObject do not.
 function(kavrel_qt_library name)
+  if(NOT name IN_LIST KAVREL_QT_LIBRARIES)
+    message(FATAL_ERROR "${name} is a Qt library missing from KAVREL_QT_LIBRARIES in ${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
+  endif()
   add_library(${name} STATIC ${ARGN})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
@@ -55,7 +65,7 @@ function(kavrel_test_dependencies_built result test)
     endif()
     if(WIN32 AND dependency IN_LIST KAVREL_WINDOWS_GAPS)
       message(STATUS "Test ${test} left out: ${dependency} is not built for Windows")
-    elseif(NOT KAVREL_QT)
+    elseif(NOT KAVREL_QT AND (dependency IN_LIST KAVREL_QT_LIBRARIES OR dependency MATCHES "^Qt6::"))
       message(STATUS "Test ${test} left out: ${dependency} is not built without Qt")
     else()
       message(FATAL_ERROR "Test ${test} depends on ${dependency}, which is no target of this build")

@@ -10,7 +10,7 @@
 #endif
 
 #include "common/win1250.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::cli {
 

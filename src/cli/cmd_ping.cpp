@@ -13,7 +13,7 @@
 #include "cli/commands.h"
 #include "link/command_words.h"
 #include "link/handshake.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 #include "link/ports/port_facts.h"
 #include "common/file_names.h"
 

@@ -10,9 +10,9 @@
 #include "common/qt/qsettings_store.h"
 #include "common/qt/qt_text.h"
 #include "link/qt/serial_port_model.h"
-#include "link/port_access.h"
-#include "link/port_mapping.h"
-#include "link/stable_device_name.h"
+#include "link/ports/port_access.h"
+#include "link/ports/port_mapping.h"
+#include "link/ports/stable_device_name.h"
 
 namespace kavrel::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/port_doctor_output.h"
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 
 namespace kavrel::cli {
 namespace {

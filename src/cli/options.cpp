@@ -13,7 +13,7 @@
 
 #include "common/win1250.h"
 #include "link/connection_settings.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::cli {
 namespace {

@@ -19,7 +19,7 @@
 
 #include "fleet/host_lookup.h"
 #include "fleet/poll_record.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::fleet {
 

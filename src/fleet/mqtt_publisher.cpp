@@ -173,85 +173,126 @@ void MqttPublisher::reportDrops(long long dropped) {
     droppedSaidAt_ = now;
 }
 
-void MqttPublisher::worker() {
-    // Another poller's spool is never shared: this one takes a file of its own.
-    const std::unique_ptr<MessageSpool> ownSpool = openOwnSpool(options_.spoolFile, options_.spoolLimitBytes);
-    MessageSpool& spool = *ownSpool;
-    if (spool.isOpen() && spool.path() != options_.spoolFile)
+namespace {
+
+// Reconnects when the pause after the last attempt is over; false while the broker is away
+// (said once, and again when it is back).
+bool reachBroker(Session& session, const MqttOptions& options, Clock::time_point now, Clock::time_point& nextAttempt,
+                 bool& awayReported) {
+    if (session.accepted) return true;
+    if (now < nextAttempt) return false;
+    if (!connectSession(session, options)) {
+        if (!awayReported)
+            std::cerr << "kavrel fleet: broker MQTT " << options.host << ":" << options.port
+                      << " jest nieosiągalny; komunikaty czekają w " << options.spoolFile.string() << "\n";
+        awayReported = true;
+        nextAttempt = Clock::now() + kReconnectPause;
+        return false;
+    }
+    if (awayReported) std::cerr << "kavrel fleet: broker MQTT znów osiągalny; wysyłam zachowane komunikaty\n";
+    awayReported = false;
+    return true;
+}
+
+// Sends from the head on, a window at a time: the spool's messages first, then those held
+// in memory.
+void sendWindow(Session& session, MessageSpool& spool, const std::deque<SpooledMessage>& memory) {
+    while (session.sent.size() < kInflightWindow) {
+        SpooledMessage message;
+        const std::size_t index = session.sent.size();
+        if (index < spool.count()) {
+            if (!spool.peek(index, message)) break;
+        } else if (index - spool.count() < memory.size()) {
+            message = memory[index - spool.count()];
+        } else {
+            break;
+        }
+        int mid = 0;
+        if (mosquitto_publish(session.client, &mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                              message.payload.data(), 1, message.retained) != MOSQ_ERR_SUCCESS) {
+            session.lost = true;
+            break;
+        }
+        session.sent.push_back({mid, false});
+    }
+}
+
+// A message leaves the spool only once it and every one before it are acknowledged.
+void dropAcknowledged(Session& session, MessageSpool& spool, std::deque<SpooledMessage>& memory) {
+    while (!session.sent.empty() && session.sent.front().acknowledged) {
+        session.sent.pop_front();
+        if (spool.count() > 0) spool.popFront();
+        else if (!memory.empty()) memory.pop_front();
+    }
+}
+
+} // namespace
+
+// Another poller's spool is never shared: this one takes a file of its own.
+std::unique_ptr<MessageSpool> MqttPublisher::openWorkerSpool() {
+    std::unique_ptr<MessageSpool> spool = openOwnSpool(options_.spoolFile, options_.spoolLimitBytes);
+    if (spool->isOpen() && spool->path() != options_.spoolFile)
         std::cerr << "kavrel fleet: kolejkę MQTT " << options_.spoolFile.string() << " ma inny proces; komunikaty czekają w "
-                  << spool.path().string() << "\n";
-    options_.spoolFile = spool.path();
-    if (!spool.isOpen())
+                  << spool->path().string() << "\n";
+    options_.spoolFile = spool->path();
+    if (!spool->isOpen())
         std::cerr << "kavrel fleet: nie można otworzyć kolejki MQTT " << options_.spoolFile.string()
                   << "; komunikaty czekają w pamięci, dopóki broker jest niedostępny\n";
-    std::deque<Pending> memory;   // only when the spool file cannot be used
+    return spool;
+}
+
+bool MqttPublisher::takeIncoming(MessageSpool& spool, std::deque<SpooledMessage>& memory, bool connected,
+                                 std::chrono::steady_clock::time_point nextAttempt) {
+    bool finishing = false;
+    {
+        std::unique_lock lock(mutex_);
+        if (!connected && incoming_.empty())
+            wake_.wait_until(lock, std::min(nextAttempt, Clock::now() + std::chrono::milliseconds(200)));
+        for (auto& message : incoming_) {
+            // Once a message had to be held in memory, the later ones follow it there, in order.
+            SpooledMessage spooled{std::move(message.topic), std::move(message.payload), message.retained};
+            if (!memory.empty() || !spool.isOpen() || !spool.append(spooled)) memory.push_back(std::move(spooled));
+        }
+        incoming_.clear();
+        finishing = finishing_;
+    }
+    spooledCount_ = spool.count() + memory.size();
+    spoolBytes_ = spool.bytes();
+    reportDrops(spool.dropped());
+    return finishing;
+}
+
+// What is not sent stays in the spool for the next run; an empty spool leaves no file.
+void MqttPublisher::leaveSpool(MessageSpool& spool, std::size_t heldInMemory) {
+    spooledCount_ = spool.count() + heldInMemory;
+    if (spool.isOpen() && spool.count() == 0) {
+        std::error_code ignored;
+        std::filesystem::remove(options_.spoolFile, ignored);
+    }
+    if (spooledCount_ > 0)
+        std::cerr << "kavrel fleet: " << spooledCount_ << " komunikatów MQTT zostaje w " << options_.spoolFile.string()
+                  << " do następnego uruchomienia\n";
+}
+
+void MqttPublisher::worker() {
+    const std::unique_ptr<MessageSpool> ownSpool = openWorkerSpool();
+    MessageSpool& spool = *ownSpool;
+    std::deque<SpooledMessage> memory;   // only when the spool file cannot be used
     Session session;
     Clock::time_point nextAttempt = Clock::now();
     Clock::time_point finishBy = Clock::time_point::max();
     bool awayReported = false;
     for (;;) {
-        bool finishing = false;
-        {
-            std::unique_lock lock(mutex_);
-            if (!session.accepted && incoming_.empty())
-                wake_.wait_until(lock, std::min(nextAttempt, Clock::now() + std::chrono::milliseconds(200)));
-            for (auto& message : incoming_) {
-                // Once a message had to be held in memory, the later ones follow it there, in order.
-                if (!memory.empty() || !spool.isOpen() || !spool.append({message.topic, message.payload, message.retained}))
-                    memory.push_back(std::move(message));
-            }
-            incoming_.clear();
-            finishing = finishing_;
-        }
-        spooledCount_ = spool.count() + memory.size();
-        spoolBytes_ = spool.bytes();
-        reportDrops(spool.dropped());
+        const bool finishing = takeIncoming(spool, memory, session.accepted, nextAttempt);
         const Clock::time_point now = Clock::now();
         if (finishing && finishBy == Clock::time_point::max()) finishBy = now + std::chrono::milliseconds(options_.finishWaitMs);
         const bool drained = spool.count() == 0 && memory.empty();
         // A broker that is away at the end is not waited for: the spool keeps the rest.
         if (finishing && (drained || now >= finishBy || !session.accepted)) break;
-
-        if (!session.accepted) {
-            if (now < nextAttempt) continue;
-            if (!connectSession(session, options_)) {
-                if (!awayReported)
-                    std::cerr << "kavrel fleet: broker MQTT " << options_.host << ":" << options_.port
-                              << " jest nieosiągalny; komunikaty czekają w " << options_.spoolFile.string() << "\n";
-                awayReported = true;
-                nextAttempt = Clock::now() + kReconnectPause;
-                continue;
-            }
-            if (awayReported) std::cerr << "kavrel fleet: broker MQTT znów osiągalny; wysyłam zachowane komunikaty\n";
-            awayReported = false;
-        }
-        // Send from the head on, a window at a time; a message leaves the spool only once
-        // it and every one before it are acknowledged.
-        while (session.sent.size() < kInflightWindow) {
-            SpooledMessage message;
-            const std::size_t index = session.sent.size();
-            if (index < spool.count()) {
-                if (!spool.peek(index, message)) break;
-            } else if (index - spool.count() < memory.size()) {
-                const Pending& held = memory[index - spool.count()];
-                message = {held.topic, held.payload, held.retained};
-            } else {
-                break;
-            }
-            int mid = 0;
-            if (mosquitto_publish(session.client, &mid, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                  message.payload.data(), 1, message.retained) != MOSQ_ERR_SUCCESS) {
-                session.lost = true;
-                break;
-            }
-            session.sent.push_back({mid, false});
-        }
+        if (!reachBroker(session, options_, now, nextAttempt, awayReported)) continue;
+        sendWindow(session, spool, memory);
         if (!session.lost && mosquitto_loop(session.client, kLoopWaitMs, 1) != MOSQ_ERR_SUCCESS) session.lost = true;
-        while (!session.sent.empty() && session.sent.front().acknowledged) {
-            session.sent.pop_front();
-            if (spool.count() > 0) spool.popFront();
-            else if (!memory.empty()) memory.pop_front();
-        }
+        dropAcknowledged(session, spool, memory);
         if (session.lost) {
             ++publishFailures_;
             session.drop();
@@ -262,14 +303,7 @@ void MqttPublisher::worker() {
         mosquitto_disconnect(session.client);
         mosquitto_loop(session.client, kLoopWaitMs, 1);
     }
-    spooledCount_ = spool.count() + memory.size();
-    if (spool.isOpen() && spool.count() == 0) {
-        std::error_code ignored;
-        std::filesystem::remove(options_.spoolFile, ignored);
-    }
-    if (spooledCount_ > 0)
-        std::cerr << "kavrel fleet: " << spooledCount_ << " komunikatów MQTT zostaje w " << options_.spoolFile.string()
-                  << " do następnego uruchomienia\n";
+    leaveSpool(spool, memory.size());
 }
 
 } // namespace kavrel::fleet

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -71,6 +73,12 @@ private:
     void post(Pending message);
     // Says on stderr how many messages the full spool dropped since the last time.
     void reportDrops(long long dropped);
+    // The worker's phases: its spool, the messages posted since the last round (true when
+    // finish was asked), and what stays for the next run.
+    std::unique_ptr<MessageSpool> openWorkerSpool();
+    bool takeIncoming(MessageSpool& spool, std::deque<SpooledMessage>& memory, bool connected,
+                      std::chrono::steady_clock::time_point nextAttempt);
+    void leaveSpool(MessageSpool& spool, std::size_t heldInMemory);
     void worker();
 
     MqttOptions options_;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::link {
 

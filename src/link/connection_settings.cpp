@@ -1,7 +1,7 @@
 #include "link/connection_settings.h"
 
 #include "common/registry_key.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::link {
 

@@ -8,7 +8,7 @@
 #include "link/command_words.h"
 #include "link/serial_exchange.h"
 #include "link/tcp_exchange.h"
-#include "link/trace_transport.h"
+#include "link/trace/trace_transport.h"
 
 namespace kavrel::link {
 namespace {

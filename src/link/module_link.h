@@ -25,7 +25,7 @@
 #include "link/open_failure.h"
 #include "link/round_trip_tracker.h"
 #include "link/transport.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::link {
 
@@ -79,7 +79,7 @@ public:
 
     // Opens the connection; fastSpeed: the logger's switch to 115200 baud on a serial line.
     LinkResult open(bool fastSpeed = false);
-    // A port number is no longer an open's argument: the connection holds it.
+    // A number would turn silently into fastSpeed; the port number is the connection's.
     LinkResult open(int) = delete;
     void close();
     bool isOpen() const;

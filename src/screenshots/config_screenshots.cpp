@@ -14,7 +14,7 @@
 #include "config/model/settings_file.h"
 #include "config/ui/dialog_gallery.h"
 #include "config/ui/main_window.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 
 using namespace kavrel::config;
 using namespace kavrel::config::ui;

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cli/run_kavrel.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 #include "support/trace_file.h"

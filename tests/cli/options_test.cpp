@@ -6,7 +6,7 @@
 
 #include "cli/options.h"
 #include "link/connection_settings.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::cli {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "common/qt/qsettings_store.h"
 #include "common/registry_key.h"
-#include "link/trace_choice.h"
+#include "link/trace/trace_choice.h"
 
 using namespace kavrel;
 

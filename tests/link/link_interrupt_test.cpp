@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "link/module_link.h"
-#include "link/trace_transport.h"
+#include "link/trace/trace_transport.h"
 #include "support/sim_fixture.h"
 
 using namespace kavrel;

@@ -6,7 +6,7 @@
 #include "common/settings_store.h"
 #include "link/connection_settings.h"
 #include "link/handshake.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 #include "support/recording_observer.h"
 #include "support/sim_fixture.h"
 

@@ -10,8 +10,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "link/port_access.h"
-#include "link/stable_device_name.h"
+#include "link/ports/port_access.h"
+#include "link/ports/stable_device_name.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 

@@ -6,7 +6,7 @@
 
 #include "link/connection_settings.h"
 #include "link/handshake.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 #include "support/recording_observer.h"
 #include "support/sim_fixture.h"
 

@@ -14,7 +14,7 @@
 
 #include "link/qt/port_picker.h"
 #include "link/qt/serial_port_model.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 
 using namespace kavrel;
 

@@ -1,7 +1,7 @@
 // The USB identity read from Windows device instance ids, as the port list shows it.
 #include <gtest/gtest.h>
 
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 
 using kavrel::link::parseUsbIdentity;
 

@@ -4,7 +4,7 @@
 
 #include "common/win1250.h"
 #include "link/module_link.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 #include "support/trace_file.h"

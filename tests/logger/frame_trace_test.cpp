@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 #include "logger/protocol/frame.h"
 #include "logger/protocol/frame_trace.h"
 #include "logger_sim.h"

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "common/result_code.h"
-#include "link/module_link.h"
+#include "link/link_result.h"
 
 namespace kavrel::config {
 

@@ -31,12 +31,7 @@
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
 #include "config/protocol/connection_names.h"
-#include "config/protocol/history_recorder.h"
-#include "config/protocol/journaled_write.h"
-#include "config/protocol/read_settings.h"
-#include "config/protocol/reviewed_write.h"
 #include "config/protocol/write_check.h"
-#include "config/protocol/write_settings.h"
 #include "config/ui/dialogs/backups_dialog.h"
 #include "config/ui/dialogs/ccsd.h"
 #include "config/ui/dialogs/changes_dialog.h"
@@ -46,10 +41,8 @@
 #include "config/ui/dialogs/write_check_box.h"
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/settings_buttons.h"
-#include "config/ui/window_history.h"
 #include "link/connection_settings.h"
-#include "link/handshake.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::config::ui {
 namespace {
@@ -89,9 +82,8 @@ private:
 } // namespace
 
 Ckonfigurator::Ckonfigurator(SettingsStore& settings, const QString& startupFile, QWidget* parent)
-    : QWidget(parent), settings_(settings) {
+    : QWidget(parent), settings_(settings), operations_(this, *this) {
     setWindowTitle(QStringLiteral("Konfigurator Kavrel"));
-    runner_ = new OperationRunner(this);
     networkDialog_ = new Custaw_sieciowe(this);
     networkDialog_->setObjectName(QStringLiteral("networkDialog"));
 
@@ -170,11 +162,12 @@ QVBoxLayout* Ckonfigurator::buildOptions() {
 }
 
 void Ckonfigurator::connectRunner() {
-    connect(runner_, &OperationRunner::statusChanged, this, &Ckonfigurator::setStatus);
-    connect(runner_, &OperationRunner::statusAppended, this, &Ckonfigurator::appendStatus);
-    connect(runner_, &OperationRunner::progressChanged, progress_, &QProgressBar::setValue);
-    connect(runner_, &OperationRunner::versionChanged, versionEdit_, &QLineEdit::setText);
-    connect(runner_, &OperationRunner::finished, this, [this] { setOperationRunning(false); });
+    OperationRunner* runner = &operations_.runner();
+    connect(runner, &OperationRunner::statusChanged, this, &Ckonfigurator::setStatus);
+    connect(runner, &OperationRunner::statusAppended, this, &Ckonfigurator::appendStatus);
+    connect(runner, &OperationRunner::progressChanged, progress_, &QProgressBar::setValue);
+    connect(runner, &OperationRunner::versionChanged, versionEdit_, &QLineEdit::setText);
+    connect(runner, &OperationRunner::finished, this, [this] { setOperationRunning(false); });
 }
 
 void Ckonfigurator::restoreConnection() {
@@ -218,10 +211,8 @@ Ckonfigurator::~Ckonfigurator() {
     // A running operation works on its own copies, but it reports through the runner and
     // would hand its results back here: it ends before the window's members go away, at
     // once when it only reads.
-    const bool running = runner_->isRunning();
-    if (running && !writeUnderWay()) interrupt_->trigger();
-    runner_->abandon();
-    if (running) QApplication::restoreOverrideCursor();
+    if (operations_.running() && !operations_.writeUnderWay()) operations_.interrupt();
+    if (operations_.abandon()) QApplication::restoreOverrideCursor();
 }
 
 QGroupBox* Ckonfigurator::buildSettingsButtons() {
@@ -342,7 +333,7 @@ Ckonfigurator::WriteOptions Ckonfigurator::writeOptions() const {
 }
 
 void Ckonfigurator::openDialog(int index) {
-    if (runner_->isRunning()) return;  // the record is about to be replaced by the operation
+    if (operations_.running()) return;  // the record is about to be replaced by the operation
     std::unique_ptr<QWidget> widget(settingsButtons()[static_cast<std::size_t>(index)].make(record_));
     auto* dialog = qobject_cast<SettingsDialog*>(widget.get());
     if (!dialog) return;
@@ -360,10 +351,7 @@ void Ckonfigurator::setOperationRunning(bool running) {
 // number typed just before the click counts), then everything the operation needs is
 // copied, and the worker gets a link of its own.
 void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
-    if (runner_->isRunning()) return;
-    runningKind_ = kind;
-    writeConfirmed_ = false;
-    interrupt_ = std::make_shared<link::LinkInterrupt>();
+    if (operations_.running()) return;
     takeControlValues();
     const WriteOptions options = writeOptions();
     auto copies = std::make_shared<OperationCopies>();
@@ -380,13 +368,8 @@ void Ckonfigurator::startOperation(ModuleWork work, OperationKind kind) {
     copies->choice.eraseLog = options.eraseEvents;
     copies->choice.restart = options.restart;
     setOperationRunning(true);
-    runner_->startWithResult([this, copies, interrupt = interrupt_, work = std::move(work)](OperationObserver& observer) {
-        link::ModuleLink link(link::LinkVariant::configurator(), copies->connection);
-        link.setInterrupt(interrupt);
-        link.setTrace(copies->trace);
-        OperationResults results = work(link, *copies, observer);
-        return OperationRunner::Handback([this, results = std::move(results)] { takeResults(results); });
-    });
+    operations_.start(std::move(copies), std::move(work), kind,
+                      [this](OperationResults results) { takeResults(std::move(results)); });
 }
 
 // The one place results come back, on the window's thread, when the operation has ended.
@@ -396,25 +379,9 @@ void Ckonfigurator::takeResults(OperationResults results) {
     if (results.recordVersion) recordVersion_ = *results.recordVersion;
 }
 
-void Ckonfigurator::readVersion() {
-    startOperation([](link::ModuleLink& link, OperationCopies&, OperationObserver& observer) {
-        // The observer has shown the outcome; the window has nothing else to do with it.
-        (void)link::readModuleVersion(link, observer);
-        return OperationResults{};
-    });
-}
+void Ckonfigurator::readVersion() { startOperation(ModuleOperations::readVersion()); }
 
-void Ckonfigurator::readFromModule() {
-    // A read that stops part-way keeps what it parsed, so the record comes back either way.
-    startOperation([](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        std::string versionText;
-        const ConfigResult result =
-            readSettings(link, copies.record, observer, &versionText);
-        OperationResults results{.record = copies.record};
-        if (result == ConfigResult::Ok) results.recordVersion = versionText;
-        return results;
-    });
-}
+void Ckonfigurator::readFromModule() { startOperation(ModuleOperations::readFromModule()); }
 
 void Ckonfigurator::sendToModule() {
     // The firmware the record came from, when it was noted at a read or a save.
@@ -422,65 +389,14 @@ void Ckonfigurator::sendToModule() {
     if (!backupFolderKnown()) return;
     std::vector<std::string> fileVersions = notedSettingsVersions(folder, record_);
     if (!recordVersion_.empty()) fileVersions.push_back(recordVersion_);
-    OperationRunner* runner = runner_;
-    if (showChangesBox_->isChecked()) {
-        // The module is read first; the window shows the changes while the operation waits,
-        // and what the module held is kept in the backup folder before anything is sent.
-        startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
-                                                           OperationObserver& observer) {
-            WriteReview review;
-            review.backupFolder = folder;
-            review.connection = backupWord(copies.connection);
-            const SettingsImage& record = copies.record;
-            review.confirm = [this, runner, &record, fileVersions](const ModuleReview& module) {
-                const WriteCheck check = checkWrite(record, fileVersions, module.versionText);
-                return runner->askOnWindow([this, check, changes = module.changes] {
-                    // A close box pressed during the read cancels the write.
-                    if (closing_) return false;
-                    writeConfirmed_ = (!check.needsConfirmation() || confirmWriteCheck(check)) && confirmChanges(changes);
-                    return writeConfirmed_ && !closing_;
-                });
-            };
-            JournalRecorder journal = journalForWrite(folder, journalIdentity(copies.connection),
-                                                      copies.record, copies.choice, systemClock().now());
-            ReviewedWriteOutcome outcome;
-            HistoryRecorder history = windowHistory(folder, "zapis", copies.connection, copies.record, journal);
-            // The observer has shown the outcome; the read-back comes back whatever it was.
-            (void)writeWithHistory(history, observer, false, [&](WriteRecorder& recorder) {
-                const ConfigResult result = writeSettingsReviewed(link, copies.record, copies.readBack, copies.choice,
-                                                                  observer, WriteContext{systemClock(), &recorder}, review, outcome);
-                if (history.linesSent() || result == ConfigResult::WriteCancelled) history.knowBefore(outcome.module);
-                return result;
-            });
-            return OperationResults{.readBack = copies.readBack};
-        }, OperationKind::ReviewedWrite);
-        return;
-    }
-    startOperation([this, runner, folder, fileVersions](link::ModuleLink& link, OperationCopies& copies,
-                                                       OperationObserver& observer) {
-        JournalRecorder journal = journalForWrite(folder, journalIdentity(copies.connection),
-                                                  copies.record, copies.choice, systemClock().now());
-        const PlanWrite plan = [&](const link::FirmwareVersion& version,
-                                   const std::string& versionText) -> std::optional<WritePlan> {
-            const WriteCheck check = checkWrite(copies.record, fileVersions, versionText);
-            if (check.needsConfirmation() && !runner->askOnWindow([this, check] { return confirmWriteCheck(check); })) {
-                observer.status(writeCancelledStatus());
-                return std::nullopt;
-            }
-            return WritePlan{writeSequence(copies.record, version), 0};
-        };
-        HistoryRecorder history = windowHistory(folder, "zapis", copies.connection, copies.record, journal);
-        // The observer has shown the outcome; the read-back comes back whatever it was.
-        (void)writeWithHistory(history, observer, false, [&](WriteRecorder& recorder) {
-            return writePlanned(link, copies.record, copies.readBack, copies.choice, observer,
-                                WriteContext{systemClock(), &recorder}, plan);
-        });
-        return OperationResults{.readBack = copies.readBack};
-    }, OperationKind::Write);
+    if (showChangesBox_->isChecked())
+        startOperation(operations_.sendReviewed(folder, std::move(fileVersions)), OperationKind::ReviewedWrite);
+    else
+        startOperation(operations_.sendPlanned(folder, std::move(fileVersions)), OperationKind::Write);
 }
 
 void Ckonfigurator::offerUnfinishedWrite() {
-    if (runner_->isRunning()) return;
+    if (operations_.running()) return;
     const auto unfinished = findUnfinishedWrite(backupFolder(), journalIdentity(link::chosenConnection(connection_, settings_)));
     if (!unfinished) return;
     CniedokonczonyZapis box(*unfinished, this);
@@ -496,19 +412,7 @@ void Ckonfigurator::offerUnfinishedWrite() {
 void Ckonfigurator::resumeUnfinished(const UnfinishedWrite& unfinished) {
     const std::string folder = backupFolder();
     if (!backupFolderKnown()) return;
-    startOperation([unfinished, folder](link::ModuleLink& link, OperationCopies& copies, OperationObserver& observer) {
-        HistoryRecorder history = windowHistory(folder, "dokończenie", unfinished, unfinished.journal.target);
-        const ConfigResult result = writeWithHistory(history, observer, true, [&](WriteRecorder&) {
-            return resumeWrite(link, unfinished, copies.readBack, observer, systemClock(),
-                               ModuleGuard{folder, backupWord(copies.connection)});
-        });
-        OperationResults results{.readBack = copies.readBack};
-        if (result == ConfigResult::Ok) {
-            results.record = unfinished.journal.target;
-            results.recordVersion = unfinished.journal.versionText;
-        }
-        return results;
-    }, OperationKind::Write);
+    startOperation(ModuleOperations::resumeUnfinished(unfinished, folder), OperationKind::Write);
 }
 
 void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
@@ -519,25 +423,7 @@ void Ckonfigurator::restoreUnfinished(const UnfinishedWrite& unfinished) {
                              toQString(W("Błąd otwarcia pliku do odczytu")) + QStringLiteral(":\n") + QString::fromStdString(path));
         return;
     }
-    const std::string folder = backupFolder();
-    OperationRunner* runner = runner_;
-    startOperation([this, runner, unfinished, backup, folder](link::ModuleLink& link, OperationCopies& copies,
-                                                              OperationObserver& observer) {
-        const auto confirm = [this, runner](const WriteCheck& check) {
-            return runner->askOnWindow([this, check] { return confirmWriteCheck(check); });
-        };
-        HistoryRecorder history = windowHistory(folder, "przywrócenie", unfinished, backup);
-        const ConfigResult result = writeWithHistory(history, observer, true, [&](WriteRecorder&) {
-            return restoreBackup(link, unfinished, backup, unfinished.journal.backupPath, copies.readBack, observer,
-                                 systemClock(), ModuleGuard{folder, backupWord(copies.connection)}, confirm);
-        });
-        OperationResults results{.readBack = copies.readBack};
-        if (result == ConfigResult::Ok) {
-            results.record = backup;
-            results.recordVersion = unfinished.journal.versionText;
-        }
-        return results;
-    }, OperationKind::Write);
+    startOperation(operations_.restoreUnfinished(unfinished, std::move(backup), backupFolder()), OperationKind::Write);
 }
 
 // Loading and saving start as every operation does: the controls' values are taken and
@@ -548,7 +434,7 @@ void Ckonfigurator::beginFileOperation() {
 }
 
 bool Ckonfigurator::loadFromDisk(const QString& path) {
-    if (runner_->isRunning()) return false;
+    if (operations_.running()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     // The status says how it went; where the file came from is kept through the edits that follow.
     if (loadSettingsFromFile(path.toStdString(), record_, observer) == FileResult::Ok) takeNotedVersion();
@@ -556,7 +442,7 @@ bool Ckonfigurator::loadFromDisk(const QString& path) {
 }
 
 bool Ckonfigurator::saveToDisk(const QString& path) {
-    if (runner_->isRunning()) return false;
+    if (operations_.running()) return false;
     StatusBoxObserver observer(this, [this](const QString& t, bool append) { append ? appendStatus(t) : setStatus(t); });
     // The status says how it went; the file holds no version, so it is noted beside the backups.
     if (saveSettingsToFile(path.toStdString(), record_, observer) == FileResult::Ok && !recordVersion_.empty())
@@ -631,13 +517,9 @@ void Ckonfigurator::saveConnection() {
 
 void Ckonfigurator::finishWork() { close(); }
 
-bool Ckonfigurator::writeUnderWay() const {
-    return runningKind_ == OperationKind::Write || (runningKind_ == OperationKind::ReviewedWrite && writeConfirmed_);
-}
-
 void Ckonfigurator::closeEvent(QCloseEvent* event) {
-    if (runner_->isRunning()) {
-        if (writeUnderWay()) {
+    if (operations_.running()) {
+        if (operations_.writeUnderWay()) {
             // A write is never cut in half: the module would be left with part of the settings.
             const auto answer = QMessageBox::question(
                 this, windowTitle(),
@@ -647,16 +529,13 @@ void Ckonfigurator::closeEvent(QCloseEvent* event) {
                 event->ignore();
                 return;
             }
-            runner_->waitForFinished();
+            operations_.waitForFinished();
         } else {
             // Only reads (or a reviewed write still reading): its waits end at once, what
             // it would still say or hand back is dropped, and nothing is sent.
-            closing_ = true;
-            interrupt_->trigger();
+            operations_.cancelForClose();
             hide();
-            const bool running = runner_->isRunning();
-            runner_->abandon();
-            if (running) QApplication::restoreOverrideCursor();
+            if (operations_.abandon()) QApplication::restoreOverrideCursor();
         }
     }
     saveConnection();

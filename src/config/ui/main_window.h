@@ -5,7 +5,8 @@
 //
 // A module operation never shares the window's state: it is built from copies of the
 // window's values (startOperation), owns its own link while it runs, and its results are
-// taken back by the window in the one call that ends it (takeResults).
+// taken back by the window in the one call that ends it (takeResults). The operations
+// themselves, their runner and what the close box may do to them are ModuleOperations'.
 #pragma once
 
 #include <QWidget>
@@ -16,11 +17,8 @@
 
 #include "common/settings_store.h"
 #include "config/model/settings_image.h"
-#include "config/protocol/service_actions.h"
+#include "config/ui/module_operations.h"
 #include "link/connection_settings.h"
-#include "link/link_interrupt.h"
-#include "link/wire_trace.h"
-#include "link/module_link.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -31,17 +29,6 @@ class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
 
-namespace kavrel {
-class OperationObserver;
-class OperationRunner;
-}
-
-namespace kavrel::config {
-struct FieldChange;
-struct UnfinishedWrite;
-struct WriteCheck;
-}
-
 namespace kavrel::ui {
 class NumberEdit;
 }
@@ -50,7 +37,7 @@ namespace kavrel::config::ui {
 
 class Custaw_sieciowe;
 
-class Ckonfigurator : public QWidget {
+class Ckonfigurator : public QWidget, private WriteConfirmations {
     Q_OBJECT
 public:
     // settings: where the connection is kept; startupFile: the command line's file name
@@ -60,7 +47,7 @@ public:
 
     const SettingsImage& record() const { return record_; }
     SettingsImage& record() { return record_; }
-    OperationRunner& runner() { return *runner_; }
+    OperationRunner& runner() { return operations_.runner(); }
     QString statusText() const;
 
     // The buttons' actions, public so that tests run each one directly, given the path that
@@ -94,24 +81,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
-    // What a module operation starts from: copies of the window's values, taken after the
-    // controls' values have been taken in. The operation may change its copies freely.
-    struct OperationCopies {
-        link::Connection connection;   // with the device its COM number stands for, looked up by the window
-        std::shared_ptr<link::WireTrace> trace;   // the wire trace, opened by the window; none: off
-        SettingsImage record;
-        SettingsImage readBack;   // the verification's read-back copy, kept between writes
-        ServiceChoice choice;     // the write's options from the check boxes
-    };
-    // What an operation hands back; what it leaves empty the window keeps as it is.
-    struct OperationResults {
-        std::optional<SettingsImage> record;
-        std::optional<SettingsImage> readBack;
-        std::optional<std::string> recordVersion;   // the module's version of a record just read
-    };
-    // The steps of one operation, run on the worker with a link of its own.
-    using ModuleWork = std::function<OperationResults(link::ModuleLink&, OperationCopies&, OperationObserver&)>;
-
 private:
     void buildWindow();
     QVBoxLayout* buildOptions();
@@ -130,22 +99,17 @@ private:
     void editNetworkSettings();
     void openDialog(int index);
     void setOperationRunning(bool running);
-    // What an operation does to the module, for the close box: one that only reads is cut
-    // short; a write is never cut in half.
-    enum class OperationKind { Reads, ReviewedWrite, Write };
     void startOperation(ModuleWork work, OperationKind kind = OperationKind::Reads);
-    // The running operation sends settings (a write, or a reviewed write once confirmed).
-    bool writeUnderWay() const;
     void takeResults(OperationResults results);
     void setStatus(const QString& text);
     void appendStatus(const QString& text);
     void saveConnection();
     void rememberShowChanges(bool on);
     // Shown while a write waits: the changes it would make; true sends.
-    bool confirmChanges(const std::vector<FieldChange>& changes);
+    bool confirmChanges(const std::vector<FieldChange>& changes) override;
     // Shown while a write waits when the file came from another firmware or holds values
     // the dialogs refuse; true sends.
-    bool confirmWriteCheck(const WriteCheck& check);
+    bool confirmWriteCheck(const WriteCheck& check) override;
     void resumeUnfinished(const UnfinishedWrite& unfinished);
     void restoreUnfinished(const UnfinishedWrite& unfinished);
 
@@ -155,13 +119,7 @@ private:
     std::string recordVersion_;  // the module version the record was read from ("" unknown), noted with saved files
     link::ConnectionSettings connection_;  // what the next operation's link opens
     bool connectionSaved_ = false;
-    OperationKind runningKind_ = OperationKind::Reads;
-    bool writeConfirmed_ = false;   // the running reviewed write was confirmed: it sends now
-    bool closing_ = false;          // the close box was pressed: a reviewed write not yet confirmed is cancelled
-    // The running operation's wake-up: triggered by the close box while it only reads.
-    std::shared_ptr<link::LinkInterrupt> interrupt_;
-
-    OperationRunner* runner_;
+    ModuleOperations operations_;
     Custaw_sieciowe* networkDialog_;
     QRadioButton* comRadio_;
     QRadioButton* tcpRadio_;

@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 #include "link/win32/device_properties.h"
 
 namespace kavrel::link {

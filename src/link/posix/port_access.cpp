@@ -1,4 +1,4 @@
-#include "link/port_access.h"
+#include "link/ports/port_access.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 #include <cstdlib>
 

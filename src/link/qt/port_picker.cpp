@@ -13,7 +13,7 @@
 
 #include "link/qt/port_doctor_dialog.h"
 #include "link/qt/serial_port_model.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 
 namespace kavrel {
 namespace {

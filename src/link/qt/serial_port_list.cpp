@@ -4,7 +4,7 @@
 #include <QFile>
 #include <algorithm>
 
-#include "link/stable_device_name.h"
+#include "link/ports/stable_device_name.h"
 
 namespace kavrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/port_access.h"
+#include "link/ports/port_access.h"
 
 namespace kavrel {
 

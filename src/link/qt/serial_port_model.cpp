@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 
 namespace kavrel {
 QString devicePathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }

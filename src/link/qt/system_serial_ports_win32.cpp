@@ -1,7 +1,7 @@
 // The COM ports of Windows, from the link's SetupAPI list.
 #include "common/qt/qt_text.h"
 #include "link/qt/serial_port_list.h"
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 
 namespace kavrel {
 

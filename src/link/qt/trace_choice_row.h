@@ -1,13 +1,13 @@
 // The wire trace's row in a program's settings dialog: "Zapisuj przebieg transmisji do
 // pliku:", the file, and "..." to choose it. The dialog adds it with one line and reads
-// the choice back when it is accepted; the window stores it (link/trace_choice.h).
+// the choice back when it is accepted; the window stores it (link/trace/trace_choice.h).
 #pragma once
 
 #include <QDialog>
 #include <QWidget>
 #include <memory>
 
-#include "link/trace_choice.h"
+#include "link/trace/trace_choice.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,6 +1,6 @@
 // The COM ports of this computer through SetupAPI, as Device Manager shows them under
 // "Ports (COM & LPT)", completed by the registry's SERIALCOMM map.
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 
 #include <windows.h>
 #include <devguid.h>

@@ -109,92 +109,133 @@ void addLeg(UpdateResult& total, const UpdateResult& leg) {
     total.sharedName = sharedName;
 }
 
-UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
-                           const UpdateHooks& hooks) {
-    UpdateResult result;
-    const auto started = std::chrono::steady_clock::now();
-    const auto finishTime = [&] {
-        result.seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
-    };
-    if (!session.link.isOpen()) {
-        session.observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
-        return result;
-    }
-    if (readStatus(session, kStatusSelectorBeforeDownload) != StatusResult::Ok) return result;
-    result.status = session.status;
-    if (!session.status.recordLengthUsable()) {
-        session.observer.message(W("Niewłaściwa długość danych!"), MessageIcon::Error);
-        disconnectSession(session);
-        return result;
-    }
-    const std::string now = timeText(clock.now());
+namespace {
 
-    const auto module = archive.module(identityOf(session.status, name));
-    if (!module) return archiveFailed(result, archive, session);
-    result.module = *module;
-    const auto startSegment = [&](const std::string& reason) -> bool {
-        const auto segment = archive.newSegment(result.module, session.status, reason, now);
-        if (!segment) return false;
-        result.segment = *segment;
-        result.newSegments.push_back(reason);
-        return true;
-    };
-    const auto segment = archive.currentSegment(result.module);
-    if (!segment) {
-        if (!startSegment("pierwsze pobranie")) return archiveFailed(result, archive, session);
-    } else {
-        result.segment = *segment;
-        const auto kept = archive.segmentStatus(result.segment);
-        if (!kept || !sameLines(*kept, session.status)) {
-            if (!startSegment("zmieniona konfiguracja linii")) return archiveFailed(result, archive, session);
-        }
+// One update, a phase a step: the module's status, the segment the records go on in, the
+// search for the place to go on from, and the fetch of every record after it.
+class ArchiveUpdate {
+public:
+    ArchiveUpdate(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
+                  const UpdateHooks& hooks)
+        : session_(session), archive_(archive), name_(name), clock_(clock), hooks_(hooks) {}
+
+    UpdateResult run();
+
+private:
+    // The status before a download; false when the module cannot be updated (said).
+    bool readModule();
+    // The segment the records go on in: the current one, or a new one for a first update or
+    // for changed lines; false when the archive failed.
+    bool chooseSegment();
+    bool startSegment(const std::string& reason);
+    // Finds the place to go on from; none when the module could not be read.
+    std::optional<Location> search(ArchiveSink& sink, int count);
+    // Fetches from where on, searching again whenever the batches stop continuing the archive.
+    UpdateResult fetch(ArchiveSink& sink, int count, Location where);
+    UpdateResult failed() { return archiveFailed(result_, archive_, session_); }
+    void finishTime() {
+        result_.seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_).count();
     }
 
-    result.sharedName = sharedNameNotice(archive, identityOf(session.status, name), result.segment);
-    if (!result.sharedName.empty() && hooks.showAsFound) session.observer.message(W(result.sharedName), MessageIcon::Warning);
+    LoggerSession& session_;
+    Archive& archive_;
+    const std::string& name_;
+    const Clock& clock_;
+    const UpdateHooks& hooks_;
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::string now_;
+    UpdateResult result_;
+};
 
-    const int count = session.status.recordCount();
+UpdateResult ArchiveUpdate::run() {
+    if (!readModule()) return result_;
+    now_ = timeText(clock_.now());
+    const auto module = archive_.module(identityOf(session_.status, name_));
+    if (!module) return failed();
+    result_.module = *module;
+    if (!chooseSegment()) return failed();
+
+    result_.sharedName = sharedNameNotice(archive_, identityOf(session_.status, name_), result_.segment);
+    if (!result_.sharedName.empty() && hooks_.showAsFound)
+        session_.observer.message(W(result_.sharedName), MessageIcon::Warning);
+
+    const int count = session_.status.recordCount();
     if (count < 1) {
         // An empty memory (just cleared) continues nothing and ends nothing: no search.
-        result.outcome = UpdateResult::Outcome::Complete;
+        result_.outcome = UpdateResult::Outcome::Complete;
         finishTime();
-        return result;
+        return result_;
     }
-    ArchiveSink sink(archive, result.segment, archive.tail(result.segment));
-    sink.setNoticed(now);
-    // Finds the place to go on from; false when the module could not be read.
-    const auto search = [&]() -> std::optional<Location> {
-        // Committed batches are the archive's tail: the intact one is read back from it.
-        const SegmentTail& tail = sink.tail();
-        Location where = locate(session, count, tail.numberedCorrect ? tail : archive.trustedTail(result.segment));
-        ++result.searches;
-        result.searchRequests += where.requests;
-        if (where.kind == Location::Kind::Failed) {
-            session.observer.message(W("Błąd odbioru danych z urządzenia!"), MessageIcon::Error);
-            disconnectSession(session);
-            return std::nullopt;
-        }
-        if (where.kind == Location::Kind::NewSegment) {
-            const std::string reason = "nowy segment archiwum: " + where.reason;
-            if (!startSegment(reason)) return std::nullopt;
-            sink.switchSegment(result.segment);
-            session.observer.message(W("Moduł nie kontynuuje rekordów z archiwum (" + where.reason +
-                                       "): rekordy zapisywane są w nowym segmencie."),
-                                     MessageIcon::Warning);
-        }
-        sink.expect(where);
-        return where;
-    };
-
-    auto where = search();
+    ArchiveSink sink(archive_, result_.segment, archive_.tail(result_.segment));
+    sink.setNoticed(now_);
+    const auto where = search(sink, count);
     if (!where) {
         finishTime();
         // A search that failed with the link still open failed on the archive.
-        return session.link.isOpen() ? archiveFailed(result, archive, session) : result;
+        return session_.link.isOpen() ? failed() : result_;
     }
+    return fetch(sink, count, *where);
+}
 
+bool ArchiveUpdate::readModule() {
+    if (!session_.link.isOpen()) {
+        session_.observer.message(W("Brak połączenia z modułem!"), MessageIcon::Warning);
+        return false;
+    }
+    if (readStatus(session_, kStatusSelectorBeforeDownload) != StatusResult::Ok) return false;
+    result_.status = session_.status;
+    if (!session_.status.recordLengthUsable()) {
+        session_.observer.message(W("Niewłaściwa długość danych!"), MessageIcon::Error);
+        disconnectSession(session_);
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveUpdate::startSegment(const std::string& reason) {
+    const auto segment = archive_.newSegment(result_.module, session_.status, reason, now_);
+    if (!segment) return false;
+    result_.segment = *segment;
+    result_.newSegments.push_back(reason);
+    return true;
+}
+
+bool ArchiveUpdate::chooseSegment() {
+    const auto segment = archive_.currentSegment(result_.module);
+    if (!segment) return startSegment("pierwsze pobranie");
+    result_.segment = *segment;
+    const auto kept = archive_.segmentStatus(result_.segment);
+    if (!kept || !sameLines(*kept, session_.status)) return startSegment("zmieniona konfiguracja linii");
+    return true;
+}
+
+std::optional<Location> ArchiveUpdate::search(ArchiveSink& sink, int count) {
+    // Committed batches are the archive's tail: the intact one is read back from it.
+    const SegmentTail& tail = sink.tail();
+    Location where = locate(session_, count, tail.numberedCorrect ? tail : archive_.trustedTail(result_.segment));
+    ++result_.searches;
+    result_.searchRequests += where.requests;
+    if (where.kind == Location::Kind::Failed) {
+        session_.observer.message(W("Błąd odbioru danych z urządzenia!"), MessageIcon::Error);
+        disconnectSession(session_);
+        return std::nullopt;
+    }
+    if (where.kind == Location::Kind::NewSegment) {
+        const std::string reason = "nowy segment archiwum: " + where.reason;
+        if (!startSegment(reason)) return std::nullopt;
+        sink.switchSegment(result_.segment);
+        session_.observer.message(W("Moduł nie kontynuuje rekordów z archiwum (" + where.reason +
+                                    "): rekordy zapisywane są w nowym segmencie."),
+                                  MessageIcon::Warning);
+    }
+    sink.expect(where);
+    return where;
+}
+
+UpdateResult ArchiveUpdate::fetch(ArchiveSink& sink, int count, Location where) {
     DownloadState state;
-    state.firstIndex = where->index - 1;
+    state.firstIndex = where.index - 1;
     state.announce = false;
     startDownload(state, false);
     int fruitless = 0;
@@ -202,17 +243,17 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
     std::size_t holesShown = 0;
     StepResult step = StepResult::Continue;
     while (step == StepResult::Continue) {
-        if (hooks.cancel && *hooks.cancel) break;
+        if (hooks_.cancel && *hooks_.cancel) break;
         const int before = state.nextIndex;
-        step = downloadStep(session, state, sink);
-        if (hooks.progress) hooks.progress(std::min(state.nextIndex, count), count);
-        if (state.nextIndex != before || step != StepResult::Continue) ++result.batches;
-        for (; hooks.showAsFound && holesShown < sink.holes().size(); ++holesShown)
-            session.observer.message(W(holeText(sink.holes()[holesShown])), MessageIcon::Warning);
+        step = downloadStep(session_, state, sink);
+        if (hooks_.progress) hooks_.progress(std::min(state.nextIndex, count), count);
+        if (state.nextIndex != before || step != StepResult::Continue) ++result_.batches;
+        for (; hooks_.showAsFound && holesShown < sink.holes().size(); ++holesShown)
+            session_.observer.message(W(holeText(sink.holes()[holesShown])), MessageIcon::Warning);
         if (sink.writeFailed()) {
-            result.fetched = sink.archivedRecords();
-            result.holes = sink.holes();
-            return archiveFailed(result, archive, session);
+            result_.fetched = sink.archivedRecords();
+            result_.holes = sink.holes();
+            return failed();
         }
         if (step != StepResult::Continue || !sink.lostPlace()) continue;
         // The batch did not continue the archive: the memory moved (it wrapped while being
@@ -221,22 +262,30 @@ UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::
         fruitless = sink.archivedRecords() == archivedBefore ? fruitless + 1 : 0;
         archivedBefore = sink.archivedRecords();
         if (fruitless > kMostFruitlessSearches) {
-            session.observer.message(W("Pamięć modułu zmienia się szybciej, niż można ją odczytać."), MessageIcon::Error);
+            session_.observer.message(W("Pamięć modułu zmienia się szybciej, niż można ją odczytać."),
+                                      MessageIcon::Error);
             break;
         }
-        where = search();
-        if (!where) {
-            if (session.link.isOpen()) return archiveFailed(result, archive, session);
+        const auto again = search(sink, count);
+        if (!again) {
+            if (session_.link.isOpen()) return failed();
             break;
         }
-        state.nextIndex = where->index - 1;
+        state.nextIndex = again->index - 1;
         state.batchSize = std::clamp(count - state.nextIndex, 1, 6);
     }
-    result.fetched = sink.archivedRecords();
-    result.holes = sink.holes();
+    result_.fetched = sink.archivedRecords();
+    result_.holes = sink.holes();
     finishTime();
-    if (step == StepResult::Complete) result.outcome = UpdateResult::Outcome::Complete;
-    return result;
+    if (step == StepResult::Complete) result_.outcome = UpdateResult::Outcome::Complete;
+    return result_;
+}
+
+} // namespace
+
+UpdateResult updateArchive(LoggerSession& session, Archive& archive, const std::string& name, const Clock& clock,
+                           const UpdateHooks& hooks) {
+    return ArchiveUpdate(session, archive, name, clock, hooks).run();
 }
 
 } // namespace kavrel::logger::archive

@@ -4,7 +4,7 @@
 #include <array>
 #include <limits>
 
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 #include "common/win1250.h"
 
 namespace kavrel::logger {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 #include "logger/chart/history_series.h"
 
 namespace kavrel::logger {

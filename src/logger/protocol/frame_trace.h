@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::logger {
 

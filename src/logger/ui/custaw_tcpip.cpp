@@ -1,27 +1,18 @@
 #include "logger/ui/custaw_tcpip.h"
 
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "common/qt/fields/field_checks.h"
-#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/address_form.h"
 #include "logger/settings/logger_settings.h"
 
 namespace kavrel::logger::ui {
 
 Custaw_tcpip::Custaw_tcpip(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Ustawienia transmisji TCP/IP"));
-    addressEdit_ = new kavrel::ui::TextEdit(static_cast<int>(kMaxAddressLength), this);
-    addressEdit_->setObjectName(QStringLiteral("Adres_IP"));
-    addressEdit_->setMinimumWidth(170);
-    portEdit_ = new kavrel::ui::NumberEdit(0, kMaxTcpPort, this);
-    portEdit_->setObjectName(QStringLiteral("Port_TCP"));
-
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Adres IP modułu Kavrel"), addressEdit_);
-    form->addRow(QStringLiteral("Nr portu TCP"), portEdit_);
+    form_ = new kavrel::ui::AddressForm(
+        {static_cast<int>(kMaxAddressLength), 170, "Adres_IP", "Nr portu TCP", "Port_TCP", kMaxTcpPort}, this);
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("Wprowadź"), QDialogButtonBox::AcceptRole)->setDefault(true);
@@ -30,7 +21,7 @@ Custaw_tcpip::Custaw_tcpip(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &Custaw_tcpip::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addLayout(form_);
     layout->addWidget(buttons);
     setConnection(QStringLiteral("192.168.2.1"), 23);
 }
@@ -38,21 +29,16 @@ Custaw_tcpip::Custaw_tcpip(QWidget* parent) : QDialog(parent) {
 void Custaw_tcpip::setConnection(const QString& address, int port) {
     address_ = address;
     port_ = port;
-    addressEdit_->setText(address_);
-    portEdit_->setNumber(port_);
+    form_->show(address_, port_);
 }
 
 int Custaw_tcpip::exec() {
-    addressEdit_->setText(address_);
-    portEdit_->setNumber(port_);
+    form_->show(address_, port_);
     return QDialog::exec();
 }
 
 void Custaw_tcpip::accept() {
-    if (!kavrel::ui::checkField(this, portEdit_)) return;
-    address_ = addressEdit_->text().trimmed();
-    port_ = *portEdit_->number();
-    QDialog::accept();
+    if (form_->take(address_, port_)) QDialog::accept();
 }
 
 } // namespace kavrel::logger::ui

@@ -7,8 +7,7 @@
 #include <QString>
 
 namespace kavrel::ui {
-class NumberEdit;
-class TextEdit;
+class AddressForm;
 }
 
 namespace kavrel::logger::ui {
@@ -29,8 +28,7 @@ public slots:
     void accept() override;
 
 private:
-    kavrel::ui::TextEdit* addressEdit_;
-    kavrel::ui::NumberEdit* portEdit_;
+    kavrel::ui::AddressForm* form_;
     QString address_;
     int port_ = 0;
 };

@@ -21,15 +21,19 @@
 #include "link/link_interrupt.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/print/print_period.h"
-#include "logger/ui/logger_device.h"
+#include "logger/device/logger_device.h"
 #include "logger/ui/print/print_history.h"
 
 class QCheckBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QMessageBox;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 
 namespace kavrel::ui {
 class NumberEdit;
@@ -95,7 +99,13 @@ private:
     // once the operation has ended.
     using DeviceOperation = std::function<std::function<void()>(LoggerDevice&, OperationObserver&)>;
 
+    // The window's parts (window_parts.cpp).
     void buildControls();
+    QMenuBar* buildMenu();
+    QGroupBox* buildConnectionGroup();
+    QGroupBox* buildMemoryGroup();
+    QVBoxLayout* buildOperationsColumn();
+    QHBoxLayout* buildProgressRow();
     // readsOnly: the operation changes nothing in the module, so ending the window may cut
     // its waits short.
     bool startOperation(DeviceOperation operation, bool readsOnly = false);

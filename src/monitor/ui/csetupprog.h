@@ -9,7 +9,7 @@
 
 #include "common/staged_store.h"
 #include "link/connection_settings.h"
-#include "link/trace_choice.h"
+#include "link/trace/trace_choice.h"
 #include "monitor/monitor_settings.h"
 
 class QButtonGroup;

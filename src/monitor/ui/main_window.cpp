@@ -22,10 +22,10 @@
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "link/qt/trace_choice_row.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"
-#include "monitor/ui/poll_session.h"
+#include "monitor/poll_session.h"
 #include "monitor/ui/readings_panel.h"
 #include "monitor/ui/settings_paths.h"
 #include "monitor/ui/trend_chart.h"
@@ -51,7 +51,7 @@ Cmonitor::Cmonitor(SettingsStore& store, const QStringList& arguments, QWidget* 
     setUpOperations();
     buildWindow();
     const QStringList words = loadStartupSettings(arguments);
-    restoreTrendShown();
+    restoreTrendAndReconnect();
 
     showSettingsInWindow();
     draw();
@@ -145,7 +145,7 @@ QStringList Cmonitor::loadStartupSettings(const QStringList& arguments) {
 
 // Whether the trend is shown and a lost connection reopened, as the last run left them
 // (both on the first time).
-void Cmonitor::restoreTrendShown() {
+void Cmonitor::restoreTrendAndReconnect() {
     RegistryKey monitorKey(store_);
     std::uint32_t trendShown = 1;
     std::uint32_t reconnect = 1;

@@ -30,12 +30,15 @@ namespace kavrel {
 class OperationRunner;
 }
 
+namespace kavrel::monitor {
+class PollSession;
+struct PollResult;
+}
+
 namespace kavrel::monitor::ui {
 
 class ExtendedReadingsPanel;
-class PollSession;
 class ReadingsPanel;
-struct PollResult;
 class TrendChart;
 
 class Cmonitor : public QWidget {
@@ -86,7 +89,7 @@ private:
     void buildWindow();
     QWidget* buildTrendPanel();
     QStringList loadStartupSettings(const QStringList& arguments);
-    void restoreTrendShown();
+    void restoreTrendAndReconnect();
     QWidget* buildButtons();
     void runStep(Step step);
     void stepFinished();

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 #include "monitor/monitor_settings.h"
 #include "monitor/ui/trend_buffer.h"
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <random>
 
-#include "common/qt/chart/chart_data.h"
-#include "common/qt/chart/chart_ticks.h"
-#include "common/qt/chart/column_reduction.h"
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/chart_data.h"
+#include "common/chart/chart_ticks.h"
+#include "common/chart/column_reduction.h"
+#include "common/chart/polish_format.h"
 
 namespace kavrel::ui {
 namespace {

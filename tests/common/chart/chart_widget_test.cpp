@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "common/qt/chart/chart_widget.h"
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 
 using namespace kavrel::ui;
 

@@ -22,7 +22,7 @@
 #include "config/ui/kit/settings_dialog.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 #include "support/saved_connection.h"

@@ -8,7 +8,7 @@
 #include "link/qt/port_picker.h"
 #include "config/ui/main_window.h"
 #include "link/connection_settings.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 #include "support/dialog_controls.h"
 #include "support/sim_fixture.h"
 #include "support/saved_connection.h"

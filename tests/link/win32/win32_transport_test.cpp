@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "common/win1250.h"
-#include "link/port_access.h"
-#include "link/serial_device.h"
+#include "link/ports/port_access.h"
+#include "link/ports/serial_device.h"
 #include "link/transport.h"
 
 using namespace kavrel::link;

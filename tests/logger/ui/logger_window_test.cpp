@@ -22,7 +22,7 @@
 #include "common/qt/fields/field_checks.h"
 #include "common/qt/fields/field_edits.h"
 #include "common/settings_store.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 #include "logger/settings/logger_settings.h"
 #include "logger/ui/custaw_logowania.h"
 #include "logger/ui/custaw_tcpip.h"

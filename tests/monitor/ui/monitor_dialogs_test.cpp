@@ -19,7 +19,7 @@
 #include "common/qt/chart/chart_widget.h"
 #include "common/qt/fields/field_checks.h"
 #include "common/win1250.h"
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 #include "link/qt/port_picker.h"
 #include "monitor/ui/csetupprog.h"
 #include "monitor/ui/custaw_ext.h"

@@ -21,7 +21,7 @@
 #include "common/qt/qt_text.h"
 #include "common/registry_key.h"
 #include "link/connection_settings.h"
-#include "link/trace_choice.h"
+#include "link/trace/trace_choice.h"
 #include "monitor/monitor_settings.h"
 #include "monitor/ui/main_window.h"
 #include "monitor/ui/trend_chart.h"

@@ -14,7 +14,7 @@
 #include <array>
 #include <cmath>
 
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 #include "common/qt/qt_path.h"
 #include "common/replace_file.h"
 
@@ -217,15 +217,26 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     painter.fillRect(rect, Qt::white);
     const bool cosmetic = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     layOut(painter, rect);
+    paintTitle(painter, rect);
+    paintGridAndTimeMarks(painter);
+    paintValueAxes(painter);
+    reduceToPlot();
+    paintLines(painter, cosmetic);
+    paintLegend(painter);
+    painter.restore();
+}
 
+void ChartPainter::paintTitle(QPainter& painter, const QRectF& rect) {
     if (!data_.title.empty()) {
         painter.setFont(chartFont(14, true));
         painter.setPen(kText);
         painter.drawText(QRectF(rect.left() + kMargin, rect.top() + kMargin, rect.width() - 2 * kMargin, 20),
                          Qt::AlignHCenter | Qt::AlignVCenter, text(data_.title));
     }
+}
 
-    // Grid and time marks.
+// The grid, the frame, and the time marks with their dates below the plot.
+void ChartPainter::paintGridAndTimeMarks(QPainter& painter) {
     const std::vector<TimeTick> ticks = timeMarks();
     auto xOf = [this](WallMs t) {
         return plot_.left() + static_cast<double>(t - view_.from) / static_cast<double>(view_.length()) * plot_.width();
@@ -264,8 +275,12 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
     }
     if (!data_.timeTitle.empty())
         painter.drawText(QRectF(plot_.left(), plot_.bottom() + 33, plot_.width(), 16), Qt::AlignCenter, text(data_.timeTitle));
+}
 
-    // Value axes, outward from the plot on both sides.
+// The value axes, outward from the plot on both sides.
+void ChartPainter::paintValueAxes(QPainter& painter) {
+    painter.setFont(chartFont(11));
+    const QFontMetricsF tickMetrics(painter.font(), painter.device());
     double leftAt = plot_.left(), rightAt = plot_.right();
     for (const Axis& axis : axes_) {
         const double at = axis.left ? leftAt : rightAt;
@@ -292,8 +307,10 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         }
         (axis.left ? leftAt : rightAt) += sign * axis.width;
     }
+}
 
-    // The lines, reduced to the plot's width (kept while neither changes).
+// The lines, reduced to the plot's width (kept while neither changes).
+void ChartPainter::reduceToPlot() {
     std::vector<bool> shown;
     for (const ChartSeries& series : data_.series) shown.push_back(series.shown);
     if (!(reducedView_ == view_) || reducedWidth_ != plot_.width() || reducedShown_ != shown ||
@@ -306,6 +323,9 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         reducedWidth_ = plot_.width();
         reducedShown_ = shown;
     }
+}
+
+void ChartPainter::paintLines(QPainter& painter, bool cosmetic) {
     painter.save();
     painter.setClipRect(plot_.adjusted(-kMarkSize, -kMarkSize, kMarkSize, kMarkSize));
     // At two device pixels a point and more the lines go without antialiasing: a step is half
@@ -358,8 +378,10 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         painter.setFont(chartFont(13));
         painter.drawText(plot_, Qt::AlignCenter, QStringLiteral("Brak danych"));
     }
+}
 
-    // The legend: a sample of each shown line with its name and unit, then the marks.
+// The legend: a sample of each shown line with its name and unit, then the marks.
+void ChartPainter::paintLegend(QPainter& painter) {
     painter.setFont(chartFont(12));
     double x = legend_.left(), y = legend_.top();
     for (const LegendEntry& entry : legendEntries_) {
@@ -383,7 +405,6 @@ void ChartPainter::paint(QPainter& painter, const QRectF& rect) {
         painter.drawText(QRectF(textAt, y, entry.width, kLegendRow), Qt::AlignLeft | Qt::AlignVCenter, entry.label);
         x += entry.width;
     }
-    painter.restore();
 }
 
 ChartPainter::Hit ChartPainter::nearest(QPointF pos, double reach) const {

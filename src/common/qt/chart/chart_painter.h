@@ -14,9 +14,9 @@
 #include <QVector>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
-#include "common/qt/chart/chart_ticks.h"
-#include "common/qt/chart/column_reduction.h"
+#include "common/chart/chart_data.h"
+#include "common/chart/chart_ticks.h"
+#include "common/chart/column_reduction.h"
 
 class QPainter;
 
@@ -86,6 +86,13 @@ private:
     };
     double yOf(std::size_t series, double value) const;
     void layOut(QPainter& painter, const QRectF& rect);
+    // The phases of paint, in their order; each after layOut.
+    void paintTitle(QPainter& painter, const QRectF& rect);
+    void paintGridAndTimeMarks(QPainter& painter);
+    void paintValueAxes(QPainter& painter);
+    void reduceToPlot();
+    void paintLines(QPainter& painter, bool cosmetic);
+    void paintLegend(QPainter& painter);
 
     ChartData data_;
     std::vector<WallMs> gaps_;   // per series

@@ -2,31 +2,21 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "common/qt/fields/field_checks.h"
-#include "common/qt/fields/field_edits.h"
+#include "common/qt/fields/address_form.h"
 
 namespace kavrel::config::ui {
 
 Custaw_sieciowe::Custaw_sieciowe(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Komunikacja z modułem Kavrel przez sieć"));
-    addressEdit_ = new kavrel::ui::TextEdit(255, this);
-    addressEdit_->setObjectName(QStringLiteral("address"));
-    addressEdit_->setMinimumWidth(160);
-    portEdit_ = new kavrel::ui::NumberEdit(0, 65535, this);
-    portEdit_->setObjectName(QStringLiteral("port"));
+    form_ = new kavrel::ui::AddressForm({255, 160, "address", "Numer portu TCP", "port", 65535}, this);
     networkBox_ = new QCheckBox(QStringLiteral("Komunikacja przez sieć (zamiast portu RS-232)"), this);
     // Kept for the settings it mirrors, but never shown: the main window's radio buttons
     // decide between serial and TCP.
     networkBox_->setVisible(false);
     networkBox_->setEnabled(false);
-
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Adres IP modułu Kavrel"), addressEdit_);
-    form->addRow(QStringLiteral("Numer portu TCP"), portEdit_);
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("Wprowadź"), QDialogButtonBox::AcceptRole)->setDefault(true);
@@ -34,11 +24,10 @@ Custaw_sieciowe::Custaw_sieciowe(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::accepted, this, &Custaw_sieciowe::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &Custaw_sieciowe::reject);
 
-    addressEdit_->setText(address_);
-    portEdit_->setNumber(port_);
+    form_->show(address_, port_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addLayout(form_);
     layout->addWidget(networkBox_);
     layout->addWidget(buttons);
 }
@@ -51,16 +40,12 @@ void Custaw_sieciowe::setConnection(const QString& address, int port) {
 void Custaw_sieciowe::setNetworkChosen(bool chosen) { networkBox_->setChecked(chosen); }
 
 int Custaw_sieciowe::exec() {
-    addressEdit_->setText(address_);
-    portEdit_->setNumber(port_);
+    form_->show(address_, port_);
     return QDialog::exec();
 }
 
 void Custaw_sieciowe::accept() {
-    if (!kavrel::ui::checkField(this, portEdit_)) return;
-    address_ = addressEdit_->text().trimmed();
-    port_ = *portEdit_->number();
-    QDialog::accept();
+    if (form_->take(address_, port_)) QDialog::accept();
 }
 
 } // namespace kavrel::config::ui

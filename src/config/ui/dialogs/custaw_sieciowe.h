@@ -8,8 +8,7 @@
 class QCheckBox;
 
 namespace kavrel::ui {
-class NumberEdit;
-class TextEdit;
+class AddressForm;
 }
 
 namespace kavrel::config::ui {
@@ -32,8 +31,7 @@ public slots:
     void accept() override;
 
 private:
-    kavrel::ui::TextEdit* addressEdit_;
-    kavrel::ui::NumberEdit* portEdit_;
+    kavrel::ui::AddressForm* form_;
     QCheckBox* networkBox_;
     QString address_ = QStringLiteral("192.168.2.1");
     int port_ = 23;

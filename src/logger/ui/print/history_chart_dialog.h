@@ -12,7 +12,7 @@
 #include <atomic>
 #include <thread>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 
 class QEventLoop;
 class QLabel;

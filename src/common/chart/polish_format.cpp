@@ -1,4 +1,4 @@
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 
 #include <array>
 #include <cmath>

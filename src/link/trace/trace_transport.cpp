@@ -1,4 +1,4 @@
-#include "link/trace_transport.h"
+#include "link/trace/trace_transport.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "common/qt/chart/sample_pyramid.h"
+#include "common/chart/sample_pyramid.h"
 
 #include <algorithm>
 #include <cmath>

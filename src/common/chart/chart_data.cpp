@@ -1,4 +1,4 @@
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "logger/ui/logger_device.h"
+#include "logger/device/logger_device.h"
 
 #include <algorithm>
 
@@ -11,7 +11,7 @@
 #include "logger/export/prepare_export.h"
 #include "logger/export/write_export.h"
 
-namespace kavrel::logger::ui {
+namespace kavrel::logger {
 
 // Points the session at an operation's observer for the operation's length.
 struct LoggerDevice::Using {
@@ -161,4 +161,4 @@ void LoggerDevice::end(Ending ending) {
     endFastTransfer(link_);
 }
 
-} // namespace kavrel::logger::ui
+} // namespace kavrel::logger

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
-#include "common/qt/chart/sample_pyramid.h"
+#include "common/chart/chart_data.h"
+#include "common/chart/sample_pyramid.h"
 
 namespace kavrel::ui {
 

@@ -1,10 +1,10 @@
-#include "common/qt/chart/chart_ticks.h"
+#include "common/chart/chart_ticks.h"
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 
-#include "common/qt/chart/polish_format.h"
+#include "common/chart/polish_format.h"
 
 namespace kavrel::ui {
 namespace {

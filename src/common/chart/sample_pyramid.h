@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 
 namespace kavrel::ui {
 

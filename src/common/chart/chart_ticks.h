@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 
 namespace kavrel::ui {
 

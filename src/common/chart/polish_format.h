@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/qt/chart/chart_data.h"
+#include "common/chart/chart_data.h"
 
 namespace kavrel::ui {
 

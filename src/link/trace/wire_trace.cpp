@@ -1,4 +1,4 @@
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 #include <cerrno>
 #include <cstdlib>

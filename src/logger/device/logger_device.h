@@ -18,7 +18,7 @@
 #include "logger/download/download.h"
 #include "logger/protocol/session.h"
 
-namespace kavrel::logger::ui {
+namespace kavrel::logger {
 
 // What the window shows of the device after an operation.
 struct DeviceSnapshot {
@@ -129,4 +129,4 @@ private:
     const LineDescriptions descriptions_;
 };
 
-} // namespace kavrel::logger::ui
+} // namespace kavrel::logger

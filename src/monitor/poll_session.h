@@ -14,7 +14,7 @@
 #include "link/module_link.h"
 #include "monitor/poller.h"
 
-namespace kavrel::monitor::ui {
+namespace kavrel::monitor {
 
 // What one operation leaves for the window: everything it shows, as values.
 struct PollResult {
@@ -81,4 +81,4 @@ private:
     MonitorPoller poller_;
 };
 
-} // namespace kavrel::monitor::ui
+} // namespace kavrel::monitor

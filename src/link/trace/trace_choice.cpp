@@ -1,4 +1,4 @@
-#include "link/trace_choice.h"
+#include "link/trace/trace_choice.h"
 
 #include "common/win1250.h"
 

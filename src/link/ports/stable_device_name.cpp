@@ -1,4 +1,4 @@
-#include "link/stable_device_name.h"
+#include "link/ports/stable_device_name.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "link/port_mapping.h"
+#include "link/ports/port_mapping.h"
 
 #include "common/registry_key.h"
 

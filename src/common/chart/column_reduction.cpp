@@ -1,4 +1,4 @@
-#include "common/qt/chart/column_reduction.h"
+#include "common/chart/column_reduction.h"
 
 #include <algorithm>
 #include <cmath>

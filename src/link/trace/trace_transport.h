@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "link/transport.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::link {
 

@@ -1,6 +1,6 @@
-#include "monitor/ui/poll_session.h"
+#include "monitor/poll_session.h"
 
-namespace kavrel::monitor::ui {
+namespace kavrel::monitor {
 
 PollSession::PollSession(const MonitorSettings& settings, const link::Connection& connection,
                          std::shared_ptr<const link::LinkInterrupt> interrupt)
@@ -32,4 +32,4 @@ PollResult PollSession::result() const {
     return {poller_.display(), poller_.snapshot(), poller_.state(), poller_.polling(), poller_.lastPollAnswered()};
 }
 
-} // namespace kavrel::monitor::ui
+} // namespace kavrel::monitor

@@ -1,4 +1,4 @@
-#include "link/serial_port_info.h"
+#include "link/ports/serial_port_info.h"
 
 #include <cctype>
 

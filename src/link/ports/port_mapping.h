@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/settings_store.h"
-#include "link/serial_device.h"
+#include "link/ports/serial_device.h"
 
 namespace kavrel::link {
 

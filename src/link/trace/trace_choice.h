@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/settings_store.h"
-#include "link/wire_trace.h"
+#include "link/trace/wire_trace.h"
 
 namespace kavrel::link {
 
