@@ -133,7 +133,7 @@ TEST(AlarmRestart, ADeliveryCutByAKillIsSentAgainWithItsNumberAndNothingElseTwic
 }
 
 TEST(AlarmDelivery, AMailServerAwayForTenMinutesGetsEverythingInOrder) {
-    if (std::system("python3 -c 'import aiosmtpd' 2>/dev/null") != 0) GTEST_SKIP() << "python3-aiosmtpd not installed";
+    if (std::system("/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null") != 0) GTEST_SKIP() << "python3-aiosmtpd not installed";
     testing::TempFolder dir;
     const std::string db = (dir.path / "fleet.db").string();
     const std::uint16_t port = testing::closedPort();
