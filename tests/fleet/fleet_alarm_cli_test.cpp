@@ -91,3 +91,29 @@ TEST(FleetAlarmCli, ASilentModuleIsNotifiedOnceAcrossAKillAndShownInTheTimeline)
     EXPECT_EQ(k3.out.find("\"module\":\"K1\""), std::string::npos) << k3.out;
     EXPECT_NE(k3.out.find("\"source\":\"alarm\",\"what\":\"cisza\",\"state\":\"problem\""), std::string::npos) << k3.out;
 }
+
+// A reading that swings across its threshold at every poll: a few changes, then one
+// "flapping" and quiet, however long it goes on.
+TEST(FleetAlarmCli, AnOscillatingReadingGoesQuietAsFlapping) {
+    const kavrel::testing::TempFolder folder;
+    sim::SimOptions swinging;
+    swinging.monitor.oscillateLine = 3;
+    swinging.monitor.oscillateLow = 40.0;
+    swinging.monitor.oscillateHigh = 55.0;
+    kavrel::testing::SimFixture k1(swinging);
+    std::ofstream(folder.path / "fleet.txt") << "K1 127.0.0.1:" << k1.port() << "\n";
+    std::ofstream(folder.path / "rules.txt") << "L3-wysoko L3 > 50.0 recover L3 < 45.0\nset group-wait 0s\n"
+                                                "set flapping 3 in 1m\n";
+    const std::string received = (folder.path / "received.txt").string();
+    const auto run = runKavrel("fleet serve --hosts '" + (folder.path / "fleet.txt").string() + "' --db '" +
+                                   (folder.path / "f.db").string() + "' --interval 0.1 --duration 2 --quiet --alarms '" +
+                                   (folder.path / "rules.txt").string() + "' --notify 'exec:cat >> \"" + received + "\"'",
+                               "", folder.path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string sent = kavrel::testing::readWholeFile(received);
+    EXPECT_EQ(count(sent, "\n"), 4) << sent;
+    EXPECT_EQ(count(sent, "\"state\":\"problem\",\"since\""), 2 * 2) << sent;   // top level and in "alerts"
+    EXPECT_EQ(count(sent, "\"state\":\"recovery\""), 2) << sent;
+    EXPECT_EQ(count(sent, "\"state\":\"flapping\""), 2) << sent;
+    EXPECT_NE(sent.find("\"values\":{\"L3\":\"55.0\"}"), std::string::npos) << sent;
+}
