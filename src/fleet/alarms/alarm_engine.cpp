@@ -8,6 +8,7 @@
 
 #include "common/json_text.h"
 #include "common/win1250.h"
+#include "fleet/poll_record.h"
 
 namespace kavrel::fleet::alarms {
 namespace {
@@ -221,9 +222,10 @@ void AlarmEngine::poll(const PollFact& fact) {
         m.spacingMs = m.spacingMs == 0 ? gap : 0.8 * m.spacingMs + 0.2 * gap;
     }
     m.lastPollMs = fact.atMs;
+    const bool first = !m.seenPoll;   // after a restart the counts of the connectivity start anew
     m.seenPoll = true;
     const bool answered = fact.answer == Answer::Yes && fact.measurement;
-    if (m.reachable != answered) {
+    if (first || m.reachable != answered) {
         m.reachable = answered;
         updateConnectivity(fact.atMs);
     }
@@ -236,7 +238,8 @@ void AlarmEngine::poll(const PollFact& fact) {
         Alert& a = m.alerts[i];
         if (r.kind == RuleKind::NoAnswer) {
             evaluate(m, i, answered ? Cond::False : Cond::True, fact.atMs,
-                     m.lastAnswerMs ? "{\"last_answer_ms\":" + std::to_string(m.lastAnswerMs) + "}" : "{}");
+                     m.lastAnswerMs ? "{\"last_answer\":" + jsonString(utcText(WallTime(std::chrono::milliseconds(m.lastAnswerMs)))) + "}"
+                                    : "{}");
             continue;
         }
         if (!answered) continue;

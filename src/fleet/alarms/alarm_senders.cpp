@@ -113,6 +113,23 @@ std::size_t readUpload(char* buffer, std::size_t size, std::size_t count, void* 
     return n;
 }
 
+// The operator's words for the failures seen most; libcurl's own for the rest.
+std::string curlFailure(CURLcode rc) {
+    static const std::pair<CURLcode, const char*> kWords[] = {
+        {CURLE_COULDNT_CONNECT, "serwer nie przyjmuje połączeń"},
+        {CURLE_COULDNT_RESOLVE_HOST, "nie znaleziono nazwy serwera"},
+        {CURLE_OPERATION_TIMEDOUT, "serwer nie odpowiedział w czasie"},
+        {CURLE_LOGIN_DENIED, "serwer odmówił logowania"},
+        {CURLE_USE_SSL_FAILED, "serwer nie oferuje szyfrowania (STARTTLS)"},
+        {CURLE_SEND_ERROR, "połączenie przerwane przy wysyłaniu"},
+        {CURLE_RECV_ERROR, "połączenie przerwane przy odbiorze"},
+        {CURLE_PEER_FAILED_VERIFICATION, "certyfikat serwera nie został potwierdzony"},
+    };
+    for (const auto& [code, words] : kWords)
+        if (code == rc) return words;
+    return std::string("libcurl: ") + curl_easy_strerror(rc);
+}
+
 std::size_t ignoreBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 
 class HttpSender final : public Sender {
@@ -136,7 +153,7 @@ public:
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         curl_slist_free_all(headers);
         curl_easy_cleanup(curl);
-        if (rc != CURLE_OK) return std::string("HTTP: ") + curl_easy_strerror(rc);
+        if (rc != CURLE_OK) return "HTTP: " + curlFailure(rc);
         if (status < 200 || status > 299) return "HTTP: odpowiedź " + std::to_string(status);
         return "";
     }
@@ -219,7 +236,7 @@ public:
         const CURLcode rc = curl_easy_perform(curl);
         curl_slist_free_all(rcpt);
         curl_easy_cleanup(curl);
-        if (rc != CURLE_OK) return std::string("SMTP: ") + curl_easy_strerror(rc);
+        if (rc != CURLE_OK) return "SMTP: " + curlFailure(rc);
         return "";
     }
 

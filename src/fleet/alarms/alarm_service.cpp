@@ -79,15 +79,29 @@ void AlarmService::evaluator() {
             if (const auto* p = std::get_if<PollFact>(&f)) engine_.poll(*p);
             else engine_.job(std::get<JobFact>(f));
         }
-        const auto notes = engine_.advance(nowMs());
-        if (!engineStore_->commit(engine_.takeDirty(), engine_.takeEvents(), notes) && log_)
-            log_("alarmy: nie zapisano stanu w bazie: " + engineStore_->error());
+        auto notes = engine_.advance(nowMs());
+        const bool made = !notes.empty();
+        for (auto& r : engine_.takeDirty()) unsavedState_.push_back(std::move(r));
+        for (auto& e : engine_.takeEvents()) unsavedEvents_.push_back(std::move(e));
+        for (auto& n : notes) unsavedNotes_.push_back(std::move(n));
+        if (engineStore_->commit(unsavedState_, unsavedEvents_, unsavedNotes_)) {
+            unsavedState_.clear();
+            unsavedEvents_.clear();
+            unsavedNotes_.clear();
+        } else if (log_) {
+            log_("alarmy: nie zapisano stanu w bazie (ponowię): " + engineStore_->error());
+        }
         lock.lock();
-        if (!notes.empty()) {
+        if (made) {
             newNotifications_ = true;
             wakeDelivery_.notify_one();
         }
-        if (last && queue_.empty()) return;
+        if (last && queue_.empty()) {
+            if (!unsavedNotes_.empty() && log_)
+                log_("alarmy: " + std::to_string(unsavedNotes_.size()) + " powiadomień nie zapisano w bazie: " +
+                     engineStore_->error());
+            return;
+        }
     }
 }
 

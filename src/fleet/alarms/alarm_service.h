@@ -58,6 +58,11 @@ private:
     std::unique_ptr<AlarmStore> engineStore_, deliveryStore_;
     AlarmEngine engine_;
     std::unique_ptr<AlarmDelivery> delivery_;
+    // A step the database did not take (locked for long, a full disk): kept and committed
+    // with the next one, so that nothing the evaluator decided is lost. Evaluator thread only.
+    std::vector<StateRow> unsavedState_;
+    std::vector<AlarmEvent> unsavedEvents_;
+    std::vector<Notification> unsavedNotes_;
 
     std::mutex mutex_;
     std::condition_variable wake_, wakeDelivery_;

@@ -109,7 +109,7 @@ bool AlarmStore::commit(const std::vector<StateRow>& state, const std::vector<Al
         for (const AlarmEvent& e : events)
             ok = ok && ev.text(1, e.module).text(2, e.rule).text(3, e.state).integer(4, e.timeMs).text(5, e.values)
                            .integer(6, e.selfReported).run();
-        Statement out(db_, "INSERT INTO alarm_outbox (created_ms, subject, body, json, mqtt) VALUES (?1, ?2, ?3, ?4, ?5)");
+        Statement out(db_, "INSERT INTO alarm_outbox (id, created_ms, subject, body, json, mqtt) VALUES (?6, ?1, ?2, ?3, ?4, ?5)");
         for (const Notification& n : notifications) {
             // The id is the row's own: the next one of the table, known inside this transaction.
             long long id = 1;
@@ -119,7 +119,7 @@ bool AlarmStore::commit(const std::vector<StateRow>& state, const std::vector<Al
             }
             const RenderedNotification r = renderNotification(n, id);
             ok = ok && out.integer(1, n.createdMs).text(2, r.subject).text(3, r.body).text(4, r.json)
-                           .text(5, encodeRetained(r.mqtt)).run();
+                           .text(5, encodeRetained(r.mqtt)).integer(6, id).run();
         }
     }
     if (!ok) {
