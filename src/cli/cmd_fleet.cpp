@@ -386,6 +386,7 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     }
     if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
     if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
+    if (const std::string error = checkAlarmOptions(options.alarms); !error.empty()) return error;
     return parsePollOptions(rest, options.poll);
 }
 

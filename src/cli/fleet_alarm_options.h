@@ -23,6 +23,8 @@ struct FleetAlarmOptions {
 bool isAlarmOption(const std::string& arg);
 // Takes one option's value; an error text or "".
 std::string takeAlarmOption(const std::string& arg, const std::string& value, FleetAlarmOptions& options);
+// The options together: an error text or "".
+std::string checkAlarmOptions(const FleetAlarmOptions& options);
 
 struct PreparedAlarms {
     fleet::alarms::RuleSet rules;

@@ -159,3 +159,35 @@ TEST(AlarmStorm, AProblemStillOnIsRepeated) {
 
 } // namespace
 } // namespace kavrel::fleet::alarms
+
+namespace kavrel::fleet::alarms {
+namespace {
+
+// The state of a lost connection taken over by a restarted service: the first answers
+// after the restart end it, with one recovery.
+TEST(AlarmStorm, ALostConnectionEndsAfterARestart) {
+    const std::string rules = "cisza no-answer\nset group-wait 10s\n";
+    std::map<std::pair<std::string, std::string>, std::string> saved;
+    auto keep = [&saved](AlarmEngine& engine) {
+        for (const StateRow& r : engine.takeDirty()) saved[{r.module, r.rule}] = r.text;
+    };
+    SimulatedFleet before(rules, 10, 1);
+    before.rounds(60'000, [](int) { return std::string("1.0"); });
+    before.rounds(3 * 60'000, [](int) { return std::string(); });
+    keep(before.engine);
+    ASSERT_EQ(before.alerts(), 1);
+    EXPECT_EQ(before.sent[0].alerts[0].rule, kConnectivityRule);
+
+    SimulatedFleet after(rules, 10, 1);
+    std::vector<StateRow> rows;
+    for (const auto& [key, text] : saved) rows.push_back({key.first, key.second, text});
+    after.engine.restore(rows);
+    after.now = before.now;
+    after.rounds(60'000, [](int) { return std::string("1.0"); });
+    ASSERT_EQ(after.alerts(), 1);
+    EXPECT_EQ(after.sent[0].alerts[0].rule, kConnectivityRule);
+    EXPECT_EQ(after.sent[0].alerts[0].state, NoteState::Recovery);
+}
+
+} // namespace
+} // namespace kavrel::fleet::alarms

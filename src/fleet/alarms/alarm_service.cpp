@@ -29,7 +29,11 @@ std::optional<JobFact> jobFact(const JobReport& r) {
     JobFact f;
     f.module = r.moduleName;
     f.atMs = unixMs(r.ended);
-    if (r.kind == JobKind::Collect) f.holes = r.holes;
+    if (r.kind == JobKind::Collect) {
+        f.holes = r.holes;
+        f.memoryFillPercent = r.memoryFillPercent;
+        f.clockOffsetSeconds = r.clockOffsetSeconds;
+    }
     else if (!r.firstBackup) f.changes = static_cast<int>(r.changes.size());
     return f;
 }
