@@ -189,10 +189,8 @@ void AlarmEngine::recover(Module& m, std::size_t rule, long long at) {
 void AlarmEngine::evaluate(Module& m, std::size_t rule, Cond cond, long long at, std::string values) {
     if (cond == Cond::Hold) return;
     Alert& a = m.alerts[rule];
-    if (!values.empty() && values != a.values) {
-        a.values = std::move(values);
-        a.dirty = true;
-    }
+    // The values alone are not stored at every poll: the next poll after a restart brings them.
+    if (!values.empty()) a.values = std::move(values);
     if (cond == Cond::True) {
         if (a.phase == Phase::Ok) {
             a.phase = Phase::Pending;
@@ -249,10 +247,10 @@ void AlarmEngine::poll(const PollFact& fact) {
         case RuleKind::Frozen: {
             const std::string& v = s.lineValue[r.line];
             const bool same = !a.lastValue.empty() && v == a.lastValue;
+            // Stored with the alert's next change (its pending period starts at lastChange).
             if (!same) {
                 a.lastValue = v;
                 a.lastChange = fact.atMs;
-                a.dirty = true;
             }
             evaluate(m, i, same ? Cond::True : Cond::False, fact.atMs, "{" + lineKey + jsonString(cp1250::toUtf8(v)) + "}");
             break;

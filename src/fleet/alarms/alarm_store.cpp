@@ -7,6 +7,9 @@ namespace {
 
 constexpr const char* kSchema =
     "PRAGMA journal_mode=WAL;"
+    // A committed step survives the process ending at any point (kill -9); only a power cut
+    // may take the last steps back.
+    "PRAGMA synchronous=NORMAL;"
     "CREATE TABLE IF NOT EXISTS alarm_state (module TEXT NOT NULL, rule TEXT NOT NULL, state TEXT NOT NULL, "
     "PRIMARY KEY (module, rule));"
     "CREATE TABLE IF NOT EXISTS alarm_events (id INTEGER PRIMARY KEY, module TEXT NOT NULL, rule TEXT NOT NULL, "
