@@ -202,3 +202,47 @@ TEST(AlarmDelivery, AMailServerAwayForTenMinutesGetsEverythingInOrder) {
 
 } // namespace
 } // namespace kavrel::fleet::alarms
+
+namespace kavrel::fleet::alarms {
+namespace {
+
+// What a receiver reads: the JSON object (the first alert at the top, all of them in
+// "alerts"), the Polish subject and body, and a retained MQTT message per module.
+TEST(AlarmTexts, OneNotificationAsEachDestinationTakesIt) {
+    Notification n;
+    n.createdMs = testing::kStartMs;
+    n.group = {{"site", "Ujęcie-3"}};
+    AlertNote a;
+    a.module = "pompa";
+    a.labels = {{"site", "Ujęcie-3"}, {"customer", "Gmina"}};
+    a.rule = "L3-wysoko";
+    a.sinceMs = testing::kStartMs - 60'000;
+    a.values = "{\"L3\":\"55.0°C\"}";
+    a.readings = "{\"L1\":\"12.5V\",\"gsm\":20}";
+    n.alerts.push_back(a);
+    const RenderedNotification r = renderNotification(n, 7);
+    EXPECT_EQ(r.subject, "pompa: L3-wysoko: problem");
+    EXPECT_TRUE(r.json.starts_with("{\"id\":7,\"created\":\"2027-01-15T08:00:00.000Z\",\"group\":{\"site\":\"Ujęcie-3\"},"
+                                   "\"module\":\"pompa\",\"labels\":{\"site\":\"Ujęcie-3\",\"customer\":\"Gmina\"},"
+                                   "\"rule\":\"L3-wysoko\",\"state\":\"problem\",\"since\":\"2027-01-15T07:59:00.000Z\","
+                                   "\"values\":{\"L3\":\"55.0°C\"},\"readings\":{\"L1\":\"12.5V\",\"gsm\":20},"
+                                   "\"self_reported\":false,\"alerts\":[{\"module\":\"pompa\""))
+        << r.json;
+    EXPECT_NE(r.body.find("Moduł: pompa (site=Ujęcie-3, customer=Gmina)\nReguła: L3-wysoko\nStan: problem\n"),
+              std::string::npos)
+        << r.body;
+    EXPECT_NE(r.body.find("Ostatnie odczyty: {\"L1\":\"12.5V\",\"gsm\":20}"), std::string::npos) << r.body;
+    ASSERT_EQ(r.mqtt.size(), 1u);
+    EXPECT_EQ(r.mqtt[0].topic, "kavrel/pompa/alarm");
+
+    a.state = NoteState::Recovery;
+    a.module = "kociol";
+    n.alerts.push_back(a);
+    const RenderedNotification two = renderNotification(n, 8);
+    EXPECT_EQ(two.subject, "2 alarmy (site=Ujęcie-3): pompa: L3-wysoko: problem ...");
+    EXPECT_EQ(two.mqtt.size(), 2u);
+    EXPECT_NE(two.body.find("Stan: powrót do normy"), std::string::npos);
+}
+
+} // namespace
+} // namespace kavrel::fleet::alarms

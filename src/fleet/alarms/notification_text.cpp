@@ -62,7 +62,9 @@ RenderedNotification renderNotification(const Notification& n, long long id) {
     if (n.alerts.size() == 1) {
         r.subject = alertSubject(first);
     } else {
-        r.subject = std::to_string(n.alerts.size()) + " alarmów";
+        const std::size_t count = n.alerts.size();
+        const bool few = count % 10 >= 2 && count % 10 <= 4 && (count % 100 < 12 || count % 100 > 14);
+        r.subject = std::to_string(count) + (few ? " alarmy" : " alarmów");
         if (!n.group.empty()) r.subject += " (" + labelsText(n.group) + ")";
         r.subject += ": " + alertSubject(first) + " ...";
     }
