@@ -4,6 +4,8 @@
 // afterwards, in order.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -14,6 +16,7 @@
 #include "fleet/alarms/alarm_delivery.h"
 #include "fleet/alarms/alarm_store.h"
 #include "support/child_process.h"
+#include "support/file_contents.h"
 #include "support/temp_folder.h"
 
 namespace kavrel::fleet::alarms {
@@ -198,6 +201,60 @@ TEST(AlarmDelivery, AMailServerAwayForTenMinutesGetsEverythingInOrder) {
     }
     std::printf("mail server away 10 min: %zu notifications made, %zu delivered, in order\n", run.fleet.sent.size(),
                 got.size());
+}
+
+} // namespace
+} // namespace kavrel::fleet::alarms
+
+namespace kavrel::fleet::alarms {
+namespace {
+
+// A webhook that refuses once: the same notification again after 10 s by the spool's
+// clock, the rest behind it in order, every attempt in alarm_deliveries.
+TEST(AlarmDelivery, AWebhookThatRefusesGetsItAgainInOrder) {
+    testing::TempFolder dir;
+    const std::string db = (dir.path / "fleet.db").string();
+    const std::uint16_t port = testing::closedPort();
+    const auto received = dir.path / "posts.txt";
+    pid_t server = testing::startProcess(
+        {"/usr/bin/python3", KAVREL_HTTP_RECEIVER, std::to_string(port), received.string()}, dir.path / "http.log");
+    for (int i = 0; i < 400 && testing::readWholeFile(dir.path / "http.log").find("ready") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::string error;
+    std::vector<std::unique_ptr<Sender>> senders;
+    senders.push_back(makeSender("http://127.0.0.1:" + std::to_string(port) + "/alarmy", "", error));
+    ASSERT_TRUE(senders[0]) << error;
+    AlarmStore store(db);
+    AlarmDelivery delivery(store, std::move(senders));
+    {
+        PersistentFleet run(db, "wysoko L3 > 50.0\nset group-wait 0s\nset flapping off\n", testing::kStartMs);
+        for (const char* v : {"60.0", "10.0", "60.0"}) run.rounds(6 * kPollMs, [v](int) { return std::string(v); });
+    }
+    EXPECT_EQ(delivery.pump(testing::kStartMs), testing::kStartMs + 10'000);   // refused: again in 10 s
+    EXPECT_EQ(delivery.pump(testing::kStartMs + 5'000), testing::kStartMs + 10'000);
+    EXPECT_EQ(delivery.pump(testing::kStartMs + 10'000), 0);
+    testing::endProcess(server);
+    std::vector<std::string> posts;
+    std::ifstream in(received);
+    for (std::string l; std::getline(in, l);) posts.push_back(l);
+    ASSERT_EQ(posts.size(), 3u);
+    for (std::size_t i = 0; i < posts.size(); ++i)
+        EXPECT_TRUE(posts[i].starts_with("application/json; charset=utf-8 {\"id\":" + std::to_string(i + 1) + ","))
+            << posts[i];
+    EXPECT_NE(posts[1].find("\"state\":\"recovery\""), std::string::npos);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+    std::string log;
+    sqlite3_exec(
+        raw, "SELECT outbox_id, attempt, outcome, error FROM alarm_deliveries ORDER BY id",
+        [](void* out, int n, char** values, char**) {
+            for (int i = 0; i < n; ++i) *static_cast<std::string*>(out) += std::string(values[i] ? values[i] : "") + "|";
+            *static_cast<std::string*>(out) += "\n";
+            return 0;
+        },
+        &log, nullptr);
+    sqlite3_close(raw);
+    EXPECT_EQ(log, "1|1|failed|HTTP: odpowiedź 500|\n1|2|ok||\n2|1|ok||\n3|1|ok||\n");
 }
 
 } // namespace
