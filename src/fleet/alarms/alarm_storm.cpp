@@ -1,5 +1,6 @@
 // The storm control of the alarm evaluator: flapping, the groups' flushes (what each
 // notification holds) and the connectivity of the fleet and of each group.
+#include <algorithm>
 #include <map>
 
 #include "common/json_text.h"
@@ -64,7 +65,9 @@ void AlarmEngine::updateConnectivity(long long at) {
     int down = 0, all = 0;
     std::map<std::string, std::pair<int, int>> perGroup;
     for (const Module& m : modules_) {
-        if (!m.seenPoll) continue;
+        // A module no longer polled (taken out of the fleet file) no longer counts.
+        const long long stale = std::max<long long>(600'000, static_cast<long long>(10 * m.spacingMs));
+        if (!m.seenPoll || m.lastPollMs < at - stale) continue;
         ++all;
         auto& [d, n] = perGroup[m.group];
         ++n;
