@@ -1,6 +1,8 @@
 // The fleet poller over many simulated modules, some of them faulty, for as long as asked:
 //   fleet_bench [SECONDS (default 120)] [--modules N (200, up to 10,000)] [--no-mqtt]
-//               [--serve [--collect-every S (60)] [--backup-every S (120)] [--jobs N (4)]]
+//               [--serve [--collect-every S (60)] [--backup-every S (120)] [--jobs N (4)]] [--alarms]
+// --alarms adds the fleet alarms (no answer, a reading, GSM; notifications to a program that
+// reads them) as one more sink, for the poll timing with and without them.
 // --serve runs the fleet service instead of the poller: the healthy modules' memories fill
 // (a day a minute) and each is collected and backed up on its schedule while the polls run.
 // The simulators' CPU is reported beside the poller's (each kavrel-sim serves at most 1,000
@@ -35,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "fleet/alarms/alarm_service.h"
 #include "fleet/fleet_list.h"
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_store.h"
@@ -197,19 +200,20 @@ std::string load() {
 int main(int argc, char** argv) {
     int seconds = 120, total = 200, collectEvery = 60, backupEvery = 120, jobs = 4;
     bool mqtt = std::filesystem::exists("/usr/sbin/mosquitto");
-    bool serve = false;
+    bool serve = false, alarmsOn = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--modules" && i + 1 < argc) total = std::clamp(std::atoi(argv[++i]), 20, 20000);
         else if (arg == "--no-mqtt") mqtt = false;
         else if (arg == "--serve") serve = true;
+        else if (arg == "--alarms") alarmsOn = true;
         else if (arg == "--collect-every" && i + 1 < argc) collectEvery = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--backup-every" && i + 1 < argc) backupEvery = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--jobs" && i + 1 < argc) jobs = std::max(1, std::atoi(argv[++i]));
         else if (std::atoi(arg.c_str()) > 0) seconds = std::atoi(arg.c_str());
         else {
             std::cerr << "usage: fleet_bench [SECONDS] [--modules N] [--no-mqtt] [--serve [--collect-every S] "
-                         "[--backup-every S] [--jobs N]]\n";
+                         "[--backup-every S] [--jobs N]] [--alarms]\n";
             return 2;
         }
     }
@@ -270,6 +274,16 @@ int main(int argc, char** argv) {
         if (mqtt) {
             publisher = std::make_unique<MqttPublisher>(mqttOptions, modules);
             sinks.add(*publisher);
+        }
+        std::unique_ptr<alarms::AlarmService> alarmService;
+        if (alarmsOn) {
+            std::vector<std::unique_ptr<alarms::Sender>> senders;
+            std::string error;
+            senders.push_back(alarms::makeSender("exec:cat > /dev/null", "", error));
+            alarmService = std::make_unique<alarms::AlarmService>(
+                alarms::parseRules("cisza no-answer\nL3 L3 > 0.0 recover L3 < -1.0\ngsm gsm < 10\n", "bench"),
+                modules, (folder / "fleet.db").string(), std::move(senders), nullptr);
+            sinks.add(*alarmService);
         }
         FleetPoller poller(modules, FleetTiming{}, sinks);
         ModuleRegistry registry(modules.size());

@@ -13,6 +13,8 @@
 #include "cli/fleet_config.h"
 #include "cli/commands.h"
 #include "cli/file_overlap.h"
+#include "cli/fleet_alarm_options.h"
+#include "fleet/alarms/alarm_service.h"
 #include "common/file_names.h"
 #include "fleet/fleet_poller.h"
 #include "fleet/fleet_schema.h"
@@ -356,6 +358,7 @@ struct FleetServeOptions {
     std::chrono::milliseconds backupEvery{86'400'000};
     bool collectEveryGiven = false, backupEveryGiven = false;
     int jobs = 4;
+    FleetAlarmOptions alarms;
 };
 
 std::string parseServeOptions(std::span<const std::string> args, FleetServeOptions& options) {
@@ -363,13 +366,14 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg != "--archives" && arg != "--backups" && arg != "--collect-every" && arg != "--backup-every" &&
-            arg != "--jobs") {
+            arg != "--jobs" && !isAlarmOption(arg)) {
             rest.push_back(arg);
             continue;
         }
         if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " wymaga wartości";
         const std::string& value = args[++i];
-        if (arg == "--archives") options.archives = value;
+        if (isAlarmOption(arg)) takeAlarmOption(arg, value, options.alarms);
+        else if (arg == "--archives") options.archives = value;
         else if (arg == "--backups") options.backups = value;
         else if (arg == "--jobs") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.jobs);
@@ -383,6 +387,7 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     }
     if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
     if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
+    if (const std::string error = checkAlarmOptions(options.alarms); !error.empty()) return error;
     return parsePollOptions(rest, options.poll);
 }
 
@@ -472,6 +477,13 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet serve: " << fleet.error << "\n";
         return kExitFailure;
     }
+    PreparedAlarms prepared;
+    std::function<void(const std::string&, const std::string&)> publishAlarm;
+    if (!options.poll.broker.empty())
+        publishAlarm = [&outputs](const std::string& topic, const std::string& payload) {
+            outputs.publisher->publishRetained(topic, payload);
+        };
+    if (!prepareAlarms(context, options.alarms, publishAlarm, prepared)) return kExitFailure;
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
     FleetStore store(options.poll.database, registry.modules(), storeLimits(options.poll));
@@ -493,6 +505,24 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     if (!attachOutputs(context, "kavrel fleet serve", options.poll, registry.modules(), store, sinks, outputs))
         return kExitFailure;
     JobReportLines jobLines(jobStore, context.out, options.poll.quiet, outputs.metricsServer ? &outputs.registry : nullptr);
+    // The alarms start after the outputs, so that their MQTT messages find the publisher.
+    std::unique_ptr<alarms::AlarmService> alarmService;
+    std::mutex alarmLogMutex;
+    if (!options.alarms.rules.empty()) {
+        alarmService = std::make_unique<alarms::AlarmService>(
+            std::move(prepared.rules), registry.modules(), options.poll.database, std::move(prepared.senders),
+            [&context, &alarmLogMutex, quiet = options.poll.quiet](const std::string& line) {
+                if (quiet) return;
+                std::lock_guard lock(alarmLogMutex);
+                context.out << line << std::endl;
+            });
+        if (!alarmService->error().empty()) {
+            context.err << "kavrel fleet serve: alarmy: " << alarmService->error() << "\n";
+            return kExitFailure;
+        }
+        sinks.add(*alarmService);
+    }
+    alarms::AlarmJobTap jobTap(jobLines, alarmService.get());
     LinkJobRunner runner;
     ServiceFigures figures;
     ServicePlan plan;
@@ -506,8 +536,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
         plan.every[static_cast<std::size_t>(JobKind::Backup)] = options.backupEvery;
         plan.folders[static_cast<std::size_t>(JobKind::Backup)] = pathFromUtf8(options.backups);
     }
-    const ServiceRunStats stats = runService(context, options, registry, plan, sinks, runner, jobLines, figures,
+    const ServiceRunStats stats = runService(context, options, registry, plan, sinks, runner, jobTap, figures,
                                              outputs.trace);
+    if (alarmService) alarmService->finish();   // before the publisher says goodbye
     finishOutputs(sinks, outputs);
     jobLines.finish();
     const auto& jobs = stats.jobs;
@@ -552,7 +583,9 @@ const HelpText& fleetUsage() {
         "                           [--mqtt HOST[:PORT]] [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
         "                           [--metrics ADRES:PORT] [--keep-raw DNI [--thin-interval S]]\n"
         "                           [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
+        "                           [--alarms REGUŁY.txt [--notify CEL]... [--notify-secrets PLIK]]\n"
         "        kavrel fleet status FLOTA.db [--json]\n"
+        "        kavrel fleet alarms FLOTA.db [--module NAZWA] [--since CZAS] [--json]\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
         "wszystkie naraz: moduł milczący, wolny albo odmawiający nie opóźnia innych. Odczyt, który trwa\n"
@@ -591,7 +624,12 @@ const HelpText& fleetUsage() {
         "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty),\n"
         "jego ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów; dla usługi także\n"
         "ostatnie pobranie pamięci (rekordy, luki), ostatnia kopia (zmienione pola), następny termin\n"
-        "i ponowienia. --json: to samo jako obiekt JSON.\n",
+        "i ponowienia. --json: to samo jako obiekt JSON.\n"
+        "--alarms: reguły alarmów (REGUŁY.txt, sprawdzane w całości przed startem); powiadomienia\n"
+        "grupowane, bez burz i migotania, przez --notify smtp://[UŻYTKOWNIK@]HOST[:PORT]?from=ADRES&to=ADRES,\n"
+        "http[s]://HOST[:PORT]/ŚCIEŻKA, exec:PROGRAM (JSON na wejściu) i z --mqtt kavrel/NAZWA/alarm;\n"
+        "hasło poczty w pliku --notify-secrets (wiersze UŻYTKOWNIK@HOST HASŁO).\n"
+        "alarms: zdarzenia alarmów obok zdarzeń zapisanych przez moduł (z pobranej pamięci), wg czasu.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
            "                         [--keep-raw DAYS [--thin-interval S]] [--quiet]\n"
@@ -601,7 +639,9 @@ const HelpText& fleetUsage() {
            "                          [--mqtt HOST[:PORT]] [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
            "                          [--metrics ADDRESS:PORT] [--keep-raw DAYS [--thin-interval S]]\n"
            "                          [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
+           "                          [--alarms RULES.txt [--notify TARGET]... [--notify-secrets FILE]]\n"
            "       kavrel fleet status FLEET.db [--json]\n"
+           "       kavrel fleet alarms FLEET.db [--module NAME] [--since TIME] [--json]\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
            "once: a silent, slow or refusing module delays no other. A poll still running when the next one\n"
@@ -638,7 +678,13 @@ const HelpText& fleetUsage() {
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty), its\n"
            "last good poll and its counts of polls, failures and skipped polls; for the service also the\n"
            "last collection (records, holes), the last backup (changed fields), the next due times and\n"
-           "the retries. --json: the same as a JSON object.\n"};
+           "the retries. --json: the same as a JSON object.\n"
+           "--alarms: alarm rules (RULES.txt, checked whole before start); grouped notifications without\n"
+           "storms or flapping through --notify smtp://[USER@]HOST[:PORT]?from=ADDR&to=ADDR,\n"
+           "http[s]://HOST[:PORT]/PATH, exec:PROGRAM (JSON on its stdin) and with --mqtt kavrel/NAME/alarm;\n"
+           "the mail password in the --notify-secrets file (lines USER@HOST PASSWORD).\n"
+           "alarms: alarm events beside the events the module logged itself (from its collected memory), in\n"
+           "time order.\n"};
     // The roll-out's own part follows (cmd_fleet_config.cpp).
     static const std::string pl = std::string(text.pl) + fleetConfigUsage().pl;
     static const std::string en = std::string(text.en) + fleetConfigUsage().en;
@@ -651,7 +697,8 @@ int runFleet(CliContext& context, std::span<const std::string> args) {
     if (!args.empty() && args[0] == "status") return runFleetStatus(context, args.subspan(1));
     if (!args.empty() && args[0] == "serve") return runFleetServe(context, args.subspan(1));
     if (!args.empty() && args[0] == "config") return runFleetConfig(context, args.subspan(1));
-    context.err << "kavrel fleet: oczekiwano poll, serve, status albo config\n" << helpText(fleetUsage());
+    if (!args.empty() && args[0] == "alarms") return runFleetAlarms(context, args.subspan(1));
+    context.err << "kavrel fleet: oczekiwano poll, serve, status, config albo alarms\n" << helpText(fleetUsage());
     return kExitUsage;
 }
 

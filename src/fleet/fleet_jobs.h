@@ -62,6 +62,10 @@ struct JobReport {
     long long lostRecords = 0;
     std::vector<std::string> newSegments;
     std::string archiveFile;
+    // What the module's status said when the collection began: how full its memory is and
+    // how far its clock is from this computer's (module minus computer, seconds).
+    std::optional<double> memoryFillPercent;
+    std::optional<double> clockOffsetSeconds;
     // A backup: the file kept ("" when the record was as the last one), the fields changed.
     struct Change {
         std::string key;

@@ -108,8 +108,17 @@ FleetList parseFleetList(std::string_view text, const std::filesystem::path& fol
         at = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const auto fields = words(line);
+        auto fields = words(line);
         if (fields.empty() || fields[0][0] == '#') continue;
+        // Labels: the "key=value" words that end the line.
+        std::vector<std::pair<std::string, std::string>> labels;
+        while (fields.size() > 2 && fields.back().find('=') != std::string::npos) {
+            const std::string& word = fields.back();
+            const auto eq = word.find('=');
+            if (eq == 0 || eq + 1 == word.size()) return fail("etykieta \"" + word + "\" wymaga postaci KLUCZ=WARTOŚĆ");
+            labels.insert(labels.begin(), {word.substr(0, eq), word.substr(eq + 1)});
+            fields.pop_back();
+        }
         if (fields.size() > 3) return fail("oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], pól: " + std::to_string(fields.size()));
         if (fields.size() < 2) return fail("oczekiwano NAZWA HOST[:PORT] [USTAWIENIA.CFG], brak adresu");
         FleetModule module;
@@ -127,6 +136,7 @@ FleetList parseFleetList(std::string_view text, const std::filesystem::path& fol
             if (monitor::loadMonitorSettings(module.settingsFile.string(), module.settings) != FileResult::Ok)
                 return fail("nie można odczytać pliku ustawień monitora " + module.settingsFile.string());
         }
+        module.labels = std::move(labels);
         list.modules.push_back(std::move(module));
     }
     if (list.modules.empty()) {

@@ -1,4 +1,4 @@
-// The fleet file: one module a line, "NAME HOST[:PORT] [SETTINGS.CFG]" separated by spaces
+// The fleet file: one module a line, "NAME HOST[:PORT] [SETTINGS.CFG] [KEY=VALUE ...]" separated by spaces
 // or tabs (HOST a dotted IPv4 address, an IPv6 address in brackets, "[::1]:4001", or a name,
 // looked up at every connect so that a module behind dynamic DNS is followed); "#" lines and blank lines are skipped. The whole file is read and checked before
 // any module is contacted, so that a typo never leaves half a fleet polling.
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "monitor/monitor_settings.h"
@@ -27,6 +28,9 @@ struct FleetModule {
                                // (the poller looks `host` up at every connect)
     std::filesystem::path settingsFile;     // empty: the monitor's default line names
     monitor::MonitorSettings settings;      // line names (Windows-1250) and types
+    // "key=value" words at the end of the line (site=Ujęcie-3 customer=Gmina), in order:
+    // they group the module's alarm notifications and travel with them.
+    std::vector<std::pair<std::string, std::string>> labels;
 
     // "10.0.0.7:23", "[::1]:23", "modul.example.net:23".
     std::string endpoint() const {

@@ -23,7 +23,8 @@ WallTime wallOf(Steady::time_point at, Steady::time_point now) {
 }
 
 bool sameLink(const FleetModule& a, const FleetModule& b) {
-    return a.host == b.host && a.port == b.port && a.address == b.address && a.settingsFile == b.settingsFile;
+    return a.host == b.host && a.port == b.port && a.address == b.address && a.settingsFile == b.settingsFile &&
+           a.labels == b.labels;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -99,6 +100,25 @@ std::string pathText(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+// The memory's fill and the clock's offset from the status a collection read (the module's
+// clock runs in this computer's time zone); nothing from a status with no valid clock.
+void noteStatus(const logger::ModuleStatus& status, WallTime readAt, JobReport& report) {
+    if (status.month < 1 || status.month > 12 || status.day < 1 || status.day > 31) return;
+    report.memoryFillPercent = status.fillPercent;
+    std::tm tm{};
+    tm.tm_year = 100 + status.year;
+    tm.tm_mon = status.month - 1;
+    tm.tm_mday = status.day;
+    tm.tm_hour = status.hour;
+    tm.tm_min = status.minute;
+    tm.tm_sec = status.second;
+    tm.tm_isdst = -1;
+    const std::time_t module = std::mktime(&tm);
+    if (module == static_cast<std::time_t>(-1)) return;
+    report.clockOffsetSeconds =
+        static_cast<double>(module) - static_cast<double>(std::chrono::system_clock::to_time_t(readAt));
+}
+
 } // namespace
 
 JobReport LinkJobRunner::run(const JobRequest& request, const std::atomic<bool>& cut) {
@@ -145,7 +165,9 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     UpdateResult leg;
     int fruitless = 0;
     for (int legs = 0;; ++legs) {
+        const WallTime legStarted = wallNow();
         leg = updateArchive(session, archive, request.target.name, systemClock(), hooks);
+        if (legs == 0) noteStatus(leg.status, legStarted, report);
         addLeg(total, leg);
         if (leg.complete() || !leg.error.empty() || cut) break;
         fruitless = leg.fetched > 0 ? 0 : fruitless + 1;

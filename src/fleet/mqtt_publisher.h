@@ -58,6 +58,9 @@ public:
     // acknowledge what is left, and disconnects; the rest stays spooled for the next run.
     void finish() override;
 
+    // A retained message beside the polls' (the alarms' kavrel/NAME/alarm); any thread.
+    void publishRetained(const std::string& topic, const std::string& payload) { post({topic, payload, true}); }
+
     // For the tests and the summary.
     std::size_t spooled() const { return spooledCount_; }
     long long droppedFromSpool() const { return dropped_; }

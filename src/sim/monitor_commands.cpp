@@ -1,5 +1,6 @@
 #include "sim/monitor_commands.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -43,6 +44,11 @@ std::string MonitorCommands::measurementReply() const {
         format("%.2fV", 3.30 + static_cast<double>(t % 3) * 0.01), format("%.1fV", wave(t, 0, 24, 16)), format("%.1f'C", wave(t, 40, 65, 20)),
         format("%.0f%%", wave(t, 20, 60, 12)),
     };
+    std::string oscillating;
+    if (options_.oscillateLine > 0) {
+        const bool high = ((t - 1) / std::max(1L, options_.oscillateEvery)) % 2 == 0;
+        oscillating = format("%.1f", high ? options_.oscillateHigh : options_.oscillateLow);
+    }
     // Alarm states come and go with the readings.
     int low = 0, high = 0;
     if (supply < 12.0) low |= 1 << 0;
@@ -60,7 +66,8 @@ std::string MonitorCommands::measurementReply() const {
     const int extLowFirst = 0xF0 & ~pattern, extHighFirst = pattern, extLowSecond = 0x80, extHighSecond = 0x80;
 
     std::string reply = "MSR=";
-    for (int i = 0; i < 8; ++i) reply += readings[i] + (longTexts && i == 0 ? kLongTail : "") + " ";
+    for (int i = 0; i < 8; ++i)
+        reply += (i + 1 == options_.oscillateLine ? oscillating : readings[i]) + (longTexts && i == 0 ? kLongTail : "") + " ";
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, "%d %d %d %d %d %d %d %d %d %d %d %d %d %d %d", low, high, alarm, outputs, gsm,
                   network, sms, 0, 0, email, options_.extMode, extLowFirst, extLowSecond, extHighFirst, extHighSecond);
@@ -87,6 +94,11 @@ std::string MonitorCommands::extendedReply() const {
 std::optional<Answer> MonitorCommands::answer(std::string_view line, Session&) {
     if (line == "MSR?") {
         ++poll_;
+        if (options_.silentFirst > 0 && poll_ >= options_.silentFirst && poll_ <= options_.silentLast) {
+            Answer quiet;
+            quiet.silent = true;
+            return quiet;
+        }
         if (faulty() && options_.wrongReply) return Answer{"ERROR\r"};
         return Answer{measurementReply()};
     }
@@ -117,6 +129,29 @@ std::vector<SimFlag> monitorFlags() {
                  return std::string("expects N:M, e.g. 2:14");
              o.monitor.firstFaultyPoll = first;
              o.monitor.lastFaultyPoll = last;
+             return std::string();
+         }},
+        {"--oscillate", "L:LOW:HIGH[:K]", "line L's reading swings between LOW and HIGH, changing every K polls (default 1)",
+         [](SimOptions& o, const std::string& v) {
+             int line = 0;
+             double low = 0, high = 0;
+             long every = 1;
+             char tail = 0;
+             const int n = std::sscanf(v.c_str(), "%d:%lf:%lf:%ld%c", &line, &low, &high, &every, &tail);
+             if ((n != 3 && n != 4) || line < 1 || line > 8 || every < 1)
+                 return std::string("expects L:LOW:HIGH[:K], e.g. 3:40:55");
+             o.monitor.oscillateLine = line;
+             o.monitor.oscillateLow = low;
+             o.monitor.oscillateHigh = high;
+             o.monitor.oscillateEvery = every;
+             return std::string();
+         }},
+        {"--msr-silent-polls", "N:M", "give no answer at all to MSR? polls N..M (a module out of reach for a while)",
+         [](SimOptions& o, const std::string& v) {
+             long first = 0, last = 0;
+             if (!numberPair(v, first, last) || first < 1 || last < first) return std::string("expects N:M, e.g. 10:28");
+             o.monitor.silentFirst = first;
+             o.monitor.silentLast = last;
              return std::string();
          }},
     };

@@ -14,6 +14,14 @@ struct MonitorSimOptions {
     // run (counted from 1; last 0: to the end) and to the "MSRX?" that follows them.
     long firstFaultyPoll = 1;
     long lastFaultyPoll = 0;
+    // A line whose reading swings between two values, changing every `oscillateEvery` polls
+    // (1: at every poll), for alarm scenarios; line 0: none.
+    int oscillateLine = 0;           // 1..8
+    double oscillateLow = 0, oscillateHigh = 0;
+    long oscillateEvery = 1;
+    // The "MSR?" polls silentFirst..silentLast of the run get no answer at all (a module out of
+    // reach for a while); 0: none.
+    long silentFirst = 0, silentLast = 0;
 };
 
 } // namespace kavrel::sim

@@ -80,7 +80,9 @@ int SimServer::listenTcp(const std::string& address, int port) {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length);
     setNonBlocking(fd);
     listenFd_ = fd;
-    return ntohs(where.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
+    listenAddress_ = address;
+    listenPort_ = ntohs(where.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
+    return listenPort_;
 }
 
 std::string SimServer::openPty() {
@@ -136,8 +138,34 @@ void SimServer::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
+void SimServer::followListenerCut() {
+    const LinkFaults& f = module_.options().faults;
+    if (f.cutListenersForMs <= 0 || listenAddress_.empty()) return;
+    const auto elapsed = std::chrono::steady_clock::now() - started_;
+    const bool inside = elapsed >= std::chrono::milliseconds(f.cutListenersAfterMs) &&
+                        elapsed < std::chrono::milliseconds(f.cutListenersAfterMs + f.cutListenersForMs);
+    if (inside && !listenersCut_) {
+        listenersCut_ = true;
+        ::close(listenFd_);
+        listenFd_ = -1;
+        for (auto it = connections_.begin(); it != connections_.end();) {
+            if (it->second.isPty) {
+                ++it;
+                continue;
+            }
+            ::close(it->first);
+            it = connections_.erase(it);
+        }
+    } else if (!inside && listenersCut_) {
+        listenersCut_ = false;
+        listenTcp(listenAddress_, listenPort_);
+    }
+}
+
 void SimServer::run(const std::atomic<bool>& stopFlag) {
+    started_ = std::chrono::steady_clock::now();
     while (!stopFlag) {
+        followListenerCut();
         std::vector<pollfd> fds;
         fds.push_back({wakePipe_[0], POLLIN, 0});
         if (listenFd_ >= 0) fds.push_back({listenFd_, POLLIN, 0});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <random>
 #include <string>
@@ -52,8 +53,15 @@ private:
     // How late this answer goes out: the reply delay with its jitter drawn.
     int replyDelayMs(const LinkFaults& faults);
 
+    // Closes or opens the listener as the listener cut's window says.
+    void followListenerCut();
+
     SimModule& module_;
     int listenFd_ = -1;
+    std::string listenAddress_;
+    int listenPort_ = 0;
+    bool listenersCut_ = false;
+    std::chrono::steady_clock::time_point started_{};
     int ptyMaster_ = -1;
     int ptySlaveKeepalive_ = -1;   // held open so that the master never sees a hang-up
     int wakePipe_[2] = {-1, -1};

@@ -20,6 +20,14 @@ std::vector<SimFlag> linkFlags() {
          [](SimOptions& o, const std::string& v) { return number(v, 1, o.baud); }},
         {"--silent", nullptr, "answer nothing at all",
          [](SimOptions& o, const std::string&) { o.faults.silent = true; return std::string(); }},
+        {"--cut-listeners", "AFTER:FOR", "TCP: AFTER ms after the start refuse connections for FOR ms (existing ones cut)",
+         [](SimOptions& o, const std::string& v) {
+             int after = 0, span = 0;
+             if (!numberPair(v, after, span) || after < 0 || span < 1) return std::string("expects AFTER:FOR in ms, e.g. 5000:60000");
+             o.faults.cutListenersAfterMs = after;
+             o.faults.cutListenersForMs = span;
+             return std::string();
+         }},
         {"--silent-on", "CMD", "give no answer to lines starting with CMD (repeatable)",
          [](SimOptions& o, const std::string& v) { o.faults.silentCommands.push_back(v); return std::string(); }},
         {"--ignore-first", "N", "give no answer to the first N lines received (over all connections, as a module waking up)",

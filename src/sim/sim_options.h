@@ -28,6 +28,11 @@ struct LinkFaults {
     // write (assignment lines and the "HALT!"s between blocks, counted over the whole run)
     // and before it answers it: a cable knocked out mid-write. 0: never.
     int cutAtWriteCommand = 0;
+    // TCP: cutListenersAfterMs after the server starts, its listener and connections go for
+    // cutListenersForMs (connections are refused), then it listens again on the same port:
+    // a site's router down for a while. 0: never.
+    int cutListenersAfterMs = 0;
+    int cutListenersForMs = 0;
 };
 
 struct SimOptions {

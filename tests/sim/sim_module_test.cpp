@@ -1,12 +1,17 @@
 // The simulated module as a whole: its command sets share what a real module keeps once.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "sim/module.h"
 #include "sim/sim_flags.h"
+#include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 
 using namespace kavrel::sim;
@@ -69,4 +74,26 @@ TEST(SimModule, ConfigFlagRefusesHugeAndOddFiles) {
     ASSERT_EQ(::mkfifo((folder / "fifo.kvl").c_str(), 0600), 0);
     EXPECT_TRUE(apply(folder / "fifo.kvl").config.seedSettingsFile.empty());
     EXPECT_NE(applyError, "");
+}
+
+// --cut-listeners: connections refused for the window, then taken again on the same port.
+TEST(SimServer, AListenerCutRefusesForItsWindowThenListensAgain) {
+    SimOptions options;
+    options.faults.cutListenersAfterMs = 0;
+    options.faults.cutListenersForMs = 300;
+    kavrel::testing::SimFixture sim(options);
+    auto connects = [&sim] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        where.sin_port = htons(static_cast<std::uint16_t>(sim.port()));
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
+        ::close(fd);
+        return ok;
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(connects());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(connects());
 }
