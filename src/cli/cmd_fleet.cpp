@@ -22,6 +22,7 @@
 #include "fleet/metrics/metrics_server.h"
 #include "fleet/metrics/poll_metrics.h"
 #include "fleet/fleet_store.h"
+#include "fleet/fleet_database.h"
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
 #include "fleet/service_figures.h"
@@ -238,14 +239,14 @@ int prepareOutputs(CliContext& context, const std::string& command, const FleetP
 bool attachOutputs(CliContext& context, const std::string& command, const FleetPollOptions& options,
                    const std::vector<FleetModule>& modules, FleetStore& store, SinkFan& sinks, FleetOutputs& outputs) {
     if (!options.broker.empty()) {
-        outputs.mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
+        outputs.mqtt.spoolFile = options.spool.empty() ? chooseFleetDatabase(options.database).localBase + "-mqtt.spool" : options.spool;
         outputs.mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
         outputs.mqtt.homeAssistantDiscovery = options.discovery == "homeassistant";
         outputs.publisher = std::make_unique<MqttPublisher>(outputs.mqtt, modules);
         sinks.add(*outputs.publisher);
     }
     if (!options.influx.empty()) {
-        outputs.influx.spoolFile = options.database + "-influx.spool";
+        outputs.influx.spoolFile = chooseFleetDatabase(options.database).localBase + "-influx.spool";
         outputs.influx.spoolLimitBytes = options.spoolLimitMb << 20;
         outputs.timeSeries = std::make_unique<InfluxSink>(outputs.influx, modules);
         sinks.add(*outputs.timeSeries);
@@ -300,7 +301,8 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
         return kExitFailure;
     }
-    FleetStore store(options.database, fleet.modules, storeLimits(options));
+    const auto ownStore = openFleetStore(chooseFleetDatabase(options.database), fleet.modules, storeLimits(options));
+    FleetStore& store = *ownStore;
     if (!store.error().empty()) {
         context.err << "kavrel fleet poll: " << store.error() << "\n";
         return kExitFailure;
@@ -473,12 +475,14 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     }
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
-    FleetStore store(options.poll.database, registry.modules(), storeLimits(options.poll));
+    const FleetDatabaseChoice database = chooseFleetDatabase(options.poll.database);
+    const auto ownStore = openFleetStore(database, registry.modules(), storeLimits(options.poll));
+    FleetStore& store = *ownStore;
     if (!store.error().empty()) {
         context.err << "kavrel fleet serve: " << store.error() << "\n";
         return kExitFailure;
     }
-    JobStore jobStore(options.poll.database);
+    JobStore jobStore(database.jobsFile);
     if (!jobStore.error().empty()) {
         context.err << "kavrel fleet serve: " << jobStore.error() << "\n";
         return kExitFailure;
