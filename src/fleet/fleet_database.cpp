@@ -15,7 +15,7 @@ std::unique_ptr<FleetStore> openFleetStore(const FleetDatabaseChoice& choice, co
                                            StoreLimits limits) {
     if (!choice.postgres) return std::make_unique<FleetStore>(choice.where, modules, limits);
     std::string error;
-    auto database = openPostgresPolls(choice.where, error);
+    auto database = openPostgresPolls(choice.where, error, choice.member);
     return std::make_unique<FleetStore>(std::move(database), error, choice.localBase + "-rounds.spool", modules, limits);
 }
 

@@ -18,6 +18,7 @@ struct FleetDatabaseChoice {
     bool postgres = false;
     std::string localBase;   // the spools are LOCALBASE-rounds.spool, LOCALBASE-mqtt.spool, ...
     std::string jobsFile;    // the SQLite file of the job tables
+    std::string member;      // with a server: this service's name among those sharing the fleet
 };
 
 FleetDatabaseChoice chooseFleetDatabase(const std::string& where);

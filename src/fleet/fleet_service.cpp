@@ -114,6 +114,10 @@ void FleetService::worker() {
     }
 }
 
+bool FleetService::ownsModule(std::size_t index, Steady::time_point now) const {
+    return !plan_.ownership || plan_.ownership->owns(registry_.modules()[index].name, now);
+}
+
 void FleetService::schedule(std::size_t index, int what, Steady::time_point at) {
     heap_.push(Due{at, index, what, owners_[index]->generation});
 }
@@ -240,6 +244,17 @@ void FleetService::pollFinished(std::size_t index, Steady::time_point now) {
 
 void FleetService::pollDue(std::size_t index, Steady::time_point, Steady::time_point now) {
     Owner& owner = *owners_[index];
+    if (!ownsModule(index, now)) {
+        // Another service polls it: its ticks pass here without a row, and the connection
+        // is let go (a module takes one at a time; the new owner's would be refused).
+        if (!owner.exchange->busy()) owner.exchange->close();
+        while (owner.nextPoll <= now) {
+            owner.nextPoll += plan_.interval;
+            ++owner.sequence;
+        }
+        schedule(index, kPoll, owner.nextPoll);
+        return;
+    }
     // Every tick that has come is polled, skipped or busy: never a burst afterwards.
     while (owner.nextPoll <= now) {
         const Steady::time_point due = owner.nextPoll;
@@ -273,6 +288,11 @@ void FleetService::jobDue(std::size_t index, JobKind kind, Steady::time_point no
     Owner& owner = *owners_[index];
     const auto k = static_cast<std::size_t>(kind);
     if (owner.waiting[k]) return;
+    if (!ownsModule(index, now)) {
+        // The owner runs it; asked again, in case the module comes back to this service.
+        schedule(index, static_cast<int>(kind), now + plan_.interval);
+        return;
+    }
     owner.waiting[k] = true;
     owner.dueWall[k] = wallOf(now, now);
     waiting_.emplace_back(index, kind);

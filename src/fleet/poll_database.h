@@ -45,7 +45,9 @@ bool postgresAvailable();
 std::unique_ptr<PollDatabase> openSqlitePolls(const std::string& path, const StoreLimits& limits, std::string& error);
 // The PostgreSQL server named by `address` (a libpq URI or connection string). Only a
 // malformed address fails here: an unreachable server is tried again at each commit, so that
-// a service starts (and spools) while its server is down.
-std::unique_ptr<PollDatabase> openPostgresPolls(const std::string& address, std::string& error);
+// a service starts (and spools) while its server is down. `member`: the service's name
+// among several sharing the fleet, kept with each poll row (polls.member, modules.owner).
+std::unique_ptr<PollDatabase> openPostgresPolls(const std::string& address, std::string& error,
+                                                const std::string& member = "");
 
 } // namespace kavrel::fleet

@@ -158,4 +158,10 @@ private:
     pid_t pid_ = -1;
 };
 
+// The one server of a test program, started at its first use.
+inline PgServer& sharedPgServer() {
+    static PgServer server;
+    return server;
+}
+
 } // namespace kavrel::testing

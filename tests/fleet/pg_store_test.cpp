@@ -22,10 +22,7 @@ using kavrel::testing::PgServer;
 
 namespace {
 
-PgServer& server() {
-    static PgServer instance;
-    return instance;
-}
+PgServer& server() { return kavrel::testing::sharedPgServer(); }
 
 #define REQUIRE_SERVER()                                                                  \
     if (!server().unavailable().empty()) GTEST_SKIP() << server().unavailable()
@@ -168,7 +165,8 @@ TEST(PostgresStore, HoldsTheRowsTheSqliteFileHoldsForTheSamePolls) {
     const Table fromFile = normalised(sqliteRows(sqlitePath, "SELECT " + all + order));
     EXPECT_EQ(normalised(pgRows(address, "SELECT " + all + order)), fromFile);
     EXPECT_FALSE(fromFile.empty());
-    const std::string modulesSql = "SELECT * FROM modules ORDER BY name";
+    const std::string modulesSql = "SELECT name, endpoint, last_outcome, last_poll, last_poll_ms, last_good, last_good_ms, "
+                                   "attempts, failures, skips, last_reason FROM modules ORDER BY name";
     EXPECT_EQ(normalised(pgRows(address, modulesSql)), normalised(sqliteRows(sqlitePath, modulesSql)));
     EXPECT_EQ(pgRows(address, "SELECT name, value FROM poller_figures"), (Table{{"mqtt_dropped", "2"}}));
     EXPECT_EQ(pgRows(address, "SELECT value FROM fleet_meta WHERE name = 'schema_version'"), (Table{{"1"}}));

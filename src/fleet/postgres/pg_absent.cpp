@@ -5,7 +5,7 @@ namespace kavrel::fleet {
 
 bool postgresAvailable() { return false; }
 
-std::unique_ptr<PollDatabase> openPostgresPolls(const std::string&, std::string& error) {
+std::unique_ptr<PollDatabase> openPostgresPolls(const std::string&, std::string& error, const std::string&) {
     error = "ta wersja programu nie obsługuje baz PostgreSQL (zbudowano ją bez libpq); użyj pliku SQLite";
     return nullptr;
 }

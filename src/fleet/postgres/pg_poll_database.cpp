@@ -18,7 +18,7 @@ constexpr std::size_t kRowsPerStatement = 200;
 
 class PostgresPolls final : public PollDatabase {
 public:
-    explicit PostgresPolls(const std::string& address) : pg_(address) {}
+    PostgresPolls(const std::string& address, std::string member) : pg_(address), member_(std::move(member)) {}
 
     bool commit(const StoredPolls& polls, const FigureGrowth& figures) override {
         if (!prepared() || !pg_.exec("BEGIN")) return failed();
@@ -68,6 +68,7 @@ private:
         for (std::size_t i = from; i < to; ++i) {
             params.emplace_back(postgres::slotOf(polls[i].poll));
             params.insert(params.end(), polls[i].poll.begin(), polls[i].poll.end());
+            params.emplace_back(memberValue());
         }
         const postgres::PgResult written = pg_.run(postgres::insertPollsSql(to - from), params);
         if (!written) return false;
@@ -94,12 +95,16 @@ private:
             if (names.count(*name) && !flush()) return false;
             names.insert(*name);
             rows.insert(rows.end(), polls[i].module.begin(), polls[i].module.end());
+            rows.emplace_back(memberValue());
             ++count;
         }
         return flush();
     }
 
+    SqlValue memberValue() const { return member_.empty() ? SqlValue{} : SqlValue{member_}; }
+
     PgConnection pg_;
+    std::string member_;
     bool ready_ = false;
     std::string error_;
 };
@@ -108,13 +113,14 @@ private:
 
 bool postgresAvailable() { return true; }
 
-std::unique_ptr<PollDatabase> openPostgresPolls(const std::string& address, std::string& error) {
+std::unique_ptr<PollDatabase> openPostgresPolls(const std::string& address, std::string& error,
+                                                const std::string& member) {
     std::string why;
     if (!PgConnection::validAddress(address, why)) {
         error = "nieprawidłowy adres bazy PostgreSQL: " + why;
         return nullptr;
     }
-    return std::make_unique<PostgresPolls>(address);
+    return std::make_unique<PostgresPolls>(address, member);
 }
 
 } // namespace kavrel::fleet

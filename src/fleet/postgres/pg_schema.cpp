@@ -15,6 +15,7 @@ std::vector<std::string> pollColumns() {
     for (const auto& c : readingColumns()) columns.push_back(c);
     for (const AddedColumn& added : kAddedColumns)
         if (std::string_view(added.table) == "polls") columns.push_back(added.column);
+    columns.push_back("member");   // the service that polled
     return columns;
 }
 
@@ -45,7 +46,7 @@ std::string placeholders(std::size_t rows, std::size_t perRow, const std::string
 
 } // namespace
 
-std::size_t pollRowValues() { return pollColumns().size(); }
+std::size_t pollRowValues() { return pollColumns().size() - 1; }
 
 std::string schemaSql() {
     std::string polls = "CREATE TABLE IF NOT EXISTS polls (slot TIMESTAMPTZ NOT NULL";
@@ -58,7 +59,7 @@ std::string schemaSql() {
            "CREATE TABLE IF NOT EXISTS modules (name TEXT PRIMARY KEY, endpoint TEXT, last_outcome TEXT, "
            "last_poll TEXT, last_poll_ms BIGINT, last_good TEXT, last_good_ms BIGINT, "
            "attempts BIGINT NOT NULL DEFAULT 0, failures BIGINT NOT NULL DEFAULT 0, skips BIGINT NOT NULL DEFAULT 0, "
-           "last_reason TEXT);" +
+           "last_reason TEXT, owner TEXT);" +
            polls +
            "CREATE INDEX IF NOT EXISTS polls_by_slot ON polls (slot);"
            "CREATE TABLE IF NOT EXISTS poller_figures (name TEXT PRIMARY KEY, value BIGINT NOT NULL DEFAULT 0);"
@@ -89,17 +90,18 @@ std::string upsertModulesSql(std::size_t rows) {
     // Each row: name, endpoint, outcome, poll time, poll ms, attempt, failure, skip, reason.
     std::string values;
     for (std::size_t r = 0; r < rows; ++r) {
-        const auto p = [&](int i) { return "$" + std::to_string(r * kModuleRowValues + static_cast<std::size_t>(i)); };
+        const auto p = [&](int i) { return "$" + std::to_string(r * (kModuleRowValues + 1) + static_cast<std::size_t>(i)); };
         values += std::string(r ? ", " : "") + "(" + p(1) + "::text, " + p(2) + "::text, " + p(3) + "::text, " + p(4) +
                   "::text, " + p(5) + "::bigint, CASE WHEN " + p(3) + "::text = 'ok' THEN " + p(4) +
                   "::text END, CASE WHEN " + p(3) + "::text = 'ok' THEN " + p(5) + "::bigint END, " + p(6) +
-                  "::bigint, " + p(7) + "::bigint, " + p(8) + "::bigint, " + p(9) + "::text)";
+                  "::bigint, " + p(7) + "::bigint, " + p(8) + "::bigint, " + p(9) + "::text, " + p(10) + "::text)";
     }
     return "INSERT INTO modules AS m (name, endpoint, last_outcome, last_poll, last_poll_ms, last_good, last_good_ms, "
-           "attempts, failures, skips, last_reason) VALUES " +
+           "attempts, failures, skips, last_reason, owner) VALUES " +
            values +
            " ON CONFLICT (name) DO UPDATE SET endpoint = EXCLUDED.endpoint, last_outcome = EXCLUDED.last_outcome, "
            "last_poll = EXCLUDED.last_poll, last_poll_ms = EXCLUDED.last_poll_ms, last_reason = EXCLUDED.last_reason, "
+           "owner = EXCLUDED.owner, "
            "last_good = COALESCE(EXCLUDED.last_good, m.last_good), "
            "last_good_ms = COALESCE(EXCLUDED.last_good_ms, m.last_good_ms), "
            "attempts = m.attempts + EXCLUDED.attempts, failures = m.failures + EXCLUDED.failures, "

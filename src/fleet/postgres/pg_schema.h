@@ -25,14 +25,15 @@ extern const char* const kSchemaVersionSql;
 // schedule name the same slot.
 long long slotOf(const SqlRow& pollRow);
 
-// `INSERT INTO polls` of `rows` rows (the slot, then the SQLite row's values), skipping
+// `INSERT INTO polls` of `rows` rows (the slot, the SQLite row's values, the member), skipping
 // rows whose (module, slot) is there already and returning those it wrote.
 std::string insertPollsSql(std::size_t rows);
-// The `modules` upsert of `rows` rows (names distinct), the SQLite upsert's meaning.
+// The `modules` upsert of `rows` rows (names distinct; the SQLite row's values, then the
+// member that polled, kept as the module's owner), the SQLite upsert's meaning.
 std::string upsertModulesSql(std::size_t rows);
 extern const char* const kAddFigureSql;
 
-// Values of a poll row, so that callers need not count them.
+// Values of the SQLite store's poll row, so that callers need not count them.
 std::size_t pollRowValues();
 inline constexpr std::size_t kModuleRowValues = 9;
 
