@@ -23,6 +23,10 @@
 #include "fleet/metrics/poll_metrics.h"
 #include "fleet/fleet_store.h"
 #include "fleet/fleet_database.h"
+#include "fleet/postgres/pg_status.h"
+#ifdef KAVREL_POSTGRES
+#include "fleet/postgres/fleet_lease.h"
+#endif
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
 #include "fleet/service_figures.h"
@@ -357,6 +361,9 @@ struct FleetServeOptions {
     std::chrono::milliseconds backupEvery{86'400'000};
     bool collectEveryGiven = false, backupEveryGiven = false;
     int jobs = 4;
+    // A fleet on a PostgreSQL server is shared with the other services on it; 0: not shared.
+    std::chrono::milliseconds lease{30'000};
+    std::string member;               // this service's name among them; empty: HOST:PID
 };
 
 std::string parseServeOptions(std::span<const std::string> args, FleetServeOptions& options) {
@@ -364,7 +371,7 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg != "--archives" && arg != "--backups" && arg != "--collect-every" && arg != "--backup-every" &&
-            arg != "--jobs") {
+            arg != "--jobs" && arg != "--lease" && arg != "--member") {
             rest.push_back(arg);
             continue;
         }
@@ -372,6 +379,12 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
         const std::string& value = args[++i];
         if (arg == "--archives") options.archives = value;
         else if (arg == "--backups") options.backups = value;
+        else if (arg == "--member") options.member = value;
+        else if (arg == "--lease") {
+            if (value == "0") options.lease = {};
+            else if (!parseDuration(value, options.lease) || options.lease < std::chrono::seconds(3))
+                return "--lease oczekuje czasu co najmniej 3s (np. 30s) albo 0 (bez dzielenia floty)";
+        }
         else if (arg == "--jobs") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.jobs);
             if (error != std::errc{} || end != value.data() + value.size() || options.jobs < 1 || options.jobs > 256)
@@ -384,7 +397,10 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     }
     if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
     if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
-    return parsePollOptions(rest, options.poll);
+    const std::string error = parsePollOptions(rest, options.poll);
+    if (error.empty() && !options.member.empty() && !isPostgresAddress(options.poll.database))
+        return "--member dotyczy floty dzielonej w bazie PostgreSQL (--db postgresql://...)";
+    return error;
 }
 
 // Job results on stdout as they come (unless --quiet), then into the database and, with a
@@ -475,7 +491,18 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     }
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
-    const FleetDatabaseChoice database = chooseFleetDatabase(options.poll.database);
+    FleetDatabaseChoice database = chooseFleetDatabase(options.poll.database);
+#ifdef KAVREL_POSTGRES
+    // Services on one server share its fleet: each polls the modules its lease gives it.
+    std::unique_ptr<postgres::FleetLease> lease;
+    if (database.postgres && options.lease.count() > 0) {
+        database.member = options.member.empty() ? postgres::defaultMemberName() : options.member;
+        lease = std::make_unique<postgres::FleetLease>(options.poll.database,
+                                                       postgres::LeaseOptions{.lease = options.lease, .member = database.member});
+        context.err << "kavrel fleet serve: flota dzielona z innymi usługami w bazie jako " << database.member
+                    << ", dzierżawa " << static_cast<double>(options.lease.count()) / 1000.0 << " s" << std::endl;
+    }
+#endif
     const auto ownStore = openFleetStore(database, registry.modules(), storeLimits(options.poll));
     FleetStore& store = *ownStore;
     if (!store.error().empty()) {
@@ -501,6 +528,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     ServicePlan plan;
     plan.interval = std::chrono::milliseconds(static_cast<long long>(options.poll.intervalSeconds * 1000));
     plan.jobs = options.jobs;
+#ifdef KAVREL_POSTGRES
+    plan.ownership = lease.get();
+#endif
     if (!options.archives.empty()) {
         plan.every[static_cast<std::size_t>(JobKind::Collect)] = options.collectEvery;
         plan.folders[static_cast<std::size_t>(JobKind::Collect)] = pathFromUtf8(options.archives);
@@ -533,7 +563,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db [--json]\n";
         return kExitUsage;
     }
-    const FleetStatus status = readFleetStatus(args[0]);
+    const FleetStatus status = isPostgresAddress(args[0]) ? postgres::readPostgresStatus(args[0]) : readFleetStatus(args[0]);
     if (!status.error.empty()) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
@@ -555,7 +585,8 @@ const HelpText& fleetUsage() {
         "                           [--mqtt HOST[:PORT]] [--duration S] [--spool PLIK] [--spool-limit MB] [--quiet]\n"
         "                           [--metrics ADRES:PORT] [--keep-raw DNI [--thin-interval S]]\n"
         "                           [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
-        "        kavrel fleet status FLOTA.db [--json]\n"
+        "                           [--db postgresql://UŻYTKOWNIK@HOST/BAZA [--lease CZAS] [--member NAZWA]]\n"
+        "        kavrel fleet status FLOTA.db|postgresql://... [--json]\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
         "wszystkie naraz: moduł milczący, wolny albo odmawiający nie opóźnia innych. Odczyt, który trwa\n"
@@ -594,7 +625,16 @@ const HelpText& fleetUsage() {
         "status: stan każdego modułu (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty),\n"
         "jego ostatni udany odczyt i liczby odczytów, błędów i pominiętych odczytów; dla usługi także\n"
         "ostatnie pobranie pamięci (rekordy, luki), ostatnia kopia (zmienione pola), następny termin\n"
-        "i ponowienia. --json: to samo jako obiekt JSON.\n",
+        "i ponowienia. --json: to samo jako obiekt JSON.\n"
+        "--db postgresql://UŻYTKOWNIK@HOST/BAZA: baza na serwerze PostgreSQL zamiast pliku (hasło z ~/.pgpass\n"
+        "albo PGPASSWORD, nigdy w wierszu poleceń): te same tabele, każda runda w jednej transakcji, odczyt\n"
+        "z kluczem (moduł, slot), więc ponowiony zapis niczego nie podwaja. Gdy serwer nie odpowiada, rundy\n"
+        "czekają w kavrel-fleet-pg-rounds.spool w katalogu roboczym (kolejki MQTT i influx także tam, zadania\n"
+        "w kavrel-fleet-pg-jobs.db). Usługi serve z tym samym FLOTA.txt i tą samą bazą dzielą moduły: każda\n"
+        "odnawia swoją dzierżawę (--lease, domyślnie 30s; 0: bez dzielenia), moduł należy do jednej żywej\n"
+        "usługi; moduły usługi, która padła, przejmują inne po czasie dzierżawy. Usługa bez dzierżawy (baza\n"
+        "nieosiągalna) nie odpytuje. --member: nazwa usługi (domyślnie HOST:PID); status --json podaje\n"
+        "\"owner\" każdego modułu. Wersja bez libpq (Windows) odrzuca adres postgresql:// z wyjaśnieniem.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
            "                         [--keep-raw DAYS [--thin-interval S]] [--quiet]\n"
@@ -604,7 +644,8 @@ const HelpText& fleetUsage() {
            "                          [--mqtt HOST[:PORT]] [--duration S] [--spool FILE] [--spool-limit MB] [--quiet]\n"
            "                          [--metrics ADDRESS:PORT] [--keep-raw DAYS [--thin-interval S]]\n"
            "                          [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
-           "       kavrel fleet status FLEET.db [--json]\n"
+           "                          [--db postgresql://USER@HOST/DB [--lease TIME] [--member NAME]]\n"
+           "       kavrel fleet status FLEET.db|postgresql://... [--json]\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
            "once: a silent, slow or refusing module delays no other. A poll still running when the next one\n"
@@ -641,7 +682,17 @@ const HelpText& fleetUsage() {
            "status: each module's state (OK, brak odpowiedzi, odmowa, pominięty, błąd lokalny, zajęty), its\n"
            "last good poll and its counts of polls, failures and skipped polls; for the service also the\n"
            "last collection (records, holes), the last backup (changed fields), the next due times and\n"
-           "the retries. --json: the same as a JSON object.\n"};
+           "the retries. --json: the same as a JSON object.\n"
+           "--db postgresql://USER@HOST/DB: a PostgreSQL server instead of a file (the password from ~/.pgpass\n"
+           "or PGPASSWORD, never on the command line): the same tables, each round in one transaction, each\n"
+           "poll keyed by (module, slot) so that a write repeated doubles nothing. While the server does not\n"
+           "answer, rounds wait in kavrel-fleet-pg-rounds.spool in the working folder (the MQTT and influx\n"
+           "spools too; jobs in kavrel-fleet-pg-jobs.db). serve processes with the same FLEET.txt and database\n"
+           "share the modules: each renews its lease (--lease, default 30s; 0: not shared), a module belongs\n"
+           "to one live service; the modules of a service that died are taken over after the lease. A\n"
+           "service without its lease (database unreachable) polls nothing. --member: the service's name\n"
+           "(default HOST:PID); status --json names each module's \"owner\". A build without libpq\n"
+           "(Windows) refuses a postgresql:// address with a reason.\n"};
     return text;
 }
 

@@ -1,5 +1,6 @@
 // A build without libpq (the Windows build): a PostgreSQL address is refused with a reason.
 #include "fleet/poll_database.h"
+#include "fleet/postgres/pg_status.h"
 
 namespace kavrel::fleet {
 
@@ -10,4 +11,15 @@ std::unique_ptr<PollDatabase> openPostgresPolls(const std::string&, std::string&
     return nullptr;
 }
 
+namespace postgres {
+
+FleetStatus readPostgresStatus(const std::string&) {
+    FleetStatus status;
+    std::string error;
+    openPostgresPolls("", error, "");
+    status.error = error;
+    return status;
+}
+
+} // namespace postgres
 } // namespace kavrel::fleet
