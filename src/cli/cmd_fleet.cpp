@@ -492,23 +492,24 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
     FleetDatabaseChoice database = chooseFleetDatabase(options.poll.database);
-#ifdef KAVREL_POSTGRES
-    // Services on one server share its fleet: each polls the modules its lease gives it.
-    std::unique_ptr<postgres::FleetLease> lease;
-    if (database.postgres && options.lease.count() > 0) {
-        database.member = options.member.empty() ? postgres::defaultMemberName() : options.member;
-        lease = std::make_unique<postgres::FleetLease>(options.poll.database,
-                                                       postgres::LeaseOptions{.lease = options.lease, .member = database.member});
-        context.err << "kavrel fleet serve: flota dzielona z innymi usługami w bazie jako " << database.member
-                    << ", dzierżawa " << static_cast<double>(options.lease.count()) / 1000.0 << " s" << std::endl;
-    }
-#endif
+    const bool shared = database.postgres && options.lease.count() > 0;
+    if (shared) database.member = options.member.empty() ? defaultMemberName() : options.member;
     const auto ownStore = openFleetStore(database, registry.modules(), storeLimits(options.poll));
     FleetStore& store = *ownStore;
     if (!store.error().empty()) {
         context.err << "kavrel fleet serve: " << store.error() << "\n";
         return kExitFailure;
     }
+#ifdef KAVREL_POSTGRES
+    // Services on one server share its fleet: each polls the modules its lease gives it.
+    std::unique_ptr<postgres::FleetLease> lease;
+    if (shared) {
+        lease = std::make_unique<postgres::FleetLease>(options.poll.database,
+                                                       postgres::LeaseOptions{.lease = options.lease, .member = database.member});
+        context.err << "kavrel fleet serve: flota dzielona z innymi usługami w bazie jako " << database.member
+                    << ", dzierżawa " << static_cast<double>(options.lease.count()) / 1000.0 << " s" << std::endl;
+    }
+#endif
     JobStore jobStore(database.jobsFile);
     if (!jobStore.error().empty()) {
         context.err << "kavrel fleet serve: " << jobStore.error() << "\n";

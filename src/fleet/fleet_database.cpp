@@ -1,5 +1,7 @@
 #include "fleet/fleet_database.h"
 
+#include <unistd.h>
+
 namespace kavrel::fleet {
 
 FleetDatabaseChoice chooseFleetDatabase(const std::string& where) {
@@ -9,6 +11,12 @@ FleetDatabaseChoice chooseFleetDatabase(const std::string& where) {
     choice.localBase = choice.postgres ? "kavrel-fleet-pg" : where;
     choice.jobsFile = choice.postgres ? choice.localBase + "-jobs.db" : where;
     return choice;
+}
+
+std::string defaultMemberName() {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) host[0] = 0;
+    return std::string(host[0] ? host : "kavrel") + ":" + std::to_string(::getpid());
 }
 
 std::unique_ptr<FleetStore> openFleetStore(const FleetDatabaseChoice& choice, const std::vector<FleetModule>& modules,

@@ -22,6 +22,9 @@ struct FleetDatabaseChoice {
 };
 
 FleetDatabaseChoice chooseFleetDatabase(const std::string& where);
+// A service's name among those sharing a fleet when none is given: this computer's name and
+// the process id.
+std::string defaultMemberName();
 
 // The store writing to the chosen database; check its error().
 std::unique_ptr<FleetStore> openFleetStore(const FleetDatabaseChoice& choice, const std::vector<FleetModule>& modules,

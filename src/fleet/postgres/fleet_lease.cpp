@@ -1,9 +1,8 @@
 #include "fleet/postgres/fleet_lease.h"
 
-#include <unistd.h>
-
 #include <iostream>
 
+#include "fleet/fleet_database.h"
 #include "fleet/postgres/pg_connection.h"
 #include "fleet/postgres/pg_schema.h"
 
@@ -22,12 +21,6 @@ const char* const kMembersSql =
     "(extract(epoch FROM now()) * 1000)::bigint FROM fleet_members WHERE expires > now() ORDER BY member";
 
 } // namespace
-
-std::string defaultMemberName() {
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0) host[0] = 0;
-    return std::string(host[0] ? host : "kavrel") + ":" + std::to_string(::getpid());
-}
 
 FleetLease::FleetLease(const std::string& address, LeaseOptions options) : address_(address), options_(std::move(options)) {
     if (options_.renewEvery.count() <= 0) options_.renewEvery = options_.lease / 3;

@@ -68,7 +68,4 @@ private:
     std::thread thread_;
 };
 
-// A member name when none is given: this computer's name and the process id.
-std::string defaultMemberName();
-
 } // namespace kavrel::fleet::postgres
