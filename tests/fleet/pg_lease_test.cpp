@@ -14,6 +14,7 @@
 #include "fleet/fleet_service.h"
 #include "fleet/module_ownership.h"
 #include "fleet/postgres/fleet_lease.h"
+#include "fleet/postgres/pg_status.h"
 #include "pg_server.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
@@ -188,6 +189,14 @@ TEST(FleetLeases, FourServicesShareTheFleetAndTakeOverAKilledOnesModules) {
         if (last == "S4") ++backToS4;
         else if (last != member) ++movedElsewhere;
     }
+    // `fleet status` names each module's owner: with every service gone, the last to poll it.
+    const FleetStatus status = postgres::readPostgresStatus(address);
+    ASSERT_EQ(status.error, "");
+    ASSERT_EQ(status.modules.size(), static_cast<std::size_t>(kModules));
+    int ownersRight = 0;
+    for (const ModuleStatus& m : status.modules) ownersRight += m.owner == ownerAtEnd.at(m.name);
+    EXPECT_EQ(ownersRight, kModules);
+    EXPECT_NE(fleetStatusJson({status.modules.front()}).find("\"owner\":\"S"), std::string::npos);
     EXPECT_EQ(lateTakeovers, 0) << "worst takeover " << worstTakeoverMs << " ms after the kill";
     EXPECT_GT(killedOnes, kModules / 5);
     EXPECT_EQ(movedElsewhere, 0) << "only the rejoining service's share moves";

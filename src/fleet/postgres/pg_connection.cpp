@@ -84,9 +84,14 @@ void PgConnection::drop() {
 bool PgConnection::ensure() {
     if (connected()) return true;
     drop();
+    // Defaults before the address, so that what the address says wins. A server that stops
+    // answering mid-statement (a hung machine, a cut network) fails the statement within a
+    // minute instead of holding the writer for ever: the rounds go to the spool meanwhile.
     const std::string timeout = std::to_string(connectTimeout_);
-    const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
-    const char* values[] = {address_.c_str(), timeout.c_str(), "kavrel-fleet", nullptr};
+    const char* keys[] = {"connect_timeout", "application_name", "keepalives_idle", "keepalives_interval",
+                          "keepalives_count", "tcp_user_timeout", "options", "dbname", nullptr};
+    const char* values[] = {timeout.c_str(), "kavrel-fleet", "10", "5", "3", "30000", "-c statement_timeout=60000",
+                            address_.c_str(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (conn_ && PQstatus(conn_) == CONNECTION_OK) {
         // Notices (a table that already exists) are no news to the operator.
