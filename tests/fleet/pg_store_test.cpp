@@ -1,6 +1,7 @@
 // The fleet's rounds on a PostgreSQL server started by the test: the same rows as the SQLite
 // file for the same polls; the server gone for a while and the service restarted meanwhile,
-// with nothing lost, nothing doubled and the order kept; a round written again counts once.
+// with nothing lost, nothing doubled and the order kept; a round written again counts once;
+// a lease that cannot be renewed runs out, and comes back with the server.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -12,6 +13,7 @@
 #include "fleet/fleet_schema.h"
 #include "fleet/fleet_store.h"
 #include "fleet/poll_values.h"
+#include "fleet/postgres/fleet_lease.h"
 #include "fleet_sims.h"
 #include "pg_server.h"
 #include "support/temp_folder.h"
@@ -19,6 +21,7 @@
 using namespace kavrel::fleet;
 using kavrel::testing::FleetSims;
 using kavrel::testing::PgServer;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -180,6 +183,13 @@ TEST(PostgresStore, AnOutageAndARestartMeanwhileLoseNothingDoubleNothingAndKeepT
     constexpr int kModules = 40;
     const auto modules = someModules(kModules);
     const StoreLimits limits{.roundsInMemory = 2, .spoolBytes = 64 << 20, .busyWaitMs = 20, .finalTries = 1};
+    // A service's lease on the same server: without the server it polls nothing.
+    kavrel::fleet::postgres::FleetLease lease(address, {.lease = 1000ms, .renewEvery = 300ms, .member = "solo"});
+    const auto holds = [&](bool wanted) {
+        for (int i = 0; i < 300 && lease.holdsLease(std::chrono::steady_clock::now()) != wanted; ++i)
+            std::this_thread::sleep_for(10ms);
+        return lease.holdsLease(std::chrono::steady_clock::now()) == wanted;
+    };
     {
         auto first = pgStore(address, spool, modules, limits);
         recordRounds(*first, kModules, 0, 10);
@@ -199,12 +209,17 @@ TEST(PostgresStore, AnOutageAndARestartMeanwhileLoseNothingDoubleNothingAndKeepT
         // Restarted while the server is still down: the old rounds stay first in the spool.
         auto second = pgStore(address, spool, modules, limits);
         ASSERT_EQ(second->error(), "") << "a server that is down is no reason to refuse to start";
+        EXPECT_TRUE(holds(false)) << "the lease outlives the server";
+        EXPECT_FALSE(lease.owns("M1", std::chrono::steady_clock::now()));
         recordRounds(*second, kModules, 22, 34);
         // All but the newest rounds wait on disk; those wait in memory.
         waitUntil([&] { return second->tally().waiting == 22 * kModules; });
         EXPECT_EQ(second->tally().waiting, 22 * kModules);
         EXPECT_EQ(second->waitingRounds(), 2u);
         ASSERT_TRUE(server().start());
+        EXPECT_TRUE(holds(true)) << "the lease is not taken again";
+        std::this_thread::sleep_for(600ms);   // the member counts once the others could have read it
+        EXPECT_TRUE(lease.owns("M1", std::chrono::steady_clock::now())) << "the only member owns every module";
         waitUntil([&] { return second->tally().waiting == 0; });
         recordRounds(*second, kModules, 34, 36);
         second->finish();
