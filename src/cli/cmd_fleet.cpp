@@ -332,7 +332,7 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     activeStop = nullptr;
-    return closingReport(context, fleet.modules.size(), stats, store.tally(), options.database);
+    return closingReport(context, fleet.modules.size(), stats, store.tally(), store.databaseName());
 }
 
 
@@ -548,7 +548,7 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     context.err << "kavrel fleet serve: odczyty " << stats.polls << ", z odpowiedzią " << stats.answered
                 << ", pominięte " << stats.skipped << ", zajęte " << stats.busy << "; pobrania pamięci: udane "
                 << jobs[0][0] << ", nieudane " << jobs[0][1] << ", przerwane " << jobs[0][2] << "; kopie: udane "
-                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << options.poll.database << "\n";
+                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << store.databaseName() << "\n";
     const StoreTally tally = store.tally();
     if (tally.waiting == 0 && tally.lost == 0 && jobStore.failedWrites() == 0) return kExitOk;
     context.err << "kavrel fleet serve: w bazie zapisano " << tally.stored << " z "

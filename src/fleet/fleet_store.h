@@ -60,6 +60,8 @@ public:
     FleetStore& operator=(const FleetStore&) = delete;
 
     const std::string& error() const { return openError_; }
+    // The database as the operator is told of it (a server's address without a password).
+    std::string databaseName() const { return db_ ? db_->describe() : std::string(); }
 
     // Counts of this run kept in `poller_figures` with every round (each name's growth
     // since the last round is added). Called on the store's thread: it must only read

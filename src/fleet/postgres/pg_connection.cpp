@@ -71,7 +71,8 @@ bool PgConnection::validAddress(const std::string& address, std::string& error) 
 std::string PgConnection::describe() const {
     // user:secret@host -> user@host: a password never reaches a log line.
     static const std::regex password(R"(^(postgres(?:ql)?://[^:@/]*):[^@/]*@)");
-    return std::regex_replace(address_, password, "$1@");
+    static const std::regex keyword(R"((password\s*=\s*)('[^']*'|\S+))");
+    return std::regex_replace(std::regex_replace(address_, password, "$1@"), keyword, "$1***");
 }
 
 bool PgConnection::connected() const { return conn_ && PQstatus(conn_) == CONNECTION_OK; }
