@@ -9,7 +9,8 @@
 namespace kavrel::fleet::postgres {
 namespace {
 
-// A member counts this long after the others have all read its row once.
+// A member counts this long after the others have all read its row once; and stops
+// counting itself this long before its lease ends.
 constexpr std::chrono::milliseconds kSettleMargin{250};
 
 const char* const kRenewSql =
@@ -103,7 +104,9 @@ bool FleetLease::renew(PgConnection& pg) {
     }
     std::lock_guard lock(mutex_);
     members_ = std::move(members);
-    validUntil_ = sent + options_.lease;
+    // Our own lease ends a margin before the others may take it to: they count from their own
+    // reading of the server's clock, which may come a round trip after ours.
+    validUntil_ = sent + options_.lease - kSettleMargin;
     return true;
 }
 
