@@ -26,6 +26,7 @@
 #include "fleet/postgres/pg_status.h"
 #ifdef KAVREL_POSTGRES
 #include "fleet/postgres/fleet_lease.h"
+#include "fleet/postgres/pg_job_store.h"
 #endif
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
@@ -510,7 +511,12 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
                     << ", dzierżawa " << static_cast<double>(options.lease.count()) / 1000.0 << " s" << std::endl;
     }
 #endif
-    JobStore jobStore(database.jobsFile);
+    std::unique_ptr<JobTables> ownJobs;
+#ifdef KAVREL_POSTGRES
+    if (database.postgres) ownJobs = std::make_unique<postgres::PgJobStore>(options.poll.database);
+#endif
+    if (!ownJobs) ownJobs = std::make_unique<JobStore>(database.jobsFile);
+    JobTables& jobStore = *ownJobs;
     if (!jobStore.error().empty()) {
         context.err << "kavrel fleet serve: " << jobStore.error() << "\n";
         return kExitFailure;
@@ -630,8 +636,8 @@ const HelpText& fleetUsage() {
         "--db postgresql://UŻYTKOWNIK@HOST/BAZA: baza na serwerze PostgreSQL zamiast pliku (hasło z ~/.pgpass\n"
         "albo PGPASSWORD, nigdy w wierszu poleceń): te same tabele, każda runda w jednej transakcji, odczyt\n"
         "z kluczem (moduł, slot), więc ponowiony zapis niczego nie podwaja. Gdy serwer nie odpowiada, rundy\n"
-        "czekają w kavrel-fleet-pg-rounds.spool w katalogu roboczym (kolejki MQTT i influx także tam, zadania\n"
-        "w kavrel-fleet-pg-jobs.db). Usługi serve z tym samym FLOTA.txt i tą samą bazą dzielą moduły: każda\n"
+        "czekają w kavrel-fleet-pg-rounds.spool w katalogu roboczym (kolejki MQTT i influx także tam; tabele\n"
+        "zadań też na serwerze). Usługi serve z tym samym FLOTA.txt i tą samą bazą dzielą moduły: każda\n"
         "odnawia swoją dzierżawę (--lease, domyślnie 30s; 0: bez dzielenia), moduł należy do jednej żywej\n"
         "usługi; moduły usługi, która padła, przejmują inne po czasie dzierżawy. Usługa bez dzierżawy (baza\n"
         "nieosiągalna) nie odpytuje. --member: nazwa usługi (domyślnie HOST:PID); status --json podaje\n"
@@ -688,7 +694,7 @@ const HelpText& fleetUsage() {
            "or PGPASSWORD, never on the command line): the same tables, each round in one transaction, each\n"
            "poll keyed by (module, slot) so that a write repeated doubles nothing. While the server does not\n"
            "answer, rounds wait in kavrel-fleet-pg-rounds.spool in the working folder (the MQTT and influx\n"
-           "spools too; jobs in kavrel-fleet-pg-jobs.db). serve processes with the same FLEET.txt and database\n"
+           "spools too; the job tables on the server as well). serve processes with the same FLEET.txt and database\n"
            "share the modules: each renews its lease (--lease, default 30s; 0: not shared), a module belongs\n"
            "to one live service; the modules of a service that died are taken over after the lease. A\n"
            "service without its lease (database unreachable) polls nothing. --member: the service's name\n"

@@ -9,7 +9,7 @@ FleetDatabaseChoice chooseFleetDatabase(const std::string& where) {
     choice.where = where;
     choice.postgres = isPostgresAddress(where);
     choice.localBase = choice.postgres ? "kavrel-fleet-pg" : where;
-    choice.jobsFile = choice.postgres ? choice.localBase + "-jobs.db" : where;
+    choice.jobsFile = choice.postgres ? "" : where;
     return choice;
 }
 

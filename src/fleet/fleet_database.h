@@ -1,8 +1,7 @@
 // Which database `--db` names: a SQLite file (FLEET.db, the default), or a PostgreSQL server
 // (postgresql://USER@HOST/DB, the password from ~/.pgpass or PGPASSWORD, never on the command
-// line). The files the service keeps on this computer (the spools, and with a server the
-// job tables) are named after the SQLite file, or after `kavrel-fleet-pg` in the working
-// folder when the database is a server.
+// line). The files the service keeps on this computer (the spools) are named after the
+// SQLite file, or after `kavrel-fleet-pg` in the working folder when the database is a server.
 #pragma once
 
 #include <memory>
@@ -17,7 +16,7 @@ struct FleetDatabaseChoice {
     std::string where;       // as given
     bool postgres = false;
     std::string localBase;   // the spools are LOCALBASE-rounds.spool, LOCALBASE-mqtt.spool, ...
-    std::string jobsFile;    // the SQLite file of the job tables
+    std::string jobsFile;    // the SQLite file of the job tables ("" with a server: they are on it)
     std::string member;      // with a server: this service's name among those sharing the fleet
 };
 

@@ -13,7 +13,10 @@
 #include "fleet/fleet_schema.h"
 #include "fleet/fleet_store.h"
 #include "fleet/poll_values.h"
+#include "fleet/job_store.h"
 #include "fleet/postgres/fleet_lease.h"
+#include "fleet/postgres/pg_job_store.h"
+#include "fleet/postgres/pg_status.h"
 #include "fleet_sims.h"
 #include "pg_server.h"
 #include "support/temp_folder.h"
@@ -250,6 +253,65 @@ TEST(PostgresStore, AnOutageAndARestartMeanwhileLoseNothingDoubleNothingAndKeepT
     EXPECT_EQ(pgRows(address, "SELECT min(last_poll_ms) = max(p.started_ms) FROM modules JOIN polls p ON p.module = name "
                               "WHERE name = 'M1'"),
               (Table{{"t"}}));
+}
+
+TEST(PostgresStore, KeepsTheJobTablesAsTheSqliteFileDoesAndTheLastSuccessesForTheNextService) {
+    REQUIRE_SERVER();
+    const kavrel::testing::TempFolder folder;
+    const std::string address = server().freshDatabase("jobs");
+    const std::string sqlitePath = (folder.path / "fleet.db").string();
+    JobReport collection;
+    collection.moduleName = "K1";
+    collection.outcome = JobOutcome::Ok;
+    collection.started = WallTime(std::chrono::milliseconds(1'780'000'000'000));
+    collection.ended = collection.started + 1500ms;
+    collection.records = 420;
+    collection.holes = 1;
+    collection.lostRecords = 7;
+    collection.newSegments = {"2026-12-09"};
+    collection.archiveFile = "archiwa/K1.db";
+    JobReport backup = collection;
+    backup.kind = JobKind::Backup;
+    backup.records = backup.holes = backup.lostRecords = 0;
+    backup.newSegments.clear();
+    backup.backupFile = "kopie/K1/a.kvl";
+    backup.version = "Kavrel V3.6EL";
+    backup.changes = {{"SMS1", "Numer SMS 1", "+48600100200", "+48600100201"}};
+    JobReport failed = backup;
+    failed.outcome = JobOutcome::Failed;
+    failed.error = "brak odpowiedzi";
+    failed.ended += 60s;
+    failed.changes.clear();
+    failed.backupFile.clear();
+    const JobSchedule next{.module = 0, .kind = JobKind::Backup, .nextDue = failed.ended + 120s, .retries = 1};
+    {
+        JobStore file(sqlitePath);
+        postgres::PgJobStore pg(address);
+        ASSERT_EQ(pg.error(), "");
+        const std::vector<FleetModule> modules = someModules(1);
+        std::vector<FleetModule> named = modules;
+        named[0].name = "K1";
+        for (JobTables* t : {static_cast<JobTables*>(&file), static_cast<JobTables*>(&pg)}) {
+            t->setNames(&named);
+            for (const JobReport* r : {&collection, &backup, &failed}) t->jobDone(*r);
+            t->scheduled(next);
+            t->finish();
+        }
+        EXPECT_EQ(pg.failedWrites(), 0);
+    }
+    for (const std::string sql : {"SELECT module, kind, started, started_ms, ended_ms, attempt, outcome, error, records, "
+                                  "holes, lost_records, new_segments, file, version, changes FROM jobs ORDER BY id",
+                                  "SELECT module, time, time_ms, key, caption, before, after FROM config_changes",
+                                  "SELECT * FROM module_jobs ORDER BY kind"})
+        EXPECT_EQ(pgRows(address, sql), sqliteRows(sqlitePath, sql)) << sql;
+    EXPECT_EQ(pgRows(address, "SELECT count(*) FROM jobs"), (Table{{"3"}}));
+    EXPECT_EQ(pgRows(address, "SELECT after FROM config_changes"), (Table{{"+48600100201"}}));
+    // Another service on the same server knows when each job last went well.
+    const postgres::PgJobStore another(address);
+    EXPECT_EQ(another.lastSuccess("K1", JobKind::Collect), collection.ended);
+    EXPECT_EQ(another.lastSuccess("K1", JobKind::Backup), backup.ended);
+    const FleetStatus status = postgres::readPostgresStatus(address);
+    EXPECT_EQ(status.error, "");
 }
 
 TEST(PostgresStore, RefusesAMalformedAddressWithTheReason) {
