@@ -102,6 +102,9 @@ bool FleetLease::renew(PgConnection& pg) {
         // may: neither leaves a moment when two services poll one module.
         members.push_back({rows.text(r, 0), received + since(1) + options_.renewEvery + kSettleMargin, sent + since(2)});
     }
+    // Alone on the server, a service owns the fleet at once: no other has one to hand over,
+    // and one joining later reads this row before it counts itself.
+    if (members.size() == 1 && members.front().name == options_.member) members.front().counts = received;
     std::lock_guard lock(mutex_);
     members_ = std::move(members);
     // Our own lease ends a margin before the others may take it to: they count from their own
