@@ -1,5 +1,5 @@
 // The fleet poller over many simulated modules, some of them faulty, for as long as asked:
-//   fleet_bench [SECONDS (default 120)] [--modules N (200, up to 10,000)] [--no-mqtt]
+//   fleet_bench [SECONDS (default 120)] [--modules N (200, up to 10,000)] [--no-mqtt] [--db postgresql://...]
 //               [--serve [--collect-every S (60)] [--backup-every S (120)] [--jobs N (4)]] [--alarms]
 // --alarms adds the fleet alarms (no answer, a reading, GSM; notifications to a program that
 // reads them) as one more sink, for the poll timing with and without them.
@@ -46,6 +46,7 @@
 #include "fleet/job_store.h"
 #include "fleet/link_jobs.h"
 #include "fleet/service_figures.h"
+#include "fleet/fleet_database.h"
 #include "support/child_process.h"
 
 using namespace kavrel::fleet;
@@ -201,10 +202,12 @@ int main(int argc, char** argv) {
     int seconds = 120, total = 200, collectEvery = 60, backupEvery = 120, jobs = 4;
     bool mqtt = std::filesystem::exists("/usr/sbin/mosquitto");
     bool serve = false, alarmsOn = false;
+    std::string database;   // empty: a SQLite file in the bench's folder
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--modules" && i + 1 < argc) total = std::clamp(std::atoi(argv[++i]), 20, 20000);
         else if (arg == "--no-mqtt") mqtt = false;
+        else if (arg == "--db" && i + 1 < argc) database = argv[++i];
         else if (arg == "--serve") serve = true;
         else if (arg == "--alarms") alarmsOn = true;
         else if (arg == "--collect-every" && i + 1 < argc) collectEvery = std::max(1, std::atoi(argv[++i]));
@@ -212,7 +215,7 @@ int main(int argc, char** argv) {
         else if (arg == "--jobs" && i + 1 < argc) jobs = std::max(1, std::atoi(argv[++i]));
         else if (std::atoi(arg.c_str()) > 0) seconds = std::atoi(arg.c_str());
         else {
-            std::cerr << "usage: fleet_bench [SECONDS] [--modules N] [--no-mqtt] [--serve [--collect-every S] "
+            std::cerr << "usage: fleet_bench [SECONDS] [--modules N] [--no-mqtt] [--db postgresql://...] [--serve [--collect-every S] "
                          "[--backup-every S] [--jobs N]] [--alarms]\n";
             return 2;
         }
@@ -262,7 +265,9 @@ int main(int argc, char** argv) {
     std::cout << "; " << simPids.size() << " simulator processes; load " << load() << std::endl;
     Tally tally(static_cast<std::size_t>(healthy));
     {
-        FleetStore store((folder / "fleet.db").string(), modules);
+        const auto ownStore =
+            openFleetStore(chooseFleetDatabase(database.empty() ? (folder / "fleet.db").string() : database), modules);
+        FleetStore& store = *ownStore;
         if (!store.error().empty()) {
             std::cerr << store.error() << "\n";
             return 1;

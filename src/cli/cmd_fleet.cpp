@@ -25,6 +25,12 @@
 #include "fleet/metrics/metrics_server.h"
 #include "fleet/metrics/poll_metrics.h"
 #include "fleet/fleet_store.h"
+#include "fleet/fleet_database.h"
+#include "fleet/postgres/pg_status.h"
+#ifdef KAVREL_POSTGRES
+#include "fleet/postgres/fleet_lease.h"
+#include "fleet/postgres/pg_job_store.h"
+#endif
 #include "fleet/influx_sink.h"
 #include "fleet/mqtt_publisher.h"
 #include "fleet/service_figures.h"
@@ -241,14 +247,14 @@ int prepareOutputs(CliContext& context, const std::string& command, const FleetP
 bool attachOutputs(CliContext& context, const std::string& command, const FleetPollOptions& options,
                    const std::vector<FleetModule>& modules, FleetStore& store, SinkFan& sinks, FleetOutputs& outputs) {
     if (!options.broker.empty()) {
-        outputs.mqtt.spoolFile = options.spool.empty() ? options.database + "-mqtt.spool" : options.spool;
+        outputs.mqtt.spoolFile = options.spool.empty() ? chooseFleetDatabase(options.database).localBase + "-mqtt.spool" : options.spool;
         outputs.mqtt.spoolLimitBytes = options.spoolLimitMb << 20;
         outputs.mqtt.homeAssistantDiscovery = options.discovery == "homeassistant";
         outputs.publisher = std::make_unique<MqttPublisher>(outputs.mqtt, modules);
         sinks.add(*outputs.publisher);
     }
     if (!options.influx.empty()) {
-        outputs.influx.spoolFile = options.database + "-influx.spool";
+        outputs.influx.spoolFile = chooseFleetDatabase(options.database).localBase + "-influx.spool";
         outputs.influx.spoolLimitBytes = options.spoolLimitMb << 20;
         outputs.timeSeries = std::make_unique<InfluxSink>(outputs.influx, modules);
         sinks.add(*outputs.timeSeries);
@@ -303,7 +309,8 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet poll: " << fleet.error << "\n";
         return kExitFailure;
     }
-    FleetStore store(options.database, fleet.modules, storeLimits(options));
+    const auto ownStore = openFleetStore(chooseFleetDatabase(options.database), fleet.modules, storeLimits(options));
+    FleetStore& store = *ownStore;
     if (!store.error().empty()) {
         context.err << "kavrel fleet poll: " << store.error() << "\n";
         return kExitFailure;
@@ -329,7 +336,7 @@ int runFleetPoll(CliContext& context, std::span<const std::string> args) {
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     activeStop = nullptr;
-    return closingReport(context, fleet.modules.size(), stats, store.tally(), options.database);
+    return closingReport(context, fleet.modules.size(), stats, store.tally(), store.databaseName());
 }
 
 
@@ -359,6 +366,9 @@ struct FleetServeOptions {
     bool collectEveryGiven = false, backupEveryGiven = false;
     int jobs = 4;
     FleetAlarmOptions alarms;
+    // A fleet on a PostgreSQL server is shared with the other services on it; 0: not shared.
+    std::chrono::milliseconds lease{30'000};
+    std::string member;               // this service's name among them; empty: HOST:PID
 };
 
 std::string parseServeOptions(std::span<const std::string> args, FleetServeOptions& options) {
@@ -366,7 +376,7 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg != "--archives" && arg != "--backups" && arg != "--collect-every" && arg != "--backup-every" &&
-            arg != "--jobs" && !isAlarmOption(arg)) {
+            arg != "--jobs" && arg != "--lease" && arg != "--member" && !isAlarmOption(arg)) {
             rest.push_back(arg);
             continue;
         }
@@ -375,6 +385,12 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
         if (isAlarmOption(arg)) takeAlarmOption(arg, value, options.alarms);
         else if (arg == "--archives") options.archives = value;
         else if (arg == "--backups") options.backups = value;
+        else if (arg == "--member") options.member = value;
+        else if (arg == "--lease") {
+            if (value == "0") options.lease = {};
+            else if (!parseDuration(value, options.lease) || options.lease < std::chrono::seconds(3))
+                return "--lease oczekuje czasu co najmniej 3s (np. 30s) albo 0 (bez dzielenia floty)";
+        }
         else if (arg == "--jobs") {
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), options.jobs);
             if (error != std::errc{} || end != value.data() + value.size() || options.jobs < 1 || options.jobs > 256)
@@ -388,7 +404,10 @@ std::string parseServeOptions(std::span<const std::string> args, FleetServeOptio
     if (options.collectEveryGiven && options.archives.empty()) return "--collect-every wymaga --archives FOLDER";
     if (options.backupEveryGiven && options.backups.empty()) return "--backup-every wymaga --backups FOLDER";
     if (const std::string error = checkAlarmOptions(options.alarms); !error.empty()) return error;
-    return parsePollOptions(rest, options.poll);
+    const std::string error = parsePollOptions(rest, options.poll);
+    if (error.empty() && !options.member.empty() && !isPostgresAddress(options.poll.database))
+        return "--member dotyczy floty dzielonej w bazie PostgreSQL (--db postgresql://...)";
+    return error;
 }
 
 // Job results on stdout as they come (unless --quiet), then into the database and, with a
@@ -486,12 +505,31 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     if (!prepareAlarms(context, options.alarms, publishAlarm, prepared)) return kExitFailure;
     ModuleRegistry registry(std::max<std::size_t>(fleet.modules.size() * 2, fleet.modules.size() + 1024));
     for (const FleetModule& module : fleet.modules) registry.add(module);
-    FleetStore store(options.poll.database, registry.modules(), storeLimits(options.poll));
+    FleetDatabaseChoice database = chooseFleetDatabase(options.poll.database);
+    const bool shared = database.postgres && options.lease.count() > 0;
+    if (shared) database.member = options.member.empty() ? defaultMemberName() : options.member;
+    const auto ownStore = openFleetStore(database, registry.modules(), storeLimits(options.poll));
+    FleetStore& store = *ownStore;
     if (!store.error().empty()) {
         context.err << "kavrel fleet serve: " << store.error() << "\n";
         return kExitFailure;
     }
-    JobStore jobStore(options.poll.database);
+#ifdef KAVREL_POSTGRES
+    // Services on one server share its fleet: each polls the modules its lease gives it.
+    std::unique_ptr<postgres::FleetLease> lease;
+    if (shared) {
+        lease = std::make_unique<postgres::FleetLease>(options.poll.database,
+                                                       postgres::LeaseOptions{.lease = options.lease, .member = database.member});
+        context.err << "kavrel fleet serve: flota dzielona z innymi usługami w bazie jako " << database.member
+                    << ", dzierżawa " << static_cast<double>(options.lease.count()) / 1000.0 << " s" << std::endl;
+    }
+#endif
+    std::unique_ptr<JobTables> ownJobs;
+#ifdef KAVREL_POSTGRES
+    if (database.postgres) ownJobs = std::make_unique<postgres::PgJobStore>(options.poll.database);
+#endif
+    if (!ownJobs) ownJobs = std::make_unique<JobStore>(database.jobsFile);
+    JobTables& jobStore = *ownJobs;
     if (!jobStore.error().empty()) {
         context.err << "kavrel fleet serve: " << jobStore.error() << "\n";
         return kExitFailure;
@@ -528,6 +566,9 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     ServicePlan plan;
     plan.interval = std::chrono::milliseconds(static_cast<long long>(options.poll.intervalSeconds * 1000));
     plan.jobs = options.jobs;
+#ifdef KAVREL_POSTGRES
+    plan.ownership = lease.get();
+#endif
     if (!options.archives.empty()) {
         plan.every[static_cast<std::size_t>(JobKind::Collect)] = options.collectEvery;
         plan.folders[static_cast<std::size_t>(JobKind::Collect)] = pathFromUtf8(options.archives);
@@ -545,7 +586,7 @@ int runFleetServe(CliContext& context, std::span<const std::string> args) {
     context.err << "kavrel fleet serve: odczyty " << stats.polls << ", z odpowiedzią " << stats.answered
                 << ", pominięte " << stats.skipped << ", zajęte " << stats.busy << "; pobrania pamięci: udane "
                 << jobs[0][0] << ", nieudane " << jobs[0][1] << ", przerwane " << jobs[0][2] << "; kopie: udane "
-                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << options.poll.database << "\n";
+                << jobs[1][0] << ", nieudane " << jobs[1][1] << "; baza " << store.databaseName() << "\n";
     const StoreTally tally = store.tally();
     if (tally.waiting == 0 && tally.lost == 0 && jobStore.failedWrites() == 0) return kExitOk;
     context.err << "kavrel fleet serve: w bazie zapisano " << tally.stored << " z "
@@ -561,7 +602,7 @@ int runFleetStatus(CliContext& context, std::span<const std::string> args) {
         context.err << "kavrel fleet status: oczekiwano bazy FLOTA.db [--json]\n";
         return kExitUsage;
     }
-    const FleetStatus status = readFleetStatus(args[0]);
+    const FleetStatus status = isPostgresAddress(args[0]) ? postgres::readPostgresStatus(args[0]) : readFleetStatus(args[0]);
     if (!status.error.empty()) {
         context.err << "kavrel fleet status: " << status.error << "\n";
         return kExitFailure;
@@ -584,7 +625,8 @@ const HelpText& fleetUsage() {
         "                           [--metrics ADRES:PORT] [--keep-raw DNI [--thin-interval S]]\n"
         "                           [--influx http://HOST:PORT/BAZA] [--mqtt-discovery homeassistant]\n"
         "                           [--alarms REGUŁY.txt [--notify CEL]... [--notify-secrets PLIK]]\n"
-        "        kavrel fleet status FLOTA.db [--json]\n"
+        "                           [--db postgresql://UŻYTKOWNIK@HOST/BAZA [--lease CZAS] [--member NAZWA]]\n"
+        "        kavrel fleet status FLOTA.db|postgresql://... [--json]\n"
         "        kavrel fleet alarms FLOTA.db [--module NAZWA] [--since CZAS] [--json]\n"
         "poll: odpytuje każdy moduł z FLOTA.txt co S sekund (domyślnie 5) tak jak Kavrel-Monitor (DEBUG=0\n"
         "i VER? raz na połączenie, MSR? i MSRX? w każdym odczycie), każdy przez własne połączenie TCP,\n"
@@ -629,7 +671,16 @@ const HelpText& fleetUsage() {
         "grupowane, bez burz i migotania, przez --notify smtp://[UŻYTKOWNIK@]HOST[:PORT]?from=ADRES&to=ADRES,\n"
         "http[s]://HOST[:PORT]/ŚCIEŻKA, exec:PROGRAM (JSON na wejściu) i z --mqtt kavrel/NAZWA/alarm;\n"
         "hasło poczty w pliku --notify-secrets (wiersze UŻYTKOWNIK@HOST HASŁO).\n"
-        "alarms: zdarzenia alarmów obok zdarzeń zapisanych przez moduł (z pobranej pamięci), wg czasu.\n",
+        "alarms: zdarzenia alarmów obok zdarzeń zapisanych przez moduł (z pobranej pamięci), wg czasu.\n"
+        "--db postgresql://UŻYTKOWNIK@HOST/BAZA: baza na serwerze PostgreSQL zamiast pliku (hasło z ~/.pgpass\n"
+        "albo PGPASSWORD, nigdy w wierszu poleceń): te same tabele, każda runda w jednej transakcji, odczyt\n"
+        "z kluczem (moduł, slot), więc ponowiony zapis niczego nie podwaja. Gdy serwer nie odpowiada, rundy\n"
+        "czekają w kavrel-fleet-pg-rounds.spool w katalogu roboczym (kolejki MQTT i influx także tam; tabele\n"
+        "zadań też na serwerze). Usługi serve z tym samym FLOTA.txt i tą samą bazą dzielą moduły: każda\n"
+        "odnawia swoją dzierżawę (--lease, domyślnie 30s; 0: bez dzielenia), moduł należy do jednej żywej\n"
+        "usługi; moduły usługi, która padła, przejmują inne po czasie dzierżawy. Usługa bez dzierżawy (baza\n"
+        "nieosiągalna) nie odpytuje. --member: nazwa usługi (domyślnie HOST:PID); status --json podaje\n"
+        "\"owner\" każdego modułu. Wersja bez libpq (Windows) odrzuca adres postgresql:// z wyjaśnieniem.\n",
         "usage: kavrel fleet poll --hosts FLEET.txt [--db FLEET.db] [--mqtt HOST[:PORT]] [--interval S]\n"
            "                         [--duration S] [--spool FILE] [--spool-limit MB] [--metrics ADDRESS:PORT]\n"
            "                         [--keep-raw DAYS [--thin-interval S]] [--quiet]\n"
@@ -640,7 +691,8 @@ const HelpText& fleetUsage() {
            "                          [--metrics ADDRESS:PORT] [--keep-raw DAYS [--thin-interval S]]\n"
            "                          [--influx http://HOST:PORT/DB] [--mqtt-discovery homeassistant]\n"
            "                          [--alarms RULES.txt [--notify TARGET]... [--notify-secrets FILE]]\n"
-           "       kavrel fleet status FLEET.db [--json]\n"
+           "                          [--db postgresql://USER@HOST/DB [--lease TIME] [--member NAME]]\n"
+           "       kavrel fleet status FLEET.db|postgresql://... [--json]\n"
            "       kavrel fleet alarms FLEET.db [--module NAME] [--since TIME] [--json]\n"
            "poll: polls every module of FLEET.txt every S seconds (default 5) as Kavrel-Monitor does (DEBUG=0\n"
            "and VER? once per connection, MSR? and MSRX? per poll), each over its own TCP connection, all at\n"
@@ -684,7 +736,17 @@ const HelpText& fleetUsage() {
            "http[s]://HOST[:PORT]/PATH, exec:PROGRAM (JSON on its stdin) and with --mqtt kavrel/NAME/alarm;\n"
            "the mail password in the --notify-secrets file (lines USER@HOST PASSWORD).\n"
            "alarms: alarm events beside the events the module logged itself (from its collected memory), in\n"
-           "time order.\n"};
+           "time order.\n"
+           "--db postgresql://USER@HOST/DB: a PostgreSQL server instead of a file (the password from ~/.pgpass\n"
+           "or PGPASSWORD, never on the command line): the same tables, each round in one transaction, each\n"
+           "poll keyed by (module, slot) so that a write repeated doubles nothing. While the server does not\n"
+           "answer, rounds wait in kavrel-fleet-pg-rounds.spool in the working folder (the MQTT and influx\n"
+           "spools too; the job tables on the server as well). serve processes with the same FLEET.txt and database\n"
+           "share the modules: each renews its lease (--lease, default 30s; 0: not shared), a module belongs\n"
+           "to one live service; the modules of a service that died are taken over after the lease. A\n"
+           "service without its lease (database unreachable) polls nothing. --member: the service's name\n"
+           "(default HOST:PID); status --json names each module's \"owner\". A build without libpq\n"
+           "(Windows) refuses a postgresql:// address with a reason.\n"};
     // The roll-out's own part follows (cmd_fleet_config.cpp).
     static const std::string pl = std::string(text.pl) + fleetConfigUsage().pl;
     static const std::string en = std::string(text.en) + fleetConfigUsage().en;

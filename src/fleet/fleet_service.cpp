@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <utility>
+
+#include "fleet/socket_waiter.h"
 
 namespace kavrel::fleet {
 namespace {
@@ -113,6 +116,10 @@ void FleetService::worker() {
         }
         wakeLoop();
     }
+}
+
+bool FleetService::ownsModule(std::size_t index, Steady::time_point now) const {
+    return !plan_.ownership || plan_.ownership->owns(registry_.modules()[index].name, now);
 }
 
 void FleetService::schedule(std::size_t index, int what, Steady::time_point at) {
@@ -241,6 +248,17 @@ void FleetService::pollFinished(std::size_t index, Steady::time_point now) {
 
 void FleetService::pollDue(std::size_t index, Steady::time_point, Steady::time_point now) {
     Owner& owner = *owners_[index];
+    if (!ownsModule(index, now)) {
+        // Another service polls it: its ticks pass here without a row, and the connection
+        // is let go (a module takes one at a time; the new owner's would be refused).
+        if (!owner.exchange->busy()) owner.exchange->close();
+        while (owner.nextPoll <= now) {
+            owner.nextPoll += plan_.interval;
+            ++owner.sequence;
+        }
+        schedule(index, kPoll, owner.nextPoll);
+        return;
+    }
     // Every tick that has come is polled, skipped or busy: never a burst afterwards.
     while (owner.nextPoll <= now) {
         const Steady::time_point due = owner.nextPoll;
@@ -274,6 +292,11 @@ void FleetService::jobDue(std::size_t index, JobKind kind, Steady::time_point no
     Owner& owner = *owners_[index];
     const auto k = static_cast<std::size_t>(kind);
     if (owner.waiting[k]) return;
+    if (!ownsModule(index, now)) {
+        // The owner runs it; asked again, in case the module comes back to this service.
+        schedule(index, static_cast<int>(kind), now + plan_.interval);
+        return;
+    }
     owner.waiting[k] = true;
     owner.dueWall[k] = wallOf(now, now);
     waiting_.emplace_back(index, kind);
@@ -360,7 +383,12 @@ ServiceRunStats FleetService::runLoop(std::chrono::milliseconds duration, const 
         startOwner(i, start, start + plan_.interval * static_cast<long long>(i) / count);
     const Steady::time_point end = duration.count() > 0 ? start + duration : Steady::time_point::max();
     Steady::time_point roundEnd = start + plan_.interval;
-    std::vector<pollfd> fds;
+    // The eventfd under a tag no owner has; the owners' sockets under their index.
+    constexpr std::size_t kWakeTag = static_cast<std::size_t>(-1);
+    SocketWaiter waiter;
+    if (wakeFd_ >= 0) waiter.watch(kWakeTag, wakeFd_, POLLIN, 0);
+    std::vector<std::pair<std::size_t, short>> ready;
+    std::vector<short> revents;   // by owner: what the last wait found ready
     std::deque<JobReport> reports;
     for (;;) {
         const Steady::time_point now = Steady::now();
@@ -397,31 +425,42 @@ ServiceRunStats FleetService::runLoop(std::chrono::milliseconds duration, const 
         }
         if (!scheduling && polling_.empty() && running_ == 0) break;
 
-        fds.clear();
-        fds.push_back({wakeFd_, POLLIN, 0});
         Steady::time_point wake = std::min({roundEnd, end, now + kStopCheck});
         if (scheduling && !heap_.empty()) wake = std::min(wake, heap_.top().at);
         for (const std::size_t index : polling_) {
             const ModuleExchange& exchange = *owners_[index]->exchange;
             wake = std::min(wake, exchange.deadline());
-            fds.push_back({exchange.fd(), exchange.events(), 0});
+            if (exchange.fd() >= 0) waiter.watch(index, exchange.fd(), exchange.events(), exchange.descriptorSerial());
+            else waiter.forget(index);
         }
         const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
-        const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(waitMs, 0, 1000)));
+        waiter.wait(static_cast<int>(std::clamp<long long>(waitMs, 0, 1000)), ready);
         const Steady::time_point after = Steady::now();
-        if (ready > 0 && fds[0].revents) {
-            std::uint64_t value = 0;
-            [[maybe_unused]] const auto got = ::read(wakeFd_, &value, sizeof value);
+        if (revents.size() < owners_.size()) revents.resize(owners_.size(), 0);
+        for (const auto& [tag, events] : ready) {
+            if (tag == kWakeTag) {
+                std::uint64_t value = 0;
+                [[maybe_unused]] const auto got = ::read(wakeFd_, &value, sizeof value);
+            } else if (tag < revents.size()) {
+                revents[tag] = events;
+            }
         }
         std::size_t kept = 0;
         for (std::size_t k = 0; k < polling_.size(); ++k) {
             const std::size_t index = polling_[k];
             ModuleExchange& exchange = *owners_[index]->exchange;
-            if (ready > 0 && fds[k + 1].revents) exchange.onReady(fds[k + 1].revents, after);
+            if (const short events = std::exchange(revents[index], short{0})) exchange.onReady(events, after);
             if (exchange.busy()) exchange.onDeadline(after);
-            if (exchange.busy()) polling_[kept++] = index;
-            else pollFinished(index, after);
+            if (exchange.busy()) {
+                polling_[kept++] = index;
+            } else {
+                waiter.forget(index);
+                pollFinished(index, after);
+            }
         }
+        // Readiness of a socket whose poll ended meanwhile is no news.
+        for (const auto& [tag, events] : ready)
+            if (tag < revents.size()) revents[tag] = 0;
         polling_.resize(kept);
     }
     for (auto& owner : owners_)

@@ -31,6 +31,7 @@
 #include "fleet/fleet_list.h"
 #include "fleet/fleet_poller.h"
 #include "fleet/module_exchange.h"
+#include "fleet/module_ownership.h"
 #include "fleet/poll_sink.h"
 #include "fleet/service_figures.h"
 
@@ -44,6 +45,9 @@ struct ServicePlan {
     std::array<std::filesystem::path, kJobKinds> folders;       // archives, backups
     int jobs = 4;                                               // at most this many at once
     std::chrono::milliseconds firstRetry{60'000};               // doubled after each failure
+    // Several services sharing the fleet: a module another service owns is neither polled nor
+    // given jobs here (no row either). nullptr: every module is this service's.
+    const Ownership* ownership = nullptr;
 };
 
 // The module registry the sinks index into: it only grows while the service runs (owners
@@ -126,6 +130,7 @@ private:
     void dispatchJobs(Steady::time_point now);
     void jobReturned(const JobReport& report, Steady::time_point now);
     void schedule(std::size_t index, int what, Steady::time_point at);
+    bool ownsModule(std::size_t index, Steady::time_point now) const;
     void worker();
     void wakeLoop();
     void publishJobState(std::size_t index);

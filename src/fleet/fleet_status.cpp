@@ -134,21 +134,9 @@ FleetStatus readFleetStatus(const std::string& databasePath) {
     }
     int rc;
     while ((rc = sqlite3_step(query)) == SQLITE_ROW) {
-        ModuleStatus m;
-        m.name = column(query, 0);
-        m.endpoint = column(query, 1);
-        const auto outcome = outcomeFromText(column(query, 2));
-        m.state = outcome ? outcomeLabel(*outcome) : "?";
-        m.reason = connectReasonLabel(column(query, 8));
-        if (!m.reason.empty() && outcome != Outcome::Refused) m.state += " (" + m.reason + ")";
-        m.lastGood = sqlite3_column_type(query, 3) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 3));
-        m.lastPoll = sqlite3_column_type(query, 4) == SQLITE_NULL ? "-" : localText(sqlite3_column_int64(query, 4));
-        m.attempts = sqlite3_column_int64(query, 5);
-        m.failures = sqlite3_column_int64(query, 6);
-        m.skips = sqlite3_column_int64(query, 7);
-        m.outcome = column(query, 2);
-        if (sqlite3_column_type(query, 3) != SQLITE_NULL) m.lastGoodMs = sqlite3_column_int64(query, 3);
-        if (sqlite3_column_type(query, 4) != SQLITE_NULL) m.lastPollMs = sqlite3_column_int64(query, 4);
+        ModuleStatus m = moduleStatusOf(column(query, 0), column(query, 1), column(query, 2), column(query, 8),
+                                        optionalInt(query, 3), optionalInt(query, 4), sqlite3_column_int64(query, 5),
+                                        sqlite3_column_int64(query, 6), sqlite3_column_int64(query, 7));
         status.modules.push_back(std::move(m));
     }
     if (rc != SQLITE_DONE) status.error = "nie można odczytać " + databasePath + ": " + sqlite3_errmsg(db);
@@ -191,6 +179,27 @@ std::string formatPollerFigures(const FleetStatus& status) {
     return "Komunikaty MQTT porzucone z pełnej kolejki (--spool-limit): " + std::to_string(status.mqttDropped) + "\n";
 }
 
+ModuleStatus moduleStatusOf(const std::string& name, const std::string& endpoint, const std::string& outcomeText,
+                            const std::string& reason, std::optional<long long> lastGoodMs,
+                            std::optional<long long> lastPollMs, long long attempts, long long failures, long long skips) {
+    ModuleStatus m;
+    m.name = name;
+    m.endpoint = endpoint;
+    const auto outcome = outcomeFromText(outcomeText);
+    m.state = outcome ? outcomeLabel(*outcome) : "?";
+    m.reason = connectReasonLabel(reason);
+    if (!m.reason.empty() && outcome != Outcome::Refused) m.state += " (" + m.reason + ")";
+    m.lastGood = timeOrDash(lastGoodMs);
+    m.lastPoll = timeOrDash(lastPollMs);
+    m.attempts = attempts;
+    m.failures = failures;
+    m.skips = skips;
+    m.outcome = outcomeText;
+    m.lastGoodMs = lastGoodMs;
+    m.lastPollMs = lastPollMs;
+    return m;
+}
+
 std::string fleetStatusJson(const std::vector<ModuleStatus>& modules) {
     std::string out = "{\"modules\":[";
     bool first = true;
@@ -203,6 +212,7 @@ std::string fleetStatusJson(const std::vector<ModuleStatus>& modules) {
                jsonNumber(m.lastGoodMs) + ",\"last_good\":" + jsonTime(m.lastGoodMs) + ",\"last_poll_ms\":" +
                jsonNumber(m.lastPollMs) + ",\"attempts\":" + std::to_string(m.attempts) + ",\"failures\":" +
                std::to_string(m.failures) + ",\"skips\":" + std::to_string(m.skips);
+        if (!m.owner.empty()) out += ",\"owner\":" + jsonText(m.owner);
         for (std::size_t k = 0; k < m.jobs.size(); ++k) {
             const auto& j = m.jobs[k];
             out += std::string(",\"") + (k == 0 ? "collection" : "backup") + "\":";

@@ -22,6 +22,7 @@ struct ModuleStatus {
     long long skips = 0;
     std::optional<long long> lastGoodMs, lastPollMs;
     std::string outcome;     // "ok", "no answer", ... as stored
+    std::string owner;       // a fleet shared by several services: the one polling it now ("" otherwise)
     // The fleet service's jobs (none for a database only `fleet poll` wrote): by JobKind.
     struct Job {
         bool known = false;
@@ -45,12 +46,18 @@ struct FleetStatus {
 
 FleetStatus readFleetStatus(const std::string& databasePath);
 
+// A `modules` row as the operator sees it (the same for every database).
+ModuleStatus moduleStatusOf(const std::string& name, const std::string& endpoint, const std::string& outcome,
+                            const std::string& reason, std::optional<long long> lastGoodMs,
+                            std::optional<long long> lastPollMs, long long attempts, long long failures, long long skips);
+
 // The table as `kavrel fleet status` prints it (UTF-8); the service's jobs, when there are
 // any, in a second table below it.
 std::string formatFleetStatus(const std::vector<ModuleStatus>& modules);
 // The lines under the table: what the poller itself lost ("" when nothing), UTF-8.
 std::string formatPollerFigures(const FleetStatus& status);
-// The same as one JSON object: {"modules":[...]} with times as unix ms and local text.
+// The same as one JSON object: {"modules":[...]} with times as unix ms and local text; a
+// module of a shared fleet names its "owner" as well.
 std::string fleetStatusJson(const std::vector<ModuleStatus>& modules);
 
 } // namespace kavrel::fleet

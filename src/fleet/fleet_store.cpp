@@ -1,7 +1,5 @@
 #include "fleet/fleet_store.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -32,27 +30,6 @@ public:
 
 private:
     SqlRow& row_;
-};
-
-struct Statement {
-    sqlite3_stmt* handle = nullptr;
-    Statement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr); }
-    ~Statement() { sqlite3_finalize(handle); }
-    bool run(const SqlRow& row) {
-        int at = 0;
-        for (const SqlValue& value : row) {
-            ++at;
-            if (const auto* i = std::get_if<long long>(&value)) sqlite3_bind_int64(handle, at, *i);
-            else if (const auto* d = std::get_if<double>(&value)) sqlite3_bind_double(handle, at, *d);
-            else if (const auto* t = std::get_if<std::string>(&value))
-                sqlite3_bind_text(handle, at, t->c_str(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
-            else sqlite3_bind_null(handle, at);
-        }
-        const int rc = sqlite3_step(handle);
-        sqlite3_reset(handle);
-        sqlite3_clear_bindings(handle);
-        return rc == SQLITE_DONE;
-    }
 };
 
 void bindReadings(RowBuilder& b, const PollRecord& record, const FleetModule& module);
@@ -131,25 +108,20 @@ void bindModule(RowBuilder& state, const PollRecord& record, const FleetModule& 
 
 FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& modules, StoreLimits limits)
     : modules_(modules), limits_(limits), spoolPath_(path + "-rounds.spool") {
+    db_ = openSqlitePolls(path, limits_, openError_);
+    start();
+}
+
+FleetStore::FleetStore(std::unique_ptr<PollDatabase> database, const std::string& openError,
+                       const std::string& spoolPath, const std::vector<FleetModule>& modules, StoreLimits limits)
+    : db_(std::move(database)), openError_(openError), modules_(modules), limits_(limits), spoolPath_(spoolPath) {
+    if (!db_ && openError_.empty()) openError_ = "brak bazy";
+    start();
+}
+
+void FleetStore::start() {
     tally_.spoolFile = spoolPath_;
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
-        SQLITE_OK) {
-        openError_ = "nie można otworzyć bazy " + path + ": " +
-                     (db_ ? storeErrorText(sqlite3_errcode(db_), sqlite3_errmsg(db_)) : "brak pamięci");
-        return;
-    }
-    sqlite3_busy_timeout(db_, limits_.busyWaitMs);
-    char* message = nullptr;
-    if (sqlite3_exec(db_, schemaSql().c_str(), nullptr, nullptr, &message) != SQLITE_OK || !upgradeSchema(db_, &message)) {
-        openError_ = "nie można przygotować bazy " + path + ": " + storeErrorText(sqlite3_errcode(db_), message);
-        sqlite3_free(message);
-        return;
-    }
-    // WAL with NORMAL sync: a commit is durable against a crash of the program, and a power
-    // cut loses at most the last rounds, never the file.
-    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-    // The thinning walks each module's rows by time, along polls_by_module.
-    retention_ = std::make_unique<FleetRetention>(db_, limits_.retention);
+    if (!db_) return;
     // Rounds an earlier run left in the spool are committed before this run's.
     std::error_code ignored;
     if (std::filesystem::exists(spoolPath_, ignored)) openSpool();
@@ -158,7 +130,6 @@ FleetStore::FleetStore(const std::string& path, const std::vector<FleetModule>& 
 
 FleetStore::~FleetStore() {
     finish();
-    sqlite3_close(db_);
 }
 
 void FleetStore::record(const PollRecord& record) {
@@ -317,8 +288,8 @@ void FleetStore::writer() {
         const bool written = readable && commit(polls);
         if (readable && !written) ++commitFailures_;
         spoolBytes_ = spool_ ? spool_->bytes() : 0;
-        const std::string why = commitError_;
-        const bool busy = commitBusy_;
+        const std::string why = db_->lastError();
+        const bool busy = db_->lastFailureBrief();
         lock.lock();
         if (written || !readable) {
             const long long n = fromSpool ? (spooledCounts_.empty() ? 0 : spooledCounts_.front())
@@ -332,9 +303,9 @@ void FleetStore::writer() {
             }
             (written ? tally_.stored : tally_.lost) += n;
             if (written) reported = false;
-            if (written && retention_->active()) {
+            if (written) {
                 lock.unlock();
-                thinned_ += retention_->step(unixMs(std::chrono::system_clock::now()));   // within its budget
+                thinned_ += db_->afterCommit();   // within its budget
                 lock.lock();
             }
             continue;
@@ -371,41 +342,20 @@ void FleetStore::commitFinalFigures() {
 }
 
 bool FleetStore::commit(const StoredPolls& polls) {
-    const auto failed = [this] {
-        const int code = sqlite3_extended_errcode(db_);
-        commitBusy_ = (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED;
-        commitError_ = storeErrorText(code, sqlite3_errmsg(db_));
-        return false;
-    };
-    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return failed();
-    Statement insert(db_, insertPollSql());
-    Statement update(db_, kUpdateModuleSql);
-    bool ok = insert.handle && update.handle;
-    for (const StoredPoll& poll : polls) {
-        if (!ok) break;
-        ok = insert.run(poll.poll) && update.run(poll.module);
-    }
-    std::map<std::string, long long> figures = figuresWritten_;
     std::vector<std::pair<std::string, long long>> now;
     {
         std::lock_guard lock(figuresMutex_);
         if (figures_) now = figures_();
     }
-    if (ok && !now.empty()) {
-        Statement add(db_, kAddFigureSql);
-        for (const auto& [name, value] : now) {
-            if (!ok || value == figures[name]) continue;
-            ok = add.handle && add.run({name, value - figures[name]});
-            figures[name] = value;
-        }
+    FigureGrowth growth;
+    for (const auto& [name, value] : now) {
+        const auto at = figuresWritten_.find(name);
+        const long long before = at == figuresWritten_.end() ? 0 : at->second;
+        if (value != before) growth.emplace_back(name, value - before);
     }
-    if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
-        figuresWritten_ = std::move(figures);
-        return true;
-    }
-    failed();   // before the rollback sets its own code
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    if (!db_->commit(polls, growth)) return false;
+    for (const auto& [name, value] : now) figuresWritten_[name] = value;
+    return true;
 }
 
 } // namespace kavrel::fleet

@@ -1,4 +1,4 @@
-// The fleet's SQLite database: a row per poll and module in `polls` (a skipped tick too;
+// The fleet's database (the SQLite file, or a PostgreSQL server behind `PollDatabase`): a row per poll and module in `polls` (a skipped tick too;
 // a failed poll's readings are NULL, never old values), and a row per module in `modules`
 // with its last outcome, last good poll and counts of attempts, failures and skips. WAL
 // mode, so that `sqlite3` and `kavrel fleet status` read it while polling runs; one
@@ -23,10 +23,9 @@
 #include "fleet/fleet_list.h"
 #include "fleet/fleet_retention.h"
 #include "fleet/message_spool.h"
+#include "fleet/poll_database.h"
 #include "fleet/poll_sink.h"
 #include "fleet/store_rows.h"
-
-struct sqlite3;
 
 namespace kavrel::fleet {
 
@@ -52,11 +51,17 @@ class FleetStore final : public PollSink {
 public:
     // Opens (creating when needed) the database. Check error() before polling.
     FleetStore(const std::string& path, const std::vector<FleetModule>& modules, StoreLimits limits = {});
+    // Rounds into `database` (nullptr: `openError` says why), spooled in `spoolPath` while it
+    // cannot take them.
+    FleetStore(std::unique_ptr<PollDatabase> database, const std::string& openError, const std::string& spoolPath,
+               const std::vector<FleetModule>& modules, StoreLimits limits = {});
     ~FleetStore() override;
     FleetStore(const FleetStore&) = delete;
     FleetStore& operator=(const FleetStore&) = delete;
 
     const std::string& error() const { return openError_; }
+    // The database as the operator is told of it (a server's address without a password).
+    std::string databaseName() const { return db_ ? db_->describe() : std::string(); }
 
     // Counts of this run kept in `poller_figures` with every round (each name's growth
     // since the last round is added). Called on the store's thread: it must only read
@@ -85,6 +90,7 @@ public:
     long long thinnedRows() const { return thinned_; }
 
 private:
+    void start();
     void writer();
     bool commit(const StoredPolls& polls);
     void commitFinalFigures();
@@ -97,7 +103,7 @@ private:
     void spoolRoundsBeyond(std::unique_lock<std::mutex>& lock, std::size_t keep);
     void countSpoolDrops();
 
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<PollDatabase> db_;
     std::string openError_;
     const std::vector<FleetModule>& modules_;
     mutable std::mutex mutex_;
@@ -111,15 +117,12 @@ private:
     std::deque<long long> spooledCounts_;   // polls per spooled piece, oldest first
     long long dropsSeen_ = 0;
     StoreTally tally_;                      // under mutex_
-    std::string commitError_;               // writer thread: why the last commit failed
-    bool commitBusy_ = false;               // ...because another program holds the file
     std::mutex figuresMutex_;
     Figures figures_;                                   // under figuresMutex_
     std::map<std::string, long long> figuresWritten_;   // writer thread: what the database holds of this run
     std::atomic<std::uint64_t> spoolBytes_{0};
     std::atomic<long long> commitFailures_{0};
     std::atomic<long long> thinned_{0};
-    std::unique_ptr<FleetRetention> retention_;   // writer thread
     std::thread thread_;
 };
 

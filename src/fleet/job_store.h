@@ -20,14 +20,24 @@ struct sqlite3;
 
 namespace kavrel::fleet {
 
-class JobStore final : public JobSink {
+// Where the service's job tables are kept: this SQLite file, or a PostgreSQL server.
+class JobTables : public JobSink {
+public:
+    virtual const std::string& error() const = 0;
+    // Rows that could not be written (the reason said on stderr once).
+    virtual long long failedWrites() const = 0;
+    // The owner index's module name, for schedules (the loop knows only indices).
+    virtual void setNames(const std::vector<FleetModule>* modules) = 0;
+};
+
+class JobStore final : public JobTables {
 public:
     explicit JobStore(const std::string& path);
     ~JobStore() override;
     JobStore(const JobStore&) = delete;
     JobStore& operator=(const JobStore&) = delete;
 
-    const std::string& error() const { return openError_; }
+    const std::string& error() const override { return openError_; }
 
     void jobDone(const JobReport& report) override;
     void scheduled(const JobSchedule& schedule) override;
@@ -35,7 +45,7 @@ public:
     // Writes what is left and stops the writer.
     void finish() override;
     // Rows that could not be written (the reason said on stderr once).
-    long long failedWrites() const;
+    long long failedWrites() const override;
 
 private:
     struct Scheduled {
@@ -61,7 +71,7 @@ private:
 public:
     // The owner index's module name, for schedules (the loop knows only indices): the service's
     // registry is handed in once.
-    void setNames(const std::vector<FleetModule>* modules) { modules_ = modules; }
+    void setNames(const std::vector<FleetModule>* modules) override { modules_ = modules; }
 
 private:
     const std::vector<FleetModule>* modules_ = nullptr;

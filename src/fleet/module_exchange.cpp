@@ -106,6 +106,7 @@ bool ModuleExchange::discardStaleInput() {
 void ModuleExchange::lookUp(Steady::time_point now) {
     connectDeadline_ = now + std::chrono::milliseconds(limits_.connectMs);
     lookup_ = std::make_unique<HostLookup>(host_, port_);
+    ++descriptors_;
     step_ = Step::LookingUp;
     deadline_ = connectDeadline_;
     if (lookup_->result() != LookupResult::Pending) lookedUp(now);
@@ -131,6 +132,7 @@ void ModuleExchange::connectNext(Steady::time_point now) {
     if (nextAddress_ >= addresses_.size()) return finish(Outcome::NoAnswer, false);
     const SocketAddress& where = addresses_[nextAddress_++];
     fd_ = ::socket(where.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ++descriptors_;
     if (fd_ < 0) return failed(errno);
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

@@ -48,6 +48,9 @@ public:
     bool busy() const { return step_ != Step::Idle; }
     // What to wait for while busy: the socket, its events and the step's deadline.
     int fd() const { return step_ == Step::LookingUp ? lookup_->fd() : fd_; }
+    // Grows with every descriptor fd() may name (a number the system may give out again):
+    // a waiter that keeps its set between waits tells a new socket from an old one by it.
+    unsigned long long descriptorSerial() const { return descriptors_; }
     short events() const { return step_ == Step::Connecting ? short(0x004 /*POLLOUT*/) : short(0x001 /*POLLIN*/); }
     Steady::time_point deadline() const { return deadline_; }
     // Moves on after the socket became ready, or after the deadline passed.
@@ -93,6 +96,7 @@ private:
     std::string host_;
     std::uint16_t port_;
     std::unique_ptr<HostLookup> lookup_;
+    unsigned long long descriptors_ = 0;
     std::vector<SocketAddress> addresses_;   // the lookup's, tried in turn
     std::size_t nextAddress_ = 0;
     Steady::time_point connectDeadline_{};

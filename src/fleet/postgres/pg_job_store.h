@@ -1,0 +1,56 @@
+// The fleet service's job tables on a PostgreSQL server (`jobs`, `config_changes`,
+// `module_jobs`: the SQLite file's columns and meaning), so that every service sharing the
+// fleet sees each module's last collection and backup, and a module that moves to another
+// service is not collected again before its time. Written on a thread of its own.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <variant>
+
+#include "fleet/job_store.h"
+
+namespace kavrel::fleet::postgres {
+
+class PgJobStore final : public JobTables {
+public:
+    // Reads the last successes (an unreachable server: none, said on stderr) and starts the writer.
+    explicit PgJobStore(const std::string& address);
+    ~PgJobStore() override;
+    PgJobStore(const PgJobStore&) = delete;
+    PgJobStore& operator=(const PgJobStore&) = delete;
+
+    const std::string& error() const override { return openError_; }
+    long long failedWrites() const override;
+    void setNames(const std::vector<FleetModule>* modules) override { modules_ = modules; }
+    void jobDone(const JobReport& report) override;
+    void scheduled(const JobSchedule& schedule) override;
+    std::optional<WallTime> lastSuccess(const std::string& module, JobKind kind) const override;
+    void finish() override;
+
+private:
+    struct Scheduled {
+        std::string module;
+        JobSchedule schedule;
+    };
+    using Item = std::variant<JobReport, Scheduled>;
+    void writer();
+
+    std::string address_;
+    std::string openError_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Item> items_;
+    std::map<std::pair<std::string, int>, WallTime> lastOk_;
+    std::map<std::size_t, std::string> names_;
+    bool finishing_ = false;
+    long long failed_ = 0;
+    const std::vector<FleetModule>* modules_ = nullptr;
+    std::thread thread_;
+};
+
+} // namespace kavrel::fleet::postgres
