@@ -104,7 +104,7 @@ TEST(FleetService, ADayOf50ModulesLosesNoRecordAndReportsEveryOverwrittenOneAsAH
         options.memory.cyclic = true;
         options.memory.clockSpeed = 4320;
         if (i % 5 == 0) options.memory.faults.cutEveryBatch = 10;
-        char name[8];
+        char name[16];
         std::snprintf(name, sizeof name, "M%03d", i + 1);
         sims.add(name, options);
     }
