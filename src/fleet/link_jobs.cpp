@@ -1,9 +1,5 @@
 #include "fleet/link_jobs.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -16,6 +12,7 @@
 #include "config/model/settings_file.h"
 #include "config/model/version_notes.h"
 #include "config/protocol/read_settings.h"
+#include "fleet/unattended_link.h"
 #include "link/module_link.h"
 #include "logger/archive/archive.h"
 #include "logger/archive/archive_update.h"
@@ -23,66 +20,6 @@
 
 namespace kavrel::fleet {
 namespace {
-
-// A job has nobody to ask: questions are answered no, messages kept as the job's reason.
-class JobObserver final : public OperationObserver {
-public:
-    void status(const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void progress(int) override {}
-    void message(const std::string& text, MessageIcon icon) override {
-        if (icon == MessageIcon::Error || icon == MessageIcon::Warning || last_.empty()) last_ = cp1250::toUtf8(text);
-    }
-    bool askYesNo(const std::string&) override { return false; }
-    void messageDetail(const std::string& text) override { last_ += " (" + cp1250::toUtf8(text) + ")"; }
-    const std::string& last() const { return last_; }
-
-private:
-    std::string last_;
-};
-
-std::string dotted(std::uint32_t networkOrder) {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr address{};
-    address.s_addr = networkOrder;
-    ::inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
-
-// The job's link takes an address, not a name: a name is looked up here, on the job's
-// worker thread (where blocking holds no other module up), again for every job, so that a
-// module behind dynamic DNS is found at its new address. IPv4 or IPv6, as the name gives;
-// "" and `error` when there is none.
-std::string jobAddress(const FleetModule& module, std::string& error) {
-    if (module.address != 0) return dotted(module.address);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(module.host.c_str(), nullptr, &hints, &found);
-    if (rc != 0 || found == nullptr) {
-        if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_ADDRFAMILY || rc == 0)
-            error = "nie znaleziono adresu nazwy " + module.host;
-        else
-            error = "nie można sprawdzić nazwy " + module.host + ": " + ::gai_strerror(rc);
-        if (found != nullptr) ::freeaddrinfo(found);
-        return "";
-    }
-    // IPv4 where the name has both (as before names could be IPv6), IPv6 where it has only that.
-    const addrinfo* chosen = found;
-    for (const addrinfo* a = found; a; a = a->ai_next)
-        if (a->ai_family == AF_INET) {
-            chosen = a;
-            break;
-        }
-    char text[INET6_ADDRSTRLEN] = {};
-    if (chosen->ai_family == AF_INET6)
-        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr)->sin6_addr, text, sizeof text);
-    else
-        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(chosen->ai_addr)->sin_addr, text, sizeof text);
-    ::freeaddrinfo(found);
-    return text;
-}
 
 link::Connection connectionOf(const FleetModule& module, const std::string& address, link::SerialTiming timing) {
     return link::Connection::tcp(address, module.port, timing);
@@ -141,7 +78,7 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     report.archiveFile = pathText(file);
     std::error_code made;
     std::filesystem::create_directories(request.folder, made);
-    const std::string address = jobAddress(request.target, report.error);
+    const std::string address = moduleAddress(request.target, report.error);
     if (address.empty()) return report;
     Archive archive;
     if (!archive.open(file)) {
@@ -150,10 +87,10 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     }
     link::ModuleLink moduleLink(link::LinkVariant::logger(), connectionOf(request.target, address, options_.timing));
     moduleLink.setTrace(nullptr);
-    JobObserver observer;
+    UnattendedObserver observer;
     logger::LoggerSession session(moduleLink, observer);
     if (logger::connectSession(session) != logger::StatusResult::Ok) {
-        report.error = observer.last().empty() ? "brak odpowiedzi modułu" : observer.last();
+        report.error = observer.last("brak odpowiedzi modułu");
         return report;
     }
     UpdateHooks hooks;
@@ -181,22 +118,22 @@ JobReport LinkJobRunner::collect(const JobRequest& request, const std::atomic<bo
     report.newSegments = total.newSegments;
     if (leg.complete()) report.outcome = JobOutcome::Ok;
     else if (cut) report.outcome = JobOutcome::Cut;
-    else report.error = !leg.error.empty() ? leg.error : observer.last().empty() ? "pobieranie przerwane" : observer.last();
+    else report.error = !leg.error.empty() ? leg.error : observer.last("pobieranie przerwane");
     return report;
 }
 
 JobReport LinkJobRunner::backup(const JobRequest& request) {
     JobReport report;
     report.started = wallNow();
-    const std::string address = jobAddress(request.target, report.error);
+    const std::string address = moduleAddress(request.target, report.error);
     if (address.empty()) return report;
     link::ModuleLink moduleLink(link::LinkVariant::configurator(), connectionOf(request.target, address, options_.timing));
     moduleLink.setTrace(nullptr);
-    JobObserver observer;
+    UnattendedObserver observer;
     config::SettingsImage image;
     std::string versionText;
     if (config::readSettings(moduleLink, image, observer, &versionText) != config::ConfigResult::Ok) {
-        report.error = observer.last().empty() ? "odczyt ustawień nie powiódł się" : observer.last();
+        report.error = observer.last("odczyt ustawień nie powiódł się");
         return report;
     }
     report.version = cp1250::toUtf8(versionText);

@@ -1,9 +1,5 @@
 #include "fleet/rollout/module_rollout.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include "common/clock.h"
 #include "common/observer.h"
 #include "common/win1250.h"
@@ -17,65 +13,11 @@
 #include "config/protocol/read_settings.h"
 #include "config/protocol/write_check.h"
 #include "config/protocol/write_settings.h"
+#include "fleet/unattended_link.h"
 #include "link/module_link.h"
 
 namespace kavrel::fleet {
 namespace {
-
-// Nobody to ask during a roll-out: questions are answered no, the last warning or error is
-// kept as the module's reason.
-class RolloutObserver final : public OperationObserver {
-public:
-    void status(const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void progress(int) override {}
-    void message(const std::string& text, MessageIcon icon) override {
-        if (icon == MessageIcon::Error || icon == MessageIcon::Warning || last_.empty()) last_ = cp1250::toUtf8(text);
-    }
-    bool askYesNo(const std::string& question) override {
-        last_ = cp1250::toUtf8(question);
-        return false;
-    }
-    void messageDetail(const std::string& text) override { last_ += " (" + cp1250::toUtf8(text) + ")"; }
-    // On one line: the reason stands in a table row and a JSON field.
-    std::string last(const char* fallback) const {
-        if (last_.empty()) return fallback;
-        std::string line;
-        for (const char c : last_)
-            if (c == '\r') continue;
-            else line += c == '\n' ? ' ' : c;
-        return line;
-    }
-
-private:
-    std::string last_;
-};
-
-// The module's dotted IPv4 address, looked up on this worker for a name; "" and `error`.
-std::string addressOf(const FleetModule& module, std::string& error) {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr address{};
-    if (module.address != 0) {
-        address.s_addr = module.address;
-        return ::inet_ntop(AF_INET, &address, text, sizeof text) ? text : "";
-    }
-    if (module.host.find(':') != std::string::npos) {
-        error = "wdrożenie łączy się tylko po IPv4, nie z " + module.endpoint();
-        return "";
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(module.host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        error = "nie znaleziono adresu IPv4 nazwy " + module.host;
-        if (found != nullptr) ::freeaddrinfo(found);
-        return "";
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return ::inet_ntop(AF_INET, &address, text, sizeof text) ? text : "";
-}
 
 // Without a limit of the user's, the configurator's own: its reply limits grow with the round
 // trips a slow link shows. A limit given is kept as it is, counted from each line sent, so
@@ -103,7 +45,7 @@ ReadModule readModule(const FleetModule& module, const std::vector<config::Modul
     ReadModule r;
     r.outcome.name = module.name;
     r.outcome.endpoint = module.endpoint();
-    const std::string address = addressOf(module, r.outcome.detail);
+    const std::string address = moduleAddress(module, r.outcome.detail);
     if (address.empty()) {
         r.outcome.outcome = outcome::kReadFailed;
         return r;
@@ -113,7 +55,7 @@ ReadModule readModule(const FleetModule& module, const std::vector<config::Modul
     r.outcome.connection = config::journalIdentity(r.connection);
     moduleLink.setConnection(r.connection);
     moduleLink.setTrace(nullptr);
-    RolloutObserver observer;
+    UnattendedObserver observer;
     if (config::readSettings(moduleLink, r.record, observer, &r.versionText) != config::ConfigResult::Ok) {
         r.outcome.outcome = outcome::kReadFailed;
         r.outcome.detail = observer.last("odczyt ustawień nie powiódł się");
@@ -137,7 +79,7 @@ std::string otherFirmwareKeys(const ReadModule& r, const RolloutInputs& inputs) 
                                    cp1250::toUtf8(r.versionText) + ": inaczej wysyłane " + keys;
 }
 
-void finishOutcome(ModuleOutcome& out, config::ConfigResult result, bool linesSent, const RolloutObserver& observer,
+void finishOutcome(ModuleOutcome& out, config::ConfigResult result, bool linesSent, const UnattendedObserver& observer,
                    const RolloutInputs& inputs) {
     out.outcome = config::historyOutcome(result, linesSent);
     if (result != config::ConfigResult::Ok) out.detail = observer.last("zapis nie powiódł się");
@@ -147,7 +89,7 @@ void finishOutcome(ModuleOutcome& out, config::ConfigResult result, bool linesSe
 
 ModuleOutcome resumeModule(ReadModule& r, const config::UnfinishedWrite& unfinished, link::ModuleLink& moduleLink,
                            const RolloutInputs& inputs) {
-    RolloutObserver observer;
+    UnattendedObserver observer;
     config::HistoryRecorder history(inputs.backupFolder, {"kavrel", KAVREL_TOOL_VERSION, "dokończenie", inputs.run},
                                     r.outcome.connection, r.target, systemClock());
     history.setJournal(unfinished.path);
@@ -162,7 +104,7 @@ ModuleOutcome resumeModule(ReadModule& r, const config::UnfinishedWrite& unfinis
 }
 
 ModuleOutcome writeModule(ReadModule& r, link::ModuleLink& moduleLink, const RolloutInputs& inputs) {
-    RolloutObserver observer;
+    UnattendedObserver observer;
     const LocalDateTime now = systemClock().now();
     const config::BackupResult backup =
         config::saveBackup(inputs.backupFolder, r.record, r.versionText, config::backupWord(r.connection), now);
