@@ -89,7 +89,7 @@ JobStore::~JobStore() {
     if (db_) sqlite3_close(db_);
 }
 
-void JobStore::jobDone(const JobReport& report) {
+void JobTables::jobDone(const JobReport& report) {
     {
         std::lock_guard lock(mutex_);
         if (report.outcome == JobOutcome::Ok)
@@ -100,7 +100,7 @@ void JobStore::jobDone(const JobReport& report) {
     wake_.notify_one();
 }
 
-void JobStore::scheduled(const JobSchedule& schedule) {
+void JobTables::scheduled(const JobSchedule& schedule) {
     // Called on the loop thread, which also owns the registry: the name is read here.
     std::string name = modules_ && schedule.module < modules_->size() ? (*modules_)[schedule.module].name : "";
     {
@@ -115,7 +115,7 @@ void JobStore::scheduled(const JobSchedule& schedule) {
     wake_.notify_one();
 }
 
-std::optional<WallTime> JobStore::lastSuccess(const std::string& module, JobKind kind) const {
+std::optional<WallTime> JobTables::lastSuccess(const std::string& module, JobKind kind) const {
     std::lock_guard lock(mutex_);
     const auto found = lastOk_.find({module, static_cast<int>(kind)});
     if (found == lastOk_.end()) return std::nullopt;

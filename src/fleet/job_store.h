@@ -20,14 +20,37 @@ struct sqlite3;
 
 namespace kavrel::fleet {
 
-// Where the service's job tables are kept: this SQLite file, or a PostgreSQL server.
+// Where the service's job tables are kept: this SQLite file, or a PostgreSQL server. The poll
+// loop and the job workers only queue rows here; each store's own thread writes them.
 class JobTables : public JobSink {
 public:
     virtual const std::string& error() const = 0;
     // Rows that could not be written (the reason said on stderr once).
     virtual long long failedWrites() const = 0;
-    // The owner index's module name, for schedules (the loop knows only indices).
-    virtual void setNames(const std::vector<FleetModule>* modules) = 0;
+    // The owner index's module name, for schedules (the loop knows only indices): the service's
+    // registry is handed in once.
+    void setNames(const std::vector<FleetModule>* modules) { modules_ = modules; }
+    void jobDone(const JobReport& report) override;
+    void scheduled(const JobSchedule& schedule) override;
+    // From the reports, and from what the tables held when they were opened.
+    std::optional<WallTime> lastSuccess(const std::string& module, JobKind kind) const override;
+
+protected:
+    struct Scheduled {
+        std::string module;
+        JobSchedule schedule;
+    };
+    using Item = std::variant<JobReport, Scheduled>;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Item> items_;   // for the writer thread
+    std::map<std::pair<std::string, int>, WallTime> lastOk_;   // (module, kind) -> last success
+    bool finishing_ = false;
+
+private:
+    std::map<std::size_t, std::string> names_;   // owner index -> module name (from the reports and schedules)
+    const std::vector<FleetModule>* modules_ = nullptr;
 };
 
 class JobStore final : public JobTables {
@@ -38,43 +61,19 @@ public:
     JobStore& operator=(const JobStore&) = delete;
 
     const std::string& error() const override { return openError_; }
-
-    void jobDone(const JobReport& report) override;
-    void scheduled(const JobSchedule& schedule) override;
-    std::optional<WallTime> lastSuccess(const std::string& module, JobKind kind) const override;
     // Writes what is left and stops the writer.
     void finish() override;
-    // Rows that could not be written (the reason said on stderr once).
     long long failedWrites() const override;
 
 private:
-    struct Scheduled {
-        std::string module;
-        JobSchedule schedule;
-    };
-    using Item = std::variant<JobReport, Scheduled>;
     void writer();
     bool write(const Item& item);
 
     sqlite3* db_ = nullptr;
     std::string openError_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Item> items_;
-    std::map<std::pair<std::string, int>, WallTime> lastOk_;
-    std::map<std::size_t, std::string> names_;   // owner index -> module name (from the reports and schedules)
-    bool finishing_ = false;
     long long failed_ = 0;
     bool failureSaid_ = false;
     std::thread thread_;
-
-public:
-    // The owner index's module name, for schedules (the loop knows only indices): the service's
-    // registry is handed in once.
-    void setNames(const std::vector<FleetModule>* modules) override { modules_ = modules; }
-
-private:
-    const std::vector<FleetModule>* modules_ = nullptr;
 };
 
 } // namespace kavrel::fleet

@@ -103,37 +103,6 @@ long long PgJobStore::failedWrites() const {
     return failed_;
 }
 
-void PgJobStore::jobDone(const JobReport& report) {
-    {
-        std::lock_guard lock(mutex_);
-        if (report.outcome == JobOutcome::Ok) lastOk_[{report.moduleName, static_cast<int>(report.kind)}] = report.ended;
-        names_[report.module] = report.moduleName;
-        items_.emplace_back(report);
-    }
-    wake_.notify_one();
-}
-
-void PgJobStore::scheduled(const JobSchedule& schedule) {
-    std::string name = modules_ && schedule.module < modules_->size() ? (*modules_)[schedule.module].name : "";
-    {
-        std::lock_guard lock(mutex_);
-        if (name.empty()) {
-            const auto found = names_.find(schedule.module);
-            if (found == names_.end()) return;
-            name = found->second;
-        }
-        items_.emplace_back(Scheduled{name, schedule});
-    }
-    wake_.notify_one();
-}
-
-std::optional<WallTime> PgJobStore::lastSuccess(const std::string& module, JobKind kind) const {
-    std::lock_guard lock(mutex_);
-    const auto found = lastOk_.find({module, static_cast<int>(kind)});
-    if (found == lastOk_.end()) return std::nullopt;
-    return found->second;
-}
-
 void PgJobStore::finish() {
     {
         std::lock_guard lock(mutex_);

@@ -26,30 +26,14 @@ public:
 
     const std::string& error() const override { return openError_; }
     long long failedWrites() const override;
-    void setNames(const std::vector<FleetModule>* modules) override { modules_ = modules; }
-    void jobDone(const JobReport& report) override;
-    void scheduled(const JobSchedule& schedule) override;
-    std::optional<WallTime> lastSuccess(const std::string& module, JobKind kind) const override;
     void finish() override;
 
 private:
-    struct Scheduled {
-        std::string module;
-        JobSchedule schedule;
-    };
-    using Item = std::variant<JobReport, Scheduled>;
     void writer();
 
     std::string address_;
     std::string openError_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Item> items_;
-    std::map<std::pair<std::string, int>, WallTime> lastOk_;
-    std::map<std::size_t, std::string> names_;
-    bool finishing_ = false;
     long long failed_ = 0;
-    const std::vector<FleetModule>* modules_ = nullptr;
     std::thread thread_;
 };
 
