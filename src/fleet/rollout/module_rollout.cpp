@@ -139,6 +139,20 @@ ModuleOutcome writeModule(ReadModule& r, link::ModuleLink& moduleLink, const Rol
     return r.outcome;
 }
 
+// The module read and its target made; false, with the outcome said, when it cannot be read
+// or is on a firmware the template would be sent to otherwise.
+bool readWritable(const FleetModule& module, const std::vector<config::ModuleValue>& values,
+                  const RolloutInputs& inputs, link::ModuleLink& moduleLink, ReadModule& r) {
+    r = readModule(module, values, inputs, moduleLink);
+    if (!r.read) return false;
+    if (const std::string keys = otherFirmwareKeys(r, inputs); !keys.empty()) {
+        r.outcome.outcome = outcome::kOtherFirmware;
+        r.outcome.detail = keys;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ModuleOutcome readModuleRecord(const FleetModule& module, const RolloutInputs& inputs, config::SettingsImage& record) {
@@ -152,13 +166,8 @@ ModuleOutcome readModuleRecord(const FleetModule& module, const RolloutInputs& i
 ModuleOutcome planModule(const FleetModule& module, const std::vector<config::ModuleValue>& values,
                          const RolloutInputs& inputs) {
     link::ModuleLink moduleLink(rolloutVariant(inputs.timeoutMs), link::Connection());
-    ReadModule r = readModule(module, values, inputs, moduleLink);
-    if (!r.read) return r.outcome;
-    if (const std::string keys = otherFirmwareKeys(r, inputs); !keys.empty()) {
-        r.outcome.outcome = outcome::kOtherFirmware;
-        r.outcome.detail = keys;
-        return r.outcome;
-    }
+    ReadModule r;
+    if (!readWritable(module, values, inputs, moduleLink, r)) return r.outcome;
     r.outcome.outcome = r.outcome.changes.empty() ? outcome::kUnchanged : outcome::kWouldWrite;
     return r.outcome;
 }
@@ -166,13 +175,8 @@ ModuleOutcome planModule(const FleetModule& module, const std::vector<config::Mo
 ModuleOutcome applyModule(const FleetModule& module, const std::vector<config::ModuleValue>& values,
                           const RolloutInputs& inputs) {
     link::ModuleLink moduleLink(rolloutVariant(inputs.timeoutMs), link::Connection());
-    ReadModule r = readModule(module, values, inputs, moduleLink);
-    if (!r.read) return r.outcome;
-    if (const std::string keys = otherFirmwareKeys(r, inputs); !keys.empty()) {
-        r.outcome.outcome = outcome::kOtherFirmware;
-        r.outcome.detail = keys;
-        return r.outcome;
-    }
+    ReadModule r;
+    if (!readWritable(module, values, inputs, moduleLink, r)) return r.outcome;
     const auto unfinished = config::findUnfinishedWrite(inputs.backupFolder, r.outcome.connection);
     if (unfinished && unfinished->state == config::JournalLoad::Ok && unfinished->journal.target == r.target)
         return resumeModule(r, *unfinished, moduleLink, inputs);
