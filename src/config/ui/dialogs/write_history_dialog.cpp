@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <set>
 
+#include "common/qt/color_scheme.h"
 #include "common/qt/qt_text.h"
 #include "config/model/backup_store.h"
 
@@ -111,7 +112,7 @@ void WriteHistoryDialog::fill() {
         const QString cells[] = {utf8(r.time), utf8(r.outcome), utf8(r.action), utf8(r.connection), utf8(r.moduleVersion),
                                  utf8(r.user), utf8(r.computer), utf8(r.tool + " " + r.toolVersion), changedKeys(r)};
         for (int column = 0; column < 9; ++column) row->setText(column, cells[column]);
-        if (r.outcome != "zapisany") row->setForeground(1, QBrush(QColor(0xB0, 0x20, 0x20)));
+        if (r.outcome != "zapisany") row->setForeground(1, QBrush(QColor(kavrel::alarmTextColor())));
     }
     if (!shown_.empty()) list_->setCurrentItem(list_->topLevelItem(0));
     else detail_->clear();
