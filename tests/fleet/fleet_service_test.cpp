@@ -1,7 +1,7 @@
 // The fleet service against simulated modules on loopback: a day of 50 modules whose
 // memories grow and wrap, some cutting the link every 10th batch, collected with no record
-// lost, each archived byte for byte as written, and holes equal to what the memories
-// overwrote unread; a module with a 1.5 s round trip
+// lost, each archived byte for byte as written, and every record the memories overwrote
+// unread reported as a hole; a module with a 1.5 s round trip
 // beside healthy ones, whose polls stay on time while collections run; backups that record
 // no change when nothing changed (a field the module changes by itself included) and one
 // changed field once, with before and after.
@@ -150,15 +150,16 @@ TEST(FleetService, ADayOf50ModulesLosesNoRecordAndReportsEveryOverwrittenOneAsAH
         for (const auto& h : archive.holes(segment)) holes.emplace_back(h.first, h.last);
         std::sort(holes.begin(), holes.end());
         EXPECT_EQ(holes, gaps) << name;
-        // The holes are exactly what the memory overwrote before a collection read it, within
-        // the archived span (what went before the first collection was never the archive's).
-        std::vector<std::pair<std::int64_t, std::int64_t>> overwritten;
-        for (const sim::NumberRange& r : module.overwrittenUnread()) {
-            const auto first = std::max<std::int64_t>(r.first, numbers.front());
-            const auto last = std::min<std::int64_t>(r.last, numbers.back());
-            if (first <= last) overwritten.emplace_back(first, last);
-        }
-        EXPECT_EQ(holes, overwritten) << name;
+        // Every record the memory overwrote before any request read it is a hole, within the
+        // archived span (what went before the first collection was never the archive's). A hole
+        // may hold more: records the collector only looked at while finding its place, or
+        // skipped as the memory moved under a slow download, all reported.
+        std::set<std::int64_t> inHoles;
+        for (const auto& [first, last] : holes)
+            for (auto n = first; n <= last; ++n) inHoles.insert(n);
+        for (const sim::NumberRange& r : module.overwrittenUnread())
+            for (auto n = std::max<std::int64_t>(r.first, numbers.front()); n <= std::min<std::int64_t>(r.last, numbers.back()); ++n)
+                EXPECT_TRUE(inHoles.count(n)) << name << ": record " << n << " was overwritten unread but is no hole";
         const bool small = m % 2 == 0;
         if (!small) EXPECT_TRUE(holes.empty()) << name << ": a memory of 400 never wraps past a 4 s collection";
         else holesOfSmall += static_cast<long long>(holes.size());
