@@ -122,12 +122,12 @@ std::optional<WallTime> JobTables::lastSuccess(const std::string& module, JobKin
     return found->second;
 }
 
-long long JobStore::failedWrites() const {
+long long JobTables::failedWrites() const {
     std::lock_guard lock(mutex_);
     return failed_;
 }
 
-void JobStore::finish() {
+void JobTables::finish() {
     {
         std::lock_guard lock(mutex_);
         finishing_ = true;

@@ -26,7 +26,9 @@ class JobTables : public JobSink {
 public:
     virtual const std::string& error() const = 0;
     // Rows that could not be written (the reason said on stderr once).
-    virtual long long failedWrites() const = 0;
+    long long failedWrites() const;
+    // Writes what is left and stops the writer.
+    void finish() override;
     // The owner index's module name, for schedules (the loop knows only indices): the service's
     // registry is handed in once.
     void setNames(const std::vector<FleetModule>* modules) { modules_ = modules; }
@@ -47,6 +49,8 @@ protected:
     std::deque<Item> items_;   // for the writer thread
     std::map<std::pair<std::string, int>, WallTime> lastOk_;   // (module, kind) -> last success
     bool finishing_ = false;
+    long long failed_ = 0;
+    std::thread thread_;   // the writer, started by the store once it is open
 
 private:
     std::map<std::size_t, std::string> names_;   // owner index -> module name (from the reports and schedules)
@@ -61,9 +65,6 @@ public:
     JobStore& operator=(const JobStore&) = delete;
 
     const std::string& error() const override { return openError_; }
-    // Writes what is left and stops the writer.
-    void finish() override;
-    long long failedWrites() const override;
 
 private:
     void writer();
@@ -71,9 +72,7 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string openError_;
-    long long failed_ = 0;
     bool failureSaid_ = false;
-    std::thread thread_;
 };
 
 } // namespace kavrel::fleet

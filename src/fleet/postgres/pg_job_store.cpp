@@ -98,20 +98,6 @@ PgJobStore::PgJobStore(const std::string& address) : address_(address) {
 
 PgJobStore::~PgJobStore() { finish(); }
 
-long long PgJobStore::failedWrites() const {
-    std::lock_guard lock(mutex_);
-    return failed_;
-}
-
-void PgJobStore::finish() {
-    {
-        std::lock_guard lock(mutex_);
-        finishing_ = true;
-    }
-    wake_.notify_one();
-    if (thread_.joinable()) thread_.join();
-}
-
 void PgJobStore::writer() {
     PgConnection pg(address_);
     bool said = false;

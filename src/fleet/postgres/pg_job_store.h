@@ -25,16 +25,12 @@ public:
     PgJobStore& operator=(const PgJobStore&) = delete;
 
     const std::string& error() const override { return openError_; }
-    long long failedWrites() const override;
-    void finish() override;
 
 private:
     void writer();
 
     std::string address_;
     std::string openError_;
-    long long failed_ = 0;
-    std::thread thread_;
 };
 
 } // namespace kavrel::fleet::postgres
