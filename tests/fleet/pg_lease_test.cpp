@@ -87,22 +87,7 @@ long long nowMs() { return unixMs(std::chrono::system_clock::now()); }
 
 } // namespace
 
-namespace {
-using Table = std::vector<std::vector<std::string>>;
-Table rows(const std::string& address, const std::string& sql) {
-    PGconn* c = PQconnectdb(address.c_str());
-    PGresult* r = PQexec(c, sql.c_str());
-    Table out;
-    EXPECT_EQ(PQresultStatus(r), PGRES_TUPLES_OK) << PQerrorMessage(c);
-    for (int i = 0; i < PQntuples(r); ++i) {
-        out.emplace_back();
-        for (int j = 0; j < PQnfields(r); ++j) out.back().push_back(PQgetvalue(r, i, j));
-    }
-    PQclear(r);
-    PQfinish(c);
-    return out;
-}
-} // namespace
+using Table = kavrel::testing::PgTable;
 
 TEST(FleetLeases, FourServicesShareTheFleetAndTakeOverAKilledOnesModules) {
     auto& server = kavrel::testing::sharedPgServer();
@@ -154,8 +139,8 @@ TEST(FleetLeases, FourServicesShareTheFleetAndTakeOverAKilledOnesModules) {
     // Never two services on one module at once: in each module's rows, by time, the service
     // changes at most twice (to another at the kill, back at the rejoin), never to and fro;
     // and no (module, slot) twice.
-    EXPECT_EQ(rows(address, "SELECT count(*) - count(DISTINCT (module, slot)) FROM polls"), (Table{{"0"}}));
-    EXPECT_EQ(rows(address, "SELECT count(*) FROM (SELECT module, count(*) FILTER (WHERE changed) AS changes FROM "
+    EXPECT_EQ(kavrel::testing::pgRows(address, "SELECT count(*) - count(DISTINCT (module, slot)) FROM polls"), (Table{{"0"}}));
+    EXPECT_EQ(kavrel::testing::pgRows(address, "SELECT count(*) FROM (SELECT module, count(*) FILTER (WHERE changed) AS changes FROM "
                             "(SELECT module, member IS DISTINCT FROM lag(member) OVER (PARTITION BY module ORDER BY "
                             "started_ms) AND lag(member) OVER (PARTITION BY module ORDER BY started_ms) IS NOT NULL "
                             "AS changed FROM polls WHERE started_ms >= " + std::to_string(settledAt) +
@@ -164,7 +149,7 @@ TEST(FleetLeases, FourServicesShareTheFleetAndTakeOverAKilledOnesModules) {
     // Who polled each module last before the kill, first after it, and last of all.
     const auto byModule = [&](const std::string& sql) {
         std::map<std::string, std::string> out;
-        for (const auto& r : rows(address, sql)) out[r[0]] = r[1];
+        for (const auto& r : kavrel::testing::pgRows(address, sql)) out[r[0]] = r[1];
         return out;
     };
     const auto ownerBefore = byModule("SELECT DISTINCT ON (module) module, member FROM polls WHERE started_ms < " +

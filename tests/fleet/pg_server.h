@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -162,6 +163,23 @@ private:
 inline PgServer& sharedPgServer() {
     static PgServer server;
     return server;
+}
+
+// Rows as text, NULL as "∅", numbers as the server prints them.
+using PgTable = std::vector<std::vector<std::string>>;
+
+inline PgTable pgRows(const std::string& address, const std::string& sql) {
+    PGconn* c = PQconnectdb(address.c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    PgTable out;
+    EXPECT_EQ(PQresultStatus(r), PGRES_TUPLES_OK) << PQerrorMessage(c);
+    for (int i = 0; i < PQntuples(r); ++i) {
+        out.emplace_back();
+        for (int j = 0; j < PQnfields(r); ++j) out.back().push_back(PQgetisnull(r, i, j) ? "∅" : PQgetvalue(r, i, j));
+    }
+    PQclear(r);
+    PQfinish(c);
+    return out;
 }
 
 } // namespace kavrel::testing

@@ -40,22 +40,9 @@ std::unique_ptr<FleetStore> pgStore(const std::string& address, const std::strin
     return std::make_unique<FleetStore>(std::move(database), error, spool, modules, limits);
 }
 
-// Rows as text, NULL as "∅", numbers as the server prints them; SQLite's read the same way.
-using Table = std::vector<std::vector<std::string>>;
-
-Table pgRows(const std::string& address, const std::string& sql) {
-    PGconn* c = PQconnectdb(address.c_str());
-    PGresult* r = PQexec(c, sql.c_str());
-    Table out;
-    EXPECT_EQ(PQresultStatus(r), PGRES_TUPLES_OK) << PQerrorMessage(c);
-    for (int i = 0; i < PQntuples(r); ++i) {
-        out.emplace_back();
-        for (int j = 0; j < PQnfields(r); ++j) out.back().push_back(PQgetisnull(r, i, j) ? "∅" : PQgetvalue(r, i, j));
-    }
-    PQclear(r);
-    PQfinish(c);
-    return out;
-}
+// SQLite's rows read as the server's are (kavrel::testing::pgRows).
+using Table = kavrel::testing::PgTable;
+using kavrel::testing::pgRows;
 
 // SQLite's values in PostgreSQL's spelling: a REAL through a double and printed shortest.
 Table sqliteRows(const std::string& path, const std::string& sql) {
